@@ -1,0 +1,193 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kolvo {
+
+enum StyleIndex : int { Single = 1, Double = 2, Couple = 3, Solo = 4 };
+enum LevelIndex : int { Basic = 1, Another = 2, Maniac = 3, SManiac = 4 };
+
+// Panels 1..10 are arrows; 11 and 12 carry the song-wide tempo events.
+enum PanelIndex : int {
+    PanelLeft = 1,
+    PanelUpLeft = 2,
+    PanelDown = 3,
+    PanelUp = 4,
+    PanelUpRight = 5,
+    PanelRight = 6,
+    PanelLeft2 = 7,
+    PanelDown2 = 8,
+    PanelUp2 = 9,
+    PanelRight2 = 10,
+};
+constexpr int BPMCHANNEL = 11;
+constexpr int FREEZECHANNEL = 12;
+
+enum StepValue : std::uint8_t { StepEmpty = 0, StepArrow = 1, StepFreezeStart = 2 };
+
+constexpr int kStyles = 4;
+constexpr int kLevels = 4;
+constexpr int kBars = 100;
+constexpr int kRows = 32;
+constexpr int kArrowPanels = 10;
+constexpr int kPanels = 12;
+
+QString styleName(int style); // "Single", "Double", "Couple", "Solo"
+QString levelName(int level); // "Basic", "Another", "Maniac", "S-Maniac"
+
+// A value the song files can carry: never assigned, a number, or a text.
+// Foot levels and chart flags keep which of the three they are, because the
+// work file writes each form differently.
+class Value {
+public:
+    enum class Kind : std::uint8_t { Unassigned, Number, Text };
+
+    Value() = default;
+    static Value number(double v);
+    static Value text(const QString& t);
+
+    Kind kind() const { return m_kind; }
+    bool isUnassigned() const { return m_kind == Kind::Unassigned; }
+    bool isNumber() const { return m_kind == Kind::Number; }
+    bool isText() const { return m_kind == Kind::Text; }
+
+    double asNumber() const { return m_number; } // only meaningful for numbers
+    const QString& asText() const { return m_text; }
+
+    // Unassigned counts as 0 and as the empty text in every comparison.
+    bool isZeroOrEmpty() const;
+    // The numeric value as the rest of the program uses it (text through
+    // the number-text rule, unassigned as 0).
+    double toNumber() const;
+    // The value as decimal text ("" for unassigned).
+    QString toText() const;
+
+    bool operator==(const Value& o) const;
+
+private:
+    Kind m_kind = Kind::Unassigned;
+    double m_number = 0.0;
+    QString m_text;
+};
+
+enum class SummaryField : int {
+    Musicadd,
+    Songname,
+    Artist,
+    Genre,
+    Bpm,
+    Gap,
+    Samplestart,
+    Samplelength,
+    Text1,
+    Filetag,
+};
+constexpr int kSummaryTextFields = 10;
+
+// The one song being edited: sixteen charts, their flags and foot levels,
+// the song-wide tempo events, the summary values and the editing selection.
+// Windows share one instance by reference.
+class SongModel : public QObject {
+    Q_OBJECT
+public:
+    explicit SongModel(QObject* parent = nullptr);
+    ~SongModel() override;
+
+    // ---- steps(style, level, bar, row, panel) ----
+    // Arrow panels 1..10: a StepValue. Out-of-range indices read as 0 and
+    // are ignored on writing, so no caller can step outside the arrays.
+    std::uint8_t step(int style, int level, int bar, int row, int panel) const;
+    void setStep(int style, int level, int bar, int row, int panel, std::uint8_t value);
+
+    // Tempo panels 11..12: empty, or a number (new BPM / freeze ms). Stored
+    // for every chart and every row so that any file reads back as written;
+    // the program itself uses style 1, level 1, rows 1..4 as the beat.
+    bool hasTempo(int style, int level, int bar, int row, int channel) const;
+    double tempo(int style, int level, int bar, int row, int channel) const; // 0 when empty
+    void setTempo(int style, int level, int bar, int row, int channel, double value);
+    void clearTempo(int style, int level, int bar, int row, int channel);
+
+    // A cell that is neither empty, nor the empty text, nor 0 (any panel 1..12).
+    bool cellSet(int style, int level, int bar, int row, int panel) const;
+
+    // ---- per-chart flags ----
+    const Value& dataexists(int style, int level) const;
+    void setDataexists(int style, int level, const Value& v);
+    bool hasData(int style, int level) const; // dataexists is the number 1 (or text "1")
+    const Value& footlevels(int style, int level) const;
+    void setFootlevels(int style, int level, const Value& v);
+
+    // ---- summary values ----
+    const QString& field(SummaryField f) const;
+    void setField(SummaryField f, const QString& text);
+    int Check1() const { return m_check1; }
+    void setCheck1(int v);
+
+    const QString& musicadd() const { return field(SummaryField::Musicadd); }
+    const QString& songname() const { return field(SummaryField::Songname); }
+    const QString& artist() const { return field(SummaryField::Artist); }
+    const QString& genre() const { return field(SummaryField::Genre); }
+    const QString& bpm() const { return field(SummaryField::Bpm); }
+    const QString& gap() const { return field(SummaryField::Gap); }
+    const QString& samplestart() const { return field(SummaryField::Samplestart); }
+    const QString& samplelength() const { return field(SummaryField::Samplelength); }
+    const QString& Text1() const { return field(SummaryField::Text1); }
+    const QString& filetag() const { return field(SummaryField::Filetag); }
+
+    // ---- selection and shared flags ----
+    int currentstyle = 1;
+    int currentlevel = 1;
+    int currentbar = 1;
+    int dialogcancelled = 0;
+    int autowide = 0;
+    int autotrans = 0;
+    int autopower = 0;
+
+    // ---- whole-song operations ----
+    // Empties every chart, flag and foot level and puts the summary values
+    // back to their reset texts; filetag is kept.
+    void resetparameters();
+    // Empties the arrows of one chart and clears its flag; its foot level and
+    // the tempo events stay.
+    void clearChart(int style, int level);
+    // What the editor does when it opens currentstyle/currentlevel.
+    void openChart();
+
+    // Copies everything but the selection from another model.
+    void copySongFrom(const SongModel& other);
+
+    // Announce a batch of step changes made through setStep/setTempo
+    // (cell setters stay silent so bulk edits cost nothing).
+    void notifyStepsChanged() { emit stepsChanged(); }
+
+    static bool validChart(int style, int level) {
+        return style >= 1 && style <= kStyles && level >= 1 && level <= kLevels;
+    }
+
+signals:
+    void summaryFieldChanged(kolvo::SummaryField field);
+    void check1Changed(int value);
+    void chartFlagsChanged(int style, int level);
+    void stepsChanged();
+    void songReset();
+
+private:
+    static std::size_t arrowIndex(int s, int l, int b, int r, int p);
+    static std::size_t tempoIndex(int s, int l, int b, int r, int channel);
+    static bool validCell(int s, int l, int b, int r);
+
+    std::vector<std::uint8_t> m_arrows; // [5][5][101][33][11]
+    std::vector<double> m_tempo;        // [5][5][101][33][2], NaN = empty
+    std::array<Value, 25> m_dataexists;
+    std::array<Value, 25> m_footlevels;
+    std::array<QString, kSummaryTextFields> m_fields;
+    int m_check1 = 2;
+};
+
+} // namespace kolvo
