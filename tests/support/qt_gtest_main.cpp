@@ -27,7 +27,6 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kolvo"));
-    QApplication::setOrganizationName(QStringLiteral("Kolvo"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

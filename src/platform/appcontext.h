@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kolvo {
+
+class SongModel;
+class MessageBoxes;
+class FileDialogs;
+class Launcher;
+class PlayerLink;
+
+// What every window is handed: the one song, the services that stand in for
+// the operating system's, and the few values the tools share. Owned by the
+// program (or by a test), passed by reference, never global.
+struct AppContext {
+    SongModel& model;
+    MessageBoxes& boxes;
+    FileDialogs& dialogs;
+    Launcher& launcher;
+    PlayerLink& player;
+
+    QStringList arguments;      // the program's command line
+    QString simulatorpath = QStringLiteral("/"); // folder of the simulator, no trailing "/"
+    QString winamppath = QStringLiteral("/");    // folder of the player program
+    int goahead = 0;            // start-up step counter
+    int wideviewopen = 0;       // 1 while that tool window is loaded
+    int powertoolsopen = 0;
+    int transformationsopen = 0;
+    int grabsetupopen = 0;      // 1 while the step grabber setup is open
+    double playbarend = 0;      // ms at which the wide view pauses a played bar
+};
+
+} // namespace kolvo

@@ -1,0 +1,59 @@
+#include "settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace kolvo {
+
+namespace {
+bool g_debugLog = false;
+
+QString settingsKey(const QString& section, const QString& key) {
+    return section.toLower() + u'/' + key.toLower();
+}
+
+QSettings store() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kolvo"),
+                     QStringLiteral("Kolvo"));
+}
+} // namespace
+
+QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue) {
+    QSettings s = store();
+    return s.value(settingsKey(section, key), defaultValue).toString();
+}
+
+void WriteSetting(const QString& section, const QString& key, const QString& text) {
+    QSettings s = store();
+    s.setValue(settingsKey(section, key), text);
+    s.sync();
+}
+
+QString dataFilePath(const QString& name) {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (dir.isEmpty())
+        dir = QDir::homePath() + QStringLiteral("/.local/share/Kolvo");
+    QDir().mkpath(dir);
+    return dir + u'/' + name;
+}
+
+void setDebugLogFromArguments(const QStringList& arguments) {
+    g_debugLog = arguments.join(u' ').contains(QStringLiteral("/debug"));
+}
+
+bool debugLogEnabled() { return g_debugLog; }
+
+void DebugLog(const QString& message) {
+    if (!g_debugLog)
+        return;
+    QFile f(dataFilePath(QStringLiteral("kolvodebug.txt")));
+    if (!f.open(QIODevice::Append))
+        return; // a diagnostic only
+    f.write(message.toUtf8());
+    f.write("\r\n");
+}
+
+} // namespace kolvo
