@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace kolvo {
+
+class SongModel;
+
+// Why a song file could not be read or written.
+struct FileError {
+    QString file;   // the path as given
+    int line = 0;   // 1-based line of the offending field; 0 when none applies
+    QString reason; // what is wrong, e.g. "arrow value 7 is not 0, 1 or 2"
+
+    // "song.kolvo:12: arrow value 7 is not 0, 1 or 2", or "song.kolvo: reason"
+    // when there is no line. The file is named by its file name only.
+    QString message() const;
+};
+
+// Reads a work file (keyed or legacy layout) into the model, as Open does
+// after resetting it. The model must be in its reset state; on any error it
+// is left exactly so (the file is read into a scratch model first).
+std::optional<FileError> readKolvoFile(const QString& path, SongModel& model);
+
+// Same, from bytes already in memory; `name` is used in the error.
+std::optional<FileError> readKolvoData(const QByteArray& data, const QString& name, SongModel& model);
+
+// The keyed layout of the model, UTF-8 with CR LF. A text value holding a
+// double quote cannot be written (the format has no escape): check first.
+QByteArray kolvoFileText(const SongModel& model,
+                         const std::function<void(int chartsDone)>& progress = {});
+
+// The name of the first text value that holds a double quote ("songname",
+// "footlevel Single Basic", ...), or nothing when every value can be written.
+std::optional<QString> unwritableKolvoField(const SongModel& model);
+
+// Writes the keyed layout through a temporary file that replaces `path` only
+// when complete. Refuses a text holding a double quote before anything is
+// written. `progress` is called after each of the 16 charts (1..16).
+std::optional<FileError> writeKolvoFile(const QString& path, const SongModel& model,
+                                        const std::function<void(int chartsDone)>& progress = {});
+
+} // namespace kolvo
