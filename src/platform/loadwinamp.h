@@ -1,0 +1,38 @@
+#pragma once
+
+class QTimer;
+class QWidget;
+
+namespace kolvo {
+
+struct AppContext;
+
+enum class LoadWinampResult {
+    Loaded,        // player found and stopped at 0
+    NoMusic,       // "No MP3 file selected"
+    MusicMissing,  // "Could not find MP3 file"
+    NoPlayer,      // "Could not find winamp.exe" (no mpv in winamppath)
+    NotAnswering,  // launch failed or five looks missed: "Ack!" (OK, no icon)
+    OwnerGone,     // the owner window was destroyed while we waited
+};
+
+// Loads the song's music file (`ctx.model.musicadd()`) into the player:
+// checks the file and the player folder (`ctx.winamppath`), starts the
+// player through `ctx.launcher`, then looks for it up to five times; between
+// looks the owner's one-shot 1000 ms timer runs once while events keep being
+// processed (its tick sets `ctx.player.timertick`). Found: Stop. A failed
+// check shows its message (exclamation, OK); after a failed check on the
+// player folder, or when the player never answers, `owner` is closed.
+//
+// `timer`: the owner's one-shot timer; null = a child QTimer of `owner`
+// named "WinampTimer" is made (or reused) for the purpose.
+// After a result other than Loaded the caller must not assume `owner` is
+// still open (it may have been closed, or be gone: OwnerGone).
+LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer = nullptr);
+
+// For tools that need an already running player: one look; none found shows
+// "WinAMP doesn't appear to be open!" titled "Ack!" (OK, no icon),
+// closes `owner` and returns false.
+bool FindRunningWinamp(AppContext& ctx, QWidget* owner);
+
+} // namespace kolvo

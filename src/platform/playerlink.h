@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace kolvo {
+
+class Launcher;
+
+// Command ids and query numbers of the player link, kept from the old
+// player's message interface so the timing tools read the same.
+namespace winamp {
+constexpr int Play = 40045;   // play from the start of the song
+constexpr int Pause = 40046;  // toggle pause while playing or paused
+constexpr int Stop = 40047;   // stop and rewind to 0
+constexpr int IsPlaying = 104; // query: 1 playing, 3 paused, 0 stopped (also at the end)
+constexpr int GetPosition = 105; // query: position in ms
+constexpr int JumpToTime = 106;  // query with wparam = ms: jump there
+} // namespace winamp
+
+// Path of the player program inside the player folder (`winamppath`):
+// "<folder>/mpv", never with a doubled "/".
+QString playerProgramPath(const QString& playerFolder);
+
+// The link to the music player. One instance lives in the AppContext; the
+// timing tools drive it with the old command meanings.
+class PlayerLink {
+public:
+    virtual ~PlayerLink() = default;
+
+    // Non-zero while a player has been found (a handle-like id, the
+    // player's process id for mpv); 0 = none.
+    int winampwindow = 0;
+    // Set to 1 by the waiting window's one-shot timer tick (LoadWinamp).
+    int timertick = 0;
+
+    // Starts the player (through `launcher`) paused on `musicFile`, in
+    // `playerFolder`. A player started earlier by this link is asked to
+    // quit first so the new one owns the link. The path is passed intact.
+    virtual bool launch(Launcher& launcher, const QString& playerFolder, const QString& musicFile,
+                        QString* error = nullptr) = 0;
+    // One look for a running player: sets `winampwindow` (0 when none
+    // answers) and returns whether one was found. May wait briefly (well
+    // under a second) for a player that is just starting.
+    virtual bool FindWindowA() = 0;
+    // The player found last still answers.
+    virtual bool IsWindow() = 0;
+    // Play (40045), Pause (40046), Stop (40047); ignored without a player.
+    virtual void WinampCommand(int id) = 0;
+    // 104, 105, 106 (wparam = ms). Returns 0 when no player answers.
+    virtual int query(int lparam, int wparam = 0) = 0;
+
+    int state() { return query(winamp::IsPlaying); }
+    int position() { return query(winamp::GetPosition); }
+    void jumpTo(int ms) { query(winamp::JumpToTime, ms); }
+};
+
+// The real player: mpv, driven through its JSON IPC socket at a fixed
+// per-user path.
+class MpvPlayerLink : public PlayerLink {
+public:
+    // `socketPath` empty: the default per-user path (socketPathDefault()).
+    explicit MpvPlayerLink(const QString& socketPath = QString());
+    ~MpvPlayerLink() override;
+
+    bool launch(Launcher& launcher, const QString& playerFolder, const QString& musicFile,
+                QString* error = nullptr) override;
+    bool FindWindowA() override;
+    bool IsWindow() override;
+    void WinampCommand(int id) override;
+    int query(int lparam, int wparam = 0) override;
+
+    QString socketPath() const;
+    // "$XDG_RUNTIME_DIR/kolvo-player.sock", else in the per-user data folder.
+    static QString socketPathDefault();
+    // The options every launch uses (before the extra ones and the file):
+    // paused, a window the user can see and close, kept open at the end, the
+    // IPC socket, and the null audio output as a fallback.
+    QStringList launchArguments(const QString& musicFile) const;
+    // Extra mpv options, split at blanks, from the environment variable
+    // KOLVO_MPV_OPTIONS (e.g. "--ao=null --vo=null" for headless runs).
+    static QStringList extraOptions();
+    // Ask the player to quit and drop the link (tests, and before a relaunch).
+    void quitPlayer();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// For tests: a player whose answers are set exactly. Commands change the
+// state as the real player's would; tests may overwrite it at any time.
+class ScriptedPlayer : public PlayerLink {
+public:
+    int playState = 0;   // answer to 104
+    int playPosition = 0; // answer to 105, in ms
+    bool running = false; // a player is there to be found (IsWindow)
+    // Looks (FindWindowA calls) after a launch before the player answers;
+    // -1 = it never answers.
+    int looksUntilFound = 0;
+    bool launchSucceeds = true;
+
+    QList<int> commands;      // every WinampCommand id, in order
+    QList<int> jumps;         // every 106 target, in order
+    QStringList launchedFiles; // every music file launched
+    int looks = 0;            // FindWindowA calls so far
+
+    bool launch(Launcher& launcher, const QString& playerFolder, const QString& musicFile,
+                QString* error = nullptr) override;
+    bool FindWindowA() override;
+    bool IsWindow() override;
+    void WinampCommand(int id) override;
+    int query(int lparam, int wparam = 0) override;
+
+private:
+    int m_looksLeft = -1;
+};
+
+} // namespace kolvo
