@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace kolvo {
+
+struct AppContext;
+class StepGrid;
+
+// The step editor ("Edit Steps"): one bar of the chart currentstyle /
+// currentlevel at a time, bar navigation, the foot level, the tool-window
+// toggles and the way back to the summary window. Made on a chart button
+// press, destroyed when it closes (WA_DeleteOnClose).
+class Kolvo : public QWidget {
+    Q_OBJECT
+public:
+    // Runs the opening steps: disables `summaryWindow` (may be null), opens
+    // the chart in the model, sets up the header labels for the style and
+    // paints the first bar. The caller shows the window.
+    Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent = nullptr);
+    ~Kolvo() override;
+
+    AppContext& context() const { return m_ctx; }
+    StepGrid* grid() const { return m_grid; }
+
+    // Controls other windows and tests reach by name.
+    QPushButton* Command4() const { return m_command4; } // "Wide View >>" toggle
+    QPushButton* Command5() const { return m_command5; } // "Power Tools >>" toggle
+    QPushButton* Command6() const { return m_command6; } // "Transforms >>" toggle
+    QPushButton* Command8() const { return m_command8; } // "Step Grab"
+    QPushButton* Command3() const { return m_command3; } // arrow help
+    QPushButton* dwitest() const { return m_dwitest; }    // "Test in DWI"
+    QPushButton* savemenu() const { return m_savemenu; }  // "Finish Editing"
+    QLineEdit* barnumber() const { return m_barnumber; }
+    QLineEdit* gotobat() const { return m_gotobat; }
+    QLineEdit* footlevel() const { return m_footlevel; }
+    QTimer* updatenow() const { return m_updatenow; }
+
+public slots:
+    // Repaints all 320 cells of currentbar from the model.
+    void refreshgrid();
+    // Starts the one-shot 50 ms repaint; windows that change the chart call it.
+    void startUpdatenow();
+
+signals:
+    // Once, when the editor closes by any means, after its unload steps
+    // (tool windows closed, summary window enabled again). The summary
+    // window starts its 100 ms chart-button refresh on it.
+    void unloaded();
+    // After every repaint the wide view should follow: each updatenow tick
+    // (after refreshgrid), each press on a cell, Last/Next/Goto bar.
+    void refreshed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void hideUnusedHeaders();
+    void showAutoDisplayedToolWindows();
+
+    // Tool windows: shown without waiting / closed (unloaded). The toggles
+    // decide from their caption which one to call.
+    void showWideView();
+    void showPowerTools();
+    void showTransformations();
+    void closeToolWindow(const char* objectName);
+    void closeToolWindows();
+
+    void setBarNumberText(int bar);
+    void refreshwideview();
+
+    // Handlers of the named controls.
+    void barnumberChanged();
+    void gotobatKeyPressed();
+    void gotoBar(); // the hidden Command84
+    void lastBar();
+    void nextBar();
+    void footlevelChanged();
+    void loadIntoPlayer();
+    void finishEditing();
+    void testInSimulator();
+    void unload();
+
+    AppContext& m_ctx;
+    QPointer<QWidget> m_summary;
+    StepGrid* m_grid = nullptr;
+
+    QPushButton* m_command4 = nullptr;
+    QPushButton* m_command5 = nullptr;
+    QPushButton* m_command6 = nullptr;
+    QPushButton* m_savemenu = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QPushButton* m_command2 = nullptr;
+    QPushButton* m_command7 = nullptr;
+    QPushButton* m_dwitest = nullptr;
+    QPushButton* m_command8 = nullptr;
+    QPushButton* m_command3 = nullptr;
+    QPushButton* m_command84 = nullptr;
+    QLineEdit* m_barnumber = nullptr;
+    QLineEdit* m_gotobat = nullptr;
+    QLineEdit* m_footlevel = nullptr;
+
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_timer2 = nullptr;
+    QTimer* m_timerx = nullptr;
+    QTimer* m_updatenow = nullptr;
+
+    bool m_loadingFootlevel = false;
+    bool m_unloaded = false;
+};
+
+} // namespace kolvo
