@@ -1,0 +1,20 @@
+#pragma once
+
+// Rewrites one bar by swapping arrow panels. Only arrows (1) travel: every
+// moved panel receives 1 where its source panel held 1 and 0 otherwise, so a
+// freeze start in a moved panel is dropped. Panels an operation does not move
+// keep their values.
+
+namespace kolvo {
+
+class SongModel;
+
+enum class BarTransform {
+    Mirror, // left <-> right on each pad (and the two diagonals)
+    Flip,   // down <-> up on each pad
+    Turn,   // a quarter turn clockwise on each pad: left -> up -> right -> down -> left
+};
+
+void transformBar(SongModel& model, int style, int level, int bar, BarTransform transform);
+
+} // namespace kolvo
