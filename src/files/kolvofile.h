@@ -17,7 +17,7 @@ struct FileError {
     QString reason; // what is wrong, e.g. "arrow value 7 is not 0, 1 or 2"
 
     // "song.kolvo:12: arrow value 7 is not 0, 1 or 2", or "song.kolvo: reason"
-    // when there is no line. The file is named by its file name only.
+    // when there is no line; the file is named as given.
     QString message() const;
 };
 
@@ -34,8 +34,9 @@ std::optional<FileError> readKolvoData(const QByteArray& data, const QString& na
 QByteArray kolvoFileText(const SongModel& model,
                          const std::function<void(int chartsDone)>& progress = {});
 
-// The name of the first text value that holds a double quote ("songname",
-// "footlevel Single Basic", ...), or nothing when every value can be written.
+// Why the model cannot be written as a work file that reads back the same
+// (a text holding a double quote, naming the field: "the songname value holds
+// a double quote, which a work file cannot store"), or nothing.
 std::optional<QString> unwritableKolvoField(const SongModel& model);
 
 // Writes the keyed layout through a temporary file that replaces `path` only

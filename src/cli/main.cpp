@@ -1,0 +1,208 @@
+// kolvo-cli: the song files without the desktop program.
+#include "dwi/dwiencoder.h"
+#include "dwi/dwiwriter.h"
+#include "files/filenumber.h"
+#include "files/kolvofile.h"
+#include "model/songmodel.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace kolvo;
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kFileFailed = 1;
+constexpr int kUsageError = 2;
+
+const char kUsage[] =
+    "Usage: kolvo-cli COMMAND [FILES...]\n"
+    "\n"
+    "Commands:\n"
+    "  export SONG.kolvo OUT.dwi     read a work file and write it as a DWI file\n"
+    "  resave SONG.kolvo OUT.kolvo   read a work file and write it again (keyed layout)\n"
+    "  check SONG.kolvo...           read each file; print 'FILE: ok' or 'FILE:LINE: reason'\n"
+    "  info SONG.kolvo               show the header, the tempo events and the charts\n"
+    "  --help                        show this help\n"
+    "  --version                     show the version\n"
+    "\n"
+    "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
+
+QTextStream& out() {
+    static QTextStream s(stdout);
+    return s;
+}
+QTextStream& err() {
+    static QTextStream s(stderr);
+    return s;
+}
+
+int usageError(const QString& why) {
+    err() << "kolvo-cli: " << why << "\n" << "Try 'kolvo-cli --help'.\n";
+    err().flush();
+    return kUsageError;
+}
+
+int report(const FileError& e) {
+    err() << e.message() << "\n";
+    err().flush();
+    return kFileFailed;
+}
+
+// Reads a song the way File > Open does: a reset model, then the file.
+std::optional<FileError> openSong(const QString& path, SongModel& model) {
+    model.resetparameters();
+    return readKolvoFile(path, model);
+}
+
+int exportDwi(const QString& in, const QString& outPath) {
+    SongModel model;
+    if (auto e = openSong(in, model))
+        return report(*e);
+    if (auto e = WriteDwiFile(model, outPath, DwiMode::Export))
+        return report(*e);
+    return kOk;
+}
+
+int resave(const QString& in, const QString& outPath) {
+    SongModel model;
+    if (auto e = openSong(in, model))
+        return report(*e);
+    if (auto e = writeKolvoFile(outPath, model))
+        return report(*e);
+    return kOk;
+}
+
+int check(const QStringList& files) {
+    int status = kOk;
+    for (const QString& f : files) {
+        SongModel model;
+        if (auto e = openSong(f, model)) {
+            out().flush();
+            status = report(*e);
+        } else {
+            out() << f << ": ok\n";
+        }
+    }
+    out().flush();
+    return status;
+}
+
+QString shownValue(const Value& v) {
+    if (v.isUnassigned())
+        return QStringLiteral("(unassigned)");
+    if (v.isText())
+        return u'"' + v.asText() + u'"';
+    return fileNumberText(v.asNumber());
+}
+
+int info(const QString& in) {
+    SongModel model;
+    if (auto e = openSong(in, model))
+        return report(*e);
+    QTextStream& o = out();
+    const struct {
+        const char* name;
+        SummaryField field;
+    } header[] = {
+        {"musicadd", SummaryField::Musicadd},       {"songname", SummaryField::Songname},
+        {"artist", SummaryField::Artist},           {"genre", SummaryField::Genre},
+        {"bpm", SummaryField::Bpm},                 {"gap", SummaryField::Gap},
+        {"samplestart", SummaryField::Samplestart}, {"samplelength", SummaryField::Samplelength},
+        {"text1", SummaryField::Text1},             {"filetag", SummaryField::Filetag},
+    };
+    for (const auto& h : header)
+        o << h.name << ": " << model.field(h.field) << "\n";
+    static const char* const marks[] = {"Never", "Always", "Normal"};
+    o << "check1: " << model.Check1() << " ("
+      << (model.Check1() >= 0 && model.Check1() <= 2 ? marks[model.Check1()] : "?") << ")\n";
+
+    int events = 0;
+    for (int b = 1; b <= kBars; ++b)
+        for (int beat = 1; beat <= 4; ++beat)
+            for (int ch : {BPMCHANNEL, FREEZECHANNEL})
+                if (model.cellSet(Single, Basic, b, beat, ch)) {
+                    ++events;
+                    o << (ch == BPMCHANNEL ? "bpm change" : "freeze") << ": bar " << b
+                      << " beat " << beat << " = " << fileNumberText(model.tempo(1, 1, b, beat, ch))
+                      << (ch == BPMCHANNEL ? "" : " ms") << "\n";
+                }
+    if (events == 0)
+        o << "tempo events: none\n";
+
+    int charts = 0;
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            if (!model.hasData(s, l))
+                continue;
+            ++charts;
+            std::span<const int> panels = s == Single ? std::span<const int>(kFirstPadPanels)
+                                          : s == Solo ? std::span<const int>(kSoloPanels)
+                                                      : std::span<const int>();
+            int arrows = 0, freezes = 0;
+            for (int b = 1; b <= kBars; ++b)
+                for (int r = 1; r <= kRows; ++r)
+                    for (int p = 1; p <= kArrowPanels; ++p) {
+                        bool used = panels.empty() ? (p != 2 && p != 5)
+                                                   : std::find(panels.begin(), panels.end(), p) !=
+                                                         panels.end();
+                        std::uint8_t v = model.step(s, l, b, r, p);
+                        if (!used || v == 0)
+                            continue;
+                        ++arrows;
+                        if (v == 2)
+                            ++freezes;
+                    }
+            o << styleName(s) << " " << levelName(l) << ": foot level "
+              << shownValue(model.footlevels(s, l)) << ", " << arrows << " arrows, " << freezes
+              << " freeze arrows, " << FindLastBar(model, s, l) << " bars\n";
+        }
+    if (charts == 0)
+        o << "charts: none\n";
+    o.flush();
+    return kOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty())
+        return usageError(QStringLiteral("no command given"));
+    const QString cmd = args.takeFirst();
+    if (cmd == u"--help" || cmd == u"-h" || cmd == u"help") {
+        out() << kUsage;
+        out().flush();
+        return kOk;
+    }
+    if (cmd == u"--version") {
+        out() << "kolvo-cli " << KOLVO_VERSION << "\n";
+        out().flush();
+        return kOk;
+    }
+    for (const QString& a : args)
+        if (a.startsWith(u"--"))
+            return usageError(QStringLiteral("unknown option '%1'").arg(a));
+    if (cmd == u"export" || cmd == u"resave") {
+        if (args.size() != 2)
+            return usageError(QStringLiteral("'%1' needs an input and an output file").arg(cmd));
+        return cmd == u"export" ? exportDwi(args[0], args[1]) : resave(args[0], args[1]);
+    }
+    if (cmd == u"check") {
+        if (args.isEmpty())
+            return usageError(QStringLiteral("'check' needs at least one file"));
+        return check(args);
+    }
+    if (cmd == u"info") {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("'info' needs one file"));
+        return info(args[0]);
+    }
+    return usageError(QStringLiteral("unknown command '%1'").arg(cmd));
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+
+namespace kolvo {
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no
+// surrogates, nothing above U+10FFFF).
+bool isValidUtf8(const char* data, std::size_t size);
+
+// Text of Windows-1252 bytes (files made on Windows). The five bytes the
+// code page leaves undefined map to the C1 controls of the same number.
+QString fromWindows1252(const char* data, std::size_t size);
+
+} // namespace kolvo
