@@ -14,6 +14,7 @@ enum class LoadWinampResult {
     NoPlayer,      // "Could not find winamp.exe" (no mpv in winamppath)
     NotAnswering,  // launch failed or five looks missed: "Ack!" (OK, no icon)
     OwnerGone,     // the owner window was destroyed while we waited
+    Busy,          // another LoadWinamp is still waiting: nothing done
 };
 
 // Loads the song's music file (`ctx.model.musicadd()`) into the player:
