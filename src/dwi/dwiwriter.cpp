@@ -1,10 +1,10 @@
 #include "dwiwriter.h"
 
 #include "dwiencoder_p.h"
+#include "files/atomicwrite.h"
 #include "files/filenumber.h"
 #include "model/songmodel.h"
 
-#include <QSaveFile>
 
 #include <string>
 
@@ -107,11 +107,8 @@ QByteArray dwiFileText(const SongModel& m, DwiMode mode) {
 
 std::optional<FileError> WriteDwiFile(const SongModel& model, const QString& path, DwiMode mode) {
     QByteArray text = dwiFileText(model, mode);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileError{path, 0, QStringLiteral("cannot be written: %1").arg(file.errorString())};
-    if (file.write(text) != text.size() || !file.commit())
-        return FileError{path, 0, QStringLiteral("cannot be written: %1").arg(file.errorString())};
+    if (auto why = writeFileAtomically(path, text))
+        return FileError{path, 0, *why};
     return std::nullopt;
 }
 

@@ -1,12 +1,12 @@
 #include "kolvofile.h"
 
+#include "atomicwrite.h"
 #include "filenumber.h"
 #include "model/numbertext.h"
 #include "model/songmodel.h"
 #include "textcodec.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstring>
@@ -55,6 +55,7 @@ public:
         while (m_p < m_end && (*m_p == ' ' || *m_p == '\t'))
             ++m_p;
         f.line = m_line;
+        m_lastLine = m_line;
         if (m_p < m_end && *m_p == '"') {
             const char* start = ++m_p;
             while (m_p < m_end && *m_p != '"') {
@@ -90,7 +91,8 @@ public:
         return true;
     }
 
-    int line() const { return m_line; }
+    // The line on which the last field read starts.
+    int lastLine() const { return m_lastLine; }
 
 private:
     void countLineEnd() {
@@ -122,6 +124,7 @@ private:
     const char* m_p;
     const char* m_end;
     int m_line = 1;
+    int m_lastLine = 1;
 };
 
 struct ReadFailure {
@@ -158,12 +161,12 @@ private:
         for (int i = 0; i < n; ++i) {
             auto st = m_fields.next(out[i]);
             if (st == FieldReader::Status::OpenQuote) {
-                m_failure = ReadFailure{m_fields.line(),
+                m_failure = ReadFailure{out[i].line,
                                         QStringLiteral("the file ends inside a quoted text")};
                 return false;
             }
             if (st == FieldReader::Status::End) {
-                m_failure = ReadFailure{m_fields.line(),
+                m_failure = ReadFailure{m_fields.lastLine(),
                                         QStringLiteral("the file ends %1").arg(QLatin1String(where))};
                 return false;
             }
@@ -316,7 +319,8 @@ private:
     std::optional<ReadFailure> readSteps() {
         Field r[6];
         if (m_fields.atEnd())
-            return ReadFailure{m_fields.line(), QStringLiteral("the file ends before the first step record")};
+            return ReadFailure{m_fields.lastLine(),
+                               QStringLiteral("the file ends before the first step record")};
         do {
             if (!read(r, 6, "inside a step record") || !storeStep(r))
                 return failure();
@@ -644,11 +648,8 @@ std::optional<FileError> writeKolvoFile(const QString& path, const SongModel& mo
     if (auto problem = unwritableKolvoField(model))
         return FileError{path, 0, *problem};
     QByteArray text = kolvoFileText(model, progress);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileError{path, 0, QStringLiteral("cannot be written: %1").arg(file.errorString())};
-    if (file.write(text) != text.size() || !file.commit())
-        return FileError{path, 0, QStringLiteral("cannot be written: %1").arg(file.errorString())};
+    if (auto why = writeFileAtomically(path, text))
+        return FileError{path, 0, *why};
     return std::nullopt;
 }
 
