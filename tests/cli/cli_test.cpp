@@ -1,0 +1,151 @@
+#include "files/kolvofile.h"
+#include "model/songmodel.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kolvo;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+struct CliRun {
+    int status;
+    QString out;
+    QString err;
+};
+
+CliRun cli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(KOLVO_BINARY_DIR "/src/cli/kolvo-cli"), args);
+    if (!p.waitForFinished(30000))
+        return {-1, {}, QStringLiteral("did not finish")};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        song = dir.filePath(QStringLiteral("demo.kolvo"));
+        SongModel m;
+        m.resetparameters();
+        m.setField(SummaryField::Songname, QStringLiteral("Demo"));
+        m.setField(SummaryField::Artist, QStringLiteral("Someone"));
+        m.setField(SummaryField::Gap, QStringLiteral("250"));
+        m.setField(SummaryField::Bpm, QStringLiteral("140"));
+        m.setCheck1(1);
+        m.setTempo(Single, Basic, 5, 1, BPMCHANNEL, 70);
+        m.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 500);
+        m.setDataexists(Single, Basic, Value::number(1));
+        m.setFootlevels(Single, Basic, Value::text(QStringLiteral("3")));
+        m.setStep(Single, Basic, 1, 1, PanelLeft, 1);
+        m.setStep(Single, Basic, 1, 9, PanelLeft, 2);
+        m.setStep(Single, Basic, 1, 9, PanelRight, 1);
+        ASSERT_FALSE(writeKolvoFile(song, m));
+        bad = dir.filePath(QStringLiteral("bad.kolvo"));
+        QByteArray text = readAll(song);
+        text.replace("1,1,1,1,1,1\r\n", "1,1,1,1,1,7\r\n");
+        writeAll(bad, text);
+    }
+    QString path(const char* name) { return dir.filePath(QString::fromLatin1(name)); }
+
+    QTemporaryDir dir;
+    QString song, bad;
+};
+
+} // namespace
+
+TEST_F(Cli, ExportWritesTheDwiFile) {
+    CliRun r = cli({QStringLiteral("export"), song, path("out.dwi")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(path("out.dwi")),
+              QByteArray("#TITLE:Demo;\r\n#ARTIST:Someone;\r\n#GAP:250;\r\n#BPM:140;\r\n#STATUS:NEW\r\n"
+                         "#CHANGEBPM:64=70;\r\n#FREEZE:16=500;\r\n#SINGLE:BASIC:3:40B!400000") +
+                  QByteArray(40, '0') + ";\r\n");
+}
+
+TEST_F(Cli, ResaveIsByteForByte) {
+    CliRun r = cli({QStringLiteral("resave"), song, path("again.kolvo")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(readAll(path("again.kolvo")), readAll(song));
+}
+
+TEST_F(Cli, CheckReportsEachFile) {
+    CliRun r = cli({QStringLiteral("check"), song, bad});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, song + QStringLiteral(": ok\n"));
+    EXPECT_EQ(r.err, bad + QStringLiteral(":48: arrow value 7 is not 0, 1 or 2\n"));
+    EXPECT_EQ(cli({QStringLiteral("check"), song}).status, 0);
+}
+
+TEST_F(Cli, InfoListsHeaderTempoEventsAndCharts) {
+    CliRun r = cli({QStringLiteral("info"), song});
+    EXPECT_EQ(r.status, 0);
+    for (const char* expected :
+         {"songname: Demo\n", "bpm: 140\n", "check1: 1 (Always)\n", "bpm change: bar 5 beat 1 = 70\n",
+          "freeze: bar 2 beat 1 = 500 ms\n",
+          "Single Basic: foot level \"3\", 3 arrows, 1 freeze arrows, 5 bars\n"})
+        EXPECT_TRUE(r.out.contains(QString::fromLatin1(expected))) << expected << "\n"
+                                                                   << r.out.toStdString();
+}
+
+TEST_F(Cli, UnreadableInputTouchesNoOutput) {
+    writeAll(path("old.dwi"), "old");
+    struct Case {
+        QStringList args;
+        const char* output;
+    } cases[] = {
+        {{QStringLiteral("export"), bad, path("old.dwi")}, "old.dwi"},
+        {{QStringLiteral("export"), path("missing.kolvo"), path("new.dwi")}, "new.dwi"},
+        {{QStringLiteral("resave"), bad, path("new.kolvo")}, "new.kolvo"},
+    };
+    for (const Case& c : cases) {
+        CliRun r = cli(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith(c.args[1] + u':')) << r.err.toStdString();
+    }
+    EXPECT_EQ(readAll(path("old.dwi")), QByteArray("old"));
+    EXPECT_FALSE(QFile::exists(path("new.dwi")));
+    EXPECT_FALSE(QFile::exists(path("new.kolvo")));
+
+    CliRun r = cli({QStringLiteral("export"), song, path("no/folder/x.dwi")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.startsWith(path("no/folder/x.dwi") + QStringLiteral(": cannot be written")))
+        << r.err.toStdString();
+}
+
+TEST(CliUsage, HelpVersionAndUsageErrors) {
+    CliRun help = cli({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("export SONG.kolvo OUT.dwi")));
+    CliRun version = cli({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringLiteral("kolvo-cli 1.0.1\n"));
+    for (const QStringList& args :
+         {QStringList{}, QStringList{QStringLiteral("frobnicate")}, QStringList{QStringLiteral("export"), QStringLiteral("a")},
+          QStringList{QStringLiteral("check")}, QStringList{QStringLiteral("info"), QStringLiteral("a"), QStringLiteral("b")},
+          QStringList{QStringLiteral("resave"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")},
+          QStringList{QStringLiteral("info"), QStringLiteral("--bogus")}}) {
+        CliRun r = cli(args);
+        EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
