@@ -1,0 +1,116 @@
+// Step editor speed: refreshgrid, a press to the repainted cell, and Next
+// bar through all 100 bars. Runs on the offscreen platform.
+#include "editor/kolvo.h"
+#include "editor/stepgrid.h"
+#include "model/songmodel.h"
+#include "platform/appcontext.h"
+#include "platform/filedialogs.h"
+#include "platform/launcher.h"
+#include "platform/messageboxes.h"
+#include "platform/playerlink.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+using namespace kolvo;
+
+namespace {
+
+struct Editor {
+    SongModel model;
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs dialogs;
+    RecordingLauncher launcher;
+    ScriptedPlayer player;
+    AppContext ctx{model, boxes, dialogs, launcher, player, {}};
+    QWidget summary;
+    Kolvo* window = nullptr;
+
+    explicit Editor(int style) {
+        model.currentstyle = style;
+        model.currentlevel = Basic;
+        // Every bar busy: arrows and freeze starts in every used column.
+        for (int bar = 1; bar <= kBars; ++bar)
+            for (int row = 1; row <= kRows; row += 2)
+                for (int panel = 1; panel <= kArrowPanels; ++panel)
+                    model.setStep(style, Basic, bar, row, panel, std::uint8_t(1 + (row + panel) % 2));
+        window = new Kolvo(ctx, &summary);
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->show();
+        QApplication::processEvents();
+    }
+    ~Editor() { delete window; }
+};
+
+// Counts the grid's paint events, so a benchmark can wait for the repaint
+// that the toolkit schedules after an edit.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+void BM_refreshgrid(benchmark::State& state) {
+    Editor e(Double);
+    for (auto _ : state) {
+        e.window->refreshgrid();
+        e.window->grid()->repaint(); // the paint it asks for, done at once
+    }
+}
+BENCHMARK(BM_refreshgrid)->Unit(benchmark::kMicrosecond);
+
+void BM_PressToRepaintedCell(benchmark::State& state) {
+    Editor e(Double);
+    PaintCounter counter;
+    StepGrid* grid = e.window->grid();
+    grid->installEventFilter(&counter);
+    const QPointF at = StepGrid::cellRect(17, 8).center();
+    for (auto _ : state) {
+        const int before = counter.paints;
+        QMouseEvent press(QEvent::MouseButtonPress, at, grid->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(grid, &press);
+        while (counter.paints == before)
+            QApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+BENCHMARK(BM_PressToRepaintedCell)->Unit(benchmark::kMicrosecond);
+
+void BM_NextBarThrough100Bars(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto e = std::make_unique<Editor>(Solo);
+        auto* next = e->window->findChild<QPushButton*>(QStringLiteral("Command2"));
+        state.ResumeTiming();
+        for (int i = 1; i < kBars; ++i) {
+            next->click();
+            e->window->repaint(); // each bar on screen before the next press
+        }
+        benchmark::DoNotOptimize(e->model.currentbar);
+        state.PauseTiming();
+        e.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_NextBarThrough100Bars)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
