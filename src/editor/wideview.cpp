@@ -69,7 +69,8 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     QPalette marker = m_indicator->palette();
     marker.setColor(QPalette::Window, kMarkerColour);
     m_indicator->setPalette(marker);
-    m_indicator->setGeometry(twips(405), 0, twips(90), twips(495));
+    // 405 to 495 twips, but kept off the first cell column it would overlap.
+    m_indicator->setGeometry(twips(405), 0, twips(kCellsLeft - 405), twips(495));
     m_indicator->hide();
 
     m_vscroll = new QScrollBar(Qt::Vertical, this);
