@@ -21,7 +21,7 @@ struct AppContext {
     Launcher& launcher;
     PlayerLink& player;
 
-    QStringList arguments;      // the program's command line
+    QStringList arguments = {}; // the program's command line (as QCoreApplication::arguments())
     QString simulatorpath = QStringLiteral("/"); // folder of the simulator, no trailing "/"
     QString winamppath = QStringLiteral("/");    // folder of the player program
     int goahead = 0;            // start-up step counter

@@ -53,6 +53,7 @@ bool waitForTick(PlayerLink& player, const QPointer<QWidget>& owner, QTimer* tim
     QObject::connect(timer.data(), &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(timer.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
     QObject::connect(owner.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
+    timer->setTimerType(Qt::PreciseTimer); // a full second, not 5 % less
     timer->setSingleShot(true);
     timer->setInterval(kWaitMs);
     timer->start();

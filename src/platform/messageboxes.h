@@ -22,8 +22,8 @@ public:
 
 class QtMessageBoxes : public MessageBoxes {
 public:
-    MsgAnswer show(QWidget* parent, const QString& text, const QString& title, MsgButtons buttons,
-                   MsgIcon icon) override;
+    MsgAnswer show(QWidget* parent, const QString& text, const QString& title,
+                   MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None) override;
 };
 
 // For tests: records every box and answers from a queue. With the queue
@@ -39,8 +39,8 @@ public:
     QList<Shown> shown;
     QList<MsgAnswer> answers;
 
-    MsgAnswer show(QWidget* parent, const QString& text, const QString& title, MsgButtons buttons,
-                   MsgIcon icon) override;
+    MsgAnswer show(QWidget* parent, const QString& text, const QString& title,
+                   MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None) override;
     const Shown& last() const { return shown.last(); }
 };
 

@@ -4,6 +4,7 @@
 #include "settings.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -223,6 +224,11 @@ void MpvPlayerLink::quitPlayer() {
     winampwindow = 0;
 }
 
+QJsonValue MpvPlayerLink::property(const QString& name) {
+    const Reply r = d->call1({QStringLiteral("get_property"), name});
+    return r.ok ? r.data : QJsonValue(QJsonValue::Undefined);
+}
+
 bool MpvPlayerLink::launch(Launcher& launcher, const QString& playerFolder,
                            const QString& musicFile, QString* error) {
     quitPlayer();
@@ -312,7 +318,7 @@ void MpvPlayerLink::WinampCommand(int id) {
     case winamp::Stop:
         d->call({Impl::set("pause", true), Impl::seek(0)});
         d->stopped = true;
-        d->pausedSeekMs.reset();
+        d->pausedSeekMs = 0; // a paused seek reads early: say where we asked for
         d->anchored = false;
         break;
     default:
@@ -345,7 +351,7 @@ int MpvPlayerLink::query(int lparam, int wparam) {
                                 Impl::get("eof-reached")});
         if (!r[0].ok || !r[0].data.isDouble())
             return 0;
-        const double timePosMs = r[0].data.toDouble() * 1000.0;
+        const double timePosMs = std::max(0.0, r[0].data.toDouble() * 1000.0);
         const bool paused = r[1].data.toBool();
         if (paused || r[2].data.toBool()) {
             d->anchored = false;

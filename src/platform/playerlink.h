@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -86,6 +86,9 @@ public:
     static QStringList extraOptions();
     // Ask the player to quit and drop the link (tests, and before a relaunch).
     void quitPlayer();
+    // One mpv property as the player reports it (undefined when it cannot
+    // answer); for diagnostics and tests ("path", "pid", ...).
+    QJsonValue property(const QString& name);
 
 private:
     struct Impl;

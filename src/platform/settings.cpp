@@ -41,7 +41,7 @@ QString dataFilePath(const QString& name) {
 }
 
 void setDebugLogFromArguments(const QStringList& arguments) {
-    g_debugLog = arguments.join(u' ').contains(QStringLiteral("/debug"));
+    g_debugLog = arguments.mid(1).join(u' ').contains(QStringLiteral("/debug"));
 }
 
 bool debugLogEnabled() { return g_debugLog; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kolvo {
 
@@ -15,7 +16,10 @@ void WriteSetting(const QString& section, const QString& key, const QString& tex
 // which is created on demand.
 QString dataFilePath(const QString& name);
 
-// Debug log: on only when the command line contains "/debug" exactly.
+// Debug log: on only when the command line contains "/debug" exactly (lower
+// case, anywhere in it). `arguments` as QCoreApplication::arguments() gives
+// them: the first, the program itself, is not part of the command line (a
+// program kept in a folder named "debug" does not switch logging on).
 void setDebugLogFromArguments(const QStringList& arguments);
 bool debugLogEnabled();
 // Appends one line to kolvodebug.txt when logging is on; otherwise does

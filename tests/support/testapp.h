@@ -8,7 +8,8 @@
 //     ... app.boxes.last().text, app.launcher.calls, app.player.commands ...
 //
 // Tests that need the real programs use RealLaunchTestApp (a
-// ProcessLauncher; the player stays scripted) and argRecorderPath().
+// ProcessLauncher; the player stays scripted) or RealPlayerTestApp (real
+// launcher and mpv), and argRecorderPath().
 
 #include "model/songmodel.h"
 #include "platform/appcontext.h"
@@ -30,13 +31,13 @@ namespace kolvo::test {
 // Writes `bytes` to `path`, making its folders; returns `path` (empty on error).
 QString writeScratchFile(const QString& path, const QByteArray& bytes);
 
-template <class LauncherT>
+template <class LauncherT, class PlayerT = ScriptedPlayer>
 struct BasicTestApp {
     SongModel model;
     ScriptedMessageBoxes boxes;
     ScriptedFileDialogs dialogs;
     LauncherT launcher;
-    ScriptedPlayer player;
+    PlayerT player;
     AppContext ctx{model, boxes, dialogs, launcher, player};
     QTemporaryDir dir; // a private scratch folder, removed afterwards
 
@@ -49,6 +50,10 @@ struct BasicTestApp {
 
 using TestApp = BasicTestApp<RecordingLauncher>;
 using RealLaunchTestApp = BasicTestApp<ProcessLauncher>;
+// The real player too: mpv found through `ctx.winamppath` (set it to the
+// folder holding mpv, e.g. "/usr/bin"); set KOLVO_MPV_OPTIONS to
+// "--ao=null --vo=null" first so it runs headless.
+using RealPlayerTestApp = BasicTestApp<ProcessLauncher, MpvPlayerLink>;
 
 // ---- the argument recorder (tests/support/argrecorder.cpp) ----
 // Full path of the built kolvo_argrecorder program.

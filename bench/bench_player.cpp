@@ -1,0 +1,196 @@
+// The player link against the real mpv (null audio and video outputs):
+// query round trips, accuracy of the reported position against our own
+// monotonic clock, and the time from LoadWinamp to a found, stopped player.
+#include "model/songmodel.h"
+#include "platform/appcontext.h"
+#include "platform/filedialogs.h"
+#include "platform/launcher.h"
+#include "platform/loadwinamp.h"
+#include "platform/messageboxes.h"
+#include "platform/playerlink.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <QtEndian>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+using namespace kolvo;
+
+namespace {
+
+constexpr int kSongMs = 60000;
+
+bool writeWav(const QString& path, int ms) {
+    const int rate = 44100;
+    const qint64 frames = qint64(rate) * ms / 1000;
+    QByteArray wav(44 + frames * 2, '\0');
+    char* p = wav.data();
+    auto put32 = [](char* at, quint32 v) { qToLittleEndian<quint32>(v, at); };
+    auto put16 = [](char* at, quint16 v) { qToLittleEndian<quint16>(v, at); };
+    memcpy(p, "RIFF", 4);
+    put32(p + 4, quint32(36 + frames * 2));
+    memcpy(p + 8, "WAVEfmt ", 8);
+    put32(p + 16, 16);
+    put16(p + 20, 1);
+    put16(p + 22, 1);
+    put32(p + 24, rate);
+    put32(p + 28, rate * 2);
+    put16(p + 32, 2);
+    put16(p + 34, 16);
+    memcpy(p + 36, "data", 4);
+    put32(p + 40, quint32(frames * 2));
+    for (qint64 i = 0; i < frames; ++i)
+        qToLittleEndian<qint16>(qint16(5000 * std::sin(2 * M_PI * 440.0 * double(i) / rate)),
+                                p + 44 + i * 2);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
+}
+
+struct Session {
+    SongModel model;
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs dialogs;
+    ProcessLauncher launcher;
+    MpvPlayerLink player;
+    AppContext ctx{model, boxes, dialogs, launcher, player};
+    QWidget owner;
+    QTemporaryDir dir;
+
+    Session() {
+        ctx.winamppath = QFileInfo(QStandardPaths::findExecutable("mpv")).absolutePath();
+        const QString music = dir.filePath("bench song.wav");
+        writeWav(music, kSongMs);
+        model.setField(SummaryField::Musicadd, music);
+        owner.show();
+    }
+    ~Session() { player.quitPlayer(); }
+    bool load() { return LoadWinamp(ctx, &owner) == LoadWinampResult::Loaded; }
+};
+
+std::unique_ptr<Session> g_session; // ended before the QApplication
+
+Session& session() {
+    if (!g_session) {
+        g_session = std::make_unique<Session>();
+        g_session->load();
+    }
+    return *g_session;
+}
+
+double percentile(std::vector<double> v, double q) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const auto i = std::size_t(std::clamp(q * double(v.size() - 1), 0.0, double(v.size() - 1)));
+    return v[i];
+}
+
+void roundTrip(benchmark::State& state, int query) {
+    Session& s = session();
+    if (!s.player.IsWindow()) {
+        state.SkipWithError("mpv did not load");
+        return;
+    }
+    s.player.WinampCommand(winamp::Play);
+    std::vector<double> us;
+    QElapsedTimer t;
+    for (auto _ : state) {
+        t.start();
+        benchmark::DoNotOptimize(s.player.query(query));
+        us.push_back(double(t.nsecsElapsed()) / 1000.0);
+    }
+    state.counters["median_us"] = percentile(us, 0.5);
+    state.counters["p99_us"] = percentile(us, 0.99);
+}
+
+void BM_Query104RoundTrip(benchmark::State& state) { roundTrip(state, winamp::IsPlaying); }
+void BM_Query105RoundTrip(benchmark::State& state) { roundTrip(state, winamp::GetPosition); }
+
+// Jump while playing, then compare each reported position with the jump
+// target plus the time our monotonic clock says has passed since.
+void BM_PositionAccuracy(benchmark::State& state) {
+    Session& s = session();
+    if (!s.player.IsWindow()) {
+        state.SkipWithError("mpv did not load");
+        return;
+    }
+    s.player.WinampCommand(winamp::Play);
+    std::vector<double> absErr;
+    double signedSum = 0;
+    int target = 2000;
+    for (auto _ : state) {
+        s.player.jumpTo(target);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 2000) {
+            const int pos = s.player.position();
+            const double expected = target + double(clock.nsecsElapsed()) / 1e6;
+            absErr.push_back(std::abs(pos - expected));
+            signedSum += pos - expected;
+            QTest::qWait(3);
+        }
+        target = (target + 7000) % (kSongMs - 10000);
+    }
+    state.counters["median_abs_ms"] = percentile(absErr, 0.5);
+    state.counters["p99_abs_ms"] = percentile(absErr, 0.99);
+    state.counters["mean_signed_ms"] = absErr.empty() ? 0 : signedSum / double(absErr.size());
+    state.counters["samples"] = double(absErr.size());
+}
+
+void BM_LoadWinampToStopped(benchmark::State& state) {
+    Session& s = session();
+    std::vector<double> ms;
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.player.quitPlayer();
+        state.ResumeTiming();
+        QElapsedTimer t;
+        t.start();
+        const bool ok = s.load() && s.player.state() == 0;
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (!ok) {
+            state.SkipWithError("LoadWinamp did not find the player");
+            break;
+        }
+    }
+    state.counters["median_ms"] = percentile(ms, 0.5);
+    state.counters["max_ms"] = percentile(ms, 1.0);
+}
+
+BENCHMARK(BM_Query104RoundTrip)->Iterations(3000);
+BENCHMARK(BM_Query105RoundTrip)->Iterations(3000);
+BENCHMARK(BM_PositionAccuracy)->Iterations(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadWinampToStopped)->Iterations(10)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("KOLVO_MPV_OPTIONS"))
+        qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=null");
+    // A private socket folder: never the user's running player.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (runtime.path() + "/data").toLocal8Bit());
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    g_session.reset();
+    benchmark::Shutdown();
+    return 0;
+}
