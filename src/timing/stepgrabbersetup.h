@@ -1,6 +1,9 @@
 #pragma once
 
 #include "timing/editorlink.h"
+#include "timing/grabber.h"
+#include "timing/keytester.h"
+#include "timing/synchro.h"
 #include "timing/windowlock.h"
 
 #include <QPointer>
@@ -15,9 +18,6 @@ class QTimer;
 namespace kolvo {
 
 struct AppContext;
-class Grabber;
-class KeyTester;
-class Synchro;
 
 // "StepGrabber Setup": the grabber's stored options, the way to the sync
 // checker and the key tester, and the two start buttons. The editor and its
