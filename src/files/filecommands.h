@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+namespace kolvo {
+
+struct AppContext;
+class clsOpenSave;
+class Process;
+
+// The File menu of the summary window: New, Open, Save, Export and the
+// question asked before the window closes. Every dialog goes through the one
+// clsOpenSave the window owns, and the window takes no input while a file is
+// read or written.
+class FileCommands : public QObject {
+    Q_OBJECT
+public:
+    // `window` is the summary window: owner of the dialogs and message boxes,
+    // disabled while a file operation runs.
+    FileCommands(AppContext& ctx, QWidget* window);
+    ~FileCommands() override;
+
+    // The shared file dialog wrapper, created on first use.
+    clsOpenSave& dialog();
+
+    void newmenu();
+    void openmenu();
+    void savemenu();
+    void dwimenu();
+    // The save question of the close box and File > Exit: true when the
+    // window may close (No, or Yes with a completed save).
+    bool mayClose();
+
+    // Puts the song back to its reset state and reads `path` into it (Open
+    // after its dialog; also used for a file named on the command line).
+    // False, after telling the user why, when the file could not be read.
+    bool openFile(const QString& path);
+    // Writes the song to `path` with the progress window. A failure is told
+    // to the user and counts as a cancelled save (dialogcancelled := 1).
+    bool saveFile(const QString& path);
+
+    // The progress window while a work file is being written, else null.
+    Process* progressWindow() const { return m_process; }
+
+    static QString saveQuestion();
+    static QString exportWarning();
+
+signals:
+    // A work file has been read (or failed to read) into the model; the
+    // chart buttons need refreshing.
+    void fileLoaded();
+    // One more chart of a work file written (1..16), after the progress
+    // window was redrawn.
+    void chartWritten(int chartsDone);
+
+private:
+    enum class Answer { Yes, No, Cancel };
+    Answer askSave();
+    void prepareDialog(const QString& defaultExt, const QString& filter, int flags);
+
+    AppContext& m_ctx;
+    QWidget* m_window;
+    std::unique_ptr<clsOpenSave> m_dialog;
+    Process* m_process = nullptr;
+};
+
+} // namespace kolvo

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace kolvo {
+
+struct AppContext;
+class ClickLabel;
+class FileCommands;
+enum class SummaryField : int;
+
+// The song summary window: the song's header fields, the menus, and the grid
+// of chart buttons. The fields show the summary values of the shared model
+// and write back what is typed, so a value changed anywhere shows here at
+// once.
+class MainMenu : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainMenu(AppContext& ctx, QWidget* parent = nullptr);
+    ~MainMenu() override;
+
+    // A menu entry by its objectName ("newmenu", "findgapmenu", ...), for
+    // wiring the entries whose windows live elsewhere; null when unknown.
+    QAction* menuAction(const QString& objectName) const;
+    // A clickable label by its objectName ("findbpmlabel", "Synchroloader",
+    // "Label27", ...); null when unknown.
+    ClickLabel* clickLabel(const QString& objectName) const;
+    // Option1(0) "Normal", (1) "Always", (2) "Never".
+    QRadioButton* Option1(int index) const;
+    // Command1..Command16 (the chart buttons) and Command20..Command23.
+    QPushButton* chartButton(int n) const;
+
+    FileCommands& fileCommands() { return *m_files; }
+    QTimer* Timer1() const { return m_timer1; }
+
+    // Gives every chart button the look of its chart's dataexists flag.
+    void datacheck();
+    // The confirmation and wipe behind Edit > Delete.
+    void deletepattern(int style, int level);
+    // A .kolvo file named on the command line: read without the save
+    // question (nothing has been typed yet).
+    bool openFile(const QString& path);
+
+    // The window title for a song name.
+    static QString titleFor(const QString& songname);
+
+    // "Data" / "No Data" looks of the chart buttons.
+    static QColor dataColor();
+    static QColor noDataColor();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void buildMenus();
+    QWidget* buildFields();
+    QWidget* buildChartGrid();
+    void connectModel();
+    void showField(SummaryField f);
+    void showCheck1(int value);
+    void leaveField(QLineEdit* edit);
+    void updateDigest();
+    void browseMusic();
+    void chartButtonClicked(int n);
+    void toggleAutoDisplay(QAction* action, int& flag, const QString& key);
+    void openFreezes();
+
+    AppContext& m_ctx;
+    FileCommands* m_files = nullptr;
+    std::array<QLineEdit*, 10> m_fields{};
+    QLineEdit* m_text2 = nullptr;
+    std::array<QRadioButton*, 3> m_option1{};
+    QCheckBox* m_check1 = nullptr;
+    std::array<QPushButton*, 24> m_buttons{};
+    QTimer* m_timer1 = nullptr;
+    QAction* m_wideview = nullptr;
+    QAction* m_autotrans = nullptr;
+    QAction* m_autopower = nullptr;
+    QPointer<QWidget> m_freezes;
+};
+
+} // namespace kolvo
