@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +51,15 @@ protected:
                              palette(), isEnabled(), text(), QPalette::ButtonText);
     }
 };
+
+// Shrinks a control's font until `text` fits in `width` pixels, so a long
+// caption in its fixed twip-sized place is never clipped.
+void fitFont(QWidget* w, const QString& text, int width) {
+    QFont f = w->font();
+    while (f.pixelSize() > 7 && QFontMetrics(f).horizontalAdvance(text) > width)
+        f.setPixelSize(f.pixelSize() - 1);
+    w->setFont(f);
+}
 
 const QColor kBarFlash(128, 255, 128);
 
@@ -139,6 +149,9 @@ void Kolvo::buildControls() {
     m_command5 = button("Command5", kPowerToolsClosed, twipRect(3600, 120, 1335, 255));
     m_savemenu = button("savemenu", QStringLiteral("Finish Editing"), twipRect(5280, 120, 1215, 255));
     m_savemenu->setDefault(true);
+    // The tool windows' captions ("<< Wide View") are as long as these.
+    for (QPushButton* b : {m_command4, m_command6, m_command5, m_savemenu})
+        fitFont(b, b->text(), b->width() - 6);
 
     m_command1 = button("Command1", QStringLiteral("Last bar"), twipRect(120, 600, 495, 495), true);
     // gotobat lies under barnumber: the visible box shows the bar and
@@ -161,6 +174,7 @@ void Kolvo::buildControls() {
                         QStringLiteral("Click for help on creating and timing arrows, and designing "
                                        "freeze arrows."),
                         twipRect(840, 5160, 5655, 255));
+    fitFont(m_command3, m_command3->text(), m_command3->width() - 8);
     m_command3->setEnabled(false); // the arrow help window is not part of this build yet
     m_command84 = button("Command84", QStringLiteral("Goto bar"), twipRect(6120, 5040, 495, 495));
     m_command84->hide();
@@ -177,8 +191,11 @@ void Kolvo::buildControls() {
     label("rightsidelabel", QStringLiteral("Right Side"), twipRect(4560, 600, 1440, 255));
     for (int beat = 1; beat <= 4; ++beat) {
         const int lineY = grid::rowTop(1 + 8 * (beat - 1));
-        label(QStringLiteral("beatlabel%1").arg(beat).toLatin1().constData(),
-              QStringLiteral("Beat %1").arg(beat), twipRect(840, lineY - 120, 480, 255));
+        // Ends where the beat line begins.
+        QLabel* l = label(QStringLiteral("beatlabel%1").arg(beat).toLatin1().constData(),
+                          QStringLiteral("Beat %1").arg(beat),
+                          twipRect(840, lineY - 120, grid::kBeatLineLeft - 840, 255));
+        fitFont(l, l->text(), l->width() - 1);
     }
 
     auto timer = [this](const char* name, int ms) {
