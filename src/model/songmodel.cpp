@@ -150,6 +150,14 @@ void SongModel::clearTempo(int s, int l, int b, int r, int channel) {
     m_tempo[tempoIndex(s, l, b, r, channel)] = kNoTempo;
 }
 
+const std::uint8_t* SongModel::arrowRow(int s, int l, int b, int r) const {
+    return validCell(s, l, b, r) ? &m_arrows[arrowIndex(s, l, b, r, 0)] : nullptr;
+}
+
+const double* SongModel::tempoRow(int s, int l, int b, int r) const {
+    return validCell(s, l, b, r) ? &m_tempo[tempoIndex(s, l, b, r, BPMCHANNEL)] : nullptr;
+}
+
 bool SongModel::cellSet(int s, int l, int b, int r, int p) const {
     if (p >= 1 && p <= kArrowPanels)
         return step(s, l, b, r, p) != 0;

@@ -116,6 +116,12 @@ public:
     // A cell that is neither empty, nor the empty text, nor 0 (any panel 1..12).
     bool cellSet(int style, int level, int bar, int row, int panel) const;
 
+    // Read-only views of one row for scans over the whole song: the arrow
+    // panels indexed 0..10 (0 unused), and the two tempo channels (BPMCHANNEL
+    // first; NaN when empty). nullptr outside the arrays.
+    const std::uint8_t* arrowRow(int style, int level, int bar, int row) const;
+    const double* tempoRow(int style, int level, int bar, int row) const;
+
     // ---- per-chart flags ----
     const Value& dataexists(int style, int level) const;
     void setDataexists(int style, int level, const Value& v);
