@@ -3,6 +3,9 @@
 #include "dwiencoder_p.h"
 #include "model/songmodel.h"
 
+#include <cmath>
+#include <cstring>
+
 namespace kolvo {
 
 namespace {
@@ -27,6 +30,14 @@ char pairChar(Arrow a, Arrow b) {
     return table[a][b];
 }
 
+bool anyArrow(const std::uint8_t* row) {
+    std::uint64_t first8;
+    std::memcpy(&first8, row + 1, 8);
+    return (first8 | row[9] | row[10]) != 0;
+}
+
+bool tempoEvent(double v) { return v != 0 && !std::isnan(v); }
+
 char singleChar(int panel) { return kSingle[kPanelArrow[panel]]; }
 
 void appendRow(std::string& out, const SongModel& m, int s, int l, int b, int r,
@@ -34,8 +45,9 @@ void appendRow(std::string& out, const SongModel& m, int s, int l, int b, int r,
     int struck[kArrowPanels];
     bool freeze[kArrowPanels];
     int n = 0;
+    const std::uint8_t* row = m.arrowRow(s, l, b, r);
     for (int p : panels) {
-        std::uint8_t v = m.step(s, l, b, r, p);
+        std::uint8_t v = (row && p >= 1 && p <= kArrowPanels) ? row[p] : 0;
         if (v > 0 && n < kArrowPanels) {
             struck[n] = p;
             freeze[n] = v == 2;
@@ -135,24 +147,31 @@ QString EncodeChartSteps(const SongModel& model, int style, int level) {
 }
 
 int FindLastBar(const SongModel& model, int style, int level) {
+    if (!SongModel::validChart(style, level))
+        return 0;
     for (int b = kBars; b >= 1; --b)
-        for (int r = 1; r <= kRows; ++r)
-            for (int p = 1; p <= kPanels; ++p)
-                if (model.cellSet(style, level, b, r, p))
-                    return b;
+        for (int r = 1; r <= kRows; ++r) {
+            const std::uint8_t* row = model.arrowRow(style, level, b, r);
+            const double* tempo = model.tempoRow(style, level, b, r);
+            if (anyArrow(row) || tempoEvent(tempo[0]) || tempoEvent(tempo[1]))
+                return b;
+        }
     return 0;
 }
 
 BarResolution ChooseBarResolution(const SongModel& model, int style, int level, int bar) {
     bool sixteenth = false;
-    for (int r = 1; r <= kRows; ++r)
-        for (int p = 1; p <= kArrowPanels; ++p)
-            if (model.step(style, level, bar, r, p) > 0) {
-                if (r % 2 == 0)
-                    return BarResolution::ThirtySeconds;
-                if (r % 4 == 3)
-                    sixteenth = true;
-            }
+    for (int r = 1; r <= kRows; ++r) {
+        const std::uint8_t* row = model.arrowRow(style, level, bar, r);
+        if (!row)
+            return BarResolution::Eighths;
+        if (anyArrow(row)) {
+            if (r % 2 == 0)
+                return BarResolution::ThirtySeconds;
+            if (r % 4 == 3)
+                sixteenth = true;
+        }
+    }
     return sixteenth ? BarResolution::Sixteenths : BarResolution::Eighths;
 }
 

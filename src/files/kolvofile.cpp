@@ -274,7 +274,7 @@ private:
 
     // One step record; a record of six zeros stands for nothing.
     bool storeStep(const Field* r) {
-        if (r[0].kind == FieldKind::Bare && isWord(r[0], "0")) {
+        if (r[0].end - r[0].begin == 1 && *r[0].begin == '0' && r[0].kind == FieldKind::Bare) {
             bool zeros = true;
             for (int i = 1; i < 6 && zeros; ++i)
                 zeros = isWord(r[i], "0");
@@ -290,7 +290,9 @@ private:
         std::optional<double> v;
         bool empty = vf.kind == FieldKind::Empty || vf.begin == vf.end;
         if (!empty)
-            v = fileFieldNumber(vf.begin, vf.end);
+            v = (vf.end - vf.begin == 1 && *vf.begin >= '0' && *vf.begin <= '9')
+                    ? std::optional<double>(*vf.begin - '0') // the usual 1 or 2
+                    : fileFieldNumber(vf.begin, vf.end);
         if (p <= kArrowPanels) {
             if (empty) {
                 m_model.setStep(s, l, b, row, p, 0);
@@ -462,6 +464,16 @@ const HeaderKey kHeaderAfterCheck[] = {
     {SummaryField::Filetag, "filetag"},
 };
 
+// Any arrow panel 1..10 of a row set.
+bool anyArrow(const std::uint8_t* row) {
+    std::uint64_t first8;
+    std::memcpy(&first8, row + 1, 8);
+    return (first8 | row[9] | row[10]) != 0;
+}
+
+// A tempo cell holding an event: neither empty (NaN) nor 0.
+bool tempoEvent(double v) { return v != 0 && !std::isnan(v); }
+
 QString chartName(int s, int l) { return styleName(s) + u' ' + levelName(l); }
 
 std::optional<QString> textProblem(const QString& text, const QString& what) {
@@ -546,21 +558,22 @@ std::optional<QString> unwritableKolvoField(const SongModel& model) {
                     .arg(chartName(s, l), de.toText());
             for (int b = 1; b <= kBars; ++b)
                 for (int r = 1; r <= kRows; ++r) {
+                    const std::uint8_t* row = model.arrowRow(s, l, b, r);
                     for (int p = 1; p <= kArrowPanels; ++p)
-                        if (model.step(s, l, b, r, p) > 2)
+                        if (row[p] > 2)
                             return QStringLiteral("%1 bar %2 row %3 panel %4 holds %5, not 0, 1 or 2")
                                 .arg(chartName(s, l))
                                 .arg(b)
                                 .arg(r)
                                 .arg(p)
-                                .arg(model.step(s, l, b, r, p));
-                    for (int p : {BPMCHANNEL, FREEZECHANNEL}) {
-                        double v = model.tempo(s, l, b, r, p);
-                        if (v < 0 || !std::isfinite(v))
+                                .arg(row[p]);
+                    const double* tempo = model.tempoRow(s, l, b, r);
+                    for (int c = 0; c < 2; ++c) {
+                        double v = tempo[c];
+                        if (!std::isnan(v) && (v < 0 || !std::isfinite(v)))
                             return QStringLiteral("the %1 at bar %2 beat %3 is %4, not a "
                                                   "number of 0 or more")
-                                .arg(p == BPMCHANNEL ? QStringLiteral("BPM change")
-                                                     : QStringLiteral("freeze"))
+                                .arg(c == 0 ? QStringLiteral("BPM change") : QStringLiteral("freeze"))
                                 .arg(b)
                                 .arg(r)
                                 .arg(canonicalNumberText(v));
@@ -605,6 +618,10 @@ QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>&
         for (int l = 1; l <= kLevels; ++l) {
             for (int b = 1; b <= kBars; ++b)
                 for (int r = 1; r <= kRows; ++r) {
+                    const std::uint8_t* row = model.arrowRow(s, l, b, r);
+                    const double* tempo = model.tempoRow(s, l, b, r);
+                    if (!anyArrow(row) && !tempoEvent(tempo[0]) && !tempoEvent(tempo[1]))
+                        continue;
                     char* head = rec;
                     head = putInt(head, s);
                     *head++ = ',';
@@ -615,23 +632,22 @@ QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>&
                     head = putInt(head, r);
                     *head++ = ',';
                     for (int p = 1; p <= kArrowPanels; ++p) {
-                        std::uint8_t v = model.step(s, l, b, r, p);
-                        if (v == 0)
+                        if (row[p] == 0)
                             continue;
                         char* q = putInt(head, p);
                         *q++ = ',';
-                        q = putInt(q, v);
+                        q = putInt(q, row[p]);
                         *q++ = '\r';
                         *q++ = '\n';
                         out.append(rec, q - rec);
                     }
-                    for (int p : {BPMCHANNEL, FREEZECHANNEL}) {
-                        if (!model.cellSet(s, l, b, r, p))
+                    for (int c = 0; c < 2; ++c) {
+                        if (!tempoEvent(tempo[c]))
                             continue;
-                        char* q = putInt(head, p);
+                        char* q = putInt(head, BPMCHANNEL + c);
                         *q++ = ',';
                         out.append(rec, q - rec);
-                        appendFileNumber(out, model.tempo(s, l, b, r, p));
+                        appendFileNumber(out, tempo[c]);
                         out.append("\r\n");
                     }
                 }

@@ -1,0 +1,149 @@
+// The song core: work-file read and write of the largest song, the DWI
+// export of the largest song, a typical song, and the model's memory.
+#include "dwi/dwiencoder.h"
+#include "dwi/dwiwriter.h"
+#include "files/kolvofile.h"
+#include "model/songmodel.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <memory>
+
+using namespace kolvo;
+
+namespace {
+
+// Every chart with data, every arrow cell of all 100 bars set, and a tempo
+// event on every beat.
+void fillLargest(SongModel& m) {
+    m.resetparameters();
+    m.setField(SummaryField::Songname, QStringLiteral("Largest"));
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            m.setDataexists(s, l, Value::number(1));
+            m.setFootlevels(s, l, Value::text(QStringLiteral("10")));
+            for (int b = 1; b <= kBars; ++b)
+                for (int r = 1; r <= kRows; ++r)
+                    for (int p = 1; p <= kArrowPanels; ++p)
+                        m.setStep(s, l, b, r, p, (r + p) % 7 == 0 ? 2 : 1);
+        }
+    for (int b = 1; b <= kBars; ++b)
+        for (int beat = 1; beat <= 4; ++beat) {
+            m.setTempo(1, 1, b, beat, BPMCHANNEL, 120 + beat * 0.5);
+            m.setTempo(1, 1, b, beat, FREEZECHANNEL, 250);
+        }
+}
+
+// Four charts, 60 bars of sixteenth notes, a few tempo events.
+void fillTypical(SongModel& m) {
+    m.resetparameters();
+    m.setField(SummaryField::Songname, QStringLiteral("Typical"));
+    for (int l = 1; l <= kLevels; ++l) {
+        m.setDataexists(Single, l, Value::number(1));
+        m.setFootlevels(Single, l, Value::text(QString::number(l * 2)));
+        for (int b = 1; b <= 60; ++b)
+            for (int r = 1; r <= kRows; r += 4 - (l > 2 ? 2 : 0))
+                m.setStep(Single, l, b, r, kFirstPadPanels[(b + r) % 4], (r % 16 == 1) ? 2 : 1);
+    }
+    m.setTempo(1, 1, 1, 1, BPMCHANNEL, 150);
+    m.setTempo(1, 1, 30, 3, BPMCHANNEL, 75);
+    m.setTempo(1, 1, 20, 1, FREEZECHANNEL, 500);
+}
+
+void setBytes(benchmark::State& state, qsizetype bytes) {
+    state.SetBytesProcessed(int64_t(state.iterations()) * bytes);
+    state.counters["file_MB"] = double(bytes) / 1e6;
+}
+
+void BM_ReadLargest(benchmark::State& state) {
+    SongModel m;
+    fillLargest(m);
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("largest.kolvo"));
+    if (writeKolvoFile(path, m))
+        state.SkipWithError("write failed");
+    QByteArray text = kolvoFileText(m);
+    SongModel target;
+    for (auto _ : state) {
+        target.resetparameters();
+        if (readKolvoFile(path, target))
+            state.SkipWithError("read failed");
+    }
+    setBytes(state, text.size());
+}
+BENCHMARK(BM_ReadLargest)->Unit(benchmark::kMillisecond);
+
+void BM_WriteLargest(benchmark::State& state) {
+    SongModel m;
+    fillLargest(m);
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("largest.kolvo"));
+    qsizetype size = kolvoFileText(m).size();
+    for (auto _ : state)
+        if (writeKolvoFile(path, m))
+            state.SkipWithError("write failed");
+    setBytes(state, size);
+}
+BENCHMARK(BM_WriteLargest)->Unit(benchmark::kMillisecond);
+
+void BM_WriteDwiLargest(benchmark::State& state) {
+    SongModel m;
+    fillLargest(m);
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("largest.dwi"));
+    qsizetype size = dwiFileText(m, DwiMode::Export).size();
+    for (auto _ : state)
+        if (WriteDwiFile(m, path, DwiMode::Export))
+            state.SkipWithError("write failed");
+    setBytes(state, size);
+}
+BENCHMARK(BM_WriteDwiLargest)->Unit(benchmark::kMillisecond);
+
+void BM_TypicalSong(benchmark::State& state) {
+    SongModel m;
+    fillTypical(m);
+    QTemporaryDir dir;
+    const QString kolvo = dir.filePath(QStringLiteral("typical.kolvo"));
+    const QString dwi = dir.filePath(QStringLiteral("typical.dwi"));
+    SongModel target;
+    if (writeKolvoFile(kolvo, m))
+        state.SkipWithError("write failed");
+    const int op = int(state.range(0));
+    for (auto _ : state) {
+        if (op == 0) {
+            if (writeKolvoFile(kolvo, m))
+                state.SkipWithError("write failed");
+        } else if (op == 1) {
+            target.resetparameters();
+            if (readKolvoFile(kolvo, target))
+                state.SkipWithError("read failed");
+        } else if (WriteDwiFile(m, dwi, DwiMode::Export)) {
+            state.SkipWithError("export failed");
+        }
+    }
+    state.SetLabel(op == 0 ? "write .kolvo" : op == 1 ? "read .kolvo" : "WriteDwiFile");
+    state.counters["kolvo_KB"] = double(kolvoFileText(m).size()) / 1e3;
+}
+BENCHMARK(BM_TypicalSong)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// Heap the model takes: allocated bytes before and after constructing one.
+void BM_ModelMemory(benchmark::State& state) {
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        struct mallinfo2 before = mallinfo2();
+        auto m = std::make_unique<SongModel>();
+        struct mallinfo2 after = mallinfo2();
+        bytes = after.uordblks + after.hblkhd - before.uordblks - before.hblkhd;
+        benchmark::DoNotOptimize(m.get());
+    }
+    state.counters["model_MB"] = double(bytes + sizeof(SongModel)) / 1e6;
+}
+BENCHMARK(BM_ModelMemory)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();
