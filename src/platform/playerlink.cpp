@@ -77,8 +77,12 @@ struct MpvPlayerLink::Impl {
         drop();
         socket.connectToServer(socketPath);
         connected = socket.waitForConnected(200);
-        if (!connected)
+        if (!connected) {
             socket.abort();
+            return false;
+        }
+        // We only ever ask; events would just pile up between our calls.
+        call({QJsonArray{QStringLiteral("disable_event"), QStringLiteral("all")}}, 500);
         return connected;
     }
 
@@ -204,6 +208,10 @@ QStringList MpvPlayerLink::launchArguments(const QString& musicFile) const {
                      QStringLiteral("--no-terminal"),
                      QStringLiteral("--audio-fallback-to-null=yes"),
                      QStringLiteral("--input-ipc-server=") + d->socketPath};
+    // With no display to show a window on, the video output would only
+    // hunt for one; the music plays the same.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        args << QStringLiteral("--vo=null");
     args += extraOptions();
     // "--" so that no file name is ever read as an option.
     args << QStringLiteral("--") << musicFile;

@@ -79,7 +79,8 @@ public:
     static QString socketPathDefault();
     // The options every launch uses (before the extra ones and the file):
     // paused, a window the user can see and close, kept open at the end, the
-    // IPC socket, and the null audio output as a fallback.
+    // IPC socket, the null audio output as a fallback, and the null video
+    // output when there is no display (neither DISPLAY nor WAYLAND_DISPLAY).
     QStringList launchArguments(const QString& musicFile) const;
     // Extra mpv options, split at blanks, from the environment variable
     // KOLVO_MPV_OPTIONS (e.g. "--ao=null --vo=null" for headless runs).
