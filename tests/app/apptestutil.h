@@ -59,6 +59,14 @@ inline void closeAllTestWindows() {
     QTest::qWait(0);
 }
 
+// Declared right after a test's context: its windows go before the context.
+struct WindowsClosedAtEnd {
+    WindowsClosedAtEnd() = default;
+    WindowsClosedAtEnd(const WindowsClosedAtEnd&) = delete;
+    WindowsClosedAtEnd& operator=(const WindowsClosedAtEnd&) = delete;
+    ~WindowsClosedAtEnd() { closeAllTestWindows(); }
+};
+
 // Puts `folder` first on PATH (or makes it the whole PATH) until destroyed.
 class PathOverride {
 public:

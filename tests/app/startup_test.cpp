@@ -66,6 +66,7 @@ protected:
 
 TEST_F(StartupTest, FirstRunAsksForBothFoldersThenUpdatesThenOpensTheMainWindow) {
     TestApp app;
+    WindowsClosedAtEnd closeWindows;
     QDir().mkpath(app.path(QStringLiteral("games/sim")));
     QPointer<frmSplash> splash = start(app);
     EXPECT_EQ(splash->lblVersion->text(), QStringLiteral("Version 1.0.1"));
@@ -134,6 +135,7 @@ TEST_F(StartupTest, StoredFoldersGoStraightToTheMainWindowUnlessOutdated) {
         WriteSetting(kSettingsSection, QStringLiteral("autowide"), QStringLiteral("0"));
         WriteSetting(kSettingsSection, kCheckUpdateKey, QStringLiteral("0"));
         TestApp app;
+        WindowsClosedAtEnd closeWindows;
         mainOpened = 0;
         QPointer<frmSplash> splash = start(app);
         auto* ddr = openWindow<DDRLocation>(QStringLiteral("DDRLocation"));
@@ -195,6 +197,7 @@ TEST_F(StartupTest, DebugSwitchLogsEveryStepInOrder) {
         storeFolders(QStringLiteral("/games/sim"), QStringLiteral("/usr/bin"));
         WriteSetting(kSettingsSection, kCheckUpdateKey, QStringLiteral("0"));
         TestApp app;
+        WindowsClosedAtEnd closeWindows;
         app.ctx.arguments = c.arguments;
         mainOpened = 0;
         QPointer<frmSplash> splash = start(app);
@@ -250,6 +253,7 @@ TEST_F(StartupTest, StartupUpdateCheckOffersOnlyANewerVersion) {
         WriteSetting(kSettingsSection, kUpdateAddressKey, server.address());
         server.set("/kolvo/autoupdate.txt", {c.mode, c.body});
         TestApp app;
+        WindowsClosedAtEnd closeWindows;
         app.ctx.arguments = {QStringLiteral("kolvo"), QStringLiteral("/debug")};
         app.boxes.answers << c.answer;
         mainOpened = 0;
@@ -303,6 +307,7 @@ TEST_F(StartupTest, UpdateWindowClosedWithDoNotCheckStillDecides) {
         SCOPED_TRACE(tick);
         WriteSetting(kSettingsSection, kCheckUpdateKey, QStringLiteral("none"));
         TestApp app;
+        WindowsClosedAtEnd closeWindows;
         mainOpened = 0;
         QPointer<frmSplash> splash = start(app);
         CheckForUpdates* updates = nullptr;

@@ -84,6 +84,7 @@ TEST_F(UpdateTest, WindowDecidesTheStartupSettingAndHandsBack) {
         SCOPED_TRACE(goahead);
         freshSettingsAndLog();
         TestApp app;
+        WindowsClosedAtEnd closeWindows;
         app.ctx.goahead = goahead;
         QWidget setAside;
         auto* w = new CheckForUpdates(app.ctx, &setAside);
@@ -139,6 +140,7 @@ TEST_F(UpdateTest, CheckNowReportsWhatTheServerSaid) {
                              : QString();
         WriteSetting(kSettingsSection, kUpdateAddressKey, address);
         TestApp app;
+        WindowsClosedAtEnd closeWindows;
         app.boxes.answers << MsgAnswer::No;
         int ended = 0;
         QPointer<CheckForUpdates> w = new CheckForUpdates(app.ctx, nullptr);
@@ -169,6 +171,7 @@ TEST_F(UpdateTest, YesOpensTheWebPageAndEndsTheProgram) {
     useServer();
     server.set(kVersionPath, {Mode::Body, "1\n0\n2\n"});
     TestApp app;
+    WindowsClosedAtEnd closeWindows;
     app.boxes.answers << MsgAnswer::Yes;
     int ended = 0;
     QPointer<CheckForUpdates> w = new CheckForUpdates(app.ctx, nullptr);
@@ -185,6 +188,7 @@ TEST_F(UpdateTest, YesOpensTheWebPageAndEndsTheProgram) {
 TEST_F(UpdateTest, WebjumpUsesTheDesktopUrlHandler) {
     useServer();
     RealLaunchTestApp app;
+    WindowsClosedAtEnd closeWindows;
     ASSERT_TRUE(installArgRecorder(app.path(QStringLiteral("bin/xdg-open"))));
     const QString record = app.path(QStringLiteral("opened.jsonl"));
     setArgRecorderOutput(record);
@@ -202,6 +206,7 @@ TEST_F(UpdateTest, WebjumpSaysWhenNoBrowserCanBeUsed) {
     useServer();
     {
         TestApp app; // no URL handler anywhere on PATH
+        WindowsClosedAtEnd closeWindows;
         PathOverride path(app.path(QString()), true);
         webjump(app.ctx, nullptr);
         ASSERT_EQ(app.boxes.shown.size(), 1);
@@ -212,6 +217,7 @@ TEST_F(UpdateTest, WebjumpSaysWhenNoBrowserCanBeUsed) {
     }
     {
         TestApp app; // a handler that will not start
+        WindowsClosedAtEnd closeWindows;
         ASSERT_TRUE(installArgRecorder(app.path(QStringLiteral("xdg-open"))));
         PathOverride path(app.path(QString()), true);
         app.launcher.succeed = false;

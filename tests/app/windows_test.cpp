@@ -38,6 +38,7 @@ QStringList labelTexts(const QWidget* w) {
 
 TEST_F(WindowsTest, FolderDialogStoresTheChosenFolderWithoutTrailingSlash) {
     TestApp app;
+    WindowsClosedAtEnd closeWindows;
     QDir().mkpath(app.path(QStringLiteral("music/player")));
     struct Case {
         bool simulator;
@@ -78,6 +79,7 @@ TEST_F(WindowsTest, FolderDialogCancelOrCloseKeepsTheOldValueAndLetsStartupGoOn)
     for (bool viaCloseBox : {false, true}) {
         SCOPED_TRACE(viaCloseBox);
         TestApp app;
+        WindowsClosedAtEnd closeWindows;
         app.ctx.simulatorpath = QStringLiteral("/old");
         auto* d = new DDRLocation(app.ctx, nullptr);
         QPointer<DDRLocation> open = d;
@@ -97,6 +99,7 @@ TEST_F(WindowsTest, FolderDialogCancelOrCloseKeepsTheOldValueAndLetsStartupGoOn)
 
 TEST_F(WindowsTest, FolderListOpensOnASingleClickAndFollowsTheDriveList) {
     TestApp app;
+    WindowsClosedAtEnd closeWindows;
     QDir().mkpath(app.path(QStringLiteral("top/inner")));
     app.ctx.simulatorpath = app.path(QStringLiteral("top"));
     auto* d = new DDRLocation(app.ctx, nullptr);
@@ -134,6 +137,7 @@ TEST_F(WindowsTest, FolderListOpensOnASingleClickAndFollowsTheDriveList) {
 
 TEST_F(WindowsTest, AboutBoxShowsTitleVersionAndStartsSystemInformation) {
     RealLaunchTestApp app;
+    WindowsClosedAtEnd closeWindows;
     auto* about = new AboutForm(app.ctx);
     about->show();
     EXPECT_EQ(about->windowTitle(), QStringLiteral("About KolvoDWICreator"));
@@ -172,6 +176,7 @@ TEST_F(WindowsTest, AboutBoxShowsTitleVersionAndStartsSystemInformation) {
 
 TEST_F(WindowsTest, HelpWindowHoldsTheMainWindowWhileOpen) {
     TestApp app;
+    WindowsClosedAtEnd closeWindows;
     QWidget mainMenu;
     mainMenu.show();
     auto* help = new HelpInformation(app.ctx, &mainMenu);
