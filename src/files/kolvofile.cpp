@@ -8,8 +8,10 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace kolvo {
 
@@ -127,6 +129,60 @@ private:
     int m_lastLine = 1;
 };
 
+// What a file sets, kept aside until the whole file has read cleanly, so a
+// refused file leaves the model exactly as it was.
+class PendingSong {
+public:
+    explicit PendingSong(std::size_t expectedCells) { m_cells.reserve(expectedCells); }
+
+    void setField(SummaryField f, const QString& t) { m_fields[std::size_t(f)] = t; }
+    void setCheck1(int v) { m_check1 = v; }
+    void setDataexists(int s, int l, const Value& v) { m_flags[std::size_t(s * 5 + l)] = v; }
+    void setFootlevels(int s, int l, const Value& v) { m_levels[std::size_t(s * 5 + l)] = v; }
+    void setStep(int s, int l, int b, int r, int p, std::uint8_t v) { cell(s, l, b, r, p, v); }
+    void setTempo(int s, int l, int b, int r, int p, double v) { cell(s, l, b, r, p, v); }
+    void clearTempo(int s, int l, int b, int r, int p) { cell(s, l, b, r, p, std::nan("")); }
+
+    void applyTo(SongModel& m) const {
+        for (int i = 0; i < kSummaryTextFields; ++i)
+            if (m_fields[std::size_t(i)])
+                m.setField(SummaryField(i), *m_fields[std::size_t(i)]);
+        if (m_check1)
+            m.setCheck1(*m_check1);
+        for (int s = 1; s <= kStyles; ++s)
+            for (int l = 1; l <= kLevels; ++l) {
+                if (const auto& v = m_levels[std::size_t(s * 5 + l)])
+                    m.setFootlevels(s, l, *v);
+                if (const auto& v = m_flags[std::size_t(s * 5 + l)])
+                    m.setDataexists(s, l, *v);
+            }
+        for (const Cell& c : m_cells) {
+            if (c.p <= kArrowPanels)
+                m.setStep(c.s, c.l, c.b, c.r, c.p, std::uint8_t(c.v));
+            else if (std::isnan(c.v))
+                m.clearTempo(c.s, c.l, c.b, c.r, c.p);
+            else
+                m.setTempo(c.s, c.l, c.b, c.r, c.p, c.v);
+        }
+        m.notifyStepsChanged();
+    }
+
+private:
+    struct Cell {
+        std::uint8_t s, l, b, r, p;
+        double v;
+    };
+    void cell(int s, int l, int b, int r, int p, double v) {
+        m_cells.push_back(Cell{std::uint8_t(s), std::uint8_t(l), std::uint8_t(b), std::uint8_t(r),
+                               std::uint8_t(p), v});
+    }
+
+    std::array<std::optional<QString>, kSummaryTextFields> m_fields;
+    std::optional<int> m_check1;
+    std::array<std::optional<Value>, 25> m_levels, m_flags;
+    std::vector<Cell> m_cells;
+};
+
 struct ReadFailure {
     int line;
     QString reason;
@@ -134,7 +190,7 @@ struct ReadFailure {
 
 class KolvoReader {
 public:
-    KolvoReader(const QByteArray& data, SongModel& model)
+    KolvoReader(const QByteArray& data, PendingSong& model)
         : m_fields(data.constData(), std::size_t(data.size())), m_model(model),
           m_utf8(isValidUtf8(data.constData(), std::size_t(data.size()))) {}
 
@@ -412,7 +468,7 @@ private:
     }
 
     FieldReader m_fields;
-    SongModel& m_model;
+    PendingSong& m_model;
     bool m_utf8;
     std::optional<ReadFailure> m_failure;
 };
@@ -494,13 +550,12 @@ std::optional<FileError> readKolvoData(const QByteArray& data, const QString& na
                                        SongModel& model) {
     if (data.size() > kMaxFileSize)
         return FileError{name, 0, QStringLiteral("the file is too large to be a work file")};
-    // Read into a copy so that a refused file leaves the model as it was.
-    SongModel scratch;
-    scratch.copySongFrom(model);
-    KolvoReader reader(data, scratch);
+    // A step record takes 12 bytes or more; a song has at most 614,400 cells.
+    PendingSong pending(std::min<std::size_t>(std::size_t(data.size()) / 12, 614400));
+    KolvoReader reader(data, pending);
     if (auto fail = reader.run())
         return FileError{name, fail->line, fail->reason};
-    model.copySongFrom(scratch);
+    pending.applyTo(model);
     return std::nullopt;
 }
 

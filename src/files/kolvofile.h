@@ -23,7 +23,7 @@ struct FileError {
 
 // Reads a work file (keyed or legacy layout) into the model, as Open does
 // after resetting it. The model must be in its reset state; on any error it
-// is left exactly so (the file is read into a scratch model first).
+// is left exactly so (nothing is stored until the whole file has read).
 std::optional<FileError> readKolvoFile(const QString& path, SongModel& model);
 
 // Same, from bytes already in memory; `name` is used in the error.
