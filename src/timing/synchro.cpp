@@ -128,7 +128,12 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
     m_loadTimer->setSingleShot(true);
     m_loadTimer->setInterval(1000);
 
+    m_beatTimer = new QTimer(this);
+    m_beatTimer->setObjectName(QStringLiteral("BeatTimer"));
+    m_beatTimer->setSingleShot(true);
+    m_beatTimer->setTimerType(Qt::PreciseTimer);
     connect(m_timer1, &QTimer::timeout, this, &Synchro::tick);
+    connect(m_beatTimer, &QTimer::timeout, this, &Synchro::tick);
     connect(m_command1, &QPushButton::clicked, this, &Synchro::test);
     connect(m_command2, &QPushButton::clicked, this, [this] { nudge(m_text2, 10); });
     connect(m_command4, &QPushButton::clicked, this, [this] { nudge(m_text2, -10); });
@@ -185,17 +190,28 @@ void Synchro::test() {
 }
 
 void Synchro::tick() {
-    m_counter.playerState(m_ctx.player.state());
+    const int playState = m_ctx.player.state();
+    m_counter.playerState(playState);
     const double bpm = bpmValue();
     if (!grab::usableBpm(bpm))
         return;
     const int position = m_ctx.player.position();
-    if (!m_counter.poll(position, bpm, gapValue()))
-        return;
-    ++m_beeps;
-    QApplication::beep();
-    paintLights();
-    emit beat(m_counter.syncbeat, position);
+    const bool signalled = m_counter.poll(position, bpm, gapValue());
+    if (signalled) {
+        ++m_beeps;
+        QApplication::beep();
+        paintLights();
+        emit beat(m_counter.syncbeat, position);
+    }
+    // A beat due before the next poll gets a poll of its own at that moment,
+    // so a light is never up to a whole poll late.
+    if (m_timer1->isActive() && playState == 1) {
+        if (const std::optional<double> due = m_counter.nextBeatMs(bpm, gapValue())) {
+            const double wait = *due - position;
+            if (wait >= 0 && wait < m_timer1->interval())
+                m_beatTimer->start(int(wait) + 1);
+        }
+    }
 }
 
 void Synchro::paintLights() {
@@ -250,6 +266,7 @@ void Synchro::unload() {
     m_unloaded = true;
     m_closing = true;
     m_timer1->stop();
+    m_beatTimer->stop();
     m_lock.release();
     emit unloaded();
 }

@@ -41,6 +41,7 @@ public:
     QPushButton* Command7() const { return m_command7; } // Cancel
     QPushButton* Command8() const { return m_command8; } // load the song into the player
     QTimer* Timer1() const { return m_timer1; }          // the 50 ms beat poll
+    QTimer* beatTimer() const { return m_beatTimer; }
 
     const timing::SyncBeatCounter& counter() const { return m_counter; }
     int syncbeat() const { return m_counter.syncbeat; }
@@ -93,6 +94,7 @@ private:
     QPushButton* m_command7 = nullptr;
     QPushButton* m_command8 = nullptr;
     QTimer* m_timer1 = nullptr;
+    QTimer* m_beatTimer = nullptr; // one-shot: a poll at a beat due between two ticks
     QTimer* m_loadTimer = nullptr;
 };
 

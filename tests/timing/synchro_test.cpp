@@ -101,6 +101,20 @@ TEST_F(SynchroTest, LightsFollowTheBeatsAfterTheGap) {
     EXPECT_EQ(litLights(), QList<int>{1});
 }
 
+TEST_F(SynchroTest, ABeatDueBetweenPollsGetsAPollOfItsOwn) {
+    w->Command1()->click();
+    tickAt(970); // the first beat is due at 1000, before the next poll
+    ASSERT_TRUE(w->beatTimer()->isActive());
+    EXPECT_LE(w->beatTimer()->remainingTime(), 31);
+    app.player.playPosition = 1001;
+    QTest::qWait(60);
+    EXPECT_EQ(w->syncbeat(), 1);
+    w->Timer1()->stop();
+    w->beatTimer()->stop();
+    tickAt(1200); // no beat due within a poll, or the poll is not running
+    EXPECT_FALSE(w->beatTimer()->isActive());
+}
+
 TEST_F(SynchroTest, StoppedPlayerStartsAgainAtTheGap) {
     w->Command1()->click();
     tickAt(1100);
