@@ -44,14 +44,15 @@ AboutForm::AboutForm(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Win
     grid->addWidget(lblVersion, 1, 1);
 
     lblCredits = new QLabel(
-        QStringLiteral("Thanks to:\n"
-                       "  the authors of the arrow-grabbing routines\n"
-                       "  the author of the player interface module\n"
-                       "  the authors of the MD5 library\n"
-                       "  everyone who helped with the system calls\n"
-                       "  everyone who sent feedback and bug reports\n"
-                       "  the dance simulator community"),
+        QStringLiteral("Thanks to:<ul style=\"margin-left:-24px\">"
+                       "<li>the authors of the arrow-grabbing routines</li>"
+                       "<li>the author of the player interface module</li>"
+                       "<li>the authors of the MD5 library</li>"
+                       "<li>everyone who helped with the system calls</li>"
+                       "<li>everyone who sent feedback and bug reports</li>"
+                       "<li>the dance simulator community</li></ul>"),
         this);
+    lblCredits->setTextFormat(Qt::RichText);
     lblCredits->setObjectName(QStringLiteral("lblCredits"));
     grid->addWidget(lblCredits, 2, 1);
 

@@ -56,7 +56,9 @@ CheckForUpdates::CheckForUpdates(AppContext& ctx, QWidget* setAside, QWidget* pa
     Label3 = new QLabel(QStringLiteral("Checking version information..."), this);
     Label3->setObjectName(QStringLiteral("Label3"));
     layout->addWidget(Label3);
-    setFixedWidth(5400 / 15);
+    // Wide enough for the check box's long caption; the texts wrap to it.
+    const QMargins m = layout->contentsMargins();
+    setFixedWidth(qMax(5400 / 15, Check1->sizeHint().width() + m.left() + m.right()));
 
     m_fetcher = new VersionFetcher(this);
     connect(m_fetcher, &VersionFetcher::finished, this, &CheckForUpdates::onFetched);

@@ -85,7 +85,9 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     QStringList roots;
     const auto volumes = QStorageInfo::mountedVolumes();
     for (const QStorageInfo& v : volumes) {
-        if (v.isValid() && v.isReady() && !roots.contains(v.rootPath()))
+        // Single files mounted into a container are no drives.
+        if (v.isValid() && v.isReady() && QFileInfo(v.rootPath()).isDir() &&
+            !roots.contains(v.rootPath()))
             roots << v.rootPath();
     }
     if (!roots.contains(QStringLiteral("/")))
