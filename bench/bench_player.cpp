@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -129,7 +130,7 @@ void BM_PositionAccuracy(benchmark::State& state) {
         return;
     }
     s.player.WinampCommand(winamp::Play);
-    std::vector<double> absErr;
+    std::vector<double> absErr, rawErr;
     double signedSum = 0;
     int target = 2000;
     for (auto _ : state) {
@@ -141,6 +142,11 @@ void BM_PositionAccuracy(benchmark::State& state) {
             const double expected = target + double(clock.nsecsElapsed()) / 1e6;
             absErr.push_back(std::abs(pos - expected));
             signedSum += pos - expected;
+            // For comparison: the player's own coarse reading at the same moment.
+            const double raw = s.player.property("time-pos").toDouble() * 1000.0;
+            rawErr.push_back(std::abs(raw - (target + double(clock.nsecsElapsed()) / 1e6)));
+            if (qEnvironmentVariableIsSet("KOLVO_BENCH_TRACE"))
+                std::fprintf(stderr, "%d %.1f %d %.0f\n", target, expected, pos, raw);
             QTest::qWait(3);
         }
         target = (target + 7000) % (kSongMs - 10000);
@@ -148,6 +154,8 @@ void BM_PositionAccuracy(benchmark::State& state) {
     state.counters["median_abs_ms"] = percentile(absErr, 0.5);
     state.counters["p99_abs_ms"] = percentile(absErr, 0.99);
     state.counters["mean_signed_ms"] = absErr.empty() ? 0 : signedSum / double(absErr.size());
+    state.counters["raw_timepos_median_abs_ms"] = percentile(rawErr, 0.5);
+    state.counters["raw_timepos_p99_abs_ms"] = percentile(rawErr, 0.99);
     state.counters["samples"] = double(absErr.size());
 }
 

@@ -149,8 +149,11 @@ struct MpvPlayerLink::Impl {
         return {QStringLiteral("seek"), ms / 1000.0, QStringLiteral("absolute+exact")};
     }
 
+    // Ready for seeks: "duration" is known a few ms before the player has
+    // set itself at the start of the file, and a seek sent in between is
+    // lost; "time-pos" comes after that.
     bool fileLoaded() {
-        const Reply r = call1(get("duration"));
+        const Reply r = call1(get("time-pos"));
         return r.ok && r.data.isDouble();
     }
 

@@ -154,6 +154,21 @@ TEST_F(PlayerMpvTest, PlayPauseResumeJumpAndStop) {
     EXPECT_NEAR(p.position(), clock.elapsed(), 120);
 }
 
+// The player knows the song's length a moment before it has settled at its
+// start; a jump sent in that moment would be lost. A fresh load must not
+// let that happen.
+TEST_F(PlayerMpvTest, AJumpRightAfterLoadingIsNotLost) {
+    for (int round = 0; round < 3; ++round) {
+        load();
+        MpvPlayerLink& p = player();
+        p.WinampCommand(winamp::Play);
+        EXPECT_EQ(p.query(winamp::JumpToTime, 1500), 0);
+        QTest::qWait(100);
+        EXPECT_GE(p.property("time-pos").toDouble(), 1.5) << "round " << round;
+        EXPECT_NEAR(p.position(), 1600, 120) << "round " << round;
+    }
+}
+
 TEST_F(PlayerMpvTest, TheEndOfTheSongCountsAsStopped) {
     load();
     MpvPlayerLink& p = player();
