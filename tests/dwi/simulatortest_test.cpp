@@ -224,6 +224,22 @@ TEST(SimulatorLaunch, ProgramThatCannotStartIsReportedAndLeavesNoFile) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+TEST(SimulatorLaunch, WindowsProgramWithoutWineIsReported) {
+    test::RealLaunchTestApp app;
+    app.ctx.simulatorpath = app.path("sim");
+    ASSERT_FALSE(app.writeFile("sim/DWI2.exe", "MZ a Windows program").isEmpty());
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", app.path("empty").toLocal8Bit()); // no wine to be found
+    TestInSimulator(app.ctx, nullptr);
+    qputenv("PATH", path);
+
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    EXPECT_EQ(app.boxes.last().title, "DWI Not Started");
+    EXPECT_TRUE(app.boxes.last().text.startsWith("DWI2.exe could not be started. "));
+    EXPECT_TRUE(app.boxes.last().text.contains("wine")) << app.boxes.last().text.toStdString();
+    EXPECT_TRUE(filesIn(app.path("sim/kolvotemporaryfolder")).isEmpty());
+}
+
 TEST(SimulatorLaunch, ParametersForEveryChartAndTheRootFolder) {
     const char* styles[] = {"", "SINGLE", "DOUBLE", "COUPLE", "SOLO"};
     const char* levels[] = {"", "BASIC", "ANOTHER", "MANIAC", "SMANIAC"};
