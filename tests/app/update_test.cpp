@@ -228,3 +228,19 @@ TEST_F(UpdateTest, WebjumpSaysWhenNoBrowserCanBeUsed) {
         EXPECT_EQ(app.boxes.last().icon, MsgIcon::Exclamation);
     }
 }
+
+TEST_F(UpdateTest, ClosingTheWindowDuringADownloadDropsIt) {
+    useServer();
+    server.set(kVersionPath, {Mode::Silent, {}});
+    TestApp app;
+    WindowsClosedAtEnd closeWindows;
+    QPointer<CheckForUpdates> w = new CheckForUpdates(app.ctx, nullptr);
+    w->show();
+    w->Command1->click();
+    ASSERT_TRUE(waitUntil([&] { return !server.requests.isEmpty(); }));
+    w->close();
+    ASSERT_TRUE(waitUntil([&] { return w.isNull(); }));
+    QTest::qWait(200);
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    EXPECT_EQ(app.ctx.goahead, 3);
+}
