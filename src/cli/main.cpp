@@ -43,7 +43,8 @@ QTextStream& err() {
 }
 
 int usageError(const QString& why) {
-    err() << "kolvo-cli: " << why << "\n" << "Try 'kolvo-cli --help'.\n";
+    err() << "kolvo-cli: " << why << "\n"
+          << "Try 'kolvo-cli --help'.\n";
     err().flush();
     return kUsageError;
 }
@@ -110,11 +111,16 @@ int info(const QString& in) {
         const char* name;
         SummaryField field;
     } header[] = {
-        {"musicadd", SummaryField::Musicadd},       {"songname", SummaryField::Songname},
-        {"artist", SummaryField::Artist},           {"genre", SummaryField::Genre},
-        {"bpm", SummaryField::Bpm},                 {"gap", SummaryField::Gap},
-        {"samplestart", SummaryField::Samplestart}, {"samplelength", SummaryField::Samplelength},
-        {"text1", SummaryField::Text1},             {"filetag", SummaryField::Filetag},
+        {"musicadd", SummaryField::Musicadd},
+        {"songname", SummaryField::Songname},
+        {"artist", SummaryField::Artist},
+        {"genre", SummaryField::Genre},
+        {"bpm", SummaryField::Bpm},
+        {"gap", SummaryField::Gap},
+        {"samplestart", SummaryField::Samplestart},
+        {"samplelength", SummaryField::Samplelength},
+        {"text1", SummaryField::Text1},
+        {"filetag", SummaryField::Filetag},
     };
     for (const auto& h : header)
         o << h.name << ": " << model.field(h.field) << "\n";
@@ -128,8 +134,8 @@ int info(const QString& in) {
             for (int ch : {BPMCHANNEL, FREEZECHANNEL})
                 if (model.cellSet(Single, Basic, b, beat, ch)) {
                     ++events;
-                    o << (ch == BPMCHANNEL ? "bpm change" : "freeze") << ": bar " << b
-                      << " beat " << beat << " = " << fileNumberText(model.tempo(1, 1, b, beat, ch))
+                    o << (ch == BPMCHANNEL ? "bpm change" : "freeze") << ": bar " << b << " beat "
+                      << beat << " = " << fileNumberText(model.tempo(1, 1, b, beat, ch))
                       << (ch == BPMCHANNEL ? "" : " ms") << "\n";
                 }
     if (events == 0)

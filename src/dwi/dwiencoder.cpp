@@ -12,8 +12,8 @@ namespace {
 
 // The arrow a panel stands for; the second pad repeats the first pad's four.
 enum Arrow { Left, UpLeft, Down, Up, UpRight, Right };
-constexpr Arrow kPanelArrow[kArrowPanels + 1] = {Left, Left, UpLeft, Down, Up, UpRight,
-                                                 Right, Left, Down, Up, Right};
+constexpr Arrow kPanelArrow[kArrowPanels + 1] = {Left,  Left, UpLeft, Down, Up,   UpRight,
+                                                 Right, Left, Down,   Up,   Right};
 constexpr char kSingle[] = {'4', 'C', '2', '8', 'D', '6'};
 
 // Character of two arrows struck together; 0 where no pair exists.
@@ -36,9 +36,13 @@ bool anyArrow(const std::uint8_t* row) {
     return (first8 | row[9] | row[10]) != 0;
 }
 
-bool tempoEvent(double v) { return v != 0 && !std::isnan(v); }
+bool tempoEvent(double v) {
+    return v != 0 && !std::isnan(v);
+}
 
-char singleChar(int panel) { return kSingle[kPanelArrow[panel]]; }
+char singleChar(int panel) {
+    return kSingle[kPanelArrow[panel]];
+}
 
 void appendRow(std::string& out, const SongModel& m, int s, int l, int b, int r,
                std::span<const int> panels) {

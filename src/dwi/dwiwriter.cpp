@@ -5,7 +5,6 @@
 #include "files/filenumber.h"
 #include "model/songmodel.h"
 
-
 #include <string>
 
 namespace kolvo {
@@ -41,9 +40,9 @@ QString BuildTempoList(const SongModel& model, int channel) {
         for (int beat = 1; beat <= 4; ++beat) {
             if (!model.cellSet(Single, Basic, b, beat, channel))
                 continue;
-            list += list.isEmpty()
-                        ? (channel == BPMCHANNEL ? QStringLiteral("#CHANGEBPM:") : QStringLiteral("#FREEZE:"))
-                        : QStringLiteral(",");
+            list += list.isEmpty() ? (channel == BPMCHANNEL ? QStringLiteral("#CHANGEBPM:")
+                                                            : QStringLiteral("#FREEZE:"))
+                                   : QStringLiteral(",");
             list += QString::number(TempoEventPosition(b, beat)) + u'=' +
                     fileNumberText(model.tempo(Single, Basic, b, beat, channel));
         }
@@ -53,7 +52,8 @@ QString BuildTempoList(const SongModel& model, int channel) {
 }
 
 QString tickChartLine() {
-    return QStringLiteral("#SINGLE:BASIC:1:") + QString(24, u'0') + QStringLiteral("4060").repeated(72);
+    return QStringLiteral("#SINGLE:BASIC:1:") + QString(24, u'0') +
+           QStringLiteral("4060").repeated(72);
 }
 
 QByteArray dwiFileText(const SongModel& m, DwiMode mode) {

@@ -28,7 +28,9 @@ std::optional<FileError> WriteDwiFile(const SongModel& model, const QString& pat
 QString BuildTempoList(const SongModel& model, int channel);
 
 // DWI beat index of a tempo event: 16 per bar, 4 per beat.
-constexpr int TempoEventPosition(int bar, int beat) { return (bar - 1) * 16 + (beat - 1) * 4; }
+constexpr int TempoEventPosition(int bar, int beat) {
+    return (bar - 1) * 16 + (beat - 1) * 4;
+}
 
 // The tick chart line of the tick test (no ";").
 QString tickChartLine();

@@ -46,7 +46,7 @@ struct Field {
 // ignored. The structural bytes are ASCII, so this works on UTF-8 and
 // Windows-1252 alike; text is decoded only where a value is taken.
 class FieldReader {
-public:
+  public:
     enum class Status { Ok, End, OpenQuote };
 
     FieldReader(const char* data, std::size_t size) : m_p(data), m_end(data + size) {}
@@ -96,7 +96,7 @@ public:
     // The line on which the last field read starts.
     int lastLine() const { return m_lastLine; }
 
-private:
+  private:
     void countLineEnd() {
         // CR LF, a lone CR and a lone LF each end one line.
         if (*m_p == '\n' || (*m_p == '\r' && (m_p + 1 >= m_end || m_p[1] != '\n')))
@@ -132,7 +132,7 @@ private:
 // What a file sets, kept aside until the whole file has read cleanly, so a
 // refused file leaves the model exactly as it was.
 class PendingSong {
-public:
+  public:
     explicit PendingSong(std::size_t expectedCells) { m_cells.reserve(expectedCells); }
 
     void setField(SummaryField f, const QString& t) { m_fields[std::size_t(f)] = t; }
@@ -167,7 +167,7 @@ public:
         m.notifyStepsChanged();
     }
 
-private:
+  private:
     struct Cell {
         std::uint8_t s, l, b, r, p;
         double v;
@@ -189,7 +189,7 @@ struct ReadFailure {
 };
 
 class KolvoReader {
-public:
+  public:
     KolvoReader(const QByteArray& data, PendingSong& model)
         : m_fields(data.constData(), std::size_t(data.size())), m_model(model),
           m_utf8(isValidUtf8(data.constData(), std::size_t(data.size()))) {}
@@ -205,7 +205,7 @@ public:
         return readLegacy(first);
     }
 
-private:
+  private:
     bool isBlankFile(const Field& first) const {
         return first.kind == FieldKind::Empty && m_fields.atEnd();
     }
@@ -217,13 +217,14 @@ private:
         for (int i = 0; i < n; ++i) {
             auto st = m_fields.next(out[i]);
             if (st == FieldReader::Status::OpenQuote) {
-                m_failure = ReadFailure{out[i].line,
-                                        QStringLiteral("the file ends inside a quoted text")};
+                m_failure =
+                    ReadFailure{out[i].line, QStringLiteral("the file ends inside a quoted text")};
                 return false;
             }
             if (st == FieldReader::Status::End) {
-                m_failure = ReadFailure{m_fields.lastLine(),
-                                        QStringLiteral("the file ends %1").arg(QLatin1String(where))};
+                m_failure =
+                    ReadFailure{m_fields.lastLine(),
+                                QStringLiteral("the file ends %1").arg(QLatin1String(where))};
                 return false;
             }
         }
@@ -320,8 +321,9 @@ private:
 
     bool setFlag(const Field& f, int s, int l) {
         Value v = value(f);
-        bool ok = v.isUnassigned() || (v.isNumber() && (v.asNumber() == 0 || v.asNumber() == 1)) ||
-                  (v.isText() && (v.asText().isEmpty() || v.asText() == u"0" || v.asText() == u"1"));
+        bool ok =
+            v.isUnassigned() || (v.isNumber() && (v.asNumber() == 0 || v.asNumber() == 1)) ||
+            (v.isText() && (v.asText().isEmpty() || v.asText() == u"0" || v.asText() == u"1"));
         if (!ok)
             return fail(f, QStringLiteral("flag value %1 is not 0 or 1").arg(shown(f)));
         m_model.setDataexists(s, l, v);
@@ -396,10 +398,14 @@ private:
                 const char* key;
                 SummaryField field;
             } keys[] = {
-                {"musicadd", SummaryField::Musicadd}, {"songname", SummaryField::Songname},
-                {"artist", SummaryField::Artist},     {"genre", SummaryField::Genre},
-                {"bpm", SummaryField::Bpm},           {"gap", SummaryField::Gap},
-                {"text1", SummaryField::Text1},       {"samplestart", SummaryField::Samplestart},
+                {"musicadd", SummaryField::Musicadd},
+                {"songname", SummaryField::Songname},
+                {"artist", SummaryField::Artist},
+                {"genre", SummaryField::Genre},
+                {"bpm", SummaryField::Bpm},
+                {"gap", SummaryField::Gap},
+                {"text1", SummaryField::Text1},
+                {"samplestart", SummaryField::Samplestart},
                 {"samplelength", SummaryField::Samplelength},
                 {"filetag", SummaryField::Filetag},
             };
@@ -445,8 +451,7 @@ private:
         if (!read(h, 9, "inside the header"))
             return failure();
         const SummaryField order[] = {SummaryField::Songname, SummaryField::Artist,
-                                      SummaryField::Genre,    SummaryField::Bpm,
-                                      SummaryField::Gap};
+                                      SummaryField::Genre, SummaryField::Bpm, SummaryField::Gap};
         for (int i = 0; i < 5; ++i)
             m_model.setField(order[i], text(h[i]));
         if (!setCheck1(h[5]))
@@ -528,9 +533,13 @@ bool anyArrow(const std::uint8_t* row) {
 }
 
 // A tempo cell holding an event: neither empty (NaN) nor 0.
-bool tempoEvent(double v) { return v != 0 && !std::isnan(v); }
+bool tempoEvent(double v) {
+    return v != 0 && !std::isnan(v);
+}
 
-QString chartName(int s, int l) { return styleName(s) + u' ' + levelName(l); }
+QString chartName(int s, int l) {
+    return styleName(s) + u' ' + levelName(l);
+}
 
 std::optional<QString> textProblem(const QString& text, const QString& what) {
     if (text.contains(u'"'))
@@ -606,8 +615,8 @@ std::optional<QString> unwritableKolvoField(const SongModel& model) {
             const Value& de = model.dataexists(s, l);
             bool flagOk = de.isUnassigned() ||
                           (de.isNumber() && (de.asNumber() == 0 || de.asNumber() == 1)) ||
-                          (de.isText() && (de.asText().isEmpty() || de.asText() == u"0" ||
-                                           de.asText() == u"1"));
+                          (de.isText() &&
+                           (de.asText().isEmpty() || de.asText() == u"0" || de.asText() == u"1"));
             if (!flagOk)
                 return QStringLiteral("the data flag of %1 is %2, not 0 or 1")
                     .arg(chartName(s, l), de.toText());
@@ -616,7 +625,8 @@ std::optional<QString> unwritableKolvoField(const SongModel& model) {
                     const std::uint8_t* row = model.arrowRow(s, l, b, r);
                     for (int p = 1; p <= kArrowPanels; ++p)
                         if (row[p] > 2)
-                            return QStringLiteral("%1 bar %2 row %3 panel %4 holds %5, not 0, 1 or 2")
+                            return QStringLiteral(
+                                       "%1 bar %2 row %3 panel %4 holds %5, not 0, 1 or 2")
                                 .arg(chartName(s, l))
                                 .arg(b)
                                 .arg(r)
@@ -628,7 +638,8 @@ std::optional<QString> unwritableKolvoField(const SongModel& model) {
                         if (!std::isnan(v) && (v < 0 || !std::isfinite(v)))
                             return QStringLiteral("the %1 at bar %2 beat %3 is %4, not a "
                                                   "number of 0 or more")
-                                .arg(c == 0 ? QStringLiteral("BPM change") : QStringLiteral("freeze"))
+                                .arg(c == 0 ? QStringLiteral("BPM change")
+                                            : QStringLiteral("freeze"))
                                 .arg(b)
                                 .arg(r)
                                 .arg(canonicalNumberText(v));

@@ -27,7 +27,8 @@ struct FileError {
 std::optional<FileError> readKolvoFile(const QString& path, SongModel& model);
 
 // Same, from bytes already in memory; `name` is used in the error.
-std::optional<FileError> readKolvoData(const QByteArray& data, const QString& name, SongModel& model);
+std::optional<FileError> readKolvoData(const QByteArray& data, const QString& name,
+                                       SongModel& model);
 
 // The keyed layout of the model, UTF-8 with CR LF. A text value holding a
 // double quote cannot be written (the format has no escape): check first.

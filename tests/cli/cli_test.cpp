@@ -9,7 +9,9 @@
 
 using namespace kolvo;
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -25,7 +27,8 @@ CliRun cli(const QStringList& args) {
     if (!p.waitForFinished(30000))
         return {-1, {}, QStringLiteral("did not finish")};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 QByteArray readAll(const QString& path) {
@@ -40,7 +43,7 @@ void writeAll(const QString& path, const QByteArray& data) {
 }
 
 class Cli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         song = dir.filePath(QStringLiteral("demo.kolvo"));
         SongModel m;
@@ -74,10 +77,11 @@ protected:
 TEST_F(Cli, ExportWritesTheDwiFile) {
     CliRun r = cli({QStringLiteral("export"), song, path("out.dwi")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(readAll(path("out.dwi")),
-              QByteArray("#TITLE:Demo;\r\n#ARTIST:Someone;\r\n#GAP:250;\r\n#BPM:140;\r\n#STATUS:NEW\r\n"
-                         "#CHANGEBPM:64=70;\r\n#FREEZE:16=500;\r\n#SINGLE:BASIC:3:40B!400000") +
-                  QByteArray(40, '0') + ";\r\n");
+    EXPECT_EQ(
+        readAll(path("out.dwi")),
+        QByteArray("#TITLE:Demo;\r\n#ARTIST:Someone;\r\n#GAP:250;\r\n#BPM:140;\r\n#STATUS:NEW\r\n"
+                   "#CHANGEBPM:64=70;\r\n#FREEZE:16=500;\r\n#SINGLE:BASIC:3:40B!400000") +
+            QByteArray(40, '0') + ";\r\n");
 }
 
 TEST_F(Cli, ResaveIsByteForByte) {
@@ -98,8 +102,8 @@ TEST_F(Cli, InfoListsHeaderTempoEventsAndCharts) {
     CliRun r = cli({QStringLiteral("info"), song});
     EXPECT_EQ(r.status, 0);
     for (const char* expected :
-         {"songname: Demo\n", "bpm: 140\n", "check1: 1 (Always)\n", "bpm change: bar 5 beat 1 = 70\n",
-          "freeze: bar 2 beat 1 = 500 ms\n",
+         {"songname: Demo\n", "bpm: 140\n", "check1: 1 (Always)\n",
+          "bpm change: bar 5 beat 1 = 70\n", "freeze: bar 2 beat 1 = 500 ms\n",
           "Single Basic: foot level \"3\", 3 arrows, 1 freeze arrows, 5 bars\n"})
         EXPECT_TRUE(r.out.contains(QString::fromLatin1(expected))) << expected << "\n"
                                                                    << r.out.toStdString();
@@ -139,9 +143,12 @@ TEST(CliUsage, HelpVersionAndUsageErrors) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, QStringLiteral("kolvo-cli 1.0.1\n"));
     for (const QStringList& args :
-         {QStringList{}, QStringList{QStringLiteral("frobnicate")}, QStringList{QStringLiteral("export"), QStringLiteral("a")},
-          QStringList{QStringLiteral("check")}, QStringList{QStringLiteral("info"), QStringLiteral("a"), QStringLiteral("b")},
-          QStringList{QStringLiteral("resave"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")},
+         {QStringList{}, QStringList{QStringLiteral("frobnicate")},
+          QStringList{QStringLiteral("export"), QStringLiteral("a")},
+          QStringList{QStringLiteral("check")},
+          QStringList{QStringLiteral("info"), QStringLiteral("a"), QStringLiteral("b")},
+          QStringList{QStringLiteral("resave"), QStringLiteral("a"), QStringLiteral("b"),
+                      QStringLiteral("c")},
           QStringList{QStringLiteral("info"), QStringLiteral("--bogus")}}) {
         CliRun r = cli(args);
         EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();

@@ -7,7 +7,9 @@
 
 using namespace kolvo;
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -15,7 +17,9 @@ struct Cell {
     int bar, row, panel, value;
 };
 
-QString zeros(int n) { return QString(n, u'0'); }
+QString zeros(int n) {
+    return QString(n, u'0');
+}
 
 QString encode(int style, const std::vector<Cell>& cells) {
     SongModel m;
@@ -42,18 +46,27 @@ TEST(DwiEncoder, ChartText) {
         {"empty Double: the second half runs a bar longer", Double, {}, rest + ":" + rest + rest},
         {"empty Couple", Couple, {}, rest + ":" + rest + rest},
         {"row 3 makes sixteenths", Single, {{1, 3, 1, 1}}, "(04" + zeros(14) + ")" + rest},
-        {"row 2 makes thirty-seconds, each written as two sixty-fourths", Single,
-         {{1, 2, 1, 1}, {1, 3, 6, 1}}, "{0040600" + zeros(57) + "}" + rest},
-        {"second pad on an even row raises the first half too", Double, {{1, 2, 7, 1}},
+        {"row 2 makes thirty-seconds, each written as two sixty-fourths",
+         Single,
+         {{1, 2, 1, 1}, {1, 3, 6, 1}},
+         "{0040600" + zeros(57) + "}" + rest},
+        {"second pad on an even row raises the first half too",
+         Double,
+         {{1, 2, 7, 1}},
          "{" + zeros(64) + "}" + rest + ":{0040" + z60 + "}" + rest + rest},
-        {"panels outside the style are not written", Single, {{1, 1, 2, 1}, {1, 1, 7, 1}},
+        {"panels outside the style are not written",
+         Single,
+         {{1, 1, 2, 1}, {1, 1, 7, 1}},
          rest + rest},
-        {"Solo uses the up-left and up-right panels", Solo, {{1, 1, 2, 1}, {1, 5, 5, 2}},
+        {"Solo uses the up-left and up-right panels",
+         Solo,
+         {{1, 1, 2, 1}, {1, 5, 5, 2}},
          "CD!D000000" + rest},
-        {"last bar 100 gets no rest bar", Single, {{100, 1, 1, 1}},
-         zeros(99 * 8) + "40000000"},
-        {"last bar 99 gets bar 100 as rest; second half stops at 100 too", Double,
-         {{99, 1, 6, 1}}, zeros(98 * 8) + "60000000" + rest + ":" + zeros(100 * 8)},
+        {"last bar 100 gets no rest bar", Single, {{100, 1, 1, 1}}, zeros(99 * 8) + "40000000"},
+        {"last bar 99 gets bar 100 as rest; second half stops at 100 too",
+         Double,
+         {{99, 1, 6, 1}},
+         zeros(98 * 8) + "60000000" + rest + ":" + zeros(100 * 8)},
         {"a freeze with no end is written as a head", Single, {{1, 5, 4, 2}}, "08!8000000" + rest},
     };
     for (const Case& c : cases)

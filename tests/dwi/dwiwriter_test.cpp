@@ -11,7 +11,9 @@
 
 using namespace kolvo;
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -101,7 +103,7 @@ TEST(DwiWriter, LineConditions) {
              m.setTempo(Single, Basic, 1, 1, BPMCHANNEL, 150);
              m.setTempo(Single, Basic, 100, 4, BPMCHANNEL, 0.5);
              m.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 500);
-             m.setTempo(Single, Basic, 2, 2, FREEZECHANNEL, 0); // no event
+             m.setTempo(Single, Basic, 2, 2, FREEZECHANNEL, 0);   // no event
              m.setTempo(Single, Another, 4, 1, FREEZECHANNEL, 9); // not song-wide
          },
          DwiMode::Export,
@@ -152,9 +154,11 @@ TEST(DwiWriter, FailedWriteReportsAndKeepsTheOldFile) {
     QTemporaryDir dir;
     SongModel m;
     fillDemo(m);
-    auto err = WriteDwiFile(m, dir.filePath(QStringLiteral("no/such/folder/x.dwi")), DwiMode::Export);
+    auto err =
+        WriteDwiFile(m, dir.filePath(QStringLiteral("no/such/folder/x.dwi")), DwiMode::Export);
     ASSERT_TRUE(err);
-    EXPECT_TRUE(err->reason.startsWith(QStringLiteral("cannot be written"))) << err->reason.toStdString();
+    EXPECT_TRUE(err->reason.startsWith(QStringLiteral("cannot be written")))
+        << err->reason.toStdString();
 
     // A folder standing where the file should go cannot be replaced.
     QString path = dir.filePath(QStringLiteral("taken.dwi"));

@@ -14,7 +14,9 @@
 
 using namespace kolvo;
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -94,7 +96,8 @@ TEST(KolvoWriter, StepRecordsInCellOrderWithTheirValueForms) {
     m.setTempo(1, 1, 3, 1, BPMCHANNEL, 0); // a zero is no event
     m.setStep(4, 4, 100, 32, 5, 1);
     QByteArray text = kolvoFileText(m);
-    EXPECT_TRUE(text.contains("\r\n\"7\",\"level\",1,1\r\n1,\"level\",1,2\r\n\"\",\"level\",1,3\r\n"));
+    EXPECT_TRUE(
+        text.contains("\r\n\"7\",\"level\",1,1\r\n1,\"level\",1,2\r\n\"\",\"level\",1,3\r\n"));
     EXPECT_TRUE(text.contains("\r\n1,\"dataexists\",1,1\r\n"));
     EXPECT_TRUE(text.endsWith("\"STEPS\",\"\",\"\",\"\"\r\n"
                               "1,1,2,1,12,500\r\n1,1,2,2,12,0.5\r\n1,1,2,9,1,1\r\n1,1,2,9,6,2\r\n"
@@ -143,15 +146,15 @@ TEST(KolvoReader, KeyedLayoutReadsFieldsNotLines) {
     // Keys in any order, repeated (last wins), unknown keys skipped, the magic
     // inside the first field, a record spread over lines and two on one line,
     // blanks before fields, bare text, a quoted number for the flag.
-    QByteArray text = crlf(
-        "junk KOLVO-DEF junk\n"
-        "\"Old\",\"songname\"\n\"x\",\"unknown\"\n  \"New\" tail ,\"songname\"\n"
-        "0,\"check1\"\n\"T\",\"filetag\"\n\"150\",\"bpm\"\nbare text,\"artist\"\n"
-        "\"LEVELS\",\"\"\n"
-        "\"12\",\"level\",1,1\n1,\"level\"\n4,4\n\"x\",\"other\",9,9\n"
-        "\"DATAEXISTS\",\"\",\"\",\"\"\n"
-        "\"1\",\"dataexists\",1,1\n1,\"dataexists\",4,4\n\"STEPS\",\"\",\"\",\"\"\n"
-        "1,1,2,9,1,1,1,1\n2,9\n6,2\n0,0,0,0,0,0\n1,1,5,3,11,150.5\n\n");
+    QByteArray text =
+        crlf("junk KOLVO-DEF junk\n"
+             "\"Old\",\"songname\"\n\"x\",\"unknown\"\n  \"New\" tail ,\"songname\"\n"
+             "0,\"check1\"\n\"T\",\"filetag\"\n\"150\",\"bpm\"\nbare text,\"artist\"\n"
+             "\"LEVELS\",\"\"\n"
+             "\"12\",\"level\",1,1\n1,\"level\"\n4,4\n\"x\",\"other\",9,9\n"
+             "\"DATAEXISTS\",\"\",\"\",\"\"\n"
+             "\"1\",\"dataexists\",1,1\n1,\"dataexists\",4,4\n\"STEPS\",\"\",\"\",\"\"\n"
+             "1,1,2,9,1,1,1,1\n2,9\n6,2\n0,0,0,0,0,0\n1,1,5,3,11,150.5\n\n");
     Reset m;
     auto err = readText(text, m);
     ASSERT_FALSE(err) << err->message().toStdString();
@@ -172,11 +175,12 @@ TEST(KolvoReader, KeyedLayoutReadsFieldsNotLines) {
 }
 
 TEST(KolvoReader, LegacyLayoutHasNoMagicAndKeepsFiletag) {
-    QByteArray text = crlf("\"/m.mp3\",\"Song\",\"Artist\",\"Genre\",\"130\",\"20\",1,\"cd.png\","
-                           "\"500\",\"\"\n"
-                           "\"3\",1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"9\"\n"
-                           "1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1\n"
-                           "1,1,1,1,3,2\n4,4,100,32,6,1\n");
+    QByteArray text =
+        crlf("\"/m.mp3\",\"Song\",\"Artist\",\"Genre\",\"130\",\"20\",1,\"cd.png\","
+             "\"500\",\"\"\n"
+             "\"3\",1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"9\"\n"
+             "1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1\n"
+             "1,1,1,1,3,2\n4,4,100,32,6,1\n");
     Reset m;
     ASSERT_FALSE(readText(text, m));
     EXPECT_EQ(m.musicadd(), QStringLiteral("/m.mp3"));
@@ -246,17 +250,22 @@ TEST(KolvoReader, RefusesWhatBreaksTheGrammarAndLeavesTheModelReset) {
         {crlf("\"KOLVO-DEF\"\n\"a\",\"songname\"\n"), 2, "the file ends before the LEVELS line"},
         {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"1\",\"level\",1,1\n"), 3,
          "the file ends before the DATAEXISTS line"},
-        {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"DATAEXISTS\",\"\",\"\",\"\"\n1,\"dataexists\",1,1\n"),
+        {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"DATAEXISTS\",\"\",\"\",\"\"\n1,\"dataexists\",1,"
+              "1\n"),
          4, "the file ends before the STEPS line"},
         {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"1\",\"level\",0,1\n"), 3,
          "style 0 is not a whole number from 1 to 4"},
-        {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"DATAEXISTS\",\"\",\"\",\"\"\n2,\"dataexists\",1,1\n"),
+        {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"DATAEXISTS\",\"\",\"\",\"\"\n2,\"dataexists\",1,"
+              "1\n"),
          4, "flag value 2 is not 0 or 1"},
         {crlf("\"KOLVO-DEF\"\n3,\"check1\"\n"), 2, "check1 value 3 is not 0, 1 or 2"},
-        {crlf("\"KOLVO-DEF\"\n\"a\",\"songname\"\n\"open\n"), 3, "the file ends inside a quoted text"},
+        {crlf("\"KOLVO-DEF\"\n\"a\",\"songname\"\n\"open\n"), 3,
+         "the file ends inside a quoted text"},
         {"\"/m.mp3\",\"a\",\"b\"\r\n", 1, "the file ends inside the header"},
-        {"\"m\",\"a\",\"b\",\"g\",\"1\",\"2\",9,\"\",\"\",\"\"\r\n", 1, "check1 value 9 is not 0, 1 or 2"},
-        {"\"m\",\"a\",\"b\",\"g\",\"1\",\"2\",0,\"\",\"\",\"\"\r\n1,1\r\n", 2, "the file ends inside the foot levels"},
+        {"\"m\",\"a\",\"b\",\"g\",\"1\",\"2\",9,\"\",\"\",\"\"\r\n", 1,
+         "check1 value 9 is not 0, 1 or 2"},
+        {"\"m\",\"a\",\"b\",\"g\",\"1\",\"2\",0,\"\",\"\",\"\"\r\n1,1\r\n", 2,
+         "the file ends inside the foot levels"},
     };
     for (const Case& c : cases) {
         Reset m;
@@ -281,15 +290,18 @@ TEST(KolvoReader, RecordsOfSixZerosAndEmptyValuesAreHarmless) {
 }
 
 TEST(KolvoFile, ErrorMessageNamesFileLineAndReason) {
-    EXPECT_EQ((FileError{QStringLiteral("song.kolvo"), 12, QStringLiteral("arrow value 7 is not 0, 1 or 2")})
+    EXPECT_EQ((FileError{QStringLiteral("song.kolvo"), 12,
+                         QStringLiteral("arrow value 7 is not 0, 1 or 2")})
                   .message(),
               QStringLiteral("song.kolvo:12: arrow value 7 is not 0, 1 or 2"));
-    EXPECT_EQ((FileError{QStringLiteral("/a/b.kolvo"), 0, QStringLiteral("cannot be opened")}).message(),
-              QStringLiteral("/a/b.kolvo: cannot be opened"));
+    EXPECT_EQ(
+        (FileError{QStringLiteral("/a/b.kolvo"), 0, QStringLiteral("cannot be opened")}).message(),
+        QStringLiteral("/a/b.kolvo: cannot be opened"));
     Reset m;
     auto err = readKolvoFile(QStringLiteral("/nonexistent/dir/x.kolvo"), m);
     ASSERT_TRUE(err);
-    EXPECT_TRUE(err->reason.startsWith(QStringLiteral("cannot be opened"))) << err->reason.toStdString();
+    EXPECT_TRUE(err->reason.startsWith(QStringLiteral("cannot be opened")))
+        << err->reason.toStdString();
 }
 
 TEST(KolvoWriter, RefusesValuesThatWouldReadBackDifferently) {
@@ -356,7 +368,8 @@ TEST(KolvoWriter, FailedWriteLeavesTheExistingFileUntouched) {
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(err);
-    EXPECT_TRUE(err->reason.startsWith(QStringLiteral("cannot be written"))) << err->reason.toStdString();
+    EXPECT_TRUE(err->reason.startsWith(QStringLiteral("cannot be written")))
+        << err->reason.toStdString();
 
     // A folder that does not exist.
     EXPECT_TRUE(writeKolvoFile(dir.filePath(QStringLiteral("missing/song.kolvo")), big));
@@ -370,15 +383,17 @@ TEST(FileNumber, PlainDecimalWithALeadingZeroReadsBackExactly) {
     struct Case {
         double v;
         const char* text;
-    } cases[] = {{150, "150"}, {0.5, "0.5"}, {-0.25, "-0.25"}, {0, "0"}, {-0.0, "0"},
-                 {128.125, "128.125"}, {1e-7, "0.0000001"}, {1e21, "1000000000000000000000"}};
+    } cases[] = {
+        {150, "150"}, {0.5, "0.5"},         {-0.25, "-0.25"},    {0, "0"},
+        {-0.0, "0"},  {128.125, "128.125"}, {1e-7, "0.0000001"}, {1e21, "1000000000000000000000"}};
     for (const Case& c : cases) {
         QString t = fileNumberText(c.v);
         EXPECT_EQ(t, QString::fromLatin1(c.text));
         QByteArray b = t.toLatin1();
         EXPECT_EQ(fileFieldNumber(b.constData(), b.constData() + b.size()), c.v == 0 ? 0.0 : c.v);
     }
-    for (const char* bad : {"", "-", ".", "1.2.3", "1e", "nan", "inf", "0x10", "+-1", "1 2", "1e400"})
+    for (const char* bad :
+         {"", "-", ".", "1.2.3", "1e", "nan", "inf", "0x10", "+-1", "1 2", "1e400"})
         EXPECT_FALSE(fileFieldNumber(bad, bad + std::strlen(bad))) << bad;
     for (const char* good : {"+1", ".5", "5.", "1e3", "-2E-2", "7  "})
         EXPECT_TRUE(fileFieldNumber(good, good + std::strlen(good))) << good;
