@@ -190,7 +190,7 @@ struct ReadFailure {
 
 class KolvoReader {
   public:
-    KolvoReader(const QByteArray& data, PendingSong& model)
+    KolvoReader(QByteArrayView data, PendingSong& model)
         : m_fields(data.constData(), std::size_t(data.size())), m_model(model),
           m_utf8(isValidUtf8(data.constData(), std::size_t(data.size()))) {}
 
@@ -561,7 +561,9 @@ std::optional<FileError> readKolvoData(const QByteArray& data, const QString& na
         return FileError{name, 0, QStringLiteral("the file is too large to be a work file")};
     // A step record takes 12 bytes or more; a song has at most 614,400 cells.
     PendingSong pending(std::min<std::size_t>(std::size_t(data.size()) / 12, 614400));
-    KolvoReader reader(data, pending);
+    // Editors on Windows may start a UTF-8 file with a byte-order mark.
+    const bool bom = data.startsWith("\xEF\xBB\xBF");
+    KolvoReader reader(bom ? QByteArrayView(data).sliced(3) : QByteArrayView(data), pending);
     if (auto fail = reader.run())
         return FileError{name, fail->line, fail->reason};
     pending.applyTo(model);

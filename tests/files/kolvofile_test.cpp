@@ -217,6 +217,11 @@ TEST(KolvoReader, TextIsUtf8OrElseWindows1252) {
         ASSERT_FALSE(readText("\"KOLVO-DEF\"\r\n" + c.title + tail, m));
         EXPECT_EQ(m.songname(), c.expected);
     }
+    Reset bom; // a byte-order mark is not part of the first field
+    ASSERT_FALSE(readText("\xEF\xBB\xBF\"/m.mp3\",\"t\",\"\",\"\",\"1\",\"2\",2,\"\",\"\",\"\"\r\n" +
+                              QByteArray("\"\",").repeated(31) + "\"\"\r\n0,0,0,0,0,0\r\n",
+                          bom));
+    EXPECT_EQ(bom.musicadd(), QStringLiteral("/m.mp3"));
     EXPECT_TRUE(isValidUtf8("\xf0\x9f\x8e\xb5", 4));
     EXPECT_FALSE(isValidUtf8("\xed\xa0\x80", 3)); // a surrogate
     EXPECT_FALSE(isValidUtf8("\xc0\xaf", 2));     // an overlong slash
