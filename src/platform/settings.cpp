@@ -23,7 +23,11 @@ QSettings store() {
 
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue) {
     QSettings s = store();
-    return s.value(settingsKey(section, key), defaultValue).toString();
+    const QVariant v = s.value(settingsKey(section, key), defaultValue);
+    // A hand-edited value with a comma reads as a list; it is still one text.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(u',');
+    return v.toString();
 }
 
 void WriteSetting(const QString& section, const QString& key, const QString& text) {

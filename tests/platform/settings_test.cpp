@@ -68,6 +68,16 @@ TEST(Settings, AnyTextReadsBackAsWritten) {
     }
 }
 
+// A value typed into the file by hand, commas and all, is still one text.
+TEST(Settings, HandEditedValuesReadAsWritten) {
+    WriteSetting("HandEdited", "placeholder", "x"); // the file exists
+    QFile f(iniPath());
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("\n[handmade]\nwinamp=/opt/a,b/player\n");
+    f.close();
+    EXPECT_EQ(ReadSetting("HandMade", "Winamp", "/"), "/opt/a,b/player");
+}
+
 TEST(Settings, DataFilesGoToThePerUserDataFolder) {
     const QString p = dataFilePath("kolvo.ini");
     EXPECT_TRUE(p.startsWith(qEnvironmentVariable("XDG_DATA_HOME"))) << p.toStdString();
