@@ -195,21 +195,17 @@ class KolvoReader {
           m_utf8(isValidUtf8(data.constData(), std::size_t(data.size()))) {}
 
     std::optional<ReadFailure> run() {
-        Field first;
-        if (m_fields.next(first) != FieldReader::Status::Ok || isBlankFile(first))
+        if (m_fields.atEnd())
             return ReadFailure{0, QStringLiteral("the file is empty")};
-        if (auto fail = failure())
-            return fail;
+        Field first;
+        if (!read(&first, 1, "at its start"))
+            return failure();
         if (text(first).contains(kMagic))
             return readKeyed();
         return readLegacy(first);
     }
 
   private:
-    bool isBlankFile(const Field& first) const {
-        return first.kind == FieldKind::Empty && m_fields.atEnd();
-    }
-
     std::optional<ReadFailure> failure() const { return m_failure; }
 
     // Reads `n` fields; false (with the failure set) when the file ends first.

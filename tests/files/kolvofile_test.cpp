@@ -236,6 +236,7 @@ TEST(KolvoReader, RefusesWhatBreaksTheGrammarAndLeavesTheModelReset) {
     } cases[] = {
         {"", 0, "the file is empty"},
         {"\r\n  \r\n", 0, "the file is empty"},
+        {"\r\n\"KOLVO-DEF\r\n", 2, "the file ends inside a quoted text"},
         {head + "5,1,1,1,1,1\r\n", 48, "style 5 is not a whole number from 1 to 4"},
         {head + "1,0,1,1,1,1\r\n", 48, "level 0 is not a whole number from 1 to 4"},
         {head + "1,1,101,1,1,1\r\n", 48, "bar 101 is not a whole number from 1 to 100"},
