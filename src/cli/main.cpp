@@ -166,7 +166,7 @@ int info(const QString& in) {
                     }
             o << styleName(s) << " " << levelName(l) << ": foot level "
               << shownValue(model.footlevels(s, l)) << ", " << arrows << " arrows, " << freezes
-              << " freeze arrows, " << FindLastBar(model, s, l) << " bars\n";
+              << " freeze arrows, last bar " << FindLastBar(model, s, l) << "\n";
         }
     if (charts == 0)
         o << "charts: none\n";

@@ -104,7 +104,7 @@ TEST_F(Cli, InfoListsHeaderTempoEventsAndCharts) {
     for (const char* expected :
          {"songname: Demo\n", "bpm: 140\n", "check1: 1 (Always)\n",
           "bpm change: bar 5 beat 1 = 70\n", "freeze: bar 2 beat 1 = 500 ms\n",
-          "Single Basic: foot level \"3\", 3 arrows, 1 freeze arrows, 5 bars\n"})
+          "Single Basic: foot level \"3\", 3 arrows, 1 freeze arrows, last bar 5\n"})
         EXPECT_TRUE(r.out.contains(QString::fromLatin1(expected))) << expected << "\n"
                                                                    << r.out.toStdString();
 }
