@@ -377,16 +377,14 @@ int MpvPlayerLink::query(int lparam, int wparam) {
     }
     case winamp::JumpToTime: {
         const double target = std::max(0, wparam);
-        Reply r = d->call1(Impl::seek(target));
-        if (!r.ok && d->connected) {
-            // Seeks fail until the file is loaded: wait for it a little.
-            QDeadlineTimer deadline(kStartupWaitMs);
-            while (d->connected && !d->fileLoaded() && !deadline.hasExpired())
-                QThread::msleep(5);
-            r = d->call1(Impl::seek(target));
-        }
+        // Seeks fail, or are lost, until the file is loaded: wait for it a
+        // little (only ever right after a launch).
+        QDeadlineTimer deadline(kStartupWaitMs);
+        while (d->connected && !d->fileLoaded() && !deadline.hasExpired())
+            QThread::msleep(5);
+        const Reply r = d->call1(Impl::seek(target));
         if (!r.ok)
-            return -1;
+            return d->connected ? -1 : 0;
         const Reply paused = d->call1(Impl::get("pause"));
         if (paused.data.toBool()) {
             d->pausedSeekMs = target;

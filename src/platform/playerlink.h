@@ -51,7 +51,8 @@ public:
     virtual bool IsWindow() = 0;
     // Play (40045), Pause (40046), Stop (40047); ignored without a player.
     virtual void WinampCommand(int id) = 0;
-    // 104, 105, 106 (wparam = ms). Returns 0 when no player answers.
+    // 104, 105, 106 (wparam = ms). Returns 0 when no player answers; 106
+    // gives 0 when done and -1 when the player refused the jump.
     virtual int query(int lparam, int wparam = 0) = 0;
 
     int state() { return query(winamp::IsPlaying); }
