@@ -14,11 +14,12 @@
 
 namespace kolvo {
 
-QString AboutForm::applicationTitle() { return QStringLiteral("KolvoDWICreator"); }
+QString AboutForm::applicationTitle() {
+    return QStringLiteral("KolvoDWICreator");
+}
 
 QStringList AboutForm::systemInfoPrograms() {
-    return {QStringLiteral("hardinfo2"), QStringLiteral("hardinfo"),
-            QStringLiteral("kinfocenter")};
+    return {QStringLiteral("hardinfo2"), QStringLiteral("hardinfo"), QStringLiteral("kinfocenter")};
 }
 
 AboutForm::AboutForm(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Window), m_ctx(ctx) {
@@ -43,15 +44,14 @@ AboutForm::AboutForm(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Win
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
     grid->addWidget(lblVersion, 1, 1);
 
-    lblCredits = new QLabel(
-        QStringLiteral("Thanks to:<ul style=\"margin-left:-24px\">"
-                       "<li>the authors of the arrow-grabbing routines</li>"
-                       "<li>the author of the player interface module</li>"
-                       "<li>the authors of the MD5 library</li>"
-                       "<li>everyone who helped with the system calls</li>"
-                       "<li>everyone who sent feedback and bug reports</li>"
-                       "<li>the dance simulator community</li></ul>"),
-        this);
+    lblCredits = new QLabel(QStringLiteral("Thanks to:<ul style=\"margin-left:-24px\">"
+                                           "<li>the authors of the arrow-grabbing routines</li>"
+                                           "<li>the author of the player interface module</li>"
+                                           "<li>the authors of the MD5 library</li>"
+                                           "<li>everyone who helped with the system calls</li>"
+                                           "<li>everyone who sent feedback and bug reports</li>"
+                                           "<li>the dance simulator community</li></ul>"),
+                            this);
     lblCredits->setTextFormat(Qt::RichText);
     lblCredits->setObjectName(QStringLiteral("lblCredits"));
     grid->addWidget(lblCredits, 2, 1);

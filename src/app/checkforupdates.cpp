@@ -109,7 +109,8 @@ void CheckForUpdates::onFetched(bool ok, const QByteArray& content) {
             return;
         }
     } else {
-        m_ctx.boxes.show(this, QStringLiteral("No updates were found: you have the latest version."),
+        m_ctx.boxes.show(this,
+                         QStringLiteral("No updates were found: you have the latest version."),
                          QStringLiteral("No updates found."));
     }
     close();

@@ -68,7 +68,9 @@ FolderLocationDialog::~FolderLocationDialog() {
         m_setAside->setEnabled(true);
 }
 
-void FolderLocationDialog::startIn(const QString& folder) { Dir1->setPath(folder); }
+void FolderLocationDialog::startIn(const QString& folder) {
+    Dir1->setPath(folder);
+}
 
 void FolderLocationDialog::accept() {
     storeFolder(folderForStorage(Dir1->path()));
@@ -91,7 +93,8 @@ void FolderLocationDialog::settleStep() {
 DDRLocation::DDRLocation(AppContext& ctx, QWidget* setAside, QWidget* parent)
     : FolderLocationDialog(
           ctx, setAside, 1,
-          {QStringLiteral("DDRLocation"), QStringLiteral("Location of DDR Simulator"),
+          {QStringLiteral("DDRLocation"),
+           QStringLiteral("Location of DDR Simulator"),
            {QStringLiteral("In order for some of the advanced features of this program to work, "
                            "I need to know where your DDR simulator is found."),
             QStringLiteral("Please select your simulator's root folder on the right, and then "
@@ -111,7 +114,8 @@ void DDRLocation::storeFolder(const QString& folder) {
 WinampLocation::WinampLocation(AppContext& ctx, QWidget* setAside, QWidget* parent)
     : FolderLocationDialog(
           ctx, setAside, 2,
-          {QStringLiteral("WinampLocation"), QStringLiteral("Location of Winamp"),
+          {QStringLiteral("WinampLocation"),
+           QStringLiteral("Location of Winamp"),
            {QStringLiteral("Where's Winamp? I need to use it for some of Kolvo's advanced "
                            "features."),
             QStringLiteral("Please select Winamp's root folder on the right, then click OK. You "

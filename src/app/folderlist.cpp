@@ -70,9 +70,8 @@ void FolderList::fill() {
     current->setFont(bold);
 
     QDir dir(m_path);
-    const QFileInfoList subfolders =
-        dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                          QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList subfolders = dir.entryInfoList(
+        QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& sub : subfolders) {
         auto* entry =
             new QListWidgetItem(closedIcon, QString(depth * 2, u' ') + sub.fileName(), this);
@@ -118,6 +117,8 @@ void DriveList::showFolder(const QString& folder) {
     setCurrentIndex(best);
 }
 
-QString DriveList::selectedRoot() const { return currentData().toString(); }
+QString DriveList::selectedRoot() const {
+    return currentData().toString();
+}
 
 } // namespace kolvo

@@ -39,8 +39,9 @@ GridMiniature::GridMiniature(Example example, QWidget* parent)
             pictureLabel(QStringLiteral("freeze arrow starts"), this,
                          {gridRight + 10, cellOrigin(kFreezeStartRow, 1).y() + kRowHeight / 2});
         start->setObjectName(QStringLiteral("lblFreezeStarts"));
-        auto* end = pictureLabel(QStringLiteral("freeze arrow ends"), this,
-                                 {gridRight + 10, cellOrigin(kFreezeEndRow, 1).y() + kRowHeight / 2});
+        auto* end =
+            pictureLabel(QStringLiteral("freeze arrow ends"), this,
+                         {gridRight + 10, cellOrigin(kFreezeEndRow, 1).y() + kRowHeight / 2});
         end->setObjectName(QStringLiteral("lblFreezeEnds"));
     }
 }

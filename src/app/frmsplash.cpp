@@ -30,7 +30,9 @@ QTimer* makeTimer(QObject* parent, const char* name, int ms) {
     return t;
 }
 
-QString clockText() { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss")); }
+QString clockText() {
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+}
 } // namespace
 
 frmSplash::frmSplash(AppContext& ctx, std::function<void()> openMainMenu, QWidget* parent)
@@ -134,7 +136,7 @@ void frmSplash::Timer1_Timer() {
     }
     struct Flag {
         const char* key;
-        int SongModel::* member;
+        int SongModel::*member;
     };
     static constexpr Flag flags[] = {{"autowide", &SongModel::autowide},
                                      {"autopower", &SongModel::autopower},
@@ -205,9 +207,9 @@ void frmSplash::onStartupFetched(bool ok, const QByteArray& content) {
             DebugLog(QStringLiteral("New rev, update needed"));
         if (d.newer) {
             DebugLog(QStringLiteral("Popping up msgbox..."));
-            const MsgAnswer answer = m_ctx.boxes.show(this, updateOfferText(*file),
-                                                      QStringLiteral("New Version Found"),
-                                                      MsgButtons::YesNo);
+            const MsgAnswer answer =
+                m_ctx.boxes.show(this, updateOfferText(*file), QStringLiteral("New Version Found"),
+                                 MsgButtons::YesNo);
             DebugLog(QStringLiteral("Response entered."));
             if (answer == MsgAnswer::Yes) {
                 DebugLog(QStringLiteral("Response was yes: calling webjump"));

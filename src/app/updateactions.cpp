@@ -14,7 +14,9 @@
 
 namespace kolvo {
 
-QString updateAddress() { return ReadSetting(kSettingsSection, kUpdateAddressKey, QString()); }
+QString updateAddress() {
+    return ReadSetting(kSettingsSection, kUpdateAddressKey, QString());
+}
 
 QUrl freshVersionFileUrl() {
     return versionFileUrl(updateAddress(),

@@ -8,8 +8,6 @@
 #include <QTimer>
 #include <QUrl>
 
-
-
 namespace kolvo {
 
 // Fetches the small version file over HTTP. A download is refused (counts as

@@ -28,8 +28,7 @@ inline bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
 }
 
 // The visible top-level window of that name and type, if any.
-template <class T>
-T* openWindow(const QString& name) {
+template <class T> T* openWindow(const QString& name) {
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget* w : windows) {
         if (w->objectName() == name && w->isVisible())

@@ -29,7 +29,9 @@ public:
         });
     }
 
-    QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    QString address() const {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    }
     void set(const QByteArray& path, Answer a) { m_answers.insert(path, a); }
     QList<QByteArray> requests; // request targets, e.g. "/kolvo/autoupdate.txt?random=12"
 
@@ -51,7 +53,8 @@ private:
         const QList<QByteArray> first = buf.left(buf.indexOf("\r\n")).split(' ');
         const QByteArray target = first.size() > 1 ? first.at(1) : QByteArray();
         requests << target;
-        const QByteArray path = target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?'));
+        const QByteArray path =
+            target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?'));
         const Answer a = m_answers.value(path, Answer{Mode::NotFound, {}});
         switch (a.mode) {
         case Mode::Body:
@@ -60,7 +63,8 @@ private:
             s->disconnectFromHost();
             break;
         case Mode::NotFound:
-            s->write("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found");
+            s->write("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot "
+                     "found");
             s->disconnectFromHost();
             break;
         case Mode::Silent:

@@ -84,9 +84,8 @@ TEST_F(StartupTest, FirstRunAsksForBothFoldersThenUpdatesThenOpensTheMainWindow)
     EXPECT_EQ(app.ctx.simulatorpath, app.path(QStringLiteral("games/sim")));
 
     WinampLocation* player = nullptr;
-    ASSERT_TRUE(waitUntil([&] {
-        return (player = openWindow<WinampLocation>(QStringLiteral("WinampLocation")));
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return (player = openWindow<WinampLocation>(QStringLiteral("WinampLocation"))); }));
     EXPECT_EQ(player->windowTitle(), QStringLiteral("Location of Winamp"));
     EXPECT_FALSE(splash->isEnabled());
     const QString mpv = QStandardPaths::findExecutable(QStringLiteral("mpv"));
@@ -208,10 +207,12 @@ TEST_F(StartupTest, DebugSwitchLogsEveryStepInOrder) {
             continue;
         const QStringList lines = logLines();
         ASSERT_EQ(lines.size(), expected.size() + 2);
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d$"))
-                        .match(lines[0]).hasMatch()) << lines[0].toStdString();
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))
-                        .match(lines[1]).hasMatch()) << lines[1].toStdString();
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d$")).match(lines[0]).hasMatch())
+            << lines[0].toStdString();
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$")).match(lines[1]).hasMatch())
+            << lines[1].toStdString();
         EXPECT_EQ(lines.mid(2), expected);
     }
 }
@@ -242,7 +243,12 @@ TEST_F(StartupTest, StartupUpdateCheckOffersOnlyANewerVersion) {
          downloaded + QStringList{"New major app, update needed", "New minor app, update needed",
                                   "Popping up msgbox...", "Response entered.",
                                   "Response was yes: calling webjump", "Terminating program."}},
-        {"missing file", LocalHttpServer::Mode::NotFound, {}, MsgAnswer::No, false, true,
+        {"missing file",
+         LocalHttpServer::Mode::NotFound,
+         {},
+         MsgAnswer::No,
+         false,
+         true,
          {"Didn't download correctly, cancelling update procedure"}},
     };
     for (const Case& c : cases) {

@@ -53,9 +53,9 @@ TEST_F(UpdateTest, DownloadKeepsToItsLimits) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         server.set(kVersionPath, {c.mode, c.body});
-        const QString address = c.closedPort ? QStringLiteral("http://127.0.0.1:%1")
-                                                   .arg(LocalHttpServer::closedPort())
-                                             : server.address();
+        const QString address =
+            c.closedPort ? QStringLiteral("http://127.0.0.1:%1").arg(LocalHttpServer::closedPort())
+                         : server.address();
         VersionFetcher fetcher;
         fetcher.setTimeLimit(400);
         QSignalSpy done(&fetcher, &VersionFetcher::finished);
@@ -135,9 +135,10 @@ TEST_F(UpdateTest, CheckNowReportsWhatTheServerSaid) {
         server.set(kVersionPath, {c.mode, c.body});
         server.requests.clear();
         const QString address =
-            c.address == 0   ? server.address()
-            : c.address == 1 ? QStringLiteral("http://127.0.0.1:%1").arg(LocalHttpServer::closedPort())
-                             : QString();
+            c.address == 0 ? server.address()
+            : c.address == 1
+                ? QStringLiteral("http://127.0.0.1:%1").arg(LocalHttpServer::closedPort())
+                : QString();
         WriteSetting(kSettingsSection, kUpdateAddressKey, address);
         TestApp app;
         WindowsClosedAtEnd closeWindows;
@@ -182,7 +183,8 @@ TEST_F(UpdateTest, YesOpensTheWebPageAndEndsTheProgram) {
     EXPECT_EQ(ended, 1);
     ASSERT_EQ(app.launcher.calls.size(), 1);
     EXPECT_TRUE(app.launcher.calls[0].program.endsWith(QStringLiteral("/xdg-open")));
-    EXPECT_EQ(app.launcher.calls[0].args, QStringList{server.address() + QStringLiteral("/kolvo/")});
+    EXPECT_EQ(app.launcher.calls[0].args,
+              QStringList{server.address() + QStringLiteral("/kolvo/")});
 }
 
 TEST_F(UpdateTest, WebjumpUsesTheDesktopUrlHandler) {

@@ -16,10 +16,10 @@ TEST(VersionFile, ReadsThreeTrimmedLinesAndTheirNumbers) {
     };
     const Case cases[] = {
         {"1\r\n0\r\n2\r\n", true, "1.0.2", 1, 0, 2},
-        {"1\n0\n2", true, "1.0.2", 1, 0, 2},               // no final line end
+        {"1\n0\n2", true, "1.0.2", 1, 0, 2}, // no final line end
         {" 1 \n\t0 \n  2  \nignored\n", true, "1.0.2", 1, 0, 2},
-        {"2b\nbeta\n\n", true, "2b.beta.", 2, 0, 0},         // no number counts 0
-        {"1\n0\n", false, {}, 0, 0, 0},                      // two lines
+        {"2b\nbeta\n\n", true, "2b.beta.", 2, 0, 0}, // no number counts 0
+        {"1\n0\n", false, {}, 0, 0, 0},              // two lines
         {"1\n0", false, {}, 0, 0, 0},
         {"", false, {}, 0, 0, 0},
         {"\n\n", false, {}, 0, 0, 0},
@@ -76,8 +76,8 @@ TEST(UpdateAddress, OnlyHttpAddressesWithAHostAreUsed) {
               QStringLiteral("http://127.0.0.1:8080/kolvo/autoupdate.txt?random=42"));
     EXPECT_EQ(webPageUrl(QStringLiteral(" https://example.org ")).toString(),
               QStringLiteral("https://example.org/kolvo/"));
-    for (const char* bad : {"", "   ", "file:///etc", "ftp://example.org", "example.org",
-                            "http://"}) {
+    for (const char* bad :
+         {"", "   ", "file:///etc", "ftp://example.org", "example.org", "http://"}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(versionFileUrl(QString::fromLatin1(bad), 1).isValid());
         EXPECT_FALSE(webPageUrl(QString::fromLatin1(bad)).isValid());

@@ -56,10 +56,10 @@ TEST_F(WindowsTest, FolderDialogStoresTheChosenFolderWithoutTrailingSlash) {
         for (int goahead : {0, 10}) {
             app.ctx.goahead = goahead;
             QWidget setAside;
-            FolderLocationDialog* d = c.simulator
-                                          ? static_cast<FolderLocationDialog*>(
-                                                new DDRLocation(app.ctx, &setAside))
-                                          : new WinampLocation(app.ctx, &setAside);
+            FolderLocationDialog* d =
+                c.simulator
+                    ? static_cast<FolderLocationDialog*>(new DDRLocation(app.ctx, &setAside))
+                    : new WinampLocation(app.ctx, &setAside);
             QPointer<FolderLocationDialog> open = d;
             d->show();
             EXPECT_FALSE(setAside.isEnabled());
@@ -165,7 +165,8 @@ TEST_F(WindowsTest, AboutBoxShowsTitleVersionAndStartsSystemInformation) {
         about->cmdSysInfo->click();
     }
     ASSERT_EQ(app.boxes.shown.size(), 1);
-    EXPECT_EQ(app.boxes.last().text, QStringLiteral("System Information Is Unavailable At This Time"));
+    EXPECT_EQ(app.boxes.last().text,
+              QStringLiteral("System Information Is Unavailable At This Time"));
     EXPECT_EQ(app.boxes.last().buttons, MsgButtons::Ok);
     EXPECT_EQ(app.boxes.last().icon, MsgIcon::None);
 
