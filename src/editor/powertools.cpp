@@ -33,6 +33,7 @@ PowerTools::PowerTools(AppContext& ctx, Kolvo* editor)
     setWindowTitle(QStringLiteral("Power Tools"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twips(3765), twips(1005));
+    useToolFont(this);
 
     const struct {
         const char* name;
@@ -54,6 +55,7 @@ PowerTools::PowerTools(AppContext& ctx, Kolvo* editor)
         auto* button = new QPushButton(QString::fromLatin1(b.caption), this);
         button->setObjectName(QString::fromLatin1(b.name));
         button->setGeometry(twips(b.left), twips(b.top), twips(1095), twips(255));
+        fitFont(button, button->text());
         connect(button, &QPushButton::clicked, this, b.slot);
         m_buttons[i++] = button;
     }

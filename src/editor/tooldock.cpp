@@ -1,6 +1,8 @@
 #include "editor/tooldock.h"
 
 #include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QTimer>
 #include <QVariant>
@@ -165,6 +167,31 @@ void ToolDock::relayoutEditor(QWidget* editor) {
     editor->setMinimumSize(needed.expandedTo(baseMin));
     editor->setMaximumSize(baseMin == baseMax ? needed : baseMax.expandedTo(needed));
     editor->resize(needed);
+}
+
+void useToolFont(QWidget* window) {
+    QFont small = window->font();
+    small.setPixelSize(11);
+    window->setFont(small);
+}
+
+void fitFont(QWidget* control, const QString& text) {
+    QFont f = control->font();
+    const auto* label = qobject_cast<QLabel*>(control);
+    const bool wraps = label && label->wordWrap();
+    auto fits = [&] {
+        const QFontMetrics metrics(f);
+        if (!wraps)
+            return metrics.horizontalAdvance(text) <= control->width() - 6;
+        const QRect need = metrics.boundingRect(QRect(0, 0, control->width(), 10000),
+                                                Qt::TextWordWrap, text);
+        return need.height() <= control->height();
+    };
+    if (f.pixelSize() <= 0)
+        f.setPixelSize(QFontMetrics(f).height());
+    while (f.pixelSize() > 7 && !fits())
+        f.setPixelSize(f.pixelSize() - 1);
+    control->setFont(f);
 }
 
 } // namespace kolvo

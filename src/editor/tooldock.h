@@ -70,4 +70,11 @@ private:
 // 15 twips to a pixel: the tool windows' layouts are given in twips.
 constexpr int twips(int t) { return t / 15; }
 
+// The small type the editor and its tools share (11 pixels), so captions
+// fit their twip-sized places.
+void useToolFont(QWidget* window);
+// Shrinks a control's font until its text fits its width (and, for a
+// word-wrapped label, its height), so a caption is never clipped.
+void fitFont(QWidget* control, const QString& text);
+
 } // namespace kolvo

@@ -24,12 +24,14 @@ Transformations::Transformations(AppContext& ctx, Kolvo* editor)
     setWindowTitle(QStringLiteral("Transformations"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twips(2640), twips(1005));
+    useToolFont(this);
 
     auto makeButton = [this](const char* name, const QString& caption, int top,
                              void (Transformations::*slot)()) {
         auto* button = new QPushButton(caption, this);
         button->setObjectName(QString::fromLatin1(name));
         button->setGeometry(twips(120), twips(top), twips(2415), twips(255));
+        fitFont(button, caption);
         connect(button, &QPushButton::clicked, this, slot);
         return button;
     };

@@ -51,6 +51,7 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twips(2055), twips(7035));
     setAutoFillBackground(true);
+    useToolFont(this);
 
     // The player is looked up once on opening; LoadWinamp updates the same
     // link later.
@@ -97,6 +98,7 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     help->setWordWrap(true);
     help->setGeometry(twips(120), twips(6120), twips(1815), twips(7035 - 6120));
     help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fitFont(help, help->text());
 
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
