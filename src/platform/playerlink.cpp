@@ -110,10 +110,13 @@ struct MpvPlayerLink::Impl {
         std::size_t answered = 0;
         QDeadlineTimer deadline(timeoutMs);
         while (answered < commands.size()) {
+            if (deadline.hasExpired()) { // silent, or talking without answering
+                drop();
+                return replies;
+            }
             if (!socket.canReadLine()) {
                 if (socket.state() != QLocalSocket::ConnectedState ||
-                    !socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))) ||
-                    deadline.hasExpired()) {
+                    !socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
                     if (!socket.canReadLine()) {
                         drop();
                         return replies;

@@ -8,15 +8,23 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
 #include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstring>
+#include <thread>
+
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/types.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace kolvo;
 using namespace kolvo::test;
@@ -228,21 +236,55 @@ TEST_F(PlayerMpvTest, LoadingAgainReplacesTheRunningPlayer) {
         << "the first player should have quit";
 }
 
-// A "player" that accepts the connection but never answers is not found,
-// and the look gives up on it in bounded time.
+// A "player" that accepts the connection but never answers (silent, or
+// chattering events without ever replying) is not found, and the look gives
+// up on it in bounded time.
 TEST(PlayerMpvSilent, APlayerThatNeverAnswersIsNotFound) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("silent.sock");
-    QLocalServer server;
-    ASSERT_TRUE(server.listen(path));
-    MpvPlayerLink link(path);
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_FALSE(link.FindWindowA());
-    EXPECT_EQ(link.winampwindow, 0);
-    EXPECT_FALSE(link.IsWindow());
-    EXPECT_EQ(link.state(), 0);
-    EXPECT_LT(clock.elapsed(), 3000);
+    for (const bool chatty : {false, true}) {
+        SCOPED_TRACE(chatty ? "chatty" : "silent");
+        QTemporaryDir dir;
+        const QByteArray path = dir.filePath("fake.sock").toLocal8Bit();
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_GE(listener, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, path.constData(), sizeof addr.sun_path - 1);
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ASSERT_EQ(::listen(listener, 4), 0);
+        std::atomic<bool> stop{false};
+        std::thread fake([&] {
+            // Serve every connection the link makes until told to stop.
+            while (!stop) {
+                pollfd p{listener, POLLIN, 0};
+                if (::poll(&p, 1, 10) <= 0)
+                    continue;
+                const int c = ::accept(listener, nullptr, nullptr);
+                while (!stop && c >= 0) {
+                    if (chatty &&
+                        ::send(c, "{\"event\":\"tick\"}\n", 17, MSG_NOSIGNAL) < 0)
+                        break;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    pollfd q{c, POLLRDHUP, 0};
+                    if (::poll(&q, 1, 0) > 0 && (q.revents & (POLLRDHUP | POLLHUP)))
+                        break; // the link gave up on us
+                }
+                if (c >= 0)
+                    ::close(c);
+            }
+        });
+        MpvPlayerLink link(QString::fromLocal8Bit(path));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE(link.FindWindowA());
+        EXPECT_EQ(link.winampwindow, 0);
+        EXPECT_FALSE(link.IsWindow());
+        EXPECT_EQ(link.state(), 0);
+        EXPECT_EQ(link.position(), 0);
+        EXPECT_LT(clock.elapsed(), 3000);
+        stop = true;
+        fake.join();
+        ::close(listener);
+    }
 }
 
 // A player program that starts and exits at once: five looks, then "Ack!".
