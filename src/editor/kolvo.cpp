@@ -247,6 +247,8 @@ void Kolvo::buildControls() {
     connect(m_command7, &QPushButton::clicked, this, [this] { loadIntoPlayer(); });
     connect(m_dwitest, &QPushButton::clicked, this, [this] { testInSimulator(); });
     connect(m_savemenu, &QPushButton::clicked, this, [this] { finishEditing(); });
+    connect(m_command8, &QPushButton::clicked, this, [this] { showStepGrabberSetup(); });
+    connect(m_command3, &QPushButton::clicked, this, [this] { showArrowHelp(); });
 }
 
 void Kolvo::hideUnusedHeaders() {
@@ -271,6 +273,9 @@ void Kolvo::showAutoDisplayedToolWindows() {
 void Kolvo::showWideView() {}
 void Kolvo::showPowerTools() {}
 void Kolvo::showTransformations() {}
+
+void Kolvo::showStepGrabberSetup() {}
+void Kolvo::showArrowHelp() {}
 
 void Kolvo::closeToolWindow(const char* objectName) {
     const QString name = QLatin1String(objectName);

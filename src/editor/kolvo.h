@@ -73,6 +73,10 @@ private:
     void showPowerTools();
     void showTransformations();
     void closeToolWindow(const char* objectName);
+    // Command8 and Command3: the step grabber setup and the arrow help, each
+    // shown without waiting. Their buttons stay disabled until these open them.
+    void showStepGrabberSetup();
+    void showArrowHelp();
     void closeToolWindows();
 
     void setBarNumberText(int bar);
