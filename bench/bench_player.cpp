@@ -118,8 +118,12 @@ void roundTrip(benchmark::State& state, int query) {
     state.counters["p99_us"] = percentile(us, 0.99);
 }
 
-void BM_Query104RoundTrip(benchmark::State& state) { roundTrip(state, winamp::IsPlaying); }
-void BM_Query105RoundTrip(benchmark::State& state) { roundTrip(state, winamp::GetPosition); }
+void BM_Query104RoundTrip(benchmark::State& state) {
+    roundTrip(state, winamp::IsPlaying);
+}
+void BM_Query105RoundTrip(benchmark::State& state) {
+    roundTrip(state, winamp::GetPosition);
+}
 
 // Jump while playing, then compare each reported position with the jump
 // target plus the time our monotonic clock says has passed since.

@@ -24,12 +24,12 @@ struct AppContext {
     QStringList arguments = {}; // the program's command line (as QCoreApplication::arguments())
     QString simulatorpath = QStringLiteral("/"); // folder of the simulator, no trailing "/"
     QString winamppath = QStringLiteral("/");    // folder of the player program
-    int goahead = 0;            // start-up step counter
-    int wideviewopen = 0;       // 1 while that tool window is loaded
+    int goahead = 0;                             // start-up step counter
+    int wideviewopen = 0;                        // 1 while that tool window is loaded
     int powertoolsopen = 0;
     int transformationsopen = 0;
-    int grabsetupopen = 0;      // 1 while the step grabber setup is open
-    double playbarend = 0;      // ms at which the wide view pauses a played bar
+    int grabsetupopen = 0; // 1 while the step grabber setup is open
+    double playbarend = 0; // ms at which the wide view pauses a played bar
 };
 
 } // namespace kolvo

@@ -17,7 +17,7 @@ struct FileDialogRequest {
     QString filter;
     QString initialDir;
     QString fileName;
-    QString defaultExt;          // appended when the user types a name without one
+    QString defaultExt;           // appended when the user types a name without one
     bool overwritePrompt = false; // ask before replacing an existing file
     bool fileMustExist = false;   // refuse names of files that do not exist
 };
@@ -25,13 +25,13 @@ struct FileDialogRequest {
 // Every common file dialog goes through this service. No value means the
 // user cancelled.
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     virtual std::optional<QString> ask(QWidget* parent, const FileDialogRequest& request) = 0;
 };
 
 class QtFileDialogs : public FileDialogs {
-public:
+  public:
     std::optional<QString> ask(QWidget* parent, const FileDialogRequest& request) override;
     // "Music File (*.wav)|*.wav" -> "Music File (*.wav) (*.wav)" etc. for Qt.
     static QString qtFilter(const QString& filter);
@@ -40,7 +40,7 @@ public:
 // For tests: records each request and answers from a queue (empty queue:
 // cancelled).
 class ScriptedFileDialogs : public FileDialogs {
-public:
+  public:
     QList<FileDialogRequest> asked;
     QList<std::optional<QString>> answers;
     std::optional<QString> ask(QWidget* parent, const FileDialogRequest& request) override;

@@ -29,7 +29,9 @@ bool ProcessLauncher::isNativeExecutable(const QString& path) {
     if (!f.open(QIODevice::ReadOnly))
         return false;
     const QByteArray head = f.read(4);
-    return head.startsWith("\x7f" "ELF") || head.startsWith("#!");
+    return head.startsWith("\x7f"
+                           "ELF") ||
+           head.startsWith("#!");
 }
 
 ProcessLauncher::Plan ProcessLauncher::plan(const QString& program, const QStringList& args,
@@ -72,8 +74,8 @@ bool ProcessLauncher::start(const QString& program, const QStringList& args,
         process.setWorkingDirectory(workingDir);
     process.setStandardInputFile(QProcess::nullDevice());
     if (!process.startDetached()) {
-        setError(error, QStringLiteral("Could not start %1: %2").arg(program,
-                                                                     process.errorString()));
+        setError(error,
+                 QStringLiteral("Could not start %1: %2").arg(program, process.errorString()));
         return false;
     }
     return true;

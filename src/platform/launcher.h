@@ -9,7 +9,7 @@ namespace kolvo {
 // Starts another program detached from this one, the way a desktop shell
 // would: the program keeps running after we exit and we never wait for it.
 class Launcher {
-public:
+  public:
     virtual ~Launcher() = default;
     // `program` is a path or a name looked up on PATH; `workingDir` empty
     // means "inherit ours". On failure returns false and, when `error` is
@@ -21,7 +21,7 @@ public:
 // The real thing: QProcess::startDetached. A Windows program (".exe" that is
 // not a native executable) is run through `wine` when wine is on PATH.
 class ProcessLauncher : public Launcher {
-public:
+  public:
     bool start(const QString& program, const QStringList& args, const QString& workingDir,
                QString* error = nullptr) override;
 
@@ -41,7 +41,7 @@ public:
 // For tests: records every request and answers from `succeed` / `failure`.
 // Nothing is started.
 class RecordingLauncher : public Launcher {
-public:
+  public:
     struct Call {
         QString program;
         QStringList args;

@@ -8,13 +8,13 @@ namespace kolvo {
 struct AppContext;
 
 enum class LoadWinampResult {
-    Loaded,        // player found and stopped at 0
-    NoMusic,       // "No MP3 file selected"
-    MusicMissing,  // "Could not find MP3 file"
-    NoPlayer,      // "Could not find winamp.exe" (no mpv in winamppath)
-    NotAnswering,  // launch failed or five looks missed: "Ack!" (OK, no icon)
-    OwnerGone,     // the owner window was destroyed while we waited
-    Busy,          // another LoadWinamp is still waiting: nothing done
+    Loaded,       // player found and stopped at 0
+    NoMusic,      // "No MP3 file selected"
+    MusicMissing, // "Could not find MP3 file"
+    NoPlayer,     // "Could not find winamp.exe" (no mpv in winamppath)
+    NotAnswering, // launch failed or five looks missed: "Ack!" (OK, no icon)
+    OwnerGone,    // the owner window was destroyed while we waited
+    Busy,         // another LoadWinamp is still waiting: nothing done
 };
 
 // Loads the song's music file (`ctx.model.musicadd()`) into the player:

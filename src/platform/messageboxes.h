@@ -14,14 +14,14 @@ enum class MsgAnswer { Ok, Cancel, Yes, No };
 // Every modal message box of the program goes through this service, so tests
 // can read what was said and answer it.
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     virtual MsgAnswer show(QWidget* parent, const QString& text, const QString& title,
                            MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None) = 0;
 };
 
 class QtMessageBoxes : public MessageBoxes {
-public:
+  public:
     MsgAnswer show(QWidget* parent, const QString& text, const QString& title,
                    MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None) override;
 };
@@ -29,7 +29,7 @@ public:
 // For tests: records every box and answers from a queue. With the queue
 // empty it answers Ok to an OK box and Cancel to anything else.
 class ScriptedMessageBoxes : public MessageBoxes {
-public:
+  public:
     struct Shown {
         QString text;
         QString title;

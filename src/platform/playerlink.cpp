@@ -57,12 +57,12 @@ struct MpvPlayerLink::Impl {
     int nextId = 1;
     bool connected = false;
 
-    bool launched = false;      // launched by us and not yet found
+    bool launched = false; // launched by us and not yet found
     QElapsedTimer sinceLaunch;
 
-    bool stopped = true;        // our notion of "stopped" (mpv has none)
+    bool stopped = true;                // our notion of "stopped" (mpv has none)
     std::optional<double> pausedSeekMs; // reported until playback resumes
-    bool anchored = false;      // extrapolating while playing
+    bool anchored = false;              // extrapolating while playing
     double anchorMs = 0;
     QElapsedTimer anchorClock;
 
@@ -194,7 +194,9 @@ MpvPlayerLink::MpvPlayerLink(const QString& socketPath) : d(std::make_unique<Imp
 
 MpvPlayerLink::~MpvPlayerLink() = default;
 
-QString MpvPlayerLink::socketPath() const { return d->socketPath; }
+QString MpvPlayerLink::socketPath() const {
+    return d->socketPath;
+}
 
 QString MpvPlayerLink::socketPathDefault() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -314,8 +316,8 @@ void MpvPlayerLink::WinampCommand(int id) {
         break;
     }
     case winamp::Pause: {
-        const auto r = d->call({Impl::get("pause"), Impl::get("eof-reached"),
-                                Impl::get("time-pos")});
+        const auto r =
+            d->call({Impl::get("pause"), Impl::get("eof-reached"), Impl::get("time-pos")});
         if (!r[0].ok || d->stopped || r[1].data.toBool())
             return; // only while playing or paused
         const bool nowPaused = !r[0].data.toBool();
@@ -361,8 +363,8 @@ int MpvPlayerLink::query(int lparam, int wparam) {
         return paused ? 3 : 1;
     }
     case winamp::GetPosition: {
-        const auto r = d->call({Impl::get("time-pos"), Impl::get("pause"),
-                                Impl::get("eof-reached")});
+        const auto r =
+            d->call({Impl::get("time-pos"), Impl::get("pause"), Impl::get("eof-reached")});
         if (!r[0].ok || !r[0].data.isDouble())
             return 0;
         const double timePosMs = std::max(0.0, r[0].data.toDouble() * 1000.0);
@@ -431,7 +433,9 @@ bool ScriptedPlayer::FindWindowA() {
     return running;
 }
 
-bool ScriptedPlayer::IsWindow() { return running && winampwindow != 0; }
+bool ScriptedPlayer::IsWindow() {
+    return running && winampwindow != 0;
+}
 
 void ScriptedPlayer::WinampCommand(int id) {
     commands << id;

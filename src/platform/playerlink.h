@@ -14,10 +14,10 @@ class Launcher;
 // Command ids and query numbers of the player link, kept from the old
 // player's message interface so the timing tools read the same.
 namespace winamp {
-constexpr int Play = 40045;   // play from the start of the song
-constexpr int Pause = 40046;  // toggle pause while playing or paused
-constexpr int Stop = 40047;   // stop and rewind to 0
-constexpr int IsPlaying = 104; // query: 1 playing, 3 paused, 0 stopped (also at the end)
+constexpr int Play = 40045;      // play from the start of the song
+constexpr int Pause = 40046;     // toggle pause while playing or paused
+constexpr int Stop = 40047;      // stop and rewind to 0
+constexpr int IsPlaying = 104;   // query: 1 playing, 3 paused, 0 stopped (also at the end)
 constexpr int GetPosition = 105; // query: position in ms
 constexpr int JumpToTime = 106;  // query with wparam = ms: jump there
 } // namespace winamp
@@ -29,7 +29,7 @@ QString playerProgramPath(const QString& playerFolder);
 // The link to the music player. One instance lives in the AppContext; the
 // timing tools drive it with the old command meanings.
 class PlayerLink {
-public:
+  public:
     virtual ~PlayerLink() = default;
 
     // Non-zero while a player has been found (a handle-like id, the
@@ -63,7 +63,7 @@ public:
 // The real player: mpv, driven through its JSON IPC socket at a fixed
 // per-user path.
 class MpvPlayerLink : public PlayerLink {
-public:
+  public:
     // `socketPath` empty: the default per-user path (socketPathDefault()).
     explicit MpvPlayerLink(const QString& socketPath = QString());
     ~MpvPlayerLink() override;
@@ -92,7 +92,7 @@ public:
     // answer); for diagnostics and tests ("path", "pid", ...).
     QJsonValue property(const QString& name);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
@@ -100,8 +100,8 @@ private:
 // For tests: a player whose answers are set exactly. Commands change the
 // state as the real player's would; tests may overwrite it at any time.
 class ScriptedPlayer : public PlayerLink {
-public:
-    int playState = 0;   // answer to 104
+  public:
+    int playState = 0;    // answer to 104
     int playPosition = 0; // answer to 105, in ms
     bool running = false; // a player is there to be found (IsWindow)
     // Looks (FindWindowA calls) after a launch before the player answers;
@@ -109,10 +109,10 @@ public:
     int looksUntilFound = 0;
     bool launchSucceeds = true;
 
-    QList<int> commands;      // every WinampCommand id, in order
-    QList<int> jumps;         // every 106 target, in order
+    QList<int> commands;       // every WinampCommand id, in order
+    QList<int> jumps;          // every 106 target, in order
     QStringList launchedFiles; // every music file launched
-    int looks = 0;            // FindWindowA calls so far
+    int looks = 0;             // FindWindowA calls so far
 
     bool launch(Launcher& launcher, const QString& playerFolder, const QString& musicFile,
                 QString* error = nullptr) override;
@@ -121,7 +121,7 @@ public:
     void WinampCommand(int id) override;
     int query(int lparam, int wparam = 0) override;
 
-private:
+  private:
     int m_looksLeft = -1;
 };
 

@@ -48,7 +48,9 @@ void setDebugLogFromArguments(const QStringList& arguments) {
     g_debugLog = arguments.mid(1).join(u' ').contains(QStringLiteral("/debug"));
 }
 
-bool debugLogEnabled() { return g_debugLog; }
+bool debugLogEnabled() {
+    return g_debugLog;
+}
 
 void DebugLog(const QString& message) {
     if (!g_debugLog)

@@ -14,7 +14,7 @@ using namespace kolvo::test;
 namespace {
 
 class LauncherTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         out = dir.filePath("record.jsonl");

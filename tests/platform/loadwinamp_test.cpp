@@ -19,7 +19,7 @@ using namespace kolvo::test;
 namespace {
 
 class LoadWinampTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         owner = new QWidget;
         owner->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -38,10 +38,10 @@ protected:
 
 struct MessageCase {
     const char* name;
-    QString musicadd;    // "<music>" = the test's music file
+    QString musicadd; // "<music>" = the test's music file
     bool playerInstalled;
     LoadWinampResult result;
-    QString text;        // "<music>", "<folder>" replaced
+    QString text; // "<music>", "<folder>" replaced
     QString title;
     bool ownerCloses;
 };
@@ -118,7 +118,7 @@ TEST_F(LoadWinampTest, WaitsOnTheOwnersTimerBetweenLooksWhileEventsRun) {
     EXPECT_EQ(LoadWinamp(app.ctx, owner), LoadWinampResult::Loaded);
     const qint64 took = clock.elapsed();
     EXPECT_EQ(app.player.looks, 3);
-    EXPECT_GE(took, 1900); // two one-second waits
+    EXPECT_GE(took, 1900);     // two one-second waits
     EXPECT_GT(otherEvents, 5); // the wait blocked nothing
     EXPECT_EQ(app.player.timertick, 0);
     auto* timer = owner->findChild<QTimer*>("WinampTimer");

@@ -34,8 +34,7 @@ namespace {
 constexpr int kSongMs = 2500;
 
 // Polls `ready` while events run, at most `ms`.
-template <class F>
-bool waitUntil(F ready, int ms) {
+template <class F> bool waitUntil(F ready, int ms) {
     QDeadlineTimer deadline(ms);
     while (!ready()) {
         if (deadline.hasExpired())
@@ -46,7 +45,7 @@ bool waitUntil(F ready, int ms) {
 }
 
 class PlayerMpvTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         if (!qEnvironmentVariableIsSet("KOLVO_MPV_OPTIONS"))
             qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=null");
@@ -260,8 +259,7 @@ TEST(PlayerMpvSilent, APlayerThatNeverAnswersIsNotFound) {
                     continue;
                 const int c = ::accept(listener, nullptr, nullptr);
                 while (!stop && c >= 0) {
-                    if (chatty &&
-                        ::send(c, "{\"event\":\"tick\"}\n", 17, MSG_NOSIGNAL) < 0)
+                    if (chatty && ::send(c, "{\"event\":\"tick\"}\n", 17, MSG_NOSIGNAL) < 0)
                         break;
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                     pollfd q{c, POLLRDHUP, 0};
@@ -290,8 +288,7 @@ TEST(PlayerMpvSilent, APlayerThatNeverAnswersIsNotFound) {
 // A player program that starts and exits at once: five looks, then "Ack!".
 TEST(PlayerMpvSilent, APlayerThatExitsAtOnceIsReported) {
     RealPlayerTestApp app;
-    const QString fake =
-        writeScratchFile(app.path("player/mpv"), "#!/bin/sh\nexit 0\n");
+    const QString fake = writeScratchFile(app.path("player/mpv"), "#!/bin/sh\nexit 0\n");
     QFile::setPermissions(fake, QFile::permissions(fake) | QFile::ExeOwner);
     app.ctx.winamppath = app.path("player");
     app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));

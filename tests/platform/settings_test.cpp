@@ -56,9 +56,18 @@ TEST(Settings, ValuesAreWrittenToDiskAtOnce) {
 // Texts that an INI file could mangle read back exactly.
 TEST(Settings, AnyTextReadsBackAsWritten) {
     const QStringList values = {
-        "a,b,c",           "\"quoted\"",  "  blanks around  ", "Ünïcødé ✓ 日本",
-        "@Variant(junk)",  "back\\slash", "semi;colon = x",    "#not a comment",
-        "line1\nline2",    "",            "C:",                "/folder with blanks/and 'quotes'",
+        "a,b,c",
+        "\"quoted\"",
+        "  blanks around  ",
+        "Ünïcødé ✓ 日本",
+        "@Variant(junk)",
+        "back\\slash",
+        "semi;colon = x",
+        "#not a comment",
+        "line1\nline2",
+        "",
+        "C:",
+        "/folder with blanks/and 'quotes'",
     };
     int n = 0;
     for (const QString& v : values) {
@@ -87,7 +96,7 @@ TEST(Settings, DataFilesGoToThePerUserDataFolder) {
 }
 
 class DebugLogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { QFile::remove(logPath()); }
     void TearDown() override {
         setDebugLogFromArguments({});

@@ -23,7 +23,9 @@ QString writeScratchFile(const QString& path, const QByteArray& bytes) {
     return path;
 }
 
-QString argRecorderPath() { return QStringLiteral(KOLVO_ARGRECORDER_PATH); }
+QString argRecorderPath() {
+    return QStringLiteral(KOLVO_ARGRECORDER_PATH);
+}
 
 bool installArgRecorder(const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -31,8 +31,7 @@ namespace kolvo::test {
 // Writes `bytes` to `path`, making its folders; returns `path` (empty on error).
 QString writeScratchFile(const QString& path, const QByteArray& bytes);
 
-template <class LauncherT, class PlayerT = ScriptedPlayer>
-struct BasicTestApp {
+template <class LauncherT, class PlayerT = ScriptedPlayer> struct BasicTestApp {
     SongModel model;
     ScriptedMessageBoxes boxes;
     ScriptedFileDialogs dialogs;
