@@ -52,7 +52,7 @@ protected:
         app.model.currentstyle = 1;
         app.model.currentlevel = 2;
     }
-    void TearDown() override { settle(); }
+    void TearDown() override { deleteToolWindows(); }
 
     EditorLink link() {
         EditorLink l;

@@ -27,7 +27,7 @@ protected:
         w = new Synchro(app.ctx, &summary);
         w->show();
     }
-    void TearDown() override { delete w; }
+    void TearDown() override { deleteToolWindows(); }
 
     // The player is at `ms`; one tick of the beat poll.
     void tickAt(int ms) {

@@ -31,6 +31,8 @@ protected:
         w->show();
         return w;
     }
+    void TearDown() override { deleteToolWindows(); }
+
     // Lets a closed window go (WA_DeleteOnClose).
     static void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 

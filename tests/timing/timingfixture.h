@@ -4,6 +4,7 @@
 
 #include "testapp.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -24,6 +25,16 @@ struct TimingFixture {
         return [this] { return nowNs; };
     }
     void advanceMs(double ms) { nowNs += qint64(ms * 1'000'000); }
+
+    // Deletes the tool windows a test left open (they delete themselves on
+    // closing; the fixture's stand-in windows do not).
+    static void deleteToolWindows() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->testAttribute(Qt::WA_DeleteOnClose))
+                delete w;
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 
     QStringList titles() const {
         QStringList t;
