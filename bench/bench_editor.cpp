@@ -38,7 +38,8 @@ struct Editor {
         for (int bar = 1; bar <= kBars; ++bar)
             for (int row = 1; row <= kRows; row += 2)
                 for (int panel = 1; panel <= kArrowPanels; ++panel)
-                    model.setStep(style, Basic, bar, row, panel, std::uint8_t(1 + (row + panel) % 2));
+                    model.setStep(style, Basic, bar, row, panel,
+                                  std::uint8_t(1 + (row + panel) % 2));
         window = new Kolvo(ctx, &summary);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->show();

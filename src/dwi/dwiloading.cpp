@@ -13,7 +13,8 @@ DWILoading::DWILoading(const QString& simulatorpath, QWidget* parent)
     setObjectName(QStringLiteral("DWILoading"));
     setWindowTitle(QStringLiteral("Now loading DWI..."));
     auto* text = new QLabel(
-        QStringLiteral("Once DWI has exited, close this box to delete the temporary DWI file."), this);
+        QStringLiteral("Once DWI has exited, close this box to delete the temporary DWI file."),
+        this);
     text->setObjectName(QStringLiteral("Label1"));
     text->setWordWrap(true);
     auto* close = new QPushButton(QStringLiteral("Close"), this);
@@ -27,7 +28,9 @@ DWILoading::DWILoading(const QString& simulatorpath, QWidget* parent)
     setFixedWidth(300);
 }
 
-DWILoading::~DWILoading() { removeTestFile(); }
+DWILoading::~DWILoading() {
+    removeTestFile();
+}
 
 void DWILoading::done(int result) {
     removeTestFile();

@@ -76,9 +76,9 @@ bool simulatorMissing(AppContext& ctx, QWidget* owner) {
 void writeAndRun(AppContext& ctx, QWidget* owner, DwiMode mode, int style, int level, bool tick) {
     const QString sim = ctx.simulatorpath;
     if (const auto error = WriteDwiFile(ctx.model, testFilePath(sim), mode)) {
-        ctx.boxes.show(owner,
-                       QStringLiteral("The test file could not be written: %1").arg(error->message()),
-                       QStringLiteral("DWI Not Started"), MsgButtons::Ok, MsgIcon::Exclamation);
+        ctx.boxes.show(
+            owner, QStringLiteral("The test file could not be written: %1").arg(error->message()),
+            QStringLiteral("DWI Not Started"), MsgButtons::Ok, MsgIcon::Exclamation);
         EmptyTestFolder(sim);
         return;
     }
@@ -99,7 +99,9 @@ void writeAndRun(AppContext& ctx, QWidget* owner, DwiMode mode, int style, int l
 
 } // namespace
 
-QString testFolderPath(const QString& simulatorpath) { return joinPath(simulatorpath, kFolderName); }
+QString testFolderPath(const QString& simulatorpath) {
+    return joinPath(simulatorpath, kFolderName);
+}
 
 QString testFilePath(const QString& simulatorpath) {
     return joinPath(testFolderPath(simulatorpath), QStringLiteral("temptest.dwi"));
@@ -136,7 +138,8 @@ bool PrepareTestFolder(const QString& simulatorpath, QString* error) {
     if (QFileInfo(folder).isDir() || QDir().mkpath(folder))
         return true;
     if (error)
-        *error = QStringLiteral("The folder %1 could not be created.").arg(QDir::toNativeSeparators(folder));
+        *error = QStringLiteral("The folder %1 could not be created.")
+                     .arg(QDir::toNativeSeparators(folder));
     return false;
 }
 
@@ -157,7 +160,8 @@ void TestInSimulator(AppContext& ctx, QWidget* owner) {
                        MsgIcon::Exclamation);
         return;
     }
-    writeAndRun(ctx, owner, DwiMode::EditorTest, ctx.model.currentstyle, ctx.model.currentlevel, false);
+    writeAndRun(ctx, owner, DwiMode::EditorTest, ctx.model.currentstyle, ctx.model.currentlevel,
+                false);
 }
 
 void TickTest(AppContext& ctx, QWidget* owner) {

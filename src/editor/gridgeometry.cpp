@@ -26,7 +26,9 @@ namespace {
 
 // Int() of the old arithmetic: the largest whole number not above v, kept
 // as a float so a press far outside the window cannot overflow an int.
-float wholePart(float v) { return std::floor(v); }
+float wholePart(float v) {
+    return std::floor(v);
+}
 
 bool inRange(float v, int low, int high) {
     return v >= float(low) && v <= float(high); // false for NaN too

@@ -18,11 +18,11 @@ constexpr int kOriginX = 1440;
 constexpr int kOriginY = 1200;
 constexpr int kColumnPitch = 480;
 constexpr int kRowPitch = 120;
-constexpr int kGapWidth = 240;     // between column 6 and column 7
-constexpr int kGridBottom = 5040;  // y of the last row boundary
-constexpr int kGridRight = 6480;   // x of the right edge
+constexpr int kGapWidth = 240;      // between column 6 and column 7
+constexpr int kGridBottom = 5040;   // y of the last row boundary
+constexpr int kGridRight = 6480;    // x of the right edge
 constexpr int kBeatLineLeft = 1320; // beat lines start further left
-constexpr int kCellWidth = 495;    // one pixel more than the pitch each way
+constexpr int kCellWidth = 495;     // one pixel more than the pitch each way
 constexpr int kCellHeight = 135;
 
 // The gap strip between the two pads.
@@ -39,10 +39,14 @@ constexpr int columnLeft(int column) {
     return column <= 6 ? kOriginX + kColumnPitch * (column - 1)
                        : kOriginX + kGapWidth + kColumnPitch * (column - 1);
 }
-constexpr int rowTop(int row) { return kOriginY + kRowPitch * (row - 1); }
+constexpr int rowTop(int row) {
+    return kOriginY + kRowPitch * (row - 1);
+}
 
 // The cell rectangle's number: row + 32 (column - 1), 1..320.
-constexpr int cellIndex(int row, int column) { return row + kRowsShown * (column - 1); }
+constexpr int cellIndex(int row, int column) {
+    return row + kRowsShown * (column - 1);
+}
 
 // Whether the chart style (1 Single, 2 Double, 3 Couple, 4 Solo) has a
 // panel in this column (1..10).

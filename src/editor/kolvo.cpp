@@ -29,7 +29,9 @@ namespace {
 
 using grid::columnLeft;
 
-int px(int twips) { return twips / grid::kTwipsPerPixel; }
+int px(int twips) {
+    return twips / grid::kTwipsPerPixel;
+}
 QRect twipRect(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
@@ -70,9 +72,9 @@ struct Header {
 };
 // The column headers; the second pad repeats the first pad's arrows.
 constexpr Header kHeaders[] = {
-    {1, "Label16", "\u2190"}, {2, "Label15", "\u2196"}, {3, "Label14", "\u2193"},
-    {4, "Label13", "\u2191"}, {5, "Label11", "\u2197"}, {6, "Label12", "\u2192"},
-    {7, "Label21", "\u2190"}, {8, "Label22", "\u2193"}, {9, "Label23", "\u2191"},
+    {1, "Label16", "\u2190"},  {2, "Label15", "\u2196"}, {3, "Label14", "\u2193"},
+    {4, "Label13", "\u2191"},  {5, "Label11", "\u2197"}, {6, "Label12", "\u2192"},
+    {7, "Label21", "\u2190"},  {8, "Label22", "\u2193"}, {9, "Label23", "\u2191"},
     {10, "Label24", "\u2192"},
 };
 
@@ -109,14 +111,17 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
     {
         // The box shows the stored foot level as it is; showing it is not an edit.
         m_loadingFootlevel = true;
-        m_footlevel->setText(m_ctx.model.footlevels(m_ctx.model.currentstyle, m_ctx.model.currentlevel).toText());
+        m_footlevel->setText(
+            m_ctx.model.footlevels(m_ctx.model.currentstyle, m_ctx.model.currentlevel).toText());
         m_loadingFootlevel = false;
     }
     showAutoDisplayedToolWindows();
     refreshgrid();
 }
 
-Kolvo::~Kolvo() { unload(); }
+Kolvo::~Kolvo() {
+    unload();
+}
 
 void Kolvo::buildControls() {
     auto button = [this](const char* name, const QString& caption, QRect where, bool wrap = false) {
@@ -143,11 +148,13 @@ void Kolvo::buildControls() {
         return b;
     };
 
-    label("Label2", QStringLiteral("Windows:"), twipRect(120, 120, 1095, 255), Qt::AlignLeft | Qt::AlignVCenter);
+    label("Label2", QStringLiteral("Windows:"), twipRect(120, 120, 1095, 255),
+          Qt::AlignLeft | Qt::AlignVCenter);
     m_command4 = button("Command4", kWideViewClosed, twipRect(960, 120, 1335, 255));
     m_command6 = button("Command6", kTransformsClosed, twipRect(2280, 120, 1335, 255));
     m_command5 = button("Command5", kPowerToolsClosed, twipRect(3600, 120, 1335, 255));
-    m_savemenu = button("savemenu", QStringLiteral("Finish Editing"), twipRect(5280, 120, 1215, 255));
+    m_savemenu =
+        button("savemenu", QStringLiteral("Finish Editing"), twipRect(5280, 120, 1215, 255));
     m_savemenu->setDefault(true);
     // The tool windows' captions ("<< Wide View") are as long as these.
     for (QPushButton* b : {m_command4, m_command6, m_command5, m_savemenu})
@@ -161,19 +168,23 @@ void Kolvo::buildControls() {
     m_barnumber->setReadOnly(true);
     m_barnumber->setFocusProxy(m_gotobat);
     setBase(m_barnumber, Qt::white);
-    m_command2 = button("Command2", QStringLiteral("Next bar"), twipRect(120, 1320, 495, 495), true);
+    m_command2 =
+        button("Command2", QStringLiteral("Next bar"), twipRect(120, 1320, 495, 495), true);
     m_command7 = button("Command7", QStringLiteral("Load"), twipRect(120, 1920, 495, 735), true);
-    m_dwitest = button("dwitest", QStringLiteral("Test in DWI"), twipRect(120, 2760, 495, 1215), true);
-    m_command8 = button("Command8", QStringLiteral("Step Grab"), twipRect(120, 4080, 495, 495), true);
+    m_dwitest =
+        button("dwitest", QStringLiteral("Test in DWI"), twipRect(120, 2760, 495, 1215), true);
+    m_command8 =
+        button("Command8", QStringLiteral("Step Grab"), twipRect(120, 4080, 495, 495), true);
     m_command8->setEnabled(false); // the step grabber setup is not part of this build yet
     auto* footLabel = label("Label1", QStringLiteral("Foot Level"), twipRect(120, 4680, 495, 495),
                             Qt::AlignCenter);
     footLabel->setWordWrap(true);
     m_footlevel = box("footlevel", QStringLiteral("1"), twipRect(120, 5160, 495, 285));
-    m_command3 = button("Command3",
-                        QStringLiteral("Click for help on creating and timing arrows, and designing "
-                                       "freeze arrows."),
-                        twipRect(840, 5160, 5655, 255));
+    m_command3 =
+        button("Command3",
+               QStringLiteral("Click for help on creating and timing arrows, and designing "
+                              "freeze arrows."),
+               twipRect(840, 5160, 5655, 255));
     fitFont(m_command3, m_command3->text(), m_command3->width() - 8);
     m_command3->setEnabled(false); // the arrow help window is not part of this build yet
     m_command84 = button("Command84", QStringLiteral("Goto bar"), twipRect(6120, 5040, 495, 495));
@@ -183,8 +194,8 @@ void Kolvo::buildControls() {
     arrowFont.setPixelSize(15);
     arrowFont.setBold(true);
     for (const Header& h : kHeaders) {
-        QLabel* l = label(h.name, QString::fromUtf8(h.arrow), twipRect(columnLeft(h.column), 960, 480, 255),
-                          Qt::AlignCenter);
+        QLabel* l = label(h.name, QString::fromUtf8(h.arrow),
+                          twipRect(columnLeft(h.column), 960, 480, 255), Qt::AlignCenter);
         l->setFont(arrowFont);
     }
     label("leftsidelabel", QStringLiteral("Left Side"), twipRect(1440, 600, 1440, 255));
@@ -294,13 +305,21 @@ void Kolvo::closeToolWindows() {
 
 // ---- the grid and the bar ----
 
-void Kolvo::refreshgrid() { m_grid->refreshgrid(); }
+void Kolvo::refreshgrid() {
+    m_grid->refreshgrid();
+}
 
-void Kolvo::startUpdatenow() { m_updatenow->start(); }
+void Kolvo::startUpdatenow() {
+    m_updatenow->start();
+}
 
-void Kolvo::refreshwideview() { emit refreshed(); }
+void Kolvo::refreshwideview() {
+    emit refreshed();
+}
 
-void Kolvo::setBarNumberText(int bar) { m_barnumber->setText(QString::number(bar)); }
+void Kolvo::setBarNumberText(int bar) {
+    m_barnumber->setText(QString::number(bar));
+}
 
 void Kolvo::barnumberChanged() {
     refreshgrid();
@@ -333,9 +352,11 @@ void Kolvo::gotoBar() {
     const QString t = m_gotobat->text();
     const double v = numericValue(t);
     if (!isWellFormedWholeNumber(t) || v < 1 || v > kBars) {
-        m_ctx.boxes.show(this,
-                         QStringLiteral("That bar number is invalid; it must be a whole number between 1 and 100."),
-                         QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::None);
+        m_ctx.boxes.show(
+            this,
+            QStringLiteral(
+                "That bar number is invalid; it must be a whole number between 1 and 100."),
+            QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::None);
         return;
     }
     m_ctx.model.currentbar = int(v);
@@ -405,7 +426,9 @@ void Kolvo::loadIntoPlayer() {
     LoadWinamp(m_ctx, this, m_timerx);
 }
 
-void Kolvo::testInSimulator() { TestInSimulator(m_ctx, this); }
+void Kolvo::testInSimulator() {
+    TestInSimulator(m_ctx, this);
+}
 
 void Kolvo::finishEditing() {
     // The summary window's refresh starts from unloaded(), which closing emits.

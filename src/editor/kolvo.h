@@ -35,8 +35,8 @@ public:
     QPushButton* Command6() const { return m_command6; } // "Transforms >>" toggle
     QPushButton* Command8() const { return m_command8; } // "Step Grab"
     QPushButton* Command3() const { return m_command3; } // arrow help
-    QPushButton* dwitest() const { return m_dwitest; }    // "Test in DWI"
-    QPushButton* savemenu() const { return m_savemenu; }  // "Finish Editing"
+    QPushButton* dwitest() const { return m_dwitest; }   // "Test in DWI"
+    QPushButton* savemenu() const { return m_savemenu; } // "Finish Editing"
     QLineEdit* barnumber() const { return m_barnumber; }
     QLineEdit* gotobat() const { return m_gotobat; }
     QLineEdit* footlevel() const { return m_footlevel; }

@@ -36,7 +36,8 @@ void StepGrid::refreshgrid() {
     const int bar = m_model.currentbar;
     for (int column = 1; column <= kColumnsShown; ++column)
         for (int row = 1; row <= kRowsShown; ++row)
-            m_cells[std::size_t(cellIndex(row, column))] = m_model.step(style, level, bar, row, column);
+            m_cells[std::size_t(cellIndex(row, column))] =
+                m_model.step(style, level, bar, row, column);
     update();
 }
 
@@ -68,7 +69,8 @@ bool StepGrid::pressAtTwips(float x, float y, PressButton button) {
     const int style = m_model.currentstyle;
     const int level = m_model.currentlevel;
     const int bar = m_model.currentbar;
-    const auto written = valueAfterPress(m_model.step(style, level, bar, cell->row, cell->column), button);
+    const auto written =
+        valueAfterPress(m_model.step(style, level, bar, cell->row, cell->column), button);
     if (!written)
         return false;
     m_model.setStep(style, level, bar, cell->row, cell->column, *written);
@@ -86,7 +88,8 @@ void StepGrid::mousePressEvent(QMouseEvent* event) {
     else if (event->button() == Qt::RightButton)
         button = PressButton::Right;
     const QPointF pos = event->position();
-    pressAtTwips(float(pos.x()) * float(kTwipsPerPixel), float(pos.y()) * float(kTwipsPerPixel), button);
+    pressAtTwips(float(pos.x()) * float(kTwipsPerPixel), float(pos.y()) * float(kTwipsPerPixel),
+                 button);
     event->accept();
 }
 

@@ -119,11 +119,10 @@ TEST_F(SimulatorTest, EditorTestRunsEveryChartAtTheCurrentChart) {
               "/window /test:" + sim + "/kolvotemporaryfolder /style:DOUBLE /level:MANIAC");
     EXPECT_EQ(QDir(record->cwd).canonicalPath(), QDir(sim).canonicalPath());
     EXPECT_EQ(filesWhileOpen, QStringList{"temptest.dwi"});
-    const QByteArray expected = kHeader +
-                                "#SINGLE:BASIC:3:40B00000" + QByteArray(40, '0') + ";\r\n" +
-                                // The second pad's half runs one bar of rests longer.
-                                "#DOUBLE:MANIAC:1:" + QByteArray(16, '0') + ":20000000" +
-                                QByteArray(16, '0') + ";\r\n";
+    const QByteArray expected =
+        kHeader + "#SINGLE:BASIC:3:40B00000" + QByteArray(40, '0') + ";\r\n" +
+        // The second pad's half runs one bar of rests longer.
+        "#DOUBLE:MANIAC:1:" + QByteArray(16, '0') + ":20000000" + QByteArray(16, '0') + ";\r\n";
     EXPECT_EQ(found.toStdString(), expected.toStdString());
     // Closing DWILoading empties the folder but keeps it.
     EXPECT_TRUE(QFileInfo(folder).isDir());
@@ -192,18 +191,23 @@ TEST_P(Refusal, SaysWhyAndStartsNothing) {
     EXPECT_EQ(filesIn(folder), c.folderTouched ? QStringList{} : QStringList{"old.dwi"});
 }
 
-const char* kNotFound = "DWI2.exe not found in your simulator directory. Check the directory in Options.";
+const char* kNotFound =
+    "DWI2.exe not found in your simulator directory. Check the directory in Options.";
 const char* kIncomplete =
     "MP3 File Location, song name and artist are not all filled in. Complete them and try again.";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Refusal,
-    ::testing::Values(
-        RefusalCase{"editor, no simulator", false, true, SummaryField::Musicadd, "DWI Not Found", kNotFound, true},
-        RefusalCase{"tick, no simulator", true, true, SummaryField::Musicadd, "DWI Not Found", kNotFound, true},
-        RefusalCase{"tick, no music", true, false, SummaryField::Musicadd, "Incomplete", kIncomplete, false},
-        RefusalCase{"tick, no title", true, false, SummaryField::Songname, "Incomplete", kIncomplete, false},
-        RefusalCase{"tick, no artist", true, false, SummaryField::Artist, "Incomplete", kIncomplete, false}),
+    ::testing::Values(RefusalCase{"editor, no simulator", false, true, SummaryField::Musicadd,
+                                  "DWI Not Found", kNotFound, true},
+                      RefusalCase{"tick, no simulator", true, true, SummaryField::Musicadd,
+                                  "DWI Not Found", kNotFound, true},
+                      RefusalCase{"tick, no music", true, false, SummaryField::Musicadd,
+                                  "Incomplete", kIncomplete, false},
+                      RefusalCase{"tick, no title", true, false, SummaryField::Songname,
+                                  "Incomplete", kIncomplete, false},
+                      RefusalCase{"tick, no artist", true, false, SummaryField::Artist,
+                                  "Incomplete", kIncomplete, false}),
     [](const auto& info) { return std::to_string(info.index); });
 
 TEST(SimulatorLaunch, ProgramThatCannotStartIsReportedAndLeavesNoFile) {

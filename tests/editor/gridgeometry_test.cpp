@@ -22,7 +22,8 @@ class CellAtTwips : public ::testing::TestWithParam<PressCase> {};
 
 TEST_P(CellAtTwips, MapsPressToCell) {
     const PressCase& c = GetParam();
-    EXPECT_EQ(cellAtTwips(c.x, c.y, c.style), c.expected) << "x=" << c.x << " y=" << c.y << " style=" << c.style;
+    EXPECT_EQ(cellAtTwips(c.x, c.y, c.style), c.expected)
+        << "x=" << c.x << " y=" << c.y << " style=" << c.style;
 }
 
 constexpr float kRow1 = 1200.f;
@@ -35,13 +36,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Columns of the first pad and the gap between the pads.
         PressCase{1440.f, kRow1, Double, Cell{1, 1}},
         PressCase{1439.f, kRow1, Double, std::nullopt},
-        PressCase{1919.f, kRow1, Double, Cell{1, 1}},
-        PressCase{4319.f, kRow1, Double, Cell{1, 6}},
+        PressCase{1919.f, kRow1, Double, Cell{1, 1}}, PressCase{4319.f, kRow1, Double, Cell{1, 6}},
         PressCase{4320.f, kRow1, Double, Cell{1, 6}}, // the gap lands in 6
-        PressCase{4400.f, kRow1, Double, Cell{1, 6}},
-        PressCase{4559.f, kRow1, Double, Cell{1, 6}},
-        PressCase{4560.f, kRow1, Double, Cell{1, 7}},
-        PressCase{6479.f, kRow1, Double, Cell{1, 10}},
+        PressCase{4400.f, kRow1, Double, Cell{1, 6}}, PressCase{4559.f, kRow1, Double, Cell{1, 6}},
+        PressCase{4560.f, kRow1, Double, Cell{1, 7}}, PressCase{6479.f, kRow1, Double, Cell{1, 10}},
         PressCase{6480.f, kRow1, Double, std::nullopt},
         // Rows: the first and last pixel lines of the grid, and one past.
         PressCase{1500.f, 1199.f, Double, std::nullopt},
@@ -57,8 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         PressCase{-kHuge, kRow1, Double, std::nullopt},
         PressCase{kHuge, kRow1, Double, std::nullopt},
         PressCase{1500.f, kHuge, Double, std::nullopt},
-        PressCase{kNaN, kRow1, Double, std::nullopt},
-        PressCase{1500.f, kNaN, Double, std::nullopt},
+        PressCase{kNaN, kRow1, Double, std::nullopt}, PressCase{1500.f, kNaN, Double, std::nullopt},
         // Columns a style does not use change nothing.
         PressCase{1440.f + 480.f * 1, kRow1, Single, std::nullopt}, // 2
         PressCase{1440.f + 480.f * 4, kRow1, Single, std::nullopt}, // 5
@@ -68,8 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         PressCase{1440.f + 480.f * 1, kRow1, Couple, std::nullopt},
         PressCase{1440.f + 480.f * 1, kRow1, Solo, Cell{1, 2}},
         PressCase{1440.f + 480.f * 4, kRow1, Solo, Cell{1, 5}},
-        PressCase{4560.f, kRow1, Solo, std::nullopt},
-        PressCase{6479.f, kRow1, Solo, std::nullopt},
+        PressCase{4560.f, kRow1, Solo, std::nullopt}, PressCase{6479.f, kRow1, Solo, std::nullopt},
         PressCase{2000.f, kRow1, 0, std::nullopt}));
 
 TEST(StyleColumns, EachStyleUsesItsPanels) {
@@ -90,11 +86,16 @@ TEST(PressTable, LeftTogglesArrowRightTogglesFreezeStart) {
         std::optional<std::uint8_t> written;
     };
     const Row rows[] = {
-        {0, PressButton::Left, 1},  {0, PressButton::Right, 2},
-        {1, PressButton::Left, 0},  {1, PressButton::Right, 2},
-        {2, PressButton::Left, 1},  {2, PressButton::Right, 0},
-        {0, PressButton::Other, std::nullopt}, {2, PressButton::Other, std::nullopt},
-        {3, PressButton::Left, std::nullopt},  {7, PressButton::Right, std::nullopt},
+        {0, PressButton::Left, 1},
+        {0, PressButton::Right, 2},
+        {1, PressButton::Left, 0},
+        {1, PressButton::Right, 2},
+        {2, PressButton::Left, 1},
+        {2, PressButton::Right, 0},
+        {0, PressButton::Other, std::nullopt},
+        {2, PressButton::Other, std::nullopt},
+        {3, PressButton::Left, std::nullopt},
+        {7, PressButton::Right, std::nullopt},
     };
     for (const Row& r : rows)
         EXPECT_EQ(valueAfterPress(r.value, r.button), r.written)

@@ -22,7 +22,9 @@ using namespace kolvo;
 namespace {
 
 // Pixel position of the middle of a cell (15 twips to a pixel).
-QPoint cellCentre(int row, int column) { return StepGrid::cellRect(row, column).topLeft() + QPoint(16, 4); }
+QPoint cellCentre(int row, int column) {
+    return StepGrid::cellRect(row, column).topLeft() + QPoint(16, 4);
+}
 
 class EditorTest : public ::testing::Test {
 protected:
@@ -89,32 +91,35 @@ TEST_P(OpenChart, MarksChartAndShowsItsFootLevel) {
 
 INSTANTIATE_TEST_SUITE_P(
     Charts, OpenChart,
-    ::testing::Values(
-        OpenCase{"new chart", Single, Basic, Value::number(0), Value::text(""), Value::number(1), "1"},
-        OpenCase{"never set", Double, Maniac, Value(), Value(), Value::number(1), "1"},
-        OpenCase{"deleted chart keeps no old level", Solo, SManiac, Value::number(0), Value::text("9"),
-                 Value::number(1), "1"},
-        OpenCase{"chart with data keeps its level", Couple, Another, Value::number(1), Value::text("12"),
-                 Value::text("12"), "12"},
-        OpenCase{"with data, level as read from a file", Single, Maniac, Value::text("1"),
-                 Value::number(1), Value::number(1), "1"},
-        OpenCase{"with data, no level", Double, Basic, Value::number(1), Value::text(""),
-                 Value::text(""), ""},
-        OpenCase{"stored level out of range is shown, not changed", Solo, Basic, Value::number(1),
-                 Value::text("25"), Value::text("25"), "25"}),
+    ::testing::Values(OpenCase{"new chart", Single, Basic, Value::number(0), Value::text(""),
+                               Value::number(1), "1"},
+                      OpenCase{"never set", Double, Maniac, Value(), Value(), Value::number(1),
+                               "1"},
+                      OpenCase{"deleted chart keeps no old level", Solo, SManiac, Value::number(0),
+                               Value::text("9"), Value::number(1), "1"},
+                      OpenCase{"chart with data keeps its level", Couple, Another, Value::number(1),
+                               Value::text("12"), Value::text("12"), "12"},
+                      OpenCase{"with data, level as read from a file", Single, Maniac,
+                               Value::text("1"), Value::number(1), Value::number(1), "1"},
+                      OpenCase{"with data, no level", Double, Basic, Value::number(1),
+                               Value::text(""), Value::text(""), ""},
+                      OpenCase{"stored level out of range is shown, not changed", Solo, Basic,
+                               Value::number(1), Value::text("25"), Value::text("25"), "25"}),
     [](const auto& info) { return std::to_string(info.index); });
 
 TEST_F(EditorTest, HeadersShowOnlyTheStylesColumns) {
     const char* names[] = {"Label16", "Label15", "Label14", "Label13", "Label11",
                            "Label12", "Label21", "Label22", "Label23", "Label24"};
     const char* shown[] = {nullptr, "1.11.1....", "1.11.11111", "1.11.11111", "111111...."};
-    const QString arrows = QString::fromUtf8("\u2190\u2196\u2193\u2191\u2197\u2192\u2190\u2193\u2191\u2192");
+    const QString arrows =
+        QString::fromUtf8("\u2190\u2196\u2193\u2191\u2197\u2192\u2190\u2193\u2191\u2192");
     for (int style = Single; style <= Solo; ++style) {
         open(style, Basic);
         for (int column = 1; column <= 10; ++column) {
             auto* label = editor->findChild<QLabel*>(names[column - 1]);
             ASSERT_NE(label, nullptr);
-            EXPECT_EQ(label->isVisible(), shown[style][column - 1] == '1') << style << "/" << column;
+            EXPECT_EQ(label->isVisible(), shown[style][column - 1] == '1')
+                << style << "/" << column;
             EXPECT_EQ(label->text(), arrows.mid(column - 1, 1));
         }
         delete editor.data();
@@ -238,10 +243,11 @@ TEST_P(GotoBar, GoesOnlyToWholeBarNumbers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, GotoBar,
-                         ::testing::Values(GotoCase{"100", 100}, GotoCase{"1", 1}, GotoCase{"42", 42},
-                                           GotoCase{"101", 0}, GotoCase{"0", 0}, GotoCase{"2.5", 0},
-                                           GotoCase{"07", 0}, GotoCase{"", 0}, GotoCase{" 7", 0},
-                                           GotoCase{"+7", 0}, GotoCase{"7.0", 0}, GotoCase{"-1", 0}),
+                         ::testing::Values(GotoCase{"100", 100}, GotoCase{"1", 1},
+                                           GotoCase{"42", 42}, GotoCase{"101", 0}, GotoCase{"0", 0},
+                                           GotoCase{"2.5", 0}, GotoCase{"07", 0}, GotoCase{"", 0},
+                                           GotoCase{" 7", 0}, GotoCase{"+7", 0}, GotoCase{"7.0", 0},
+                                           GotoCase{"-1", 0}),
                          [](const auto& info) { return std::to_string(info.index); });
 
 TEST_F(EditorTest, TypingTwoKeysGoesToTheFirstDigitAndFlashesTheBarBox) {
@@ -264,8 +270,8 @@ TEST_F(EditorTest, TypingTwoKeysGoesToTheFirstDigitAndFlashesTheBarBox) {
 
 struct FootCase {
     const char* typed;
-    const char* box;    // afterwards
-    Value stored;       // afterwards
+    const char* box; // afterwards
+    Value stored;    // afterwards
     bool refused;
 };
 
@@ -290,18 +296,17 @@ TEST_P(FootLevel, AcceptsWholeNumbersOneToTwenty) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, FootLevel,
-    ::testing::Values(FootCase{"0", "3", Value::text("3"), true},
-                      FootCase{"20", "20", Value::text("20"), false},
-                      FootCase{"1", "1", Value::text("1"), false},
-                      FootCase{"21", "3", Value::text("3"), true},
-                      FootCase{"1.5", "3", Value::text("3"), true},
-                      FootCase{"05", "5", Value::text("5"), false},
-                      FootCase{"", "", Value::text("3"), false},
-                      FootCase{"abc", "3", Value::text("3"), true},
-                      FootCase{"-4", "3", Value::text("3"), true}),
-    [](const auto& info) { return std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Texts, FootLevel,
+                         ::testing::Values(FootCase{"0", "3", Value::text("3"), true},
+                                           FootCase{"20", "20", Value::text("20"), false},
+                                           FootCase{"1", "1", Value::text("1"), false},
+                                           FootCase{"21", "3", Value::text("3"), true},
+                                           FootCase{"1.5", "3", Value::text("3"), true},
+                                           FootCase{"05", "5", Value::text("5"), false},
+                                           FootCase{"", "", Value::text("3"), false},
+                                           FootCase{"abc", "3", Value::text("3"), true},
+                                           FootCase{"-4", "3", Value::text("3"), true}),
+                         [](const auto& info) { return std::to_string(info.index); });
 
 TEST_F(EditorTest, FootLevelTypedKeyByKey) {
     open(Double, Another); // a new chart: foot level 1
@@ -344,13 +349,15 @@ TEST_P(Closing, UnloadsOnceClosesToolWindowsAndEnablesSummary) {
         w->setObjectName(name);
         w->setAttribute(Qt::WA_DeleteOnClose);
         toggle->setText(openCaption);
-        QObject::connect(w, &QObject::destroyed, toggle, [toggle, closedCaption] { toggle->setText(closedCaption); });
+        QObject::connect(w, &QObject::destroyed, toggle,
+                         [toggle, closedCaption] { toggle->setText(closedCaption); });
         w->show();
         return QPointer<QWidget>(w);
     };
     auto wide = toolWindow("WideView", editor->Command4(), "<< Wide View", "Wide View >>");
     auto power = toolWindow("PowerTools", editor->Command5(), "<< Power Tools", "Power Tools >>");
-    auto trans = toolWindow("Transformations", editor->Command6(), "<< Transforms", "Transforms >>");
+    auto trans =
+        toolWindow("Transformations", editor->Command6(), "<< Transforms", "Transforms >>");
     QSignalSpy unloaded(editor.data(), &Kolvo::unloaded);
 
     switch (GetParam()) {
@@ -378,8 +385,8 @@ TEST_P(Closing, UnloadsOnceClosesToolWindowsAndEnablesSummary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, Closing,
-                         ::testing::Values(CloseBy::FinishEditing, CloseBy::EnterKey, CloseBy::CloseBox,
-                                           CloseBy::LoadFailure));
+                         ::testing::Values(CloseBy::FinishEditing, CloseBy::EnterKey,
+                                           CloseBy::CloseBox, CloseBy::LoadFailure));
 
 TEST_F(EditorTest, TogglePressedWhileToolWindowOpenClosesIt) {
     open(Single, Basic);
