@@ -58,7 +58,9 @@ namespace {
 
 constexpr int kSongMs = 60000;
 
-double nowMs() { return double(monotonicNowNs()) / 1e6; }
+double nowMs() {
+    return double(monotonicNowNs()) / 1e6;
+}
 
 bool writeWav(const QString& path, int ms) {
     const int rate = 44100;
@@ -111,7 +113,7 @@ struct Session {
 
 // A second connection to the player that reads its raw time-pos.
 class TruthProbe {
-public:
+  public:
     explicit TruthProbe(const QString& socketPath) {
         m_socket.connectToServer(socketPath);
         m_socket.waitForConnected(500);
@@ -153,7 +155,7 @@ public:
     }
     void clear() { m_offsets.clear(); }
 
-private:
+  private:
     QLocalSocket m_socket;
     int m_nextId = 1;
     std::vector<double> m_offsets;
@@ -410,10 +412,17 @@ BENCHMARK(BM_SyncLights)
     ->Args({180, 1234, 24})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GapFinderResult)->Arg(23456)->Arg(10000)->Arg(50099)->Iterations(1)->Unit(
-    benchmark::kMillisecond);
-BENCHMARK(BM_BpmFinderResult)->Arg(500000)->Arg(333333)->Iterations(1)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_GapFinderResult)
+    ->Arg(23456)
+    ->Arg(10000)
+    ->Arg(50099)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BpmFinderResult)
+    ->Arg(500000)
+    ->Arg(333333)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

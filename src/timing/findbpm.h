@@ -11,7 +11,7 @@ namespace kolvo {
 // Accept writes it into the summary's bpm field.
 class FindBPM : public TappingTool {
     Q_OBJECT
-public:
+  public:
     // Disables `summaryWindow` (may be null) until the window closes.
     FindBPM(AppContext& ctx, QWidget* summaryWindow, QWidget* parent = nullptr);
 
@@ -22,13 +22,13 @@ public:
     double progressTwips() const { return m_progressTwips; }
     QFrame* progressbar1() const { return m_progressbar1; }
 
-protected:
+  protected:
     void stepOne() override;
     void stepTwo() override;
     void stepThree() override;
     void acceptResult() override;
 
-private:
+  private:
     void setProgress(double twips);
 
     qint64 m_starttime = 0; // monotonic ns at the first tap

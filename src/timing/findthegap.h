@@ -9,20 +9,20 @@ namespace kolvo {
 // Accept writes it into the summary's gap field.
 class FindTheGap : public TappingTool {
     Q_OBJECT
-public:
+  public:
     // Disables `summaryWindow` (may be null) until the window closes.
     FindTheGap(AppContext& ctx, QWidget* summaryWindow, QWidget* parent = nullptr);
 
     // The last measured gap in ms, as text ("" before the first).
     const QString& foundgap() const { return m_foundgap; }
 
-protected:
+  protected:
     void stepOne() override;
     void stepTwo() override;
     void stepThree() override;
     void acceptResult() override;
 
-private:
+  private:
     qint64 m_starttime = 0; // monotonic ns when playback started
     QString m_foundgap;
 };

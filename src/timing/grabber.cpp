@@ -35,8 +35,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
 } // namespace
 
 int grabberSnapSetting() {
-    const QString text = ReadSetting(QStringLiteral("stepgrabber"), QStringLiteral("option1"),
-                                     QStringLiteral("0"));
+    const QString text =
+        ReadSetting(QStringLiteral("stepgrabber"), QStringLiteral("option1"), QStringLiteral("0"));
     const double v = numericValue(text);
     if (v != std::floor(v) || v < -1 || v > 3)
         return -1; // not one of the settings: no snapping
@@ -83,17 +83,22 @@ Grabber::Grabber(AppContext& ctx, EditorLink link, QWidget* parent)
     m_timer1->start();
 }
 
-Grabber::~Grabber() { unload(); }
+Grabber::~Grabber() {
+    unload();
+}
 
-double Grabber::bpm() const { return numericValue(m_ctx.model.bpm()); }
-double Grabber::gap() const { return numericValue(m_ctx.model.gap()); }
+double Grabber::bpm() const {
+    return numericValue(m_ctx.model.bpm());
+}
+double Grabber::gap() const {
+    return numericValue(m_ctx.model.gap());
+}
 
 bool Grabber::start() {
     QPointer<Grabber> self(this);
     if (!grab::usableBpm(bpm())) {
         m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.model.bpm()),
-                         QStringLiteral("Cannot grab steps"), MsgButtons::Ok,
-                         MsgIcon::Exclamation);
+                         QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
         if (self)
             close();
         return false;
@@ -126,8 +131,7 @@ void Grabber::keyDown(int virtualKey) {
     const double b = bpm();
     if (!grab::usableBpm(b)) {
         m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.model.bpm()),
-                         QStringLiteral("Cannot grab steps"), MsgButtons::Ok,
-                         MsgIcon::Exclamation);
+                         QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     const int position = m_ctx.player.position();
@@ -157,12 +161,14 @@ void Grabber::keyDown(int virtualKey) {
     const int panel = grab::panelForKey(virtualKey, m_ctx.model.currentstyle);
     if (panel == 0)
         return;
-    m_ctx.model.setStep(m_ctx.model.currentstyle, m_ctx.model.currentlevel, int(cell.bar),
-                        cell.row, panel, StepArrow);
+    m_ctx.model.setStep(m_ctx.model.currentstyle, m_ctx.model.currentlevel, int(cell.bar), cell.row,
+                        panel, StepArrow);
     emit placed(int(cell.bar), cell.row, panel, position);
 }
 
-void Grabber::keyUp() { setFill(m_label4, QColor()); }
+void Grabber::keyUp() {
+    setFill(m_label4, QColor());
+}
 
 void Grabber::keyPressEvent(QKeyEvent* event) {
     event->accept();

@@ -18,7 +18,7 @@ struct AppContext;
 // tool windows stay disabled (and unpainted) until it closes.
 class Grabber : public QWidget {
     Q_OBJECT
-public:
+  public:
     Grabber(AppContext& ctx, EditorLink link, QWidget* parent = nullptr);
     ~Grabber() override;
 
@@ -37,11 +37,11 @@ public:
     void keyDown(int virtualKey);
     void keyUp();
 
-public slots:
+  public slots:
     // One tick of the bar display.
     void tick();
 
-signals:
+  signals:
     // An arrow was written at (bar, row, panel) for a key read at play
     // position `positionMs`.
     void placed(int bar, int row, int panel, int positionMs);
@@ -49,13 +49,13 @@ signals:
     // enabled again and asked to repaint).
     void unloaded();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     double bpm() const;
     double gap() const;
     void unload();

@@ -21,9 +21,13 @@ double clampTo(double v, double limit) {
 }
 } // namespace
 
-bool usableBpm(double bpm) { return std::isfinite(bpm) && bpm > 0; }
+bool usableBpm(double bpm) {
+    return std::isfinite(bpm) && bpm > 0;
+}
 
-double msPerBeat(double bpm) { return 60.0 / bpm * 1000.0; }
+double msPerBeat(double bpm) {
+    return 60.0 / bpm * 1000.0;
+}
 
 long long roundHalfEven(double ms) {
     ms = clampTo(ms, kMsLimit);
@@ -115,17 +119,28 @@ long long barStartMs(int bar, double gapMs, double bpm) {
 int panelForKey(int virtualKey, int style) {
     const bool twoPads = (style == 2 || style == 3);
     switch (virtualKey) {
-    case 37: return 1; // Left arrow
-    case 40: return 3; // Down arrow
-    case 38: return 4; // Up arrow
-    case 39: return 6; // Right arrow
-    case 100: return twoPads ? 7 : 1;  // keypad 4
-    case 98: return twoPads ? 8 : 3;   // keypad 2
-    case 104: return twoPads ? 9 : 4;  // keypad 8
-    case 102: return twoPads ? 10 : 6; // keypad 6
-    case 103: return style == 4 ? 2 : 0; // keypad 7: up-left, Solo only
-    case 105: return style == 4 ? 5 : 0; // keypad 9: up-right, Solo only
-    default: return 0;
+    case 37:
+        return 1; // Left arrow
+    case 40:
+        return 3; // Down arrow
+    case 38:
+        return 4; // Up arrow
+    case 39:
+        return 6; // Right arrow
+    case 100:
+        return twoPads ? 7 : 1; // keypad 4
+    case 98:
+        return twoPads ? 8 : 3; // keypad 2
+    case 104:
+        return twoPads ? 9 : 4; // keypad 8
+    case 102:
+        return twoPads ? 10 : 6; // keypad 6
+    case 103:
+        return style == 4 ? 2 : 0; // keypad 7: up-left, Solo only
+    case 105:
+        return style == 4 ? 5 : 0; // keypad 9: up-right, Solo only
+    default:
+        return 0;
     }
 }
 
@@ -137,17 +152,28 @@ QStringList keyTesterLights(int virtualKey, bool singleMode) {
         return lights;
     };
     switch (virtualKey) {
-    case 37: return pair("l", "l2");
-    case 40: return pair("d", "d2");
-    case 38: return pair("u", "u2");
-    case 39: return pair("r", "r2");
-    case 100: return pair("l2", "l");
-    case 98: return pair("d2", "d");
-    case 104: return pair("u2", "u");
-    case 102: return pair("r2", "r");
-    case 103: return singleMode ? QStringList{QStringLiteral("ul")} : QStringList{};
-    case 105: return singleMode ? QStringList{QStringLiteral("ur")} : QStringList{};
-    default: return {};
+    case 37:
+        return pair("l", "l2");
+    case 40:
+        return pair("d", "d2");
+    case 38:
+        return pair("u", "u2");
+    case 39:
+        return pair("r", "r2");
+    case 100:
+        return pair("l2", "l");
+    case 98:
+        return pair("d2", "d");
+    case 104:
+        return pair("u2", "u");
+    case 102:
+        return pair("r2", "r");
+    case 103:
+        return singleMode ? QStringList{QStringLiteral("ul")} : QStringList{};
+    case 105:
+        return singleMode ? QStringList{QStringLiteral("ur")} : QStringList{};
+    default:
+        return {};
     }
 }
 

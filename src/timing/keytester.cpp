@@ -27,7 +27,7 @@ struct IndicatorSpec {
 };
 // Player 1 on the first row, Player 2 below, each under its arrow.
 constexpr IndicatorSpec kIndicators[] = {
-    {"l", "\u2190", 0, 1},  {"ul", "\u2196", 0, 2}, {"d", "\u2193", 0, 3}, {"u", "\u2191", 0, 4},
+    {"l", "\u2190", 0, 1},  {"ul", "\u2196", 0, 2}, {"d", "\u2193", 0, 3},  {"u", "\u2191", 0, 4},
     {"ur", "\u2197", 0, 5}, {"r", "\u2192", 0, 6},  {"l2", "\u2190", 1, 1}, {"d2", "\u2193", 1, 3},
     {"u2", "\u2191", 1, 4}, {"r2", "\u2192", 1, 6},
 };
@@ -80,21 +80,29 @@ KeyTester::KeyTester(QWidget* setupWindow, QWidget* parent) : QWidget(parent, Qt
     m_lock.lock(setupWindow);
 }
 
-KeyTester::~KeyTester() { unload(); }
+KeyTester::~KeyTester() {
+    unload();
+}
 
 QFrame* KeyTester::indicator(const QString& name) const {
     return findChild<QFrame*>(name, Qt::FindDirectChildrenOnly);
 }
 
-bool KeyTester::lit(const QString& name) const { return isLit(indicator(name)); }
+bool KeyTester::lit(const QString& name) const {
+    return isLit(indicator(name));
+}
 
 void KeyTester::light(int virtualKey, bool on) {
     for (const QString& name : grab::keyTesterLights(virtualKey, m_single->isChecked()))
         setFill(indicator(name), on ? kLitGreen : kOffWhite);
 }
 
-void KeyTester::keyDown(int virtualKey) { light(virtualKey, true); }
-void KeyTester::keyUp(int virtualKey) { light(virtualKey, false); }
+void KeyTester::keyDown(int virtualKey) {
+    light(virtualKey, true);
+}
+void KeyTester::keyUp(int virtualKey) {
+    light(virtualKey, false);
+}
 
 bool KeyTester::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_text1 &&

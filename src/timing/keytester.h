@@ -15,7 +15,7 @@ namespace kolvo {
 // Ten indicators light while their key is held in the box.
 class KeyTester : public QWidget {
     Q_OBJECT
-public:
+  public:
     // `setupWindow` (may be null) is disabled until this window closes.
     explicit KeyTester(QWidget* setupWindow, QWidget* parent = nullptr);
     ~KeyTester() override;
@@ -31,14 +31,14 @@ public:
     void keyDown(int virtualKey);
     void keyUp(int virtualKey);
 
-signals:
+  signals:
     void unloaded();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void light(int virtualKey, bool on);
     void unload();
 

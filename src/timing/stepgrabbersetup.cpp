@@ -103,7 +103,8 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
         m_option3[std::size_t(i)] = f;
         connect(f, &QRadioButton::clicked, this, [this, i] { option3Clicked(i); });
     }
-    freezeLayout->addWidget(makeLabel(freeze, QStringLiteral("(Freeze arrows not yet implemented)")));
+    freezeLayout->addWidget(
+        makeLabel(freeze, QStringLiteral("(Freeze arrows not yet implemented)")));
     optionsLayout->addWidget(snap);
     optionsLayout->addWidget(freeze);
     layout->addWidget(options);
@@ -145,7 +146,9 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     m_option3[std::size_t(option3)]->setChecked(true);
 }
 
-StepGrabberSetup::~StepGrabberSetup() { unload(); }
+StepGrabberSetup::~StepGrabberSetup() {
+    unload();
+}
 
 void StepGrabberSetup::option1Clicked(int i) {
     if (i == grab::SnapQuarterBeat) {
@@ -185,8 +188,7 @@ void StepGrabberSetup::startGrabbing(bool fromBarOne) {
     // Without a tempo no press can be placed: say so before starting anything.
     if (!grab::usableBpm(numericValue(m_ctx.model.bpm()))) {
         m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.model.bpm()),
-                         QStringLiteral("Cannot grab steps"), MsgButtons::Ok,
-                         MsgIcon::Exclamation);
+                         QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     QPointer<StepGrabberSetup> self(this);

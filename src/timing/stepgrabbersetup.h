@@ -25,7 +25,7 @@ struct AppContext;
 // handed over to the grabber they stay disabled until the grabber closes.
 class StepGrabberSetup : public QWidget {
     Q_OBJECT
-public:
+  public:
     StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* parent = nullptr);
     ~StepGrabberSetup() override;
 
@@ -44,16 +44,16 @@ public:
     KeyTester* keyTester() const { return m_keyTester; }
     Grabber* grabber() const { return m_grabber; }
 
-signals:
+  signals:
     // The grabber is open and recording (this window closes right after).
     void grabberOpened(kolvo::Grabber* grabber);
     // Once, when the window closes by any means.
     void unloaded();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void option1Clicked(int i);
     void option3Clicked(int i);
     void openSynchro();

@@ -65,11 +65,12 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
                        "press OK. Otherwise, choose the problem they have and test again.")));
 
     auto* loadRow = new QHBoxLayout;
-    loadRow->addWidget(makeLabel(
-        this, "Label5",
-        QStringLiteral("First, make sure Winamp is loaded with the correct song. Click on the "
-                       "button on the right to load if needed.     Timing will improve if no "
-                       "other programs are in use.")),
+    loadRow->addWidget(
+        makeLabel(
+            this, "Label5",
+            QStringLiteral("First, make sure Winamp is loaded with the correct song. Click on the "
+                           "button on the right to load if needed.     Timing will improve if no "
+                           "other programs are in use.")),
         1);
     m_command8 = makeButton(this, "Command8", QStringLiteral("\u25B6 Load"));
     m_command8->setToolTip(QStringLiteral("Load the song into the player"));
@@ -148,10 +149,16 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
     m_lock.lock(opener);
 }
 
-Synchro::~Synchro() { unload(); }
+Synchro::~Synchro() {
+    unload();
+}
 
-double Synchro::bpmValue() const { return numericValue(m_text1->text()); }
-double Synchro::gapValue() const { return numericValue(m_text2->text()); }
+double Synchro::bpmValue() const {
+    return numericValue(m_text1->text());
+}
+double Synchro::gapValue() const {
+    return numericValue(m_text2->text());
+}
 
 bool Synchro::lightOn(int i) const {
     return i >= 1 && i <= timing::SyncBeatCounter::kLights && isLit(m_shapes[std::size_t(i)]);
@@ -216,8 +223,7 @@ void Synchro::tick() {
 
 void Synchro::paintLights() {
     for (int i = 1; i <= timing::SyncBeatCounter::kLights; ++i)
-        setFill(m_shapes[std::size_t(i)],
-                m_counter.lights[std::size_t(i)] ? kLitGreen : QColor());
+        setFill(m_shapes[std::size_t(i)], m_counter.lights[std::size_t(i)] ? kLitGreen : QColor());
 }
 
 bool Synchro::eventFilter(QObject* watched, QEvent* event) {
@@ -253,7 +259,9 @@ void Synchro::cancelClicked() {
     close();
 }
 
-void Synchro::loadClicked() { LoadWinamp(m_ctx, this, m_loadTimer); }
+void Synchro::loadClicked() {
+    LoadWinamp(m_ctx, this, m_loadTimer);
+}
 
 void Synchro::closeEvent(QCloseEvent* event) {
     unload();

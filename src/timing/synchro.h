@@ -22,23 +22,23 @@ struct AppContext;
 // summary fields.
 class Synchro : public QWidget {
     Q_OBJECT
-public:
+  public:
     // `opener` (the summary window, or the step grabber setup; may be null)
     // is disabled until this window closes. The boxes start with the
     // summary's bpm and gap.
     Synchro(AppContext& ctx, QWidget* opener, QWidget* parent = nullptr);
     ~Synchro() override;
 
-    QLineEdit* Text1() const { return m_text1; } // BPM
-    QLineEdit* Text2() const { return m_text2; } // gap in ms
+    QLineEdit* Text1() const { return m_text1; }                        // BPM
+    QLineEdit* Text2() const { return m_text2; }                        // gap in ms
     QFrame* Shapes(int i) const { return m_shapes.at(std::size_t(i)); } // lights 1..8
-    QPushButton* Command1() const { return m_command1; } // Test
-    QPushButton* Command2() const { return m_command2; } // Too early
-    QPushButton* Command3() const { return m_command3; } // Too slow
-    QPushButton* Command4() const { return m_command4; } // Too late
-    QPushButton* Command5() const { return m_command5; } // OK
-    QPushButton* Command6() const { return m_command6; } // Too quick
-    QPushButton* Command7() const { return m_command7; } // Cancel
+    QPushButton* Command1() const { return m_command1; }                // Test
+    QPushButton* Command2() const { return m_command2; }                // Too early
+    QPushButton* Command3() const { return m_command3; }                // Too slow
+    QPushButton* Command4() const { return m_command4; }                // Too late
+    QPushButton* Command5() const { return m_command5; }                // OK
+    QPushButton* Command6() const { return m_command6; }                // Too quick
+    QPushButton* Command7() const { return m_command7; }                // Cancel
     QPushButton* Command8() const { return m_command8; } // load the song into the player
     QTimer* Timer1() const { return m_timer1; }          // the 50 ms beat poll
     QTimer* beatTimer() const { return m_beatTimer; }
@@ -49,23 +49,23 @@ public:
     bool lightOn(int i) const;
     int beeps() const { return m_beeps; }
 
-public slots:
+  public slots:
     void test();
     // One poll of the beat timer.
     void tick();
 
-signals:
+  signals:
     // A light came on (or the row cleared) for beat `syncbeat`, at play
     // position `positionMs`.
     void beat(int syncbeat, int positionMs);
     // Once, when the window closes by any means.
     void unloaded();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     double bpmValue() const;
     double gapValue() const;
     void nudge(QLineEdit* box, double by);

@@ -78,7 +78,9 @@ TappingTool::TappingTool(AppContext& ctx, QWidget* summaryWindow, const QString&
     m_lock.lock(summaryWindow);
 }
 
-TappingTool::~TappingTool() { unload(); }
+TappingTool::~TappingTool() {
+    unload();
+}
 
 void TappingTool::setStep(int step) {
     m_step = step;
@@ -128,10 +130,17 @@ void TappingTool::keyDown(int virtualKey) {
         return;
     m_busy = true;
     switch (m_step) {
-    case 1: stepOne(); break;
-    case 2: stepTwo(); break;
-    case 3: stepThree(); break;
-    default: break; // a result is on screen: Enter does nothing
+    case 1:
+        stepOne();
+        break;
+    case 2:
+        stepTwo();
+        break;
+    case 3:
+        stepThree();
+        break;
+    default:
+        break; // a result is on screen: Enter does nothing
     }
     if (self)
         m_busy = false;
@@ -147,8 +156,14 @@ void TappingTool::keyPressEvent(QKeyEvent* event) {
 bool TappingTool::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
-        keyPressEvent(static_cast<QKeyEvent*>(event));
-        return true;
+        // The window sees the key first; the control under the focus still
+        // gets the keys the window does not act on (Space on a button).
+        auto* key = static_cast<QKeyEvent*>(event);
+        const int code = vk::fromQtKey(key->key(), key->modifiers());
+        QPointer<QObject> target(watched);
+        keyPressEvent(key);
+        const bool taken = code == vk::Enter || code == vk::Separator || code == vk::Escape;
+        return taken || m_closing || target.isNull();
     }
     return QWidget::eventFilter(watched, event);
 }

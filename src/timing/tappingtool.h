@@ -20,7 +20,7 @@ struct AppContext;
 // window disabled while the tool is open.
 class TappingTool : public QWidget {
     Q_OBJECT
-public:
+  public:
     ~TappingTool() override;
 
     // The step in force: 1..3, or 0 while a result is on screen.
@@ -41,15 +41,14 @@ public:
     // For tests: the clock the measurement reads.
     void setClock(ClockFn clock) { m_clock = std::move(clock); }
 
-signals:
+  signals:
     // Once, when the window closes by any means.
     void unloaded();
 
-protected:
+  protected:
     TappingTool(AppContext& ctx, QWidget* summaryWindow, const QString& objectName,
                 const QString& caption, const QString& intro, const QString& step1,
-                const QString& step2, const QString& step3, const QString& result,
-                QWidget* parent);
+                const QString& step2, const QString& step3, const QString& result, QWidget* parent);
 
     virtual void stepOne() = 0;
     virtual void stepTwo() = 0;
@@ -71,14 +70,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void reject();
     void unload();
 
     WindowLock m_lock;
     ClockFn m_clock = monotonicNowNs;
     int m_step = 1;
-    bool m_busy = false;    // a step is talking to the player
+    bool m_busy = false; // a step is talking to the player
     bool m_closing = false;
     bool m_unloaded = false;
 

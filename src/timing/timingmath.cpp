@@ -10,7 +10,9 @@ qint64 hundredthsOf(qint64 elapsedNs) {
     return elapsedNs / 10'000'000;
 }
 
-qint64 gapMsFromElapsed(qint64 elapsedNs) { return hundredthsOf(elapsedNs) * 10; }
+qint64 gapMsFromElapsed(qint64 elapsedNs) {
+    return hundredthsOf(elapsedNs) * 10;
+}
 
 std::optional<qint64> bpmFromElapsed(qint64 elapsedNs) {
     const qint64 t = hundredthsOf(elapsedNs); // hundredths of a second

@@ -37,11 +37,11 @@ double progressWidthTwips(int tapcount);
 // The sync checker's count of beats and lights. The window asks the player
 // and feeds the answers in; this decides when a light comes on.
 class SyncBeatCounter {
-public:
+  public:
     static constexpr int kLights = 8;
 
-    int syncbeat = 0;  // beats signalled since playback started
-    int synclight = 0; // last light turned on, 0..7
+    int syncbeat = 0;                       // beats signalled since playback started
+    int synclight = 0;                      // last light turned on, 0..7
     std::array<bool, kLights + 1> lights{}; // index 1..8
 
     // Where Test jumps: syncbeat * ms per beat + gap, whole ms (halves to

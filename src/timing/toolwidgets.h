@@ -24,7 +24,9 @@ void setStepLabel(QLabel* label, bool active);
 void setFill(QWidget* w, const QColor& colour);
 // The fill set by setFill, or an invalid colour when transparent.
 QColor fillOf(const QWidget* w);
-inline bool isLit(const QWidget* w) { return fillOf(w) == kLitGreen; }
+inline bool isLit(const QWidget* w) {
+    return fillOf(w) == kLitGreen;
+}
 
 // Makes `window` see every key press and release of its child widgets first
 // (through its eventFilter), as a form that previews keys does.
@@ -36,6 +38,8 @@ using ClockFn = std::function<qint64()>;
 qint64 monotonicNowNs();
 
 // Twips (15 to a pixel) to whole pixels.
-inline int twipsToPixels(double twips) { return qRound(twips / 15.0); }
+inline int twipsToPixels(double twips) {
+    return qRound(twips / 15.0);
+}
 
 } // namespace kolvo

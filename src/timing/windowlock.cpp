@@ -7,7 +7,9 @@ namespace kolvo {
 namespace {
 constexpr const char* kCountProperty = "kolvoWindowLocks";
 
-void setCount(QWidget* w, int n) { w->setProperty(kCountProperty, n); }
+void setCount(QWidget* w, int n) {
+    w->setProperty(kCountProperty, n);
+}
 } // namespace
 
 int WindowLock::lockCount(const QWidget* w) {

@@ -11,7 +11,7 @@ namespace kolvo {
 // that both hold a window (the grabber taking over from its setup) can let
 // go in any order: the window is enabled when the last lock is released.
 class WindowLock {
-public:
+  public:
     WindowLock() = default;
     ~WindowLock() { release(); }
     WindowLock(const WindowLock&) = delete;
@@ -28,7 +28,7 @@ public:
     // Locks held on `w` by all WindowLocks together.
     static int lockCount(const QWidget* w);
 
-private:
+  private:
     QList<QPointer<QWidget>> m_locked;
 };
 

@@ -27,7 +27,9 @@ using namespace kolvo::test;
 
 namespace {
 
-void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void settle() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 void clearGrabberSettings() {
     QSettings s(QSettings::IniFormat, QSettings::UserScope, "Kolvo", "Kolvo");
@@ -40,7 +42,7 @@ QString setting(const char* key) {
 }
 
 class GrabberTest : public ::testing::Test, public TimingFixture {
-protected:
+  protected:
     void SetUp() override {
         clearGrabberSettings();
         editor = std::make_unique<QWidget>();
@@ -123,7 +125,8 @@ TEST_F(GrabberTest, StoredOptionsAreSelected) {
         int selected1;
         int selected3;
     };
-    const Case cases[] = {{"0", "1", 0, 1}, {"2", "0", 2, 0}, {"7", "x", 1, 2}, {"1.5", "-1", 1, 2}};
+    const Case cases[] = {
+        {"0", "1", 0, 1}, {"2", "0", 2, 0}, {"7", "x", 1, 2}, {"1.5", "-1", 1, 2}};
     for (const Case& c : cases) {
         WriteSetting("stepgrabber", "option1", c.option1);
         WriteSetting("stepgrabber", "option3", c.option3);
@@ -357,17 +360,17 @@ TEST_P(GrabberPressTest, KeyLandsOnTheSnappedRow) {
 
 INSTANTIATE_TEST_SUITE_P(
     Positions, GrabberPressTest,
-    ::testing::Values(
-        PressCase{"absent setting counts as every beat", nullptr, "120", "0", 1900, 2, 1},
-        PressCase{"beat, 2000 ms", "0", "120", "0", 2000, 2, 1},
-        PressCase{"beat, 1900 ms goes on", "0", "120", "0", 1900, 2, 1},
-        PressCase{"half, r 29.9", "1", "120", "0", 1868, 1, 29},   // r 29.888
-        PressCase{"half, r 30", "1", "120", "0", 1875, 2, 1},
-        PressCase{"quarter, r 30.9", "2", "120", "0", 1931, 1, 31}, // r 30.896
-        PressCase{"gap 500, bar 5 half beat", "1", "120", "500", 8750, 5, 5},
-        PressCase{"180 BPM quarter", "2", "180", "1234", 1234 + 2083, 2, 19},
-        PressCase{"no snap for an unknown setting", "9", "120", "0", 1931, 1, 31},
-        PressCase{"just before the first beat", "1", "120", "500", 480, 1, 1}));
+    ::testing::Values(PressCase{"absent setting counts as every beat", nullptr, "120", "0", 1900, 2,
+                                1},
+                      PressCase{"beat, 2000 ms", "0", "120", "0", 2000, 2, 1},
+                      PressCase{"beat, 1900 ms goes on", "0", "120", "0", 1900, 2, 1},
+                      PressCase{"half, r 29.9", "1", "120", "0", 1868, 1, 29}, // r 29.888
+                      PressCase{"half, r 30", "1", "120", "0", 1875, 2, 1},
+                      PressCase{"quarter, r 30.9", "2", "120", "0", 1931, 1, 31}, // r 30.896
+                      PressCase{"gap 500, bar 5 half beat", "1", "120", "500", 8750, 5, 5},
+                      PressCase{"180 BPM quarter", "2", "180", "1234", 1234 + 2083, 2, 19},
+                      PressCase{"no snap for an unknown setting", "9", "120", "0", 1931, 1, 31},
+                      PressCase{"just before the first beat", "1", "120", "500", 480, 1, 1}));
 
 TEST_F(GrabberTest, KeysToPanelsPerStyle) {
     struct KeyPress {
@@ -377,13 +380,12 @@ TEST_F(GrabberTest, KeysToPanelsPerStyle) {
     };
     const Qt::KeyboardModifiers kp = Qt::KeypadModifier;
     const KeyPress keys[] = {
-        {Qt::Key_Left, {}, 1, 1, 1},     {Qt::Key_Down, {}, 3, 3, 3},
-        {Qt::Key_Up, {}, 4, 4, 4},       {Qt::Key_Right, {}, 6, 6, 6},
-        {Qt::Key_4, kp, 1, 7, 1},        {Qt::Key_2, kp, 3, 8, 3},
-        {Qt::Key_8, kp, 4, 9, 4},        {Qt::Key_6, kp, 6, 10, 6},
-        {Qt::Key_Left, kp, 1, 7, 1},     {Qt::Key_Home, kp, 0, 0, 2}, // Num Lock off
-        {Qt::Key_7, kp, 0, 0, 2},        {Qt::Key_9, kp, 0, 0, 5},
-        {Qt::Key_4, {}, 0, 0, 0},        {Qt::Key_Space, {}, 0, 0, 0},
+        {Qt::Key_Left, {}, 1, 1, 1},  {Qt::Key_Down, {}, 3, 3, 3}, {Qt::Key_Up, {}, 4, 4, 4},
+        {Qt::Key_Right, {}, 6, 6, 6}, {Qt::Key_4, kp, 1, 7, 1},    {Qt::Key_2, kp, 3, 8, 3},
+        {Qt::Key_8, kp, 4, 9, 4},     {Qt::Key_6, kp, 6, 10, 6},   {Qt::Key_Left, kp, 1, 7, 1},
+        {Qt::Key_Home, kp, 0, 0, 2}, // Num Lock off
+        {Qt::Key_7, kp, 0, 0, 2},     {Qt::Key_9, kp, 0, 0, 5},    {Qt::Key_4, {}, 0, 0, 0},
+        {Qt::Key_Space, {}, 0, 0, 0},
     };
     WriteSetting("stepgrabber", "option1", "2");
     for (int style : {1, 2, 3, 4}) {
@@ -487,9 +489,12 @@ TEST_F(GrabberTest, KeyTesterLightsPerMode) {
     };
     const Qt::KeyboardModifiers kp = Qt::KeypadModifier;
     const QList<Case> cases = {
-        {Qt::Key_Left, {}, {"l", "l2"}, {"l"}},    {Qt::Key_Down, {}, {"d", "d2"}, {"d"}},
-        {Qt::Key_4, kp, {"l2", "l"}, {"l2"}},      {Qt::Key_Up, kp, {"u2", "u"}, {"u2"}},
-        {Qt::Key_7, kp, {"ul"}, {}},               {Qt::Key_PageUp, kp, {"ur"}, {}},
+        {Qt::Key_Left, {}, {"l", "l2"}, {"l"}},
+        {Qt::Key_Down, {}, {"d", "d2"}, {"d"}},
+        {Qt::Key_4, kp, {"l2", "l"}, {"l2"}},
+        {Qt::Key_Up, kp, {"u2", "u"}, {"u2"}},
+        {Qt::Key_7, kp, {"ul"}, {}},
+        {Qt::Key_PageUp, kp, {"ur"}, {}},
         {Qt::Key_4, {}, {}, {}},
     };
     for (int mode : {0, 1}) {

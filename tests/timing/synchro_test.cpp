@@ -18,7 +18,7 @@ using namespace kolvo::test;
 namespace {
 
 class SynchroTest : public ::testing::Test, public TimingFixture {
-protected:
+  protected:
     void SetUp() override {
         app.model.setField(SummaryField::Bpm, "120");
         app.model.setField(SummaryField::Gap, "500");
@@ -75,8 +75,8 @@ TEST_F(SynchroTest, LightsFollowTheBeatsAfterTheGap) {
         int beeps;
     };
     const Tick ticks[] = {
-        {520, {}, 0},       {1000, {}, 0},      {1010, {1}, 1},      {1050, {1}, 1},
-        {1500, {1}, 1},     {1540, {1, 2}, 2},  {2030, {1, 2, 3}, 3},
+        {520, {}, 0},   {1000, {}, 0},     {1010, {1}, 1},       {1050, {1}, 1},
+        {1500, {1}, 1}, {1540, {1, 2}, 2}, {2030, {1, 2, 3}, 3},
     };
     for (const Tick& t : ticks) {
         tickAt(t.ms);
@@ -141,11 +141,11 @@ TEST_F(SynchroTest, NudgeButtons) {
         const char* result;
     };
     const Press presses[] = {
-        {w->Command2(), w->Text2(), 3, "500", "530"},  // Too early
-        {w->Command4(), w->Text2(), 2, "500", "480"},  // Too late
+        {w->Command2(), w->Text2(), 3, "500", "530"}, // Too early
+        {w->Command4(), w->Text2(), 2, "500", "480"}, // Too late
         {w->Command4(), w->Text2(), 1, "5", "-5"},
-        {w->Command6(), w->Text1(), 1, "120", "119"},  // Too quick
-        {w->Command3(), w->Text1(), 2, "120", "122"},  // Too slow
+        {w->Command6(), w->Text1(), 1, "120", "119"}, // Too quick
+        {w->Command3(), w->Text1(), 2, "120", "122"}, // Too slow
         {w->Command3(), w->Text1(), 1, "128.5", "129.5"},
         {w->Command3(), w->Text1(), 1, "150bpm", "151"},
         {w->Command2(), w->Text2(), 1, "abc", "10"},

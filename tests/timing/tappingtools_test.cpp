@@ -23,9 +23,8 @@ using winamp::Play;
 using winamp::Stop;
 
 class TappingTest : public ::testing::Test, public TimingFixture {
-protected:
-    template <class W>
-    QPointer<W> open() {
+  protected:
+    template <class W> QPointer<W> open() {
         auto* w = new W(app.ctx, &summary);
         w->setClock(clock());
         w->show();
@@ -104,6 +103,20 @@ TEST_F(TappingTest, RejectStartsOverAndRelaunchesThePlayer) {
     settle();
     EXPECT_EQ(app.model.gap(), "0");
     EXPECT_TRUE(summary.isEnabled());
+}
+
+TEST_F(TappingTest, ButtonsStillTakeTheKeysTheWindowLeaves) {
+    QPointer<FindTheGap> w = open<FindTheGap>();
+    w->keyDown(13);
+    w->keyDown(13);
+    advanceMs(500);
+    w->keyDown(13);
+    ASSERT_EQ(w->step(), 0);
+    QTest::keyClick(w->Command1(), Qt::Key_Return); // the window's key: nothing more
+    EXPECT_EQ(w->step(), 0);
+    EXPECT_EQ(app.model.gap(), "0");
+    QTest::keyClick(w->Command2(), Qt::Key_Space); // Space presses Reject
+    expectStep(w, 1);
 }
 
 TEST_F(TappingTest, ChecksRunBeforeEveryKeyEvenEscape) {
@@ -217,7 +230,8 @@ INSTANTIATE_TEST_SUITE_P(Taps, BpmFinderTest,
                                            BpmCase{500, 10, "119"},  // t = 7.51 s: 119.84
                                            BpmCase{500, 9.9, "120"}, // 7.5099 s is 7.50
                                            BpmCase{400, 0, "150"},
-                                           BpmCase{1000.0 / 3, 0, "180"})); // 4.99 s after truncation: 180.36
+                                           BpmCase{1000.0 / 3, 0,
+                                                   "180"})); // 4.99 s after truncation: 180.36
 
 TEST_F(TappingTest, BpmRejectKeepsTheBarFullUntilStepOne) {
     QPointer<FindBPM> w = open<FindBPM>();

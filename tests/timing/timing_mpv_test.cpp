@@ -33,8 +33,7 @@ namespace {
 
 constexpr int kSongMs = 12000;
 
-template <class F>
-bool waitUntil(F ready, int ms) {
+template <class F> bool waitUntil(F ready, int ms) {
     QDeadlineTimer deadline(ms);
     while (!ready()) {
         if (deadline.hasExpired())
@@ -52,10 +51,12 @@ void waitFor(const QElapsedTimer& clock, qint64 whenMs) {
     }
 }
 
-void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void settle() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 class TimingMpvTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         if (!qEnvironmentVariableIsSet("KOLVO_MPV_OPTIONS"))
             qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=null");

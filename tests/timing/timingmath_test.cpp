@@ -15,8 +15,12 @@ TEST(TimingMath, GapIsTruncatedToHundredths) {
     };
     const Case cases[] = {
         {2'345'600'000, 2340}, // 2.3456 s
-        {2'349'999'999, 2340}, {2'350'000'000, 2350}, {9'999'999, 0},
-        {10 * kMs, 10},        {0, 0},               {-5 * kMs, 0},
+        {2'349'999'999, 2340},
+        {2'350'000'000, 2350},
+        {9'999'999, 0},
+        {10 * kMs, 10},
+        {0, 0},
+        {-5 * kMs, 0},
         {86'400'000 * kMs + 1'234 * kMs, 86'401'230}, // past a day: no wrap
     };
     for (const Case& c : cases)
@@ -29,11 +33,10 @@ TEST(TimingMath, BpmIsTruncated) {
         qint64 bpm;
     };
     const Case cases[] = {
-        {7'500 * kMs, 120},      // sixteen presses 0.5 s apart
-        {7'510 * kMs, 119},      // 119.84
-        {7'509 * kMs, 120},      // still 7.50 s once truncated
-        {5'000 * kMs, 180},      {10 * kMs, 90000},
-        {4'999 * kMs, 180},      // 4.99 s: 180.36
+        {7'500 * kMs, 120},                                        // sixteen presses 0.5 s apart
+        {7'510 * kMs, 119},                                        // 119.84
+        {7'509 * kMs, 120},                                        // still 7.50 s once truncated
+        {5'000 * kMs, 180}, {10 * kMs, 90000}, {4'999 * kMs, 180}, // 4.99 s: 180.36
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(bpmFromElapsed(c.ns).has_value());
