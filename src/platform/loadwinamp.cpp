@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 namespace kolvo {
 
 namespace {
@@ -39,8 +41,10 @@ QTimer* ownerTimer(QWidget* owner) {
 }
 
 // Runs the owner's one-shot timer once while events keep being processed;
-// its tick sets `timertick`. Returns false if the owner went away meanwhile.
-bool waitForTick(PlayerLink& player, const QPointer<QWidget>& owner, QTimer* timerIn) {
+// its tick sets `timertick`. Returns false if the owner (when there is one)
+// or the timer went away meanwhile.
+bool waitForTick(PlayerLink& player, bool hasOwner, const QPointer<QWidget>& owner,
+                 QTimer* timerIn) {
     QPointer<QTimer> timer = timerIn;
     player.timertick = 0;
     QEventLoop loop;
@@ -52,14 +56,15 @@ bool waitForTick(PlayerLink& player, const QPointer<QWidget>& owner, QTimer* tim
     });
     QObject::connect(timer.data(), &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(timer.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
-    QObject::connect(owner.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
+    if (hasOwner)
+        QObject::connect(owner.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
     timer->setTimerType(Qt::PreciseTimer); // a full second, not 5 % less
     timer->setSingleShot(true);
     timer->setInterval(kWaitMs);
     timer->start();
-    while (player.timertick == 0 && owner && timer)
+    while (player.timertick == 0 && (owner || !hasOwner) && timer)
         loop.exec();
-    const bool ownerAlive = !owner.isNull() && !timer.isNull();
+    const bool ownerAlive = (!owner.isNull() || !hasOwner) && !timer.isNull();
     player.timertick = 0;
     return ownerAlive;
 }
@@ -103,10 +108,16 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
     }
 
     if (ctx.player.launch(ctx.launcher, ctx.winamppath, music)) {
+        const bool hasOwner = owner != nullptr;
+        std::unique_ptr<QTimer> ownTimer; // no owner window: a timer of our own
         if (!timer && guard)
             timer = ownerTimer(guard);
+        if (!timer && !hasOwner) {
+            ownTimer = std::make_unique<QTimer>();
+            timer = ownTimer.get();
+        }
         for (int look = 1; look <= kLooks; ++look) {
-            if (look > 1 && (!guard || !timer || !waitForTick(ctx.player, guard, timer)))
+            if (look > 1 && (!timer || !waitForTick(ctx.player, hasOwner, guard, timer)))
                 return LoadWinampResult::OwnerGone;
             if (ctx.player.FindWindowA()) {
                 ctx.player.WinampCommand(winamp::Stop);

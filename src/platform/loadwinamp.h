@@ -26,7 +26,8 @@ enum class LoadWinampResult {
 // player folder, or when the player never answers, `owner` is closed.
 //
 // `timer`: the owner's one-shot timer; null = a child QTimer of `owner`
-// named "WinampTimer" is made (or reused) for the purpose.
+// named "WinampTimer" is made (or reused) for the purpose. `owner` may be
+// null (nothing to close; message boxes get no parent).
 // After a result other than Loaded the caller must not assume `owner` is
 // still open (it may have been closed, or be gone: OwnerGone).
 LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer = nullptr);

@@ -171,6 +171,16 @@ TEST_F(LoadWinampTest, ASecondLoadDuringTheWaitDoesNothing) {
     EXPECT_EQ(app.launcher.calls.size(), 1);
 }
 
+TEST_F(LoadWinampTest, WorksWithoutAnOwnerWindow) {
+    app.player.looksUntilFound = 1;
+    EXPECT_EQ(LoadWinamp(app.ctx, nullptr), LoadWinampResult::Loaded);
+    EXPECT_EQ(app.player.looks, 2);
+    app.player.running = false;
+    app.player.looksUntilFound = -1;
+    EXPECT_EQ(LoadWinamp(app.ctx, nullptr), LoadWinampResult::NotAnswering);
+    EXPECT_EQ(app.boxes.last().title, "Ack!");
+}
+
 TEST_F(LoadWinampTest, ToolsNeedingARunningPlayerCloseWhenThereIsNone) {
     app.player.running = false;
     EXPECT_FALSE(FindRunningWinamp(app.ctx, owner));
