@@ -4,6 +4,7 @@
 #include "timing/keytester.h"
 #include "timing/stepgrabbersetup.h"
 #include "timing/synchro.h"
+#include "timing/windowlock.h"
 
 #include "platform/settings.h"
 #include "timing/toolwidgets.h"
@@ -100,6 +101,34 @@ class GrabberTest : public ::testing::Test, public TimingFixture {
     std::unique_ptr<QWidget> powerTools;
     int repaints = 0;
 };
+
+// ------------------------------------------------------- window locks --
+
+TEST(WindowLock, EnabledAgainWhenTheLastHolderLetsGoInEitherOrder) {
+    for (bool firstGoesFirst : {true, false}) {
+        QWidget w;
+        auto first = std::make_unique<WindowLock>();
+        auto second = std::make_unique<WindowLock>();
+        first->lock(&w);
+        first->lock(&w); // once per holder
+        second->lock(&w);
+        EXPECT_FALSE(w.isEnabled());
+        EXPECT_EQ(WindowLock::lockCount(&w), 2);
+        (firstGoesFirst ? first : second).reset();
+        EXPECT_FALSE(w.isEnabled());
+        (firstGoesFirst ? second : first).reset();
+        EXPECT_TRUE(w.isEnabled());
+        EXPECT_EQ(WindowLock::lockCount(&w), 0);
+    }
+    // A window that goes first is simply forgotten.
+    WindowLock lock;
+    auto gone = std::make_unique<QWidget>();
+    QWidget stays;
+    lock.lock({gone.get(), &stays, nullptr});
+    gone.reset();
+    lock.release();
+    EXPECT_TRUE(stays.isEnabled());
+}
 
 // ---------------------------------------------------------------- setup --
 
