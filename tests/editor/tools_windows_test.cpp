@@ -163,6 +163,21 @@ TEST_F(ToolWindows, WindowsDockBesideTheEditorAndFollowIt) {
     check();
 }
 
+TEST_F(ToolWindows, WindowsOpenedBeforeTheEditorShowsDockOnceItDoes) {
+    // What the editor's auto-display does: the tools open while it loads.
+    delete editor.data();
+    editor = new Kolvo(app.ctx, nullptr);
+    editor->move(200, 150);
+    QPointer<QWidget> tools[] = {open<WideView>(), open<PowerTools>(), open<Transformations>()};
+    editor->show();
+    QTest::qWait(150);
+    const QRect e = editor->frameGeometry();
+    for (const auto& t : tools)
+        EXPECT_TRUE(t->isVisible()) << t->objectName().toStdString();
+    EXPECT_EQ(tools[0]->pos(), QPoint(e.right() + 1 + 2, e.y()));
+    EXPECT_EQ(tools[1]->pos(), QPoint(e.x(), e.bottom() + 1 + 2));
+}
+
 TEST_F(ToolWindows, WithoutWindowPlacementTheToolsAreLaidIntoTheEditor) {
     delete editor.data();
     ToolDock::setEmbeddedOverride(true);
@@ -326,6 +341,16 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.last().text, kBar100Question);
     EXPECT_EQ(chartCells(model()), before);
+
+    // At bar 100, Yes: the old bar 100 gives way to the pasted one.
+    setBar(100);
+    app.boxes.answers << MsgAnswer::Yes;
+    power->Command10()->click();
+    EXPECT_EQ(app.boxes.shown.size(), 2);
+    EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, 100),
+              clipboardTextFromBar(model(), Double, Maniac, 5));
+    EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, 99),
+              clipboardTextFromBar(SongModel(), Single, Basic, 1)); // untouched, empty
 }
 
 TEST_F(ToolWindows, AnInvalidClipboardIsRefusedByEveryPasteAndChangesNothing) {
