@@ -91,7 +91,7 @@ TEST_F(TimingMpvTest, GapFinder) {
     QTest::keyClick(w, Qt::Key_Return); // loads the player, waits at the start
     ASSERT_EQ(w->step(), 2) << lastBox();
     EXPECT_EQ(app.player.state(), 3);
-    EXPECT_EQ(app.player.position(), 0);
+    EXPECT_LE(app.player.position(), 50); // Play and Pause at once: at the start
 
     QTest::keyClick(w, Qt::Key_Return); // play
     QElapsedTimer clock;
