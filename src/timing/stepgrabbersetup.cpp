@@ -58,7 +58,7 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     setObjectName(QStringLiteral("StepGrabberSetup"));
     setWindowTitle(QStringLiteral("StepGrabber Setup"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedWidth(440);
+    setFixedWidth(620);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeLabel(this, QStringLiteral("Before using StepGrabber,")));
