@@ -41,8 +41,7 @@ void fillChart(SongModel& m, int style, int level) {
                 m.setStep(style, level, bar, row, panel, std::uint8_t(1 + (row + panel) % 2));
 }
 
-template <class PlayerT>
-struct Session {
+template <class PlayerT> struct Session {
     SongModel model;
     ScriptedMessageBoxes boxes;
     ScriptedFileDialogs dialogs;

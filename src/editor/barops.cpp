@@ -6,7 +6,9 @@ namespace kolvo {
 
 namespace {
 
-bool validBar(int bar) { return bar >= 1 && bar <= kBars; }
+bool validBar(int bar) {
+    return bar >= 1 && bar <= kBars;
+}
 
 void copyBar(SongModel& m, int s, int l, int from, int to) {
     for (int r = 1; r <= kRows; ++r)

@@ -67,7 +67,9 @@ PowerTools::PowerTools(AppContext& ctx, Kolvo* editor)
     connect(editor, &Kolvo::unloaded, this, &QWidget::close);
 }
 
-PowerTools::~PowerTools() { unload(); }
+PowerTools::~PowerTools() {
+    unload();
+}
 
 void PowerTools::closeEvent(QCloseEvent* event) {
     event->accept();
@@ -89,16 +91,16 @@ bool PowerTools::askBar100WillBeLost() {
                             QStringLiteral("Kolvo only allows a maximum of 100 bars per step "
                                            "pattern. Inserting a bar will cause the steps in bar "
                                            "100 to be irrevocably lost. Continue?"),
-                            QStringLiteral("Sure?"), MsgButtons::YesNo, MsgIcon::None) ==
-           MsgAnswer::Yes;
+                            QStringLiteral("Sure?"), MsgButtons::YesNo,
+                            MsgIcon::None) == MsgAnswer::Yes;
 }
 
 bool PowerTools::askDeleteBar(int bar) {
-    return m_ctx.boxes.show(this,
-                            QStringLiteral("Warning! This will irrevocably delete all steps in bar ") +
-                                QString::number(bar) + QStringLiteral("! Go ahead?"),
-                            QStringLiteral("Sure?"), MsgButtons::YesNo, MsgIcon::None) ==
-           MsgAnswer::Yes;
+    return m_ctx.boxes.show(
+               this,
+               QStringLiteral("Warning! This will irrevocably delete all steps in bar ") +
+                   QString::number(bar) + QStringLiteral("! Go ahead?"),
+               QStringLiteral("Sure?"), MsgButtons::YesNo, MsgIcon::None) == MsgAnswer::Yes;
 }
 
 void PowerTools::refuseClipboard() {

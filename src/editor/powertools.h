@@ -20,7 +20,7 @@ class ToolDock;
 // both back. Destroyed on close.
 class PowerTools : public QWidget {
     Q_OBJECT
-public:
+  public:
     PowerTools(AppContext& ctx, Kolvo* editor);
     ~PowerTools() override;
 
@@ -34,7 +34,7 @@ public:
     QPushButton* Command12() const { return m_buttons[7]; } // Paste Merge
     ToolDock* dock() const { return m_dock; }
 
-public slots:
+  public slots:
     void insertBar();
     void deleteBar();
     void clearBar();
@@ -44,10 +44,10 @@ public slots:
     void pasteReplace();
     void pasteMerge();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     bool askBar100WillBeLost();
     bool askDeleteBar(int bar);
     void refuseClipboard();

@@ -2,8 +2,8 @@
 
 #include <QEvent>
 #include <QFontMetrics>
-#include <QLabel>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
@@ -32,7 +32,9 @@ bool ToolDock::windowSystemPlacesWindows() {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-void ToolDock::setEmbeddedOverride(std::optional<bool> embedded) { g_embeddedOverride = embedded; }
+void ToolDock::setEmbeddedOverride(std::optional<bool> embedded) {
+    g_embeddedOverride = embedded;
+}
 
 ToolDock::ToolDock(QWidget* tool, QWidget* editor, DockPlace place)
     : QObject(tool), m_tool(tool), m_editor(editor), m_place(place) {
@@ -183,8 +185,8 @@ void fitFont(QWidget* control, const QString& text) {
         const QFontMetrics metrics(f);
         if (!wraps)
             return metrics.horizontalAdvance(text) <= control->width() - 6;
-        const QRect need = metrics.boundingRect(QRect(0, 0, control->width(), 10000),
-                                                Qt::TextWordWrap, text);
+        const QRect need =
+            metrics.boundingRect(QRect(0, 0, control->width(), 10000), Qt::TextWordWrap, text);
         return need.height() <= control->height();
     };
     if (f.pixelSize() <= 0)

@@ -28,7 +28,7 @@ enum class DockPlace {
 // the last tool closes; it then opens beside the editor all the same.
 class ToolDock : public QObject {
     Q_OBJECT
-public:
+  public:
     // Makes `tool` a child of `editor` in the chosen way. Call before the
     // tool is shown; the dock lives as long as the tool.
     ToolDock(QWidget* tool, QWidget* editor, DockPlace place);
@@ -53,10 +53,10 @@ public:
 
     QTimer* timer() const { return m_timer; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     static void relayoutEditor(QWidget* editor);
 
     QPointer<QWidget> m_tool;
@@ -68,7 +68,9 @@ private:
 };
 
 // 15 twips to a pixel: the tool windows' layouts are given in twips.
-constexpr int twips(int t) { return t / 15; }
+constexpr int twips(int t) {
+    return t / 15;
+}
 
 // The small type the editor and its tools share (11 pixels), so captions
 // fit their twip-sized places.

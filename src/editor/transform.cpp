@@ -14,7 +14,7 @@ struct Move {
 };
 
 constexpr Move kMirror[] = {
-    {PanelLeft, PanelRight},   {PanelRight, PanelLeft},   {PanelUpLeft, PanelUpRight},
+    {PanelLeft, PanelRight},     {PanelRight, PanelLeft},   {PanelUpLeft, PanelUpRight},
     {PanelUpRight, PanelUpLeft}, {PanelLeft2, PanelRight2}, {PanelRight2, PanelLeft2},
 };
 
@@ -26,8 +26,8 @@ constexpr Move kFlip[] = {
 };
 
 constexpr Move kTurn[] = {
-    {PanelUp, PanelLeft},     {PanelRight, PanelUp},    {PanelDown, PanelRight},
-    {PanelLeft, PanelDown},   {PanelUp2, PanelLeft2},   {PanelRight2, PanelUp2},
+    {PanelUp, PanelLeft},      {PanelRight, PanelUp},    {PanelDown, PanelRight},
+    {PanelLeft, PanelDown},    {PanelUp2, PanelLeft2},   {PanelRight2, PanelUp2},
     {PanelDown2, PanelRight2}, {PanelLeft2, PanelDown2},
 };
 

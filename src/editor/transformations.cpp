@@ -51,7 +51,9 @@ Transformations::Transformations(AppContext& ctx, Kolvo* editor)
     connect(editor, &Kolvo::unloaded, this, &QWidget::close);
 }
 
-Transformations::~Transformations() { unload(); }
+Transformations::~Transformations() {
+    unload();
+}
 
 void Transformations::closeEvent(QCloseEvent* event) {
     event->accept();
@@ -76,8 +78,12 @@ void Transformations::apply(BarTransform transform) {
         m_editor->startUpdatenow();
 }
 
-void Transformations::mirrorBar() { apply(BarTransform::Mirror); }
-void Transformations::flipBar() { apply(BarTransform::Flip); }
+void Transformations::mirrorBar() {
+    apply(BarTransform::Mirror);
+}
+void Transformations::flipBar() {
+    apply(BarTransform::Flip);
+}
 
 void Transformations::turnBar() {
     if (m_ctx.model.currentstyle == Solo)

@@ -20,7 +20,7 @@ enum class BarTransform;
 // closing, by any means, puts both back. Destroyed on close.
 class Transformations : public QWidget {
     Q_OBJECT
-public:
+  public:
     Transformations(AppContext& ctx, Kolvo* editor);
     ~Transformations() override;
 
@@ -29,15 +29,15 @@ public:
     QPushButton* Command15() const { return m_command15; } // Turn
     ToolDock* dock() const { return m_dock; }
 
-public slots:
+  public slots:
     void mirrorBar();
     void flipBar();
     void turnBar();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void apply(BarTransform transform);
     void unload();
 

@@ -91,9 +91,10 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     heading->move(twips(120), twips(5880));
     heading->adjustSize();
 
-    auto* help = new QLabel(QStringLiteral("Left click: go to that bar. Right click: also play that "
-                                           "bar in Winamp (correct BPM and Gap required)."),
-                            this);
+    auto* help =
+        new QLabel(QStringLiteral("Left click: go to that bar. Right click: also play that "
+                                  "bar in Winamp (correct BPM and Gap required)."),
+                   this);
     help->setObjectName(QStringLiteral("Label1"));
     help->setWordWrap(true);
     help->setGeometry(twips(120), twips(6120), twips(1815), twips(7035 - 6120));
@@ -115,7 +116,9 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     refreshwideview();
 }
 
-WideView::~WideView() { unload(); }
+WideView::~WideView() {
+    unload();
+}
 
 QLabel* WideView::barlabel(int i) const {
     return i >= 1 && i <= kShownBars ? m_barlabels[std::size_t(i - 1)] : nullptr;
@@ -145,7 +148,8 @@ void WideView::refreshwideview() {
     for (int j = 0; j < kShownBars; ++j)
         for (int p = 1; p <= kArrowPanels; ++p)
             for (int r = 1; r <= kRows; ++r)
-                m_cells[cellSlot(j, p, r)] = m.step(m.currentstyle, m.currentlevel, first + j, r, p);
+                m_cells[cellSlot(j, p, r)] =
+                    m.step(m.currentstyle, m.currentlevel, first + j, r, p);
 
     m_indicator->hide();
     for (int i = 1; i <= kShownBars; ++i) {

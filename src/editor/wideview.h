@@ -28,7 +28,7 @@ class ToolDock;
 // any means, puts both back. Destroyed on close.
 class WideView : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kShownBars = 12;
 
     WideView(AppContext& ctx, Kolvo* editor);
@@ -54,16 +54,16 @@ public:
     // a press in that row does.
     void pressRow(int j, bool play);
 
-public slots:
+  public slots:
     // Repaints the twelve bars and the marker from the model.
     void refreshwideview();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void scrolled();
     void playBar(int bar);
     void pauseAtBarEnd(); // Timer2 tick

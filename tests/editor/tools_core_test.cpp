@@ -34,7 +34,7 @@ bool barHasMark(const SongModel& m, int s, int l, int bar, int mark) {
 }
 
 class BarOps : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { model.resetparameters(); }
     SongModel model;
 };
@@ -216,13 +216,20 @@ TEST_F(BarOps, EachTransformMovesArrowsWithinTheirPad) {
         BarTransform t;
         int from, to;
     } cases[] = {
-        {BarTransform::Mirror, PanelLeft, PanelRight},    {BarTransform::Mirror, PanelUpLeft, PanelUpRight},
-        {BarTransform::Mirror, PanelLeft2, PanelRight2},  {BarTransform::Mirror, PanelDown, PanelDown},
-        {BarTransform::Flip, PanelDown, PanelUp},         {BarTransform::Flip, PanelUp2, PanelDown2},
-        {BarTransform::Flip, PanelUpLeft, PanelUpLeft},   {BarTransform::Flip, PanelRight, PanelRight},
-        {BarTransform::Turn, PanelLeft, PanelUp},         {BarTransform::Turn, PanelUp, PanelRight},
-        {BarTransform::Turn, PanelRight, PanelDown},      {BarTransform::Turn, PanelDown, PanelLeft},
-        {BarTransform::Turn, PanelLeft2, PanelUp2},       {BarTransform::Turn, PanelDown2, PanelLeft2},
+        {BarTransform::Mirror, PanelLeft, PanelRight},
+        {BarTransform::Mirror, PanelUpLeft, PanelUpRight},
+        {BarTransform::Mirror, PanelLeft2, PanelRight2},
+        {BarTransform::Mirror, PanelDown, PanelDown},
+        {BarTransform::Flip, PanelDown, PanelUp},
+        {BarTransform::Flip, PanelUp2, PanelDown2},
+        {BarTransform::Flip, PanelUpLeft, PanelUpLeft},
+        {BarTransform::Flip, PanelRight, PanelRight},
+        {BarTransform::Turn, PanelLeft, PanelUp},
+        {BarTransform::Turn, PanelUp, PanelRight},
+        {BarTransform::Turn, PanelRight, PanelDown},
+        {BarTransform::Turn, PanelDown, PanelLeft},
+        {BarTransform::Turn, PanelLeft2, PanelUp2},
+        {BarTransform::Turn, PanelDown2, PanelLeft2},
         {BarTransform::Turn, PanelUpRight, PanelUpRight},
     };
     for (const auto& c : cases) {
@@ -313,10 +320,10 @@ TEST_F(BarOps, PlayPositionRefusesABpmOrGapWithoutANumber) {
         const char* gap;
         PlayPositionStatus status;
     } cases[] = {
-        {"0", "0", PlayPositionStatus::BadBpm},     {"", "0", PlayPositionStatus::BadBpm},
-        {"abc", "0", PlayPositionStatus::BadBpm},   {"-120", "0", PlayPositionStatus::BadBpm},
-        {"120", "", PlayPositionStatus::BadGap},    {"120", "ms", PlayPositionStatus::BadGap},
-        {"120", "-250", PlayPositionStatus::Ok},    {"120", "0", PlayPositionStatus::Ok},
+        {"0", "0", PlayPositionStatus::BadBpm},          {"", "0", PlayPositionStatus::BadBpm},
+        {"abc", "0", PlayPositionStatus::BadBpm},        {"-120", "0", PlayPositionStatus::BadBpm},
+        {"120", "", PlayPositionStatus::BadGap},         {"120", "ms", PlayPositionStatus::BadGap},
+        {"120", "-250", PlayPositionStatus::Ok},         {"120", "0", PlayPositionStatus::Ok},
         {"1e-300", "0", PlayPositionStatus::OutOfRange},
     };
     for (const auto& c : cases) {

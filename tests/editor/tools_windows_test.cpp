@@ -34,7 +34,8 @@ QString deleteQuestion(int bar) {
     return QStringLiteral("Warning! This will irrevocably delete all steps in bar %1! Go ahead?")
         .arg(bar);
 }
-const QString kInvalidClipboard = QStringLiteral("The clipboard does not contain a valid Kolvo bar.");
+const QString kInvalidClipboard =
+    QStringLiteral("The clipboard does not contain a valid Kolvo bar.");
 
 // A chart with one arrow in every bar that tells the bar apart.
 void markBars(SongModel& m) {
@@ -52,7 +53,7 @@ std::vector<int> chartCells(const SongModel& m) {
 }
 
 class ToolWindows : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         app.model.resetparameters();
         app.model.currentstyle = Double;
@@ -68,8 +69,7 @@ protected:
         editor->move(100, 80);
         editor->show();
     }
-    template <class W>
-    W* open() {
+    template <class W> W* open() {
         auto* w = new W(app.ctx, editor);
         w->show();
         return w;
@@ -102,8 +102,8 @@ TEST_F(ToolWindows, EachWindowSetsItsFlagAndCaptionAndRestoresThemHoweverClosed)
          QStringLiteral("<< Power Tools"), QStringLiteral("Power Tools >>")},
         {"Transformations", editor->Command6(), &AppContext::transformationsopen,
          QStringLiteral("<< Transforms"), QStringLiteral("Transforms >>")},
-        {"WideView", editor->Command4(), &AppContext::wideviewopen,
-         QStringLiteral("<< Wide View"), QStringLiteral("Wide View >>")},
+        {"WideView", editor->Command4(), &AppContext::wideviewopen, QStringLiteral("<< Wide View"),
+         QStringLiteral("Wide View >>")},
     };
     auto openByName = [&](const QString& name) -> QWidget* {
         if (name == "PowerTools")
@@ -222,8 +222,8 @@ TEST_F(ToolWindows, InsertDeleteAndClearAskOnlyWhenStepsAreLostAndActOnlyOnYes) 
     struct Case {
         const char* what;
         int bar;
-        bool fillBar100;   // give bar 100 steps (the insert question)
-        bool emptyTheBar;  // the current bar holds nothing
+        bool fillBar100;  // give bar 100 steps (the insert question)
+        bool emptyTheBar; // the current bar holds nothing
         QPushButton* (PowerTools::*button)() const;
         std::optional<MsgAnswer> answer; // nothing: no question expected
         QString question;
@@ -239,8 +239,14 @@ TEST_F(ToolWindows, InsertDeleteAndClearAskOnlyWhenStepsAreLostAndActOnlyOnYes) 
          deleteQuestion(100), true},
         {"delete bar 100, No", 100, true, false, &PowerTools::Command6, MsgAnswer::No,
          deleteQuestion(100), false},
-        {"delete an empty bar moves the rest up", 7, true, true, &PowerTools::Command6,
-         std::nullopt, {}, true},
+        {"delete an empty bar moves the rest up",
+         7,
+         true,
+         true,
+         &PowerTools::Command6,
+         std::nullopt,
+         {},
+         true},
         {"clear, Yes", 9, true, false, &PowerTools::Command7, MsgAnswer::Yes, deleteQuestion(9),
          true},
         {"clear, No", 9, true, false, &PowerTools::Command7, MsgAnswer::No, deleteQuestion(9),
@@ -494,8 +500,8 @@ TEST_F(ToolWindows, WideViewLeftClickSelectsABarAndIgnoresPressesBelowTheRows) {
         int yTwips;
         int bar; // 0: ignored
     } cases[] = {
-        {1, 500, 2}, {1, 0, 1}, {1, 479, 1}, {89, 5759, 100}, {89, 5760, 0}, {50, 6500, 0},
-        {30, 2400, 35},
+        {1, 500, 2},   {1, 0, 1},     {1, 479, 1},    {89, 5759, 100},
+        {89, 5760, 0}, {50, 6500, 0}, {30, 2400, 35},
     };
     for (const auto& c : cases) {
         setBar(77);
@@ -566,7 +572,8 @@ TEST_F(ToolWindows, WideViewRightClickExplainsWhyItCannotPlay) {
         app.boxes.shown.clear();
         wide->pressRow(1, true);
         ASSERT_EQ(app.boxes.shown.size(), 1) << bpm;
-        EXPECT_TRUE(app.boxes.last().text.startsWith("The song's BPM must be a number greater than 0"))
+        EXPECT_TRUE(
+            app.boxes.last().text.startsWith("The song's BPM must be a number greater than 0"))
             << bpm;
         EXPECT_EQ(app.boxes.last().icon, MsgIcon::Exclamation);
     }
