@@ -1,6 +1,12 @@
 #include "editor/kolvo.h"
 
+#include "app/freezearrowhelp.h"
 #include "dwi/simulatortest.h"
+#include "editor/powertools.h"
+#include "editor/transformations.h"
+#include "editor/wideview.h"
+#include "timing/editorlink.h"
+#include "timing/stepgrabbersetup.h"
 #include "editor/gridgeometry.h"
 #include "editor/stepgrid.h"
 #include "model/numbertext.h"
@@ -175,7 +181,6 @@ void Kolvo::buildControls() {
         button("dwitest", QStringLiteral("Test in DWI"), twipRect(120, 2760, 495, 1215), true);
     m_command8 =
         button("Command8", QStringLiteral("Step Grab"), twipRect(120, 4080, 495, 495), true);
-    m_command8->setEnabled(false); // the step grabber setup is not part of this build yet
     auto* footLabel = label("Label1", QStringLiteral("Foot Level"), twipRect(120, 4680, 495, 495),
                             Qt::AlignCenter);
     footLabel->setWordWrap(true);
@@ -186,7 +191,6 @@ void Kolvo::buildControls() {
                               "freeze arrows."),
                twipRect(840, 5160, 5655, 255));
     fitFont(m_command3, m_command3->text(), m_command3->width() - 8);
-    m_command3->setEnabled(false); // the arrow help window is not part of this build yet
     m_command84 = button("Command84", QStringLiteral("Goto bar"), twipRect(6120, 5040, 495, 495));
     m_command84->hide();
 
@@ -281,12 +285,25 @@ void Kolvo::showAutoDisplayedToolWindows() {
 
 // The three tool windows open here (each shown without waiting; each sets
 // its toggle's caption itself while it is open).
-void Kolvo::showWideView() {}
-void Kolvo::showPowerTools() {}
-void Kolvo::showTransformations() {}
+void Kolvo::showWideView() { (new WideView(m_ctx, this))->show(); }
+void Kolvo::showPowerTools() { (new PowerTools(m_ctx, this))->show(); }
+void Kolvo::showTransformations() { (new Transformations(m_ctx, this))->show(); }
 
-void Kolvo::showStepGrabberSetup() {}
-void Kolvo::showArrowHelp() {}
+void Kolvo::showStepGrabberSetup() {
+    EditorLink link;
+    link.editor = this;
+    link.openToolWindows = [this] {
+        QList<QWidget*> open;
+        for (const char* name : {"WideView", "PowerTools", "Transformations"})
+            if (auto* w = findChild<QWidget*>(QLatin1String(name)))
+                open << w;
+        return open;
+    };
+    link.startUpdatenow = [this] { startUpdatenow(); };
+    (new StepGrabberSetup(m_ctx, link))->show();
+}
+
+void Kolvo::showArrowHelp() { (new FreezeArrowHelp)->show(); }
 
 void Kolvo::closeToolWindow(const char* objectName) {
     const QString name = QLatin1String(objectName);

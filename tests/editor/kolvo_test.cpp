@@ -5,6 +5,7 @@
 #include "model/songmodel.h"
 #include "testapp.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -85,8 +86,8 @@ TEST_P(OpenChart, MarksChartAndShowsItsFootLevel) {
     EXPECT_EQ(editor->grid()->shownValue(9, 3), StepEmpty);
     EXPECT_TRUE(app.boxes.shown.isEmpty());
     EXPECT_EQ(editor->windowTitle(), "Edit Steps");
-    EXPECT_FALSE(editor->Command8()->isEnabled());
-    EXPECT_FALSE(editor->Command3()->isEnabled());
+    EXPECT_TRUE(editor->Command8()->isEnabled());
+    EXPECT_TRUE(editor->Command3()->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -397,6 +398,38 @@ TEST_F(EditorTest, TogglePressedWhileToolWindowOpenClosesIt) {
     editor->Command4()->click();
     EXPECT_FALSE(wide->isVisible());
     EXPECT_TRUE(editor->isVisible());
+}
+
+QWidget* topLevel(const QString& name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+// Each button opens its window: the three tools inside the editor, the grabber
+// setup and the arrow help as windows of their own.
+TEST_F(EditorTest, ButtonsOpenTheirWindows) {
+    open(Double, Basic);
+    editor->Command4()->click();
+    editor->Command5()->click();
+    editor->Command6()->click();
+    for (const char* name : {"WideView", "PowerTools", "Transformations"})
+        EXPECT_NE(editor->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+    EXPECT_EQ(app.ctx.wideviewopen + app.ctx.powertoolsopen + app.ctx.transformationsopen, 3);
+
+    editor->Command3()->click();
+    QWidget* help = topLevel("FreezeArrowHelp");
+    ASSERT_NE(help, nullptr);
+    help->close();
+
+    editor->Command8()->click();
+    QWidget* setup = topLevel("StepGrabberSetup");
+    ASSERT_NE(setup, nullptr);
+    EXPECT_FALSE(editor->isEnabled()); // the setup holds the editor while it is open
+    setup->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(editor->isEnabled());
 }
 
 TEST_F(EditorTest, LoadWithoutMusicFileSaysSoAndStaysOpen) {
