@@ -21,7 +21,9 @@ namespace {
 const QString kBarMessage = QStringLiteral("Invalid Bar Value: needed: whole number from 1 to 100");
 const QString kBeatMessage = QStringLiteral("Invalid Beat Value: needed: 1, 2, 3 or 4");
 
-QString bar3(int bar) { return QStringLiteral("%1").arg(bar, 3, 10, QChar(u'0')); }
+QString bar3(int bar) {
+    return QStringLiteral("%1").arg(bar, 3, 10, QChar(u'0'));
+}
 
 // One line of a frame: "At bar # [bar] beat [beat] ," / "<verb> [value] <unit>".
 QGroupBox* eventFrame(QWidget* parent, const QString& title, const QString& verb,
@@ -101,8 +103,7 @@ Freezes::Freezes(AppContext& ctx, QWidget* summaryWindow)
     top->addLayout(right, 1);
 
     connect(addBpm, &QPushButton::clicked, this, [this] {
-        addEvent(BPMCHANNEL, m_text[1], m_text[2], m_text[3],
-                 QStringLiteral("Invalid BPM value."));
+        addEvent(BPMCHANNEL, m_text[1], m_text[2], m_text[3], QStringLiteral("Invalid BPM value."));
     });
     connect(addFreeze, &QPushButton::clicked, this, [this] {
         addEvent(FREEZECHANNEL, m_text[4], m_text[5], m_text[6],
@@ -116,7 +117,9 @@ Freezes::Freezes(AppContext& ctx, QWidget* summaryWindow)
     fillList();
 }
 
-Freezes::~Freezes() { unload(); }
+Freezes::~Freezes() {
+    unload();
+}
 
 void Freezes::closeEvent(QCloseEvent* e) {
     unload();
@@ -158,8 +161,7 @@ void Freezes::addLine(const QString& line) {
 void Freezes::addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* value,
                        const QString& valueMessage) {
     auto refuse = [this](const QString& message) {
-        m_ctx.boxes.show(this, message, QStringLiteral("Kolvo"), MsgButtons::Ok,
-                         MsgIcon::Critical);
+        m_ctx.boxes.show(this, message, QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::Critical);
     };
     const double barValue = numericValue(bar->text());
     if (!isWellFormedWholeNumber(bar->text()) || barValue < 1 || barValue > kBars)

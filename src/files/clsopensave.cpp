@@ -28,8 +28,12 @@ QString clsOpenSave::folderOfFileName() const {
     return m_fileName.left(m_fileName.size() - m_fileTitle.size());
 }
 
-void clsOpenSave::ShowSave() { show(true); }
-void clsOpenSave::ShowOpen() { show(false); }
+void clsOpenSave::ShowSave() {
+    show(true);
+}
+void clsOpenSave::ShowOpen() {
+    show(false);
+}
 
 void clsOpenSave::show(bool save) {
     FileDialogRequest r;
@@ -56,8 +60,8 @@ void clsOpenSave::show(bool save) {
     m_fileName = *chosen;
     m_fileTitle = fi.fileName();
     const qsizetype dot = m_fileTitle.lastIndexOf(u'.');
-    m_fileExt = dot < 0 ? std::int16_t(0)
-                        : std::int16_t(m_fileName.size() - m_fileTitle.size() + dot + 1);
+    m_fileExt =
+        dot < 0 ? std::int16_t(0) : std::int16_t(m_fileName.size() - m_fileTitle.size() + dot + 1);
     // InitDir stays as set: the next preparation derives it from FileName.
 }
 

@@ -21,7 +21,7 @@ const QString kDwiFilter = QStringLiteral("Dance With Intensity Datafile (*.dwi)
 
 // The window takes no input for as long as this lives.
 class InputPause {
-public:
+  public:
     explicit InputPause(QWidget* w) : m_w(w) {
         if (m_w)
             m_w->setEnabled(false);
@@ -35,7 +35,7 @@ public:
     InputPause(const InputPause&) = delete;
     InputPause& operator=(const InputPause&) = delete;
 
-private:
+  private:
     QWidget* m_w;
 };
 } // namespace
@@ -178,8 +178,7 @@ bool FileCommands::saveFile(const QString& path) {
     if (err) {
         m_ctx.model.dialogcancelled = 1; // a failed save stops New, Open and closing
         m_ctx.boxes.show(m_window,
-                         QStringLiteral("Kolvo could not save your stepfile.\n\n") +
-                             err->message(),
+                         QStringLiteral("Kolvo could not save your stepfile.\n\n") + err->message(),
                          kTitle, MsgButtons::Ok, MsgIcon::Critical);
         return false;
     }
@@ -213,10 +212,9 @@ void FileCommands::dwimenu() {
     // disabled along with it.
     pause.resume();
     if (err) {
-        m_ctx.boxes.show(m_window,
-                         QStringLiteral("Kolvo could not export the DWI file.\n\n") +
-                             err->message(),
-                         kTitle, MsgButtons::Ok, MsgIcon::Critical);
+        m_ctx.boxes.show(
+            m_window, QStringLiteral("Kolvo could not export the DWI file.\n\n") + err->message(),
+            kTitle, MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
     m_ctx.boxes.show(m_window, QStringLiteral("DWI export complete!"), kTitle, MsgButtons::Ok,

@@ -9,7 +9,9 @@
 namespace kolvo {
 
 namespace {
-int px(int twips) { return twips / 15; }
+int px(int twips) {
+    return twips / 15;
+}
 } // namespace
 
 Process::Process(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint) {
@@ -35,8 +37,8 @@ Process::Process(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::WindowTitle
     m_bar->setPalette(pal);
     m_bar->setGeometry(0, 0, std::max(1, px(kStartTwips)), px(300));
 
-    auto* warning =
-        new QLabel(QStringLiteral("Warning: pre-0.9 versions of Kolvo cannot read this file."), this);
+    auto* warning = new QLabel(
+        QStringLiteral("Warning: pre-0.9 versions of Kolvo cannot read this file."), this);
     warning->setObjectName(QStringLiteral("Label2"));
     warning->setWordWrap(true);
     warning->setGeometry(px(240), px(900), px(2900), px(480));

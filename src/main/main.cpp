@@ -55,16 +55,18 @@ int main(int argc, char** argv) {
     kolvo::MpvPlayerLink player;
     kolvo::AppContext ctx{model, boxes, dialogs, launcher, player};
     ctx.arguments = args;
-    ctx.simulatorpath =
-        kolvo::ReadSetting(QStringLiteral("DirInfo"), QStringLiteral("DDRSimulator"),
-                           QStringLiteral("/"));
-    ctx.winamppath =
-        kolvo::ReadSetting(QStringLiteral("DirInfo"), QStringLiteral("Winamp"), QStringLiteral("/"));
+    ctx.simulatorpath = kolvo::ReadSetting(QStringLiteral("DirInfo"),
+                                           QStringLiteral("DDRSimulator"), QStringLiteral("/"));
+    ctx.winamppath = kolvo::ReadSetting(QStringLiteral("DirInfo"), QStringLiteral("Winamp"),
+                                        QStringLiteral("/"));
     model.autowide = autoDisplayFlag(QStringLiteral("autowide"));
     model.autopower = autoDisplayFlag(QStringLiteral("autopower"));
     model.autotrans = autoDisplayFlag(QStringLiteral("autotrans"));
 
     kolvo::MainMenu window(ctx);
+    // Closing the summary window ends the program, whatever else is open.
+    QObject::connect(&window, &kolvo::MainMenu::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     window.show();
     const QString file = fileArgument(args);
     if (!file.isEmpty())

@@ -22,8 +22,12 @@
 
 namespace kolvo {
 
-QColor MainMenu::dataColor() { return QColor(128, 255, 128); }
-QColor MainMenu::noDataColor() { return QColor(255, 255, 255); }
+QColor MainMenu::dataColor() {
+    return QColor(128, 255, 128);
+}
+QColor MainMenu::noDataColor() {
+    return QColor(255, 255, 255);
+}
 
 namespace {
 void setLook(QPushButton* b, bool data) {

@@ -28,9 +28,11 @@ void ClickLabel::changeEvent(QEvent* e) {
 }
 
 void ClickLabel::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton)
-        m_pressed = true;
     QLabel::mousePressEvent(e);
+    if (e->button() == Qt::LeftButton) {
+        m_pressed = true;
+        e->accept();
+    }
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* e) {
@@ -38,8 +40,10 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* e) {
     m_pressed = false;
     QLabel::mouseReleaseEvent(e);
     if (wasPressed && e->button() == Qt::LeftButton && isEnabled() &&
-        rect().contains(e->position().toPoint()))
+        rect().contains(e->position().toPoint())) {
+        e->accept();
         emit clicked();
+    }
 }
 
 } // namespace kolvo

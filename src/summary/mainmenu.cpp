@@ -29,8 +29,8 @@ namespace kolvo {
 
 namespace {
 const char* const kFieldNames[kSummaryTextFields] = {
-    "musicadd", "songname", "artist", "genre", "bpm", "gap", "samplestart", "samplelength",
-    "Text1",    "filetag"};
+    "musicadd", "songname",    "artist",       "genre", "bpm",
+    "gap",      "samplestart", "samplelength", "Text1", "filetag"};
 
 QLabel* plainLabel(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -82,7 +82,9 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ct
     m_autopower->setChecked(m_ctx.model.autopower == 1);
 }
 
-MainMenu::~MainMenu() { delete m_freezes; }
+MainMenu::~MainMenu() {
+    delete m_freezes;
+}
 
 QAction* MainMenu::menuAction(const QString& objectName) const {
     if (auto* a = findChild<QAction*>(objectName))
@@ -130,9 +132,7 @@ void MainMenu::buildMenus() {
             &QAction::triggered, m_files, &FileCommands::openmenu);
     connect(addItem(file, QStringLiteral("&Save As Kolvo Work In Progress..."), "savemenu",
                     QKeySequence(Qt::CTRL | Qt::Key_S)),
-            &QAction::triggered, m_files, [this] {
-                m_files->savemenu();
-            });
+            &QAction::triggered, m_files, [this] { m_files->savemenu(); });
     connect(addItem(file, QStringLiteral("&Export to DWI..."), "dwimenu",
                     QKeySequence(Qt::CTRL | Qt::Key_D)),
             &QAction::triggered, m_files, &FileCommands::dwimenu);
@@ -172,12 +172,11 @@ void MainMenu::buildMenus() {
     QMenu* options = addMenu(bar, QStringLiteral("&Options"), "optionsmenu");
     later(addItem(options, QStringLiteral("&DDR Simulator Address..."), "ddrlocationmenu"));
     later(addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu"));
-    QMenu* autod =
-        addMenu(options, QStringLiteral("&Auto-Display on opening Step Editor..."),
-                "autodisplaymenu");
+    QMenu* autod = addMenu(options, QStringLiteral("&Auto-Display on opening Step Editor..."),
+                           "autodisplaymenu");
     m_wideview = addItem(autod, QStringLiteral("&Wide View"), "wideviewmenu");
-    m_autotrans = addItem(autod, QStringLiteral("&Transformations"),
-                          "autodisplaytransformationsmenu");
+    m_autotrans =
+        addItem(autod, QStringLiteral("&Transformations"), "autodisplaytransformationsmenu");
     m_autopower = addItem(autod, QStringLiteral("&Power Tools"), "autodisplaypowertoolsmenu");
     for (QAction* a : {m_wideview, m_autotrans, m_autopower})
         a->setCheckable(true);
@@ -317,8 +316,7 @@ QWidget* MainMenu::buildFields() {
     // better, test in DWI."
     auto* sentence = new QHBoxLayout;
     sentence->setSpacing(0);
-    auto* s1 =
-        plainLabel(QStringLiteral("After using the BPM and Gap Finder, you should "), box);
+    auto* s1 = plainLabel(QStringLiteral("After using the BPM and Gap Finder, you should "), box);
     s1->setObjectName(QStringLiteral("Label25"));
     sentence->addWidget(s1);
     auto* sync = new ClickLabel(QStringLiteral("Sync Check"), box);
@@ -394,6 +392,9 @@ void MainMenu::leaveField(QLineEdit* edit) {
 void MainMenu::browseMusic() {
     clsOpenSave& d = m_files->dialog();
     d.setFilter(QStringLiteral("Music File (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg"));
+    // No leftover "kolvo" or "dwi" from the last work-file dialog gets added
+    // to a music file name typed without an extension.
+    d.setDefaultExt(QString());
     d.setInitDir(m_ctx.simulatorpath);
     d.setFileName(QString());
     d.setFlags(clsOpenSave::OFN_FILEMUSTEXIST);
@@ -409,7 +410,9 @@ void MainMenu::openFreezes() {
     w->show();
 }
 
-bool MainMenu::openFile(const QString& path) { return m_files->openFile(path); }
+bool MainMenu::openFile(const QString& path) {
+    return m_files->openFile(path);
+}
 
 void MainMenu::closeEvent(QCloseEvent* e) {
     if (!m_files->mayClose()) {
@@ -419,6 +422,7 @@ void MainMenu::closeEvent(QCloseEvent* e) {
     if (m_freezes)
         m_freezes->close();
     e->accept();
+    emit closed();
 }
 
 } // namespace kolvo

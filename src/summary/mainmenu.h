@@ -59,6 +59,11 @@ public:
     static QColor dataColor();
     static QColor noDataColor();
 
+signals:
+    // The window agreed to close (the song was saved or let go): the
+    // program ends, even while other windows are still open.
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;

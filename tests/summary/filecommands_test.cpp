@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ QByteArray readAll(const QString& path) {
 }
 
 class FileCommandsTest : public ::testing::Test {
-protected:
+  protected:
     test::TestApp app;
     std::unique_ptr<MainMenu> w;
 
@@ -225,9 +226,9 @@ TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
 }
 
 TEST_F(FileCommandsTest, AFileThatCannotBeReadIsReportedAndLeavesAnEmptySong) {
-    const QString broken =
-        app.writeFile("broken.kolvo", "\"KOLVO-DEF\"\r\n\"a.mp3\",\"musicadd\"\r\n\"LEVELS\",\"\"\r\n"
-                                      "\"x\",\"level\",9,1\r\n");
+    const QString broken = app.writeFile(
+        "broken.kolvo", "\"KOLVO-DEF\"\r\n\"a.mp3\",\"musicadd\"\r\n\"LEVELS\",\"\"\r\n"
+                        "\"x\",\"level\",9,1\r\n");
     for (const QString& path : {broken, app.path("missing.kolvo")}) {
         SongModel scratch;
         scratch.resetparameters();
@@ -268,9 +269,11 @@ TEST_F(FileCommandsTest, ClosingAfterEachAnswer) {
         app.boxes.shown.clear();
         app.boxes.answers = {c.answer};
         app.dialogs.answers = {c.saveTo};
+        QSignalSpy closed(w.get(), &MainMenu::closed);
         trigger("exitmenu");
         expectSaveQuestion(0);
         EXPECT_EQ(w->isVisible(), !c.closes);
+        EXPECT_EQ(closed.size(), c.closes ? 1 : 0);
         EXPECT_TRUE(songIntact());
         EXPECT_EQ(app.model.dialogcancelled, 0);
     }

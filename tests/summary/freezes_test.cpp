@@ -24,7 +24,7 @@ const QString kBpm = "Invalid BPM value.";
 const QString kFreeze = "Invalid Freeze Time value.";
 
 class FreezesTest : public ::testing::Test {
-protected:
+  protected:
     test::TestApp app;
     QWidget summary;
     QPointer<Freezes> f;
@@ -82,21 +82,21 @@ TEST_F(FreezesTest, BadFieldsAreRefusedInOrderAndKept) {
         QString bpmMessage, freezeMessage;
     };
     const Case cases[] = {
-        {"0", "1", "120", kBar, kBar},       {"101", "1", "120", kBar, kBar},
-        {"5.5", "1", "120", kBar, kBar},     {"05", "1", "120", kBar, kBar},
-        {"", "1", "120", kBar, kBar},        {" 5", "1", "120", kBar, kBar},
-        {"5.0", "x", "x", kBar, kBar},       {"5", "0", "120", kBeat, kBeat},
-        {"5", "5", "120", kBeat, kBeat},     {"5", "2.5", "120", kBeat, kBeat},
-        {"5", "", "x", kBeat, kBeat},        {"5", "2", "0.5", kBpm, kFreeze},
-        {"5", "2", "0", kBpm, kFreeze},      {"5", "2", "-120", kBpm, kFreeze},
-        {"5", "2", "", kBpm, kFreeze},       {"5", "2", "120.0", kBpm, kFreeze},
-        {"5", "2", "1e3", kBpm, kFreeze},    {"5", "2", "120 ", kBpm, kFreeze},
+        {"0", "1", "120", kBar, kBar},    {"101", "1", "120", kBar, kBar},
+        {"5.5", "1", "120", kBar, kBar},  {"05", "1", "120", kBar, kBar},
+        {"", "1", "120", kBar, kBar},     {" 5", "1", "120", kBar, kBar},
+        {"5.0", "x", "x", kBar, kBar},    {"5", "0", "120", kBeat, kBeat},
+        {"5", "5", "120", kBeat, kBeat},  {"5", "2.5", "120", kBeat, kBeat},
+        {"5", "", "x", kBeat, kBeat},     {"5", "2", "0.5", kBpm, kFreeze},
+        {"5", "2", "0", kBpm, kFreeze},   {"5", "2", "-120", kBpm, kFreeze},
+        {"5", "2", "", kBpm, kFreeze},    {"5", "2", "120.0", kBpm, kFreeze},
+        {"5", "2", "1e3", kBpm, kFreeze}, {"5", "2", "120 ", kBpm, kFreeze},
     };
     for (const Case& c : cases) {
         for (int first : {1, 4}) {
-            SCOPED_TRACE((QStringList{c.bar, c.beat, c.value}.join('|') +
-                          (first == 1 ? " bpm" : " freeze"))
-                             .toStdString());
+            SCOPED_TRACE(
+                (QStringList{c.bar, c.beat, c.value}.join('|') + (first == 1 ? " bpm" : " freeze"))
+                    .toStdString());
             app.boxes.shown.clear();
             add(first, c.bar, c.beat, c.value);
             ASSERT_EQ(app.boxes.shown.size(), 1);

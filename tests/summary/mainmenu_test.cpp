@@ -13,14 +13,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QMap>
-#include <QCryptographicHash>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -31,7 +32,7 @@ using namespace kolvo;
 namespace {
 
 class MainMenuTest : public ::testing::Test {
-protected:
+  protected:
     test::TestApp app;
     std::unique_ptr<MainMenu> w;
 
@@ -67,11 +68,16 @@ TEST_F(MainMenuTest, LeavingANumberFieldNormalisesIt) {
                                              {"samplestart", SummaryField::Samplestart},
                                              {"samplelength", SummaryField::Samplelength}};
     const Case cases[] = {
-        {"bpm", "150bpm", "150"},      {"bpm", "", "0"},
-        {"bpm", "128.50", "128.5"},    {"bpm", " 1 2 0 ", "120"},
-        {"gap", "-20", "0"},           {"gap", "20.5", "20.5"},
-        {"gap", "abc", "0"},           {"samplestart", "-1500", "-1500"},
-        {"samplelength", "-7.0", "-7"}, {"samplelength", "12000ms", "12000"},
+        {"bpm", "150bpm", "150"},
+        {"bpm", "", "0"},
+        {"bpm", "128.50", "128.5"},
+        {"bpm", " 1 2 0 ", "120"},
+        {"gap", "-20", "0"},
+        {"gap", "20.5", "20.5"},
+        {"gap", "abc", "0"},
+        {"samplestart", "-1500", "-1500"},
+        {"samplelength", "-7.0", "-7"},
+        {"samplelength", "12000ms", "12000"},
     };
     for (const Case& c : cases) {
         typeAndLeave(c.field, c.typed);
@@ -172,6 +178,8 @@ TEST_F(MainMenuTest, MusicBrowseUsesTheSharedDialog) {
     w->findChild<QPushButton*>("Command18")->click();
     EXPECT_EQ(app.model.musicadd(), "");
     EXPECT_EQ(edit("Text2")->text(), "Not found.");
+    ASSERT_EQ(app.dialogs.asked.size(), 3);
+    EXPECT_EQ(app.dialogs.asked[2].defaultExt, ""); // not the work file's "kolvo"
 }
 
 TEST(MainMenuLoad, DeletesALeftoverIniAndTicksAutoDisplay) {
@@ -231,9 +239,8 @@ TEST_F(MainMenuTest, MenusHaveTheirCaptionsAndShortcuts) {
     }
     for (const char* top : {"filemenu", "editmenu", "toolsmenu", "optionsmenu", "helpmenu"})
         EXPECT_NE(w->menuAction(top), nullptr) << top;
-    for (const char* label :
-         {"musicinfolabel", "filetaglabel", "findbpmlabel", "findgaplabel", "Synchroloader",
-          "Label27"}) {
+    for (const char* label : {"musicinfolabel", "filetaglabel", "findbpmlabel", "findgaplabel",
+                              "Synchroloader", "Label27"}) {
         ClickLabel* l = w->clickLabel(label);
         ASSERT_NE(l, nullptr) << label;
         EXPECT_FALSE(l->isEnabled()) << label;
@@ -343,6 +350,23 @@ TEST_F(MainMenuTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
     EXPECT_EQ(w->Timer1()->interval(), 100);
     EXPECT_TRUE(QTest::qWaitFor([&] { return button(7)->text() == "Data"; }, 2000));
     EXPECT_FALSE(w->Timer1()->isActive());
+}
+
+} // namespace
+
+namespace {
+
+TEST(ClickLabelTest, ReportsAClickOnlyWhileEnabled) {
+    ClickLabel label("Find BPM");
+    label.resize(80, 20);
+    QSignalSpy clicked(&label, &ClickLabel::clicked);
+    QTest::mouseClick(&label, Qt::LeftButton);
+    EXPECT_EQ(clicked.size(), 1);
+    QTest::mouseClick(&label, Qt::RightButton);
+    EXPECT_EQ(clicked.size(), 1);
+    label.setEnabled(false);
+    QTest::mouseClick(&label, Qt::LeftButton);
+    EXPECT_EQ(clicked.size(), 1);
 }
 
 } // namespace
