@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -356,6 +357,34 @@ TEST_F(FileCommandsTest, AFileNamedAtStartIsOpenedWithoutTheQuestion) {
     EXPECT_TRUE(app.boxes.shown.isEmpty());
     EXPECT_TRUE(songIntact());
     EXPECT_EQ(w->chartButton(1)->text(), "Data");
+}
+
+} // namespace
+
+namespace {
+
+// A person saves and exports a song in the window; the headless tool's
+// export of the saved file is the same DWI file.
+TEST_F(FileCommandsTest, ExportEqualsTheCommandLineExportOfTheSavedSong) {
+    app.model.setField(SummaryField::Filetag, "music/track.ogg");
+    app.model.setField(SummaryField::Samplestart, "12000");
+    app.model.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 250);
+    const QString work = app.path("song.kolvo");
+    const QString dwi = app.path("window.dwi");
+    app.boxes.answers = {MsgAnswer::Yes};
+    app.dialogs.answers = {work, dwi};
+    trigger("dwimenu");
+    ASSERT_TRUE(QFile::exists(work));
+    ASSERT_EQ(app.boxes.last().text, "DWI export complete!");
+
+    const QString cliDwi = app.path("cli.dwi");
+    QProcess cli;
+    cli.start(QStringLiteral(KOLVO_BINARY_DIR) + "/src/cli/kolvo-cli",
+              {"export", work, cliDwi});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(readAll(dwi), readAll(cliDwi));
+    EXPECT_FALSE(readAll(dwi).isEmpty());
 }
 
 } // namespace
