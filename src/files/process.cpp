@@ -18,6 +18,7 @@ Process::Process(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::WindowTitle
     setObjectName(QStringLiteral("Process"));
     setWindowTitle(QStringLiteral("Saving Kolvo Work In Progress"));
     setWindowModality(Qt::ApplicationModal);
+    setAttribute(Qt::WA_QuitOnClose, false); // never the window whose closing ends the program
     setFixedSize(px(3300), px(1500));
 
     auto* standBy = new QLabel(QStringLiteral("Stand by, processing..."), this);
