@@ -2,19 +2,19 @@
 
 #include "app/freezearrowhelp.h"
 #include "dwi/simulatortest.h"
+#include "editor/gridgeometry.h"
 #include "editor/powertools.h"
+#include "editor/stepgrid.h"
 #include "editor/transformations.h"
 #include "editor/wideview.h"
-#include "timing/editorlink.h"
-#include "timing/stepgrabbersetup.h"
-#include "editor/gridgeometry.h"
-#include "editor/stepgrid.h"
 #include "model/numbertext.h"
 #include "model/songmodel.h"
 #include "platform/appcontext.h"
 #include "platform/loadwinamp.h"
 #include "platform/messageboxes.h"
 #include "platform/playerlink.h"
+#include "timing/editorlink.h"
+#include "timing/stepgrabbersetup.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -45,10 +45,10 @@ QRect twipRect(int left, int top, int width, int height) {
 // A push button whose caption wraps onto several lines, as the narrow
 // buttons of the left column need ("Last bar", "Test in DWI").
 class WrappingButton : public QPushButton {
-public:
+  public:
     using QPushButton::QPushButton;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QStylePainter painter(this);
         QStyleOptionButton option;
@@ -285,9 +285,15 @@ void Kolvo::showAutoDisplayedToolWindows() {
 
 // The three tool windows open here (each shown without waiting; each sets
 // its toggle's caption itself while it is open).
-void Kolvo::showWideView() { (new WideView(m_ctx, this))->show(); }
-void Kolvo::showPowerTools() { (new PowerTools(m_ctx, this))->show(); }
-void Kolvo::showTransformations() { (new Transformations(m_ctx, this))->show(); }
+void Kolvo::showWideView() {
+    (new WideView(m_ctx, this))->show();
+}
+void Kolvo::showPowerTools() {
+    (new PowerTools(m_ctx, this))->show();
+}
+void Kolvo::showTransformations() {
+    (new Transformations(m_ctx, this))->show();
+}
 
 void Kolvo::showStepGrabberSetup() {
     EditorLink link;
@@ -303,7 +309,9 @@ void Kolvo::showStepGrabberSetup() {
     (new StepGrabberSetup(m_ctx, link))->show();
 }
 
-void Kolvo::showArrowHelp() { (new FreezeArrowHelp)->show(); }
+void Kolvo::showArrowHelp() {
+    (new FreezeArrowHelp)->show();
+}
 
 void Kolvo::closeToolWindow(const char* objectName) {
     const QString name = QLatin1String(objectName);

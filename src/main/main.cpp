@@ -1,7 +1,8 @@
 // kolvo: the desktop program. Builds the real services around the one song
-// and opens the song summary window; a .kolvo file named on the command line
-// is opened at once (so a file manager can open songs with the program).
-#include "model/numbertext.h"
+// and starts with the splash, which opens the song summary window; a .kolvo
+// file named on the command line is opened once that window is up (so a file
+// manager can open songs with the program).
+#include "app/frmsplash.h"
 #include "model/songmodel.h"
 #include "platform/appcontext.h"
 #include "platform/filedialogs.h"
@@ -15,17 +16,9 @@
 #include <QFileInfo>
 #include <QStringList>
 
-namespace {
+#include <memory>
 
-// An auto-display flag: 1 or 0; never set yet ("No") means on, stored so.
-int autoDisplayFlag(const QString& key) {
-    const QString value = kolvo::ReadSetting(QStringLiteral("Settings"), key, QStringLiteral("No"));
-    if (value == QStringLiteral("No")) {
-        kolvo::WriteSetting(QStringLiteral("Settings"), key, QStringLiteral("1"));
-        return 1;
-    }
-    return kolvo::numericValue(value) == 1 ? 1 : 0;
-}
+namespace {
 
 // The first argument that names a file to open (not the "/debug" switch).
 QString fileArgument(const QStringList& args) {
@@ -55,21 +48,20 @@ int main(int argc, char** argv) {
     kolvo::MpvPlayerLink player;
     kolvo::AppContext ctx{model, boxes, dialogs, launcher, player};
     ctx.arguments = args;
-    ctx.simulatorpath = kolvo::ReadSetting(QStringLiteral("DirInfo"),
-                                           QStringLiteral("DDRSimulator"), QStringLiteral("/"));
-    ctx.winamppath = kolvo::ReadSetting(QStringLiteral("DirInfo"), QStringLiteral("Winamp"),
-                                        QStringLiteral("/"));
-    model.autowide = autoDisplayFlag(QStringLiteral("autowide"));
-    model.autopower = autoDisplayFlag(QStringLiteral("autopower"));
-    model.autotrans = autoDisplayFlag(QStringLiteral("autotrans"));
 
-    kolvo::MainMenu window(ctx);
-    // Closing the summary window ends the program, whatever else is open.
-    QObject::connect(&window, &kolvo::MainMenu::closed, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    window.show();
+    // The splash settles the folders, the auto-display flags and the update
+    // question, then hands over to the summary window.
+    std::unique_ptr<kolvo::MainMenu> window;
     const QString file = fileArgument(args);
-    if (!file.isEmpty())
-        window.openFile(QFileInfo(file).absoluteFilePath());
+    auto openMainMenu = [&] {
+        window = std::make_unique<kolvo::MainMenu>(ctx);
+        // Closing the summary window ends the program, whatever else is open.
+        QObject::connect(window.get(), &kolvo::MainMenu::closed, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        window->show();
+        if (!file.isEmpty())
+            window->openFile(QFileInfo(file).absoluteFilePath());
+    };
+    (new kolvo::frmSplash(ctx, openMainMenu))->show();
     return QApplication::exec();
 }

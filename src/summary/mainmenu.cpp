@@ -80,6 +80,8 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ct
     m_wideview->setChecked(m_ctx.model.autowide == 1);
     m_autotrans->setChecked(m_ctx.model.autotrans == 1);
     m_autopower->setChecked(m_ctx.model.autopower == 1);
+
+    connectOpeners();
 }
 
 MainMenu::~MainMenu() {
@@ -122,7 +124,6 @@ void MainMenu::buildMenus() {
             a->setShortcut(key);
         return a;
     };
-    auto later = [](QAction* a) { a->setEnabled(false); }; // its window comes later
 
     QMenu* file = addMenu(bar, QStringLiteral("&File"), "filemenu");
     connect(addItem(file, QStringLiteral("&New"), "newmenu", QKeySequence(Qt::CTRL | Qt::Key_N)),
@@ -160,18 +161,18 @@ void MainMenu::buildMenus() {
     }
 
     QMenu* tools = addMenu(bar, QStringLiteral("&Tools"), "toolsmenu");
-    later(addItem(tools, QStringLiteral("Find The &Gap..."), "findgapmenu",
-                  QKeySequence(Qt::CTRL | Qt::Key_G)));
-    later(addItem(tools, QStringLiteral("Find &BPM..."), "findbpmmenu",
-                  QKeySequence(Qt::CTRL | Qt::Key_B)));
-    later(addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
-                  QKeySequence(Qt::CTRL | Qt::Key_U)));
-    later(addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
-                  QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    (addItem(tools, QStringLiteral("Find The &Gap..."), "findgapmenu",
+             QKeySequence(Qt::CTRL | Qt::Key_G)));
+    (addItem(tools, QStringLiteral("Find &BPM..."), "findbpmmenu",
+             QKeySequence(Qt::CTRL | Qt::Key_B)));
+    (addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
+             QKeySequence(Qt::CTRL | Qt::Key_U)));
+    (addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
+             QKeySequence(Qt::CTRL | Qt::Key_Y)));
 
     QMenu* options = addMenu(bar, QStringLiteral("&Options"), "optionsmenu");
-    later(addItem(options, QStringLiteral("&DDR Simulator Address..."), "ddrlocationmenu"));
-    later(addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu"));
+    (addItem(options, QStringLiteral("&DDR Simulator Address..."), "ddrlocationmenu"));
+    (addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu"));
     QMenu* autod = addMenu(options, QStringLiteral("&Auto-Display on opening Step Editor..."),
                            "autodisplaymenu");
     m_wideview = addItem(autod, QStringLiteral("&Wide View"), "wideviewmenu");
@@ -191,9 +192,9 @@ void MainMenu::buildMenus() {
     });
 
     QMenu* help = addMenu(bar, QStringLiteral("&Help"), "helpmenu");
-    later(addItem(help, QStringLiteral("Where to find &Help..."), "helpinfomenu",
-                  QKeySequence(Qt::Key_F1)));
-    later(addItem(help, QStringLiteral("&About..."), "aboutmenu"));
+    (addItem(help, QStringLiteral("Where to find &Help..."), "helpinfomenu",
+             QKeySequence(Qt::Key_F1)));
+    (addItem(help, QStringLiteral("&About..."), "aboutmenu"));
 }
 
 QWidget* MainMenu::buildFields() {
@@ -221,7 +222,6 @@ QWidget* MainMenu::buildFields() {
     // Music file, its browse button and its digest.
     auto* musicLabel = new ClickLabel(QStringLiteral("Location of MP3 file"), box);
     musicLabel->setObjectName(QStringLiteral("musicinfolabel"));
-    musicLabel->setEnabled(false);
     g->addWidget(musicLabel, row, 0);
     auto* musicRow = new QHBoxLayout;
     musicRow->addWidget(field(SummaryField::Musicadd), 1);
@@ -263,11 +263,9 @@ QWidget* MainMenu::buildFields() {
     addRow(QStringLiteral("Genre"), SummaryField::Genre);
     auto* findBpm = new ClickLabel(QStringLiteral("Find BPM"), box);
     findBpm->setObjectName(QStringLiteral("findbpmlabel"));
-    findBpm->setEnabled(false);
     addRow(QStringLiteral("BPM"), SummaryField::Bpm, findBpm);
     auto* findGap = new ClickLabel(QStringLiteral("Find gap"), box);
     findGap->setObjectName(QStringLiteral("findgaplabel"));
-    findGap->setEnabled(false);
     addRow(QStringLiteral("Gap"), SummaryField::Gap, findGap, QStringLiteral("ms"));
     addRow(QStringLiteral("Start sample at"), SummaryField::Samplestart, nullptr,
            QStringLiteral("ms"));
@@ -277,7 +275,6 @@ QWidget* MainMenu::buildFields() {
 
     auto* fileTagLabel = new ClickLabel(QStringLiteral("#FILE tag"), box);
     fileTagLabel->setObjectName(QStringLiteral("filetaglabel"));
-    fileTagLabel->setEnabled(false);
     g->addWidget(fileTagLabel, row, 0);
     g->addWidget(field(SummaryField::Filetag), row++, 1, 1, 3);
 
@@ -321,14 +318,12 @@ QWidget* MainMenu::buildFields() {
     sentence->addWidget(s1);
     auto* sync = new ClickLabel(QStringLiteral("Sync Check"), box);
     sync->setObjectName(QStringLiteral("Synchroloader"));
-    sync->setEnabled(false);
     sentence->addWidget(sync);
     auto* s2 = plainLabel(QStringLiteral(", or even better, "), box);
     s2->setObjectName(QStringLiteral("Label26"));
     sentence->addWidget(s2);
     auto* tick = new ClickLabel(QStringLiteral("test in DWI."), box);
     tick->setObjectName(QStringLiteral("Label27"));
-    tick->setEnabled(false);
     sentence->addWidget(tick);
     sentence->addStretch(1);
     g->addLayout(sentence, row++, 0, 1, 4);

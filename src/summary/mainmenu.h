@@ -81,6 +81,7 @@ private:
     void chartButtonClicked(int n);
     void toggleAutoDisplay(QAction* action, int& flag, const QString& key);
     void openFreezes();
+    void connectOpeners();
 
     AppContext& m_ctx;
     FileCommands* m_files = nullptr;

@@ -28,7 +28,7 @@ QPoint cellCentre(int row, int column) {
 }
 
 class EditorTest : public ::testing::Test {
-protected:
+  protected:
     test::TestApp app;
     QWidget summary;
     QPointer<Kolvo> editor;

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -212,18 +213,18 @@ TEST_F(MainMenuTest, MenusHaveTheirCaptionsAndShortcuts) {
         {"dwimenu", "&Export to DWI...", "Ctrl+D", true},
         {"exitmenu", "E&xit", "Ctrl+X", true},
         {"deletemenu", "&Delete", "", true},
-        {"findgapmenu", "Find The &Gap...", "Ctrl+G", false},
-        {"findbpmmenu", "Find &BPM...", "Ctrl+B", false},
-        {"checkupdatesmenu", "Check for &Updates...", "Ctrl+U", false},
-        {"synchromenu", "&Synchronisation Checker...", "Ctrl+Y", false},
-        {"ddrlocationmenu", "&DDR Simulator Address...", "", false},
-        {"winamplocationmenu", "&Winamp Address...", "", false},
+        {"findgapmenu", "Find The &Gap...", "Ctrl+G", true},
+        {"findbpmmenu", "Find &BPM...", "Ctrl+B", true},
+        {"checkupdatesmenu", "Check for &Updates...", "Ctrl+U", true},
+        {"synchromenu", "&Synchronisation Checker...", "Ctrl+Y", true},
+        {"ddrlocationmenu", "&DDR Simulator Address...", "", true},
+        {"winamplocationmenu", "&Winamp Address...", "", true},
         {"autodisplaymenu", "&Auto-Display on opening Step Editor...", "", true},
         {"wideviewmenu", "&Wide View", "", true},
         {"autodisplaytransformationsmenu", "&Transformations", "", true},
         {"autodisplaypowertoolsmenu", "&Power Tools", "", true},
-        {"helpinfomenu", "Where to find &Help...", "F1", false},
-        {"aboutmenu", "&About...", "", false},
+        {"helpinfomenu", "Where to find &Help...", "F1", true},
+        {"aboutmenu", "&About...", "", true},
         {"delsinglebasicmenu", "&Basic...", "", true},
         {"deldoublesmaniacmenu", "&S-Maniac...", "", true},
         {"delcoupleanothermenu", "&Another...", "", true},
@@ -243,7 +244,7 @@ TEST_F(MainMenuTest, MenusHaveTheirCaptionsAndShortcuts) {
                               "Synchroloader", "Label27"}) {
         ClickLabel* l = w->clickLabel(label);
         ASSERT_NE(l, nullptr) << label;
-        EXPECT_FALSE(l->isEnabled()) << label;
+        EXPECT_TRUE(l->isEnabled()) << label;
     }
     EXPECT_EQ(w->clickLabel("Label27")->text(), "test in DWI.");
     EXPECT_EQ(w->clickLabel("Synchroloader")->text(), "Sync Check");
@@ -370,3 +371,59 @@ TEST(ClickLabelTest, ReportsAClickOnlyWhileEnabled) {
 }
 
 } // namespace
+
+namespace {
+
+QWidget* shownWindow(const QString& name) {
+    for (QWidget* t : QApplication::topLevelWidgets())
+        if (t->objectName() == name && t->isVisible())
+            return t;
+    return nullptr;
+}
+
+} // namespace
+
+// Every menu entry and clickable label reaches its window; the windows that
+// edit or time the song hold the summary window while they are open.
+TEST_F(MainMenuTest, EntriesAndLabelsOpenTheirWindows) {
+    struct Opener {
+        const char* entry;
+        bool label;
+        const char* window;
+        bool holdsSummary;
+    } openers[] = {
+        {"findgapmenu", false, "FindTheGap", true},
+        {"findgaplabel", true, "FindTheGap", true},
+        {"findbpmmenu", false, "FindBPM", true},
+        {"findbpmlabel", true, "FindBPM", true},
+        {"synchromenu", false, "Synchro", true},
+        {"Synchroloader", true, "Synchro", true},
+        {"helpinfomenu", false, "HelpInformation", true},
+        {"ddrlocationmenu", false, "DDRLocation", true},
+        {"winamplocationmenu", false, "WinampLocation", true},
+        {"aboutmenu", false, "AboutForm", false},
+        {"musicinfolabel", true, "MusicInfo", false},
+        {"filetaglabel", true, "MusicInfo", false},
+    };
+    w->show();
+    for (const Opener& o : openers) {
+        if (o.label)
+            emit w->clickLabel(o.entry)->clicked();
+        else
+            w->menuAction(o.entry)->trigger();
+        QWidget* opened = shownWindow(o.window);
+        ASSERT_NE(opened, nullptr) << o.entry;
+        EXPECT_EQ(w->isEnabled(), !o.holdsSummary) << o.entry;
+        opened->close();
+        QApplication::processEvents();
+        EXPECT_TRUE(w->isEnabled()) << o.entry;
+    }
+}
+
+// The tick test label runs the simulator test, which first wants a song.
+TEST_F(MainMenuTest, TickTestLabelRunsTheSimulatorTest) {
+    emit w->clickLabel("Label27")->clicked();
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    EXPECT_TRUE(app.boxes.last().text.contains("are not all filled in"));
+    EXPECT_TRUE(app.launcher.calls.isEmpty());
+}
