@@ -107,23 +107,8 @@ int info(const QString& in) {
     if (auto e = openSong(in, model))
         return report(*e);
     QTextStream& o = out();
-    const struct {
-        const char* name;
-        SummaryField field;
-    } header[] = {
-        {"musicadd", SummaryField::Musicadd},
-        {"songname", SummaryField::Songname},
-        {"artist", SummaryField::Artist},
-        {"genre", SummaryField::Genre},
-        {"bpm", SummaryField::Bpm},
-        {"gap", SummaryField::Gap},
-        {"samplestart", SummaryField::Samplestart},
-        {"samplelength", SummaryField::Samplelength},
-        {"text1", SummaryField::Text1},
-        {"filetag", SummaryField::Filetag},
-    };
-    for (const auto& h : header)
-        o << h.name << ": " << model.field(h.field) << "\n";
+    for (int i = 0; i < kSummaryTextFields; ++i)
+        o << summaryFieldKey(SummaryField(i)) << ": " << model.field(SummaryField(i)) << "\n";
     static const char* const marks[] = {"Never", "Always", "Normal"};
     o << "check1: " << model.Check1() << " ("
       << (model.Check1() >= 0 && model.Check1() <= 2 ? marks[model.Check1()] : "?") << ")\n";

@@ -390,24 +390,9 @@ class KolvoReader {
         for (;;) {
             if (!read(f, 2, "before the LEVELS line"))
                 return failure();
-            static const struct {
-                const char* key;
-                SummaryField field;
-            } keys[] = {
-                {"musicadd", SummaryField::Musicadd},
-                {"songname", SummaryField::Songname},
-                {"artist", SummaryField::Artist},
-                {"genre", SummaryField::Genre},
-                {"bpm", SummaryField::Bpm},
-                {"gap", SummaryField::Gap},
-                {"text1", SummaryField::Text1},
-                {"samplestart", SummaryField::Samplestart},
-                {"samplelength", SummaryField::Samplelength},
-                {"filetag", SummaryField::Filetag},
-            };
-            for (const auto& k : keys)
-                if (isWord(f[1], k.key))
-                    m_model.setField(k.field, text(f[0]));
+            for (int i = 0; i < kSummaryTextFields; ++i)
+                if (isWord(f[1], summaryFieldKey(SummaryField(i))))
+                    m_model.setField(SummaryField(i), text(f[0]));
             if (isWord(f[1], "check1") && !setCheck1(f[0]))
                 return failure();
             if (isWord(f[0], "LEVELS"))
@@ -505,21 +490,12 @@ char* putInt(char* p, int v) {
     return p;
 }
 
-struct HeaderKey {
-    SummaryField field;
-    const char* key;
-};
-const HeaderKey kHeaderBeforeCheck[] = {
-    {SummaryField::Musicadd, "musicadd"}, {SummaryField::Songname, "songname"},
-    {SummaryField::Artist, "artist"},     {SummaryField::Genre, "genre"},
-    {SummaryField::Bpm, "bpm"},           {SummaryField::Gap, "gap"},
-};
-const HeaderKey kHeaderAfterCheck[] = {
-    {SummaryField::Text1, "text1"},
-    {SummaryField::Samplestart, "samplestart"},
-    {SummaryField::Samplelength, "samplelength"},
-    {SummaryField::Filetag, "filetag"},
-};
+// The header pairs in file order, around the check1 pair.
+const SummaryField kHeaderBeforeCheck[] = {SummaryField::Musicadd, SummaryField::Songname,
+                                           SummaryField::Artist,   SummaryField::Genre,
+                                           SummaryField::Bpm,      SummaryField::Gap};
+const SummaryField kHeaderAfterCheck[] = {SummaryField::Text1, SummaryField::Samplestart,
+                                          SummaryField::Samplelength, SummaryField::Filetag};
 
 // Any arrow panel 1..10 of a row set.
 bool anyArrow(const std::uint8_t* row) {
@@ -589,11 +565,11 @@ std::optional<QString> unwritableKolvoField(const SongModel& model) {
                 .arg(QLatin1String(key));
         return std::nullopt;
     };
-    for (const HeaderKey& k : kHeaderBeforeCheck)
-        if (auto p = header(k.field, k.key))
+    for (SummaryField k : kHeaderBeforeCheck)
+        if (auto p = header(k, summaryFieldKey(k)))
             return p;
-    for (const HeaderKey& k : kHeaderAfterCheck)
-        if (auto p = header(k.field, k.key))
+    for (SummaryField k : kHeaderAfterCheck)
+        if (auto p = header(k, summaryFieldKey(k)))
             return p;
     if (model.Check1() < 0 || model.Check1() > 2)
         return QStringLiteral("check1 value %1 is not 0, 1 or 2").arg(model.Check1());
@@ -655,11 +631,11 @@ QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>&
         appendQuoted(out, value);
         out.append(",\"").append(key).append("\"\r\n");
     };
-    for (const HeaderKey& k : kHeaderBeforeCheck)
-        pair(model.field(k.field), k.key);
+    for (SummaryField k : kHeaderBeforeCheck)
+        pair(model.field(k), summaryFieldKey(k));
     out.append(QByteArray::number(model.Check1())).append(",\"check1\"\r\n");
-    for (const HeaderKey& k : kHeaderAfterCheck)
-        pair(model.field(k.field), k.key);
+    for (SummaryField k : kHeaderAfterCheck)
+        pair(model.field(k), summaryFieldKey(k));
     out.append("\"LEVELS\",\"\"\r\n");
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l) {

@@ -29,6 +29,14 @@ QString levelName(int level) {
     return (level >= 1 && level <= kLevels) ? QString::fromLatin1(names[level]) : QString();
 }
 
+const char* summaryFieldKey(SummaryField f) {
+    static const char* const keys[kSummaryTextFields] = {
+        "musicadd", "songname",    "artist",       "genre", "bpm",
+        "gap",      "samplestart", "samplelength", "text1", "filetag"};
+    const int i = int(f);
+    return i >= 0 && i < kSummaryTextFields ? keys[i] : "";
+}
+
 // ---------------------------------------------------------------- Value
 
 Value Value::number(double v) {
@@ -195,7 +203,9 @@ void SongModel::setFootlevels(int s, int l, const Value& v) {
     emit chartFlagsChanged(s, l);
 }
 
-const QString& SongModel::field(SummaryField f) const { return m_fields[std::size_t(f)]; }
+const QString& SongModel::field(SummaryField f) const {
+    return m_fields[std::size_t(f)];
+}
 
 void SongModel::setField(SummaryField f, const QString& text) {
     QString& slot = m_fields[std::size_t(f)];
@@ -220,9 +230,9 @@ void SongModel::resetparameters() {
             m_dataexists[std::size_t(s * 5 + l)] = Value::number(0);
             m_footlevels[std::size_t(s * 5 + l)] = Value::text(QString());
         }
-    for (SummaryField f : {SummaryField::Musicadd, SummaryField::Songname, SummaryField::Artist,
-                           SummaryField::Genre, SummaryField::Text1, SummaryField::Samplestart,
-                           SummaryField::Samplelength})
+    for (SummaryField f :
+         {SummaryField::Musicadd, SummaryField::Songname, SummaryField::Artist, SummaryField::Genre,
+          SummaryField::Text1, SummaryField::Samplestart, SummaryField::Samplelength})
         setField(f, QString());
     setField(SummaryField::Bpm, QStringLiteral("120"));
     setField(SummaryField::Gap, QStringLiteral("0"));

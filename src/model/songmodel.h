@@ -45,7 +45,7 @@ QString levelName(int level); // "Basic", "Another", "Maniac", "S-Maniac"
 // Foot levels and chart flags keep which of the three they are, because the
 // work file writes each form differently.
 class Value {
-public:
+  public:
     enum class Kind : std::uint8_t { Unassigned, Number, Text };
 
     Value() = default;
@@ -70,7 +70,7 @@ public:
 
     bool operator==(const Value& o) const;
 
-private:
+  private:
     Kind m_kind = Kind::Unassigned;
     double m_number = 0.0;
     QString m_text;
@@ -90,12 +90,15 @@ enum class SummaryField : int {
 };
 constexpr int kSummaryTextFields = 10;
 
+// The lower-case key of a summary field in work files ("musicadd", "text1", ...).
+const char* summaryFieldKey(SummaryField f);
+
 // The one song being edited: sixteen charts, their flags and foot levels,
 // the song-wide tempo events, the summary values and the editing selection.
 // Windows share one instance by reference.
 class SongModel : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SongModel(QObject* parent = nullptr);
     ~SongModel() override;
 
@@ -176,14 +179,14 @@ public:
         return style >= 1 && style <= kStyles && level >= 1 && level <= kLevels;
     }
 
-signals:
+  signals:
     void summaryFieldChanged(kolvo::SummaryField field);
     void check1Changed(int value);
     void chartFlagsChanged(int style, int level);
     void stepsChanged();
     void songReset();
 
-private:
+  private:
     static std::size_t arrowIndex(int s, int l, int b, int r, int p);
     static std::size_t tempoIndex(int s, int l, int b, int r, int channel);
     static bool validCell(int s, int l, int b, int r);
