@@ -9,6 +9,8 @@
 #include "platform/messageboxes.h"
 #include "platform/playerlink.h"
 
+#include "testapp.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -35,32 +37,6 @@ namespace {
 
 constexpr int kSongMs = 60000;
 
-bool writeWav(const QString& path, int ms) {
-    const int rate = 44100;
-    const qint64 frames = qint64(rate) * ms / 1000;
-    QByteArray wav(44 + frames * 2, '\0');
-    char* p = wav.data();
-    auto put32 = [](char* at, quint32 v) { qToLittleEndian<quint32>(v, at); };
-    auto put16 = [](char* at, quint16 v) { qToLittleEndian<quint16>(v, at); };
-    memcpy(p, "RIFF", 4);
-    put32(p + 4, quint32(36 + frames * 2));
-    memcpy(p + 8, "WAVEfmt ", 8);
-    put32(p + 16, 16);
-    put16(p + 20, 1);
-    put16(p + 22, 1);
-    put32(p + 24, rate);
-    put32(p + 28, rate * 2);
-    put16(p + 32, 2);
-    put16(p + 34, 16);
-    memcpy(p + 36, "data", 4);
-    put32(p + 40, quint32(frames * 2));
-    for (qint64 i = 0; i < frames; ++i)
-        qToLittleEndian<qint16>(qint16(5000 * std::sin(2 * M_PI * 440.0 * double(i) / rate)),
-                                p + 44 + i * 2);
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
-}
-
 struct Session {
     SongModel model;
     ScriptedMessageBoxes boxes;
@@ -74,7 +50,7 @@ struct Session {
     Session() {
         ctx.winamppath = QFileInfo(QStandardPaths::findExecutable("mpv")).absolutePath();
         const QString music = dir.filePath("bench song.wav");
-        writeWav(music, kSongMs);
+        test::writeTestWav(music, kSongMs);
         model.setField(SummaryField::Musicadd, music);
         owner.show();
     }

@@ -13,6 +13,8 @@
 #include "platform/messageboxes.h"
 #include "platform/playerlink.h"
 
+#include "testapp.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -100,30 +102,6 @@ void BM_PowerToolsInsertBarAtBar1(benchmark::State& state) {
 }
 BENCHMARK(BM_PowerToolsInsertBarAtBar1)->Unit(benchmark::kMicrosecond);
 
-bool writeWav(const QString& path, int ms) {
-    const int rate = 44100;
-    const qint64 frames = qint64(rate) * ms / 1000;
-    QByteArray wav(44 + frames * 2, '\0');
-    char* p = wav.data();
-    memcpy(p, "RIFF", 4);
-    qToLittleEndian<quint32>(quint32(36 + frames * 2), p + 4);
-    memcpy(p + 8, "WAVEfmt ", 8);
-    qToLittleEndian<quint32>(16, p + 16);
-    qToLittleEndian<quint16>(1, p + 20);
-    qToLittleEndian<quint16>(1, p + 22);
-    qToLittleEndian<quint32>(rate, p + 24);
-    qToLittleEndian<quint32>(rate * 2, p + 28);
-    qToLittleEndian<quint16>(2, p + 32);
-    qToLittleEndian<quint16>(16, p + 34);
-    memcpy(p + 36, "data", 4);
-    qToLittleEndian<quint32>(quint32(frames * 2), p + 40);
-    for (qint64 i = 0; i < frames; ++i)
-        qToLittleEndian<qint16>(qint16(5000 * std::sin(2 * M_PI * 440.0 * double(i) / rate)),
-                                p + 44 + i * 2);
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
-}
-
 // A right click on bar 2 (BPM 120, gap 500: 2500 to 4500 ms). Reported per
 // play: how much later than the bar's length the pause came by our own clock
 // (late_wall_ms), and the player's paused position minus the bar's end
@@ -140,7 +118,7 @@ void BM_PauseAtBarEndRealPlayer(benchmark::State& state) {
     Session<MpvPlayerLink> s;
     s.ctx.winamppath = QFileInfo(mpv).absolutePath();
     const QString music = dir.filePath("bench bar.wav");
-    writeWav(music, 8000);
+    test::writeTestWav(music, 8000);
     s.model.setField(SummaryField::Musicadd, music);
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
