@@ -75,12 +75,8 @@ void exclamation(AppContext& ctx, QWidget* owner, const QString& text, const QSt
 
 } // namespace
 
-LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
-    if (g_loading)
-        return LoadWinampResult::Busy;
-    LoadingFlag loading;
+LoadWinampResult CheckSongAndPlayer(AppContext& ctx, QWidget* owner) {
     QPointer<QWidget> guard(owner);
-
     const QString music = ctx.model.musicadd();
     if (music.isEmpty()) {
         exclamation(ctx, owner,
@@ -96,8 +92,7 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
                     QStringLiteral("Could not find MP3 file"));
         return LoadWinampResult::MusicMissing;
     }
-    const QFileInfo program(playerProgramPath(ctx.winamppath));
-    if (!program.isFile()) {
+    if (!QFileInfo(playerProgramPath(ctx.winamppath)).isFile()) {
         exclamation(ctx, owner,
                     QStringLiteral("Could not find your Winamp program in ") + ctx.winamppath +
                         QStringLiteral(". Please go to Options and double check it!"),
@@ -106,6 +101,19 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
             guard->close();
         return LoadWinampResult::NoPlayer;
     }
+    return LoadWinampResult::Loaded;
+}
+
+LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
+    if (g_loading)
+        return LoadWinampResult::Busy;
+    LoadingFlag loading;
+    QPointer<QWidget> guard(owner);
+
+    const LoadWinampResult checked = CheckSongAndPlayer(ctx, owner);
+    if (checked != LoadWinampResult::Loaded)
+        return checked;
+    const QString music = ctx.model.musicadd();
 
     if (ctx.player.launch(ctx.launcher, ctx.winamppath, music)) {
         const bool hasOwner = owner != nullptr;

@@ -30,6 +30,12 @@ enum class LoadWinampResult {
 // null (nothing to close; message boxes get no parent).
 // After a result other than Loaded the caller must not assume `owner` is
 // still open (it may have been closed, or be gone: OwnerGone).
+// The first three checks of LoadWinamp on their own: a music file is set, it
+// exists, and the player program is in the player folder. Each failure shows
+// its message (exclamation, OK); the last one also closes `owner`. Loaded
+// when all three pass. The tapping tools run them before every key press.
+LoadWinampResult CheckSongAndPlayer(AppContext& ctx, QWidget* owner);
+
 LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer = nullptr);
 
 // For tools that need an already running player: one look; none found shows

@@ -1,7 +1,7 @@
 #include "timing/tappingtool.h"
 
 #include "platform/appcontext.h"
-#include "timing/playerchecks.h"
+#include "platform/loadwinamp.h"
 #include "timing/virtualkeys.h"
 
 #include <QCloseEvent>
@@ -118,7 +118,7 @@ void TappingTool::keyDown(int virtualKey) {
         return;
     }
     QPointer<TappingTool> self(this);
-    if (PlayerChecks(m_ctx, this) != LoadWinampResult::Loaded)
+    if (CheckSongAndPlayer(m_ctx, this) != LoadWinampResult::Loaded)
         return;
     if (!self || m_closing)
         return;
