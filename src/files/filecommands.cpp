@@ -142,12 +142,15 @@ bool FileCommands::openFile(const QString& path) {
     }
     emit fileLoaded();
     if (err) {
-        m_ctx.boxes.show(m_window,
-                         QStringLiteral("Kolvo could not open this file.\n\n") + err->message(),
-                         kTitle, MsgButtons::Ok, MsgIcon::Critical);
+        reportFailure(QStringLiteral("Kolvo could not open this file."), *err);
         return false;
     }
     return true;
+}
+
+void FileCommands::reportFailure(const QString& what, const FileError& error) {
+    m_ctx.boxes.show(m_window, what + QStringLiteral("\n\n") + error.message(), kTitle,
+                     MsgButtons::Ok, MsgIcon::Critical);
 }
 
 void FileCommands::savemenu() {
@@ -177,9 +180,7 @@ bool FileCommands::saveFile(const QString& path) {
     }
     if (err) {
         m_ctx.model.dialogcancelled = 1; // a failed save stops New, Open and closing
-        m_ctx.boxes.show(m_window,
-                         QStringLiteral("Kolvo could not save your stepfile.\n\n") + err->message(),
-                         kTitle, MsgButtons::Ok, MsgIcon::Critical);
+        reportFailure(QStringLiteral("Kolvo could not save your stepfile."), *err);
         return false;
     }
     return true;
@@ -212,9 +213,7 @@ void FileCommands::dwimenu() {
     // disabled along with it.
     pause.resume();
     if (err) {
-        m_ctx.boxes.show(
-            m_window, QStringLiteral("Kolvo could not export the DWI file.\n\n") + err->message(),
-            kTitle, MsgButtons::Ok, MsgIcon::Critical);
+        reportFailure(QStringLiteral("Kolvo could not export the DWI file."), *err);
         return;
     }
     m_ctx.boxes.show(m_window, QStringLiteral("DWI export complete!"), kTitle, MsgButtons::Ok,

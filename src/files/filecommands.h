@@ -10,6 +10,7 @@ class QWidget;
 namespace kolvo {
 
 struct AppContext;
+struct FileError;
 class clsOpenSave;
 class Process;
 
@@ -19,7 +20,7 @@ class Process;
 // read or written.
 class FileCommands : public QObject {
     Q_OBJECT
-public:
+  public:
     // `window` is the summary window: owner of the dialogs and message boxes,
     // disabled while a file operation runs.
     FileCommands(AppContext& ctx, QWidget* window);
@@ -50,7 +51,7 @@ public:
     static QString saveQuestion();
     static QString exportWarning();
 
-signals:
+  signals:
     // A work file has been read (or failed to read) into the model; the
     // chart buttons need refreshing.
     void fileLoaded();
@@ -58,7 +59,9 @@ signals:
     // window was redrawn.
     void chartWritten(int chartsDone);
 
-private:
+  private:
+    // A file operation that failed: what failed, then the reason.
+    void reportFailure(const QString& what, const FileError& error);
     enum class Answer { Yes, No, Cancel };
     Answer askSave();
     void prepareDialog(const QString& defaultExt, const QString& filter, int flags);
