@@ -57,16 +57,16 @@ KeyTester::KeyTester(QWidget* setupWindow, QWidget* parent) : QWidget(parent, Qt
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Player 1"), this), 0, 0);
     grid->addWidget(new QLabel(QStringLiteral("Player 2"), this), 1, 0);
-    for (const IndicatorSpec& spec : kIndicators) {
+    for (const IndicatorSpec& ind : kIndicators) {
         auto* box = new QFrame(this);
-        box->setObjectName(QLatin1String(spec.name));
+        box->setObjectName(QLatin1String(ind.name));
         box->setFrameShape(QFrame::Box);
         box->setFixedSize(32, 32);
-        auto* glyph = new QLabel(QString::fromUtf8(spec.glyph), box);
+        auto* glyph = new QLabel(QString::fromUtf8(ind.glyph), box);
         glyph->setAlignment(Qt::AlignCenter);
         glyph->setGeometry(0, 0, 32, 32);
         setFill(box, kOffWhite);
-        grid->addWidget(box, spec.row, spec.column);
+        grid->addWidget(box, ind.row, ind.column);
     }
     layout->addLayout(grid);
 
