@@ -3,6 +3,7 @@
 
 #include "platform/settings.h"
 
+#include "waituntil.h"
 #include <QApplication>
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -14,18 +15,6 @@
 #include <functional>
 
 namespace kolvo::test {
-
-// Processes events until `done` holds or `ms` pass.
-inline bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // The visible top-level window of that name and type, if any.
 template <class T> T* openWindow(const QString& name) {
@@ -68,13 +57,13 @@ struct WindowsClosedAtEnd {
 
 // Puts `folder` first on PATH (or makes it the whole PATH) until destroyed.
 class PathOverride {
-public:
+  public:
     PathOverride(const QString& folder, bool alone) : m_old(qgetenv("PATH")) {
         qputenv("PATH", alone ? folder.toLocal8Bit() : folder.toLocal8Bit() + ':' + m_old);
     }
     ~PathOverride() { qputenv("PATH", m_old); }
 
-private:
+  private:
     QByteArray m_old;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/loadwinamp.h"
 
 #include "testapp.h"
+#include "waituntil.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -32,17 +33,6 @@ using namespace kolvo::test;
 namespace {
 
 constexpr int kSongMs = 2500;
-
-// Polls `ready` while events run, at most `ms`.
-template <class F> bool waitUntil(F ready, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!ready()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 class PlayerMpvTest : public ::testing::Test {
   protected:

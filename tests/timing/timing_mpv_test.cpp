@@ -10,6 +10,7 @@
 
 #include "platform/settings.h"
 #include "testapp.h"
+#include "waituntil.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -32,16 +33,6 @@ using namespace kolvo::test;
 namespace {
 
 constexpr int kSongMs = 12000;
-
-template <class F> bool waitUntil(F ready, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!ready()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(2);
-    }
-    return true;
-}
 
 // Processes events until the monotonic clock reaches `whenMs` of `clock`.
 void waitFor(const QElapsedTimer& clock, qint64 whenMs) {
