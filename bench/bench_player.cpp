@@ -165,20 +165,3 @@ BENCHMARK(BM_PositionAccuracy)->Iterations(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadWinampToStopped)->Iterations(10)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!qEnvironmentVariableIsSet("KOLVO_MPV_OPTIONS"))
-        qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=null");
-    // A private socket folder: never the user's running player.
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (runtime.path() + "/data").toLocal8Bit());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    g_session.reset();
-    benchmark::Shutdown();
-    return 0;
-}

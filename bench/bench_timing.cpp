@@ -401,21 +401,3 @@ BENCHMARK(BM_BpmFinderResult)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!qEnvironmentVariableIsSet("KOLVO_MPV_OPTIONS"))
-        qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=null");
-    // Private folders: never the user's player socket or settings.
-    QTemporaryDir home;
-    qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kolvo"));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

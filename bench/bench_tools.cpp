@@ -157,13 +157,3 @@ void BM_PauseAtBarEndRealPlayer(benchmark::State& state) {
 BENCHMARK(BM_PauseAtBarEndRealPlayer)->Unit(benchmark::kMillisecond)->Iterations(8);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
