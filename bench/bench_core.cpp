@@ -1,9 +1,9 @@
 // The song core: work-file read and write of the largest song, the DWI
 // export of the largest song, a typical song, and the model's memory.
-#include "dwi/dwiencoder.h"
-#include "dwi/dwiwriter.h"
-#include "files/kolvofile.h"
-#include "model/songmodel.h"
+#include "core/dwi/dwiencoder.h"
+#include "core/dwi/dwiwriter.h"
+#include "core/files/kolvofile.h"
+#include "core/song/songmodel.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,13 +1,13 @@
 // Step editor speed: refreshgrid, a press to the repainted cell, and Next
 // bar through all 100 bars. Runs on the offscreen platform.
-#include "editor/kolvo.h"
-#include "editor/stepgrid.h"
-#include "model/songmodel.h"
-#include "platform/appcontext.h"
-#include "platform/filedialogs.h"
-#include "platform/launcher.h"
-#include "platform/messageboxes.h"
-#include "platform/playerlink.h"
+#include "ui/editor/kolvo.h"
+#include "ui/editor/stepgrid.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/filedialogs.h"
+#include "ui/platform/launcher.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/playerlink.h"
 
 #include <QApplication>
 #include <QMouseEvent>

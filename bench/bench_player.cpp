@@ -1,13 +1,13 @@
 // The player link against the real mpv (null audio and video outputs):
 // query round trips, accuracy of the reported position against our own
 // monotonic clock, and the time from LoadWinamp to a found, stopped player.
-#include "model/songmodel.h"
-#include "platform/appcontext.h"
-#include "platform/filedialogs.h"
-#include "platform/launcher.h"
-#include "platform/loadwinamp.h"
-#include "platform/messageboxes.h"
-#include "platform/playerlink.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/filedialogs.h"
+#include "ui/platform/launcher.h"
+#include "ui/platform/loadwinamp.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/playerlink.h"
 
 #include "testapp.h"
 

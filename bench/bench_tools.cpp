@@ -1,17 +1,17 @@
 // The bar tools' speed: the wide view's repaint, Insert Bar at bar 1 of a
 // full chart, and how close to a bar's end the wide view pauses the real
 // player (mpv with null outputs). Runs on the offscreen platform.
-#include "editor/barops.h"
-#include "editor/kolvo.h"
-#include "editor/powertools.h"
-#include "editor/wideview.h"
-#include "model/songmodel.h"
-#include "platform/appcontext.h"
-#include "platform/filedialogs.h"
-#include "platform/launcher.h"
-#include "platform/loadwinamp.h"
-#include "platform/messageboxes.h"
-#include "platform/playerlink.h"
+#include "core/edit/barops.h"
+#include "ui/editor/kolvo.h"
+#include "ui/editor/powertools.h"
+#include "ui/editor/wideview.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/filedialogs.h"
+#include "ui/platform/launcher.h"
+#include "ui/platform/loadwinamp.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/playerlink.h"
 
 #include "testapp.h"
 

@@ -1,9 +1,9 @@
 // libFuzzer target: the work-file reader must refuse or accept any bytes
 // without touching memory it does not own, and whatever it accepts must
 // write back to a file that reads back to the same song.
-#include "dwi/dwiwriter.h"
-#include "files/kolvofile.h"
-#include "model/songmodel.h"
+#include "core/dwi/dwiwriter.h"
+#include "core/files/kolvofile.h"
+#include "core/song/songmodel.h"
 
 #include <cstdint>
 #include <cstdlib>

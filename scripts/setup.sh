@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git ccache
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     mpv python3 xvfb xauth x11-utils xdg-utils
     fonts-dejavu-core
 )

@@ -1,9 +1,12 @@
 // kolvo-cli: the song files without the desktop program.
-#include "dwi/dwiencoder.h"
-#include "dwi/dwiwriter.h"
-#include "files/filenumber.h"
-#include "files/kolvofile.h"
-#include "model/songmodel.h"
+#include "core/app/version.h"
+#include "core/dwi/dwiencoder.h"
+#include "core/dwi/dwiwriter.h"
+#include "core/files/filenumber.h"
+#include "core/files/kolvofile.h"
+#include "core/formats/builtinformats.h"
+#include "core/formats/fileformat.h"
+#include "core/song/songmodel.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -61,22 +64,23 @@ std::optional<FileError> openSong(const QString& path, SongModel& model) {
     return readKolvoFile(path, model);
 }
 
-int exportDwi(const QString& in, const QString& outPath) {
+// Reads a work file and writes it in the given format.
+int convert(const QString& in, const QString& outPath, const FileFormat& format) {
     SongModel model;
     if (auto e = openSong(in, model))
         return report(*e);
-    if (auto e = WriteDwiFile(model, outPath, DwiMode::Export))
+    if (auto e = writeSongFile(format, outPath, model))
         return report(*e);
     return kOk;
 }
 
-int resave(const QString& in, const QString& outPath) {
-    SongModel model;
-    if (auto e = openSong(in, model))
-        return report(*e);
-    if (auto e = writeKolvoFile(outPath, model))
-        return report(*e);
-    return kOk;
+// The export format an output path names; a name with no export extension
+// of its own gets the DWI export, as it always did.
+const FileFormat& exportFormatFor(const QString& outPath) {
+    const FileFormat* f = formatForWriting(outPath);
+    if (f && f != &kolvoFormat())
+        return *f;
+    return dwiFormat();
 }
 
 int check(const QStringList& files) {
@@ -183,7 +187,8 @@ int main(int argc, char** argv) {
     if (cmd == u"export" || cmd == u"resave") {
         if (args.size() != 2)
             return usageError(QStringLiteral("'%1' needs an input and an output file").arg(cmd));
-        return cmd == u"export" ? exportDwi(args[0], args[1]) : resave(args[0], args[1]);
+        return convert(args[0], args[1],
+                       cmd == u"export" ? exportFormatFor(args[1]) : kolvoFormat());
     }
     if (cmd == u"check") {
         if (args.isEmpty())

@@ -2,15 +2,15 @@
 // and starts with the splash, which opens the song summary window; a .kolvo
 // file named on the command line is opened once that window is up (so a file
 // manager can open songs with the program).
-#include "app/frmsplash.h"
-#include "model/songmodel.h"
-#include "platform/appcontext.h"
-#include "platform/filedialogs.h"
-#include "platform/launcher.h"
-#include "platform/messageboxes.h"
-#include "platform/playerlink.h"
-#include "platform/settings.h"
-#include "summary/mainmenu.h"
+#include "ui/app/frmsplash.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/filedialogs.h"
+#include "ui/platform/launcher.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/playerlink.h"
+#include "ui/platform/settings.h"
+#include "ui/summary/mainmenu.h"
 
 #include <QApplication>
 #include <QFileInfo>

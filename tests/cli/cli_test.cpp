@@ -1,5 +1,5 @@
-#include "files/kolvofile.h"
-#include "model/songmodel.h"
+#include "core/files/kolvofile.h"
+#include "core/song/songmodel.h"
 
 #include <QFile>
 #include <QProcess>

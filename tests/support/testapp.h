@@ -11,12 +11,12 @@
 // ProcessLauncher; the player stays scripted) or RealPlayerTestApp (real
 // launcher and mpv), and argRecorderPath().
 
-#include "model/songmodel.h"
-#include "platform/appcontext.h"
-#include "platform/filedialogs.h"
-#include "platform/launcher.h"
-#include "platform/messageboxes.h"
-#include "platform/playerlink.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/filedialogs.h"
+#include "ui/platform/launcher.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/playerlink.h"
 
 #include <QByteArray>
 #include <QList>

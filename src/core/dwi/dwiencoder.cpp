@@ -1,0 +1,189 @@
+#include "core/dwi/dwiencoder.h"
+
+#include "core/dwi/dwiencoder_p.h"
+#include "core/song/songmodel.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace kolvo {
+
+namespace {
+
+// The arrow a panel stands for; the second pad repeats the first pad's four.
+enum Arrow { Left, UpLeft, Down, Up, UpRight, Right };
+constexpr Arrow kPanelArrow[kArrowPanels + 1] = {Left,  Left, UpLeft, Down, Up,   UpRight,
+                                                 Right, Left, Down,   Up,   Right};
+constexpr char kSingle[] = {'4', 'C', '2', '8', 'D', '6'};
+
+// Character of two arrows struck together; 0 where no pair exists.
+char pairChar(Arrow a, Arrow b) {
+    static const char table[6][6] = {
+        //          L    UL   D    U    UR   R
+        /* L  */ {0, 'E', '1', '7', 'I', 'B'},
+        /* UL */ {'E', 0, 'F', 'G', 'M', 'H'},
+        /* D  */ {'1', 'F', 0, 'A', 'J', '3'},
+        /* U  */ {'7', 'G', 'A', 0, 'K', '9'},
+        /* UR */ {'I', 'M', 'J', 'K', 0, 'L'},
+        /* R  */ {'B', 'H', '3', '9', 'L', 0},
+    };
+    return table[a][b];
+}
+
+bool anyArrow(const std::uint8_t* row) {
+    std::uint64_t first8;
+    std::memcpy(&first8, row + 1, 8);
+    return (first8 | row[9] | row[10]) != 0;
+}
+
+bool tempoEvent(double v) {
+    return v != 0 && !std::isnan(v);
+}
+
+char singleChar(int panel) {
+    return kSingle[kPanelArrow[panel]];
+}
+
+void appendRow(std::string& out, const SongModel& m, int s, int l, int b, int r,
+               std::span<const int> panels) {
+    int struck[kArrowPanels];
+    bool freeze[kArrowPanels];
+    int n = 0;
+    const std::uint8_t* row = m.arrowRow(s, l, b, r);
+    for (int p : panels) {
+        std::uint8_t v = (row && p >= 1 && p <= kArrowPanels) ? row[p] : 0;
+        if (v > 0 && n < kArrowPanels) {
+            struck[n] = p;
+            freeze[n] = v == 2;
+            ++n;
+        }
+    }
+    if (n == 0) {
+        out += '0';
+    } else if (n == 1) {
+        char c = singleChar(struck[0]);
+        out += c;
+        if (freeze[0]) {
+            out += '!';
+            out += c;
+        }
+    } else if (n == 2) {
+        char c = pairChar(kPanelArrow[struck[0]], kPanelArrow[struck[1]]);
+        if (c == 0) { // two panels of the same arrow cannot come from one half
+            out += '<';
+            out += singleChar(struck[0]);
+            out += singleChar(struck[1]);
+            out += '>';
+            return;
+        }
+        out += c;
+        if (freeze[0] && freeze[1]) {
+            out += '!';
+            out += c;
+        } else if (freeze[0] || freeze[1]) {
+            out += '!';
+            out += singleChar(freeze[0] ? struck[0] : struck[1]);
+        }
+    } else {
+        out += '<';
+        for (int i = 0; i < n; ++i)
+            out += singleChar(struck[i]);
+        for (int i = 0; i < n; ++i)
+            if (freeze[i]) {
+                out += '!';
+                out += singleChar(struck[i]);
+            }
+        out += '>';
+    }
+}
+
+void appendBars(std::string& out, const SongModel& m, int s, int l, int count,
+                std::span<const int> panels) {
+    for (int b = 1; b <= count; ++b) {
+        switch (ChooseBarResolution(m, s, l, b)) {
+        case BarResolution::Eighths:
+            for (int r = 1; r <= kRows; r += 4)
+                appendRow(out, m, s, l, b, r, panels);
+            break;
+        case BarResolution::Sixteenths:
+            out += '(';
+            for (int r = 1; r <= kRows; r += 2)
+                appendRow(out, m, s, l, b, r, panels);
+            out += ')';
+            break;
+        case BarResolution::ThirtySeconds:
+            // DWI has no thirty-second bracket: each is two sixty-fourths.
+            out += '{';
+            for (int r = 1; r <= kRows; ++r) {
+                appendRow(out, m, s, l, b, r, panels);
+                out += '0';
+            }
+            out += '}';
+            break;
+        }
+    }
+}
+
+} // namespace
+
+void appendChartSteps(std::string& out, const SongModel& m, int s, int l) {
+    if (!SongModel::validChart(s, l))
+        return;
+    int last = FindLastBar(m, s, l);
+    int count = last < kBars ? last + 1 : kBars;
+    if (s == Single) {
+        appendBars(out, m, s, l, count, kFirstPadPanels);
+    } else if (s == Solo) {
+        appendBars(out, m, s, l, count, kSoloPanels);
+    } else {
+        appendBars(out, m, s, l, count, kFirstPadPanels);
+        out += ':';
+        if (count < kBars)
+            ++count;
+        appendBars(out, m, s, l, count, kSecondPadPanels);
+    }
+}
+
+QString EncodeChartSteps(const SongModel& model, int style, int level) {
+    std::string out;
+    appendChartSteps(out, model, style, level);
+    return QString::fromLatin1(out.data(), qsizetype(out.size()));
+}
+
+int FindLastBar(const SongModel& model, int style, int level) {
+    if (!SongModel::validChart(style, level))
+        return 0;
+    for (int b = kBars; b >= 1; --b)
+        for (int r = 1; r <= kRows; ++r) {
+            const std::uint8_t* row = model.arrowRow(style, level, b, r);
+            const double* tempo = model.tempoRow(style, level, b, r);
+            if (anyArrow(row) || tempoEvent(tempo[0]) || tempoEvent(tempo[1]))
+                return b;
+        }
+    return 0;
+}
+
+BarResolution ChooseBarResolution(const SongModel& model, int style, int level, int bar) {
+    bool sixteenth = false;
+    for (int r = 1; r <= kRows; ++r) {
+        const std::uint8_t* row = model.arrowRow(style, level, bar, r);
+        if (!row)
+            return BarResolution::Eighths;
+        if (anyArrow(row)) {
+            if (r % 2 == 0)
+                return BarResolution::ThirtySeconds;
+            if (r % 4 == 3)
+                sixteenth = true;
+        }
+    }
+    return sixteenth ? BarResolution::Sixteenths : BarResolution::Eighths;
+}
+
+QString EncodeRow(const SongModel& model, int style, int level, int bar, int row,
+                  std::span<const int> panels) {
+    std::string out;
+    appendRow(out, model, style, level, bar, row, panels);
+    return QString::fromLatin1(out.data(), qsizetype(out.size()));
+}
+
+} // namespace kolvo

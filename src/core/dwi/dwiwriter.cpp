@@ -1,0 +1,115 @@
+#include "core/dwi/dwiwriter.h"
+
+#include "core/dwi/dwiencoder_p.h"
+#include "core/files/atomicwrite.h"
+#include "core/files/filenumber.h"
+#include "core/song/songmodel.h"
+
+#include <string>
+
+namespace kolvo {
+
+namespace {
+
+// Leading and trailing blanks off; tabs and other characters stay as typed.
+QString trimmedBlanks(const QString& t) {
+    qsizetype b = 0, e = t.size();
+    while (b < e && t[b] == u' ')
+        ++b;
+    while (e > b && t[e - 1] == u' ')
+        --e;
+    return t.mid(b, e - b);
+}
+
+void appendLine(std::string& out, const QString& line) {
+    out += line.toStdString(); // UTF-8
+    out += "\r\n";
+}
+
+void appendTag(std::string& out, const char* tag, const QString& value) {
+    out += tag;
+    out += trimmedBlanks(value).toStdString();
+    out += ";\r\n";
+}
+
+} // namespace
+
+QString BuildTempoList(const SongModel& model, int channel) {
+    QString list;
+    for (int b = 1; b <= kBars; ++b)
+        for (int beat = 1; beat <= 4; ++beat) {
+            if (!model.cellSet(Single, Basic, b, beat, channel))
+                continue;
+            list += list.isEmpty() ? (channel == BPMCHANNEL ? QStringLiteral("#CHANGEBPM:")
+                                                            : QStringLiteral("#FREEZE:"))
+                                   : QStringLiteral(",");
+            list += QString::number(TempoEventPosition(b, beat)) + u'=' +
+                    fileNumberText(model.tempo(Single, Basic, b, beat, channel));
+        }
+    if (!list.isEmpty())
+        list += u';';
+    return list;
+}
+
+QString tickChartLine() {
+    return QStringLiteral("#SINGLE:BASIC:1:") + QString(24, u'0') +
+           QStringLiteral("4060").repeated(72);
+}
+
+QByteArray dwiFileText(const SongModel& m, DwiMode mode) {
+    std::string out;
+    out.reserve(4096);
+    if (mode != DwiMode::Export)
+        appendTag(out, "#FILE:", m.musicadd());
+    else if (!m.filetag().isEmpty())
+        appendTag(out, "#FILE:", m.filetag());
+    appendTag(out, "#TITLE:", m.songname());
+    appendTag(out, "#ARTIST:", m.artist());
+    appendTag(out, "#GAP:", m.gap());
+    appendTag(out, "#BPM:", m.bpm());
+    // The sample start field decides both sample lines.
+    if (!m.samplestart().isEmpty()) {
+        appendTag(out, "#SAMPLESTART:", m.samplestart());
+        appendTag(out, "#SAMPLELENGTH:", m.samplelength());
+    }
+    if (m.Check1() == 1)
+        out += "#STATUS:NEW\r\n";
+    else if (m.Check1() == 0)
+        out += "#STATUS:NORMAL\r\n";
+    if (!m.Text1().isEmpty())
+        appendTag(out, "#CDTITLE:", m.Text1());
+    if (!m.genre().isEmpty())
+        appendTag(out, "#GENRE:", m.genre());
+    for (int channel : {BPMCHANNEL, FREEZECHANNEL}) {
+        QString list = BuildTempoList(m, channel);
+        if (!list.isEmpty())
+            appendLine(out, list);
+    }
+    if (mode == DwiMode::TickTest) {
+        appendLine(out, tickChartLine());
+    } else {
+        static const char* const styleTags[] = {"", "#SINGLE:", "#DOUBLE:", "#COUPLE:", "#SOLO:"};
+        static const char* const levelTags[] = {"", "BASIC:", "ANOTHER:", "MANIAC:", "SMANIAC:"};
+        for (int s = 1; s <= kStyles; ++s)
+            for (int l = 1; l <= kLevels; ++l) {
+                if (!m.hasData(s, l))
+                    continue;
+                out += styleTags[s];
+                out += levelTags[l];
+                out += trimmedBlanks(m.footlevels(s, l).toText()).toStdString();
+                out += ':';
+                appendChartSteps(out, m, s, l);
+                out += ";\r\n";
+            }
+    }
+    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+std::optional<FileError> WriteDwiFile(const SongModel& model, const QString& path, DwiMode mode) {
+    QByteArray text = dwiFileText(model, mode);
+    if (auto why = writeFileAtomically(path, text))
+        return FileError{path, 0, *why};
+    return std::nullopt;
+}
+
+} // namespace kolvo

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/files/kolvofile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace kolvo {
+
+class SongModel;
+
+// Export: "#FILE:" from filetag (left out when filetag is empty).
+// EditorTest: "#FILE:" from musicadd, every chart with data.
+// TickTest: "#FILE:" from musicadd, the fixed tick chart instead of the charts.
+enum class DwiMode { Export, EditorTest, TickTest };
+
+// The whole DWI file, CR LF line ends, UTF-8.
+QByteArray dwiFileText(const SongModel& model, DwiMode mode);
+
+// Writes dwiFileText through a temporary file that replaces `path` only when
+// complete; a failure leaves any existing file untouched.
+std::optional<FileError> WriteDwiFile(const SongModel& model, const QString& path, DwiMode mode);
+
+// "#CHANGEBPM:0=150,36=75;" for BPMCHANNEL, "#FREEZE:16=500;" for
+// FREEZECHANNEL, or "" when the channel holds no event.
+QString BuildTempoList(const SongModel& model, int channel);
+
+// DWI beat index of a tempo event: 16 per bar, 4 per beat.
+constexpr int TempoEventPosition(int bar, int beat) {
+    return (bar - 1) * 16 + (beat - 1) * 4;
+}
+
+// The tick chart line of the tick test (no ";").
+QString tickChartLine();
+
+} // namespace kolvo

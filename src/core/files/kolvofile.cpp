@@ -1,0 +1,712 @@
+#include "core/files/kolvofile.h"
+
+#include "core/files/atomicwrite.h"
+#include "core/files/filenumber.h"
+#include "core/song/numbertext.h"
+#include "core/song/songmodel.h"
+#include "core/files/textcodec.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace kolvo {
+
+QString FileError::message() const {
+    if (line > 0)
+        return QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(reason);
+    return QStringLiteral("%1: %2").arg(file, reason);
+}
+
+namespace {
+
+// Files larger than this are certainly not work files (the largest song is
+// about 8 MB); refusing them keeps a stray choice from exhausting memory.
+constexpr qint64 kMaxFileSize = 256LL * 1024 * 1024;
+
+const QString kMagic = QStringLiteral("KOLVO-DEF");
+
+// ------------------------------------------------------------ reading
+
+enum class FieldKind { Empty, Bare, Quoted };
+
+struct Field {
+    FieldKind kind = FieldKind::Empty;
+    const char* begin = nullptr; // the value without quotes or leading blanks
+    const char* end = nullptr;
+    int line = 1;
+};
+
+// Splits the bytes into fields: a comma or a line end ends a field, leading
+// blanks are skipped, a field that starts with a double quote runs to the
+// next double quote and anything after that quote up to the delimiter is
+// ignored. The structural bytes are ASCII, so this works on UTF-8 and
+// Windows-1252 alike; text is decoded only where a value is taken.
+class FieldReader {
+  public:
+    enum class Status { Ok, End, OpenQuote };
+
+    FieldReader(const char* data, std::size_t size) : m_p(data), m_end(data + size) {}
+
+    Status next(Field& f) {
+        if (m_p >= m_end)
+            return Status::End;
+        while (m_p < m_end && (*m_p == ' ' || *m_p == '\t'))
+            ++m_p;
+        f.line = m_line;
+        m_lastLine = m_line;
+        if (m_p < m_end && *m_p == '"') {
+            const char* start = ++m_p;
+            while (m_p < m_end && *m_p != '"') {
+                countLineEnd();
+                ++m_p;
+            }
+            if (m_p >= m_end)
+                return Status::OpenQuote;
+            f.kind = FieldKind::Quoted;
+            f.begin = start;
+            f.end = m_p++;
+            skipToDelimiter();
+            return Status::Ok;
+        }
+        const char* start = m_p;
+        while (m_p < m_end && *m_p != ',' && *m_p != '\r' && *m_p != '\n')
+            ++m_p;
+        const char* stop = m_p;
+        while (stop > start && (stop[-1] == ' ' || stop[-1] == '\t'))
+            --stop;
+        f.kind = stop > start ? FieldKind::Bare : FieldKind::Empty;
+        f.begin = start;
+        f.end = stop;
+        consumeDelimiter();
+        return Status::Ok;
+    }
+
+    // Only blanks and line ends remain.
+    bool atEnd() const {
+        for (const char* p = m_p; p < m_end; ++p)
+            if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n')
+                return false;
+        return true;
+    }
+
+    // The line on which the last field read starts.
+    int lastLine() const { return m_lastLine; }
+
+  private:
+    void countLineEnd() {
+        // CR LF, a lone CR and a lone LF each end one line.
+        if (*m_p == '\n' || (*m_p == '\r' && (m_p + 1 >= m_end || m_p[1] != '\n')))
+            ++m_line;
+    }
+    void skipToDelimiter() {
+        while (m_p < m_end && *m_p != ',' && *m_p != '\r' && *m_p != '\n')
+            ++m_p;
+        consumeDelimiter();
+    }
+    void consumeDelimiter() {
+        if (m_p >= m_end)
+            return;
+        if (*m_p == ',') {
+            ++m_p;
+        } else if (*m_p == '\r') {
+            ++m_p;
+            if (m_p < m_end && *m_p == '\n')
+                ++m_p;
+            ++m_line;
+        } else if (*m_p == '\n') {
+            ++m_p;
+            ++m_line;
+        }
+    }
+
+    const char* m_p;
+    const char* m_end;
+    int m_line = 1;
+    int m_lastLine = 1;
+};
+
+// What a file sets, kept aside until the whole file has read cleanly, so a
+// refused file leaves the model exactly as it was.
+class PendingSong {
+  public:
+    explicit PendingSong(std::size_t expectedCells) { m_cells.reserve(expectedCells); }
+
+    void setField(SummaryField f, const QString& t) { m_fields[std::size_t(f)] = t; }
+    void setCheck1(int v) { m_check1 = v; }
+    void setDataexists(int s, int l, const Value& v) { m_flags[std::size_t(s * 5 + l)] = v; }
+    void setFootlevels(int s, int l, const Value& v) { m_levels[std::size_t(s * 5 + l)] = v; }
+    void setStep(int s, int l, int b, int r, int p, std::uint8_t v) { cell(s, l, b, r, p, v); }
+    void setTempo(int s, int l, int b, int r, int p, double v) { cell(s, l, b, r, p, v); }
+    void clearTempo(int s, int l, int b, int r, int p) { cell(s, l, b, r, p, std::nan("")); }
+
+    void applyTo(SongModel& m) const {
+        for (int i = 0; i < kSummaryTextFields; ++i)
+            if (m_fields[std::size_t(i)])
+                m.setField(SummaryField(i), *m_fields[std::size_t(i)]);
+        if (m_check1)
+            m.setCheck1(*m_check1);
+        for (int s = 1; s <= kStyles; ++s)
+            for (int l = 1; l <= kLevels; ++l) {
+                if (const auto& v = m_levels[std::size_t(s * 5 + l)])
+                    m.setFootlevels(s, l, *v);
+                if (const auto& v = m_flags[std::size_t(s * 5 + l)])
+                    m.setDataexists(s, l, *v);
+            }
+        for (const Cell& c : m_cells) {
+            if (c.p <= kArrowPanels)
+                m.setStep(c.s, c.l, c.b, c.r, c.p, std::uint8_t(c.v));
+            else if (std::isnan(c.v))
+                m.clearTempo(c.s, c.l, c.b, c.r, c.p);
+            else
+                m.setTempo(c.s, c.l, c.b, c.r, c.p, c.v);
+        }
+        m.notifyStepsChanged();
+    }
+
+  private:
+    struct Cell {
+        std::uint8_t s, l, b, r, p;
+        double v;
+    };
+    void cell(int s, int l, int b, int r, int p, double v) {
+        m_cells.push_back(Cell{std::uint8_t(s), std::uint8_t(l), std::uint8_t(b), std::uint8_t(r),
+                               std::uint8_t(p), v});
+    }
+
+    std::array<std::optional<QString>, kSummaryTextFields> m_fields;
+    std::optional<int> m_check1;
+    std::array<std::optional<Value>, 25> m_levels, m_flags;
+    std::vector<Cell> m_cells;
+};
+
+struct ReadFailure {
+    int line;
+    QString reason;
+};
+
+class KolvoReader {
+  public:
+    KolvoReader(QByteArrayView data, PendingSong& model)
+        : m_fields(data.constData(), std::size_t(data.size())), m_model(model),
+          m_utf8(isValidUtf8(data.constData(), std::size_t(data.size()))) {}
+
+    std::optional<ReadFailure> run() {
+        if (m_fields.atEnd())
+            return ReadFailure{0, QStringLiteral("the file is empty")};
+        Field first;
+        if (!read(&first, 1, "at its start"))
+            return failure();
+        if (text(first).contains(kMagic))
+            return readKeyed();
+        return readLegacy(first);
+    }
+
+  private:
+    std::optional<ReadFailure> failure() const { return m_failure; }
+
+    // Reads `n` fields; false (with the failure set) when the file ends first.
+    bool read(Field* out, int n, const char* where) {
+        for (int i = 0; i < n; ++i) {
+            auto st = m_fields.next(out[i]);
+            if (st == FieldReader::Status::OpenQuote) {
+                m_failure =
+                    ReadFailure{out[i].line, QStringLiteral("the file ends inside a quoted text")};
+                return false;
+            }
+            if (st == FieldReader::Status::End) {
+                m_failure =
+                    ReadFailure{m_fields.lastLine(),
+                                QStringLiteral("the file ends %1").arg(QLatin1String(where))};
+                return false;
+            }
+        }
+        return true;
+    }
+
+    QString decode(const char* b, const char* e) const {
+        auto n = std::size_t(e - b);
+        return m_utf8 ? QString::fromUtf8(b, qsizetype(n)) : fromWindows1252(b, n);
+    }
+    QString text(const Field& f) const {
+        return f.kind == FieldKind::Empty ? QString() : decode(f.begin, f.end);
+    }
+    // How a value is named in a message: text in quotes, a bare field as is.
+    QString shown(const Field& f) const {
+        switch (f.kind) {
+        case FieldKind::Empty:
+            return QStringLiteral("(empty)");
+        case FieldKind::Quoted:
+            return u'"' + text(f).left(40) + u'"';
+        case FieldKind::Bare:
+            break;
+        }
+        return text(f).left(40);
+    }
+    std::optional<double> number(const Field& f) const {
+        if (f.kind == FieldKind::Empty)
+            return std::nullopt;
+        return fileFieldNumber(f.begin, f.end);
+    }
+    bool isWord(const Field& f, const char* word) const {
+        if (f.kind == FieldKind::Empty)
+            return *word == '\0';
+        auto n = std::size_t(f.end - f.begin);
+        return std::strlen(word) == n && std::memcmp(f.begin, word, n) == 0;
+    }
+    // A value as read: unassigned, a number, or text.
+    Value value(const Field& f) const {
+        if (f.kind == FieldKind::Empty)
+            return Value();
+        if (f.kind == FieldKind::Bare)
+            if (auto v = fileFieldNumber(f.begin, f.end))
+                return Value::number(*v);
+        return Value::text(text(f));
+    }
+
+    bool fail(const Field& f, const QString& reason) {
+        m_failure = ReadFailure{f.line, reason};
+        return false;
+    }
+
+    // A whole-number index of a bare field in lo..hi.
+    bool index(const Field& f, const char* what, int lo, int hi, int& out) {
+        if (f.kind == FieldKind::Bare) {
+            // Small whole numbers are by far the most common: parse them directly.
+            const char* p = f.begin;
+            if (f.end - p <= 3) {
+                int v = 0;
+                for (; p < f.end && *p >= '0' && *p <= '9'; ++p)
+                    v = v * 10 + (*p - '0');
+                if (p == f.end && v >= lo && v <= hi) {
+                    out = v;
+                    return true;
+                }
+            }
+            auto v = number(f);
+            if (v && *v >= lo && *v <= hi && std::trunc(*v) == *v) {
+                out = int(*v);
+                return true;
+            }
+        }
+        return fail(f, QStringLiteral("%1 %2 is not a whole number from %3 to %4")
+                           .arg(QLatin1String(what), shown(f))
+                           .arg(lo)
+                           .arg(hi));
+    }
+
+    bool chartIndices(const Field& sf, const Field& lf, int& s, int& l) {
+        return index(sf, "style", 1, kStyles, s) && index(lf, "level", 1, kLevels, l);
+    }
+
+    bool setCheck1(const Field& f) {
+        // Never assigned (or the empty text) counts as 0.
+        if (f.begin == f.end) {
+            m_model.setCheck1(0);
+            return true;
+        }
+        auto v = fileFieldNumber(f.begin, f.end);
+        if (!v || (*v != 0 && *v != 1 && *v != 2))
+            return fail(f, QStringLiteral("check1 value %1 is not 0, 1 or 2").arg(shown(f)));
+        m_model.setCheck1(int(*v));
+        return true;
+    }
+
+    bool setFlag(const Field& f, int s, int l) {
+        Value v = value(f);
+        bool ok =
+            v.isUnassigned() || (v.isNumber() && (v.asNumber() == 0 || v.asNumber() == 1)) ||
+            (v.isText() && (v.asText().isEmpty() || v.asText() == u"0" || v.asText() == u"1"));
+        if (!ok)
+            return fail(f, QStringLiteral("flag value %1 is not 0 or 1").arg(shown(f)));
+        m_model.setDataexists(s, l, v);
+        return true;
+    }
+
+    // One step record; a record of six zeros stands for nothing.
+    bool storeStep(const Field* r) {
+        if (r[0].end - r[0].begin == 1 && *r[0].begin == '0' && r[0].kind == FieldKind::Bare) {
+            bool zeros = true;
+            for (int i = 1; i < 6 && zeros; ++i)
+                zeros = isWord(r[i], "0");
+            if (zeros)
+                return true;
+        }
+        int s, l, b, row, p;
+        if (!chartIndices(r[0], r[1], s, l) || !index(r[2], "bar", 1, kBars, b) ||
+            !index(r[3], "row", 1, kRows, row) || !index(r[4], "panel", 1, kPanels, p))
+            return false;
+        const Field& vf = r[5];
+        // The empty text stands for an empty cell; numbers may also come quoted.
+        std::optional<double> v;
+        bool empty = vf.kind == FieldKind::Empty || vf.begin == vf.end;
+        if (!empty)
+            v = (vf.end - vf.begin == 1 && *vf.begin >= '0' && *vf.begin <= '9')
+                    ? std::optional<double>(*vf.begin - '0') // the usual 1 or 2
+                    : fileFieldNumber(vf.begin, vf.end);
+        if (p <= kArrowPanels) {
+            if (empty) {
+                m_model.setStep(s, l, b, row, p, 0);
+                return true;
+            }
+            if (!v || (*v != 0 && *v != 1 && *v != 2))
+                return fail(vf, QStringLiteral("arrow value %1 is not 0, 1 or 2").arg(shown(vf)));
+            m_model.setStep(s, l, b, row, p, std::uint8_t(*v));
+            return true;
+        }
+        if (empty) {
+            m_model.clearTempo(s, l, b, row, p);
+            return true;
+        }
+        if (!v)
+            return fail(vf, QStringLiteral("tempo value %1 is not a number").arg(shown(vf)));
+        if (*v < 0)
+            return fail(vf, QStringLiteral("tempo value %1 is negative").arg(shown(vf)));
+        if (*v == 0)
+            m_model.clearTempo(s, l, b, row, p);
+        else
+            m_model.setTempo(s, l, b, row, p, *v);
+        return true;
+    }
+
+    std::optional<ReadFailure> readSteps() {
+        Field r[6];
+        if (m_fields.atEnd())
+            return ReadFailure{m_fields.lastLine(),
+                               QStringLiteral("the file ends before the first step record")};
+        do {
+            if (!read(r, 6, "inside a step record") || !storeStep(r))
+                return failure();
+        } while (!m_fields.atEnd());
+        return std::nullopt;
+    }
+
+    std::optional<ReadFailure> readKeyed() {
+        Field f[4];
+        // Header pairs, value first and key second, until the LEVELS line.
+        for (;;) {
+            if (!read(f, 2, "before the LEVELS line"))
+                return failure();
+            for (int i = 0; i < kSummaryTextFields; ++i)
+                if (isWord(f[1], summaryFieldKey(SummaryField(i))))
+                    m_model.setField(SummaryField(i), text(f[0]));
+            if (isWord(f[1], "check1") && !setCheck1(f[0]))
+                return failure();
+            if (isWord(f[0], "LEVELS"))
+                break;
+        }
+        // Level records until the DATAEXISTS line.
+        for (;;) {
+            if (!read(f, 4, "before the DATAEXISTS line"))
+                return failure();
+            if (isWord(f[1], "level")) {
+                int s, l;
+                if (!chartIndices(f[2], f[3], s, l))
+                    return failure();
+                m_model.setFootlevels(s, l, value(f[0]));
+            }
+            if (isWord(f[0], "DATAEXISTS"))
+                break;
+        }
+        // Flag records until the STEPS line.
+        for (;;) {
+            if (!read(f, 4, "before the STEPS line"))
+                return failure();
+            if (isWord(f[1], "dataexists")) {
+                int s, l;
+                if (!chartIndices(f[2], f[3], s, l) || !setFlag(f[0], s, l))
+                    return failure();
+            }
+            if (isWord(f[0], "STEPS"))
+                break;
+        }
+        return readSteps();
+    }
+
+    std::optional<ReadFailure> readLegacy(const Field& first) {
+        m_model.setField(SummaryField::Musicadd, text(first));
+        Field h[9];
+        if (!read(h, 9, "inside the header"))
+            return failure();
+        const SummaryField order[] = {SummaryField::Songname, SummaryField::Artist,
+                                      SummaryField::Genre, SummaryField::Bpm, SummaryField::Gap};
+        for (int i = 0; i < 5; ++i)
+            m_model.setField(order[i], text(h[i]));
+        if (!setCheck1(h[5]))
+            return failure();
+        m_model.setField(SummaryField::Text1, text(h[6]));
+        m_model.setField(SummaryField::Samplestart, text(h[7]));
+        m_model.setField(SummaryField::Samplelength, text(h[8]));
+        Field v[16];
+        if (!read(v, 16, "inside the foot levels"))
+            return failure();
+        for (int i = 0; i < 16; ++i)
+            m_model.setFootlevels(i / 4 + 1, i % 4 + 1, value(v[i]));
+        if (!read(v, 16, "inside the chart flags"))
+            return failure();
+        for (int i = 0; i < 16; ++i)
+            if (!setFlag(v[i], i / 4 + 1, i % 4 + 1))
+                return failure();
+        return readSteps();
+    }
+
+    FieldReader m_fields;
+    PendingSong& m_model;
+    bool m_utf8;
+    std::optional<ReadFailure> m_failure;
+};
+
+// ------------------------------------------------------------ writing
+
+void appendQuoted(QByteArray& out, const QString& text) {
+    out.append('"');
+    out.append(text.toUtf8());
+    out.append('"');
+}
+
+void appendValue(QByteArray& out, const Value& v) {
+    if (v.isNumber())
+        appendFileNumber(out, v.asNumber());
+    else if (v.isText())
+        appendQuoted(out, v.asText());
+}
+
+// Writes a small non-negative whole number; returns the new end.
+char* putInt(char* p, int v) {
+    if (v >= 100) {
+        *p++ = char('0' + v / 100);
+        v %= 100;
+        *p++ = char('0' + v / 10);
+        *p++ = char('0' + v % 10);
+    } else if (v >= 10) {
+        *p++ = char('0' + v / 10);
+        *p++ = char('0' + v % 10);
+    } else {
+        *p++ = char('0' + v);
+    }
+    return p;
+}
+
+// The header pairs in file order, around the check1 pair.
+const SummaryField kHeaderBeforeCheck[] = {SummaryField::Musicadd, SummaryField::Songname,
+                                           SummaryField::Artist,   SummaryField::Genre,
+                                           SummaryField::Bpm,      SummaryField::Gap};
+const SummaryField kHeaderAfterCheck[] = {SummaryField::Text1, SummaryField::Samplestart,
+                                          SummaryField::Samplelength, SummaryField::Filetag};
+
+// Any arrow panel 1..10 of a row set.
+bool anyArrow(const std::uint8_t* row) {
+    std::uint64_t first8;
+    std::memcpy(&first8, row + 1, 8);
+    return (first8 | row[9] | row[10]) != 0;
+}
+
+// A tempo cell holding an event: neither empty (NaN) nor 0.
+bool tempoEvent(double v) {
+    return v != 0 && !std::isnan(v);
+}
+
+QString chartName(int s, int l) {
+    return styleName(s) + u' ' + levelName(l);
+}
+
+std::optional<QString> textProblem(const QString& text, const QString& what) {
+    if (text.contains(u'"'))
+        return QStringLiteral("the %1 holds a double quote, which a work file cannot store")
+            .arg(what);
+    if (!text.isValidUtf16())
+        return QStringLiteral("the %1 holds a broken character, which a work file cannot store")
+            .arg(what);
+    return std::nullopt;
+}
+
+} // namespace
+
+// ------------------------------------------------------------ public
+
+std::optional<FileError> readKolvoData(const QByteArray& data, const QString& name,
+                                       SongModel& model) {
+    if (data.size() > kMaxFileSize)
+        return FileError{name, 0, QStringLiteral("the file is too large to be a work file")};
+    // A step record takes 12 bytes or more; a song has at most 614,400 cells.
+    PendingSong pending(std::min<std::size_t>(std::size_t(data.size()) / 12, 614400));
+    // Editors on Windows may start a UTF-8 file with a byte-order mark.
+    const bool bom = data.startsWith("\xEF\xBB\xBF");
+    KolvoReader reader(bom ? QByteArrayView(data).sliced(3) : QByteArrayView(data), pending);
+    if (auto fail = reader.run())
+        return FileError{name, fail->line, fail->reason};
+    pending.applyTo(model);
+    return std::nullopt;
+}
+
+std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileError{path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString())};
+    if (file.size() > kMaxFileSize)
+        return FileError{path, 0, QStringLiteral("the file is too large to be a work file")};
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return FileError{path, 0, QStringLiteral("cannot be read: %1").arg(file.errorString())};
+    return readKolvoData(data, path, model);
+}
+
+std::optional<QString> unwritableKolvoField(const SongModel& model) {
+    auto header = [&](SummaryField f, const char* key) -> std::optional<QString> {
+        const QString& t = model.field(f);
+        if (auto p = textProblem(t, QStringLiteral("%1 value").arg(QLatin1String(key))))
+            return p;
+        // A header value reading "LEVELS" would end the header early.
+        if (t == u"LEVELS")
+            return QStringLiteral("the %1 value cannot be the word LEVELS in a work file")
+                .arg(QLatin1String(key));
+        return std::nullopt;
+    };
+    for (SummaryField k : kHeaderBeforeCheck)
+        if (auto p = header(k, summaryFieldKey(k)))
+            return p;
+    for (SummaryField k : kHeaderAfterCheck)
+        if (auto p = header(k, summaryFieldKey(k)))
+            return p;
+    if (model.Check1() < 0 || model.Check1() > 2)
+        return QStringLiteral("check1 value %1 is not 0, 1 or 2").arg(model.Check1());
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            const Value& fl = model.footlevels(s, l);
+            if (fl.isText()) {
+                QString what = QStringLiteral("foot level of %1").arg(chartName(s, l));
+                if (auto p = textProblem(fl.asText(), what))
+                    return p;
+                if (fl.asText() == u"DATAEXISTS")
+                    return QStringLiteral("the %1 cannot be the word DATAEXISTS in a work file")
+                        .arg(what);
+            } else if (fl.isNumber() && !std::isfinite(fl.asNumber())) {
+                return QStringLiteral("the foot level of %1 is not a number").arg(chartName(s, l));
+            }
+            const Value& de = model.dataexists(s, l);
+            bool flagOk = de.isUnassigned() ||
+                          (de.isNumber() && (de.asNumber() == 0 || de.asNumber() == 1)) ||
+                          (de.isText() &&
+                           (de.asText().isEmpty() || de.asText() == u"0" || de.asText() == u"1"));
+            if (!flagOk)
+                return QStringLiteral("the data flag of %1 is %2, not 0 or 1")
+                    .arg(chartName(s, l), de.toText());
+            for (int b = 1; b <= kBars; ++b)
+                for (int r = 1; r <= kRows; ++r) {
+                    const std::uint8_t* row = model.arrowRow(s, l, b, r);
+                    for (int p = 1; p <= kArrowPanels; ++p)
+                        if (row[p] > 2)
+                            return QStringLiteral(
+                                       "%1 bar %2 row %3 panel %4 holds %5, not 0, 1 or 2")
+                                .arg(chartName(s, l))
+                                .arg(b)
+                                .arg(r)
+                                .arg(p)
+                                .arg(row[p]);
+                    const double* tempo = model.tempoRow(s, l, b, r);
+                    for (int c = 0; c < 2; ++c) {
+                        double v = tempo[c];
+                        if (!std::isnan(v) && (v < 0 || !std::isfinite(v)))
+                            return QStringLiteral("the %1 at bar %2 beat %3 is %4, not a "
+                                                  "number of 0 or more")
+                                .arg(c == 0 ? QStringLiteral("BPM change")
+                                            : QStringLiteral("freeze"))
+                                .arg(b)
+                                .arg(r)
+                                .arg(canonicalNumberText(v));
+                    }
+                }
+        }
+    return std::nullopt;
+}
+
+QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>& progress) {
+    QByteArray out;
+    out.reserve(4096);
+    out.append("\"KOLVO-DEF\"\r\n");
+    auto pair = [&](const QString& value, const char* key) {
+        appendQuoted(out, value);
+        out.append(",\"").append(key).append("\"\r\n");
+    };
+    for (SummaryField k : kHeaderBeforeCheck)
+        pair(model.field(k), summaryFieldKey(k));
+    out.append(QByteArray::number(model.Check1())).append(",\"check1\"\r\n");
+    for (SummaryField k : kHeaderAfterCheck)
+        pair(model.field(k), summaryFieldKey(k));
+    out.append("\"LEVELS\",\"\"\r\n");
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            appendValue(out, model.footlevels(s, l));
+            out.append(",\"level\",").append(char('0' + s)).append(',').append(char('0' + l));
+            out.append("\r\n");
+        }
+    out.append("\"DATAEXISTS\",\"\",\"\",\"\"\r\n");
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            appendValue(out, model.dataexists(s, l));
+            out.append(",\"dataexists\",").append(char('0' + s)).append(',').append(char('0' + l));
+            out.append("\r\n");
+        }
+    out.append("\"STEPS\",\"\",\"\",\"\"\r\n");
+
+    int chartsDone = 0;
+    char rec[64];
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            for (int b = 1; b <= kBars; ++b)
+                for (int r = 1; r <= kRows; ++r) {
+                    const std::uint8_t* row = model.arrowRow(s, l, b, r);
+                    const double* tempo = model.tempoRow(s, l, b, r);
+                    if (!anyArrow(row) && !tempoEvent(tempo[0]) && !tempoEvent(tempo[1]))
+                        continue;
+                    char* head = rec;
+                    head = putInt(head, s);
+                    *head++ = ',';
+                    head = putInt(head, l);
+                    *head++ = ',';
+                    head = putInt(head, b);
+                    *head++ = ',';
+                    head = putInt(head, r);
+                    *head++ = ',';
+                    for (int p = 1; p <= kArrowPanels; ++p) {
+                        if (row[p] == 0)
+                            continue;
+                        char* q = putInt(head, p);
+                        *q++ = ',';
+                        q = putInt(q, row[p]);
+                        *q++ = '\r';
+                        *q++ = '\n';
+                        out.append(rec, q - rec);
+                    }
+                    for (int c = 0; c < 2; ++c) {
+                        if (!tempoEvent(tempo[c]))
+                            continue;
+                        char* q = putInt(head, BPMCHANNEL + c);
+                        *q++ = ',';
+                        out.append(rec, q - rec);
+                        appendFileNumber(out, tempo[c]);
+                        out.append("\r\n");
+                    }
+                }
+            ++chartsDone;
+            if (progress)
+                progress(chartsDone);
+        }
+    out.append("0,0,0,0,0,0\r\n");
+    return out;
+}
+
+std::optional<FileError> writeKolvoFile(const QString& path, const SongModel& model,
+                                        const std::function<void(int)>& progress) {
+    if (auto problem = unwritableKolvoField(model))
+        return FileError{path, 0, *problem};
+    QByteArray text = kolvoFileText(model, progress);
+    if (auto why = writeFileAtomically(path, text))
+        return FileError{path, 0, *why};
+    return std::nullopt;
+}
+
+} // namespace kolvo

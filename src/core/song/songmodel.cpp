@@ -1,0 +1,277 @@
+#include "core/song/songmodel.h"
+
+#include "core/song/numbertext.h"
+
+#include <cmath>
+#include <limits>
+
+namespace kolvo {
+
+namespace {
+constexpr int kDimStyle = kStyles + 1;
+constexpr int kDimLevel = kLevels + 1;
+constexpr int kDimBar = kBars + 1;
+constexpr int kDimRow = kRows + 1;
+constexpr int kDimArrow = kArrowPanels + 1;
+constexpr std::size_t kArrowCells =
+    std::size_t(kDimStyle) * kDimLevel * kDimBar * kDimRow * kDimArrow;
+constexpr std::size_t kTempoCells = std::size_t(kDimStyle) * kDimLevel * kDimBar * kDimRow * 2;
+const double kNoTempo = std::numeric_limits<double>::quiet_NaN();
+} // namespace
+
+QString styleName(int style) {
+    static const char* const names[] = {"", "Single", "Double", "Couple", "Solo"};
+    return (style >= 1 && style <= kStyles) ? QString::fromLatin1(names[style]) : QString();
+}
+
+QString levelName(int level) {
+    static const char* const names[] = {"", "Basic", "Another", "Maniac", "S-Maniac"};
+    return (level >= 1 && level <= kLevels) ? QString::fromLatin1(names[level]) : QString();
+}
+
+const char* summaryFieldKey(SummaryField f) {
+    static const char* const keys[kSummaryTextFields] = {
+        "musicadd", "songname",    "artist",       "genre", "bpm",
+        "gap",      "samplestart", "samplelength", "text1", "filetag"};
+    const int i = int(f);
+    return i >= 0 && i < kSummaryTextFields ? keys[i] : "";
+}
+
+// ---------------------------------------------------------------- Value
+
+Value Value::number(double v) {
+    Value r;
+    r.m_kind = Kind::Number;
+    r.m_number = v;
+    return r;
+}
+
+Value Value::text(const QString& t) {
+    Value r;
+    r.m_kind = Kind::Text;
+    r.m_text = t;
+    return r;
+}
+
+bool Value::isZeroOrEmpty() const {
+    switch (m_kind) {
+    case Kind::Unassigned:
+        return true;
+    case Kind::Number:
+        return m_number == 0.0;
+    case Kind::Text:
+        return m_text.isEmpty();
+    }
+    return true;
+}
+
+double Value::toNumber() const {
+    switch (m_kind) {
+    case Kind::Number:
+        return m_number;
+    case Kind::Text:
+        return numericValue(m_text);
+    case Kind::Unassigned:
+        break;
+    }
+    return 0.0;
+}
+
+QString Value::toText() const {
+    switch (m_kind) {
+    case Kind::Number:
+        return canonicalNumberText(m_number);
+    case Kind::Text:
+        return m_text;
+    case Kind::Unassigned:
+        break;
+    }
+    return QString();
+}
+
+bool Value::operator==(const Value& o) const {
+    if (m_kind != o.m_kind)
+        return false;
+    if (m_kind == Kind::Number)
+        return m_number == o.m_number;
+    if (m_kind == Kind::Text)
+        return m_text == o.m_text;
+    return true;
+}
+
+// ---------------------------------------------------------------- SongModel
+
+SongModel::SongModel(QObject* parent)
+    : QObject(parent), m_arrows(kArrowCells, 0), m_tempo(kTempoCells, kNoTempo) {
+    // Design values of the summary fields (equal to the reset values).
+    m_fields[int(SummaryField::Bpm)] = QStringLiteral("120");
+    m_fields[int(SummaryField::Gap)] = QStringLiteral("0");
+}
+
+SongModel::~SongModel() = default;
+
+bool SongModel::validCell(int s, int l, int b, int r) {
+    return validChart(s, l) && b >= 1 && b <= kBars && r >= 1 && r <= kRows;
+}
+
+std::size_t SongModel::arrowIndex(int s, int l, int b, int r, int p) {
+    return (((std::size_t(s) * kDimLevel + l) * kDimBar + b) * kDimRow + r) * kDimArrow + p;
+}
+
+std::size_t SongModel::tempoIndex(int s, int l, int b, int r, int channel) {
+    return (((std::size_t(s) * kDimLevel + l) * kDimBar + b) * kDimRow + r) * 2 +
+           (channel - BPMCHANNEL);
+}
+
+std::uint8_t SongModel::step(int s, int l, int b, int r, int p) const {
+    if (!validCell(s, l, b, r) || p < 1 || p > kArrowPanels)
+        return 0;
+    return m_arrows[arrowIndex(s, l, b, r, p)];
+}
+
+void SongModel::setStep(int s, int l, int b, int r, int p, std::uint8_t value) {
+    if (!validCell(s, l, b, r) || p < 1 || p > kArrowPanels)
+        return;
+    m_arrows[arrowIndex(s, l, b, r, p)] = value;
+}
+
+bool SongModel::hasTempo(int s, int l, int b, int r, int channel) const {
+    if (!validCell(s, l, b, r) || (channel != BPMCHANNEL && channel != FREEZECHANNEL))
+        return false;
+    return !std::isnan(m_tempo[tempoIndex(s, l, b, r, channel)]);
+}
+
+double SongModel::tempo(int s, int l, int b, int r, int channel) const {
+    return hasTempo(s, l, b, r, channel) ? m_tempo[tempoIndex(s, l, b, r, channel)] : 0.0;
+}
+
+void SongModel::setTempo(int s, int l, int b, int r, int channel, double value) {
+    if (!validCell(s, l, b, r) || (channel != BPMCHANNEL && channel != FREEZECHANNEL) ||
+        std::isnan(value))
+        return;
+    m_tempo[tempoIndex(s, l, b, r, channel)] = value;
+}
+
+void SongModel::clearTempo(int s, int l, int b, int r, int channel) {
+    if (!validCell(s, l, b, r) || (channel != BPMCHANNEL && channel != FREEZECHANNEL))
+        return;
+    m_tempo[tempoIndex(s, l, b, r, channel)] = kNoTempo;
+}
+
+const std::uint8_t* SongModel::arrowRow(int s, int l, int b, int r) const {
+    return validCell(s, l, b, r) ? &m_arrows[arrowIndex(s, l, b, r, 0)] : nullptr;
+}
+
+const double* SongModel::tempoRow(int s, int l, int b, int r) const {
+    return validCell(s, l, b, r) ? &m_tempo[tempoIndex(s, l, b, r, BPMCHANNEL)] : nullptr;
+}
+
+bool SongModel::cellSet(int s, int l, int b, int r, int p) const {
+    if (p >= 1 && p <= kArrowPanels)
+        return step(s, l, b, r, p) != 0;
+    if (p == BPMCHANNEL || p == FREEZECHANNEL)
+        return tempo(s, l, b, r, p) != 0.0;
+    return false;
+}
+
+const Value& SongModel::dataexists(int s, int l) const {
+    static const Value none;
+    return validChart(s, l) ? m_dataexists[std::size_t(s * 5 + l)] : none;
+}
+
+void SongModel::setDataexists(int s, int l, const Value& v) {
+    if (!validChart(s, l))
+        return;
+    m_dataexists[std::size_t(s * 5 + l)] = v;
+    emit chartFlagsChanged(s, l);
+}
+
+bool SongModel::hasData(int s, int l) const {
+    const Value& v = dataexists(s, l);
+    return !v.isUnassigned() && v.toNumber() == 1.0;
+}
+
+const Value& SongModel::footlevels(int s, int l) const {
+    static const Value none;
+    return validChart(s, l) ? m_footlevels[std::size_t(s * 5 + l)] : none;
+}
+
+void SongModel::setFootlevels(int s, int l, const Value& v) {
+    if (!validChart(s, l))
+        return;
+    m_footlevels[std::size_t(s * 5 + l)] = v;
+    emit chartFlagsChanged(s, l);
+}
+
+const QString& SongModel::field(SummaryField f) const {
+    return m_fields[std::size_t(f)];
+}
+
+void SongModel::setField(SummaryField f, const QString& text) {
+    QString& slot = m_fields[std::size_t(f)];
+    if (slot == text)
+        return;
+    slot = text;
+    emit summaryFieldChanged(f);
+}
+
+void SongModel::setCheck1(int v) {
+    if (m_check1 == v)
+        return;
+    m_check1 = v;
+    emit check1Changed(v);
+}
+
+void SongModel::resetparameters() {
+    std::fill(m_arrows.begin(), m_arrows.end(), std::uint8_t(0));
+    std::fill(m_tempo.begin(), m_tempo.end(), kNoTempo);
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            m_dataexists[std::size_t(s * 5 + l)] = Value::number(0);
+            m_footlevels[std::size_t(s * 5 + l)] = Value::text(QString());
+        }
+    for (SummaryField f :
+         {SummaryField::Musicadd, SummaryField::Songname, SummaryField::Artist, SummaryField::Genre,
+          SummaryField::Text1, SummaryField::Samplestart, SummaryField::Samplelength})
+        setField(f, QString());
+    setField(SummaryField::Bpm, QStringLiteral("120"));
+    setField(SummaryField::Gap, QStringLiteral("0"));
+    setCheck1(2);
+    emit songReset();
+    emit stepsChanged();
+}
+
+void SongModel::clearChart(int s, int l) {
+    if (!validChart(s, l))
+        return;
+    for (int b = 1; b <= kBars; ++b)
+        for (int r = 1; r <= kRows; ++r)
+            for (int p = 1; p <= kArrowPanels; ++p)
+                m_arrows[arrowIndex(s, l, b, r, p)] = 0;
+    setDataexists(s, l, Value::number(0));
+    emit stepsChanged();
+}
+
+void SongModel::openChart() {
+    if (!hasData(currentstyle, currentlevel)) {
+        setFootlevels(currentstyle, currentlevel, Value::number(1));
+        setDataexists(currentstyle, currentlevel, Value::number(1));
+    }
+    currentbar = 1;
+}
+
+void SongModel::copySongFrom(const SongModel& other) {
+    m_arrows = other.m_arrows;
+    m_tempo = other.m_tempo;
+    m_dataexists = other.m_dataexists;
+    m_footlevels = other.m_footlevels;
+    for (int i = 0; i < kSummaryTextFields; ++i)
+        setField(SummaryField(i), other.m_fields[std::size_t(i)]);
+    setCheck1(other.m_check1);
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l)
+            emit chartFlagsChanged(s, l);
+    emit stepsChanged();
+}
+
+} // namespace kolvo

@@ -1,0 +1,208 @@
+#include "ui/dwi/freezes.h"
+
+#include "core/song/numbertext.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/messageboxes.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kolvo {
+
+namespace {
+const QString kBarMessage = QStringLiteral("Invalid Bar Value: needed: whole number from 1 to 100");
+const QString kBeatMessage = QStringLiteral("Invalid Beat Value: needed: 1, 2, 3 or 4");
+
+QString bar3(int bar) {
+    return QStringLiteral("%1").arg(bar, 3, 10, QChar(u'0'));
+}
+
+// One line of a frame: "At bar # [bar] beat [beat] ," / "<verb> [value] <unit>".
+QGroupBox* eventFrame(QWidget* parent, const QString& title, const QString& verb,
+                      const QString& unit, QLineEdit* bar, QLineEdit* beat, QLineEdit* value,
+                      QPushButton* add) {
+    auto* box = new QGroupBox(title, parent);
+    auto* v = new QVBoxLayout(box);
+    auto* l1 = new QHBoxLayout;
+    l1->addWidget(new QLabel(QStringLiteral("At bar #"), box));
+    bar->setFixedWidth(48);
+    l1->addWidget(bar);
+    l1->addWidget(new QLabel(QStringLiteral("beat"), box));
+    beat->setFixedWidth(32);
+    l1->addWidget(beat);
+    l1->addWidget(new QLabel(QStringLiteral(","), box));
+    l1->addStretch(1);
+    auto* l2 = new QHBoxLayout;
+    l2->addWidget(new QLabel(verb, box));
+    value->setFixedWidth(72);
+    l2->addWidget(value);
+    l2->addWidget(new QLabel(unit, box));
+    l2->addStretch(1);
+    v->addLayout(l1);
+    v->addLayout(l2);
+    v->addWidget(add);
+    return box;
+}
+} // namespace
+
+QString Freezes::bpmLine(const QString& bar, const QString& beat, const QString& value) {
+    return QStringLiteral("At ") + bar + u':' + beat + QStringLiteral(", BPM changes to ") + value;
+}
+
+QString Freezes::freezeLine(const QString& bar, const QString& beat, const QString& value) {
+    return QStringLiteral("At ") + bar + u':' + beat + QStringLiteral(", freeze for ") + value +
+           QStringLiteral("ms");
+}
+
+Freezes::Freezes(AppContext& ctx, QWidget* summaryWindow)
+    : QWidget(nullptr, Qt::Window), m_ctx(ctx), m_summary(summaryWindow) {
+    setObjectName(QStringLiteral("Freezes"));
+    setWindowTitle(QStringLiteral("Set Freeze/BPM Changes"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // It is the summary window that ends the program, not this one.
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    for (int i = 1; i <= 6; ++i) {
+        m_text[i] = new QLineEdit(this);
+        m_text[i]->setObjectName(QStringLiteral("Text%1").arg(i));
+    }
+    auto* addBpm = new QPushButton(QStringLiteral("Add BPM Change"), this);
+    addBpm->setObjectName(QStringLiteral("Command3"));
+    auto* addFreeze = new QPushButton(QStringLiteral("Add Arrow Freeze"), this);
+    addFreeze->setObjectName(QStringLiteral("Command4"));
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("List1"));
+    m_list->setMinimumWidth(240);
+    auto* del = new QPushButton(QStringLiteral("Delete selected item"), this);
+    del->setObjectName(QStringLiteral("Command2"));
+    auto* back = new QPushButton(QStringLiteral("Return to Song Summary"), this);
+    back->setObjectName(QStringLiteral("Command1"));
+
+    auto* frames = new QVBoxLayout;
+    frames->addWidget(eventFrame(this, QStringLiteral("Add BPM Change"),
+                                 QStringLiteral("change the BPM to"), QStringLiteral("."),
+                                 m_text[1], m_text[2], m_text[3], addBpm));
+    frames->addWidget(eventFrame(this, QStringLiteral("Add Arrow Freeze"),
+                                 QStringLiteral("stop the arrows for"), QStringLiteral("ms."),
+                                 m_text[4], m_text[5], m_text[6], addFreeze));
+    frames->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(m_list, 1);
+    right->addWidget(del);
+    right->addWidget(back);
+    auto* top = new QHBoxLayout(this);
+    top->addLayout(frames);
+    top->addLayout(right, 1);
+
+    connect(addBpm, &QPushButton::clicked, this, [this] {
+        addEvent(BPMCHANNEL, m_text[1], m_text[2], m_text[3], QStringLiteral("Invalid BPM value."));
+    });
+    connect(addFreeze, &QPushButton::clicked, this, [this] {
+        addEvent(FREEZECHANNEL, m_text[4], m_text[5], m_text[6],
+                 QStringLiteral("Invalid Freeze Time value."));
+    });
+    connect(del, &QPushButton::clicked, this, &Freezes::deleteSelected);
+    connect(back, &QPushButton::clicked, this, &QWidget::close);
+
+    if (m_summary)
+        m_summary->setEnabled(false);
+    fillList();
+}
+
+Freezes::~Freezes() {
+    unload();
+}
+
+void Freezes::closeEvent(QCloseEvent* e) {
+    unload();
+    QWidget::closeEvent(e);
+}
+
+void Freezes::unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    if (m_summary)
+        m_summary->setEnabled(true);
+}
+
+void Freezes::fillList() {
+    const SongModel& m = m_ctx.model;
+    for (int bar = 1; bar <= kBars; ++bar)
+        for (int beat = 1; beat <= 4; ++beat) {
+            const QString b = bar3(bar);
+            const QString t = QString::number(beat);
+            const double bpm = m.tempo(1, 1, bar, beat, BPMCHANNEL);
+            if (bpm > 0)
+                m_list->addItem(bpmLine(b, t, canonicalNumberText(bpm)));
+            const double freeze = m.tempo(1, 1, bar, beat, FREEZECHANNEL);
+            if (freeze > 0)
+                m_list->addItem(freezeLine(b, t, canonicalNumberText(freeze)));
+        }
+}
+
+void Freezes::addLine(const QString& line) {
+    // Sorted by text: the three-digit bar orders lines by bar, then beat, a
+    // BPM change before a freeze at the same beat.
+    int at = 0;
+    while (at < m_list->count() && m_list->item(at)->text() <= line)
+        ++at;
+    m_list->insertItem(at, line);
+}
+
+void Freezes::addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* value,
+                       const QString& valueMessage) {
+    auto refuse = [this](const QString& message) {
+        m_ctx.boxes.show(this, message, QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::Critical);
+    };
+    const double barValue = numericValue(bar->text());
+    if (!isWellFormedWholeNumber(bar->text()) || barValue < 1 || barValue > kBars)
+        return refuse(kBarMessage);
+    const double beatValue = numericValue(beat->text());
+    if (!isWellFormedWholeNumber(beat->text()) || beatValue < 1 || beatValue > 4)
+        return refuse(kBeatMessage);
+    const double amount = numericValue(value->text());
+    if (!isWellFormedNumber(value->text()) || !(amount > 0))
+        return refuse(valueMessage);
+
+    const int barNumber = int(barValue);
+    const int beatNumber = int(beatValue);
+    bar->setText(bar3(barNumber));
+    m_ctx.model.setTempo(1, 1, barNumber, beatNumber, channel, amount);
+    m_ctx.model.notifyStepsChanged();
+    addLine(channel == BPMCHANNEL ? bpmLine(bar->text(), beat->text(), value->text())
+                                  : freezeLine(bar->text(), beat->text(), value->text()));
+    bar->clear();
+    beat->clear();
+    value->clear();
+}
+
+void Freezes::deleteSelected() {
+    QListWidgetItem* item = m_list->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    const QString line = item->text();
+    int channel = 0;
+    if (line.contains(QStringLiteral("BPM")))
+        channel = BPMCHANNEL;
+    else if (line.contains(QStringLiteral("for")))
+        channel = FREEZECHANNEL;
+    else
+        return;
+    // The bar sits at characters 4 to 6 and the beat at character 8.
+    const int bar = int(numericValue(line.mid(3, 3)));
+    const int beat = int(numericValue(line.mid(7, 1)));
+    m_ctx.model.clearTempo(1, 1, bar, beat, channel);
+    m_ctx.model.notifyStepsChanged();
+    delete m_list->takeItem(m_list->row(item));
+}
+
+} // namespace kolvo

@@ -1,0 +1,188 @@
+#include "ui/dwi/simulatortest.h"
+
+#include "ui/dwi/dwiloading.h"
+#include "core/dwi/dwiwriter.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/launcher.h"
+#include "ui/platform/messageboxes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+
+namespace kolvo {
+
+namespace {
+
+const QString kFolderName = QStringLiteral("kolvotemporaryfolder");
+
+QString joinPath(const QString& folder, const QString& name) {
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+QString styleWord(int style) {
+    switch (style) {
+    case Double:
+        return QStringLiteral("DOUBLE");
+    case Couple:
+        return QStringLiteral("COUPLE");
+    case Solo:
+        return QStringLiteral("SOLO");
+    default:
+        return QStringLiteral("SINGLE");
+    }
+}
+
+QString levelPart(int level) {
+    switch (level) {
+    case Another:
+        return QStringLiteral(" /level:ANOTHER");
+    case Maniac:
+        return QStringLiteral(" /level:MANIAC");
+    case SManiac:
+        return QStringLiteral(" /level:SMANIAC");
+    default:
+        return QStringLiteral(" /level:BASIC");
+    }
+}
+
+// Removes the files (and links) directly in `folder`; a link to a folder is
+// removed as a link, never followed.
+void removeFilesIn(const QString& folder) {
+    QDir dir(folder);
+    const auto entries =
+        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries)
+        QFile::remove(entry.absoluteFilePath());
+}
+
+bool simulatorMissing(AppContext& ctx, QWidget* owner) {
+    if (QFileInfo(simulatorProgramPath(ctx.simulatorpath)).isFile())
+        return false;
+    ctx.boxes.show(owner,
+                   QStringLiteral("DWI2.exe not found in your simulator directory. Check the "
+                                  "directory in Options."),
+                   QStringLiteral("DWI Not Found"), MsgButtons::Ok, MsgIcon::None);
+    return true;
+}
+
+// Writes the test file and starts the simulator on its folder, then shows
+// DWILoading until the user closes it. Any failure is said and the folder
+// emptied again, since nothing will read the file.
+void writeAndRun(AppContext& ctx, QWidget* owner, DwiMode mode, int style, int level, bool tick) {
+    const QString sim = ctx.simulatorpath;
+    if (const auto error = WriteDwiFile(ctx.model, testFilePath(sim), mode)) {
+        ctx.boxes.show(
+            owner, QStringLiteral("The test file could not be written: %1").arg(error->message()),
+            QStringLiteral("DWI Not Started"), MsgButtons::Ok, MsgIcon::Exclamation);
+        EmptyTestFolder(sim);
+        return;
+    }
+    QString why;
+    if (!ctx.launcher.start(simulatorProgramPath(sim), simulatorArguments(sim, style, level, tick),
+                            sim, &why)) {
+        ctx.boxes.show(owner,
+                       QStringLiteral("DWI2.exe could not be started. %1").arg(why).trimmed(),
+                       QStringLiteral("DWI Not Started"), MsgButtons::Ok, MsgIcon::Exclamation);
+        EmptyTestFolder(sim);
+        return;
+    }
+    QPointer<DWILoading> loading = new DWILoading(sim, owner);
+    loading->setWindowModality(Qt::ApplicationModal);
+    loading->exec();
+    delete loading.data();
+}
+
+} // namespace
+
+QString testFolderPath(const QString& simulatorpath) {
+    return joinPath(simulatorpath, kFolderName);
+}
+
+QString testFilePath(const QString& simulatorpath) {
+    return joinPath(testFolderPath(simulatorpath), QStringLiteral("temptest.dwi"));
+}
+
+QString simulatorProgramPath(const QString& simulatorpath) {
+    return joinPath(simulatorpath, QStringLiteral("DWI2.exe"));
+}
+
+QString simulatorParameters(const QString& simulatorpath, int style, int level, bool tick) {
+    if (tick)
+        return QStringLiteral("/window /test:") + testFolderPath(simulatorpath) +
+               QStringLiteral(" /style:SINGLE /level:BASIC /tick:1");
+    return QStringLiteral("/window /test:") + testFolderPath(simulatorpath) +
+           QStringLiteral(" /style:") + styleWord(style) + levelPart(level);
+}
+
+QStringList simulatorArguments(const QString& simulatorpath, int style, int level, bool tick) {
+    return simulatorParameters(simulatorpath, style, level, tick)
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+bool PrepareTestFolder(const QString& simulatorpath, QString* error) {
+    const QString folder = testFolderPath(simulatorpath);
+    const QFileInfo info(folder);
+    if (info.isSymLink()) {
+        QFile::remove(folder); // ours to replace, never to follow
+    } else if (info.isDir()) {
+        removeFilesIn(folder);
+        // A folder that still holds something (a sub-folder) is kept, empty
+        // of files, rather than failing the test.
+        QDir().rmdir(folder);
+    }
+    if (QFileInfo(folder).isDir() || QDir().mkpath(folder))
+        return true;
+    if (error)
+        *error = QStringLiteral("The folder %1 could not be created.")
+                     .arg(QDir::toNativeSeparators(folder));
+    return false;
+}
+
+void EmptyTestFolder(const QString& simulatorpath) {
+    const QString folder = testFolderPath(simulatorpath);
+    const QFileInfo info(folder);
+    if (info.isDir() && !info.isSymLink())
+        removeFilesIn(folder);
+}
+
+void TestInSimulator(AppContext& ctx, QWidget* owner) {
+    QString folderError;
+    const bool folderReady = PrepareTestFolder(ctx.simulatorpath, &folderError);
+    if (simulatorMissing(ctx, owner))
+        return;
+    if (!folderReady) {
+        ctx.boxes.show(owner, folderError, QStringLiteral("DWI Not Started"), MsgButtons::Ok,
+                       MsgIcon::Exclamation);
+        return;
+    }
+    writeAndRun(ctx, owner, DwiMode::EditorTest, ctx.model.currentstyle, ctx.model.currentlevel,
+                false);
+}
+
+void TickTest(AppContext& ctx, QWidget* owner) {
+    const SongModel& m = ctx.model;
+    if (m.musicadd().isEmpty() || m.songname().isEmpty() || m.artist().isEmpty()) {
+        ctx.boxes.show(owner,
+                       QStringLiteral("MP3 File Location, song name and artist are not all filled "
+                                      "in. Complete them and try again."),
+                       QStringLiteral("Incomplete"), MsgButtons::Ok, MsgIcon::None);
+        return;
+    }
+    QString folderError;
+    const bool folderReady = PrepareTestFolder(ctx.simulatorpath, &folderError);
+    if (simulatorMissing(ctx, owner))
+        return;
+    if (!folderReady) {
+        ctx.boxes.show(owner, folderError, QStringLiteral("DWI Not Started"), MsgButtons::Ok,
+                       MsgIcon::Exclamation);
+        return;
+    }
+    writeAndRun(ctx, owner, DwiMode::TickTest, Single, Basic, true);
+}
+
+} // namespace kolvo

@@ -1,0 +1,487 @@
+#include "ui/editor/kolvo.h"
+
+#include "ui/app/freezearrowhelp.h"
+#include "ui/dwi/simulatortest.h"
+#include "core/edit/gridgeometry.h"
+#include "ui/editor/powertools.h"
+#include "ui/editor/stepgrid.h"
+#include "ui/editor/transformations.h"
+#include "ui/editor/wideview.h"
+#include "core/song/numbertext.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/loadwinamp.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/playerlink.h"
+#include "ui/timing/editorlink.h"
+#include "ui/timing/stepgrabbersetup.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTimer>
+
+#include <cmath>
+
+namespace kolvo {
+
+namespace {
+
+using grid::columnLeft;
+
+int px(int twips) {
+    return twips / grid::kTwipsPerPixel;
+}
+QRect twipRect(int left, int top, int width, int height) {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// A push button whose caption wraps onto several lines, as the narrow
+// buttons of the left column need ("Last bar", "Test in DWI").
+class WrappingButton : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        painter.drawItemText(rect().adjusted(1, 1, -1, -1), Qt::AlignCenter | Qt::TextWordWrap,
+                             palette(), isEnabled(), text(), QPalette::ButtonText);
+    }
+};
+
+// Shrinks a control's font until `text` fits in `width` pixels, so a long
+// caption in its fixed twip-sized place is never clipped.
+void fitFont(QWidget* w, const QString& text, int width) {
+    QFont f = w->font();
+    while (f.pixelSize() > 7 && QFontMetrics(f).horizontalAdvance(text) > width)
+        f.setPixelSize(f.pixelSize() - 1);
+    w->setFont(f);
+}
+
+const QColor kBarFlash(128, 255, 128);
+
+struct Header {
+    int column;
+    const char* name;
+    const char* arrow;
+};
+// The column headers; the second pad repeats the first pad's arrows.
+constexpr Header kHeaders[] = {
+    {1, "Label16", "\u2190"},  {2, "Label15", "\u2196"}, {3, "Label14", "\u2193"},
+    {4, "Label13", "\u2191"},  {5, "Label11", "\u2197"}, {6, "Label12", "\u2192"},
+    {7, "Label21", "\u2190"},  {8, "Label22", "\u2193"}, {9, "Label23", "\u2191"},
+    {10, "Label24", "\u2192"},
+};
+
+const QString kWideViewClosed = QStringLiteral("Wide View >>");
+const QString kPowerToolsClosed = QStringLiteral("Power Tools >>");
+const QString kTransformsClosed = QStringLiteral("Transforms >>");
+
+void setBase(QLineEdit* box, const QColor& colour) {
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, colour);
+    box->setPalette(pal);
+}
+
+} // namespace
+
+Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ctx(ctx), m_summary(summaryWindow) {
+    setObjectName(QStringLiteral("Kolvo"));
+    setWindowTitle(QStringLiteral("Edit Steps"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+    setFixedSize(px(grid::kClientWidth), px(grid::kClientHeight));
+
+    m_grid = new StepGrid(ctx.model, this);
+    buildControls();
+
+    // Opening steps, in order.
+    if (m_summary)
+        m_summary->setEnabled(false);
+    m_ctx.model.openChart(); // currentbar 1; a chart without data gets data and foot level 1
+    hideUnusedHeaders();
+    {
+        // The box shows the stored foot level as it is; showing it is not an edit.
+        m_loadingFootlevel = true;
+        m_footlevel->setText(
+            m_ctx.model.footlevels(m_ctx.model.currentstyle, m_ctx.model.currentlevel).toText());
+        m_loadingFootlevel = false;
+    }
+    showAutoDisplayedToolWindows();
+    refreshgrid();
+}
+
+Kolvo::~Kolvo() {
+    unload();
+}
+
+void Kolvo::buildControls() {
+    auto button = [this](const char* name, const QString& caption, QRect where, bool wrap = false) {
+        QPushButton* b = wrap ? new WrappingButton(caption, this) : new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(where);
+        b->setAutoDefault(true); // Enter presses the focused button, as everywhere
+        return b;
+    };
+    auto label = [this](const char* name, const QString& text, QRect where,
+                        Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QLatin1String(name));
+        l->setGeometry(where);
+        l->setAlignment(align);
+        return l;
+    };
+    auto box = [this](const char* name, const QString& text, QRect where) {
+        auto* b = new QLineEdit(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(where);
+        b->setAlignment(Qt::AlignCenter);
+        b->setTextMargins(0, 0, 0, 0);
+        return b;
+    };
+
+    label("Label2", QStringLiteral("Windows:"), twipRect(120, 120, 1095, 255),
+          Qt::AlignLeft | Qt::AlignVCenter);
+    m_command4 = button("Command4", kWideViewClosed, twipRect(960, 120, 1335, 255));
+    m_command6 = button("Command6", kTransformsClosed, twipRect(2280, 120, 1335, 255));
+    m_command5 = button("Command5", kPowerToolsClosed, twipRect(3600, 120, 1335, 255));
+    m_savemenu =
+        button("savemenu", QStringLiteral("Finish Editing"), twipRect(5280, 120, 1215, 255));
+    m_savemenu->setDefault(true);
+    // The tool windows' captions ("<< Wide View") are as long as these.
+    for (QPushButton* b : {m_command4, m_command6, m_command5, m_savemenu})
+        fitFont(b, b->text(), b->width() - 6);
+
+    m_command1 = button("Command1", QStringLiteral("Last bar"), twipRect(120, 600, 495, 495), true);
+    // gotobat lies under barnumber: the visible box shows the bar and
+    // passes the keyboard on to gotobat, which takes the typed bar number.
+    m_gotobat = box("gotobat", QStringLiteral("1"), twipRect(120, 1080, 495, 285));
+    m_barnumber = box("barnumber", QStringLiteral("1"), twipRect(120, 1080, 495, 285));
+    m_barnumber->setReadOnly(true);
+    m_barnumber->setFocusProxy(m_gotobat);
+    setBase(m_barnumber, Qt::white);
+    m_command2 =
+        button("Command2", QStringLiteral("Next bar"), twipRect(120, 1320, 495, 495), true);
+    m_command7 = button("Command7", QStringLiteral("Load"), twipRect(120, 1920, 495, 735), true);
+    m_dwitest =
+        button("dwitest", QStringLiteral("Test in DWI"), twipRect(120, 2760, 495, 1215), true);
+    m_command8 =
+        button("Command8", QStringLiteral("Step Grab"), twipRect(120, 4080, 495, 495), true);
+    auto* footLabel = label("Label1", QStringLiteral("Foot Level"), twipRect(120, 4680, 495, 495),
+                            Qt::AlignCenter);
+    footLabel->setWordWrap(true);
+    m_footlevel = box("footlevel", QStringLiteral("1"), twipRect(120, 5160, 495, 285));
+    m_command3 =
+        button("Command3",
+               QStringLiteral("Click for help on creating and timing arrows, and designing "
+                              "freeze arrows."),
+               twipRect(840, 5160, 5655, 255));
+    fitFont(m_command3, m_command3->text(), m_command3->width() - 8);
+    m_command84 = button("Command84", QStringLiteral("Goto bar"), twipRect(6120, 5040, 495, 495));
+    m_command84->hide();
+
+    QFont arrowFont = font();
+    arrowFont.setPixelSize(15);
+    arrowFont.setBold(true);
+    for (const Header& h : kHeaders) {
+        QLabel* l = label(h.name, QString::fromUtf8(h.arrow),
+                          twipRect(columnLeft(h.column), 960, 480, 255), Qt::AlignCenter);
+        l->setFont(arrowFont);
+    }
+    label("leftsidelabel", QStringLiteral("Left Side"), twipRect(1440, 600, 1440, 255));
+    label("rightsidelabel", QStringLiteral("Right Side"), twipRect(4560, 600, 1440, 255));
+    for (int beat = 1; beat <= 4; ++beat) {
+        const int lineY = grid::rowTop(1 + 8 * (beat - 1));
+        // Ends where the beat line begins.
+        QLabel* l = label(QStringLiteral("beatlabel%1").arg(beat).toLatin1().constData(),
+                          QStringLiteral("Beat %1").arg(beat),
+                          twipRect(840, lineY - 120, grid::kBeatLineLeft - 840, 255));
+        fitFont(l, l->text(), l->width() - 1);
+    }
+
+    auto timer = [this](const char* name, int ms) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QLatin1String(name));
+        t->setInterval(ms);
+        t->setSingleShot(true);
+        return t;
+    };
+    m_timer1 = timer("Timer1", 200);
+    m_timer2 = timer("Timer2", 400);
+    m_timerx = timer("Timerx", 1000);
+    m_updatenow = timer("updatenow", 50);
+    connect(m_timer1, &QTimer::timeout, this, [this] { setBase(m_barnumber, kBarFlash); });
+    connect(m_timer2, &QTimer::timeout, this, [this] { setBase(m_barnumber, Qt::white); });
+    connect(m_timerx, &QTimer::timeout, this, [this] { m_ctx.player.timertick = 1; });
+    connect(m_updatenow, &QTimer::timeout, this, [this] {
+        refreshgrid();
+        refreshwideview();
+    });
+    m_timer2->start();
+    m_timerx->start();
+
+    connect(m_grid, &StepGrid::cellEdited, this, [this] { refreshwideview(); });
+    connect(m_barnumber, &QLineEdit::textChanged, this, [this] { barnumberChanged(); });
+    m_gotobat->installEventFilter(this);
+    connect(m_command84, &QPushButton::clicked, this, [this] { gotoBar(); });
+    connect(m_command1, &QPushButton::clicked, this, [this] { lastBar(); });
+    connect(m_command2, &QPushButton::clicked, this, [this] { nextBar(); });
+    connect(m_footlevel, &QLineEdit::textChanged, this, [this] { footlevelChanged(); });
+    connect(m_command4, &QPushButton::clicked, this, [this] {
+        if (m_command4->text() == kWideViewClosed)
+            showWideView();
+        else
+            closeToolWindow("WideView");
+    });
+    connect(m_command5, &QPushButton::clicked, this, [this] {
+        if (m_command5->text() == kPowerToolsClosed)
+            showPowerTools();
+        else
+            closeToolWindow("PowerTools");
+    });
+    connect(m_command6, &QPushButton::clicked, this, [this] {
+        if (m_command6->text() == kTransformsClosed)
+            showTransformations();
+        else
+            closeToolWindow("Transformations");
+    });
+    connect(m_command7, &QPushButton::clicked, this, [this] { loadIntoPlayer(); });
+    connect(m_dwitest, &QPushButton::clicked, this, [this] { testInSimulator(); });
+    connect(m_savemenu, &QPushButton::clicked, this, [this] { finishEditing(); });
+    connect(m_command8, &QPushButton::clicked, this, [this] { showStepGrabberSetup(); });
+    connect(m_command3, &QPushButton::clicked, this, [this] { showArrowHelp(); });
+}
+
+void Kolvo::hideUnusedHeaders() {
+    for (const Header& h : kHeaders)
+        if (auto* l = findChild<QLabel*>(QLatin1String(h.name), Qt::FindDirectChildrenOnly))
+            l->setVisible(grid::styleUsesColumn(m_ctx.model.currentstyle, h.column));
+}
+
+// ---- tool windows ----
+
+void Kolvo::showAutoDisplayedToolWindows() {
+    if (m_ctx.model.autowide == 1)
+        showWideView();
+    if (m_ctx.model.autopower == 1)
+        showPowerTools();
+    if (m_ctx.model.autotrans == 1)
+        showTransformations();
+}
+
+// The three tool windows open here (each shown without waiting; each sets
+// its toggle's caption itself while it is open).
+void Kolvo::showWideView() {
+    (new WideView(m_ctx, this))->show();
+}
+void Kolvo::showPowerTools() {
+    (new PowerTools(m_ctx, this))->show();
+}
+void Kolvo::showTransformations() {
+    (new Transformations(m_ctx, this))->show();
+}
+
+void Kolvo::showStepGrabberSetup() {
+    EditorLink link;
+    link.editor = this;
+    link.openToolWindows = [this] {
+        QList<QWidget*> open;
+        for (const char* name : {"WideView", "PowerTools", "Transformations"})
+            if (auto* w = findChild<QWidget*>(QLatin1String(name)))
+                open << w;
+        return open;
+    };
+    link.startUpdatenow = [this] { startUpdatenow(); };
+    (new StepGrabberSetup(m_ctx, link))->show();
+}
+
+void Kolvo::showArrowHelp() {
+    (new FreezeArrowHelp)->show();
+}
+
+void Kolvo::closeToolWindow(const char* objectName) {
+    const QString name = QLatin1String(objectName);
+    if (auto* w = findChild<QWidget*>(name))
+        w->close();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->objectName() == name && w->isVisible())
+            w->close();
+}
+
+void Kolvo::closeToolWindows() {
+    closeToolWindow("WideView");
+    closeToolWindow("Transformations");
+    closeToolWindow("PowerTools");
+}
+
+// ---- the grid and the bar ----
+
+void Kolvo::refreshgrid() {
+    m_grid->refreshgrid();
+}
+
+void Kolvo::startUpdatenow() {
+    m_updatenow->start();
+}
+
+void Kolvo::refreshwideview() {
+    emit refreshed();
+}
+
+void Kolvo::setBarNumberText(int bar) {
+    m_barnumber->setText(QString::number(bar));
+}
+
+void Kolvo::barnumberChanged() {
+    refreshgrid();
+    m_gotobat->setText(m_barnumber->text());
+}
+
+void Kolvo::lastBar() {
+    if (m_ctx.model.currentbar > 1) {
+        --m_ctx.model.currentbar;
+        setBarNumberText(m_ctx.model.currentbar);
+        refreshgrid(); // also when the box already showed this number
+        refreshwideview();
+    } else {
+        QApplication::beep();
+    }
+}
+
+void Kolvo::nextBar() {
+    if (m_ctx.model.currentbar < kBars) {
+        ++m_ctx.model.currentbar;
+        setBarNumberText(m_ctx.model.currentbar);
+        refreshgrid();
+        refreshwideview();
+    } else {
+        QApplication::beep();
+    }
+}
+
+void Kolvo::gotoBar() {
+    const QString t = m_gotobat->text();
+    const double v = numericValue(t);
+    if (!isWellFormedWholeNumber(t) || v < 1 || v > kBars) {
+        m_ctx.boxes.show(
+            this,
+            QStringLiteral(
+                "That bar number is invalid; it must be a whole number between 1 and 100."),
+            QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::None);
+        return;
+    }
+    m_ctx.model.currentbar = int(v);
+    setBarNumberText(m_ctx.model.currentbar);
+    refreshgrid();
+    refreshwideview(); // the wide view's bar marker follows a jump too
+}
+
+void Kolvo::gotobatKeyPressed() {
+    gotoBar();
+    m_gotobat->clear();
+    m_timer1->start();
+    m_timer2->start();
+}
+
+bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_gotobat && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: // these press the default button instead
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            break;
+        default:
+            // Keys that type a character (or a control character such as
+            // Backspace) act before they reach the box.
+            if (!key->text().isEmpty())
+                gotobatKeyPressed();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- foot level ----
+
+void Kolvo::footlevelChanged() {
+    if (m_loadingFootlevel)
+        return;
+    const QString t = m_footlevel->text();
+    if (t.isEmpty())
+        return; // still typing
+    const int style = m_ctx.model.currentstyle;
+    const int level = m_ctx.model.currentlevel;
+    const double v = numericValue(t);
+    if (!std::isfinite(v) || std::floor(v) != v || v < 1 || v > 20) {
+        m_ctx.boxes.show(this, QStringLiteral("Footlevel must be a whole number between 1 and 20."),
+                         QStringLiteral("Footlevel invalid."), MsgButtons::Ok, MsgIcon::Critical);
+        m_loadingFootlevel = true;
+        m_footlevel->setText(m_ctx.model.footlevels(style, level).toText());
+        m_loadingFootlevel = false;
+        return;
+    }
+    const QString plain = canonicalNumberText(v);
+    if (plain != t) {
+        m_loadingFootlevel = true;
+        m_footlevel->setText(plain);
+        m_loadingFootlevel = false;
+    }
+    m_ctx.model.setFootlevels(style, level, Value::text(plain));
+}
+
+// ---- commands ----
+
+void Kolvo::loadIntoPlayer() {
+    // May close (and so delete) this window on a failure; nothing follows.
+    LoadWinamp(m_ctx, this, m_timerx);
+}
+
+void Kolvo::testInSimulator() {
+    TestInSimulator(m_ctx, this);
+}
+
+void Kolvo::finishEditing() {
+    // The summary window's refresh starts from unloaded(), which closing emits.
+    close();
+}
+
+void Kolvo::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_savemenu->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void Kolvo::closeEvent(QCloseEvent* event) {
+    unload();
+    event->accept();
+}
+
+void Kolvo::unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_updatenow->stop();
+    closeToolWindows();
+    if (m_summary)
+        m_summary->setEnabled(true);
+    emit unloaded();
+}
+
+} // namespace kolvo

@@ -1,0 +1,146 @@
+#include "ui/editor/stepgrid.h"
+
+#include "core/song/songmodel.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace kolvo {
+
+using namespace grid;
+
+namespace {
+
+const QColor kBeatLine(0, 0, 192);
+const QColor kHalfBeatLine(128, 128, 128);
+const QColor kRowLine(192, 192, 255);
+const QColor kDefaultLine(0, 0, 0);
+
+// Separators of the window's button row and button column.
+constexpr int kTopSeparatorY = 480;
+constexpr int kLeftSeparatorX = 720;
+constexpr int kLeftSeparatorBottom = 5520;
+
+} // namespace
+
+StepGrid::StepGrid(SongModel& model, QWidget* parent) : QWidget(parent), m_model(model) {
+    setObjectName(QStringLiteral("ShapeArray"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setGeometry(0, 0, px(kClientWidth), px(kClientHeight));
+}
+
+void StepGrid::refreshgrid() {
+    const int style = m_model.currentstyle;
+    const int level = m_model.currentlevel;
+    const int bar = m_model.currentbar;
+    for (int column = 1; column <= kColumnsShown; ++column)
+        for (int row = 1; row <= kRowsShown; ++row)
+            m_cells[std::size_t(cellIndex(row, column))] =
+                m_model.step(style, level, bar, row, column);
+    update();
+}
+
+std::uint8_t StepGrid::shownValue(int row, int column) const {
+    if (row < 1 || row > kRowsShown || column < 1 || column > kColumnsShown)
+        return 0;
+    return m_cells[std::size_t(cellIndex(row, column))];
+}
+
+QColor StepGrid::cellFill(int row, int column) const {
+    switch (shownValue(row, column)) {
+    case StepArrow:
+        return arrowColour();
+    case StepFreezeStart:
+        return freezeStartColour();
+    default:
+        return {};
+    }
+}
+
+QRect StepGrid::cellRect(int row, int column) {
+    return QRect(px(columnLeft(column)), px(rowTop(row)), px(kCellWidth), px(kCellHeight));
+}
+
+bool StepGrid::pressAtTwips(float x, float y, PressButton button) {
+    const auto cell = cellAtTwips(x, y, m_model.currentstyle);
+    if (!cell)
+        return false;
+    const int style = m_model.currentstyle;
+    const int level = m_model.currentlevel;
+    const int bar = m_model.currentbar;
+    const auto written =
+        valueAfterPress(m_model.step(style, level, bar, cell->row, cell->column), button);
+    if (!written)
+        return false;
+    m_model.setStep(style, level, bar, cell->row, cell->column, *written);
+    m_cells[std::size_t(cellIndex(cell->row, cell->column))] = *written;
+    // The cell overlaps its neighbours' lines by a pixel; repaint that much.
+    update(cellRect(cell->row, cell->column).adjusted(-1, -1, 1, 1));
+    emit cellEdited(cell->row, cell->column);
+    return true;
+}
+
+void StepGrid::mousePressEvent(QMouseEvent* event) {
+    PressButton button = PressButton::Other;
+    if (event->button() == Qt::LeftButton)
+        button = PressButton::Left;
+    else if (event->button() == Qt::RightButton)
+        button = PressButton::Right;
+    const QPointF pos = event->position();
+    pressAtTwips(float(pos.x()) * float(kTwipsPerPixel), float(pos.y()) * float(kTwipsPerPixel),
+                 button);
+    event->accept();
+}
+
+void StepGrid::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.fillRect(event->rect(), palette().color(QPalette::Window));
+
+    auto hline = [&](const QColor& colour, int x1, int x2, int y) {
+        p.setPen(colour);
+        p.drawLine(px(x1), px(y), px(x2), px(y));
+    };
+    auto vline = [&](const QColor& colour, int x, int y1, int y2) {
+        p.setPen(colour);
+        p.drawLine(px(x), px(y1), px(x), px(y2));
+    };
+
+    hline(kDefaultLine, 0, kClientWidth, kTopSeparatorY);
+    vline(kDefaultLine, kLeftSeparatorX, kTopSeparatorY, kLeftSeparatorBottom);
+
+    // Row lines: beats dark blue and reaching further left, half beats grey,
+    // the rest light blue; the default colour closes the bottom.
+    for (int k = 0; k < kRowsShown; ++k) {
+        const int y = kOriginY + kRowPitch * k;
+        if (k % 8 == 0)
+            hline(kBeatLine, kBeatLineLeft, kGridRight, y);
+        else if (k % 4 == 0)
+            hline(kHalfBeatLine, kOriginX, kGridRight, y);
+        else
+            hline(kRowLine, kOriginX, kGridRight, y);
+    }
+    hline(kDefaultLine, kOriginX, kGridRight, kGridBottom);
+
+    p.fillRect(QRect(px(kGapStripX), px(kGapStripY), px(kGapStripWidth), px(kGapStripHeight)),
+               palette().color(QPalette::Button));
+
+    for (int column = 0; column <= kColumnsShown; ++column) {
+        if (column == 6) { // both edges of the gap
+            vline(kDefaultLine, columnLeft(6) + kColumnPitch, kOriginY, kGridBottom);
+            vline(kDefaultLine, columnLeft(7), kOriginY, kGridBottom);
+            continue;
+        }
+        const int x = column < 6 ? columnLeft(column + 1) : columnLeft(column) + kColumnPitch;
+        vline(kDefaultLine, x, kOriginY, kGridBottom);
+    }
+
+    for (int column = 1; column <= kColumnsShown; ++column)
+        for (int row = 1; row <= kRowsShown; ++row) {
+            const QColor fill = cellFill(row, column);
+            if (fill.isValid())
+                p.fillRect(cellRect(row, column), fill);
+        }
+}
+
+} // namespace kolvo

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/edit/gridgeometry.h"
+
+#include <QColor>
+#include <QRect>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+namespace kolvo {
+
+class SongModel;
+
+// The drawing surface of the step editor: the separator lines, the row and
+// column lines of one bar, the gap strip between the pads and the 320 cells.
+// It covers the editor's whole client area, so a press anywhere that no
+// control takes arrives here in the window's own coordinates.
+//
+// The cells show what refreshgrid (or a press) last read from the model;
+// other windows that change the chart ask the editor to refresh.
+class StepGrid : public QWidget {
+    Q_OBJECT
+public:
+    explicit StepGrid(SongModel& model, QWidget* parent = nullptr);
+
+    // Reads all 320 cells of currentbar of the current chart and repaints.
+    void refreshgrid();
+
+    // The value a cell shows (row 1..32, column 1..10), 0 outside.
+    std::uint8_t shownValue(int row, int column) const;
+    // Fill colour of a cell, invalid (transparent) when it shows nothing.
+    QColor cellFill(int row, int column) const;
+
+    // Cell rectangle in pixels (one pixel larger than the pitch each way).
+    static QRect cellRect(int row, int column);
+    // Twips to pixels for positions and sizes given in twips.
+    static int px(int twips) { return twips / grid::kTwipsPerPixel; }
+
+    static QColor arrowColour() { return QColor(128, 128, 255); }
+    static QColor freezeStartColour() { return QColor(128, 255, 128); }
+
+    // Handles a press at (x, y) twips as the mouse does; returns true when a
+    // cell was written.
+    bool pressAtTwips(float x, float y, grid::PressButton button);
+
+signals:
+    // A press wrote a cell of the current bar (already repainted).
+    void cellEdited(int row, int column);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    SongModel& m_model;
+    std::array<std::uint8_t, grid::kRowsShown * grid::kColumnsShown + 1> m_cells{};
+};
+
+} // namespace kolvo

@@ -1,0 +1,94 @@
+#include "ui/editor/transformations.h"
+
+#include "ui/editor/kolvo.h"
+#include "ui/editor/tooldock.h"
+#include "core/edit/transform.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+
+namespace kolvo {
+
+namespace {
+
+const QString kOpenCaption = QStringLiteral("<< Transforms");
+const QString kClosedCaption = QStringLiteral("Transforms >>");
+
+} // namespace
+
+Transformations::Transformations(AppContext& ctx, Kolvo* editor)
+    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command6()) {
+    setObjectName(QStringLiteral("Transformations"));
+    setWindowTitle(QStringLiteral("Transformations"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(twips(2640), twips(1005));
+    useToolFont(this);
+
+    auto makeButton = [this](const char* name, const QString& caption, int top,
+                             void (Transformations::*slot)()) {
+        auto* button = new QPushButton(caption, this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(twips(120), twips(top), twips(2415), twips(255));
+        fitFont(button, caption);
+        connect(button, &QPushButton::clicked, this, slot);
+        return button;
+    };
+    m_command13 = makeButton("Command13", QStringLiteral("Mirror Bar (Swap L-R Arrows)"), 120,
+                             &Transformations::mirrorBar);
+    m_command14 = makeButton("Command14", QStringLiteral("Flip Bar (Swap U-D Arrows)"), 360,
+                             &Transformations::flipBar);
+    m_command15 = makeButton("Command15", QStringLiteral("Turn Bar 90\u00B0 Clockwise"), 600,
+                             &Transformations::turnBar);
+    // Solo's pad has diagonals, which a quarter turn cannot carry.
+    m_command15->setVisible(m_ctx.model.currentstyle != Solo);
+
+    m_ctx.transformationsopen = 1;
+    if (m_toggle)
+        m_toggle->setText(kOpenCaption);
+    m_dock = new ToolDock(this, editor, DockPlace::BelowRight);
+    connect(editor, &Kolvo::unloaded, this, &QWidget::close);
+}
+
+Transformations::~Transformations() {
+    unload();
+}
+
+void Transformations::closeEvent(QCloseEvent* event) {
+    event->accept();
+    m_dock->release();
+    unload();
+}
+
+void Transformations::unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_ctx.transformationsopen = 0;
+    if (m_toggle)
+        m_toggle->setText(kClosedCaption);
+}
+
+void Transformations::apply(BarTransform transform) {
+    SongModel& m = m_ctx.model;
+    transformBar(m, m.currentstyle, m.currentlevel, m.currentbar, transform);
+    m.notifyStepsChanged();
+    if (m_editor)
+        m_editor->startUpdatenow();
+}
+
+void Transformations::mirrorBar() {
+    apply(BarTransform::Mirror);
+}
+void Transformations::flipBar() {
+    apply(BarTransform::Flip);
+}
+
+void Transformations::turnBar() {
+    if (m_ctx.model.currentstyle == Solo)
+        return; // the button is hidden; a stray call changes nothing
+    apply(BarTransform::Turn);
+}
+
+} // namespace kolvo

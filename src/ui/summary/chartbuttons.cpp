@@ -1,0 +1,127 @@
+// The "Steps Summary" grid of the summary window, the Edit > Delete command
+// and the Options > Auto-Display items.
+#include "ui/summary/mainmenu.h"
+
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/settings.h"
+
+#include <QAction>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#if __has_include("editor/kolvo.h")
+#include "ui/editor/kolvo.h"
+#define KOLVO_HAVE_EDITOR 1
+#endif
+
+namespace kolvo {
+
+QColor MainMenu::dataColor() {
+    return QColor(128, 255, 128);
+}
+QColor MainMenu::noDataColor() {
+    return QColor(255, 255, 255);
+}
+
+namespace {
+void setLook(QPushButton* b, bool data) {
+    b->setText(data ? QStringLiteral("Data") : QStringLiteral("No Data"));
+    QPalette pal = b->palette();
+    pal.setColor(QPalette::Button, data ? MainMenu::dataColor() : MainMenu::noDataColor());
+    pal.setColor(QPalette::ButtonText, Qt::black);
+    b->setPalette(pal);
+}
+} // namespace
+
+QWidget* MainMenu::buildChartGrid() {
+    auto* box = new QGroupBox(QStringLiteral("Steps Summary"), this);
+    box->setObjectName(QStringLiteral("Frame1"));
+    auto* v = new QVBoxLayout(box);
+    auto* g = new QGridLayout;
+    v->addLayout(g);
+    const char* styles[] = {"Single Mode", "Double Mode", "Couple Mode", "Solo Mode"};
+    const char* levels[] = {"Basic", "Another", "Maniac", "S-Maniac", "Edit"};
+    for (int s = 1; s <= kStyles; ++s) {
+        auto* h = new QLabel(QString::fromLatin1(styles[s - 1]), box);
+        h->setAlignment(Qt::AlignCenter);
+        g->addWidget(h, 0, s);
+        g->setColumnStretch(s, 1);
+    }
+    for (int l = 1; l <= 5; ++l)
+        g->addWidget(new QLabel(QString::fromLatin1(levels[l - 1]), box), l, 0);
+
+    for (int n = 1; n <= 16; ++n) {
+        const int style = (n - 1) % 4 + 1;
+        const int level = (n - 1) / 4 + 1;
+        auto* b = new QPushButton(box);
+        b->setObjectName(QStringLiteral("Command%1").arg(n));
+        b->setMinimumWidth(90);
+        setLook(b, false);
+        connect(b, &QPushButton::clicked, this, [this, n] { chartButtonClicked(n); });
+        g->addWidget(b, level, style);
+        m_buttons[std::size_t(n)] = b;
+    }
+    // The "Edit" row, left to right Command23, Command22, Command21, Command20.
+    for (int s = 1; s <= kStyles; ++s) {
+        const int n = 24 - s;
+        auto* b = new QPushButton(QStringLiteral("Unavailable"), box);
+        b->setObjectName(QStringLiteral("Command%1").arg(n));
+        b->setEnabled(false);
+        g->addWidget(b, 5, s);
+        m_buttons[std::size_t(n)] = b;
+    }
+    auto* hint = new QLabel(QStringLiteral("Click on a button above to create/edit a pattern. "
+                                           "To wipe a pattern, go to Edit > Delete."),
+                            box);
+    hint->setObjectName(QStringLiteral("Label20"));
+    hint->setWordWrap(true);
+    v->addWidget(hint);
+    return box;
+}
+
+QPushButton* MainMenu::chartButton(int n) const {
+    return n >= 1 && n <= 23 ? m_buttons[std::size_t(n)] : nullptr;
+}
+
+void MainMenu::datacheck() {
+    for (int n = 1; n <= 16; ++n)
+        setLook(m_buttons[std::size_t(n)], m_ctx.model.hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
+}
+
+void MainMenu::chartButtonClicked(int n) {
+    m_ctx.model.currentstyle = (n - 1) % 4 + 1;
+    m_ctx.model.currentlevel = (n - 1) / 4 + 1;
+#ifdef KOLVO_HAVE_EDITOR
+    setEnabled(false);
+    auto* editor = new Kolvo(m_ctx, this);
+    connect(editor, &Kolvo::unloaded, this, [this] {
+        setEnabled(true);
+        m_timer1->start();
+    });
+    editor->show();
+#endif
+}
+
+void MainMenu::deletepattern(int style, int level) {
+    const QString text = QStringLiteral("WARNING! This will delete the entire ") +
+                         styleName(style) + u' ' + levelName(level) +
+                         QStringLiteral(" step sequence! Are you sure you want to continue?");
+    if (m_ctx.boxes.show(this, text, QStringLiteral("Are you sure?"), MsgButtons::YesNo,
+                         MsgIcon::Question) == MsgAnswer::Yes)
+        m_ctx.model.clearChart(style, level);
+    datacheck();
+}
+
+void MainMenu::toggleAutoDisplay(QAction* action, int& flag, const QString& key) {
+    flag = flag == 1 ? 0 : 1;
+    action->setChecked(flag == 1);
+    WriteSetting(QStringLiteral("Settings"), key, QString::number(flag));
+}
+
+} // namespace kolvo

@@ -1,0 +1,423 @@
+#include "ui/summary/mainmenu.h"
+
+#include "ui/summary/clicklabel.h"
+#include "core/files/digest.h"
+#include "ui/dwi/freezes.h"
+#include "ui/summary/clsopensave.h"
+#include "ui/summary/filecommands.h"
+#include "core/song/numbertext.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/settings.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kolvo {
+
+namespace {
+const char* const kFieldNames[kSummaryTextFields] = {
+    "musicadd", "songname",    "artist",       "genre", "bpm",
+    "gap",      "samplestart", "samplelength", "Text1", "filetag"};
+
+QLabel* plainLabel(const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
+    return l;
+}
+} // namespace
+
+QString MainMenu::titleFor(const QString& songname) {
+    const QString app = QStringLiteral("Kolvo DWI Creator");
+    return songname.isEmpty() ? app : songname + QStringLiteral(" - ") + app;
+}
+
+MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(ctx) {
+    setObjectName(QStringLiteral("MainMenu"));
+    m_files = new FileCommands(ctx, this);
+    connect(m_files, &FileCommands::fileLoaded, this, &MainMenu::datacheck);
+
+    buildMenus();
+    auto* central = new QWidget(this);
+    auto* v = new QVBoxLayout(central);
+    v->addWidget(buildFields());
+    v->addWidget(buildChartGrid());
+    setCentralWidget(central);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(100);
+    connect(m_timer1, &QTimer::timeout, this, [this] {
+        m_timer1->stop();
+        datacheck();
+    });
+
+    connectModel();
+    for (int i = 0; i < kSummaryTextFields; ++i)
+        showField(SummaryField(i));
+    showCheck1(m_ctx.model.Check1());
+
+    // Load: start-up is over, the selection starts at Single Basic, a
+    // leftover kolvo.ini goes, and the auto-display ticks follow the flags.
+    m_ctx.goahead = 10;
+    m_ctx.model.currentstyle = 1;
+    m_ctx.model.currentlevel = 1;
+    const QString ini = dataFilePath(QStringLiteral("kolvo.ini"));
+    if (QFile::exists(ini))
+        QFile::remove(ini);
+    m_wideview->setChecked(m_ctx.model.autowide == 1);
+    m_autotrans->setChecked(m_ctx.model.autotrans == 1);
+    m_autopower->setChecked(m_ctx.model.autopower == 1);
+
+    connectOpeners();
+}
+
+MainMenu::~MainMenu() {
+    delete m_freezes;
+}
+
+QAction* MainMenu::menuAction(const QString& objectName) const {
+    if (auto* a = findChild<QAction*>(objectName))
+        return a;
+    if (auto* m = findChild<QMenu*>(objectName))
+        return m->menuAction();
+    return nullptr;
+}
+
+ClickLabel* MainMenu::clickLabel(const QString& objectName) const {
+    return findChild<ClickLabel*>(objectName);
+}
+
+QRadioButton* MainMenu::Option1(int index) const {
+    return index >= 0 && index < 3 ? m_option1[std::size_t(index)] : nullptr;
+}
+
+void MainMenu::buildMenus() {
+    QMenuBar* bar = menuBar();
+    auto addMenu = [](QWidget* owner, const QString& title, const char* name) {
+        QMenu* m = nullptr;
+        if (auto* mb = qobject_cast<QMenuBar*>(owner))
+            m = mb->addMenu(title);
+        else
+            m = static_cast<QMenu*>(owner)->addMenu(title);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto addItem = [](QMenu* m, const QString& text, const char* name,
+                      const QKeySequence& key = QKeySequence()) {
+        QAction* a = m->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        return a;
+    };
+
+    QMenu* file = addMenu(bar, QStringLiteral("&File"), "filemenu");
+    connect(addItem(file, QStringLiteral("&New"), "newmenu", QKeySequence(Qt::CTRL | Qt::Key_N)),
+            &QAction::triggered, m_files, &FileCommands::newmenu);
+    connect(addItem(file, QStringLiteral("&Open Kolvo Work In Progress..."), "openmenu",
+                    QKeySequence(Qt::CTRL | Qt::Key_O)),
+            &QAction::triggered, m_files, &FileCommands::openmenu);
+    connect(addItem(file, QStringLiteral("&Save As Kolvo Work In Progress..."), "savemenu",
+                    QKeySequence(Qt::CTRL | Qt::Key_S)),
+            &QAction::triggered, m_files, [this] { m_files->savemenu(); });
+    connect(addItem(file, QStringLiteral("&Export to DWI..."), "dwimenu",
+                    QKeySequence(Qt::CTRL | Qt::Key_D)),
+            &QAction::triggered, m_files, &FileCommands::dwimenu);
+    file->addSeparator();
+    connect(addItem(file, QStringLiteral("E&xit"), "exitmenu", QKeySequence(Qt::CTRL | Qt::Key_X)),
+            &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = addMenu(bar, QStringLiteral("&Edit"), "editmenu");
+    QMenu* del = addMenu(edit, QStringLiteral("&Delete"), "deletemenu");
+    const char* styleCaptions[] = {"&Single", "&Double", "&Couple", "S&olo"};
+    const char* styleWords[] = {"single", "double", "couple", "solo"};
+    const char* levelCaptions[] = {"&Basic...", "&Another...", "&Maniac...", "&S-Maniac..."};
+    const char* levelWords[] = {"basic", "another", "maniac", "smaniac"};
+    for (int s = 1; s <= kStyles; ++s) {
+        const QByteArray sub = QByteArray("del") + styleWords[s - 1] + "menu";
+        QMenu* sm = addMenu(del, QString::fromLatin1(styleCaptions[s - 1]), sub.constData());
+        for (int l = 1; l <= kLevels; ++l) {
+            const QByteArray name =
+                QByteArray("del") + styleWords[s - 1] + levelWords[l - 1] + "menu";
+            connect(addItem(sm, QString::fromLatin1(levelCaptions[l - 1]), name.constData()),
+                    &QAction::triggered, this, [this, s, l] { deletepattern(s, l); });
+        }
+        const QByteArray editName = QByteArray("del") + styleWords[s - 1] + "editmenu";
+        addItem(sm, QStringLiteral("&Edit..."), editName.constData())->setEnabled(false);
+    }
+
+    QMenu* tools = addMenu(bar, QStringLiteral("&Tools"), "toolsmenu");
+    (addItem(tools, QStringLiteral("Find The &Gap..."), "findgapmenu",
+             QKeySequence(Qt::CTRL | Qt::Key_G)));
+    (addItem(tools, QStringLiteral("Find &BPM..."), "findbpmmenu",
+             QKeySequence(Qt::CTRL | Qt::Key_B)));
+    (addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
+             QKeySequence(Qt::CTRL | Qt::Key_U)));
+    (addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
+             QKeySequence(Qt::CTRL | Qt::Key_Y)));
+
+    QMenu* options = addMenu(bar, QStringLiteral("&Options"), "optionsmenu");
+    (addItem(options, QStringLiteral("&DDR Simulator Address..."), "ddrlocationmenu"));
+    (addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu"));
+    QMenu* autod = addMenu(options, QStringLiteral("&Auto-Display on opening Step Editor..."),
+                           "autodisplaymenu");
+    m_wideview = addItem(autod, QStringLiteral("&Wide View"), "wideviewmenu");
+    m_autotrans =
+        addItem(autod, QStringLiteral("&Transformations"), "autodisplaytransformationsmenu");
+    m_autopower = addItem(autod, QStringLiteral("&Power Tools"), "autodisplaypowertoolsmenu");
+    for (QAction* a : {m_wideview, m_autotrans, m_autopower})
+        a->setCheckable(true);
+    connect(m_wideview, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_wideview, m_ctx.model.autowide, QStringLiteral("autowide"));
+    });
+    connect(m_autotrans, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_autotrans, m_ctx.model.autotrans, QStringLiteral("autotrans"));
+    });
+    connect(m_autopower, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_autopower, m_ctx.model.autopower, QStringLiteral("autopower"));
+    });
+
+    QMenu* help = addMenu(bar, QStringLiteral("&Help"), "helpmenu");
+    (addItem(help, QStringLiteral("Where to find &Help..."), "helpinfomenu",
+             QKeySequence(Qt::Key_F1)));
+    (addItem(help, QStringLiteral("&About..."), "aboutmenu"));
+}
+
+QWidget* MainMenu::buildFields() {
+    auto* box = new QWidget(this);
+    auto* g = new QGridLayout(box);
+    g->setContentsMargins(0, 0, 0, 0);
+    g->setColumnStretch(1, 1);
+
+    for (int i = 0; i < kSummaryTextFields; ++i) {
+        auto* e = new QLineEdit(box);
+        e->setObjectName(QString::fromLatin1(kFieldNames[i]));
+        const auto f = SummaryField(i);
+        connect(e, &QLineEdit::textEdited, this,
+                [this, f](const QString& t) { m_ctx.model.setField(f, t); });
+        m_fields[std::size_t(i)] = e;
+    }
+    auto field = [this](SummaryField f) { return m_fields[std::size_t(f)]; };
+    for (SummaryField f : {SummaryField::Bpm, SummaryField::Gap, SummaryField::Samplestart,
+                           SummaryField::Samplelength}) {
+        field(f)->installEventFilter(this);
+        field(f)->setMaximumWidth(110);
+    }
+
+    int row = 0;
+    // Music file, its browse button and its digest.
+    auto* musicLabel = new ClickLabel(QStringLiteral("Location of MP3 file"), box);
+    musicLabel->setObjectName(QStringLiteral("musicinfolabel"));
+    g->addWidget(musicLabel, row, 0);
+    auto* musicRow = new QHBoxLayout;
+    musicRow->addWidget(field(SummaryField::Musicadd), 1);
+    auto* browse = new QPushButton(QStringLiteral("..."), box);
+    browse->setObjectName(QStringLiteral("Command18"));
+    browse->setFixedWidth(32);
+    connect(browse, &QPushButton::clicked, this, &MainMenu::browseMusic);
+    musicRow->addWidget(browse);
+    g->addLayout(musicRow, row++, 1, 1, 3);
+
+    m_text2 = new QLineEdit(QStringLiteral("Not found."), box);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_text2->setReadOnly(true);
+    m_text2->setFocusPolicy(Qt::NoFocus);
+    m_text2->setFrame(false);
+    g->addWidget(m_text2, row++, 1, 1, 3);
+
+    auto addRow = [&](const QString& label, SummaryField f, QWidget* extra = nullptr,
+                      const QString& unit = QString()) {
+        g->addWidget(plainLabel(label, box), row, 0);
+        auto* h = new QHBoxLayout;
+        h->addWidget(field(f), f == SummaryField::Bpm || f == SummaryField::Gap ||
+                                       f == SummaryField::Samplestart ||
+                                       f == SummaryField::Samplelength
+                                   ? 0
+                                   : 1);
+        if (!unit.isEmpty())
+            h->addWidget(plainLabel(unit, box));
+        if (extra) {
+            h->addSpacing(12);
+            h->addWidget(extra);
+        }
+        if (h->stretch(0) == 0)
+            h->addStretch(1);
+        g->addLayout(h, row++, 1, 1, 3);
+    };
+    addRow(QStringLiteral("Name of song"), SummaryField::Songname);
+    addRow(QStringLiteral("Name of artist"), SummaryField::Artist);
+    addRow(QStringLiteral("Genre"), SummaryField::Genre);
+    auto* findBpm = new ClickLabel(QStringLiteral("Find BPM"), box);
+    findBpm->setObjectName(QStringLiteral("findbpmlabel"));
+    addRow(QStringLiteral("BPM"), SummaryField::Bpm, findBpm);
+    auto* findGap = new ClickLabel(QStringLiteral("Find gap"), box);
+    findGap->setObjectName(QStringLiteral("findgaplabel"));
+    addRow(QStringLiteral("Gap"), SummaryField::Gap, findGap, QStringLiteral("ms"));
+    addRow(QStringLiteral("Start sample at"), SummaryField::Samplestart, nullptr,
+           QStringLiteral("ms"));
+    addRow(QStringLiteral("Play sample for"), SummaryField::Samplelength, nullptr,
+           QStringLiteral("ms"));
+    addRow(QStringLiteral("Location of CD pic"), SummaryField::Text1);
+
+    auto* fileTagLabel = new ClickLabel(QStringLiteral("#FILE tag"), box);
+    fileTagLabel->setObjectName(QStringLiteral("filetaglabel"));
+    g->addWidget(fileTagLabel, row, 0);
+    g->addWidget(field(SummaryField::Filetag), row++, 1, 1, 3);
+
+    // "Mark as new": three option buttons over the hidden three-state box.
+    g->addWidget(plainLabel(QStringLiteral("Mark as new:"), box), row, 0);
+    auto* marks = new QHBoxLayout;
+    auto* group = new QButtonGroup(box);
+    const char* captions[] = {"Normal", "Always", "Never"};
+    for (int i = 0; i < 3; ++i) {
+        auto* rb = new QRadioButton(QString::fromLatin1(captions[i]), box);
+        rb->setObjectName(QStringLiteral("Option1"));
+        rb->setProperty("index", i);
+        group->addButton(rb, i);
+        marks->addWidget(rb);
+        m_option1[std::size_t(i)] = rb;
+    }
+    connect(group, &QButtonGroup::idClicked, this, [this](int i) {
+        m_ctx.model.setCheck1(i == 0 ? 2 : i == 1 ? 1 : 0);
+    });
+    m_check1 = new QCheckBox(QStringLiteral("Invisible Status-New"), box);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_check1->setTristate(true);
+    m_check1->setVisible(false);
+    marks->addStretch(1);
+    g->addLayout(marks, row++, 1, 1, 3);
+
+    auto* freezes = new QPushButton(QStringLiteral("Arrow freezes / BPM shifts"), box);
+    freezes->setObjectName(QStringLiteral("Command17"));
+    connect(freezes, &QPushButton::clicked, this, &MainMenu::openFreezes);
+    auto* fr = new QHBoxLayout;
+    fr->addWidget(freezes);
+    fr->addStretch(1);
+    g->addLayout(fr, row++, 1, 1, 3);
+
+    // "After using the BPM and Gap Finder, you should Sync Check, or even
+    // better, test in DWI."
+    auto* sentence = new QHBoxLayout;
+    sentence->setSpacing(0);
+    auto* s1 = plainLabel(QStringLiteral("After using the BPM and Gap Finder, you should "), box);
+    s1->setObjectName(QStringLiteral("Label25"));
+    sentence->addWidget(s1);
+    auto* sync = new ClickLabel(QStringLiteral("Sync Check"), box);
+    sync->setObjectName(QStringLiteral("Synchroloader"));
+    sentence->addWidget(sync);
+    auto* s2 = plainLabel(QStringLiteral(", or even better, "), box);
+    s2->setObjectName(QStringLiteral("Label26"));
+    sentence->addWidget(s2);
+    auto* tick = new ClickLabel(QStringLiteral("test in DWI."), box);
+    tick->setObjectName(QStringLiteral("Label27"));
+    sentence->addWidget(tick);
+    sentence->addStretch(1);
+    g->addLayout(sentence, row++, 0, 1, 4);
+    return box;
+}
+
+void MainMenu::connectModel() {
+    SongModel& m = m_ctx.model;
+    connect(&m, &SongModel::summaryFieldChanged, this, &MainMenu::showField);
+    connect(&m, &SongModel::check1Changed, this, &MainMenu::showCheck1);
+    connect(&m, &SongModel::songReset, this, &MainMenu::datacheck);
+}
+
+void MainMenu::showField(SummaryField f) {
+    QLineEdit* e = m_fields[std::size_t(f)];
+    const QString& text = m_ctx.model.field(f);
+    if (e->text() != text)
+        e->setText(text);
+    if (f == SummaryField::Songname)
+        setWindowTitle(titleFor(text));
+    else if (f == SummaryField::Musicadd)
+        updateDigest();
+}
+
+void MainMenu::showCheck1(int value) {
+    m_check1->setCheckState(value == 2   ? Qt::PartiallyChecked
+                            : value == 1 ? Qt::Checked
+                                         : Qt::Unchecked);
+    const int index = value == 2 ? 0 : value == 1 ? 1 : value == 0 ? 2 : -1;
+    if (index >= 0)
+        m_option1[std::size_t(index)]->setChecked(true);
+}
+
+void MainMenu::updateDigest() {
+    m_text2->setText(QStringLiteral("Stand by..."));
+    m_text2->repaint();
+    m_text2->setText(DigestFile(m_ctx.model.musicadd()));
+}
+
+bool MainMenu::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::FocusOut)
+        if (auto* edit = qobject_cast<QLineEdit*>(watched))
+            leaveField(edit);
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void MainMenu::leaveField(QLineEdit* edit) {
+    for (SummaryField f : {SummaryField::Bpm, SummaryField::Gap, SummaryField::Samplestart,
+                           SummaryField::Samplelength}) {
+        if (m_fields[std::size_t(f)] != edit)
+            continue;
+        QString text = normalizedNumberText(edit->text());
+        if (f == SummaryField::Gap && numericValue(text) < 0)
+            text = QStringLiteral("0");
+        m_ctx.model.setField(f, text);
+        showField(f);
+        return;
+    }
+}
+
+void MainMenu::browseMusic() {
+    clsOpenSave& d = m_files->dialog();
+    d.setFilter(QStringLiteral("Music File (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg"));
+    // No leftover "kolvo" or "dwi" from the last work-file dialog gets added
+    // to a music file name typed without an extension.
+    d.setDefaultExt(QString());
+    d.setInitDir(m_ctx.simulatorpath);
+    d.setFileName(QString());
+    d.setFlags(clsOpenSave::OFN_FILEMUSTEXIST);
+    d.ShowOpen();
+    m_ctx.model.setField(SummaryField::Musicadd, d.FileName());
+}
+
+void MainMenu::openFreezes() {
+    if (m_freezes)
+        return;
+    auto* w = new Freezes(m_ctx, this);
+    m_freezes = w;
+    w->show();
+}
+
+bool MainMenu::openFile(const QString& path) {
+    return m_files->openFile(path);
+}
+
+void MainMenu::closeEvent(QCloseEvent* e) {
+    if (!m_files->mayClose()) {
+        e->ignore();
+        return;
+    }
+    if (m_freezes)
+        m_freezes->close();
+    e->accept();
+    emit closed();
+}
+
+} // namespace kolvo

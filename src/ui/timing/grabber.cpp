@@ -1,0 +1,210 @@
+#include "ui/timing/grabber.h"
+
+#include "core/song/numbertext.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/loadwinamp.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/playerlink.h"
+#include "ui/platform/settings.h"
+#include "core/timing/grabbermath.h"
+#include "ui/timing/toolwidgets.h"
+#include "core/timing/virtualkeys.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <limits>
+
+namespace kolvo {
+
+namespace {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setWordWrap(true);
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
+} // namespace
+
+int grabberSnapSetting() {
+    const QString text =
+        ReadSetting(QStringLiteral("stepgrabber"), QStringLiteral("option1"), QStringLiteral("0"));
+    const double v = numericValue(text);
+    if (v != std::floor(v) || v < -1 || v > 3)
+        return -1; // not one of the settings: no snapping
+    return int(v);
+}
+
+QString unusableBpmMessage(const QString& bpmText) {
+    return QStringLiteral("The song's BPM is \"") + bpmText +
+           QStringLiteral("\". Steps can only be placed with a BPM greater than 0: please set the "
+                          "BPM in the main window (or with the Synchronisation Checker) first.");
+}
+
+Grabber::Grabber(AppContext& ctx, EditorLink link, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ctx(ctx), m_link(std::move(link)) {
+    setObjectName(QStringLiteral("Grabber"));
+    setWindowTitle(QStringLiteral("Now grabbing."));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFocusPolicy(Qt::StrongFocus);
+    setFixedWidth(380);
+
+    auto* layout = new QVBoxLayout(this);
+    m_label1 = makeLabel(this, "Label1", QStringLiteral("Press Escape at any time to stop."));
+    m_label2 = makeLabel(this, "Label2",
+                         QStringLiteral("Switching to another window will stop the grabbing "
+                                        "process. For speed of processing, the Kolvo window will "
+                                        "not update as you type steps."));
+    m_label3 = makeLabel(this, "Label3", QStringLiteral("Stand by..."));
+    QFont big = m_label3->font();
+    big.setPointSize(big.pointSize() * 2);
+    m_label3->setFont(big);
+    m_label4 = makeLabel(this, "Label4", QStringLiteral("Key recognised when lit"));
+    setFill(m_label4, QColor());
+    for (QLabel* l : {m_label1, m_label2, m_label3, m_label4})
+        layout->addWidget(l);
+
+    m_lock.lock(m_link.windows());
+    if (m_link.editor)
+        connect(m_link.editor.data(), &QObject::destroyed, this, &QWidget::close);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(50);
+    connect(m_timer1, &QTimer::timeout, this, &Grabber::tick);
+    m_timer1->start();
+}
+
+Grabber::~Grabber() {
+    unload();
+}
+
+double Grabber::bpm() const {
+    return numericValue(m_ctx.model.bpm());
+}
+double Grabber::gap() const {
+    return numericValue(m_ctx.model.gap());
+}
+
+bool Grabber::start() {
+    QPointer<Grabber> self(this);
+    if (!grab::usableBpm(bpm())) {
+        m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.model.bpm()),
+                         QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
+        if (self)
+            close();
+        return false;
+    }
+    if (!FindRunningWinamp(m_ctx, this))
+        return false;
+    QCoreApplication::processEvents();
+    if (!self || m_closing)
+        return false;
+    m_ctx.player.WinampCommand(winamp::Stop);
+    m_ctx.player.WinampCommand(winamp::Play);
+    long long target = grab::barStartMs(m_ctx.model.currentbar, gap(), bpm());
+    target = std::clamp<long long>(target, 0, std::numeric_limits<int>::max());
+    m_ctx.player.jumpTo(int(target));
+    return true;
+}
+
+void Grabber::tick() {
+    const double b = bpm();
+    if (!grab::usableBpm(b) || m_closing)
+        return;
+    const long long bar = grab::barAt(m_ctx.player.position(), gap(), b);
+    m_label3->setText(QStringLiteral("Bar ") + QString::number(bar));
+}
+
+void Grabber::keyDown(int virtualKey) {
+    if (m_closing)
+        return;
+    setFill(m_label4, kLitGreen);
+    const double b = bpm();
+    if (!grab::usableBpm(b)) {
+        m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.model.bpm()),
+                         QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    const int position = m_ctx.player.position();
+    const grab::SnappedCell cell = grab::cellAt(position, gap(), b, grabberSnapSetting());
+    if (cell.bar < 1) {
+        m_ctx.boxes.show(this,
+                         QStringLiteral("Bar number is less than 1. Please wait until song "
+                                        "starts."),
+                         QStringLiteral("Please wait."), MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    if (cell.bar > kBars) {
+        QPointer<Grabber> self(this);
+        m_ctx.boxes.show(this,
+                         QStringLiteral("Bar number is greater than 100: Kolvo cannot cope with "
+                                        "songs longer than 100 bars. Exiting Grabber (steps have "
+                                        "been saved)."),
+                         QStringLiteral("Buffer full."), MsgButtons::Ok, MsgIcon::Critical);
+        if (self)
+            close();
+        return;
+    }
+    if (virtualKey == vk::Escape) {
+        close();
+        return;
+    }
+    const int panel = grab::panelForKey(virtualKey, m_ctx.model.currentstyle);
+    if (panel == 0)
+        return;
+    m_ctx.model.setStep(m_ctx.model.currentstyle, m_ctx.model.currentlevel, int(cell.bar), cell.row,
+                        panel, StepArrow);
+    emit placed(int(cell.bar), cell.row, panel, position);
+}
+
+void Grabber::keyUp() {
+    setFill(m_label4, QColor());
+}
+
+void Grabber::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+    // A held key repeats; it is one step, not a run of them.
+    if (event->isAutoRepeat())
+        return;
+    keyDown(vk::fromQtKey(event->key(), event->modifiers()));
+}
+
+void Grabber::keyReleaseEvent(QKeyEvent* event) {
+    event->accept();
+    if (!event->isAutoRepeat())
+        keyUp();
+}
+
+void Grabber::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    activateWindow();
+    setFocus();
+}
+
+void Grabber::closeEvent(QCloseEvent* event) {
+    unload();
+    event->accept();
+}
+
+void Grabber::unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_closing = true;
+    m_timer1->stop();
+    m_lock.release();
+    m_link.repaint();
+    m_ctx.model.notifyStepsChanged();
+    emit unloaded();
+}
+
+} // namespace kolvo

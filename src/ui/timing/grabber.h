@@ -1,0 +1,84 @@
+#pragma once
+
+#include "ui/timing/editorlink.h"
+#include "ui/timing/windowlock.h"
+
+#include <QWidget>
+
+class QLabel;
+class QTimer;
+
+namespace kolvo {
+
+struct AppContext;
+
+// "Now grabbing.": records arrows into the current chart while the song
+// plays; each key press lands on the bar and row the play position gives,
+// snapped by the "stepgrabber" option1 setting. The editor and its open
+// tool windows stay disabled (and unpainted) until it closes.
+class Grabber : public QWidget {
+    Q_OBJECT
+  public:
+    Grabber(AppContext& ctx, EditorLink link, QWidget* parent = nullptr);
+    ~Grabber() override;
+
+    // The load steps: refuses a BPM that is 0 or not a number, finds the
+    // running player, then Stop, Play and a jump to the first beat of
+    // currentbar. On a refusal or a missing player it says why and closes;
+    // returns false then.
+    bool start();
+
+    QLabel* Label1() const { return m_label1; }
+    QLabel* Label3() const { return m_label3; } // the bar display
+    QLabel* Label4() const { return m_label4; } // the key indicator
+    QTimer* Timer1() const { return m_timer1; }
+
+    // A key (virtual-key code) going down or up.
+    void keyDown(int virtualKey);
+    void keyUp();
+
+  public slots:
+    // One tick of the bar display.
+    void tick();
+
+  signals:
+    // An arrow was written at (bar, row, panel) for a key read at play
+    // position `positionMs`.
+    void placed(int bar, int row, int panel, int positionMs);
+    // Once, when the window closes by any means (after the editor has been
+    // enabled again and asked to repaint).
+    void unloaded();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    double bpm() const;
+    double gap() const;
+    void unload();
+
+    AppContext& m_ctx;
+    EditorLink m_link;
+    WindowLock m_lock;
+    bool m_closing = false;
+    bool m_unloaded = false;
+
+    QLabel* m_label1 = nullptr;
+    QLabel* m_label2 = nullptr;
+    QLabel* m_label3 = nullptr;
+    QLabel* m_label4 = nullptr;
+    QTimer* m_timer1 = nullptr;
+};
+
+// The snap setting as the grabber reads it at every key press ("option1" of
+// "stepgrabber"; absent counts as 0; a text that is no whole number gives a
+// value outside 0..2, which snaps nothing).
+int grabberSnapSetting();
+
+// The message shown when the song's BPM cannot be timed (0 or no number).
+QString unusableBpmMessage(const QString& bpmText);
+
+} // namespace kolvo

@@ -1,0 +1,282 @@
+#include "ui/timing/synchro.h"
+
+#include "core/song/numbertext.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/loadwinamp.h"
+#include "ui/platform/messageboxes.h"
+#include "ui/platform/playerlink.h"
+#include "core/timing/grabbermath.h"
+#include "ui/timing/toolwidgets.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace kolvo {
+
+namespace {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, bool wrap = true) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setWordWrap(wrap);
+    return l;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+int clampToInt(long long v) {
+    if (v > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    if (v < 0)
+        return 0; // the player cannot go before the start
+    return int(v);
+}
+} // namespace
+
+Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ctx(ctx) {
+    setObjectName(QStringLiteral("Synchro"));
+    setWindowTitle(QStringLiteral("Synchronisation Checker"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedWidth(460);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(makeLabel(
+        this, "Label1",
+        QStringLiteral("When you press Test, the lights below should light up in time with the "
+                       "music (and your computer may also beep). If they light up correctly, "
+                       "press OK. Otherwise, choose the problem they have and test again.")));
+
+    auto* loadRow = new QHBoxLayout;
+    loadRow->addWidget(
+        makeLabel(
+            this, "Label5",
+            QStringLiteral("First, make sure Winamp is loaded with the correct song. Click on the "
+                           "button on the right to load if needed.     Timing will improve if no "
+                           "other programs are in use.")),
+        1);
+    m_command8 = makeButton(this, "Command8", QStringLiteral("\u25B6 Load"));
+    m_command8->setToolTip(QStringLiteral("Load the song into the player"));
+    loadRow->addWidget(m_command8);
+    layout->addLayout(loadRow);
+
+    auto* lights = new QHBoxLayout;
+    for (int i = 1; i <= timing::SyncBeatCounter::kLights; ++i) {
+        auto* shape = new QFrame(this);
+        shape->setObjectName(QStringLiteral("Shapes(%1)").arg(i));
+        shape->setFrameShape(QFrame::Box);
+        shape->setFixedSize(36, 36);
+        m_shapes[std::size_t(i)] = shape;
+        setFill(shape, QColor());
+        lights->addWidget(shape);
+    }
+    layout->addLayout(lights);
+
+    auto* grid = new QGridLayout;
+    m_text1 = new QLineEdit(ctx.model.bpm(), this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text2 = new QLineEdit(ctx.model.gap(), this);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    grid->addWidget(makeLabel(this, "Label2", QStringLiteral("BPM"), false), 0, 0);
+    grid->addWidget(m_text1, 0, 1);
+    grid->addWidget(makeLabel(this, "Label3", QStringLiteral("Gap"), false), 1, 0);
+    grid->addWidget(m_text2, 1, 1);
+    grid->addWidget(makeLabel(this, "Label4", QStringLiteral("ms"), false), 1, 2);
+
+    m_command1 = makeButton(this, "Command1", QStringLiteral("Test"));
+    m_command2 = makeButton(this, "Command2", QStringLiteral("Too early"));
+    m_command4 = makeButton(this, "Command4", QStringLiteral("Too late"));
+    m_command3 = makeButton(this, "Command3", QStringLiteral("Too slow"));
+    m_command6 = makeButton(this, "Command6", QStringLiteral("Too quick"));
+    m_command5 = makeButton(this, "Command5", QStringLiteral("OK"));
+    m_command7 = makeButton(this, "Command7", QStringLiteral("Cancel"));
+    grid->addWidget(m_command3, 0, 3);
+    grid->addWidget(m_command6, 0, 4);
+    grid->addWidget(m_command2, 1, 3);
+    grid->addWidget(m_command4, 1, 4);
+    layout->addLayout(grid);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_command1);
+    buttons->addStretch();
+    buttons->addWidget(m_command5);
+    buttons->addWidget(m_command7);
+    layout->addLayout(buttons);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(50);
+    m_timer1->setTimerType(Qt::PreciseTimer);
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setObjectName(QStringLiteral("Timer2"));
+    m_loadTimer->setSingleShot(true);
+    m_loadTimer->setInterval(1000);
+
+    m_beatTimer = new QTimer(this);
+    m_beatTimer->setObjectName(QStringLiteral("BeatTimer"));
+    m_beatTimer->setSingleShot(true);
+    m_beatTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer1, &QTimer::timeout, this, &Synchro::tick);
+    connect(m_beatTimer, &QTimer::timeout, this, &Synchro::tick);
+    connect(m_command1, &QPushButton::clicked, this, &Synchro::test);
+    connect(m_command2, &QPushButton::clicked, this, [this] { nudge(m_text2, 10); });
+    connect(m_command4, &QPushButton::clicked, this, [this] { nudge(m_text2, -10); });
+    connect(m_command3, &QPushButton::clicked, this, [this] { nudge(m_text1, 1); });
+    connect(m_command6, &QPushButton::clicked, this, [this] { nudge(m_text1, -1); });
+    connect(m_command5, &QPushButton::clicked, this, &Synchro::okClicked);
+    connect(m_command7, &QPushButton::clicked, this, &Synchro::cancelClicked);
+    connect(m_command8, &QPushButton::clicked, this, &Synchro::loadClicked);
+    m_text1->installEventFilter(this);
+    m_text2->installEventFilter(this);
+
+    m_lock.lock(opener);
+}
+
+Synchro::~Synchro() {
+    unload();
+}
+
+double Synchro::bpmValue() const {
+    return numericValue(m_text1->text());
+}
+double Synchro::gapValue() const {
+    return numericValue(m_text2->text());
+}
+
+bool Synchro::lightOn(int i) const {
+    return i >= 1 && i <= timing::SyncBeatCounter::kLights && isLit(m_shapes[std::size_t(i)]);
+}
+
+void Synchro::nudge(QLineEdit* box, double by) {
+    box->setText(canonicalNumberText(numericValue(box->text()) + by));
+}
+
+void Synchro::test() {
+    if (m_closing)
+        return;
+    if (!m_ctx.player.IsWindow()) {
+        m_ctx.boxes.show(this,
+                         QStringLiteral("Winamp window not found. Load the file by clicking on "
+                                        "the Winamp icon."),
+                         QStringLiteral("Winamp not found."), MsgButtons::Ok, MsgIcon::None);
+        return;
+    }
+    const double bpm = bpmValue();
+    const std::optional<long long> target = m_counter.testJumpTarget(bpm, gapValue());
+    if (!target) {
+        // Without a tempo there is no beat to jump to or to light.
+        m_ctx.boxes.show(this,
+                         QStringLiteral("The BPM is ") + m_text1->text() +
+                             QStringLiteral(", but it must be a number greater than 0 before "
+                                            "the lights can follow the beat. Please enter the "
+                                            "song's BPM and test again."),
+                         QStringLiteral("BPM invalid."), MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    if (m_ctx.player.state() != 1)
+        m_ctx.player.WinampCommand(winamp::Play);
+    m_ctx.player.jumpTo(clampToInt(*target));
+    m_timer1->start();
+}
+
+void Synchro::tick() {
+    const int playState = m_ctx.player.state();
+    m_counter.playerState(playState);
+    const double bpm = bpmValue();
+    if (!grab::usableBpm(bpm))
+        return;
+    const int position = m_ctx.player.position();
+    const bool signalled = m_counter.poll(position, bpm, gapValue());
+    if (signalled) {
+        ++m_beeps;
+        QApplication::beep();
+        paintLights();
+        emit beat(m_counter.syncbeat, position);
+    }
+    // A beat due before the next poll gets a poll of its own at that moment,
+    // so a light is never up to a whole poll late.
+    if (m_timer1->isActive() && playState == 1) {
+        if (const std::optional<double> due = m_counter.nextBeatMs(bpm, gapValue())) {
+            const double wait = *due - position;
+            if (wait >= 0 && wait < m_timer1->interval())
+                m_beatTimer->start(int(wait) + 1);
+        }
+    }
+}
+
+void Synchro::paintLights() {
+    for (int i = 1; i <= timing::SyncBeatCounter::kLights; ++i)
+        setFill(m_shapes[std::size_t(i)], m_counter.lights[std::size_t(i)] ? kLitGreen : QColor());
+}
+
+bool Synchro::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut && !m_closing &&
+        (watched == m_text1 || watched == m_text2)) {
+        // Leaving the box for another control of this window; a message box
+        // or another window taking the focus is not leaving it.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+            reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
+            // The box is rewritten at once, so a button pressed to leave it
+            // sees the clean number; the test runs once the focus has moved.
+            auto* box = static_cast<QLineEdit*>(watched);
+            box->setText(normalizedNumberText(box->text()));
+            QTimer::singleShot(0, this, [this] {
+                if (!m_closing)
+                    test();
+            });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Synchro::okClicked() {
+    m_ctx.player.WinampCommand(winamp::Stop);
+    m_ctx.model.setField(SummaryField::Bpm, m_text1->text());
+    m_ctx.model.setField(SummaryField::Gap, m_text2->text());
+    close();
+}
+
+void Synchro::cancelClicked() {
+    m_ctx.player.WinampCommand(winamp::Stop);
+    close();
+}
+
+void Synchro::loadClicked() {
+    LoadWinamp(m_ctx, this, m_loadTimer);
+}
+
+void Synchro::closeEvent(QCloseEvent* event) {
+    unload();
+    event->accept();
+}
+
+void Synchro::unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_closing = true;
+    m_timer1->stop();
+    m_beatTimer->stop();
+    m_lock.release();
+    emit unloaded();
+}
+
+} // namespace kolvo

@@ -1,0 +1,187 @@
+#include "ui/timing/tappingtool.h"
+
+#include "ui/platform/appcontext.h"
+#include "ui/platform/loadwinamp.h"
+#include "core/timing/virtualkeys.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kolvo {
+
+namespace {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setWordWrap(true);
+    l->setMargin(4);
+    return l;
+}
+} // namespace
+
+TappingTool::TappingTool(AppContext& ctx, QWidget* summaryWindow, const QString& objectName,
+                         const QString& caption, const QString& intro, const QString& step1,
+                         const QString& step2, const QString& step3, const QString& result,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ctx(ctx) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFocusPolicy(Qt::StrongFocus);
+    setFixedWidth(420);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(makeLabel(this, "Label1", intro));
+    m_label2 = makeLabel(this, "Label2", step1);
+    m_label3 = makeLabel(this, "Label3", step2);
+    m_label4 = makeLabel(this, "Label4", step3);
+    layout->addWidget(m_label2);
+    layout->addWidget(m_label3);
+    layout->addWidget(m_label4);
+    m_body = new QVBoxLayout;
+    layout->addLayout(m_body);
+    m_label5 = makeLabel(this, "Label5", result);
+    m_label5->setAlignment(Qt::AlignCenter);
+    m_label5->hide();
+    layout->addWidget(m_label5);
+
+    auto* buttons = new QHBoxLayout;
+    m_command1 = new QPushButton(QStringLiteral("Accept New Value"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command2 = new QPushButton(QStringLiteral("Reject New Value"), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    for (QPushButton* b : {m_command1, m_command2}) {
+        b->setAutoDefault(false);
+        b->hide();
+        b->setEnabled(false);
+        buttons->addWidget(b);
+    }
+    layout->addLayout(buttons);
+    m_label8 = makeLabel(this, "Label8", QStringLiteral("Press Escape at any time to cancel."));
+    layout->addWidget(m_label8);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setSingleShot(true);
+    m_timer1->setInterval(1000);
+
+    connect(m_command1, &QPushButton::clicked, this, [this] { acceptResult(); });
+    connect(m_command2, &QPushButton::clicked, this, &TappingTool::reject);
+
+    setStep(1);
+    m_lock.lock(summaryWindow);
+}
+
+TappingTool::~TappingTool() {
+    unload();
+}
+
+void TappingTool::setStep(int step) {
+    m_step = step;
+    setStepLabel(m_label2, step == 1);
+    setStepLabel(m_label3, step == 2);
+    setStepLabel(m_label4, step == 3);
+}
+
+void TappingTool::showResult(const QString& text) {
+    m_label5->setText(text);
+    m_label5->show();
+    for (QPushButton* b : {m_command1, m_command2}) {
+        b->show();
+        b->setEnabled(true);
+    }
+}
+
+void TappingTool::reject() {
+    for (QPushButton* b : {m_command1, m_command2}) {
+        b->setEnabled(false);
+        b->hide();
+    }
+    setStep(1);
+    setFocus();
+}
+
+void TappingTool::keyDown(int virtualKey) {
+    if (m_closing)
+        return;
+    if (m_busy) {
+        // The player is being started (events keep flowing meanwhile):
+        // Escape may still leave, nothing else starts a second step.
+        if (virtualKey == vk::Escape)
+            close();
+        return;
+    }
+    QPointer<TappingTool> self(this);
+    if (CheckSongAndPlayer(m_ctx, this) != LoadWinampResult::Loaded)
+        return;
+    if (!self || m_closing)
+        return;
+    if (virtualKey == vk::Escape) {
+        close();
+        return;
+    }
+    if (virtualKey != vk::Enter && virtualKey != vk::Separator)
+        return;
+    m_busy = true;
+    switch (m_step) {
+    case 1:
+        stepOne();
+        break;
+    case 2:
+        stepTwo();
+        break;
+    case 3:
+        stepThree();
+        break;
+    default:
+        break; // a result is on screen: Enter does nothing
+    }
+    if (self)
+        m_busy = false;
+}
+
+void TappingTool::keyPressEvent(QKeyEvent* event) {
+    // A held key repeats; only a fresh press is a tap.
+    if (!event->isAutoRepeat())
+        keyDown(vk::fromQtKey(event->key(), event->modifiers()));
+    event->accept();
+}
+
+bool TappingTool::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        // The window sees the key first; the control under the focus still
+        // gets the keys the window does not act on (Space on a button).
+        auto* key = static_cast<QKeyEvent*>(event);
+        const int code = vk::fromQtKey(key->key(), key->modifiers());
+        QPointer<QObject> target(watched);
+        keyPressEvent(key);
+        const bool taken = code == vk::Enter || code == vk::Separator || code == vk::Escape;
+        return taken || m_closing || target.isNull();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TappingTool::closeEvent(QCloseEvent* event) {
+    m_closing = true;
+    unload();
+    event->accept();
+}
+
+void TappingTool::unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_closing = true;
+    m_timer1->stop();
+    m_lock.release();
+    emit unloaded();
+}
+
+} // namespace kolvo

@@ -1,0 +1,406 @@
+#include "core/files/filenumber.h"
+#include "core/files/kolvofile.h"
+#include "core/files/textcodec.h"
+#include "core/song/songmodel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace kolvo;
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+QByteArray crlf(const char* lines) {
+    QByteArray b(lines);
+    b.replace("\n", "\r\n");
+    return b;
+}
+
+// The 47 fixed lines of a reset song with filetag "t".
+const char* const kResetHead =
+    "\"KOLVO-DEF\"\n\"\",\"musicadd\"\n\"\",\"songname\"\n\"\",\"artist\"\n\"\",\"genre\"\n"
+    "\"120\",\"bpm\"\n\"0\",\"gap\"\n2,\"check1\"\n\"\",\"text1\"\n\"\",\"samplestart\"\n"
+    "\"\",\"samplelength\"\n\"t\",\"filetag\"\n\"LEVELS\",\"\"\n"
+    "\"\",\"level\",1,1\n\"\",\"level\",1,2\n\"\",\"level\",1,3\n\"\",\"level\",1,4\n"
+    "\"\",\"level\",2,1\n\"\",\"level\",2,2\n\"\",\"level\",2,3\n\"\",\"level\",2,4\n"
+    "\"\",\"level\",3,1\n\"\",\"level\",3,2\n\"\",\"level\",3,3\n\"\",\"level\",3,4\n"
+    "\"\",\"level\",4,1\n\"\",\"level\",4,2\n\"\",\"level\",4,3\n\"\",\"level\",4,4\n"
+    "\"DATAEXISTS\",\"\",\"\",\"\"\n"
+    "0,\"dataexists\",1,1\n0,\"dataexists\",1,2\n0,\"dataexists\",1,3\n0,\"dataexists\",1,4\n"
+    "0,\"dataexists\",2,1\n0,\"dataexists\",2,2\n0,\"dataexists\",2,3\n0,\"dataexists\",2,4\n"
+    "0,\"dataexists\",3,1\n0,\"dataexists\",3,2\n0,\"dataexists\",3,3\n0,\"dataexists\",3,4\n"
+    "0,\"dataexists\",4,1\n0,\"dataexists\",4,2\n0,\"dataexists\",4,3\n0,\"dataexists\",4,4\n"
+    "\"STEPS\",\"\",\"\",\"\"\n";
+
+struct Reset : SongModel {
+    Reset() {
+        setField(SummaryField::Filetag, QStringLiteral("t"));
+        resetparameters();
+    }
+};
+
+// A song using every kind of value the file carries.
+void fillRichSong(SongModel& m) {
+    m.setField(SummaryField::Musicadd, QString::fromUtf8("/music/Ünïcode, song.mp3"));
+    m.setField(SummaryField::Songname, QStringLiteral("  Title, with comma  "));
+    m.setField(SummaryField::Artist, QStringLiteral("line\r\nbreak"));
+    m.setField(SummaryField::Bpm, QStringLiteral("140.5"));
+    m.setField(SummaryField::Samplestart, QStringLiteral("1000"));
+    m.setCheck1(1);
+    m.setFootlevels(1, 1, Value::text(QStringLiteral("7")));
+    m.setFootlevels(2, 3, Value::number(1));
+    m.setFootlevels(4, 4, Value());
+    m.setDataexists(1, 1, Value::number(1));
+    m.setDataexists(2, 3, Value::number(1));
+    m.setDataexists(3, 2, Value());
+    m.setStep(1, 1, 1, 1, 1, 1);
+    m.setStep(1, 1, 2, 9, 1, 2);
+    m.setStep(2, 3, 100, 32, 10, 1);
+    m.setStep(4, 4, 50, 17, 5, 2);
+    m.setTempo(1, 1, 5, 3, BPMCHANNEL, 150);
+    m.setTempo(1, 1, 2, 1, FREEZECHANNEL, 0.25);
+    m.setTempo(1, 1, 100, 4, BPMCHANNEL, 1e-7);
+}
+
+std::optional<FileError> readText(const QByteArray& text, SongModel& m) {
+    return readKolvoData(text, QStringLiteral("song.kolvo"), m);
+}
+
+} // namespace
+
+TEST(KolvoWriter, ResetSongIsTheFixedLinesAndTheEndRecord) {
+    Reset m;
+    EXPECT_EQ(kolvoFileText(m), crlf(kResetHead) + "0,0,0,0,0,0\r\n");
+}
+
+TEST(KolvoWriter, StepRecordsInCellOrderWithTheirValueForms) {
+    Reset m;
+    m.setFootlevels(1, 1, Value::text(QStringLiteral("7")));
+    m.setFootlevels(1, 2, Value::number(1));
+    m.setDataexists(1, 1, Value::number(1));
+    m.setStep(1, 1, 2, 9, 1, 1);
+    m.setStep(1, 1, 2, 9, 6, 2);
+    m.setTempo(1, 1, 5, 3, BPMCHANNEL, 150);
+    m.setTempo(1, 1, 2, 1, FREEZECHANNEL, 500);
+    m.setTempo(1, 1, 2, 2, FREEZECHANNEL, 0.5);
+    m.setTempo(1, 1, 3, 1, BPMCHANNEL, 0); // a zero is no event
+    m.setStep(4, 4, 100, 32, 5, 1);
+    QByteArray text = kolvoFileText(m);
+    EXPECT_TRUE(
+        text.contains("\r\n\"7\",\"level\",1,1\r\n1,\"level\",1,2\r\n\"\",\"level\",1,3\r\n"));
+    EXPECT_TRUE(text.contains("\r\n1,\"dataexists\",1,1\r\n"));
+    EXPECT_TRUE(text.endsWith("\"STEPS\",\"\",\"\",\"\"\r\n"
+                              "1,1,2,1,12,500\r\n1,1,2,2,12,0.5\r\n1,1,2,9,1,1\r\n1,1,2,9,6,2\r\n"
+                              "1,1,5,3,11,150\r\n4,4,100,32,5,1\r\n0,0,0,0,0,0\r\n"));
+}
+
+TEST(KolvoWriter, ProgressAfterEachChart) {
+    Reset m;
+    QList<int> calls;
+    kolvoFileText(m, [&](int n) { calls << n; });
+    QList<int> expected;
+    for (int i = 1; i <= 16; ++i)
+        expected << i;
+    EXPECT_EQ(calls, expected);
+}
+
+TEST(KolvoFile, RoundTripIsByteForByte) {
+    Reset m;
+    fillRichSong(m);
+    QByteArray text = kolvoFileText(m);
+    Reset back;
+    ASSERT_FALSE(readText(text, back));
+    EXPECT_EQ(kolvoFileText(back), text);
+    EXPECT_EQ(back.songname(), m.songname());
+    EXPECT_EQ(back.artist(), QStringLiteral("line\r\nbreak"));
+    EXPECT_TRUE(back.footlevels(1, 1).isText());
+    EXPECT_TRUE(back.footlevels(2, 3).isNumber());
+    EXPECT_TRUE(back.footlevels(4, 4).isUnassigned());
+    EXPECT_EQ(back.step(1, 1, 2, 9, 1), 2);
+    EXPECT_EQ(back.tempo(1, 1, 100, 4, BPMCHANNEL), 1e-7);
+    EXPECT_EQ(back.Check1(), 1);
+
+    // And through a real file.
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("song.kolvo"));
+    ASSERT_FALSE(writeKolvoFile(path, m));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), text);
+    Reset fromFile;
+    ASSERT_FALSE(readKolvoFile(path, fromFile));
+    EXPECT_EQ(kolvoFileText(fromFile), text);
+}
+
+TEST(KolvoReader, KeyedLayoutReadsFieldsNotLines) {
+    // Keys in any order, repeated (last wins), unknown keys skipped, the magic
+    // inside the first field, a record spread over lines and two on one line,
+    // blanks before fields, bare text, a quoted number for the flag.
+    QByteArray text =
+        crlf("junk KOLVO-DEF junk\n"
+             "\"Old\",\"songname\"\n\"x\",\"unknown\"\n  \"New\" tail ,\"songname\"\n"
+             "0,\"check1\"\n\"T\",\"filetag\"\n\"150\",\"bpm\"\nbare text,\"artist\"\n"
+             "\"LEVELS\",\"\"\n"
+             "\"12\",\"level\",1,1\n1,\"level\"\n4,4\n\"x\",\"other\",9,9\n"
+             "\"DATAEXISTS\",\"\",\"\",\"\"\n"
+             "\"1\",\"dataexists\",1,1\n1,\"dataexists\",4,4\n\"STEPS\",\"\",\"\",\"\"\n"
+             "1,1,2,9,1,1,1,1\n2,9\n6,2\n0,0,0,0,0,0\n1,1,5,3,11,150.5\n\n");
+    Reset m;
+    auto err = readText(text, m);
+    ASSERT_FALSE(err) << err->message().toStdString();
+    EXPECT_EQ(m.songname(), QStringLiteral("New"));
+    EXPECT_EQ(m.artist(), QStringLiteral("bare text"));
+    EXPECT_EQ(m.bpm(), QStringLiteral("150"));
+    EXPECT_EQ(m.gap(), QStringLiteral("0")); // not in the file: the reset value stays
+    EXPECT_EQ(m.filetag(), QStringLiteral("T"));
+    EXPECT_EQ(m.Check1(), 0);
+    EXPECT_EQ(m.footlevels(1, 1), Value::text(QStringLiteral("12")));
+    EXPECT_EQ(m.footlevels(4, 4), Value::number(1));
+    EXPECT_EQ(m.dataexists(1, 1), Value::text(QStringLiteral("1")));
+    EXPECT_TRUE(m.hasData(1, 1));
+    EXPECT_TRUE(m.hasData(4, 4));
+    EXPECT_EQ(m.step(1, 1, 2, 9, 1), 1);
+    EXPECT_EQ(m.step(1, 1, 2, 9, 6), 2);
+    EXPECT_EQ(m.tempo(1, 1, 5, 3, BPMCHANNEL), 150.5);
+}
+
+TEST(KolvoReader, LegacyLayoutHasNoMagicAndKeepsFiletag) {
+    QByteArray text =
+        crlf("\"/m.mp3\",\"Song\",\"Artist\",\"Genre\",\"130\",\"20\",1,\"cd.png\","
+             "\"500\",\"\"\n"
+             "\"3\",1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"9\"\n"
+             "1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1\n"
+             "1,1,1,1,3,2\n4,4,100,32,6,1\n");
+    Reset m;
+    ASSERT_FALSE(readText(text, m));
+    EXPECT_EQ(m.musicadd(), QStringLiteral("/m.mp3"));
+    EXPECT_EQ(m.genre(), QStringLiteral("Genre"));
+    EXPECT_EQ(m.bpm(), QStringLiteral("130"));
+    EXPECT_EQ(m.gap(), QStringLiteral("20"));
+    EXPECT_EQ(m.Check1(), 1);
+    EXPECT_EQ(m.Text1(), QStringLiteral("cd.png"));
+    EXPECT_EQ(m.samplestart(), QStringLiteral("500"));
+    EXPECT_EQ(m.filetag(), QStringLiteral("t"));
+    EXPECT_EQ(m.footlevels(1, 1), Value::text(QStringLiteral("3")));
+    EXPECT_EQ(m.footlevels(1, 2), Value::number(1));
+    EXPECT_EQ(m.footlevels(4, 4), Value::text(QStringLiteral("9")));
+    EXPECT_TRUE(m.hasData(1, 1));
+    EXPECT_FALSE(m.hasData(1, 2));
+    EXPECT_TRUE(m.hasData(4, 4));
+    EXPECT_EQ(m.step(1, 1, 1, 1, 3), 2);
+    EXPECT_EQ(m.step(4, 4, 100, 32, 6), 1);
+}
+
+TEST(KolvoReader, TextIsUtf8OrElseWindows1252) {
+    const char* tail = ",\"songname\"\r\n\"LEVELS\",\"\"\r\n\"DATAEXISTS\",\"\",\"\",\"\"\r\n"
+                       "\"STEPS\",\"\",\"\",\"\"\r\n0,0,0,0,0,0\r\n";
+    struct Case {
+        QByteArray title;
+        QString expected;
+    } cases[] = {
+        {"\"Caf\xc3\xa9 \xe2\x82\xac\"", QString::fromUtf8("Café €")},
+        {"\"Caf\xe9 \x80 \x96\"", QString::fromUtf8("Café € –")},
+        {"\"\xc3\"", QString::fromUtf8("Ã")}, // a cut-off sequence is not UTF-8
+    };
+    for (const Case& c : cases) {
+        Reset m;
+        ASSERT_FALSE(readText("\"KOLVO-DEF\"\r\n" + c.title + tail, m));
+        EXPECT_EQ(m.songname(), c.expected);
+    }
+    Reset bom; // a byte-order mark is not part of the first field
+    ASSERT_FALSE(readText("\xEF\xBB\xBF\"/m.mp3\",\"t\",\"\",\"\",\"1\",\"2\",2,\"\",\"\",\"\"\r\n" +
+                              QByteArray("\"\",").repeated(31) + "\"\"\r\n0,0,0,0,0,0\r\n",
+                          bom));
+    EXPECT_EQ(bom.musicadd(), QStringLiteral("/m.mp3"));
+    EXPECT_TRUE(isValidUtf8("\xf0\x9f\x8e\xb5", 4));
+    EXPECT_FALSE(isValidUtf8("\xed\xa0\x80", 3)); // a surrogate
+    EXPECT_FALSE(isValidUtf8("\xc0\xaf", 2));     // an overlong slash
+}
+
+TEST(KolvoReader, RefusesWhatBreaksTheGrammarAndLeavesTheModelReset) {
+    const QByteArray head = crlf(kResetHead);
+    struct Case {
+        QByteArray text;
+        int line;
+        const char* reason;
+    } cases[] = {
+        {"", 0, "the file is empty"},
+        {"\r\n  \r\n", 0, "the file is empty"},
+        {"\r\n\"KOLVO-DEF\r\n", 2, "the file ends inside a quoted text"},
+        {head + "5,1,1,1,1,1\r\n", 48, "style 5 is not a whole number from 1 to 4"},
+        {head + "1,0,1,1,1,1\r\n", 48, "level 0 is not a whole number from 1 to 4"},
+        {head + "1,1,101,1,1,1\r\n", 48, "bar 101 is not a whole number from 1 to 100"},
+        {head + "1,1,1,33,1,1\r\n", 48, "row 33 is not a whole number from 1 to 32"},
+        {head + "1,1,1,1.5,1,1\r\n", 48, "row 1.5 is not a whole number from 1 to 32"},
+        {head + "1,1,1,1,13,1\r\n", 48, "panel 13 is not a whole number from 1 to 12"},
+        {head + "1,1,1,1,\"x\",1\r\n", 48, "panel \"x\" is not a whole number from 1 to 12"},
+        {head + "1,1,1,1,,1\r\n", 48, "panel (empty) is not a whole number from 1 to 12"},
+        {head + "0,0,0,0,0,0\r\n1,1,1,1,1,7\r\n", 49, "arrow value 7 is not 0, 1 or 2"},
+        {head + "1,1,1,1,1,-1\r\n", 48, "arrow value -1 is not 0, 1 or 2"},
+        {head + "1,1,1,1,1,1x\r\n", 48, "arrow value 1x is not 0, 1 or 2"},
+        {head + "1,1,1,1,11,-120\r\n", 48, "tempo value -120 is negative"},
+        {head + "1,1,1,1,12,fast\r\n", 48, "tempo value fast is not a number"},
+        {head + "1,1,1,1,12,1e999\r\n", 48, "tempo value 1e999 is not a number"},
+        {head + "1,1,1,1,1\r\n", 48, "the file ends inside a step record"},
+        {head, 47, "the file ends before the first step record"},
+        {crlf("\"KOLVO-DEF\"\n\"a\",\"songname\"\n"), 2, "the file ends before the LEVELS line"},
+        {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"1\",\"level\",1,1\n"), 3,
+         "the file ends before the DATAEXISTS line"},
+        {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"DATAEXISTS\",\"\",\"\",\"\"\n1,\"dataexists\",1,"
+              "1\n"),
+         4, "the file ends before the STEPS line"},
+        {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"1\",\"level\",0,1\n"), 3,
+         "style 0 is not a whole number from 1 to 4"},
+        {crlf("\"KOLVO-DEF\"\n\"LEVELS\",\"\"\n\"DATAEXISTS\",\"\",\"\",\"\"\n2,\"dataexists\",1,"
+              "1\n"),
+         4, "flag value 2 is not 0 or 1"},
+        {crlf("\"KOLVO-DEF\"\n3,\"check1\"\n"), 2, "check1 value 3 is not 0, 1 or 2"},
+        {crlf("\"KOLVO-DEF\"\n\"a\",\"songname\"\n\"open\n"), 3,
+         "the file ends inside a quoted text"},
+        {"\"/m.mp3\",\"a\",\"b\"\r\n", 1, "the file ends inside the header"},
+        {"\"m\",\"a\",\"b\",\"g\",\"1\",\"2\",9,\"\",\"\",\"\"\r\n", 1,
+         "check1 value 9 is not 0, 1 or 2"},
+        {"\"m\",\"a\",\"b\",\"g\",\"1\",\"2\",0,\"\",\"\",\"\"\r\n1,1\r\n", 2,
+         "the file ends inside the foot levels"},
+    };
+    for (const Case& c : cases) {
+        Reset m;
+        m.setField(SummaryField::Filetag, QStringLiteral("kept"));
+        QByteArray before = kolvoFileText(m);
+        auto err = readText(c.text, m);
+        ASSERT_TRUE(err) << c.reason;
+        EXPECT_EQ(err->reason, QString::fromUtf8(c.reason));
+        EXPECT_EQ(err->line, c.line) << c.reason;
+        EXPECT_EQ(kolvoFileText(m), before) << c.reason;
+    }
+}
+
+TEST(KolvoReader, RecordsOfSixZerosAndEmptyValuesAreHarmless) {
+    Reset m;
+    m.setTempo(1, 1, 2, 1, BPMCHANNEL, 99); // cleared by the empty value below
+    QByteArray text = crlf(kResetHead) + "0,0,0,0,0,0\r\n1,1,1,1,1,1\r\n0,0,0,0,0,0\r\n"
+                                         "1,1,2,1,11,\"\"\r\n1,1,1,1,3,\r\n";
+    ASSERT_FALSE(readText(text, m));
+    EXPECT_EQ(m.step(1, 1, 1, 1, 1), 1);
+    EXPECT_FALSE(m.hasTempo(1, 1, 2, 1, BPMCHANNEL));
+}
+
+TEST(KolvoFile, ErrorMessageNamesFileLineAndReason) {
+    EXPECT_EQ((FileError{QStringLiteral("song.kolvo"), 12,
+                         QStringLiteral("arrow value 7 is not 0, 1 or 2")})
+                  .message(),
+              QStringLiteral("song.kolvo:12: arrow value 7 is not 0, 1 or 2"));
+    EXPECT_EQ(
+        (FileError{QStringLiteral("/a/b.kolvo"), 0, QStringLiteral("cannot be opened")}).message(),
+        QStringLiteral("/a/b.kolvo: cannot be opened"));
+    Reset m;
+    auto err = readKolvoFile(QStringLiteral("/nonexistent/dir/x.kolvo"), m);
+    ASSERT_TRUE(err);
+    EXPECT_TRUE(err->reason.startsWith(QStringLiteral("cannot be opened")))
+        << err->reason.toStdString();
+}
+
+TEST(KolvoWriter, RefusesValuesThatWouldReadBackDifferently) {
+    struct Case {
+        std::function<void(SongModel&)> set;
+        const char* reason;
+    } cases[] = {
+        {[](SongModel& m) { m.setField(SummaryField::Songname, QStringLiteral("The \"Best\"")); },
+         "the songname value holds a double quote, which a work file cannot store"},
+        {[](SongModel& m) { m.setField(SummaryField::Filetag, QStringLiteral("\"")); },
+         "the filetag value holds a double quote, which a work file cannot store"},
+        {[](SongModel& m) { m.setFootlevels(2, 4, Value::text(QStringLiteral("7\""))); },
+         "the foot level of Double S-Maniac holds a double quote, which a work file cannot store"},
+        {[](SongModel& m) { m.setField(SummaryField::Genre, QStringLiteral("LEVELS")); },
+         "the genre value cannot be the word LEVELS in a work file"},
+        {[](SongModel& m) { m.setFootlevels(1, 1, Value::text(QStringLiteral("DATAEXISTS"))); },
+         "the foot level of Single Basic cannot be the word DATAEXISTS in a work file"},
+        {[](SongModel& m) { m.setStep(1, 2, 3, 4, 5, 3); },
+         "Single Another bar 3 row 4 panel 5 holds 3, not 0, 1 or 2"},
+        {[](SongModel& m) { m.setTempo(1, 1, 2, 1, FREEZECHANNEL, -5); },
+         "the freeze at bar 2 beat 1 is -5, not a number of 0 or more"},
+    };
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("song.kolvo"));
+    for (const Case& c : cases) {
+        Reset m;
+        c.set(m);
+        auto problem = unwritableKolvoField(m);
+        ASSERT_TRUE(problem) << c.reason;
+        EXPECT_EQ(*problem, QString::fromUtf8(c.reason));
+        auto err = writeKolvoFile(path, m);
+        ASSERT_TRUE(err);
+        EXPECT_EQ(err->reason, QString::fromUtf8(c.reason));
+        EXPECT_FALSE(QFile::exists(path));
+    }
+}
+
+TEST(KolvoWriter, FailedWriteLeavesTheExistingFileUntouched) {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("song.kolvo"));
+    Reset small;
+    ASSERT_FALSE(writeKolvoFile(path, small));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+
+    // Refused before writing: the old file stays.
+    Reset quoted;
+    quoted.setField(SummaryField::Artist, QStringLiteral("\""));
+    EXPECT_TRUE(writeKolvoFile(path, quoted));
+
+    // A full disk, simulated by a file-size limit smaller than the new file.
+    Reset big;
+    for (int b = 1; b <= 100; ++b)
+        big.setStep(1, 1, b, 1, 1, 1);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = 2000;
+    setrlimit(RLIMIT_FSIZE, &tight);
+    auto err = writeKolvoFile(path, big);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(err);
+    EXPECT_TRUE(err->reason.startsWith(QStringLiteral("cannot be written")))
+        << err->reason.toStdString();
+
+    // A folder that does not exist.
+    EXPECT_TRUE(writeKolvoFile(dir.filePath(QStringLiteral("missing/song.kolvo")), big));
+
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("song.kolvo")});
+}
+
+TEST(FileNumber, PlainDecimalWithALeadingZeroReadsBackExactly) {
+    struct Case {
+        double v;
+        const char* text;
+    } cases[] = {
+        {150, "150"}, {0.5, "0.5"},         {-0.25, "-0.25"},    {0, "0"},
+        {-0.0, "0"},  {128.125, "128.125"}, {1e-7, "0.0000001"}, {1e21, "1000000000000000000000"}};
+    for (const Case& c : cases) {
+        QString t = fileNumberText(c.v);
+        EXPECT_EQ(t, QString::fromLatin1(c.text));
+        QByteArray b = t.toLatin1();
+        EXPECT_EQ(fileFieldNumber(b.constData(), b.constData() + b.size()), c.v == 0 ? 0.0 : c.v);
+    }
+    for (const char* bad :
+         {"", "-", ".", "1.2.3", "1e", "nan", "inf", "0x10", "+-1", "1 2", "1e400"})
+        EXPECT_FALSE(fileFieldNumber(bad, bad + std::strlen(bad))) << bad;
+    for (const char* good : {"+1", ".5", "5.", "1e3", "-2E-2", "7  "})
+        EXPECT_TRUE(fileFieldNumber(good, good + std::strlen(good))) << good;
+}

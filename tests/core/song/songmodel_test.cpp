@@ -1,0 +1,103 @@
+#include "core/song/songmodel.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace kolvo;
+
+TEST(SongModel, StartsWithDesignValuesAndUnassignedCharts) {
+    SongModel m;
+    EXPECT_EQ(m.bpm(), "120");
+    EXPECT_EQ(m.gap(), "0");
+    EXPECT_EQ(m.Check1(), 2);
+    EXPECT_TRUE(m.footlevels(1, 1).isUnassigned());
+    EXPECT_TRUE(m.dataexists(4, 4).isUnassigned());
+    EXPECT_EQ(m.currentstyle, 1);
+    EXPECT_EQ(m.currentlevel, 1);
+}
+
+TEST(SongModel, ResetEmptiesEverythingButFiletag) {
+    SongModel m;
+    m.setField(SummaryField::Filetag, "song.mp3");
+    m.setField(SummaryField::Songname, "Demo");
+    m.setField(SummaryField::Bpm, "140");
+    m.setCheck1(0);
+    m.setStep(2, 3, 50, 7, 9, 2);
+    m.setTempo(1, 1, 5, 3, BPMCHANNEL, 150);
+    m.setDataexists(2, 3, Value::number(1));
+    m.setFootlevels(2, 3, Value::text("7"));
+    QSignalSpy reset(&m, &SongModel::songReset);
+
+    m.resetparameters();
+
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(m.filetag(), "song.mp3");
+    EXPECT_EQ(m.songname(), "");
+    EXPECT_EQ(m.bpm(), "120");
+    EXPECT_EQ(m.Check1(), 2);
+    EXPECT_EQ(m.step(2, 3, 50, 7, 9), 0);
+    EXPECT_FALSE(m.hasTempo(1, 1, 5, 3, BPMCHANNEL));
+    EXPECT_EQ(m.dataexists(2, 3), Value::number(0));
+    EXPECT_EQ(m.footlevels(2, 3), Value::text(""));
+}
+
+TEST(SongModel, ClearingSingleBasicKeepsTempoEventsAndFootLevel) {
+    SongModel m;
+    m.resetparameters();
+    m.setStep(1, 1, 3, 1, 1, 1);
+    m.setTempo(1, 1, 3, 1, BPMCHANNEL, 75);
+    m.setTempo(1, 1, 4, 2, FREEZECHANNEL, 500);
+    m.setDataexists(1, 1, Value::number(1));
+    m.setFootlevels(1, 1, Value::text("9"));
+
+    m.clearChart(1, 1);
+
+    EXPECT_EQ(m.step(1, 1, 3, 1, 1), 0);
+    EXPECT_EQ(m.tempo(1, 1, 3, 1, BPMCHANNEL), 75);
+    EXPECT_EQ(m.tempo(1, 1, 4, 2, FREEZECHANNEL), 500);
+    EXPECT_EQ(m.footlevels(1, 1), Value::text("9"));
+    EXPECT_FALSE(m.hasData(1, 1));
+}
+
+TEST(SongModel, OpeningAChartSetsFootLevelOnlyTheFirstTime) {
+    SongModel m;
+    m.resetparameters();
+    m.currentstyle = 2;
+    m.currentlevel = 4;
+    m.currentbar = 40;
+    m.openChart();
+    EXPECT_EQ(m.footlevels(2, 4), Value::number(1));
+    EXPECT_TRUE(m.hasData(2, 4));
+    EXPECT_EQ(m.currentbar, 1);
+
+    m.setFootlevels(2, 4, Value::text("12"));
+    m.openChart();
+    EXPECT_EQ(m.footlevels(2, 4), Value::text("12"));
+}
+
+TEST(SongModel, OutOfRangeCellsReadAsEmptyAndIgnoreWrites) {
+    SongModel m;
+    const int bad[][5] = {{0, 1, 1, 1, 1},  {5, 1, 1, 1, 1},  {1, 0, 1, 1, 1},
+                          {1, 1, 101, 1, 1}, {1, 1, 1, 33, 1},
+                          {-1, -1, -1, -1, -1}};
+    for (const auto& c : bad) {
+        m.setStep(c[0], c[1], c[2], c[3], c[4], 1);
+        EXPECT_EQ(m.step(c[0], c[1], c[2], c[3], c[4]), 0);
+        m.setTempo(c[0], c[1], c[2], c[3], BPMCHANNEL, 1);
+        EXPECT_FALSE(m.hasTempo(c[0], c[1], c[2], c[3], BPMCHANNEL));
+    }
+    m.setStep(1, 1, 1, 1, 11, 1);
+    EXPECT_EQ(m.step(1, 1, 1, 1, 11), 0);
+    EXPECT_FALSE(m.hasTempo(1, 1, 1, 1, 10));
+    EXPECT_TRUE(m.dataexists(0, 0).isUnassigned());
+}
+
+TEST(SongModel, ValueKeepsItsForm) {
+    EXPECT_NE(Value::number(1), Value::text("1"));
+    EXPECT_NE(Value(), Value::text(""));
+    EXPECT_TRUE(Value().isZeroOrEmpty());
+    EXPECT_TRUE(Value::text("").isZeroOrEmpty());
+    EXPECT_FALSE(Value::text("7").isZeroOrEmpty());
+    EXPECT_EQ(Value::text("7").toNumber(), 7);
+    EXPECT_EQ(Value::number(1).toText(), "1");
+}

@@ -1,0 +1,444 @@
+// The step editor window: opening a chart, presses on the grid, bar
+// navigation, the foot level, the tool-window toggles and closing.
+#include "ui/editor/kolvo.h"
+#include "ui/editor/stepgrid.h"
+#include "core/song/songmodel.h"
+#include "testapp.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kolvo;
+
+namespace {
+
+// Pixel position of the middle of a cell (15 twips to a pixel).
+QPoint cellCentre(int row, int column) {
+    return StepGrid::cellRect(row, column).topLeft() + QPoint(16, 4);
+}
+
+class EditorTest : public ::testing::Test {
+  protected:
+    test::TestApp app;
+    QWidget summary;
+    QPointer<Kolvo> editor;
+
+    void open(int style, int level) {
+        app.model.currentstyle = style;
+        app.model.currentlevel = level;
+        editor = new Kolvo(app.ctx, &summary);
+        editor->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+    }
+    void TearDown() override { delete editor.data(); }
+
+    int bar() const { return app.model.currentbar; }
+    QString barText() const { return editor->barnumber()->text(); }
+    // A key typed into the bar box: acts on what the box held before it.
+    void typeIntoGotobat(const QString& held, char key = 'x') {
+        editor->gotobat()->setText(held);
+        QTest::keyClick(editor->gotobat(), key);
+    }
+    void press(Qt::MouseButton button, int row, int column) {
+        QTest::mousePress(editor->grid(), button, {}, cellCentre(row, column));
+    }
+};
+
+// ---- opening ----
+
+struct OpenCase {
+    const char* what;
+    int style, level;
+    Value dataexists, footBefore;
+    Value footAfter;
+    const char* boxText;
+};
+
+class OpenChart : public EditorTest, public ::testing::WithParamInterface<OpenCase> {};
+
+TEST_P(OpenChart, MarksChartAndShowsItsFootLevel) {
+    const OpenCase& c = GetParam();
+    app.model.setDataexists(c.style, c.level, c.dataexists);
+    app.model.setFootlevels(c.style, c.level, c.footBefore);
+    app.model.currentbar = 57;
+    app.model.setStep(c.style, c.level, 1, 9, 1, StepArrow);
+    app.model.setStep(c.style, c.level, 57, 9, 3, StepArrow);
+    open(c.style, c.level);
+
+    EXPECT_FALSE(summary.isEnabled());
+    EXPECT_EQ(bar(), 1);
+    EXPECT_EQ(barText(), "1");
+    EXPECT_TRUE(app.model.hasData(c.style, c.level));
+    EXPECT_EQ(app.model.footlevels(c.style, c.level), c.footAfter);
+    EXPECT_EQ(app.model.footlevels(c.style, c.level).kind(), c.footAfter.kind());
+    EXPECT_EQ(editor->footlevel()->text(), c.boxText);
+    EXPECT_EQ(editor->grid()->shownValue(9, 1), StepArrow); // bar 1 is shown
+    EXPECT_EQ(editor->grid()->shownValue(9, 3), StepEmpty);
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    EXPECT_EQ(editor->windowTitle(), "Edit Steps");
+    EXPECT_TRUE(editor->Command8()->isEnabled());
+    EXPECT_TRUE(editor->Command3()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Charts, OpenChart,
+    ::testing::Values(OpenCase{"new chart", Single, Basic, Value::number(0), Value::text(""),
+                               Value::number(1), "1"},
+                      OpenCase{"never set", Double, Maniac, Value(), Value(), Value::number(1),
+                               "1"},
+                      OpenCase{"deleted chart keeps no old level", Solo, SManiac, Value::number(0),
+                               Value::text("9"), Value::number(1), "1"},
+                      OpenCase{"chart with data keeps its level", Couple, Another, Value::number(1),
+                               Value::text("12"), Value::text("12"), "12"},
+                      OpenCase{"with data, level as read from a file", Single, Maniac,
+                               Value::text("1"), Value::number(1), Value::number(1), "1"},
+                      OpenCase{"with data, no level", Double, Basic, Value::number(1),
+                               Value::text(""), Value::text(""), ""},
+                      OpenCase{"stored level out of range is shown, not changed", Solo, Basic,
+                               Value::number(1), Value::text("25"), Value::text("25"), "25"}),
+    [](const auto& info) { return std::to_string(info.index); });
+
+TEST_F(EditorTest, HeadersShowOnlyTheStylesColumns) {
+    const char* names[] = {"Label16", "Label15", "Label14", "Label13", "Label11",
+                           "Label12", "Label21", "Label22", "Label23", "Label24"};
+    const char* shown[] = {nullptr, "1.11.1....", "1.11.11111", "1.11.11111", "111111...."};
+    const QString arrows =
+        QString::fromUtf8("\u2190\u2196\u2193\u2191\u2197\u2192\u2190\u2193\u2191\u2192");
+    for (int style = Single; style <= Solo; ++style) {
+        open(style, Basic);
+        for (int column = 1; column <= 10; ++column) {
+            auto* label = editor->findChild<QLabel*>(names[column - 1]);
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->isVisible(), shown[style][column - 1] == '1')
+                << style << "/" << column;
+            EXPECT_EQ(label->text(), arrows.mid(column - 1, 1));
+        }
+        delete editor.data();
+    }
+}
+
+// ---- presses ----
+
+TEST_F(EditorTest, PressesFollowThePressTableAndRepaintTheCell) {
+    open(Double, Basic);
+    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+    struct Step {
+        Qt::MouseButton button;
+        std::uint8_t after;
+        QColor fill;
+    };
+    const QColor blue(128, 128, 255), green(128, 255, 128);
+    const Step steps[] = {
+        {Qt::RightButton, StepFreezeStart, green}, {Qt::RightButton, StepEmpty, QColor()},
+        {Qt::LeftButton, StepArrow, blue},         {Qt::RightButton, StepFreezeStart, green},
+        {Qt::LeftButton, StepArrow, blue},         {Qt::LeftButton, StepEmpty, QColor()},
+        {Qt::MiddleButton, StepEmpty, QColor()},
+    };
+    int edits = 0;
+    for (const Step& s : steps) {
+        press(s.button, 17, 8);
+        edits += s.button == Qt::MiddleButton ? 0 : 1;
+        EXPECT_EQ(app.model.step(Double, Basic, 1, 17, 8), s.after);
+        EXPECT_EQ(editor->grid()->cellFill(17, 8), s.fill);
+        EXPECT_EQ(refreshed.count(), edits);
+    }
+    // What is on screen: the cell's middle pixel takes the fill colour.
+    press(Qt::LeftButton, 32, 10);
+    press(Qt::RightButton, 1, 1);
+    const QImage shot = editor->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(cellCentre(32, 10)), blue);
+    EXPECT_EQ(shot.pixelColor(cellCentre(1, 1)), green);
+    EXPECT_NE(shot.pixelColor(cellCentre(2, 1)), green);
+}
+
+TEST_F(EditorTest, PressesOnUnusedColumnsAndOutsideChangeNothing) {
+    open(Single, Basic);
+    for (int column : {2, 5, 7, 8, 9, 10})
+        press(Qt::LeftButton, 5, column);
+    QTest::mousePress(editor->grid(), Qt::LeftButton, {}, QPoint(100, 79));  // above row 1
+    QTest::mousePress(editor->grid(), Qt::LeftButton, {}, QPoint(100, 336)); // below row 32
+    QTest::mousePress(editor->grid(), Qt::LeftButton, {}, QPoint(20, 200));  // left of the grid
+    for (int column = 1; column <= 10; ++column)
+        for (int row = 1; row <= 32; ++row)
+            ASSERT_EQ(app.model.step(Single, Basic, 1, row, column), 0) << row << "/" << column;
+    // The gap between the pads edits the first pad's Right panel.
+    QTest::mousePress(editor->grid(), Qt::LeftButton, {}, QPoint(293, 81)); // x = 4395 twips
+    EXPECT_EQ(app.model.step(Single, Basic, 1, 1, PanelRight), StepArrow);
+}
+
+// ---- bars ----
+
+TEST_F(EditorTest, LastAndNextStopAtTheEnds) {
+    app.model.setStep(Single, Basic, 2, 3, 4, StepArrow);
+    app.model.setStep(Single, Basic, 100, 32, 6, StepFreezeStart);
+    open(Single, Basic);
+    auto* last = editor->findChild<QPushButton*>("Command1");
+    auto* next = editor->findChild<QPushButton*>("Command2");
+    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+
+    last->click();
+    EXPECT_EQ(bar(), 1);
+    EXPECT_EQ(barText(), "1");
+    EXPECT_EQ(refreshed.count(), 0);
+
+    next->click();
+    EXPECT_EQ(bar(), 2);
+    EXPECT_EQ(barText(), "2");
+    EXPECT_EQ(editor->gotobat()->text(), "2");
+    EXPECT_EQ(editor->grid()->shownValue(3, 4), StepArrow);
+    for (int i = 0; i < 120; ++i)
+        next->click();
+    EXPECT_EQ(bar(), 100);
+    EXPECT_EQ(barText(), "100");
+    EXPECT_EQ(editor->grid()->shownValue(32, 6), StepFreezeStart);
+    EXPECT_EQ(refreshed.count(), 99);
+
+    last->click();
+    EXPECT_EQ(bar(), 99);
+    EXPECT_EQ(editor->grid()->shownValue(32, 6), StepEmpty);
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+}
+
+struct GotoCase {
+    const char* text;
+    int bar; // 0: refused
+};
+
+class GotoBar : public EditorTest, public ::testing::WithParamInterface<GotoCase> {};
+
+TEST_P(GotoBar, GoesOnlyToWholeBarNumbers) {
+    const GotoCase& c = GetParam();
+    app.model.setStep(Single, Basic, 100, 1, 1, StepArrow);
+    open(Single, Basic);
+    typeIntoGotobat("5");
+    ASSERT_EQ(bar(), 5);
+    ASSERT_EQ(editor->gotobat()->text(), "x"); // emptied, then the key typed
+
+    typeIntoGotobat(c.text, '7');
+    if (c.bar) {
+        EXPECT_TRUE(app.boxes.shown.isEmpty());
+        EXPECT_EQ(bar(), c.bar);
+        EXPECT_EQ(barText(), QString::number(c.bar));
+        EXPECT_EQ(editor->grid()->shownValue(1, 1), c.bar == 100 ? StepArrow : StepEmpty);
+    } else {
+        ASSERT_EQ(app.boxes.shown.size(), 1);
+        EXPECT_EQ(app.boxes.last().text,
+                  "That bar number is invalid; it must be a whole number between 1 and 100.");
+        EXPECT_EQ(app.boxes.last().title, "Kolvo");
+        EXPECT_EQ(app.boxes.last().icon, MsgIcon::None);
+        EXPECT_EQ(bar(), 5);
+        EXPECT_EQ(barText(), "5");
+    }
+    // Whatever happened, the box was emptied before the key took effect.
+    EXPECT_EQ(editor->gotobat()->text(), "7");
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, GotoBar,
+                         ::testing::Values(GotoCase{"100", 100}, GotoCase{"1", 1},
+                                           GotoCase{"42", 42}, GotoCase{"101", 0}, GotoCase{"0", 0},
+                                           GotoCase{"2.5", 0}, GotoCase{"07", 0}, GotoCase{"", 0},
+                                           GotoCase{" 7", 0}, GotoCase{"+7", 0}, GotoCase{"7.0", 0},
+                                           GotoCase{"-1", 0}),
+                         [](const auto& info) { return std::to_string(info.index); });
+
+TEST_F(EditorTest, TypingTwoKeysGoesToTheFirstDigitAndFlashesTheBarBox) {
+    open(Single, Basic);
+    editor->gotobat()->clear();
+    QTest::keyClick(editor->gotobat(), '3'); // empty box: invalid message
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    QTest::keyClick(editor->gotobat(), '4'); // goes to 3, box holds 4
+    EXPECT_EQ(bar(), 3);
+    EXPECT_EQ(editor->gotobat()->text(), "4");
+
+    const QColor white(Qt::white), green(128, 255, 128);
+    auto base = [&] { return editor->barnumber()->palette().color(QPalette::Base); };
+    EXPECT_EQ(base(), white);
+    QTRY_COMPARE_WITH_TIMEOUT(base(), green, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(base(), white, 1000);
+}
+
+// ---- foot level ----
+
+struct FootCase {
+    const char* typed;
+    const char* box; // afterwards
+    Value stored;    // afterwards
+    bool refused;
+};
+
+class FootLevel : public EditorTest, public ::testing::WithParamInterface<FootCase> {};
+
+TEST_P(FootLevel, AcceptsWholeNumbersOneToTwenty) {
+    const FootCase& c = GetParam();
+    app.model.setDataexists(Solo, Maniac, Value::number(1));
+    app.model.setFootlevels(Solo, Maniac, Value::text("3"));
+    open(Solo, Maniac);
+    editor->footlevel()->setText(c.typed);
+    EXPECT_EQ(editor->footlevel()->text(), c.box);
+    EXPECT_EQ(app.model.footlevels(Solo, Maniac), c.stored);
+    EXPECT_EQ(app.model.footlevels(Solo, Maniac).kind(), c.stored.kind());
+    if (c.refused) {
+        ASSERT_EQ(app.boxes.shown.size(), 1);
+        EXPECT_EQ(app.boxes.last().text, "Footlevel must be a whole number between 1 and 20.");
+        EXPECT_EQ(app.boxes.last().title, "Footlevel invalid.");
+        EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
+    } else {
+        EXPECT_TRUE(app.boxes.shown.isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, FootLevel,
+                         ::testing::Values(FootCase{"0", "3", Value::text("3"), true},
+                                           FootCase{"20", "20", Value::text("20"), false},
+                                           FootCase{"1", "1", Value::text("1"), false},
+                                           FootCase{"21", "3", Value::text("3"), true},
+                                           FootCase{"1.5", "3", Value::text("3"), true},
+                                           FootCase{"05", "5", Value::text("5"), false},
+                                           FootCase{"", "", Value::text("3"), false},
+                                           FootCase{"abc", "3", Value::text("3"), true},
+                                           FootCase{"-4", "3", Value::text("3"), true}),
+                         [](const auto& info) { return std::to_string(info.index); });
+
+TEST_F(EditorTest, FootLevelTypedKeyByKey) {
+    open(Double, Another); // a new chart: foot level 1
+    editor->footlevel()->selectAll();
+    QTest::keyClick(editor->footlevel(), Qt::Key_Backspace); // empty: silently nothing
+    EXPECT_EQ(app.model.footlevels(Double, Another), Value::number(1));
+    QTest::keyClicks(editor->footlevel(), "12");
+    EXPECT_EQ(app.model.footlevels(Double, Another), Value::text("12"));
+    QTest::keyClick(editor->footlevel(), '3'); // 123: refused, back to 12
+    EXPECT_EQ(editor->footlevel()->text(), "12");
+    EXPECT_EQ(app.model.footlevels(Double, Another), Value::text("12"));
+    EXPECT_EQ(app.boxes.shown.size(), 1);
+}
+
+// ---- refresh and closing ----
+
+TEST_F(EditorTest, UpdatenowRepaintsWhatOtherWindowsChanged) {
+    open(Couple, Basic);
+    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+    app.model.setStep(Couple, Basic, 1, 25, 9, StepArrow);
+    editor->startUpdatenow();
+    EXPECT_EQ(editor->grid()->shownValue(25, 9), StepEmpty); // not before the tick
+    EXPECT_TRUE(editor->updatenow()->isActive());
+    EXPECT_EQ(editor->updatenow()->interval(), 50);
+    ASSERT_TRUE(refreshed.wait(1000));
+    EXPECT_EQ(editor->grid()->shownValue(25, 9), StepArrow);
+    EXPECT_FALSE(editor->updatenow()->isActive());
+}
+
+enum class CloseBy { FinishEditing, EnterKey, CloseBox, LoadFailure };
+
+class Closing : public EditorTest, public ::testing::WithParamInterface<CloseBy> {};
+
+TEST_P(Closing, UnloadsOnceClosesToolWindowsAndEnablesSummary) {
+    open(Single, Another);
+    // Stand-ins for the tool windows, which set their toggle's caption.
+    auto toolWindow = [&](const char* name, QPushButton* toggle, const char* openCaption,
+                          const char* closedCaption) {
+        auto* w = new QWidget(editor.data(), Qt::Tool);
+        w->setObjectName(name);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        toggle->setText(openCaption);
+        QObject::connect(w, &QObject::destroyed, toggle,
+                         [toggle, closedCaption] { toggle->setText(closedCaption); });
+        w->show();
+        return QPointer<QWidget>(w);
+    };
+    auto wide = toolWindow("WideView", editor->Command4(), "<< Wide View", "Wide View >>");
+    auto power = toolWindow("PowerTools", editor->Command5(), "<< Power Tools", "Power Tools >>");
+    auto trans =
+        toolWindow("Transformations", editor->Command6(), "<< Transforms", "Transforms >>");
+    QSignalSpy unloaded(editor.data(), &Kolvo::unloaded);
+
+    switch (GetParam()) {
+    case CloseBy::FinishEditing:
+        editor->savemenu()->click();
+        break;
+    case CloseBy::EnterKey:
+        QTest::keyClick(editor->footlevel(), Qt::Key_Return);
+        break;
+    case CloseBy::CloseBox:
+        editor->close();
+        break;
+    case CloseBy::LoadFailure: // no player in the player folder: the editor closes
+        app.model.setField(SummaryField::Musicadd, app.writeFile("song.mp3", "x"));
+        app.ctx.winamppath = app.path("noplayer");
+        editor->findChild<QPushButton*>("Command7")->click();
+        break;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(editor.isNull(), 2000);
+    EXPECT_EQ(unloaded.count(), 1);
+    EXPECT_TRUE(summary.isEnabled());
+    EXPECT_TRUE(wide.isNull());
+    EXPECT_TRUE(power.isNull());
+    EXPECT_TRUE(trans.isNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, Closing,
+                         ::testing::Values(CloseBy::FinishEditing, CloseBy::EnterKey,
+                                           CloseBy::CloseBox, CloseBy::LoadFailure));
+
+TEST_F(EditorTest, TogglePressedWhileToolWindowOpenClosesIt) {
+    open(Single, Basic);
+    auto* wide = new QWidget(editor.data(), Qt::Tool);
+    wide->setObjectName("WideView");
+    wide->show();
+    editor->Command4()->setText("<< Wide View");
+    editor->Command4()->click();
+    EXPECT_FALSE(wide->isVisible());
+    EXPECT_TRUE(editor->isVisible());
+}
+
+QWidget* topLevel(const QString& name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+// Each button opens its window: the three tools inside the editor, the grabber
+// setup and the arrow help as windows of their own.
+TEST_F(EditorTest, ButtonsOpenTheirWindows) {
+    open(Double, Basic);
+    editor->Command4()->click();
+    editor->Command5()->click();
+    editor->Command6()->click();
+    for (const char* name : {"WideView", "PowerTools", "Transformations"})
+        EXPECT_NE(editor->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+    EXPECT_EQ(app.ctx.wideviewopen + app.ctx.powertoolsopen + app.ctx.transformationsopen, 3);
+
+    editor->Command3()->click();
+    QWidget* help = topLevel("FreezeArrowHelp");
+    ASSERT_NE(help, nullptr);
+    help->close();
+
+    editor->Command8()->click();
+    QWidget* setup = topLevel("StepGrabberSetup");
+    ASSERT_NE(setup, nullptr);
+    EXPECT_FALSE(editor->isEnabled()); // the setup holds the editor while it is open
+    setup->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(editor->isEnabled());
+}
+
+TEST_F(EditorTest, LoadWithoutMusicFileSaysSoAndStaysOpen) {
+    open(Single, Basic);
+    editor->findChild<QPushButton*>("Command7")->click();
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    EXPECT_EQ(app.boxes.last().title, "No MP3 file selected");
+    EXPECT_FALSE(editor.isNull());
+    EXPECT_TRUE(app.launcher.calls.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,390 @@
+// File > New, Open, Save, Export and closing the summary window: the save
+// question and its three answers, cancelled dialogs, failed saves and reads,
+// the progress window, and the exported file.
+#include "core/dwi/dwiwriter.h"
+#include "ui/summary/filecommands.h"
+#include "core/files/kolvofile.h"
+#include "ui/summary/process.h"
+#include "core/song/songmodel.h"
+#include "ui/summary/mainmenu.h"
+#include "testapp.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace kolvo;
+
+namespace {
+
+const QString kQuestion = "Do you want to save your current stepfile?";
+const QString kSaveFilter = "Kolvo Work In Progress (*.kolvo)|*.kolvo";
+const QString kOpenFilter = "Kolvo Work In Progress File (*.kolvo)|*.kolvo";
+const QString kDwiFilter = "Dance With Intensity Datafile (*.dwi)|*.dwi";
+const QString kExportWarning = "Kolvo cannot currently import DWI files; do you want to save "
+                               "your stepfile as an Kolvo file before exporting?";
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class FileCommandsTest : public ::testing::Test {
+  protected:
+    test::TestApp app;
+    std::unique_ptr<MainMenu> w;
+
+    void SetUp() override {
+        w = std::make_unique<MainMenu>(app.ctx);
+        SongModel& m = app.model;
+        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::Bpm, "150");
+        m.setCheck1(0);
+        m.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
+        m.setStep(Solo, SManiac, 100, 32, PanelUpRight, StepFreezeStart);
+        m.setDataexists(Single, Basic, Value::number(1));
+        m.setDataexists(Solo, SManiac, Value::number(1));
+        m.setFootlevels(Single, Basic, Value::text("7"));
+        m.setTempo(Single, Basic, 5, 3, BPMCHANNEL, 75.5);
+        w->datacheck();
+    }
+
+    bool songIntact() const {
+        return app.model.songname() == "Old Song" && app.model.bpm() == "150" &&
+               app.model.hasData(Single, Basic) &&
+               app.model.step(Single, Basic, 1, 1, PanelLeft) == StepArrow;
+    }
+    bool songReset() const {
+        return app.model.songname().isEmpty() && app.model.bpm() == "120" &&
+               !app.model.hasData(Single, Basic) && app.model.Check1() == 2;
+    }
+    bool allButtonsNoData() const {
+        for (int n = 1; n <= 16; ++n)
+            if (w->chartButton(n)->text() != "No Data")
+                return false;
+        return true;
+    }
+    void expectSaveQuestion(int index) const {
+        ASSERT_GT(app.boxes.shown.size(), index);
+        const auto& b = app.boxes.shown[index];
+        EXPECT_EQ(b.text, kQuestion);
+        EXPECT_EQ(b.title, "Kolvo");
+        EXPECT_EQ(b.buttons, MsgButtons::YesNoCancel);
+        EXPECT_EQ(b.icon, MsgIcon::Question);
+    }
+    void trigger(const char* menu) { w->menuAction(menu)->trigger(); }
+};
+
+// What New does after each answer to the save question and the save dialog.
+TEST_F(FileCommandsTest, NewAfterEachAnswer) {
+    struct Case {
+        const char* what;
+        MsgAnswer answer;
+        std::optional<QString> saveTo; // the save dialog's answer, if it is asked
+        bool dialogAsked;
+        bool saved;
+        bool reset;
+    };
+    const QString good = app.path("saved.kolvo");
+    const QString bad = app.path("no such folder/x.kolvo");
+    const Case cases[] = {
+        {"Yes, saved", MsgAnswer::Yes, good, true, true, true},
+        {"Yes, dialog cancelled", MsgAnswer::Yes, std::nullopt, true, false, false},
+        {"Yes, save failed", MsgAnswer::Yes, bad, true, false, false},
+        {"No", MsgAnswer::No, std::nullopt, false, false, true},
+        {"Cancel", MsgAnswer::Cancel, std::nullopt, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        app.boxes.shown.clear();
+        app.dialogs.asked.clear();
+        QFile::remove(good);
+        app.boxes.answers = {c.answer};
+        if (c.dialogAsked)
+            app.dialogs.answers = {c.saveTo};
+        trigger("newmenu");
+        SCOPED_TRACE(c.what);
+        expectSaveQuestion(0);
+        EXPECT_EQ(app.dialogs.asked.size(), c.dialogAsked ? 1 : 0);
+        EXPECT_EQ(QFile::exists(good), c.saved);
+        EXPECT_EQ(c.reset ? songReset() : songIntact(), true);
+        EXPECT_EQ(allButtonsNoData(), c.reset);
+        EXPECT_EQ(app.model.dialogcancelled, 0);
+        EXPECT_TRUE(w->isEnabled());
+        if (c.saveTo == bad) {
+            ASSERT_EQ(app.boxes.shown.size(), 2);
+            EXPECT_TRUE(app.boxes.last().text.startsWith("Kolvo could not save your stepfile."));
+            EXPECT_TRUE(app.boxes.last().text.contains("x.kolvo"));
+            EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
+        } else {
+            EXPECT_EQ(app.boxes.shown.size(), 1);
+        }
+    }
+}
+
+TEST_F(FileCommandsTest, SaveAsksBeforeReplacingAndShowsProgressPerChart) {
+    const QString path = app.path("song.kolvo");
+    QList<int> widths;
+    QList<bool> windowEnabled;
+    QObject::connect(&w->fileCommands(), &FileCommands::chartWritten, [&](int chartsDone) {
+        ASSERT_NE(w->fileCommands().progressWindow(), nullptr);
+        EXPECT_EQ(w->fileCommands().progressWindow()->windowTitle(),
+                  "Saving Kolvo Work In Progress");
+        widths << w->fileCommands().progressWindow()->barWidthTwips();
+        windowEnabled << w->isEnabled();
+        EXPECT_EQ(chartsDone, widths.size());
+    });
+    app.dialogs.answers << path;
+    trigger("savemenu");
+    ASSERT_EQ(app.dialogs.asked.size(), 1);
+    const FileDialogRequest& r = app.dialogs.asked[0];
+    EXPECT_EQ(r.mode, FileDialogRequest::Mode::Save);
+    EXPECT_EQ(r.filter, kSaveFilter);
+    EXPECT_EQ(r.defaultExt, "kolvo");
+    EXPECT_TRUE(r.overwritePrompt);
+    ASSERT_EQ(widths.size(), 16);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(widths[i], 2655 * (i + 1) / 16);
+    EXPECT_FALSE(windowEnabled.contains(true));
+    EXPECT_TRUE(w->isEnabled());
+    EXPECT_EQ(w->fileCommands().progressWindow(), nullptr);
+    EXPECT_EQ(readAll(path), kolvoFileText(app.model));
+
+    // The next dialog starts in the folder just saved to.
+    app.dialogs.answers << std::nullopt;
+    trigger("savemenu");
+    EXPECT_EQ(app.dialogs.asked[1].initialDir, app.dir.path() + "/");
+    EXPECT_EQ(app.model.dialogcancelled, 1); // left for a calling command
+}
+
+TEST_F(FileCommandsTest, ASongThatCannotBeWrittenIsRefusedAndNotDiscarded) {
+    app.model.setField(SummaryField::Artist, "The \"Quoted\" Band");
+    app.boxes.answers << MsgAnswer::Yes;
+    app.dialogs.answers << app.path("quoted.kolvo");
+    trigger("newmenu");
+    EXPECT_FALSE(QFile::exists(app.path("quoted.kolvo")));
+    EXPECT_TRUE(songIntact());
+    ASSERT_EQ(app.boxes.shown.size(), 2);
+    EXPECT_TRUE(app.boxes.last().text.startsWith("Kolvo could not save your stepfile."));
+}
+
+TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
+    // A file to open: the fixture's song under another name.
+    app.model.setField(SummaryField::Songname, "From File");
+    const QString file = app.path("in/from.kolvo");
+    ASSERT_FALSE(test::writeScratchFile(file, kolvoFileText(app.model)).isEmpty());
+    app.model.setField(SummaryField::Songname, "Old Song");
+
+    // Cancel: nothing happens.
+    app.boxes.answers = {MsgAnswer::Cancel};
+    trigger("openmenu");
+    expectSaveQuestion(0);
+    EXPECT_TRUE(songIntact());
+    EXPECT_TRUE(app.dialogs.asked.isEmpty());
+
+    // Yes, then the save dialog cancelled: nothing is opened.
+    app.boxes.answers = {MsgAnswer::Yes};
+    app.dialogs.answers = {std::nullopt};
+    trigger("openmenu");
+    EXPECT_TRUE(songIntact());
+    ASSERT_EQ(app.dialogs.asked.size(), 1);
+    EXPECT_EQ(app.dialogs.asked[0].mode, FileDialogRequest::Mode::Save);
+    EXPECT_EQ(app.model.dialogcancelled, 0);
+
+    // No, then a file.
+    app.boxes.answers = {MsgAnswer::No};
+    app.dialogs.answers = {file};
+    trigger("openmenu");
+    ASSERT_EQ(app.dialogs.asked.size(), 2);
+    const FileDialogRequest& r = app.dialogs.asked[1];
+    EXPECT_EQ(r.mode, FileDialogRequest::Mode::Open);
+    EXPECT_EQ(r.filter, kOpenFilter);
+    EXPECT_EQ(r.defaultExt, "kolvo");
+    EXPECT_TRUE(r.fileMustExist);
+    EXPECT_EQ(app.model.songname(), "From File");
+    EXPECT_EQ(w->windowTitle(), "From File - Kolvo DWI Creator");
+    EXPECT_TRUE(w->Option1(2)->isChecked()); // Check1 0: "Never"
+    EXPECT_EQ(app.model.tempo(Single, Basic, 5, 3, BPMCHANNEL), 75.5);
+    EXPECT_EQ(w->chartButton(1)->text(), "Data");
+    EXPECT_EQ(w->chartButton(16)->text(), "Data");
+    EXPECT_EQ(w->chartButton(2)->text(), "No Data");
+    EXPECT_TRUE(w->isEnabled());
+
+    // No, then the open dialog cancelled: an empty song.
+    app.boxes.answers = {MsgAnswer::No};
+    app.dialogs.answers = {std::nullopt};
+    trigger("openmenu");
+    EXPECT_TRUE(songReset());
+    EXPECT_TRUE(allButtonsNoData());
+    EXPECT_EQ(app.model.dialogcancelled, 0);
+    EXPECT_EQ(app.dialogs.asked[2].initialDir, app.path("in") + "/");
+}
+
+TEST_F(FileCommandsTest, AFileThatCannotBeReadIsReportedAndLeavesAnEmptySong) {
+    const QString broken = app.writeFile(
+        "broken.kolvo", "\"KOLVO-DEF\"\r\n\"a.mp3\",\"musicadd\"\r\n\"LEVELS\",\"\"\r\n"
+                        "\"x\",\"level\",9,1\r\n");
+    for (const QString& path : {broken, app.path("missing.kolvo")}) {
+        SongModel scratch;
+        scratch.resetparameters();
+        const std::optional<FileError> expected = readKolvoFile(path, scratch);
+        ASSERT_TRUE(expected.has_value()) << path.toStdString();
+        app.boxes.shown.clear();
+        app.boxes.answers = {MsgAnswer::No};
+        app.dialogs.answers = {path};
+        trigger("openmenu");
+        ASSERT_EQ(app.boxes.shown.size(), 2);
+        EXPECT_EQ(app.boxes.last().text,
+                  "Kolvo could not open this file.\n\n" + expected->message());
+        EXPECT_EQ(app.boxes.last().title, "Kolvo");
+        EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
+        EXPECT_TRUE(songReset());
+        EXPECT_TRUE(w->isEnabled());
+    }
+}
+
+TEST_F(FileCommandsTest, ClosingAfterEachAnswer) {
+    struct Case {
+        const char* what;
+        MsgAnswer answer;
+        std::optional<QString> saveTo;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"Yes, saved", MsgAnswer::Yes, app.path("close.kolvo"), true},
+        {"Yes, dialog cancelled", MsgAnswer::Yes, std::nullopt, false},
+        {"Yes, save failed", MsgAnswer::Yes, app.path("nowhere/close.kolvo"), false},
+        {"No", MsgAnswer::No, std::nullopt, true},
+        {"Cancel", MsgAnswer::Cancel, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        w->show();
+        app.boxes.shown.clear();
+        app.boxes.answers = {c.answer};
+        app.dialogs.answers = {c.saveTo};
+        QSignalSpy closed(w.get(), &MainMenu::closed);
+        trigger("exitmenu");
+        expectSaveQuestion(0);
+        EXPECT_EQ(w->isVisible(), !c.closes);
+        EXPECT_EQ(closed.size(), c.closes ? 1 : 0);
+        EXPECT_TRUE(songIntact());
+        EXPECT_EQ(app.model.dialogcancelled, 0);
+    }
+    // The close box asks the same.
+    SetUp();
+    w->show();
+    app.boxes.shown.clear();
+    app.boxes.answers = {MsgAnswer::Cancel};
+    EXPECT_FALSE(w->close());
+    expectSaveQuestion(0);
+    EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(FileCommandsTest, ExportWritesWhatTheDwiWriterWrites) {
+    app.model.setField(SummaryField::Filetag, "track.mp3");
+    const QString expectedPath = app.path("expected.dwi");
+    ASSERT_FALSE(WriteDwiFile(app.model, expectedPath, DwiMode::Export).has_value());
+    const QByteArray expected = readAll(expectedPath);
+    ASSERT_FALSE(expected.isEmpty());
+
+    // No: the DWI dialog comes at once; an existing file is replaced.
+    const QString out = app.writeFile("out/song.dwi", "an older export");
+    app.boxes.answers = {MsgAnswer::No};
+    app.dialogs.answers = {out};
+    trigger("dwimenu");
+    ASSERT_EQ(app.boxes.shown.size(), 2);
+    EXPECT_EQ(app.boxes.shown[0].text, kExportWarning);
+    EXPECT_EQ(app.boxes.shown[0].title, "Warning");
+    EXPECT_EQ(app.boxes.shown[0].buttons, MsgButtons::YesNo);
+    ASSERT_EQ(app.dialogs.asked.size(), 1);
+    const FileDialogRequest& r = app.dialogs.asked[0];
+    EXPECT_EQ(r.mode, FileDialogRequest::Mode::Save);
+    EXPECT_EQ(r.filter, kDwiFilter);
+    EXPECT_EQ(r.defaultExt, "dwi");
+    EXPECT_FALSE(r.overwritePrompt);
+    EXPECT_EQ(r.initialDir, ""); // no file chosen yet
+    EXPECT_EQ(readAll(out), expected);
+    EXPECT_EQ(app.boxes.last().text, "DWI export complete!");
+    EXPECT_EQ(app.boxes.last().title, "Kolvo");
+    EXPECT_EQ(app.boxes.last().buttons, MsgButtons::Ok);
+    EXPECT_TRUE(w->isEnabled());
+
+    // Yes, save cancelled: no DWI dialog, nothing exported.
+    app.boxes.shown.clear();
+    app.boxes.answers = {MsgAnswer::Yes};
+    app.dialogs.answers = {std::nullopt, app.path("never.dwi")};
+    trigger("dwimenu");
+    EXPECT_EQ(app.dialogs.asked.size(), 2);
+    EXPECT_EQ(app.boxes.shown.size(), 1);
+    EXPECT_FALSE(QFile::exists(app.path("never.dwi")));
+    EXPECT_EQ(app.model.dialogcancelled, 0);
+
+    // Yes, saved, then the DWI dialog starts in the saved file's folder.
+    app.boxes.shown.clear();
+    app.boxes.answers = {MsgAnswer::Yes};
+    app.dialogs.answers = {app.path("work/song.kolvo"), std::nullopt};
+    QDir().mkpath(app.path("work"));
+    trigger("dwimenu");
+    ASSERT_EQ(app.dialogs.asked.size(), 4);
+    EXPECT_TRUE(QFile::exists(app.path("work/song.kolvo")));
+    EXPECT_EQ(app.dialogs.asked[3].initialDir, app.path("work") + "/");
+    EXPECT_EQ(app.boxes.shown.size(), 1); // the DWI dialog was cancelled: no message
+    EXPECT_EQ(app.model.dialogcancelled, 0);
+
+    // A DWI file that cannot be written is reported, not called complete.
+    app.boxes.shown.clear();
+    app.boxes.answers = {MsgAnswer::No};
+    app.dialogs.answers = {app.path("missing folder/song.dwi")};
+    trigger("dwimenu");
+    ASSERT_EQ(app.boxes.shown.size(), 2);
+    EXPECT_TRUE(app.boxes.last().text.startsWith("Kolvo could not export the DWI file."));
+    EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
+    EXPECT_TRUE(w->isEnabled());
+}
+
+TEST_F(FileCommandsTest, AFileNamedAtStartIsOpenedWithoutTheQuestion) {
+    const QString file = app.writeFile("start.kolvo", kolvoFileText(app.model));
+    app.model.resetparameters();
+    EXPECT_TRUE(w->openFile(file));
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    EXPECT_TRUE(songIntact());
+    EXPECT_EQ(w->chartButton(1)->text(), "Data");
+}
+
+} // namespace
+
+namespace {
+
+// A person saves and exports a song in the window; the headless tool's
+// export of the saved file is the same DWI file.
+TEST_F(FileCommandsTest, ExportEqualsTheCommandLineExportOfTheSavedSong) {
+    app.model.setField(SummaryField::Filetag, "music/track.ogg");
+    app.model.setField(SummaryField::Samplestart, "12000");
+    app.model.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 250);
+    const QString work = app.path("song.kolvo");
+    const QString dwi = app.path("window.dwi");
+    app.boxes.answers = {MsgAnswer::Yes};
+    app.dialogs.answers = {work, dwi};
+    trigger("dwimenu");
+    ASSERT_TRUE(QFile::exists(work));
+    ASSERT_EQ(app.boxes.last().text, "DWI export complete!");
+
+    const QString cliDwi = app.path("cli.dwi");
+    QProcess cli;
+    cli.start(QStringLiteral(KOLVO_BINARY_DIR) + "/src/cli/kolvo-cli",
+              {"export", work, cliDwi});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(readAll(dwi), readAll(cliDwi));
+    EXPECT_FALSE(readAll(dwi).isEmpty());
+}
+
+} // namespace

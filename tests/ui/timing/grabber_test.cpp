@@ -1,0 +1,547 @@
+// The step grabber setup, the key tester and the grabber, with a scripted
+// player and stand-ins for the editor and its tool windows.
+#include "ui/timing/grabber.h"
+#include "ui/timing/keytester.h"
+#include "ui/timing/stepgrabbersetup.h"
+#include "ui/timing/synchro.h"
+#include "ui/timing/windowlock.h"
+
+#include "ui/platform/settings.h"
+#include "ui/timing/toolwidgets.h"
+#include "timingfixture.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kolvo;
+using namespace kolvo::test;
+
+namespace {
+
+void settle() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void clearGrabberSettings() {
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, "Kolvo", "Kolvo");
+    s.remove("stepgrabber");
+    s.sync();
+}
+
+QString setting(const char* key) {
+    return ReadSetting("stepgrabber", QString::fromLatin1(key), "absent");
+}
+
+class GrabberTest : public ::testing::Test, public TimingFixture {
+  protected:
+    void SetUp() override {
+        clearGrabberSettings();
+        editor = std::make_unique<QWidget>();
+        editor->setObjectName("Kolvo");
+        wideView = std::make_unique<QWidget>();
+        powerTools = std::make_unique<QWidget>();
+        app.model.setField(SummaryField::Bpm, "120");
+        app.model.setField(SummaryField::Gap, "500");
+        app.model.currentstyle = 1;
+        app.model.currentlevel = 2;
+    }
+    void TearDown() override { deleteToolWindows(); }
+
+    EditorLink link() {
+        EditorLink l;
+        l.editor = editor.get();
+        l.openToolWindows = [this] {
+            QList<QWidget*> open;
+            for (QWidget* w : {wideView.get(), powerTools.get()}) {
+                if (w)
+                    open << w;
+            }
+            return open;
+        };
+        l.startUpdatenow = [this] { ++repaints; };
+        return l;
+    }
+    QPointer<StepGrabberSetup> openSetup() {
+        auto* s = new StepGrabberSetup(app.ctx, link());
+        s->show();
+        return s;
+    }
+    bool editorSideEnabled() const {
+        return editor->isEnabled() && (!wideView || wideView->isEnabled()) &&
+               (!powerTools || powerTools->isEnabled());
+    }
+    bool editorSideDisabled() const {
+        return !editor->isEnabled() && (!wideView || !wideView->isEnabled()) &&
+               (!powerTools || !powerTools->isEnabled());
+    }
+    // A grabber running on the scripted player, as the setup leaves it.
+    QPointer<Grabber> startGrabber() {
+        app.player.running = true;
+        auto* g = new Grabber(app.ctx, link());
+        g->show();
+        EXPECT_TRUE(g->start());
+        return g;
+    }
+    std::uint8_t cell(int bar, int row, int panel) const {
+        return app.model.step(app.model.currentstyle, app.model.currentlevel, bar, row, panel);
+    }
+
+    std::unique_ptr<QWidget> editor;
+    std::unique_ptr<QWidget> wideView;
+    std::unique_ptr<QWidget> powerTools;
+    int repaints = 0;
+};
+
+// ------------------------------------------------------- window locks --
+
+TEST(WindowLock, EnabledAgainWhenTheLastHolderLetsGoInEitherOrder) {
+    for (bool firstGoesFirst : {true, false}) {
+        QWidget w;
+        auto first = std::make_unique<WindowLock>();
+        auto second = std::make_unique<WindowLock>();
+        first->lock(&w);
+        first->lock(&w); // once per holder
+        second->lock(&w);
+        EXPECT_FALSE(w.isEnabled());
+        EXPECT_EQ(WindowLock::lockCount(&w), 2);
+        (firstGoesFirst ? first : second).reset();
+        EXPECT_FALSE(w.isEnabled());
+        (firstGoesFirst ? second : first).reset();
+        EXPECT_TRUE(w.isEnabled());
+        EXPECT_EQ(WindowLock::lockCount(&w), 0);
+    }
+    // A window that goes first is simply forgotten.
+    WindowLock lock;
+    auto gone = std::make_unique<QWidget>();
+    QWidget stays;
+    lock.lock({gone.get(), &stays, nullptr});
+    gone.reset();
+    lock.release();
+    EXPECT_TRUE(stays.isEnabled());
+}
+
+// ---------------------------------------------------------------- setup --
+
+TEST_F(GrabberTest, FirstRunSelectsAndStoresTheDefaults) {
+    QPointer<StepGrabberSetup> s = openSetup();
+    EXPECT_EQ(s->windowTitle(), "StepGrabber Setup");
+    EXPECT_TRUE(s->Option1(1)->isChecked());
+    EXPECT_EQ(s->Option1(1)->text(), "Half beats (8 steps/bar)");
+    EXPECT_TRUE(s->Option3(2)->isChecked());
+    EXPECT_EQ(s->Option3(2)->text(), "don't create freezes");
+    EXPECT_EQ(setting("option1"), "1");
+    EXPECT_EQ(setting("option3"), "2");
+    EXPECT_EQ(app.ctx.grabsetupopen, 1);
+    EXPECT_EQ(s->grabberstarted(), 0);
+    s->close();
+    EXPECT_EQ(app.ctx.grabsetupopen, 0);
+}
+
+TEST_F(GrabberTest, StoredOptionsAreSelected) {
+    struct Case {
+        const char* option1;
+        const char* option3;
+        int selected1;
+        int selected3;
+    };
+    const Case cases[] = {
+        {"0", "1", 0, 1}, {"2", "0", 2, 0}, {"7", "x", 1, 2}, {"1.5", "-1", 1, 2}};
+    for (const Case& c : cases) {
+        WriteSetting("stepgrabber", "option1", c.option1);
+        WriteSetting("stepgrabber", "option3", c.option3);
+        QPointer<StepGrabberSetup> s = openSetup();
+        EXPECT_TRUE(s->Option1(c.selected1)->isChecked()) << c.option1;
+        EXPECT_TRUE(s->Option3(c.selected3)->isChecked()) << c.option3;
+        EXPECT_EQ(setting("option1"), QString::number(c.selected1));
+        EXPECT_EQ(setting("option3"), QString::number(c.selected3));
+        EXPECT_TRUE(app.boxes.shown.isEmpty()); // no warning on opening
+        s->close();
+        settle();
+    }
+}
+
+TEST_F(GrabberTest, OptionClicksStoreTheChoiceQuarterBeatsWarnsEveryTime) {
+    QPointer<StepGrabberSetup> s = openSetup();
+    for (int i = 0; i < 2; ++i) {
+        s->Option1(2)->click();
+        EXPECT_EQ(setting("option1"), "2");
+        ASSERT_EQ(app.boxes.shown.size(), i + 1);
+        EXPECT_EQ(app.boxes.last().title, "Warning");
+        EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
+        EXPECT_TRUE(app.boxes.last().text.startsWith("Warning! If your BPM and Gap is not "
+                                                     "PERFECTLY synchronised"));
+    }
+    s->Option1(0)->click();
+    EXPECT_EQ(setting("option1"), "0");
+    s->Option3(1)->click();
+    EXPECT_EQ(setting("option3"), "1");
+    EXPECT_EQ(app.boxes.shown.size(), 2);
+}
+
+TEST_F(GrabberTest, CloseEnablesTheEditorAndItsToolWindows) {
+    QPointer<StepGrabberSetup> s = openSetup();
+    EXPECT_TRUE(editorSideDisabled());
+    powerTools.reset(); // a tool window that goes while the setup is open
+    s->Command5()->click();
+    EXPECT_TRUE(editorSideEnabled());
+    settle();
+    EXPECT_TRUE(s.isNull());
+}
+
+TEST_F(GrabberTest, KeyTesterAndSyncCheckerHoldTheSetup) {
+    QPointer<StepGrabberSetup> s = openSetup();
+    s->Command2()->click();
+    QPointer<KeyTester> k = s->keyTester();
+    ASSERT_TRUE(k);
+    EXPECT_EQ(k->windowTitle(), "Key Tester");
+    EXPECT_FALSE(s->isEnabled());
+    k->Command1()->click(); // OK
+    EXPECT_TRUE(s->isEnabled());
+
+    app.model.setField(SummaryField::Gap, "500");
+    s->Command1()->click();
+    QPointer<Synchro> sync = s->synchro();
+    ASSERT_TRUE(sync);
+    EXPECT_FALSE(s->isEnabled());
+    EXPECT_TRUE(summary.isEnabled()); // the summary is not its opener here
+    sync->Command2()->click();
+    sync->Command5()->click(); // OK writes the summary values
+    EXPECT_EQ(app.model.gap(), "510");
+    EXPECT_TRUE(s->isEnabled());
+    EXPECT_TRUE(editorSideDisabled());
+
+    // The setup going first takes its key tester along; all comes back.
+    s->Command2()->click();
+    k = s->keyTester();
+    s->close();
+    settle();
+    EXPECT_TRUE(k.isNull());
+    EXPECT_TRUE(editorSideEnabled());
+}
+
+TEST_F(GrabberTest, EditorClosingTakesTheGrabberWindowsAlong) {
+    QPointer<StepGrabberSetup> s = openSetup();
+    editor.reset();
+    settle();
+    EXPECT_TRUE(s.isNull());
+    EXPECT_TRUE(wideView->isEnabled());
+    EXPECT_TRUE(powerTools->isEnabled());
+}
+
+struct StartCase {
+    bool fromBarOne;
+    int currentbar;
+    int jump;
+};
+
+class GrabberStartTest : public GrabberTest, public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(GrabberStartTest, StartHandsTheEditorOverToTheGrabber) {
+    const StartCase c = GetParam();
+    app.model.currentbar = 5;
+    QPointer<StepGrabberSetup> s = openSetup();
+    (c.fromBarOne ? s->Command4() : s->Command3())->click();
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    QPointer<Grabber> g = s->grabber();
+    ASSERT_TRUE(g);
+    EXPECT_EQ(s->grabberstarted(), 1);
+    settle();
+    EXPECT_TRUE(s.isNull());
+    EXPECT_EQ(app.ctx.grabsetupopen, 0);
+    EXPECT_EQ(app.model.currentbar, c.currentbar);
+    EXPECT_EQ(repaints, c.fromBarOne ? 1 : 0);
+    // LoadWinamp stops; the grabber stops, plays and jumps to the bar.
+    EXPECT_EQ(app.player.commands, (QList<int>{winamp::Stop, winamp::Stop, winamp::Play}));
+    EXPECT_EQ(app.player.jumps, QList<int>{c.jump});
+    EXPECT_TRUE(editorSideDisabled()); // held by the grabber now
+
+    int unloaded = 0;
+    QObject::connect(g, &Grabber::unloaded, [&unloaded] { ++unloaded; });
+    QTest::keyClick(g, Qt::Key_Escape);
+    EXPECT_EQ(unloaded, 1);
+    EXPECT_TRUE(editorSideEnabled());
+    EXPECT_EQ(repaints, (c.fromBarOne ? 1 : 0) + 1);
+    EXPECT_EQ(app.player.commands.size(), 3); // nothing sent on closing
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, GrabberStartTest,
+                         ::testing::Values(StartCase{false, 5, 8500}, StartCase{true, 1, 500}));
+
+TEST_F(GrabberTest, FailedStartEnablesTheEditorAgain) {
+    app.ctx.winamppath = app.path("nowhere");
+    QPointer<StepGrabberSetup> s = openSetup();
+    s->Command3()->click();
+    EXPECT_EQ(app.boxes.last().title, "Could not find winamp.exe");
+    settle();
+    EXPECT_TRUE(s.isNull());
+    EXPECT_TRUE(editorSideEnabled());
+}
+
+TEST_F(GrabberTest, NoMusicFileKeepsTheSetupOpen) {
+    app.model.setField(SummaryField::Musicadd, QString());
+    QPointer<StepGrabberSetup> s = openSetup();
+    s->Command4()->click();
+    EXPECT_EQ(app.boxes.last().title, "No MP3 file selected");
+    EXPECT_TRUE(s->isVisible());
+    EXPECT_TRUE(editorSideDisabled());
+    EXPECT_EQ(app.model.currentbar, 1);
+    EXPECT_EQ(repaints, 0);
+}
+
+TEST_F(GrabberTest, UnusableBpmRefusesToStart) {
+    for (const char* bpm : {"0", "fast", "-1"}) {
+        app.boxes.shown.clear();
+        app.model.setField(SummaryField::Bpm, bpm);
+        QPointer<StepGrabberSetup> s = openSetup();
+        s->Command3()->click();
+        ASSERT_EQ(app.boxes.shown.size(), 1) << bpm;
+        EXPECT_EQ(app.boxes.last().title, "Cannot grab steps");
+        EXPECT_TRUE(app.boxes.last().text.contains("greater than 0"));
+        EXPECT_TRUE(app.player.launchedFiles.isEmpty());
+        EXPECT_TRUE(s->isVisible());
+        s->close();
+        settle();
+
+        // The grabber itself refuses too.
+        app.player.running = true;
+        QPointer<Grabber> g = new Grabber(app.ctx, link());
+        EXPECT_FALSE(g->start());
+        EXPECT_EQ(app.boxes.last().title, "Cannot grab steps");
+        settle();
+        EXPECT_TRUE(g.isNull());
+        EXPECT_TRUE(app.player.commands.isEmpty());
+        EXPECT_TRUE(editorSideEnabled());
+    }
+}
+
+TEST_F(GrabberTest, GrabberWithoutAPlayerCloses) {
+    QPointer<Grabber> g = new Grabber(app.ctx, link());
+    EXPECT_FALSE(g->start());
+    EXPECT_EQ(app.boxes.last().text, "WinAMP doesn't appear to be open!");
+    EXPECT_EQ(app.boxes.last().title, "Ack!");
+    settle();
+    EXPECT_TRUE(g.isNull());
+    EXPECT_TRUE(editorSideEnabled());
+}
+
+// -------------------------------------------------------------- grabber --
+
+TEST_F(GrabberTest, BarDisplayFollowsThePlayer) {
+    QPointer<Grabber> g = startGrabber();
+    EXPECT_EQ(g->windowTitle(), "Now grabbing.");
+    EXPECT_EQ(g->Label3()->text(), "Stand by...");
+    EXPECT_TRUE(g->Timer1()->isActive());
+    EXPECT_EQ(g->Timer1()->interval(), 50);
+    const struct {
+        int ms;
+        const char* text;
+    } ticks[] = {{0, "Bar 0"}, {500, "Bar 1"}, {2499, "Bar 1"}, {2500, "Bar 2"}, {8500, "Bar 5"}};
+    for (const auto& t : ticks) {
+        app.player.playPosition = t.ms;
+        g->tick();
+        EXPECT_EQ(g->Label3()->text(), t.text) << t.ms;
+    }
+    g->close();
+}
+
+struct PressCase {
+    const char* what;
+    const char* snap; // stored option1; nullptr = absent
+    const char* bpm;
+    const char* gap;
+    int positionMs;
+    int bar;
+    int row;
+};
+
+class GrabberPressTest : public GrabberTest, public ::testing::WithParamInterface<PressCase> {};
+
+TEST_P(GrabberPressTest, KeyLandsOnTheSnappedRow) {
+    const PressCase c = GetParam();
+    if (c.snap)
+        WriteSetting("stepgrabber", "option1", c.snap);
+    app.model.setField(SummaryField::Bpm, c.bpm);
+    app.model.setField(SummaryField::Gap, c.gap);
+    QPointer<Grabber> g = startGrabber();
+    app.player.playPosition = c.positionMs;
+    QTest::keyPress(g, Qt::Key_Left);
+    EXPECT_EQ(cell(c.bar, c.row, PanelLeft), StepArrow) << c.what;
+    int set = 0;
+    for (int bar = 1; bar <= kBars; ++bar)
+        for (int row = 1; row <= kRows; ++row)
+            set += cell(bar, row, PanelLeft) ? 1 : 0;
+    EXPECT_EQ(set, 1) << c.what;
+    EXPECT_TRUE(isLit(g->Label4()));
+    QTest::keyRelease(g, Qt::Key_Left);
+    EXPECT_FALSE(isLit(g->Label4()));
+    g->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, GrabberPressTest,
+    ::testing::Values(PressCase{"absent setting counts as every beat", nullptr, "120", "0", 1900, 2,
+                                1},
+                      PressCase{"beat, 2000 ms", "0", "120", "0", 2000, 2, 1},
+                      PressCase{"beat, 1900 ms goes on", "0", "120", "0", 1900, 2, 1},
+                      PressCase{"half, r 29.9", "1", "120", "0", 1868, 1, 29}, // r 29.888
+                      PressCase{"half, r 30", "1", "120", "0", 1875, 2, 1},
+                      PressCase{"quarter, r 30.9", "2", "120", "0", 1931, 1, 31}, // r 30.896
+                      PressCase{"gap 500, bar 5 half beat", "1", "120", "500", 8750, 5, 5},
+                      PressCase{"180 BPM quarter", "2", "180", "1234", 1234 + 2083, 2, 19},
+                      PressCase{"no snap for an unknown setting", "9", "120", "0", 1931, 1, 31},
+                      PressCase{"just before the first beat", "1", "120", "500", 480, 1, 1}));
+
+TEST_F(GrabberTest, KeysToPanelsPerStyle) {
+    struct KeyPress {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        int single, dbl, solo; // panel, 0 = nothing
+    };
+    const Qt::KeyboardModifiers kp = Qt::KeypadModifier;
+    const KeyPress keys[] = {
+        {Qt::Key_Left, {}, 1, 1, 1},  {Qt::Key_Down, {}, 3, 3, 3}, {Qt::Key_Up, {}, 4, 4, 4},
+        {Qt::Key_Right, {}, 6, 6, 6}, {Qt::Key_4, kp, 1, 7, 1},    {Qt::Key_2, kp, 3, 8, 3},
+        {Qt::Key_8, kp, 4, 9, 4},     {Qt::Key_6, kp, 6, 10, 6},   {Qt::Key_Left, kp, 1, 7, 1},
+        {Qt::Key_Home, kp, 0, 0, 2}, // Num Lock off
+        {Qt::Key_7, kp, 0, 0, 2},     {Qt::Key_9, kp, 0, 0, 5},    {Qt::Key_4, {}, 0, 0, 0},
+        {Qt::Key_Space, {}, 0, 0, 0},
+    };
+    WriteSetting("stepgrabber", "option1", "2");
+    for (int style : {1, 2, 3, 4}) {
+        app.model.currentstyle = style;
+        QPointer<Grabber> g = startGrabber();
+        int row = 1;
+        for (const KeyPress& k : keys) {
+            // each key on its own quarter beat of bar 1
+            app.player.playPosition = 500 + (row - 1) * 125 / 2;
+            QTest::keyClick(g, k.key, k.mods);
+            const int want = style == 1 ? k.single : style == 4 ? k.solo : k.dbl;
+            for (int panel = 1; panel <= kArrowPanels; ++panel)
+                EXPECT_EQ(cell(1, row, panel), panel == want ? 1 : 0)
+                    << "style " << style << " key 0x" << std::hex << k.key << " panel " << panel;
+            row += 2;
+        }
+        g->close();
+        settle();
+    }
+}
+
+TEST_F(GrabberTest, OverwritesAFreezeStartWithAnArrow) {
+    app.model.setStep(1, 2, 1, 1, PanelDown, StepFreezeStart);
+    QPointer<Grabber> g = startGrabber();
+    app.player.playPosition = 500;
+    g->keyDown(40);
+    EXPECT_EQ(cell(1, 1, PanelDown), StepArrow);
+    g->close();
+}
+
+TEST_F(GrabberTest, HeldKeyRecordsOnce) {
+    WriteSetting("stepgrabber", "option1", "2");
+    QPointer<Grabber> g = startGrabber();
+    app.player.playPosition = 500;
+    QTest::keyPress(g, Qt::Key_Up);
+    app.player.playPosition = 1000;
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier, QString(), true);
+    QCoreApplication::sendEvent(g, &repeat);
+    EXPECT_EQ(cell(1, 1, PanelUp), StepArrow);
+    EXPECT_EQ(cell(1, 9, PanelUp), StepEmpty);
+    g->close();
+}
+
+TEST_F(GrabberTest, BeforeTheFirstBeatEveryKeyIsAskedToWait) {
+    QPointer<Grabber> g = startGrabber();
+    app.player.playPosition = 100; // gap 500: bar 0
+    QTest::keyClick(g, Qt::Key_Left);
+    QTest::keyClick(g, Qt::Key_Escape);
+    ASSERT_EQ(app.boxes.shown.size(), 2);
+    for (const auto& b : app.boxes.shown) {
+        EXPECT_EQ(b.text, "Bar number is less than 1. Please wait until song starts.");
+        EXPECT_EQ(b.title, "Please wait.");
+        EXPECT_EQ(b.icon, MsgIcon::Information);
+    }
+    EXPECT_FALSE(g.isNull());
+    EXPECT_TRUE(g->isVisible());
+    EXPECT_EQ(cell(1, 1, PanelLeft), StepEmpty);
+    g->close();
+}
+
+TEST_F(GrabberTest, PastBarHundredTheBufferIsFull) {
+    QPointer<Grabber> g = startGrabber();
+    app.player.playPosition = 500 + 99 * 2000; // bar 100, row 1
+    g->keyDown(37);
+    EXPECT_EQ(cell(100, 1, PanelLeft), StepArrow);
+    app.player.playPosition = 500 + 100 * 2000 - 20; // snaps on to bar 101
+    g->keyDown(39);
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    EXPECT_EQ(app.boxes.last().title, "Buffer full.");
+    EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
+    EXPECT_EQ(app.boxes.last().text,
+              "Bar number is greater than 100: Kolvo cannot cope with songs longer than 100 bars. "
+              "Exiting Grabber (steps have been saved).");
+    settle();
+    EXPECT_TRUE(g.isNull());
+    EXPECT_EQ(cell(100, 1, PanelLeft), StepArrow); // kept
+    EXPECT_TRUE(editorSideEnabled());
+    EXPECT_EQ(repaints, 1);
+}
+
+// ----------------------------------------------------------- key tester --
+
+TEST_F(GrabberTest, KeyTesterLightsPerMode) {
+    QWidget setupWindow;
+    auto* k = new KeyTester(&setupWindow);
+    k->show();
+    EXPECT_FALSE(setupWindow.isEnabled());
+    EXPECT_TRUE(k->Option1(0)->isChecked());
+    EXPECT_EQ(k->Text1()->text(), "Click inside this box to test.");
+    const QStringList all{"l", "ul", "d", "u", "ur", "r", "l2", "d2", "u2", "r2"};
+    for (const QString& name : all) {
+        ASSERT_NE(k->indicator(name), nullptr) << name.toStdString();
+        EXPECT_EQ(fillOf(k->indicator(name)), kOffWhite);
+    }
+
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        QStringList single;
+        QStringList dbl;
+    };
+    const Qt::KeyboardModifiers kp = Qt::KeypadModifier;
+    const QList<Case> cases = {
+        {Qt::Key_Left, {}, {"l", "l2"}, {"l"}},
+        {Qt::Key_Down, {}, {"d", "d2"}, {"d"}},
+        {Qt::Key_4, kp, {"l2", "l"}, {"l2"}},
+        {Qt::Key_Up, kp, {"u2", "u"}, {"u2"}},
+        {Qt::Key_7, kp, {"ul"}, {}},
+        {Qt::Key_PageUp, kp, {"ur"}, {}},
+        {Qt::Key_4, {}, {}, {}},
+    };
+    for (int mode : {0, 1}) {
+        k->Option1(mode)->click();
+        for (const Case& c : cases) {
+            const QStringList& want = mode == 0 ? c.single : c.dbl;
+            QTest::keyPress(k->Text1(), c.key, c.mods);
+            for (const QString& name : all)
+                EXPECT_EQ(k->lit(name), want.contains(name))
+                    << "mode " << mode << " " << name.toStdString();
+            QTest::keyRelease(k->Text1(), c.key, c.mods);
+            for (const QString& name : all)
+                EXPECT_FALSE(k->lit(name)) << name.toStdString();
+        }
+    }
+    k->close();
+    EXPECT_TRUE(setupWindow.isEnabled());
+    settle();
+}
+
+} // namespace

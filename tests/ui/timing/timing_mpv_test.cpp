@@ -1,0 +1,206 @@
+// Each timing tool once against the real mpv (null audio and video outputs,
+// so it runs headless with its clock in real time). These check that the
+// tools drive the player correctly; how accurate they are is measured in
+// bench/bench_timing.cpp.
+#include "ui/timing/findbpm.h"
+#include "ui/timing/findthegap.h"
+#include "ui/timing/grabber.h"
+#include "ui/timing/stepgrabbersetup.h"
+#include "ui/timing/synchro.h"
+
+#include "ui/platform/settings.h"
+#include "testapp.h"
+#include "waituntil.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/types.h>
+
+using namespace kolvo;
+using namespace kolvo::test;
+
+namespace {
+
+constexpr int kSongMs = 12000;
+
+// Processes events until the monotonic clock reaches `whenMs` of `clock`.
+void waitFor(const QElapsedTimer& clock, qint64 whenMs) {
+    while (clock.elapsed() < whenMs - 2)
+        QTest::qWait(1);
+    while (clock.elapsed() < whenMs) {
+    }
+}
+
+void settle() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class TimingMpvTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!qEnvironmentVariableIsSet("KOLVO_MPV_OPTIONS"))
+            qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=null");
+    }
+    void SetUp() override {
+        const QString mpv = QStandardPaths::findExecutable("mpv");
+        ASSERT_FALSE(mpv.isEmpty()) << "mpv is not installed (scripts/setup.sh installs it)";
+        app.ctx.winamppath = QFileInfo(mpv).absolutePath();
+        const QString music = app.path("song.wav");
+        ASSERT_TRUE(writeTestWav(music, kSongMs));
+        app.model.setField(SummaryField::Musicadd, music);
+        summary.show();
+    }
+    void TearDown() override {
+        settle();
+        const int pid = app.player.winampwindow;
+        app.player.quitPlayer();
+        if (pid > 1)
+            ::kill(pid, SIGKILL);
+    }
+    std::string lastBox() const {
+        return app.boxes.shown.isEmpty() ? std::string() : app.boxes.last().text.toStdString();
+    }
+
+    RealPlayerTestApp app;
+    QWidget summary;
+};
+
+TEST_F(TimingMpvTest, GapFinder) {
+    QPointer<FindTheGap> w = new FindTheGap(app.ctx, &summary);
+    w->show();
+    QTest::keyClick(w, Qt::Key_Return); // loads the player, waits at the start
+    ASSERT_EQ(w->step(), 2) << lastBox();
+    EXPECT_EQ(app.player.state(), 3);
+    EXPECT_LE(app.player.position(), 50); // Play and Pause at once: at the start
+
+    QTest::keyClick(w, Qt::Key_Return); // play
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(app.player.state(), 1);
+    waitFor(clock, 700);
+    QTest::keyClick(w, Qt::Key_Return);
+    ASSERT_EQ(w->step(), 0);
+    const int gap = w->foundgap().toInt();
+    EXPECT_EQ(gap % 10, 0);
+    EXPECT_GE(gap, 690);
+    EXPECT_LE(gap, 1000);
+    EXPECT_EQ(app.player.state(), 0); // stopped
+    w->Command1()->click();
+    EXPECT_EQ(app.model.gap(), QString::number(gap));
+    EXPECT_TRUE(summary.isEnabled());
+    EXPECT_TRUE(app.boxes.shown.isEmpty()) << lastBox();
+}
+
+TEST_F(TimingMpvTest, BpmFinder) {
+    QPointer<FindBPM> w = new FindBPM(app.ctx, &summary);
+    w->show();
+    QTest::keyClick(w, Qt::Key_Return); // loads the player and plays
+    ASSERT_EQ(w->step(), 2) << lastBox();
+    EXPECT_EQ(app.player.state(), 1);
+    QElapsedTimer clock;
+    clock.start();
+    for (int tap = 0; tap < 16; ++tap) {
+        waitFor(clock, 200 + tap * 250); // 240 BPM
+        QTest::keyClick(w, Qt::Key_Return);
+    }
+    ASSERT_EQ(w->step(), 0);
+    const int bpm = w->foundbpm().toInt();
+    EXPECT_GE(bpm, 230);
+    EXPECT_LE(bpm, 240);
+    EXPECT_EQ(app.player.state(), 0);
+    w->Command1()->click();
+    EXPECT_EQ(app.model.bpm(), QString::number(bpm));
+}
+
+TEST_F(TimingMpvTest, SyncChecker) {
+    app.model.setField(SummaryField::Bpm, "240");
+    app.model.setField(SummaryField::Gap, "300");
+    QPointer<Synchro> w = new Synchro(app.ctx, &summary);
+    w->show();
+    w->Command1()->click(); // no player yet
+    EXPECT_EQ(app.boxes.last().title, "Winamp not found.");
+    w->Command8()->click(); // load
+    ASSERT_TRUE(app.player.IsWindow()) << lastBox();
+
+    QList<QPair<int, int>> beats; // (syncbeat, position)
+    QObject::connect(w, &Synchro::beat, [&beats](int b, int p) { beats.append({b, p}); });
+    w->Command1()->click();
+    EXPECT_EQ(app.player.state(), 1);
+    ASSERT_TRUE(waitUntil([&] { return beats.size() >= 9; }, 4000));
+    for (int i = 0; i < beats.size(); ++i) {
+        EXPECT_EQ(beats[i].first, i + 1);
+        EXPECT_GT(beats[i].second, 300 + (i + 1) * 250); // never before its beat
+    }
+    EXPECT_EQ(w->synclight(), beats.size() % 8);
+
+    // Stopping the player restarts the count; Test then starts at the gap.
+    app.player.WinampCommand(winamp::Stop);
+    ASSERT_TRUE(waitUntil([&] { return w->syncbeat() == 0; }, 500));
+    w->Command1()->click();
+    EXPECT_NEAR(app.player.position(), 300, 60);
+    w->Command5()->click(); // OK
+    EXPECT_EQ(app.player.state(), 0);
+    EXPECT_EQ(app.model.bpm(), "240");
+    EXPECT_TRUE(summary.isEnabled());
+}
+
+TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayed) {
+    app.model.setField(SummaryField::Bpm, "120");
+    app.model.setField(SummaryField::Gap, "200");
+    app.model.currentbar = 2;
+    WriteSetting("stepgrabber", "option1", "1");
+    QWidget editor;
+    EditorLink link;
+    link.editor = &editor;
+    int repaints = 0;
+    link.startUpdatenow = [&repaints] { ++repaints; };
+    QPointer<StepGrabberSetup> setup = new StepGrabberSetup(app.ctx, link);
+    setup->show();
+    setup->Command3()->click(); // start from the current bar: jumps to 2200 ms
+    QPointer<Grabber> g = setup->grabber();
+    ASSERT_TRUE(g) << lastBox();
+    settle();
+    EXPECT_TRUE(setup.isNull());
+    EXPECT_FALSE(editor.isEnabled());
+    EXPECT_EQ(app.player.state(), 1);
+    EXPECT_GE(app.player.position(), 2150);
+
+    // Presses in the middle of their half-beat windows: beats 2 and 3 of
+    // bar 2, then the half beat after.
+    const struct {
+        int atMs;
+        Qt::Key key;
+        int row;
+        int panel;
+    } presses[] = {{2700, Qt::Key_Left, 9, PanelLeft},
+                   {3200, Qt::Key_Down, 17, PanelDown},
+                   {3450, Qt::Key_Right, 21, PanelRight}};
+    for (const auto& p : presses) {
+        ASSERT_TRUE(waitUntil([&] { return app.player.position() >= p.atMs - 10; }, 3000));
+        QTest::keyClick(g, p.key);
+        EXPECT_EQ(app.model.step(1, 1, 2, p.row, p.panel), StepArrow) << "row " << p.row;
+    }
+    EXPECT_TRUE(g->Label3()->text().startsWith("Bar "));
+    QTest::keyClick(g, Qt::Key_Escape);
+    EXPECT_TRUE(editor.isEnabled());
+    EXPECT_EQ(repaints, 1);
+    int arrows = 0;
+    for (int bar = 1; bar <= kBars; ++bar)
+        for (int row = 1; row <= kRows; ++row)
+            for (int panel = 1; panel <= kArrowPanels; ++panel)
+                arrows += app.model.step(1, 1, bar, row, panel) ? 1 : 0;
+    EXPECT_EQ(arrows, 3);
+}
+
+} // namespace
