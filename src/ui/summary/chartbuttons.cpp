@@ -15,10 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#if __has_include("editor/kolvo.h")
 #include "ui/editor/kolvo.h"
-#define KOLVO_HAVE_EDITOR 1
-#endif
 
 namespace kolvo {
 
@@ -97,7 +94,6 @@ void MainMenu::datacheck() {
 void MainMenu::chartButtonClicked(int n) {
     m_ctx.model.currentstyle = (n - 1) % 4 + 1;
     m_ctx.model.currentlevel = (n - 1) / 4 + 1;
-#ifdef KOLVO_HAVE_EDITOR
     setEnabled(false);
     auto* editor = new Kolvo(m_ctx, this);
     connect(editor, &Kolvo::unloaded, this, [this] {
@@ -105,7 +101,6 @@ void MainMenu::chartButtonClicked(int n) {
         m_timer1->start();
     });
     editor->show();
-#endif
 }
 
 void MainMenu::deletepattern(int style, int level) {

@@ -208,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Incomplete", kIncomplete, false},
                       RefusalCase{"tick, no artist", true, false, SummaryField::Artist,
                                   "Incomplete", kIncomplete, false}),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& param) { return std::to_string(param.index); });
 
 TEST(SimulatorLaunch, ProgramThatCannotStartIsReportedAndLeavesNoFile) {
     test::TestApp app;

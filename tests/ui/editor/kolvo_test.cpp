@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                                Value::text(""), Value::text(""), ""},
                       OpenCase{"stored level out of range is shown, not changed", Solo, Basic,
                                Value::number(1), Value::text("25"), Value::text("25"), "25"}),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& param) { return std::to_string(param.index); });
 
 TEST_F(EditorTest, HeadersShowOnlyTheStylesColumns) {
     const char* names[] = {"Label16", "Label15", "Label14", "Label13", "Label11",
@@ -249,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, GotoBar,
                                            GotoCase{"2.5", 0}, GotoCase{"07", 0}, GotoCase{"", 0},
                                            GotoCase{" 7", 0}, GotoCase{"+7", 0}, GotoCase{"7.0", 0},
                                            GotoCase{"-1", 0}),
-                         [](const auto& info) { return std::to_string(info.index); });
+                         [](const auto& param) { return std::to_string(param.index); });
 
 TEST_F(EditorTest, TypingTwoKeysGoesToTheFirstDigitAndFlashesTheBarBox) {
     open(Single, Basic);
@@ -307,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, FootLevel,
                                            FootCase{"", "", Value::text("3"), false},
                                            FootCase{"abc", "3", Value::text("3"), true},
                                            FootCase{"-4", "3", Value::text("3"), true}),
-                         [](const auto& info) { return std::to_string(info.index); });
+                         [](const auto& param) { return std::to_string(param.index); });
 
 TEST_F(EditorTest, FootLevelTypedKeyByKey) {
     open(Double, Another); // a new chart: foot level 1
