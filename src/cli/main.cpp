@@ -1,6 +1,8 @@
 // kolvo-cli: the song files without the desktop program.
 #include "dwi/dwiencoder.h"
 #include "dwi/dwiwriter.h"
+#include "dwi/smtagcheck.h"
+#include "dwi/smwriter.h"
 #include "files/filenumber.h"
 #include "files/kolvofile.h"
 #include "model/songmodel.h"
@@ -25,6 +27,7 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  export SONG.kolvo OUT.dwi     read a work file and write it as a DWI file\n"
+    "  export SONG.kolvo OUT.sm      the same as a StepMania file (chosen by the .sm ending)\n"
     "  resave SONG.kolvo OUT.kolvo   read a work file and write it again (keyed layout)\n"
     "  check SONG.kolvo...           read each file; print 'FILE: ok' or 'FILE:LINE: reason'\n"
     "  info SONG.kolvo               show the header, the tempo events and the charts\n"
@@ -66,6 +69,21 @@ int exportDwi(const QString& in, const QString& outPath) {
     if (auto e = openSong(in, model))
         return report(*e);
     if (auto e = WriteDwiFile(model, outPath, DwiMode::Export))
+        return report(*e);
+    return kOk;
+}
+
+// Text that splits a tag is written as typed, after a warning on stderr.
+int exportSm(const QString& in, const QString& outPath) {
+    SongModel model;
+    if (auto e = openSong(in, model))
+        return report(*e);
+    const std::vector<TagSplitFinding> splits = findTagSplits(model, smTagSplitters());
+    if (!splits.empty()) {
+        err() << "kolvo-cli: warning: " << smTagSplitWarning(splits) << "\n";
+        err().flush();
+    }
+    if (auto e = writeSmFile(model, outPath))
         return report(*e);
     return kOk;
 }
@@ -183,7 +201,10 @@ int main(int argc, char** argv) {
     if (cmd == u"export" || cmd == u"resave") {
         if (args.size() != 2)
             return usageError(QStringLiteral("'%1' needs an input and an output file").arg(cmd));
-        return cmd == u"export" ? exportDwi(args[0], args[1]) : resave(args[0], args[1]);
+        if (cmd == u"resave")
+            return resave(args[0], args[1]);
+        return args[1].endsWith(u".sm", Qt::CaseInsensitive) ? exportSm(args[0], args[1])
+                                                             : exportDwi(args[0], args[1]);
     }
     if (cmd == u"check") {
         if (args.isEmpty())
