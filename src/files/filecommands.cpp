@@ -2,6 +2,8 @@
 
 #include "clsopensave.h"
 #include "dwi/dwiwriter.h"
+#include "dwi/smtagcheck.h"
+#include "dwi/smwriter.h"
 #include "files/kolvofile.h"
 #include "model/songmodel.h"
 #include "platform/appcontext.h"
@@ -18,6 +20,7 @@ const QString kTitle = QStringLiteral("Kolvo");
 const QString kSaveFilter = QStringLiteral("Kolvo Work In Progress (*.kolvo)|*.kolvo");
 const QString kOpenFilter = QStringLiteral("Kolvo Work In Progress File (*.kolvo)|*.kolvo");
 const QString kDwiFilter = QStringLiteral("Dance With Intensity Datafile (*.dwi)|*.dwi");
+const QString kSmFilter = QStringLiteral("StepMania Step File (*.sm)|*.sm");
 
 // The window takes no input for as long as this lives.
 class InputPause {
@@ -52,6 +55,11 @@ QString FileCommands::saveQuestion() {
 QString FileCommands::exportWarning() {
     return QStringLiteral("Kolvo cannot currently import DWI files; do you want to save your "
                           "stepfile as an Kolvo file before exporting?");
+}
+
+QString FileCommands::smExportWarning() {
+    return QStringLiteral("Kolvo cannot currently import StepMania files; do you want to save "
+                          "your stepfile as an Kolvo file before exporting?");
 }
 
 clsOpenSave& FileCommands::dialog() {
@@ -217,6 +225,45 @@ void FileCommands::dwimenu() {
         return;
     }
     m_ctx.boxes.show(m_window, QStringLiteral("DWI export complete!"), kTitle, MsgButtons::Ok,
+                     MsgIcon::None);
+}
+
+void FileCommands::smmenu() {
+    SongModel& m = m_ctx.model;
+    m.dialogcancelled = 0;
+    if (m_ctx.boxes.show(m_window, smExportWarning(), QStringLiteral("Warning"), MsgButtons::YesNo,
+                         MsgIcon::None) == MsgAnswer::Yes)
+        savemenu();
+    if (m.dialogcancelled == 1) {
+        m.dialogcancelled = 0;
+        return;
+    }
+    // Asked before the file is chosen, so a cancel costs no dialog.
+    const std::vector<TagSplitFinding> splits = findTagSplits(m, smTagSplitters());
+    if (!splits.empty() &&
+        m_ctx.boxes.show(m_window, smTagSplitWarning(splits) + QStringLiteral("\n\nExport anyway?"),
+                         QStringLiteral("Warning"), MsgButtons::YesNo,
+                         MsgIcon::Exclamation) != MsgAnswer::Yes)
+        return;
+    clsOpenSave& d = dialog();
+    d.setDefaultExt(QStringLiteral("sm"));
+    d.setInitDir(d.folderOfFileName());
+    d.setFileName(QString());
+    d.setFilter(kSmFilter);
+    d.setFlags(0); // replaced without a question, as a DWI export is
+    d.ShowSave();
+    if (m.dialogcancelled == 1) {
+        m.dialogcancelled = 0;
+        return;
+    }
+    InputPause pause(m_window);
+    const std::optional<FileError> err = writeSmFile(m, d.FileName());
+    pause.resume(); // before the modal box, which would be disabled with the window
+    if (err) {
+        reportFailure(QStringLiteral("Kolvo could not export the StepMania file."), *err);
+        return;
+    }
+    m_ctx.boxes.show(m_window, QStringLiteral("StepMania export complete!"), kTitle, MsgButtons::Ok,
                      MsgIcon::None);
 }
 
