@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -99,8 +100,8 @@ void appendDecimal(std::string& out, double value, int shift) {
 }
 
 // One chart laid out as the simulators read it from the DWI export:
-// '0' nothing, '1' arrow, '2' hold start, '3' hold end; one row per
-// thirty-second of every bar the DWI export writes.
+// '0' nothing, '1' arrow, '2' hold start, '3' hold end; one row of eight
+// cells per thirty-second of every bar the DWI export writes.
 class ChartNotes {
   public:
     ChartNotes(const SongModel& m, int style, int level) : m_columns(columnsOf(style)) {
@@ -110,69 +111,74 @@ class ChartNotes {
         // The second pad's half runs one bar longer.
         m_bars = twoPads && count < kBars ? count + 1 : count;
         m_cells.assign(std::size_t(m_bars * kRows * kMaxColumns), '0');
-        if (twoPads) {
-            placeArrows(m, style, level, 0, 4);
-            placeArrows(m, style, level, 4, 8);
-        } else {
-            placeArrows(m, style, level, 0, int(m_columns.size()));
-        }
-        for (int c = 0; c < int(m_columns.size()); ++c)
-            closeHolds(c);
+        const int width = int(m_columns.size());
+        // Rows in order: a hold ends on the next note of its column, whatever
+        // that note was; a hold with nothing after it is dropped.
+        int openHold[kMaxColumns];
+        std::fill(std::begin(openHold), std::end(openHold), -1);
+        for (int b = 1; b <= m_bars; ++b)
+            for (int r = 1; r <= kRows; ++r) {
+                const int index = (b - 1) * kRows + (r - 1);
+                const std::uint8_t* arrows = m.arrowRow(style, level, b, r);
+                char* cells = &m_cells[std::size_t(index * kMaxColumns)];
+                if (twoPads) {
+                    placeHalf(arrows, cells, 0, 4);
+                    placeHalf(arrows, cells, 4, 8);
+                } else {
+                    placeHalf(arrows, cells, 0, width);
+                }
+                if (!rowUsed(index))
+                    continue;
+                for (int c = 0; c < width; ++c) {
+                    if (cells[c] == '0')
+                        continue;
+                    if (openHold[c] >= 0) {
+                        cells[c] = '3';
+                        openHold[c] = -1;
+                    } else if (cells[c] == '2') {
+                        openHold[c] = index;
+                    }
+                }
+            }
+        for (int c = 0; c < width; ++c)
+            if (openHold[c] >= 0)
+                m_cells[std::size_t(openHold[c] * kMaxColumns + c)] = '0';
     }
 
     int bars() const { return m_bars; }
     int columns() const { return int(m_columns.size()); }
     const char* row(int index) const { return &m_cells[std::size_t(index * kMaxColumns)]; }
-
-  private:
-    char& cell(int row, int column) { return m_cells[std::size_t(row * kMaxColumns + column)]; }
-
-    // The columns [first, last) make one half of a DWI chart. A row of one
-    // or two arrows keeps every freeze; in a group of three or more, a
-    // simulator takes the first freeze mark, reads the next one's "!" as
-    // nothing and its arrow as a plain arrow, and so on: the first, third,
-    // ... freeze of the group start holds.
-    void placeArrows(const SongModel& m, int s, int l, int first, int last) {
-        for (int b = 1; b <= m_bars; ++b)
-            for (int r = 1; r <= kRows; ++r) {
-                const std::uint8_t* arrows = m.arrowRow(s, l, b, r);
-                int struck = 0;
-                for (int c = first; c < last; ++c)
-                    struck += arrows[m_columns[std::size_t(c)]] > 0;
-                if (struck == 0)
-                    continue;
-                const int index = (b - 1) * kRows + (r - 1);
-                int freezes = 0;
-                for (int c = first; c < last; ++c) {
-                    const std::uint8_t v = arrows[m_columns[std::size_t(c)]];
-                    if (v == 0)
-                        continue;
-                    bool holdStart = false;
-                    if (v == StepFreezeStart) {
-                        holdStart = struck < 3 || freezes % 2 == 0;
-                        ++freezes;
-                    }
-                    cell(index, c) = holdStart ? '2' : '1';
-                }
-            }
+    bool rowUsed(int index) const {
+        std::uint64_t cells;
+        std::memcpy(&cells, row(index), sizeof cells);
+        return cells != kEmptyRow;
     }
 
-    // A hold ends on the next note of its column, whatever that note was;
-    // a hold with nothing after it is dropped.
-    void closeHolds(int c) {
-        const int rows = m_bars * kRows;
-        for (int r = 0; r < rows; ++r) {
-            if (cell(r, c) != '2')
+  private:
+    static constexpr std::uint64_t kEmptyRow = 0x3030303030303030; // eight '0'
+
+    // The columns [first, last) of one row make one half of a DWI chart. A
+    // row of one or two arrows keeps every freeze; in a group of three or
+    // more, a simulator takes the first freeze mark, reads the next one's
+    // "!" as nothing and its arrow as a plain arrow, and so on: the first,
+    // third, ... freeze of the group start holds.
+    void placeHalf(const std::uint8_t* arrows, char* cells, int first, int last) const {
+        int struck = 0;
+        for (int c = first; c < last; ++c)
+            struck += arrows[m_columns[std::size_t(c)]] > 0;
+        if (struck == 0)
+            return;
+        int freezes = 0;
+        for (int c = first; c < last; ++c) {
+            const std::uint8_t v = arrows[m_columns[std::size_t(c)]];
+            if (v == 0)
                 continue;
-            int end = r + 1;
-            while (end < rows && cell(end, c) == '0')
-                ++end;
-            if (end == rows) {
-                cell(r, c) = '0';
-                return;
+            bool holdStart = false;
+            if (v == StepFreezeStart) {
+                holdStart = struck < 3 || freezes % 2 == 0;
+                ++freezes;
             }
-            cell(end, c) = '3';
-            r = end;
+            cells[c] = holdStart ? '2' : '1';
         }
     }
 
@@ -181,18 +187,14 @@ class ChartNotes {
     std::vector<char> m_cells;
 };
 
-// Lines per bar: the fewest of 4, 8, 16, 32 that hold every row it uses.
-int linesForBar(const ChartNotes& notes, int bar) {
-    int step = kRows / 4; // thirty-seconds between lines
-    for (int r = 0; r < kRows && step > 1; ++r) {
-        const char* cells = notes.row(bar * kRows + r);
-        bool used = false;
-        for (int c = 0; c < notes.columns(); ++c)
-            used |= cells[c] != '0';
-        while (used && r % step != 0)
-            step /= 2;
-    }
-    return kRows / step;
+// Thirty-seconds between the lines of a bar: the fewest lines of 4, 8, 16
+// or 32 that hold every row the bar uses.
+int lineStep(const ChartNotes& notes, int bar) {
+    int offsets = 0; // every row's place within its eighth of the bar
+    for (int r = 0; r < kRows; ++r)
+        if (notes.rowUsed(bar * kRows + r))
+            offsets |= r % 8;
+    return offsets == 0 ? 8 : offsets & -offsets;
 }
 
 void appendChart(std::string& out, const SongModel& m, int s, int l) {
@@ -204,17 +206,24 @@ void appendChart(std::string& out, const SongModel& m, int s, int l) {
     out += std::to_string(smMeterOfFootLevel(m.footlevels(s, l).toText()));
     out += ":\r\n     0,0,0,0,0:\r\n";
     const ChartNotes notes(m, s, l);
-    const int width = notes.columns();
+    const std::size_t width = std::size_t(notes.columns());
     for (int b = 0; b < notes.bars(); ++b) {
-        if (b > 0)
-            out += ",\r\n";
-        const int step = kRows / linesForBar(notes, b);
+        const int step = lineStep(notes, b);
+        // The bar's lines and the separator after it, written in place.
+        std::size_t at = out.size();
+        out.resize(at + std::size_t(kRows / step) * (width + 2) + 3);
+        char* p = out.data() + at;
         for (int r = 0; r < kRows; r += step) {
-            out.append(notes.row(b * kRows + r), std::size_t(width));
-            out += "\r\n";
+            // A row is eight cells: copy all eight (a single move) and keep
+            // `width`; what lies past them is overwritten next, and a line
+            // plus the separator never ends closer than eight bytes.
+            std::memcpy(p, notes.row(b * kRows + r), kMaxColumns);
+            p += width;
+            *p++ = '\r';
+            *p++ = '\n';
         }
+        std::memcpy(p, b + 1 < notes.bars() ? ",\r\n" : ";\r\n", 3);
     }
-    out += ";\r\n";
 }
 
 void appendBpms(std::string& out, const SongModel& m) {
@@ -310,6 +319,13 @@ QByteArray encodeSmFile(const SongModel& m) {
     }
     appendBpms(out, m);
     appendStops(out, m);
+    // Room for every chart's bars at their finest, so the text is not
+    // copied as it grows.
+    int charts = 0;
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l)
+            charts += m.hasData(s, l);
+    out.reserve(out.size() + std::size_t(charts) * (256 + kBars * kRows * (kMaxColumns + 2)));
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l)
             if (m.hasData(s, l))
