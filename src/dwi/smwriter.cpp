@@ -24,7 +24,6 @@ constexpr int kSingleColumns[] = {1, 3, 4, 6};
 constexpr int kPadColumns[] = {1, 3, 4, 6, 7, 8, 9, 10};
 constexpr int kSoloColumns[] = {1, 2, 3, 4, 5, 6};
 constexpr int kMaxColumns = 8;
-constexpr int kMaxRows = kBars * kRows;
 
 std::span<const int> columnsOf(int style) {
     switch (style) {
@@ -215,8 +214,9 @@ void appendChart(std::string& out, const SongModel& m, int s, int l) {
         char* p = out.data() + at;
         for (int r = 0; r < kRows; r += step) {
             // A row is eight cells: copy all eight (a single move) and keep
-            // `width`; what lies past them is overwritten next, and a line
-            // plus the separator never ends closer than eight bytes.
+            // `width` of them; the rest is overwritten next, and the last
+            // line with its line end and the separator takes eight bytes or
+            // more, so nothing is written past the bar.
             std::memcpy(p, notes.row(b * kRows + r), kMaxColumns);
             p += width;
             *p++ = '\r';
