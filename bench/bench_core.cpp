@@ -1,7 +1,8 @@
 // The song core: work-file read and write of the largest song, the DWI
-// export of the largest song, a typical song, and the model's memory.
+// and .sm exports of the largest song, a typical song, and the model's memory.
 #include "core/dwi/dwiencoder.h"
 #include "core/dwi/dwiwriter.h"
+#include "core/sm/smwriter.h"
 #include "core/files/kolvofile.h"
 #include "core/song/songmodel.h"
 
@@ -102,6 +103,25 @@ void BM_WriteDwiLargest(benchmark::State& state) {
     setBytes(state, size);
 }
 BENCHMARK(BM_WriteDwiLargest)->Unit(benchmark::kMillisecond);
+
+// The .sm export of the largest song, to the disk and in memory.
+void BM_WriteSmLargest(benchmark::State& state) {
+    SongModel m;
+    fillLargest(m);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("largest.sm"));
+    const bool toDisk = state.range(0) == 1;
+    const qsizetype size = encodeSmFile(m).size();
+    for (auto _ : state) {
+        if (!toDisk)
+            benchmark::DoNotOptimize(encodeSmFile(m));
+        else if (writeSmFile(m, path))
+            state.SkipWithError("write failed");
+    }
+    state.SetLabel(toDisk ? "writeSmFile" : "encodeSmFile");
+    setBytes(state, size);
+}
+BENCHMARK(BM_WriteSmLargest)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The same work without the file system (QSaveFile syncs to disk before
 // it renames, which dominates the wall time of the writes above).

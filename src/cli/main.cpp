@@ -28,6 +28,7 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  export SONG.kolvo OUT.dwi     read a work file and write it as a DWI file\n"
+    "  export SONG.kolvo OUT.sm      the same as a StepMania file (chosen by the .sm ending)\n"
     "  resave SONG.kolvo OUT.kolvo   read a work file and write it again (keyed layout)\n"
     "  check SONG.kolvo...           read each file; print 'FILE: ok' or 'FILE:LINE: reason'\n"
     "  info SONG.kolvo               show the header, the tempo events and the charts\n"
@@ -69,6 +70,11 @@ int convert(const QString& in, const QString& outPath, const FileFormat& format)
     SongModel model;
     if (auto e = openSong(in, model))
         return report(*e);
+    // Values the format's readers would misread are still written as typed.
+    if (auto warning = format.misreadWarning(model)) {
+        err() << "kolvo-cli: warning: " << *warning << "\n";
+        err().flush();
+    }
     if (auto e = writeSongFile(format, outPath, model))
         return report(*e);
     return kOk;

@@ -3,6 +3,8 @@
 #include "core/dwi/dwiwriter.h"
 #include "core/files/kolvofile.h"
 #include "core/formats/fileformat.h"
+#include "core/sm/smtagcheck.h"
+#include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
 
 namespace kolvo {
@@ -58,6 +60,26 @@ class DwiFormat final : public FileFormat {
     }
 };
 
+// The simulators' own format, written so it plays as the DWI export does.
+class SmFormat final : public FileFormat {
+  public:
+    QString shortName() const override { return QStringLiteral("sm"); }
+    QStringList extensions() const override { return {QStringLiteral("sm")}; }
+    int capabilities() const override { return CanWrite; }
+    QString writeFilter() const override {
+        return QStringLiteral("StepMania Step File (*.sm)|*.sm");
+    }
+    std::optional<QString> misreadWarning(const SongModel& song) const override {
+        const std::vector<TagSplitFinding> splits = findTagSplits(song, smTagSplitters());
+        if (splits.empty())
+            return std::nullopt;
+        return smTagSplitWarning(splits);
+    }
+    QByteArray write(const SongModel& song, const std::function<void(int)>&) const override {
+        return encodeSmFile(song);
+    }
+};
+
 } // namespace
 
 const FileFormat& kolvoFormat() {
@@ -70,8 +92,13 @@ const FileFormat& dwiFormat() {
     return f;
 }
 
+const FileFormat& smFormat() {
+    static const SmFormat f;
+    return f;
+}
+
 std::vector<const FileFormat*> builtinFormats() {
-    return {&kolvoFormat(), &dwiFormat()};
+    return {&kolvoFormat(), &dwiFormat(), &smFormat()};
 }
 
 } // namespace kolvo

@@ -25,6 +25,10 @@ std::optional<QString> FileFormat::unwritableValue(const SongModel&) const {
     return std::nullopt;
 }
 
+std::optional<QString> FileFormat::misreadWarning(const SongModel&) const {
+    return std::nullopt;
+}
+
 QByteArray FileFormat::write(const SongModel&, const std::function<void(int)>&) const {
     return QByteArray();
 }

@@ -56,6 +56,10 @@ class FileFormat {
     // Why this song cannot be written in this format so that it reads back
     // the same (naming the value), or nothing.
     virtual std::optional<QString> unwritableValue(const SongModel& song) const;
+    // A warning for values the format writes as typed but its readers take
+    // differently (a ";" in a title ends the tag), or nothing. Export goes on
+    // after it when the user agrees.
+    virtual std::optional<QString> misreadWarning(const SongModel& song) const;
     // The whole file. Call unwritableValue first. `progress` is called
     // after each chart written, with the count so far (1..16), where the
     // format writes chart by chart.

@@ -52,6 +52,11 @@ QString FileCommands::exportWarning() {
                           "stepfile as an Kolvo file before exporting?");
 }
 
+QString FileCommands::smExportWarning() {
+    return QStringLiteral("Kolvo cannot currently import StepMania files; do you want to save "
+                          "your stepfile as an Kolvo file before exporting?");
+}
+
 clsOpenSave& FileCommands::dialog() {
     if (!m_dialog) {
         m_dialog = std::make_unique<clsOpenSave>(m_ctx.dialogs, m_ctx.model);
@@ -215,6 +220,44 @@ void FileCommands::dwimenu() {
         return;
     }
     m_ctx.boxes.show(m_window, QStringLiteral("DWI export complete!"), kTitle, MsgButtons::Ok,
+                     MsgIcon::None);
+}
+
+void FileCommands::smmenu() {
+    SongModel& m = m_ctx.model;
+    m.dialogcancelled = 0;
+    if (m_ctx.boxes.show(m_window, smExportWarning(), QStringLiteral("Warning"), MsgButtons::YesNo,
+                         MsgIcon::None) == MsgAnswer::Yes)
+        savemenu();
+    if (m.dialogcancelled == 1) {
+        m.dialogcancelled = 0;
+        return;
+    }
+    // Asked before the file is chosen, so a cancel costs no dialog.
+    const std::optional<QString> misread = smFormat().misreadWarning(m);
+    if (misread && m_ctx.boxes.show(m_window, *misread + QStringLiteral("\n\nExport anyway?"),
+                                    QStringLiteral("Warning"), MsgButtons::YesNo,
+                                    MsgIcon::Exclamation) != MsgAnswer::Yes)
+        return;
+    clsOpenSave& d = dialog();
+    d.setDefaultExt(QStringLiteral("sm"));
+    d.setInitDir(d.folderOfFileName());
+    d.setFileName(QString());
+    d.setFilter(smFormat().writeFilter());
+    d.setFlags(0); // replaced without a question, as a DWI export is
+    d.ShowSave();
+    if (m.dialogcancelled == 1) {
+        m.dialogcancelled = 0;
+        return;
+    }
+    InputPause pause(m_window);
+    const std::optional<FileError> err = writeSongFile(smFormat(), d.FileName(), m);
+    pause.resume(); // before the modal box, which would be disabled with the window
+    if (err) {
+        reportFailure(QStringLiteral("Kolvo could not export the StepMania file."), *err);
+        return;
+    }
+    m_ctx.boxes.show(m_window, QStringLiteral("StepMania export complete!"), kTitle, MsgButtons::Ok,
                      MsgIcon::None);
 }
 

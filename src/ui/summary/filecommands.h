@@ -33,6 +33,9 @@ class FileCommands : public QObject {
     void openmenu();
     void savemenu();
     void dwimenu();
+    // File > Export to StepMania: as Export to DWI, with a warning first when
+    // a header value holds text that splits a tag of the .sm file.
+    void smmenu();
     // The save question of the close box and File > Exit: true when the
     // window may close (No, or Yes with a completed save).
     bool mayClose();
@@ -50,6 +53,7 @@ class FileCommands : public QObject {
 
     static QString saveQuestion();
     static QString exportWarning();
+    static QString smExportWarning();
 
   signals:
     // A work file has been read (or failed to read) into the model; the

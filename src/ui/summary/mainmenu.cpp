@@ -137,6 +137,9 @@ void MainMenu::buildMenus() {
     connect(addItem(file, QStringLiteral("&Export to DWI..."), "dwimenu",
                     QKeySequence(Qt::CTRL | Qt::Key_D)),
             &QAction::triggered, m_files, &FileCommands::dwimenu);
+    connect(addItem(file, QStringLiteral("Export to &StepMania..."), "smmenu",
+                    QKeySequence(Qt::CTRL | Qt::Key_E)),
+            &QAction::triggered, m_files, &FileCommands::smmenu);
     file->addSeparator();
     connect(addItem(file, QStringLiteral("E&xit"), "exitmenu", QKeySequence(Qt::CTRL | Qt::Key_X)),
             &QAction::triggered, this, &QWidget::close);

@@ -211,6 +211,7 @@ TEST_F(MainMenuTest, MenusHaveTheirCaptionsAndShortcuts) {
         {"openmenu", "&Open Kolvo Work In Progress...", "Ctrl+O", true},
         {"savemenu", "&Save As Kolvo Work In Progress...", "Ctrl+S", true},
         {"dwimenu", "&Export to DWI...", "Ctrl+D", true},
+        {"smmenu", "Export to &StepMania...", "Ctrl+E", true},
         {"exitmenu", "E&xit", "Ctrl+X", true},
         {"deletemenu", "&Delete", "", true},
         {"findgapmenu", "Find The &Gap...", "Ctrl+G", true},

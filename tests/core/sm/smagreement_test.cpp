@@ -1,0 +1,144 @@
+// The .sm export and the DWI export of one song play alike: for random
+// songs, the notes, holds, tempo changes, stops, meters and lengths a
+// simulator reads from the two files are the same.
+#include "core/dwi/dwiwriter.h"
+#include "core/sm/smwriter.h"
+#include "core/song/numbertext.h"
+#include "core/song/songmodel.h"
+#include "simreaders.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace kolvo;
+
+namespace {
+
+class RandomSong {
+  public:
+    explicit RandomSong(unsigned seed) : m_rng(seed) {}
+
+    void fill(SongModel& m) {
+        m.resetparameters();
+        m.setField(SummaryField::Songname, QStringLiteral("Song %1").arg(pick(1000)));
+        m.setField(SummaryField::Bpm, bpmText());
+        m.setField(SummaryField::Gap, QString::number(pick(4000) - 500));
+        if (chance(0.3))
+            m.setField(SummaryField::Samplestart, QString::number(pick(60000)));
+        for (int i = pick(5); i > 0; --i) {
+            m.setTempo(Single, Basic, 1 + pick(tempoBars()), 1 + pick(4), BPMCHANNEL,
+                       numericValue(bpmText()));
+        }
+        for (int i = pick(5); i > 0; --i)
+            m.setTempo(Single, Basic, 1 + pick(tempoBars()), 1 + pick(4), FREEZECHANNEL,
+                       chance(0.7) ? 1 + pick(3000) : (1 + pick(8000)) / 4.0);
+        for (int s = 1; s <= kStyles; ++s)
+            for (int l = 1; l <= kLevels; ++l)
+                if (chance(0.35))
+                    fillChart(m, s, l);
+    }
+
+  private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_rng); }
+    bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(m_rng) < p; }
+
+    int tempoBars() { return chance(0.8) ? 12 : kBars; }
+
+    QString bpmText() {
+        static const char* const fixed[] = {"140", "95.5", "191.33", "120", "60.25", "200.125"};
+        if (chance(0.5))
+            return QString::fromLatin1(fixed[pick(6)]);
+        return QString::number(40 + pick(360)) + (chance(0.3) ? QStringLiteral(".5") : QString());
+    }
+
+    Value footLevel() {
+        static const char* const texts[] = {"", "abc", "3.9", "-2", " 7", "12", "0", "+4"};
+        if (chance(0.6))
+            return Value::number(1 + pick(15));
+        return Value::text(QString::fromLatin1(texts[pick(8)]));
+    }
+
+    void fillChart(SongModel& m, int s, int l) {
+        m.setDataexists(s, l, Value::number(1));
+        m.setFootlevels(s, l, footLevel());
+        if (chance(0.1))
+            return; // a chart with data but no arrows
+        const int lastBar = chance(0.85) ? 1 + pick(8) : 1 + pick(kBars);
+        const double density = chance(0.5) ? 0.15 : 0.5;
+        for (int b = 1; b <= lastBar; ++b) {
+            // Rows a bar of this resolution uses: 4ths, 8ths, 16ths, 32nds.
+            const int step = 8 >> pick(4);
+            for (int r = 1; r <= kRows; r += step) {
+                if (!chance(density))
+                    continue;
+                // Mostly one or two arrows, often whole groups with freezes.
+                const int arrows = chance(0.6) ? 1 : chance(0.5) ? 2 : 3 + pick(4);
+                for (int i = 0; i < arrows; ++i) {
+                    // Any of the ten panels: those a style does not use must
+                    // change nothing but the length of the chart.
+                    const int p = chance(0.9) ? panelOf(s) : 1 + pick(kArrowPanels);
+                    m.setStep(s, l, b, r, p, chance(0.35) ? StepFreezeStart : StepArrow);
+                }
+            }
+        }
+    }
+
+    int panelOf(int style) {
+        static const int single[] = {1, 3, 4, 6};
+        static const int pads[] = {1, 3, 4, 6, 7, 8, 9, 10};
+        if (style == Single)
+            return single[pick(4)];
+        if (style == Solo)
+            return 1 + pick(6);
+        return pads[pick(8)];
+    }
+
+    std::mt19937 m_rng;
+};
+
+} // namespace
+
+TEST(SmAgreement, RandomSongsPlayAlikeFromBothExports) {
+    constexpr unsigned kSongs = 400;
+    int charts = 0, holds = 0;
+    for (unsigned seed = 1; seed <= kSongs; ++seed) {
+        SongModel m;
+        RandomSong(seed).fill(m);
+        const simread::Song fromDwi = simread::readDwi(dwiFileText(m, DwiMode::Export));
+        const simread::Song fromSm = simread::readSm(encodeSmFile(m));
+        ASSERT_EQ(fromSm, fromDwi) << "seed " << seed << "\n.sm:\n"
+                                   << simread::describe(fromSm) << "\nDWI:\n"
+                                   << simread::describe(fromDwi);
+        for (const simread::Chart& c : fromDwi.charts) {
+            ++charts;
+            for (const simread::Note& n : c.notes)
+                holds += n.holdLength > 0;
+        }
+    }
+    // The songs did exercise what they are meant to.
+    EXPECT_GT(charts, int(kSongs));
+    EXPECT_GT(holds, int(kSongs));
+}
+
+// The readers themselves: a hand-written pair of files that must read alike,
+// and a pair that must not.
+TEST(SmAgreement, TheReadersTellTheFilesApart) {
+    const QByteArray dwi = "#BPM:140;\r\n#GAP:250;\r\n#CHANGEBPM:64=70;\r\n#FREEZE:16=500;\r\n"
+                           "#SINGLE:BASIC:3:4!40<428!4!8>4000000000000;\r\n";
+    const QByteArray sm = "#OFFSET:-0.250;\r\n#BPMS:0.000=140.000,16.000=70.000;\r\n"
+                          "#STOPS:4.000=0.500;\r\n#NOTES:\r\n dance-single:\r\n :\r\n Easy:\r\n"
+                          " 3:\r\n 0,0,0,0,0:\r\n2000\r\n0000\r\n3110\r\n1000\r\n0000\r\n0000\r\n"
+                          "0000\r\n0000\r\n,\r\n0000\r\n;\r\n";
+    const simread::Song a = simread::readDwi(dwi);
+    EXPECT_EQ(simread::readSm(sm), a) << simread::describe(simread::readSm(sm)) << "\n"
+                                      << simread::describe(a);
+    ASSERT_EQ(a.charts.size(), 1u);
+    // The left freeze ends on the group's left arrow; of the group's two
+    // freezes only the first is read.
+    EXPECT_EQ(a.charts[0].notes.front(), (simread::Note{0, 0, 48}));
+
+    QByteArray otherSm = sm;
+    otherSm.replace("3110", "3120");
+    EXPECT_NE(simread::readSm(otherSm), a);
+}
