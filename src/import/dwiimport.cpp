@@ -328,7 +328,8 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
             ChartNotes chart;
             chart.style = style;
             chart.level = level;
-            chart.meter = leadingInt(tags.param(tag, 2)).value_or(1);
+            if (!tags.param(tag, 2).trimmed().isEmpty())
+                chart.meter = leadingInt(tags.param(tag, 2)).value_or(1);
             ChartReader reader(builder, style, SongBuilder::chartName(style, level));
             reader.readPad(tags.param(tag, 3), 0);
             if (tag.params.size() == 5)

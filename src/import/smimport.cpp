@@ -308,7 +308,8 @@ class SongReader {
     }
 
     // Takes a chart of the file: its style/level, or a loss saying why not.
-    bool chart(const QByteArray& type, int level, const QString& difficultyText, int meter,
+    bool chart(const QByteArray& type, int level, const QString& difficultyText,
+               std::optional<int> meter,
                const QByteArray& notes) {
         const QString what = m_decode(type) + u' ' + difficultyText;
         const StepsType st = stepsTypeOf(type);
@@ -400,6 +401,7 @@ class SongReader {
         }
         if (!songBpm && !bpmEvents.empty()) {
             songBpm = bpmEvents.front().value;
+            bpmEvents.erase(bpmEvents.begin());
             m_builder.songLoss(
                 QStringLiteral("the file sets no BPM at beat 0; the first one (%1) is used from "
                                "the start")
@@ -442,9 +444,9 @@ class SongReader {
     bool m_backgrounds = false, m_keysounds = false, m_attacks = false;
 };
 
-int meterOf(const QByteArray& text) {
+std::optional<int> meterOf(const QByteArray& text) {
     if (text.trimmed().isEmpty())
-        return 1;
+        return std::nullopt;
     return leadingInt(text).value_or(0);
 }
 

@@ -133,14 +133,16 @@ void SongBuilder::placeChart(const ChartNotes& chart) {
     const int s = chart.style;
     const int l = chart.level;
     const QString name = chartName(s, l);
-    int meter = std::max(chart.meter, 1);
-    if (meter > 20) {
-        loss(name, -1,
-             QStringLiteral("the meter %1 is above 20, the highest foot level; it became 20")
-                 .arg(chart.meter));
-        meter = 20;
+    if (chart.meter) {
+        int meter = std::max(*chart.meter, 1);
+        if (meter > 20) {
+            loss(name, -1,
+                 QStringLiteral("the meter %1 is above 20, the highest foot level; it became 20")
+                     .arg(meter));
+            meter = 20;
+        }
+        m_song.setFootlevels(s, l, Value::text(QString::number(meter)));
     }
-    m_song.setFootlevels(s, l, Value::text(QString::number(meter)));
     m_song.setDataexists(s, l, Value::number(1));
 
     std::set<int> droppedBars;

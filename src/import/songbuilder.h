@@ -57,8 +57,7 @@ struct NoteUnit {
 struct ChartNotes {
     int style = 0;
     int level = 0;
-    int meter = 1;
-    QString meterText; // as written, for the loss when it is out of range
+    std::optional<int> meter; // below 1 reads as 1; empty in the file stays unset
     // Units of each arrow panel (1..10) in the order of their heads.
     std::array<std::vector<NoteUnit>, 11> panels;
 };

@@ -194,6 +194,8 @@ std::optional<StepFormat> detectStepFormat(const QByteArray& bytes, const QStrin
 }
 
 ImportResult importStepFile(const QByteArray& bytes, const QString& path) {
+    if (bytes.size() > kMaxStepFileSize)
+        return importStepFile(bytes, path, formatOfExtension(path).value_or(StepFormat::Dwi));
     const std::optional<StepFormat> f = detectStepFormat(bytes, path);
     if (!f)
         return refused(path, StepFormat::Dwi, 0,
