@@ -3,6 +3,8 @@
 #include "clsopensave.h"
 #include "dwi/dwiwriter.h"
 #include "files/kolvofile.h"
+#include "importlosses.h"
+#include "import/stepimport.h"
 #include "model/songmodel.h"
 #include "platform/appcontext.h"
 #include "platform/messageboxes.h"
@@ -130,6 +132,65 @@ void FileCommands::openmenu() {
         return;
     }
     openFile(dialog().FileName());
+}
+
+QString FileCommands::importFilter() {
+    QStringList parts{QStringLiteral("Step files (*.dwi *.sm *.ssc)|*.dwi;*.sm;*.ssc")};
+    for (StepFormat f : {StepFormat::Dwi, StepFormat::Sm, StepFormat::Ssc})
+        parts << stepFormatFilter(f);
+    parts << QStringLiteral("All files (*.*)|*.*");
+    return parts.join(u'|');
+}
+
+void FileCommands::importmenu() {
+    SongModel& m = m_ctx.model;
+    m.dialogcancelled = 0;
+    switch (askSave()) {
+    case Answer::Yes:
+        savemenu();
+        if (m.dialogcancelled == 1) {
+            m.dialogcancelled = 0;
+            return;
+        }
+        break;
+    case Answer::Cancel:
+        m.dialogcancelled = 0;
+        return;
+    case Answer::No:
+        break;
+    }
+    // Unlike Open, nothing is reset before the file is chosen and read: a
+    // cancelled dialog or a refused file leaves the song as it was.
+    prepareDialog(QString(), importFilter(), clsOpenSave::OFN_FILEMUSTEXIST);
+    dialog().ShowOpen();
+    if (m.dialogcancelled == 1) {
+        m.dialogcancelled = 0;
+        return;
+    }
+    importFile(dialog().FileName());
+}
+
+bool FileCommands::importFile(const QString& path) {
+    ImportResult r;
+    {
+        InputPause pause(m_window);
+        r = importStepFileAt(path);
+    }
+    if (!r.ok()) {
+        reportFailure(QStringLiteral("Kolvo could not import this file."), *r.error);
+        return false;
+    }
+    if (!r.losses.isEmpty()) {
+        ImportLosses losses(path, r.losses, m_window);
+        losses.exec();
+    }
+    // No work-file path comes with it: the next Save asks, starting in the
+    // imported file's folder (the dialog remembers that file).
+    SongModel& m = m_ctx.model;
+    m.resetparameters();
+    m.copySongFrom(*r.song);
+    emit fileLoaded();
+    return true;
 }
 
 bool FileCommands::openFile(const QString& path) {
