@@ -227,9 +227,14 @@ ImportResult importStepFile(const QByteArray& file, const QString& path, StepFor
 
     ImportResult r;
     r.format = format;
+    // A new model already holds empty charts and the summary's reset texts;
+    // only the chart flags need the values New gives them.
     auto song = std::make_unique<SongModel>();
-    song->resetparameters();
-    song->setField(SummaryField::Filetag, QString());
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            song->setDataexists(s, l, Value::number(0));
+            song->setFootlevels(s, l, Value::text(QString()));
+        }
     const ReadInput in{bytes, tags, path};
     std::optional<ReadError> err;
     switch (format) {
