@@ -20,35 +20,57 @@ struct CharArrows {
 
 CharArrows arrowsOf(char c) {
     switch (c) {
-    case '1': return {Down, Left};
-    case '2': return {Down};
-    case '3': return {Down, Right};
-    case '4': return {Left};
-    case '6': return {Right};
-    case '7': return {Up, Left};
-    case '8': return {Up};
-    case '9': return {Up, Right};
-    case 'A': return {Up, Down};
-    case 'B': return {Left, Right};
-    case 'C': return {UpLeft};
-    case 'D': return {UpRight};
-    case 'E': return {Left, UpLeft};
-    case 'F': return {UpLeft, Down};
-    case 'G': return {UpLeft, Up};
-    case 'H': return {UpLeft, Right};
-    case 'I': return {Left, UpRight};
-    case 'J': return {Down, UpRight};
-    case 'K': return {Up, UpRight};
-    case 'L': return {UpRight, Right};
-    case 'M': return {UpLeft, UpRight};
-    default: return {}; // "0", "5" and anything unknown are rests
+    case '1':
+        return {Down, Left};
+    case '2':
+        return {Down};
+    case '3':
+        return {Down, Right};
+    case '4':
+        return {Left};
+    case '6':
+        return {Right};
+    case '7':
+        return {Up, Left};
+    case '8':
+        return {Up};
+    case '9':
+        return {Up, Right};
+    case 'A':
+        return {Up, Down};
+    case 'B':
+        return {Left, Right};
+    case 'C':
+        return {UpLeft};
+    case 'D':
+        return {UpRight};
+    case 'E':
+        return {Left, UpLeft};
+    case 'F':
+        return {UpLeft, Down};
+    case 'G':
+        return {UpLeft, Up};
+    case 'H':
+        return {UpLeft, Right};
+    case 'I':
+        return {Left, UpRight};
+    case 'J':
+        return {Down, UpRight};
+    case 'K':
+        return {Up, UpRight};
+    case 'L':
+        return {UpRight, Right};
+    case 'M':
+        return {UpLeft, UpRight};
+    default:
+        return {}; // "0", "5" and anything unknown are rests
     }
 }
 
 // Panel of an arrow on pad 0 or 1; 0 for up-left/up-right on the second pad.
 int panelOf(Arrow a, int pad) {
-    static const int first[] = {0, PanelLeft, PanelUpLeft, PanelDown, PanelUp, PanelUpRight,
-                                PanelRight};
+    static const int first[] = {0,       PanelLeft,    PanelUpLeft, PanelDown,
+                                PanelUp, PanelUpRight, PanelRight};
     static const int second[] = {0, PanelLeft2, 0, PanelDown2, PanelUp2, 0, PanelRight2};
     return pad == 0 ? first[a] : second[a];
 }
@@ -100,11 +122,23 @@ class ChartReader {
         for (qsizetype i = 0; i < n;) {
             char c = data[i++];
             switch (c) {
-            case '(': step = 12; continue;
-            case '[': step = 8; continue;
-            case '{': step = 3; continue;
-            case '`': step = 1; continue;
-            case ')': case ']': case '}': case '\'': case '>':
+            case '(':
+                step = 12;
+                continue;
+            case '[':
+                step = 8;
+                continue;
+            case '{':
+                step = 3;
+                continue;
+            case '`':
+                step = 1;
+                continue;
+            case ')':
+            case ']':
+            case '}':
+            case '\'':
+            case '>':
                 step = 24;
                 continue;
             case '!':
@@ -156,8 +190,9 @@ class ChartReader {
                     units.push_back({NoteUnit::Tap, marks[i].row, 0, 1});
                     ++i;
                 } else if (i + 1 < marks.size()) {
-                    units.push_back({NoteUnit::Freeze, marks[i].row, marks[i + 1].row,
-                                     std::uint8_t(marks[i + 1].head ? StepFreezeStart : StepArrow)});
+                    units.push_back(
+                        {NoteUnit::Freeze, marks[i].row, marks[i + 1].row,
+                         std::uint8_t(marks[i + 1].head ? StepFreezeStart : StepArrow)});
                     i += 2;
                 } else {
                     units.push_back({NoteUnit::LoneHead, marks[i].row, 0, 1});
@@ -175,9 +210,10 @@ class ChartReader {
                 continue;
             const int panel = panelOf(a, pad);
             if (panel == 0 || !styleHasPanel(m_style, panel)) {
-                m_builder.loss(m_chart, row,
-                               QStringLiteral("an arrow on a panel a %1 chart does not have dropped")
-                                   .arg(styleName(m_style)));
+                m_builder.loss(
+                    m_chart, row,
+                    QStringLiteral("an arrow on a panel a %1 chart does not have dropped")
+                        .arg(styleName(m_style)));
                 continue;
             }
             auto& marks = m_marks.panels[std::size_t(panel)];
@@ -304,10 +340,9 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
                               : name == "COUPLE" ? Couple
                                                  : Solo;
             if (tag.params.size() < 4)
-                return ReadError{tag.line,
-                                 QStringLiteral("the #%1 tag has no steps; it is written "
-                                                "#%1:difficulty:foot level:steps;")
-                                     .arg(QString::fromLatin1(name))};
+                return ReadError{tag.line, QStringLiteral("the #%1 tag has no steps; it is written "
+                                                          "#%1:difficulty:foot level:steps;")
+                                               .arg(QString::fromLatin1(name))};
             const QByteArray difficulty = tags.param(tag, 1);
             const QString what = styleName(style) + u' ' + decode(difficulty).trimmed();
             const int level = levelOfDifficulty(difficulty);

@@ -158,9 +158,9 @@ void readNotes(const QByteArray& data, const StepsType& type, const QString& cha
 
 // The timing of a song (or of one SSC chart), rows of 1/48 beat.
 struct Timing {
-    std::optional<double> offset; // seconds; nothing when not given
+    std::optional<double> offset;                      // seconds; nothing when not given
     std::vector<std::pair<float, double>> bpms, stops; // beat, value, in file order
-    std::map<int, QByteArray> others[5]; // delays, warps, fakes, speeds, scrolls
+    std::map<int, QByteArray> others[5];               // delays, warps, fakes, speeds, scrolls
     bool operator==(const Timing& o) const {
         if (offset.value_or(0) != o.offset.value_or(0) || bpms != o.bpms || stops != o.stops)
             return false;
@@ -181,10 +181,10 @@ std::optional<ReadError> beatList(const MsdTags& tags, const MsdTag& tag,
         const auto beat = parts.size() == 2 ? leadingNumber(parts[0]) : std::nullopt;
         const auto value = parts.size() == 2 ? leadingNumber(parts[1]) : std::nullopt;
         if (!beat || !value)
-            return ReadError{tags.paramLine(tag, 1),
-                             QStringLiteral("the #%1 entry %2 is not beat=value")
-                                 .arg(QString::fromLatin1(tagName(tags, tag)),
-                                      quoted(entry.trimmed()))};
+            return ReadError{
+                tags.paramLine(tag, 1),
+                QStringLiteral("the #%1 entry %2 is not beat=value")
+                    .arg(QString::fromLatin1(tagName(tags, tag)), quoted(entry.trimmed()))};
         out.emplace_back(float(*beat), *value);
     }
     return std::nullopt;
@@ -198,10 +198,10 @@ std::optional<ReadError> otherList(const MsdTags& tags, const MsdTag& tag, Other
         const auto beat = parts.isEmpty() ? std::nullopt : leadingNumber(parts[0]);
         const auto value = parts.size() >= 2 ? leadingNumber(parts[1]) : std::nullopt;
         if (!beat || !value)
-            return ReadError{tags.paramLine(tag, 1),
-                             QStringLiteral("the #%1 entry %2 is not beat=value")
-                                 .arg(QString::fromLatin1(tagName(tags, tag)),
-                                      quoted(entry.trimmed()))};
+            return ReadError{
+                tags.paramLine(tag, 1),
+                QStringLiteral("the #%1 entry %2 is not beat=value")
+                    .arg(QString::fromLatin1(tagName(tags, tag)), quoted(entry.trimmed()))};
         const bool ratio = kind == Speeds || kind == Scrolls;
         if (ratio ? *value == 1 : *value <= 0)
             continue; // a speed or scroll of 1 and empty delays change nothing
@@ -309,8 +309,7 @@ class SongReader {
 
     // Takes a chart of the file: its style/level, or a loss saying why not.
     bool chart(const QByteArray& type, int level, const QString& difficultyText,
-               std::optional<int> meter,
-               const QByteArray& notes) {
+               std::optional<int> meter, const QByteArray& notes) {
         const QString what = m_decode(type) + u' ' + difficultyText;
         const StepsType st = stepsTypeOf(type);
         if (st.style == 0) {
@@ -349,9 +348,8 @@ class SongReader {
                                     : QStringLiteral("the file holds no chart this song can take "
                                                      "(found: %1)")
                                           .arg(m_slots.skipped().join(QStringLiteral(", ")))};
-        m_song.setField(SummaryField::Songname, m_subtitle.isEmpty()
-                                                    ? m_title
-                                                    : (m_title + u' ' + m_subtitle).trimmed());
+        m_song.setField(SummaryField::Songname,
+                        m_subtitle.isEmpty() ? m_title : (m_title + u' ' + m_subtitle).trimmed());
         placeTiming(sm);
         if (m_backgrounds)
             m_builder.songLoss(QStringLiteral("background changes dropped"));
@@ -515,9 +513,9 @@ std::optional<ReadError> readSsc(const ReadInput& in, SongModel& song, QList<Imp
             const QByteArray v = tags.param(tag, 1).trimmed();
             const auto n = leadingNumber(v);
             if (!n)
-                return ReadError{tags.paramLine(tag, 1),
-                                 QStringLiteral("the #VERSION value %1 is not a number")
-                                     .arg(quoted(v))};
+                return ReadError{
+                    tags.paramLine(tag, 1),
+                    QStringLiteral("the #VERSION value %1 is not a number").arg(quoted(v))};
             version = *n;
         } else if (!inChart) {
             if (name == "NOTEDATA") {

@@ -15,7 +15,7 @@ namespace kolvo {
 namespace {
 
 constexpr int kRowsPer32nd = kRowsPerBar48 / kRows; // 6
-constexpr int kLastCell = kBars * kRows;           // cells 0..3199
+constexpr int kLastCell = kBars * kRows;            // cells 0..3199
 
 int cellOf(int row) {
     return (row + 2) / kRowsPer32nd; // nearest 32nd row, ties to the earlier one
@@ -292,11 +292,11 @@ int levelOfDifficulty(const QByteArray& name) {
     static const struct {
         const char* name;
         int level;
-    } names[] = {{"beginner", 0}, {"easy", 1},      {"basic", 1},    {"light", 1},
-                 {"medium", 2},   {"another", 2},   {"trick", 2},    {"standard", 2},
-                 {"difficult", 2}, {"hard", 3},     {"ssr", 3},      {"maniac", 3},
-                 {"heavy", 3},    {"smaniac", 4},   {"challenge", 4}, {"expert", 4},
-                 {"oni", 4},      {"edit", 5}};
+    } names[] = {{"beginner", 0},  {"easy", 1},    {"basic", 1},     {"light", 1},
+                 {"medium", 2},    {"another", 2}, {"trick", 2},     {"standard", 2},
+                 {"difficult", 2}, {"hard", 3},    {"ssr", 3},       {"maniac", 3},
+                 {"heavy", 3},     {"smaniac", 4}, {"challenge", 4}, {"expert", 4},
+                 {"oni", 4},       {"edit", 5}};
     for (const auto& e : names)
         if (n == e.name)
             return e.level;

@@ -85,8 +85,9 @@ QStringList importLossLines(const QList<ImportLoss>& losses) {
 QString importLossReport(const QList<ImportLoss>& losses) {
     QString out;
     for (const ImportLossGroup& g : groupImportLosses(losses)) {
-        out += g.places.size() == 1 ? g.text
-                                    : QStringLiteral("%1 (%2 times)").arg(g.text).arg(g.places.size());
+        out += g.places.size() == 1
+                   ? g.text
+                   : QStringLiteral("%1 (%2 times)").arg(g.text).arg(g.places.size());
         out += u'\n';
         for (const QString& p : g.places)
             if (!p.isEmpty())
@@ -250,14 +251,15 @@ ImportResult importStepFile(const QByteArray& file, const QString& path, StepFor
     }
     if (err)
         return refused(path, format, err->line, err->reason);
-    std::stable_sort(r.losses.begin(), r.losses.end(), [](const ImportLoss& a, const ImportLoss& b) {
-        const int ca = chartOrder(a.chart), cb = chartOrder(b.chart);
-        if (ca != cb)
-            return ca < cb;
-        if (a.bar != b.bar)
-            return a.bar < b.bar;
-        return a.beat < b.beat;
-    });
+    std::stable_sort(r.losses.begin(), r.losses.end(),
+                     [](const ImportLoss& a, const ImportLoss& b) {
+                         const int ca = chartOrder(a.chart), cb = chartOrder(b.chart);
+                         if (ca != cb)
+                             return ca < cb;
+                         if (a.bar != b.bar)
+                             return a.bar < b.bar;
+                         return a.beat < b.beat;
+                     });
     r.song = std::move(song);
     return r;
 }

@@ -171,12 +171,15 @@ TEST(CliImport, StatusesLossesAndNothingWrittenOnFailure) {
         writeAll(p, text);
         return p;
     };
-    const QString clean = file("clean.sm", "#TITLE:Clean;#BPMS:0=140;#NOTES:dance-single::Hard:4::1000;");
-    const QString lossy = file("lossy.dwi", "#TITLE:Lossy;#BPM:120;#SINGLE:BASIC:1:[04;#SINGLE:EDIT:1:4;");
+    const QString clean =
+        file("clean.sm", "#TITLE:Clean;#BPMS:0=140;#NOTES:dance-single::Hard:4::1000;");
+    const QString lossy =
+        file("lossy.dwi", "#TITLE:Lossy;#BPM:120;#SINGLE:BASIC:1:[04;#SINGLE:EDIT:1:4;");
     const QString cut = file("cut.ssc", "#VERSION:0.83;\n#NOTEDATA:;\n#NOTES:1000");
     const QString out = dir.filePath("out.kolvo");
-    const QString lossLines = "Single EDIT chart skipped: the song has no Edit charts\n"
-                              "Single Basic, bar 1 beat 1: a 24th note moved to the nearest 32nd row\n";
+    const QString lossLines =
+        "Single EDIT chart skipped: the song has no Edit charts\n"
+        "Single Basic, bar 1 beat 1: a 24th note moved to the nearest 32nd row\n";
     const struct {
         QStringList args;
         int status;
@@ -185,12 +188,19 @@ TEST(CliImport, StatusesLossesAndNothingWrittenOnFailure) {
     } cases[] = {
         {{"import", clean, out}, 0, true, ""},
         {{"import", lossy, out}, 0, true, lossLines},
-        {{"import", "--strict", lossy, out}, 1, false,
-         lossLines + "kolvo-cli: " + lossy + ": 2 things the song cannot hold; nothing written (--strict)\n"},
+        {{"import", "--strict", lossy, out},
+         1,
+         false,
+         lossLines + "kolvo-cli: " + lossy +
+             ": 2 things the song cannot hold; nothing written (--strict)\n"},
         {{"import", clean, out, "--strict"}, 0, true, ""},
-        {{"import", cut, out}, 1, false,
+        {{"import", cut, out},
+         1,
+         false,
          cut + ":3: the file ends inside the #NOTES tag, before its \";\": it looks cut short\n"},
-        {{"import", dir.filePath("none.dwi"), out}, 1, false,
+        {{"import", dir.filePath("none.dwi"), out},
+         1,
+         false,
          dir.filePath("none.dwi") + ": the file does not exist\n"},
         {{"import", clean, dir.filePath("no/such/folder.kolvo")}, 1, false, QString()},
     };

@@ -43,7 +43,13 @@ QStringList cells(const SongModel& m) {
                 for (int r = 1; r <= kRows; ++r)
                     for (int p = 1; p <= kArrowPanels; ++p)
                         if (int v = m.step(s, l, b, r, p))
-                            out << QStringLiteral("%1.%2 %3.%4 %5=%6").arg(s).arg(l).arg(b).arg(r).arg(p).arg(v);
+                            out << QStringLiteral("%1.%2 %3.%4 %5=%6")
+                                       .arg(s)
+                                       .arg(l)
+                                       .arg(b)
+                                       .arg(r)
+                                       .arg(p)
+                                       .arg(v);
     for (int b = 1; b <= kBars; ++b)
         for (int beat = 1; beat <= 4; ++beat)
             for (int ch : {BPMCHANNEL, FREEZECHANNEL})
@@ -114,43 +120,71 @@ QByteArray sm(const QByteArray& notes, const QByteArray& header = "#BPMS:0=120;"
 
 const QList<Case>& ruleCases() {
     static const QList<Case> cases = {
-        {"dwi freeze pairs with the next arrow of its panel", "a.dwi",
+        {"dwi freeze pairs with the next arrow of its panel",
+         "a.dwi",
          dwi("#SINGLE:BASIC:1:4!4046!6;"),
-         {"1.1 1.1 1=2", "1.1 1.9 1=1", "1.1 1.13 6=2"}, {}},
-        {"dwi freeze ended by another freeze start keeps both marks", "a.dwi",
-         dwi("#SINGLE:BASIC:1:4!44!44;"), {"1.1 1.1 1=2", "1.1 1.5 1=2", "1.1 1.9 1=1"}, {}},
-        {"dwi group with several freeze starts reads them all", "a.dwi",
+         {"1.1 1.1 1=2", "1.1 1.9 1=1", "1.1 1.13 6=2"},
+         {}},
+        {"dwi freeze ended by another freeze start keeps both marks",
+         "a.dwi",
+         dwi("#SINGLE:BASIC:1:4!44!44;"),
+         {"1.1 1.1 1=2", "1.1 1.5 1=2", "1.1 1.9 1=1"},
+         {}},
+        {"dwi group with several freeze starts reads them all",
+         "a.dwi",
          dwi("#SINGLE:BASIC:1:<4268!4!6>0004000;"),
-         {"1.1 1.1 1=2", "1.1 1.1 3=1", "1.1 1.1 4=1", "1.1 1.1 6=2", "1.1 1.17 1=1"}, {}},
-        {"dwi pair with one freeze start", "a.dwi", dwi("#SINGLE:BASIC:1:B!6;"),
-         {"1.1 1.1 1=1", "1.1 1.1 6=2"}, {}},
-        {"dwi < followed by 0 opens 192nds", "a.dwi", dwi("#SINGLE:BASIC:1:<00000(4;"),
-         {"1.1 1.2 1=1"}, {"Single Basic, bar 1 beat 1: a 192nd note moved to the nearest 32nd row"}},
-        {"dwi blanks and stray marks inside steps", "a.dwi", dwi("#SINGLE:BASIC:1:!4 0\n0\t8;"),
-         {"1.1 1.1 1=1", "1.1 1.13 4=1"}, {}},
-        {"dwi double and couple have two pads", "a.dwi",
+         {"1.1 1.1 1=2", "1.1 1.1 3=1", "1.1 1.1 4=1", "1.1 1.1 6=2", "1.1 1.17 1=1"},
+         {}},
+        {"dwi pair with one freeze start",
+         "a.dwi",
+         dwi("#SINGLE:BASIC:1:B!6;"),
+         {"1.1 1.1 1=1", "1.1 1.1 6=2"},
+         {}},
+        {"dwi < followed by 0 opens 192nds",
+         "a.dwi",
+         dwi("#SINGLE:BASIC:1:<00000(4;"),
+         {"1.1 1.2 1=1"},
+         {"Single Basic, bar 1 beat 1: a 192nd note moved to the nearest 32nd row"}},
+        {"dwi blanks and stray marks inside steps",
+         "a.dwi",
+         dwi("#SINGLE:BASIC:1:!4 0\n0\t8;"),
+         {"1.1 1.1 1=1", "1.1 1.13 4=1"},
+         {}},
+        {"dwi double and couple have two pads",
+         "a.dwi",
          dwi("#DOUBLE:BASIC:1:8:2;#COUPLE:BASIC:1:0:09;"),
-         {"2.1 1.1 4=1", "2.1 1.1 8=1", "3.1 1.5 9=1", "3.1 1.5 10=1"}, {}},
-        {"dwi second pad of a single chart has no panels", "a.dwi",
-         dwi("#SINGLE:BASIC:1:4:4;"), {"1.1 1.1 1=1"},
+         {"2.1 1.1 4=1", "2.1 1.1 8=1", "3.1 1.5 9=1", "3.1 1.5 10=1"},
+         {}},
+        {"dwi second pad of a single chart has no panels",
+         "a.dwi",
+         dwi("#SINGLE:BASIC:1:4:4;"),
+         {"1.1 1.1 1=1"},
          {"Single Basic, bar 1 beat 1: an arrow on a panel a Single chart does not have dropped"}},
-        {"dwi difficulty names and meters", "a.dwi",
+        {"dwi difficulty names and meters",
+         "a.dwi",
          dwi("#SINGLE:light:x:4;#SINGLE:Trick::4;#SINGLE:HEAVY:7.9:4;#SINGLE:oni:0:4;"),
-         {"1.1 1.1 1=1", "1.2 1.1 1=1", "1.3 1.1 1=1", "1.4 1.1 1=1"}, {}},
-        {"dwi status and a BPM change at beat 0 kept as written", "a.dwi",
+         {"1.1 1.1 1=1", "1.2 1.1 1=1", "1.3 1.1 1=1", "1.4 1.1 1=1"},
+         {}},
+        {"dwi status and a BPM change at beat 0 kept as written",
+         "a.dwi",
          dwi("#SINGLE:BASIC:1:4;", "#BPM:120;#STATUS:NORMAL\n#CHANGEBPM:0=150;"),
-         {"1.1 1.1 1=1", "bpm 1.1=150"}, {}},
-        {"notes past bar 100 dropped, bar by bar", "a.dwi",
-         dwi("#SINGLE:BASIC:1:" + QByteArray("00000000").repeated(99) + "4!400000004000000040000000;"),
+         {"1.1 1.1 1=1", "bpm 1.1=150"},
+         {}},
+        {"notes past bar 100 dropped, bar by bar",
+         "a.dwi",
+         dwi("#SINGLE:BASIC:1:" + QByteArray("00000000").repeated(99) +
+             "4!400000004000000040000000;"),
          {"1.1 100.1 1=1"},
          {"Single Basic, bar 100 beat 1: a freeze ending past bar 100 became an arrow",
           "Single Basic, bar 101: notes past bar 100 dropped",
           "Single Basic, bar 102: notes past bar 100 dropped"}},
-        {"ties move to the earlier 32nd row", "a.sm",
+        {"ties move to the earlier 32nd row",
+         "a.sm",
          sm("1000\n" + QByteArray("0000\n").repeated(62) + "0001"),
          {"1.1 1.1 1=1", "1.1 1.32 6=1"},
          {"Single Basic, bar 1 beat 4: a 64th note moved to the nearest 32nd row"}},
-        {"sm freeze start landing on the end of the freeze before it", "a.sm",
+        {"sm freeze start landing on the end of the freeze before it",
+         "a.sm",
          sm("2000\n3000\n2000\n0000\n3000\n" + QByteArray("0000\n").repeated(43)),
          {"1.1 1.1 1=2", "1.1 1.2 1=1", "1.1 1.4 1=1"},
          {"Single Basic, bar 1 beat 1: a 48th freeze end moved to the nearest 32nd row",
@@ -158,28 +192,43 @@ const QList<Case>& ruleCases() {
           "Single Basic, bar 1 beat 1: a 12th freeze end moved to the nearest 32nd row",
           "Single Basic, bar 1 beat 1: a freeze start landed on the end of the freeze before it; "
           "the freeze became an arrow"}},
-        {"sm unmatched starts and ends are ignored", "a.sm", sm("2003\n0000\n1000\n3000"),
-         {"1.1 1.17 1=1"}, {}},
-        {"sm blank lines, keysound-only notes and short lines", "a.sm",
+        {"sm unmatched starts and ends are ignored",
+         "a.sm",
+         sm("2003\n0000\n1000\n3000"),
+         {"1.1 1.17 1=1"},
+         {}},
+        {"sm blank lines, keysound-only notes and short lines",
+         "a.sm",
          sm("\n 1\r\n\n2K00\n3\n\n\n0001"),
          {"1.1 1.1 1=1", "1.1 1.9 1=2", "1.1 1.17 1=1", "1.1 1.25 6=1"},
          {"Single Basic, bar 1 beat 2: a keysound-only note dropped"}},
-        {"sm empty measures count only when written", "a.sm", sm("1000,,0100,\n,0010"),
-         {"1.1 1.1 1=1", "1.1 2.1 3=1", "1.1 4.1 4=1"}, {}},
-        {"sm challenge from an old hard chart and the solo panels", "a.sm",
+        {"sm empty measures count only when written",
+         "a.sm",
+         sm("1000,,0100,\n,0010"),
+         {"1.1 1.1 1=1", "1.1 2.1 3=1", "1.1 4.1 4=1"},
+         {}},
+        {"sm challenge from an old hard chart and the solo panels",
+         "a.sm",
          "#TITLE:T;#BPMS:0=120;#NOTES:dance-solo:challenge:Hard:1::011110;",
-         {"4.4 1.1 2=1", "4.4 1.1 3=1", "4.4 1.1 4=1", "4.4 1.1 5=1"}, {}},
-        {"sm sets no BPM at beat 0", "a.sm", sm("1000", "#BPMS:8=140,12=150;"),
+         {"4.4 1.1 2=1", "4.4 1.1 3=1", "4.4 1.1 4=1", "4.4 1.1 5=1"},
+         {}},
+        {"sm sets no BPM at beat 0",
+         "a.sm",
+         sm("1000", "#BPMS:8=140,12=150;"),
          {"1.1 1.1 1=1", "bpm 4.1=150"},
          {"the file sets no BPM at beat 0; the first one (140) is used from the start"}},
-        {"ssc chart timing equal to the song's is no loss", "a.ssc",
+        {"ssc chart timing equal to the song's is no loss",
+         "a.ssc",
          "#VERSION:0.83;#BPMS:0=120;#NOTEDATA:;#STEPSTYPE:dance-single;#DIFFICULTY:easy;"
          "#METER:2;#BPMS:0.000=120.000;#NOTES:1000;",
-         {"1.1 1.1 1=1"}, {}},
-        {"ssc chart timing is its own only from version 0.7", "a.ssc",
+         {"1.1 1.1 1=1"},
+         {}},
+        {"ssc chart timing is its own only from version 0.7",
+         "a.ssc",
          "#BPMS:0=120;#NOTEDATA:;#STEPSTYPE:dance-single;#DIFFICULTY:Easy;"
          "#METER:2;#BPMS:0=180;#NOTES:1000;",
-         {"1.1 1.1 1=1"}, {}},
+         {"1.1 1.1 1=1"},
+         {}},
     };
     return cases;
 }
@@ -195,9 +244,7 @@ TEST_P(StepImportRules, ReadsAsTheSimulatorsDo) {
     EXPECT_EQ(importLossLines(r.losses), c.losses);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, StepImportRules,
-                         ::testing::Range(0, int(ruleCases().size())));
-
+INSTANTIATE_TEST_SUITE_P(Cases, StepImportRules, ::testing::Range(0, int(ruleCases().size())));
 
 // ---------------------------------------------------------------- header fields
 
@@ -211,21 +258,30 @@ TEST(StepImportHeader, FieldsShowWhatAUserWouldType) {
     const QByteArray chart = "#SINGLE:BASIC:1:4;";
     const QByteArray smChart = "#NOTES:dance-single::Easy:1::1000;";
     const QList<HeaderCase> cases = {
-        {"dwi numbers and status", "#BPM: 128.50 ;#GAP:-20;#SAMPLESTART:1:02.5;#SAMPLELENGTH:;#STATUS:new;" + chart,
+        {"dwi numbers and status",
+         "#BPM: 128.50 ;#GAP:-20;#SAMPLESTART:1:02.5;#SAMPLELENGTH:;#STATUS:new;" + chart,
          {{SummaryField::Bpm, "128.5"},
           {SummaryField::Gap, "-20"},
           {SummaryField::Samplestart, "62500"},
           {SummaryField::Samplelength, ""}},
          1},
-        {"dwi title cut at a colon, comment inside a value", "#TITLE:Part: Two;#ARTIST:A//B;\n" + chart,
-         {{SummaryField::Songname, "Part"}, {SummaryField::Artist, "A"}}, 2},
-        {"dwi text that is not UTF-8 is Windows-1252", "#TITLE:Caf\xe9;" + chart,
-         {{SummaryField::Songname, QString::fromUtf8("Caf\xc3\xa9")}}, 2},
-        {"dwi music file written on Windows", "#FILE:sub\\song.mp3;" + chart,
-         {{SummaryField::Filetag, "sub\\song.mp3"}, {SummaryField::Musicadd, "/songs/sub/song.mp3"}},
+        {"dwi title cut at a colon, comment inside a value",
+         "#TITLE:Part: Two;#ARTIST:A//B;\n" + chart,
+         {{SummaryField::Songname, "Part"}, {SummaryField::Artist, "A"}},
          2},
-        {"sm offset, samples, subtitle and escapes", "\xEF\xBB\xBF#TITLE:A\\:B;#SUBTITLE:(Remix);#OFFSET:-0.0125;"
-         "#SAMPLESTART:12.3456;#SAMPLELENGTH:7;#MUSIC:/abs/song.ogg;#BPMS:0=150;" + smChart,
+        {"dwi text that is not UTF-8 is Windows-1252",
+         "#TITLE:Caf\xe9;" + chart,
+         {{SummaryField::Songname, QString::fromUtf8("Caf\xc3\xa9")}},
+         2},
+        {"dwi music file written on Windows",
+         "#FILE:sub\\song.mp3;" + chart,
+         {{SummaryField::Filetag, "sub\\song.mp3"},
+          {SummaryField::Musicadd, "/songs/sub/song.mp3"}},
+         2},
+        {"sm offset, samples, subtitle and escapes",
+         "\xEF\xBB\xBF#TITLE:A\\:B;#SUBTITLE:(Remix);#OFFSET:-0.0125;"
+         "#SAMPLESTART:12.3456;#SAMPLELENGTH:7;#MUSIC:/abs/song.ogg;#BPMS:0=150;" +
+             smChart,
          {{SummaryField::Songname, "A:B (Remix)"},
           {SummaryField::Gap, "13"},
           {SummaryField::Samplestart, "12345.6"},
@@ -233,10 +289,14 @@ TEST(StepImportHeader, FieldsShowWhatAUserWouldType) {
           {SummaryField::Musicadd, "/abs/song.ogg"},
           {SummaryField::Bpm, "150"}},
          2},
-        {"sm stop before the first beat delays it", "#OFFSET:0;#BPMS:0=120;#STOPS:-2=0.5;" + smChart,
-         {{SummaryField::Gap, "500"}}, 2},
-        {"a tag left open is closed by a # that starts a line", "#TITLE:Open\n  #ARTIST:X#Y;" + chart,
-         {{SummaryField::Songname, "Open"}, {SummaryField::Artist, "X#Y"}}, 2},
+        {"sm stop before the first beat delays it",
+         "#OFFSET:0;#BPMS:0=120;#STOPS:-2=0.5;" + smChart,
+         {{SummaryField::Gap, "500"}},
+         2},
+        {"a tag left open is closed by a # that starts a line",
+         "#TITLE:Open\n  #ARTIST:X#Y;" + chart,
+         {{SummaryField::Songname, "Open"}, {SummaryField::Artist, "X#Y"}},
+         2},
     };
     for (const HeaderCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -262,7 +322,8 @@ TEST(StepImportErrors, BadFilesAreRefusedWithFileLineAndReason) {
         {"a.txt", "hello", 0,
          "not a step file: it holds no DWI, SM or SSC tags and its name does not end in .dwi, "
          ".sm or .ssc"},
-        {"a.dwi", QByteArrayLiteral("#TITLE:x;\n\n#SINGLE:BASIC:1:4\0\0\1;"), 3, "not a step file: it holds binary data"},
+        {"a.dwi", QByteArrayLiteral("#TITLE:x;\n\n#SINGLE:BASIC:1:4\0\0\1;"), 3,
+         "not a step file: it holds binary data"},
         {"a.dwi", "#TITLE:x;\n#SINGLE:BASIC:1:4000", 2,
          "the file ends inside the #SINGLE tag, before its \";\": it looks cut short"},
         {"a.dwi", "#TITLE:x;#BPM:120;", 0, "the file holds no chart"},
@@ -278,9 +339,10 @@ TEST(StepImportErrors, BadFilesAreRefusedWithFileLineAndReason) {
          "values, notes)"},
         {"a.sm", "#BPMS:0=abc;#NOTES:dance-single::Easy:1::1000;", 1,
          "the #BPMS entry \"0=abc\" is not beat=value"},
-        {"a.ssc", "#OFFSET:x;#NOTEDATA:;#NOTES:1000;", 1, "the #OFFSET value \"x\" is not a number"},
-        {"a.ssc", "#VERSION:0.83;\n#NOTEDATA:;\n#STEPSTYPE:dance-single;\n#NOTEDATA:;\n#NOTES:1;", 4,
-         "a chart begins before the chart begun at line 2 has its #NOTES"},
+        {"a.ssc", "#OFFSET:x;#NOTEDATA:;#NOTES:1000;", 1,
+         "the #OFFSET value \"x\" is not a number"},
+        {"a.ssc", "#VERSION:0.83;\n#NOTEDATA:;\n#STEPSTYPE:dance-single;\n#NOTEDATA:;\n#NOTES:1;",
+         4, "a chart begins before the chart begun at line 2 has its #NOTES"},
         {"a.ssc", "#VERSION:0.83;\n#NOTEDATA:;\n#STEPSTYPE:dance-single;", 2,
          "the chart begun here has no #NOTES; the file looks cut short"},
     };
@@ -352,17 +414,17 @@ TEST(StepImportLosses, GroupedByKindWithTheirPlaces) {
         {"Single Basic", 101, 0, "notes past bar 100 dropped"},
         {"Double Maniac", 14, 1, "a 24th note moved to the nearest 32nd row"},
     };
-    EXPECT_EQ(importLossLines(losses),
-              QStringList({"Double Maniac, bar 12 beat 3: a 24th note moved to the nearest 32nd row",
-                           "attacks dropped", "Single Basic, bar 101: notes past bar 100 dropped",
-                           "Double Maniac, bar 14 beat 1: a 24th note moved to the nearest 32nd row"}));
-    EXPECT_EQ(importLossReport(losses),
-              "a 24th note moved to the nearest 32nd row (2 times)\n"
-              "    Double Maniac, bar 12 beat 3\n"
-              "    Double Maniac, bar 14 beat 1\n"
-              "attacks dropped\n"
-              "notes past bar 100 dropped\n"
-              "    Single Basic, bar 101\n");
+    EXPECT_EQ(
+        importLossLines(losses),
+        QStringList({"Double Maniac, bar 12 beat 3: a 24th note moved to the nearest 32nd row",
+                     "attacks dropped", "Single Basic, bar 101: notes past bar 100 dropped",
+                     "Double Maniac, bar 14 beat 1: a 24th note moved to the nearest 32nd row"}));
+    EXPECT_EQ(importLossReport(losses), "a 24th note moved to the nearest 32nd row (2 times)\n"
+                                        "    Double Maniac, bar 12 beat 3\n"
+                                        "    Double Maniac, bar 14 beat 1\n"
+                                        "attacks dropped\n"
+                                        "notes past bar 100 dropped\n"
+                                        "    Single Basic, bar 101\n");
 }
 
 // ---------------------------------------------------------------- round trip
@@ -372,8 +434,10 @@ void expectRoundTrip(const SongModel& song, const char* what) {
     const QByteArray first = dwiFileText(song, DwiMode::Export);
     const ImportResult r = importStepFile(first, QStringLiteral("/songs/round.dwi"));
     ASSERT_TRUE(r.ok()) << what << ": " << r.error->message().toStdString();
-    EXPECT_EQ(QString::fromUtf8(dwiFileText(*r.song, DwiMode::Export)), QString::fromUtf8(first)) << what;
-    EXPECT_TRUE(r.losses.isEmpty()) << what << ": " << importLossLines(r.losses).join("\n").toStdString();
+    EXPECT_EQ(QString::fromUtf8(dwiFileText(*r.song, DwiMode::Export)), QString::fromUtf8(first))
+        << what;
+    EXPECT_TRUE(r.losses.isEmpty())
+        << what << ": " << importLossLines(r.losses).join("\n").toStdString();
 }
 
 void baseSong(SongModel& m) {
@@ -435,8 +499,8 @@ TEST(StepImportRoundTrip, TheProgramsOwnExportReadsBackExactly) {
 TEST(StepImportRoundTrip, RandomSongs) {
     std::mt19937 rng(20260514);
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
-    static const int usable[5][10] = {{}, {1, 3, 4, 6}, {1, 3, 4, 6, 7, 8, 9, 10},
-                                      {1, 3, 4, 6, 7, 8, 9, 10}, {1, 2, 3, 4, 5, 6}};
+    static const int usable[5][10] = {
+        {}, {1, 3, 4, 6}, {1, 3, 4, 6, 7, 8, 9, 10}, {1, 3, 4, 6, 7, 8, 9, 10}, {1, 2, 3, 4, 5, 6}};
     static const int count[5] = {0, 4, 8, 8, 6};
     for (int round = 0; round < 40; ++round) {
         SongModel m;
