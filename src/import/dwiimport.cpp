@@ -5,6 +5,7 @@
 #include "readers.h"
 #include "songbuilder.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kolvo {
@@ -175,13 +176,15 @@ class ChartReader {
                     mark(i < n ? data[i++] : '\0', pad, row, true);
                 }
             } while (group && i < n);
-            row += step;
+            if (row < kRowCeiling)
+                row += step;
         }
     }
 
     // Pairs each freeze start with the next note of its panel, as the
     // simulators do, and hands the chart to the builder.
     void finish(ChartNotes& out) {
+        out.droppedUpToBar = m_droppedUpTo;
         for (int p = 1; p <= kArrowPanels; ++p) {
             const auto& marks = m_marks.panels[std::size_t(p)];
             auto& units = out.panels[std::size_t(p)];
@@ -217,6 +220,11 @@ class ChartReader {
                 continue;
             }
             auto& marks = m_marks.panels[std::size_t(panel)];
+            // Past bar 101 one mark is kept, to end a freeze begun before.
+            if (row >= kKeptRows48 && !marks.empty() && marks.back().row >= kKeptRows48) {
+                m_droppedUpTo = std::max(m_droppedUpTo, row / kRowsPerBar48 + 1);
+                continue;
+            }
             if (!marks.empty() && marks.back().row == row)
                 marks.back().head = head; // the later mark of a row wins
             else
@@ -228,6 +236,8 @@ class ChartReader {
     int m_style;
     QString m_chart;
     Marks m_marks;
+    int m_droppedUpTo = 0;
+    static constexpr int kRowCeiling = 1 << 30;
 };
 
 // A header number: empty stays empty, anything else must start with a number.
@@ -250,10 +260,10 @@ std::optional<ReadError> headerNumber(const MsdTags& tags, const MsdTag& tag, So
 // Sample start and length: milliseconds, or minutes and seconds ("1:23.5").
 std::optional<ReadError> sampleTime(const MsdTags& tags, const MsdTag& tag, SongModel& song,
                                     SummaryField field) {
-    if (tag.params.size() <= 2 || tags.param(tag, 2).trimmed().isEmpty())
+    if (tag.count <= 2 || tags.param(tag, 2).trimmed().isEmpty())
         return headerNumber(tags, tag, song, field);
     double seconds = 0;
-    for (std::size_t i = 1; i < tag.params.size() && i <= 3; ++i) {
+    for (std::size_t i = 1; i < tag.count && i <= 3; ++i) {
         const QByteArray part = tags.param(tag, i).trimmed();
         const auto n = leadingNumber(part);
         if (!n)
@@ -339,7 +349,7 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
                               : name == "DOUBLE" ? Double
                               : name == "COUPLE" ? Couple
                                                  : Solo;
-            if (tag.params.size() < 4)
+            if (tag.count < 4)
                 return ReadError{tag.line, QStringLiteral("the #%1 tag has no steps; it is written "
                                                           "#%1:difficulty:foot level:steps;")
                                                .arg(QString::fromLatin1(name))};
@@ -367,7 +377,7 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
                 chart.meter = leadingInt(tags.param(tag, 2)).value_or(1);
             ChartReader reader(builder, style, SongBuilder::chartName(style, level));
             reader.readPad(tags.param(tag, 3), 0);
-            if (tag.params.size() == 5)
+            if (tag.count == 5)
                 reader.readPad(tags.param(tag, 4), 1);
             reader.finish(chart);
             charts.push_back(std::move(chart));
@@ -385,6 +395,7 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
     for (const ChartNotes& c : charts)
         builder.placeChart(c);
     builder.placeTempo(bpms, stops, false);
+    builder.closeList();
     return std::nullopt;
 }
 

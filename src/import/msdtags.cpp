@@ -42,7 +42,10 @@ MsdTags splitMsdTags(const QByteArray& bytes, bool unescape) {
     int paramBegin = -1; // start of the parameter being read in `text`; -1 before the first
     int paramLine = 1;
     auto addParam = [&] {
-        out.tags.back().params.push_back({paramBegin, int(text.size()), paramLine});
+        MsdTag& tag = out.tags.back();
+        if (tag.params.size() < MsdTag::kKept)
+            tag.params.push_back({paramBegin, int(text.size()), paramLine});
+        ++tag.count;
     };
     auto startParam = [&](int at) {
         paramBegin = int(text.size());
@@ -84,6 +87,10 @@ MsdTags splitMsdTags(const QByteArray& bytes, bool unescape) {
         }
 
         if (!reading && buf[i] == '#') {
+            if (out.tags.size() >= MsdTags::kMaxTags) {
+                out.tooManyTags = true;
+                return out;
+            }
             out.tags.emplace_back();
             out.tags.back().line = lines.at(i);
             reading = true;

@@ -15,14 +15,22 @@ struct MsdTag {
         int end = 0;
         int line = 1; // 1-based line of the file where the parameter starts
     };
+    // The first parameters (no reader needs more; a file of colons must not
+    // cost memory per colon) and how many the tag has in all.
+    static constexpr std::size_t kKept = 12;
     std::vector<Param> params;
+    std::size_t count = 0;
     int line = 1;            // line of the "#"
     bool terminated = false; // closed by ";" (or by a "#" that starts a line)
 };
 
 struct MsdTags {
+    // No step file has this many tags; splitting stops there.
+    static constexpr std::size_t kMaxTags = 200000;
+
     QByteArray text; // the processed bytes the parameters point into
     std::vector<MsdTag> tags;
+    bool tooManyTags = false;
 
     QByteArray param(const MsdTag& tag, std::size_t i) const {
         if (i >= tag.params.size())

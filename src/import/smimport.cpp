@@ -85,8 +85,14 @@ void readNotes(const QByteArray& data, const StepsType& type, const QString& cha
                 lines.emplace_back(b, e);
             ls = le + 1;
         }
+        const bool kept = measure * kRowsPerBar48 < kKeptRows48;
+        if (!kept && !lines.empty())
+            out.droppedUpToBar = int(std::min<qsizetype>(measure + 1, 1 << 30));
         for (std::size_t l = 0; l < lines.size(); ++l) {
-            const int row = rowOfBeat(rowBeatFloat(measure, qsizetype(l), qsizetype(lines.size())));
+            // Past the kept bars only freeze ends matter (to end a freeze begun before).
+            const int row =
+                kept ? rowOfBeat(rowBeatFloat(measure, qsizetype(l), qsizetype(lines.size())))
+                     : kKeptRows48;
             const char* p = lines[l].first;
             const char* const end = lines[l].second;
             for (int t = 0; t < tracks && p < end; ++t) {
@@ -110,6 +116,8 @@ void readNotes(const QByteArray& data, const StepsType& type, const QString& cha
                 }
                 if (ch != '1' && ch != '2' && ch != '4' && ch != 'M' && ch != 'L' && ch != 'F' &&
                     ch != 'K')
+                    continue;
+                if (!kept)
                     continue;
                 SmNote n{row, ch, keysound, -1};
                 if (!track.empty() && track.back().row == row)
@@ -364,6 +372,7 @@ class SongReader {
                 m_builder.songLoss(QStringLiteral("%1 dropped").arg(QLatin1String(others[i])));
         for (const ChartNotes& c : m_charts)
             m_builder.placeChart(c);
+        m_builder.closeList();
         return std::nullopt;
     }
 
@@ -467,12 +476,12 @@ std::optional<ReadError> readSm(const ReadInput& in, SongModel& song, QList<Impo
         const QByteArray name = tagName(tags, tag);
         std::optional<ReadError> err;
         if (name == "NOTES" || name == "NOTES2") {
-            if (tag.params.size() < 7)
+            if (tag.count < 7)
                 return ReadError{tag.line,
                                  QStringLiteral("the #NOTES tag has %1 of its 6 fields (type, "
                                                 "description, difficulty, meter, radar values, "
                                                 "notes)")
-                                     .arg(tag.params.size() - 1)};
+                                     .arg(tag.count - 1)};
             const QByteArray type = tags.param(tag, 1).trimmed();
             const QByteArray description = tags.param(tag, 2).trimmed();
             const QByteArray difficulty = tags.param(tag, 3).trimmed();

@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <numeric>
-#include <set>
 
 namespace kolvo {
 
@@ -119,6 +118,10 @@ QString SongBuilder::chartName(int style, int level) {
 }
 
 void SongBuilder::loss(const QString& chart, int row, const QString& text) {
+    if (m_losses.size() >= kMaxListedLosses) {
+        ++m_unlisted;
+        return;
+    }
     ImportLoss l;
     l.chart = chart;
     if (row >= 0) {
@@ -127,6 +130,12 @@ void SongBuilder::loss(const QString& chart, int row, const QString& text) {
     }
     l.text = text;
     m_losses.append(l);
+}
+
+void SongBuilder::closeList() {
+    if (m_unlisted > 0)
+        m_losses.append(
+            {QString(), -1, 0, QStringLiteral("%1 more losses not listed").arg(m_unlisted)});
 }
 
 void SongBuilder::placeChart(const ChartNotes& chart) {
@@ -145,7 +154,8 @@ void SongBuilder::placeChart(const ChartNotes& chart) {
     }
     m_song.setDataexists(s, l, Value::number(1));
 
-    std::set<int> droppedBars;
+    int droppedUpTo = chart.droppedUpToBar;
+    auto dropBar = [&](int row) { droppedUpTo = std::max(droppedUpTo, row / kRowsPerBar48 + 1); };
     for (int p = 1; p <= kArrowPanels; ++p) {
         int lastTail = -1; // cell of the end of the freeze placed last
         auto get = [&](int cell) {
@@ -177,7 +187,7 @@ void SongBuilder::placeChart(const ChartNotes& chart) {
         for (const NoteUnit& u : chart.panels[std::size_t(p)]) {
             const int head = cellOf(u.head);
             if (head >= kLastCell) {
-                droppedBars.insert(u.head / kRowsPerBar48 + 1);
+                dropBar(u.head);
                 continue;
             }
             moved(u.head, "note");
@@ -192,7 +202,7 @@ void SongBuilder::placeChart(const ChartNotes& chart) {
             const int tail = cellOf(u.tail);
             if (tail >= kLastCell) {
                 loss(name, u.head, QStringLiteral("a freeze ending past bar 100 became an arrow"));
-                droppedBars.insert(u.tail / kRowsPerBar48 + 1);
+                dropBar(u.tail);
                 put(head, u.head, StepArrow);
                 continue;
             }
@@ -215,11 +225,15 @@ void SongBuilder::placeChart(const ChartNotes& chart) {
             lastTail = tail;
         }
     }
-    for (int bar : droppedBars)
-        loss(name, (bar - 1) * kRowsPerBar48, QStringLiteral("notes past bar 100 dropped"));
-    // Only the bar applies to that loss.
-    for (qsizetype i = m_losses.size() - qsizetype(droppedBars.size()); i < m_losses.size(); ++i)
-        m_losses[i].beat = 0;
+    if (droppedUpTo > kBars) {
+        const qsizetype before = m_losses.size();
+        loss(name, kBars * kRowsPerBar48,
+             droppedUpTo == kBars + 1
+                 ? QStringLiteral("notes past bar 100 dropped (bar 101)")
+                 : QStringLiteral("notes past bar 100 dropped (bars 101 to %1)").arg(droppedUpTo));
+        if (m_losses.size() > before)
+            m_losses.back().beat = 0; // only the bar applies
+    }
 }
 
 void SongBuilder::placeTempo(const std::vector<TempoEvent>& bpms,

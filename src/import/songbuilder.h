@@ -20,6 +20,11 @@ class SongModel;
 // Positions inside the readers are rows of 1/48 beat (192 to a bar).
 constexpr int kRowsPerBeat48 = 48;
 constexpr int kRowsPerBar48 = 4 * kRowsPerBeat48;
+// Readers keep notes up to here (bar 101 included, for freezes that end
+// there); past it they only note the last bar they dropped.
+constexpr int kKeptRows48 = 101 * kRowsPerBar48;
+// Losses listed one by one; past this they are only counted.
+constexpr qsizetype kMaxListedLosses = 10000;
 
 // The number at the start of a text, after blanks: sign, digits, point,
 // digits, exponent. Nothing when no digit starts it or it is not finite.
@@ -60,6 +65,7 @@ struct ChartNotes {
     std::optional<int> meter; // below 1 reads as 1; empty in the file stays unset
     // Units of each arrow panel (1..10) in the order of their heads.
     std::array<std::vector<NoteUnit>, 11> panels;
+    int droppedUpToBar = 0; // the last bar of notes the reader did not keep
 };
 
 // Tempo events of the file in rows of 1/48 beat.
@@ -74,8 +80,11 @@ class SongBuilder {
     SongBuilder(SongModel& song, QList<ImportLoss>& losses);
 
     static QString chartName(int style, int level);
+    // A loss at a row (-1: no place); past kMaxListedLosses only counted.
     void loss(const QString& chart, int row, const QString& text);
-    void songLoss(const QString& text) { m_losses.append({QString(), 0, 0, text}); }
+    void songLoss(const QString& text) { loss(QString(), -1, text); }
+    // After the last loss: says how many were not listed, if any.
+    void closeList();
 
     // Places one chart's notes; the chart becomes "Data" with its foot level.
     void placeChart(const ChartNotes& chart);
@@ -91,6 +100,7 @@ class SongBuilder {
 
     SongModel& m_song;
     QList<ImportLoss>& m_losses;
+    qsizetype m_unlisted = 0;
 };
 
 // Which style and level a chart of the file is, and the losses of the ones

@@ -217,6 +217,10 @@ ImportResult importStepFile(const QByteArray& file, const QString& path, StepFor
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     const MsdTags tags = splitMsdTags(bytes, format != StepFormat::Dwi);
+    if (tags.tooManyTags)
+        return refused(
+            path, format, tags.tags.back().line,
+            QStringLiteral("not a step file: it holds more than %1 tags").arg(MsdTags::kMaxTags));
     if (tags.tags.empty())
         return refused(path, format, 0, QStringLiteral("not a step file: it holds no # tags"));
     const MsdTag& last = tags.tags.back();
@@ -253,6 +257,8 @@ ImportResult importStepFile(const QByteArray& file, const QString& path, StepFor
         return refused(path, format, err->line, err->reason);
     std::stable_sort(r.losses.begin(), r.losses.end(),
                      [](const ImportLoss& a, const ImportLoss& b) {
+                         if ((a.bar < 0) != (b.bar < 0))
+                             return b.bar < 0; // the count of losses not listed comes last
                          const int ca = chartOrder(a.chart), cb = chartOrder(b.chart);
                          if (ca != cb)
                              return ca < cb;

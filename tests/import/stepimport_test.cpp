@@ -176,8 +176,7 @@ const QList<Case>& ruleCases() {
              "4!400000004000000040000000;"),
          {"1.1 100.1 1=1"},
          {"Single Basic, bar 100 beat 1: a freeze ending past bar 100 became an arrow",
-          "Single Basic, bar 101: notes past bar 100 dropped",
-          "Single Basic, bar 102: notes past bar 100 dropped"}},
+          "Single Basic, bar 101: notes past bar 100 dropped (bars 101 to 102)"}},
         {"ties move to the earlier 32nd row",
          "a.sm",
          sm("1000\n" + QByteArray("0000\n").repeated(62) + "0001"),
@@ -245,6 +244,22 @@ TEST_P(StepImportRules, ReadsAsTheSimulatorsDo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StepImportRules, ::testing::Range(0, int(ruleCases().size())));
+
+TEST(StepImportLimits, LossesPastTenThousandAreCountedAndFarBarsSummed) {
+    // 64th notes on two panels of 100 bars: half of them move, the moved
+    // ones land on their neighbours' rows, 12800 losses in all.
+    const ImportResult r = importText(
+        dwi("#SINGLE:BASIC:1:" + ("{" + QByteArray(64, 'B') + "}").repeated(100) + ";"), "a.dwi");
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r.losses.size(), 10001);
+    EXPECT_EQ(r.losses.last().line(), "2800 more losses not listed");
+    EXPECT_EQ(r.song->step(Single, Basic, 100, 32, PanelRight), StepArrow);
+
+    const ImportResult far = importText(sm(QByteArray("1000\n,").repeated(5000) + "0001"), "a.sm");
+    ASSERT_TRUE(far.ok());
+    EXPECT_EQ(importLossLines(far.losses),
+              QStringList{"Single Basic, bar 101: notes past bar 100 dropped (bars 101 to 5001)"});
+}
 
 // ---------------------------------------------------------------- header fields
 
