@@ -310,6 +310,7 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
     ChartSlots takenCharts(builder);
     std::vector<TempoEvent> bpms, stops;
     std::vector<ChartNotes> charts;
+    bool hasBpm = false;
 
     for (const MsdTag& tag : tags.tags) {
         const QByteArray name = tagName(tags, tag);
@@ -328,6 +329,7 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
             song.setField(SummaryField::Text1, text());
         } else if (name == "BPM") {
             err = headerNumber(tags, tag, song, SummaryField::Bpm);
+            hasBpm = true;
         } else if (name == "GAP") {
             err = headerNumber(tags, tag, song, SummaryField::Gap);
         } else if (name == "SAMPLESTART") {
@@ -392,6 +394,11 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
                                 : QStringLiteral("the file holds no chart this song can take "
                                                  "(found: %1)")
                                       .arg(takenCharts.skipped().join(QStringLiteral(", ")))};
+    if (!hasBpm) {
+        // The simulators play a song that names no tempo at 60 BPM.
+        song.setField(SummaryField::Bpm, QStringLiteral("60"));
+        builder.songLoss(QStringLiteral("the file sets no BPM; 60 is used"));
+    }
     for (const ChartNotes& c : charts)
         builder.placeChart(c);
     builder.placeTempo(bpms, stops, false);

@@ -170,6 +170,11 @@ const QList<Case>& ruleCases() {
          dwi("#SINGLE:BASIC:1:4;", "#BPM:120;#STATUS:NORMAL\n#CHANGEBPM:0=150;"),
          {"1.1 1.1 1=1", "bpm 1.1=150"},
          {}},
+        {"dwi without a BPM plays at 60",
+         "a.dwi",
+         "#TITLE:T;#SINGLE:BASIC:1:4;",
+         {"1.1 1.1 1=1"},
+         {"the file sets no BPM; 60 is used"}},
         {"notes past bar 100 dropped, bar by bar",
          "a.dwi",
          dwi("#SINGLE:BASIC:1:" + QByteArray("00000000").repeated(99) +
