@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Fuzzes the work-file reader for a bounded time (FUZZ_SECONDS, default 60)
-# with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer.
+# and the step-file importers (IMPORT_FUZZ_SECONDS, default 30) with
+# libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer.
 # Any crash or sanitizer report fails the script. Skipped without clang.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
+import_seconds=${IMPORT_FUZZ_SECONDS:-30}
 dir="$here/build/fuzz"
 
 if ! command -v clang++ >/dev/null 2>&1; then
@@ -15,7 +17,7 @@ fi
 cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
     -DKOLVO_FUZZ=ON -DKOLVO_SANITIZE=ON -DKOLVO_BUILD_TESTS=OFF -DKOLVO_BUILD_BENCH=OFF >/dev/null
-cmake --build "$dir" --target kolvo_reader_fuzz -j 2
+cmake --build "$dir" --target kolvo_reader_fuzz step_import_fuzz -j 2
 
 # A small seed corpus: a keyed file, a legacy file and a few variants.
 corpus="$dir/corpus"
@@ -39,4 +41,29 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     exit 1
 }
 grep -E "^(stat::number_of_executed_units|#[0-9]+ +DONE)" "$dir/fuzz.log" || true
-echo "fuzz.sh: no crash in ${seconds}s of fuzzing"
+echo "fuzz.sh: no crash in ${seconds}s of fuzzing the work-file reader"
+
+# The importers: seeds are the test fixtures, each behind the byte that picks
+# its format (0 DWI, 1 SM, 2 SSC).
+import_corpus="$dir/import-corpus"
+rm -rf "$import_corpus"
+mkdir -p "$import_corpus"
+n=0
+for f in "$here"/tests/import/data/*.dwi "$here"/tests/import/data/*.sm "$here"/tests/import/data/*.ssc; do
+    case "$f" in
+    *.dwi) pick='\000' ;;
+    *.sm) pick='\001' ;;
+    *) pick='\002' ;;
+    esac
+    { printf "$pick"; cat "$f"; } >"$import_corpus/seed$n"
+    n=$((n + 1))
+done
+"$dir/fuzz/step_import_fuzz" "$import_corpus" -dict="$here/fuzz/step.dict" -max_len=8192 \
+    -max_total_time="$import_seconds" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$dir/artifacts/" 2>"$dir/import-fuzz.log" || {
+    tail -n 60 "$dir/import-fuzz.log"
+    echo "fuzz.sh: the step importers failed under fuzzing; the input is in $dir/artifacts" >&2
+    exit 1
+}
+grep -E "^(stat::number_of_executed_units|#[0-9]+ +DONE)" "$dir/import-fuzz.log" || true
+echo "fuzz.sh: no crash in ${import_seconds}s of fuzzing the step importers"

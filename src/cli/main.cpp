@@ -6,6 +6,7 @@
 #include "core/files/kolvofile.h"
 #include "core/formats/builtinformats.h"
 #include "core/formats/fileformat.h"
+#include "core/import/stepimport.h"
 #include "core/song/songmodel.h"
 
 #include <QCoreApplication>
@@ -32,6 +33,11 @@ const char kUsage[] =
     "  resave SONG.kolvo OUT.kolvo   read a work file and write it again (keyed layout)\n"
     "  check SONG.kolvo...           read each file; print 'FILE: ok' or 'FILE:LINE: reason'\n"
     "  info SONG.kolvo               show the header, the tempo events and the charts\n"
+    "  import STEPS OUT.kolvo [--strict]\n"
+    "                                read a .dwi, .sm or .ssc file (format by content, else by\n"
+    "                                extension) and write it as a work file; what the song\n"
+    "                                cannot hold is listed on standard error, one per line;\n"
+    "                                with --strict, anything lost fails with nothing written\n"
     "  --help                        show this help\n"
     "  --version                     show the version\n"
     "\n"
@@ -169,6 +175,27 @@ int info(const QString& in) {
     return kOk;
 }
 
+int importSong(const QString& in, const QString& outPath, bool strict) {
+    const ImportResult r = importStepFileAt(in);
+    if (!r.ok())
+        return report(*r.error);
+    for (const QString& line : importLossLines(r.losses))
+        err() << line << "\n";
+    err().flush();
+    if (strict && !r.losses.isEmpty()) {
+        err() << "kolvo-cli: " << in << ": " << r.losses.size()
+              << (r.losses.size() == 1 ? " thing" : " things")
+              << " the song cannot hold; nothing written (--strict)\n";
+        err().flush();
+        return kFileFailed;
+    }
+    if (auto why = unwritableKolvoField(*r.song))
+        return report(FileError{outPath, 0, *why});
+    if (auto e = writeKolvoFile(outPath, *r.song))
+        return report(*e);
+    return kOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -187,9 +214,17 @@ int main(int argc, char** argv) {
         out().flush();
         return kOk;
     }
+    bool strict = false;
+    if (cmd == u"import" && args.removeAll(QStringLiteral("--strict")) > 0)
+        strict = true;
     for (const QString& a : args)
         if (a.startsWith(u"--"))
             return usageError(QStringLiteral("unknown option '%1'").arg(a));
+    if (cmd == u"import") {
+        if (args.size() != 2)
+            return usageError(QStringLiteral("'import' needs a step file and an output file"));
+        return importSong(args[0], args[1], strict);
+    }
     if (cmd == u"export" || cmd == u"resave") {
         if (args.size() != 2)
             return usageError(QStringLiteral("'%1' needs an input and an output file").arg(cmd));

@@ -149,10 +149,78 @@ TEST(CliUsage, HelpVersionAndUsageErrors) {
           QStringList{QStringLiteral("info"), QStringLiteral("a"), QStringLiteral("b")},
           QStringList{QStringLiteral("resave"), QStringLiteral("a"), QStringLiteral("b"),
                       QStringLiteral("c")},
-          QStringList{QStringLiteral("info"), QStringLiteral("--bogus")}}) {
+          QStringList{QStringLiteral("info"), QStringLiteral("--bogus")},
+          QStringList{QStringLiteral("import"), QStringLiteral("a.sm")},
+          QStringList{QStringLiteral("import"), QStringLiteral("a.sm"), QStringLiteral("b"),
+                      QStringLiteral("--lenient")},
+          QStringList{QStringLiteral("export"), QStringLiteral("a"), QStringLiteral("b"),
+                      QStringLiteral("--strict")}}) {
         CliRun r = cli(args);
         EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_FALSE(r.err.isEmpty());
     }
+}
+
+// kolvo-cli import: the work file, the losses on standard error, --strict,
+// and inputs or outputs that fail with nothing written.
+TEST(CliImport, StatusesLossesAndNothingWrittenOnFailure) {
+    QTemporaryDir dir;
+    auto file = [&](const char* name, const QByteArray& text) {
+        const QString p = dir.filePath(QString::fromLatin1(name));
+        writeAll(p, text);
+        return p;
+    };
+    const QString clean =
+        file("clean.sm", "#TITLE:Clean;#BPMS:0=140;#NOTES:dance-single::Hard:4::1000;");
+    const QString lossy =
+        file("lossy.dwi", "#TITLE:Lossy;#BPM:120;#SINGLE:BASIC:1:[04;#SINGLE:EDIT:1:4;");
+    const QString cut = file("cut.ssc", "#VERSION:0.83;\n#NOTEDATA:;\n#NOTES:1000");
+    const QString out = dir.filePath("out.kolvo");
+    const QString lossLines =
+        "Single EDIT chart skipped: the song has no Edit charts\n"
+        "Single Basic, bar 1 beat 1: a 24th note moved to the nearest 32nd row\n";
+    const struct {
+        QStringList args;
+        int status;
+        bool written;
+        QString err;
+    } cases[] = {
+        {{"import", clean, out}, 0, true, ""},
+        {{"import", lossy, out}, 0, true, lossLines},
+        {{"import", "--strict", lossy, out},
+         1,
+         false,
+         lossLines + "kolvo-cli: " + lossy +
+             ": 2 things the song cannot hold; nothing written (--strict)\n"},
+        {{"import", clean, out, "--strict"}, 0, true, ""},
+        {{"import", cut, out},
+         1,
+         false,
+         cut + ":3: the file ends inside the #NOTES tag, before its \";\": it looks cut short\n"},
+        {{"import", dir.filePath("none.dwi"), out},
+         1,
+         false,
+         dir.filePath("none.dwi") + ": the file does not exist\n"},
+        {{"import", clean, dir.filePath("no/such/folder.kolvo")}, 1, false, QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        QFile::remove(out);
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(QFile::exists(out), c.written);
+        EXPECT_TRUE(r.out.isEmpty());
+        if (!c.err.isNull())
+            EXPECT_EQ(r.err, c.err);
+        else
+            EXPECT_FALSE(r.err.isEmpty());
+    }
+    // What was written is the song: read back, it names the imported title.
+    ASSERT_EQ(cli({"import", clean, out}).status, 0);
+    SongModel m;
+    m.resetparameters();
+    ASSERT_FALSE(readKolvoFile(out, m));
+    EXPECT_EQ(m.songname(), "Clean");
+    EXPECT_EQ(m.step(Single, Maniac, 1, 1, PanelLeft), StepArrow);
 }

@@ -3,6 +3,7 @@
 #include "core/dwi/dwiwriter.h"
 #include "core/files/kolvofile.h"
 #include "core/formats/fileformat.h"
+#include "core/import/stepimport.h"
 #include "core/sm/smtagcheck.h"
 #include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
@@ -45,13 +46,37 @@ class KolvoFormat final : public FileFormat {
     }
 };
 
-// The export for the simulators: written only (the simulator test's own
-// variants of it stay with the simulator test).
-class DwiFormat final : public FileFormat {
+// The simulators' step files, read through the importers: what a song
+// cannot hold is listed, one line per loss.
+class StepFileFormat : public FileFormat {
   public:
-    QString shortName() const override { return QStringLiteral("dwi"); }
-    QStringList extensions() const override { return {QStringLiteral("dwi")}; }
-    int capabilities() const override { return CanWrite; }
+    explicit StepFileFormat(StepFormat format) : m_format(format) {}
+    QString shortName() const override { return stepFormatExtension(m_format); }
+    QStringList extensions() const override { return {stepFormatExtension(m_format)}; }
+    QString readFilter() const override { return stepFormatFilter(m_format); }
+    bool recognisesContent(const QByteArray& head) const override {
+        // With no name to fall back on, only the content decides.
+        return detectStepFormat(head, QString()) == m_format;
+    }
+    ReadResult read(const QByteArray& bytes, const QString& name) const override {
+        ImportResult imported = importStepFile(bytes, name, m_format);
+        ReadResult r;
+        r.song = std::move(imported.song);
+        r.error = imported.error;
+        r.losses = importLossLines(imported.losses);
+        return r;
+    }
+
+  private:
+    StepFormat m_format;
+};
+
+// The export for the simulators, read back through the importer (the
+// simulator test's own variants of it stay with the simulator test).
+class DwiFormat final : public StepFileFormat {
+  public:
+    DwiFormat() : StepFileFormat(StepFormat::Dwi) {}
+    int capabilities() const override { return CanRead | CanWrite; }
     QString writeFilter() const override {
         return QStringLiteral("Dance With Intensity Datafile (*.dwi)|*.dwi");
     }
@@ -61,11 +86,10 @@ class DwiFormat final : public FileFormat {
 };
 
 // The simulators' own format, written so it plays as the DWI export does.
-class SmFormat final : public FileFormat {
+class SmFormat final : public StepFileFormat {
   public:
-    QString shortName() const override { return QStringLiteral("sm"); }
-    QStringList extensions() const override { return {QStringLiteral("sm")}; }
-    int capabilities() const override { return CanWrite; }
+    SmFormat() : StepFileFormat(StepFormat::Sm) {}
+    int capabilities() const override { return CanRead | CanWrite; }
     QString writeFilter() const override {
         return QStringLiteral("StepMania Step File (*.sm)|*.sm");
     }
@@ -97,8 +121,19 @@ const FileFormat& smFormat() {
     return f;
 }
 
+const FileFormat& sscFormat() {
+    // Read only: the program writes no .ssc.
+    class SscFormat final : public StepFileFormat {
+      public:
+        SscFormat() : StepFileFormat(StepFormat::Ssc) {}
+        int capabilities() const override { return CanRead; }
+    };
+    static const SscFormat f;
+    return f;
+}
+
 std::vector<const FileFormat*> builtinFormats() {
-    return {&kolvoFormat(), &dwiFormat(), &smFormat()};
+    return {&kolvoFormat(), &dwiFormat(), &smFormat(), &sscFormat()};
 }
 
 } // namespace kolvo

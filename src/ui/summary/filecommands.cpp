@@ -8,6 +8,8 @@
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/summary/process.h"
+#include "core/import/stepimport.h"
+#include "ui/summary/importlosses.h"
 
 #include <QCoreApplication>
 #include <QWidget>
@@ -133,6 +135,74 @@ void FileCommands::openmenu() {
         return;
     }
     openFile(dialog().FileName());
+}
+
+QString FileCommands::importFilter() {
+    // Every format that reads, but the work file, which Open reads.
+    QStringList names, patterns, parts;
+    for (const FileFormat* f : fileFormats()) {
+        if (!f->canRead() || f == &kolvoFormat())
+            continue;
+        for (const QString& e : f->extensions()) {
+            names << QStringLiteral("*.") + e;
+            patterns << QStringLiteral("*.") + e;
+        }
+        parts << f->readFilter();
+    }
+    parts.prepend(QStringLiteral("Step files (%1)|%2").arg(names.join(u' '), patterns.join(u';')));
+    parts << QStringLiteral("All files (*.*)|*.*");
+    return parts.join(u'|');
+}
+
+void FileCommands::importmenu() {
+    SongModel& m = m_ctx.model;
+    m.dialogcancelled = 0;
+    switch (askSave()) {
+    case Answer::Yes:
+        savemenu();
+        if (m.dialogcancelled == 1) {
+            m.dialogcancelled = 0;
+            return;
+        }
+        break;
+    case Answer::Cancel:
+        m.dialogcancelled = 0;
+        return;
+    case Answer::No:
+        break;
+    }
+    // Unlike Open, nothing is reset before the file is chosen and read: a
+    // cancelled dialog or a refused file leaves the song as it was.
+    prepareDialog(QString(), importFilter(), clsOpenSave::OFN_FILEMUSTEXIST);
+    dialog().ShowOpen();
+    if (m.dialogcancelled == 1) {
+        m.dialogcancelled = 0;
+        return;
+    }
+    importFile(dialog().FileName());
+}
+
+bool FileCommands::importFile(const QString& path) {
+    ImportResult r;
+    {
+        InputPause pause(m_window);
+        r = importStepFileAt(path);
+    }
+    if (!r.ok()) {
+        reportFailure(QStringLiteral("Kolvo could not import this file."), *r.error);
+        return false;
+    }
+    if (!r.losses.isEmpty()) {
+        ImportLosses losses(path, r.losses, m_window);
+        losses.exec();
+    }
+    // No work-file path comes with it: the next Save asks, starting in the
+    // imported file's folder (the dialog remembers that file).
+    SongModel& m = m_ctx.model;
+    m.resetparameters();
+    m.copySongFrom(*r.song);
+    emit fileLoaded();
+    return true;
 }
 
 bool FileCommands::openFile(const QString& path) {

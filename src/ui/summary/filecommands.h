@@ -32,6 +32,9 @@ class FileCommands : public QObject {
     void newmenu();
     void openmenu();
     void savemenu();
+    // File > Import Step File: the save question, a .dwi/.sm/.ssc file, the
+    // list of what the song cannot hold (when anything), then the song.
+    void importmenu();
     void dwimenu();
     // File > Export to StepMania: as Export to DWI, with a warning first when
     // a header value holds text that splits a tag of the .sm file.
@@ -44,6 +47,11 @@ class FileCommands : public QObject {
     // after its dialog; also used for a file named on the command line).
     // False, after telling the user why, when the file could not be read.
     bool openFile(const QString& path);
+    // Replaces the song with the step file at `path`. A file that cannot be
+    // read is told to the user and leaves the song exactly as it was.
+    bool importFile(const QString& path);
+    // The dialog filter of the import: all step files, each format, all files.
+    static QString importFilter();
     // Writes the song to `path` with the progress window. A failure is told
     // to the user and counts as a cancelled save (dialogcancelled := 1).
     bool saveFile(const QString& path);

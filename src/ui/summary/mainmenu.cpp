@@ -131,6 +131,9 @@ void MainMenu::buildMenus() {
     connect(addItem(file, QStringLiteral("&Open Kolvo Work In Progress..."), "openmenu",
                     QKeySequence(Qt::CTRL | Qt::Key_O)),
             &QAction::triggered, m_files, &FileCommands::openmenu);
+    connect(addItem(file, QStringLiteral("&Import Step File..."), "importmenu",
+                    QKeySequence(Qt::CTRL | Qt::Key_I)),
+            &QAction::triggered, m_files, &FileCommands::importmenu);
     connect(addItem(file, QStringLiteral("&Save As Kolvo Work In Progress..."), "savemenu",
                     QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, m_files, [this] { m_files->savemenu(); });

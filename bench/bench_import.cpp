@@ -1,0 +1,107 @@
+// The step-file importers in memory: a typical song (four charts, 60 bars
+// of 16th notes) and the largest song a song can hold (all sixteen charts,
+// an arrow on every 32nd row of all 100 bars), each as .dwi and as .sm.
+// Bytes processed give the parse rate.
+#include "core/dwi/dwiwriter.h"
+#include "core/import/stepimport.h"
+#include "core/song/songmodel.h"
+
+#include <benchmark/benchmark.h>
+
+using namespace kolvo;
+
+namespace {
+
+// One SM chart: `bars` measures of `lines` lines over `columns` panels,
+// an arrow on a cycling panel in every line, a freeze every 8th line.
+QByteArray smChart(const char* type, const char* difficulty, int columns, int bars, int lines) {
+    QByteArray out = QByteArray("#NOTES:\n     ") + type + ":\n     :\n     " + difficulty +
+                     ":\n     9:\n     0,0,0,0,0:\n";
+    int open = -1;
+    for (int b = 0; b < bars; ++b) {
+        for (int l = 0; l < lines; ++l) {
+            QByteArray line(columns, '0');
+            const int c = (b + l) % columns;
+            if (open >= 0 && open != c) {
+                line[open] = '3';
+                open = -1;
+            }
+            if (l % 8 == 0 && open < 0) {
+                line[c] = '2';
+                open = c;
+            } else if (line[c] == '0') {
+                line[c] = '1';
+            }
+            out += line + '\n';
+        }
+        out += b + 1 < bars ? ",\n" : ";\n";
+    }
+    return out;
+}
+
+QByteArray smHeader() {
+    return "#TITLE:Bench;\n#ARTIST:Bench;\n#MUSIC:song.ogg;\n#OFFSET:-0.250;\n"
+           "#BPMS:0.000=150.000,64.000=75.000;\n#STOPS:32.000=0.500;\n";
+}
+
+QByteArray typicalSm() {
+    QByteArray out = smHeader();
+    for (const char* d : {"Easy", "Medium", "Hard", "Challenge"})
+        out += smChart("dance-single", d, 4, 60, 16);
+    return out;
+}
+
+QByteArray largestSm() {
+    QByteArray out = smHeader();
+    const struct {
+        const char* type;
+        int columns;
+    } types[] = {{"dance-single", 4}, {"dance-double", 8}, {"dance-couple", 8}, {"dance-solo", 6}};
+    for (const auto& t : types)
+        for (const char* d : {"Easy", "Medium", "Hard", "Challenge"})
+            out += smChart(t.type, d, t.columns, 100, 32);
+    return out;
+}
+
+// The same songs as the program's own DWI export.
+QByteArray asDwi(const QByteArray& sm) {
+    const ImportResult r = importStepFile(sm, QStringLiteral("/bench/song.sm"), StepFormat::Sm);
+    return r.ok() ? dwiFileText(*r.song, DwiMode::Export) : QByteArray();
+}
+
+void runImport(benchmark::State& state, const QByteArray& text, StepFormat format) {
+    if (text.isEmpty()) {
+        state.SkipWithError("no input");
+        return;
+    }
+    for (auto _ : state) {
+        ImportResult r = importStepFile(text, QStringLiteral("/bench/song"), format);
+        if (!r.ok())
+            state.SkipWithError("import failed");
+        benchmark::DoNotOptimize(r.song.get());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * text.size());
+    state.counters["file_KB"] = double(text.size()) / 1e3;
+}
+
+void BM_ImportTypical(benchmark::State& state) {
+    static const QByteArray sm = typicalSm();
+    static const QByteArray dwi = asDwi(sm);
+    const bool isSm = state.range(0) == 1;
+    state.SetLabel(isSm ? ".sm" : ".dwi");
+    runImport(state, isSm ? sm : dwi, isSm ? StepFormat::Sm : StepFormat::Dwi);
+}
+BENCHMARK(BM_ImportTypical)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+void BM_ImportLargest(benchmark::State& state) {
+    static const QByteArray sm = largestSm();
+    static const QByteArray dwi = asDwi(sm);
+    const bool isSm = state.range(0) == 1;
+    state.SetLabel(isSm ? ".sm" : ".dwi");
+    runImport(state, isSm ? sm : dwi, isSm ? StepFormat::Sm : StepFormat::Dwi);
+}
+BENCHMARK(BM_ImportLargest)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

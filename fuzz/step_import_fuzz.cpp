@@ -1,0 +1,32 @@
+// libFuzzer target: the step-file importers must refuse or accept any bytes
+// without touching memory they do not own; a refusal says why and lists no
+// loss, and a song they accept exports as DWI and reads back from its own
+// export. The first byte picks the format (DWI, SM or SSC); the rest is the
+// file. (The work file's reader has a fuzzer of its own.)
+#include "core/dwi/dwiwriter.h"
+#include "core/import/stepimport.h"
+#include "core/song/songmodel.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace kolvo;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    static const StepFormat formats[] = {StepFormat::Dwi, StepFormat::Sm, StepFormat::Ssc};
+    const StepFormat format = formats[data[0] % 3];
+    const QByteArray bytes(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
+    const ImportResult r = importStepFile(bytes, QStringLiteral("/fuzz/song.x"), format);
+    if (!r.ok()) {
+        if (!r.error || !r.losses.isEmpty())
+            std::abort(); // a refusal always says why and lists nothing
+        return 0;
+    }
+    (void)importLossReport(r.losses);
+    const QByteArray dwi = dwiFileText(*r.song, DwiMode::Export);
+    if (!importStepFile(dwi, QStringLiteral("/fuzz/again.dwi"), StepFormat::Dwi).ok())
+        std::abort();
+    return 0;
+}
