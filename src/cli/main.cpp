@@ -1,6 +1,7 @@
 // kolvo-cli: the song files without the desktop program.
 #include "dwi/dwiencoder.h"
 #include "dwi/dwiwriter.h"
+#include "dwi/tagtext.h"
 #include "files/filenumber.h"
 #include "files/kolvofile.h"
 #include "model/songmodel.h"
@@ -65,6 +66,12 @@ int exportDwi(const QString& in, const QString& outPath) {
     SongModel model;
     if (auto e = openSong(in, model))
         return report(*e);
+    // Written as typed all the same, as the window does after its warning.
+    const QList<TagTextProblem> problems = dwiTagTextProblems(model);
+    if (!problems.isEmpty()) {
+        err() << "kolvo-cli: warning: " << tagTextWarning(problems, QStringLiteral("DWI")) << "\n";
+        err().flush();
+    }
     if (auto e = WriteDwiFile(model, outPath, DwiMode::Export))
         return report(*e);
     return kOk;

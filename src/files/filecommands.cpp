@@ -2,6 +2,7 @@
 
 #include "clsopensave.h"
 #include "dwi/dwiwriter.h"
+#include "dwi/tagtext.h"
 #include "files/kolvofile.h"
 #include "model/songmodel.h"
 #include "platform/appcontext.h"
@@ -189,6 +190,15 @@ bool FileCommands::saveFile(const QString& path) {
 void FileCommands::dwimenu() {
     SongModel& m = m_ctx.model;
     m.dialogcancelled = 0;
+    // The text is written as typed; the user hears first what the
+    // simulators will make of it.
+    const QList<TagTextProblem> problems = dwiTagTextProblems(m);
+    if (!problems.isEmpty() &&
+        m_ctx.boxes.show(m_window,
+                         tagTextWarning(problems, QStringLiteral("DWI")) +
+                             QStringLiteral("\n\nExport anyway?"),
+                         kTitle, MsgButtons::OkCancel, MsgIcon::Exclamation) != MsgAnswer::Ok)
+        return;
     if (m_ctx.boxes.show(m_window, exportWarning(), QStringLiteral("Warning"), MsgButtons::YesNo,
                          MsgIcon::None) == MsgAnswer::Yes)
         savemenu();
