@@ -1,4 +1,4 @@
-// Every message box the program is specified to show, each raised through
+// Every message box of the program's fixed texts, each raised through
 // the path a user takes, checked for its text, title, buttons and icon in one
 // table, so no box is off in any of the four.
 #include "apptestutil.h"
@@ -121,7 +121,7 @@ const QString kQuarterBeats =
 
 } // namespace
 
-TEST(SpecifiedMessages, EachHasItsTextTitleButtonsAndIcon) {
+TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
     using B = MsgButtons;
     using I = MsgIcon;
     const Box boxes[] = {
