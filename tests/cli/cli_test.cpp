@@ -1,11 +1,14 @@
 #include "core/files/kolvofile.h"
 #include "core/song/songmodel.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace kolvo;
 
@@ -24,8 +27,11 @@ struct CliRun {
 CliRun cli(const QStringList& args) {
     QProcess p;
     p.start(QStringLiteral(KOLVO_BINARY_DIR "/src/cli/kolvo-cli"), args);
-    if (!p.waitForFinished(30000))
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished(5000);
         return {-1, {}, QStringLiteral("did not finish")};
+    }
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
@@ -84,6 +90,39 @@ TEST_F(Cli, ExportWritesTheDwiFile) {
             QByteArray(40, '0') + ";\r\n");
 }
 
+// Text that ends or splits a DWI tag: a warning on standard error naming the
+// field and the character, and the file written as typed all the same.
+TEST_F(Cli, ExportWarnsAboutTextThatSplitsATagAndStillWrites) {
+    struct Case {
+        SummaryField field;
+        const char* text;
+        const char* warning; // nullptr: no warning
+    } cases[] = {
+        {SummaryField::Songname, "Demo: Remix", "\"Name of song\" holds \":\""},
+        {SummaryField::Artist, "A;B", "\"Name of artist\" holds \";\""},
+        {SummaryField::Genre, "x//y", "\"Genre\" holds \"//\""},
+        {SummaryField::Artist, "Back\\slash", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        SongModel m;
+        ASSERT_FALSE(readKolvoFile(song, m));
+        m.setField(c.field, QString::fromUtf8(c.text));
+        const QString in = path("typed.kolvo");
+        ASSERT_FALSE(writeKolvoFile(in, m));
+        QFile::remove(path("typed.dwi"));
+        CliRun r = cli({QStringLiteral("export"), in, path("typed.dwi")});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_TRUE(readAll(path("typed.dwi")).contains(QByteArray(c.text)));
+        if (c.warning) {
+            EXPECT_TRUE(r.err.startsWith("kolvo-cli: warning: ")) << r.err.toStdString();
+            EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.warning))) << r.err.toStdString();
+        } else {
+            EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+        }
+    }
+}
+
 TEST_F(Cli, ResaveIsByteForByte) {
     CliRun r = cli({QStringLiteral("resave"), song, path("again.kolvo")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
@@ -133,6 +172,22 @@ TEST_F(Cli, UnreadableInputTouchesNoOutput) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.startsWith(path("no/folder/x.dwi") + QStringLiteral(": cannot be written")))
         << r.err.toStdString();
+}
+
+// A named pipe or a folder given as a song is refused at once, never waited on.
+TEST_F(Cli, CheckRefusesWhatIsNotAFile) {
+    const QString fifo = path("pipe.kolvo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.kolvo")));
+    for (const QString& p : {fifo, path("folder.kolvo")}) {
+        CliRun r = cli({QStringLiteral("check"), p});
+        EXPECT_EQ(r.status, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith(p + QStringLiteral(": is a "))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("not a regular file"))) << r.err.toStdString();
+    }
+    CliRun r = cli({QStringLiteral("export"), fifo, path("out.dwi")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(QFile::exists(path("out.dwi")));
 }
 
 TEST(CliUsage, HelpVersionAndUsageErrors) {

@@ -1,5 +1,7 @@
 #include "core/files/kolvofile.h"
 
+#include "core/files/regularfile.h"
+
 #include "core/files/atomicwrite.h"
 #include "core/files/filenumber.h"
 #include "core/song/numbertext.h"
@@ -515,10 +517,11 @@ QString chartName(int s, int l) {
 
 std::optional<QString> textProblem(const QString& text, const QString& what) {
     if (text.contains(u'"'))
-        return QStringLiteral("the %1 holds a double quote, which a work file cannot store")
+        return QStringLiteral("%1 holds a double quote (\"), which a work file cannot store; "
+                              "change it to another character, such as ' or '', and save again")
             .arg(what);
     if (!text.isValidUtf16())
-        return QStringLiteral("the %1 holds a broken character, which a work file cannot store")
+        return QStringLiteral("%1 holds a broken character, which a work file cannot store")
             .arg(what);
     return std::nullopt;
 }
@@ -543,6 +546,8 @@ std::optional<FileError> readKolvoData(const QByteArray& data, const QString& na
 }
 
 std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
+    if (auto why = notARegularFile(path))
+        return FileError{path, 0, *why};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return FileError{path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString())};
@@ -555,21 +560,22 @@ std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
 }
 
 std::optional<QString> unwritableKolvoField(const SongModel& model) {
-    auto header = [&](SummaryField f, const char* key) -> std::optional<QString> {
+    auto header = [&](SummaryField f) -> std::optional<QString> {
         const QString& t = model.field(f);
-        if (auto p = textProblem(t, QStringLiteral("%1 value").arg(QLatin1String(key))))
+        // Named as the summary window shows the field.
+        const QString what = QStringLiteral("the field \"%1\"").arg(summaryFieldLabel(f));
+        if (auto p = textProblem(t, what))
             return p;
         // A header value reading "LEVELS" would end the header early.
         if (t == u"LEVELS")
-            return QStringLiteral("the %1 value cannot be the word LEVELS in a work file")
-                .arg(QLatin1String(key));
+            return QStringLiteral("%1 cannot be the word LEVELS in a work file").arg(what);
         return std::nullopt;
     };
     for (SummaryField k : kHeaderBeforeCheck)
-        if (auto p = header(k, summaryFieldKey(k)))
+        if (auto p = header(k))
             return p;
     for (SummaryField k : kHeaderAfterCheck)
-        if (auto p = header(k, summaryFieldKey(k)))
+        if (auto p = header(k))
             return p;
     if (model.Check1() < 0 || model.Check1() > 2)
         return QStringLiteral("check1 value %1 is not 0, 1 or 2").arg(model.Check1());
@@ -577,11 +583,11 @@ std::optional<QString> unwritableKolvoField(const SongModel& model) {
         for (int l = 1; l <= kLevels; ++l) {
             const Value& fl = model.footlevels(s, l);
             if (fl.isText()) {
-                QString what = QStringLiteral("foot level of %1").arg(chartName(s, l));
+                QString what = QStringLiteral("the foot level of %1").arg(chartName(s, l));
                 if (auto p = textProblem(fl.asText(), what))
                     return p;
                 if (fl.asText() == u"DATAEXISTS")
-                    return QStringLiteral("the %1 cannot be the word DATAEXISTS in a work file")
+                    return QStringLiteral("%1 cannot be the word DATAEXISTS in a work file")
                         .arg(what);
             } else if (fl.isNumber() && !std::isfinite(fl.asNumber())) {
                 return QStringLiteral("the foot level of %1 is not a number").arg(chartName(s, l));

@@ -36,8 +36,8 @@ QByteArray kolvoFileText(const SongModel& model,
                          const std::function<void(int chartsDone)>& progress = {});
 
 // Why the model cannot be written as a work file that reads back the same
-// (a text holding a double quote, naming the field: "the songname value holds
-// a double quote, which a work file cannot store"), or nothing.
+// (a text holding a double quote, naming the field as the summary window
+// shows it and saying what to change), or nothing.
 std::optional<QString> unwritableKolvoField(const SongModel& model);
 
 // Writes the keyed layout through a temporary file that replaces `path` only

@@ -3,8 +3,8 @@
 #include "core/dwi/dwiwriter.h"
 #include "core/files/kolvofile.h"
 #include "core/formats/fileformat.h"
+#include "core/formats/tagtext.h"
 #include "core/import/stepimport.h"
-#include "core/sm/smtagcheck.h"
 #include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
 
@@ -80,6 +80,12 @@ class DwiFormat final : public StepFileFormat {
     QString writeFilter() const override {
         return QStringLiteral("Dance With Intensity Datafile (*.dwi)|*.dwi");
     }
+    std::optional<QString> misreadWarning(const SongModel& song) const override {
+        const QList<TagTextProblem> problems = dwiTagTextProblems(song);
+        if (problems.isEmpty())
+            return std::nullopt;
+        return tagTextWarning(problems, QStringLiteral("DWI"));
+    }
     QByteArray write(const SongModel& song, const std::function<void(int)>&) const override {
         return dwiFileText(song, DwiMode::Export);
     }
@@ -94,10 +100,10 @@ class SmFormat final : public StepFileFormat {
         return QStringLiteral("StepMania Step File (*.sm)|*.sm");
     }
     std::optional<QString> misreadWarning(const SongModel& song) const override {
-        const std::vector<TagSplitFinding> splits = findTagSplits(song, smTagSplitters());
-        if (splits.empty())
+        const QList<TagTextProblem> problems = smTagTextProblems(song);
+        if (problems.isEmpty())
             return std::nullopt;
-        return smTagSplitWarning(splits);
+        return tagTextWarning(problems, QStringLiteral("StepMania"));
     }
     QByteArray write(const SongModel& song, const std::function<void(int)>&) const override {
         return encodeSmFile(song);

@@ -1,6 +1,7 @@
 #include "core/formats/fileformat.h"
 
 #include "core/files/atomicwrite.h"
+#include "core/files/regularfile.h"
 #include "core/formats/builtinformats.h"
 #include "core/song/songmodel.h"
 
@@ -77,10 +78,8 @@ const FileFormat* formatForWriting(const QString& path) {
 }
 
 std::optional<FileError> readWholeFile(const QString& path, qint64 limit, QByteArray& bytes) {
-    // A pipe or a device would block the read or never end.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        return FileError{path, 0, QStringLiteral("is not a regular file")};
+    if (auto why = notARegularFile(path))
+        return FileError{path, 0, *why};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return FileError{path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString())};

@@ -37,6 +37,14 @@ const char* summaryFieldKey(SummaryField f) {
     return i >= 0 && i < kSummaryTextFields ? keys[i] : "";
 }
 
+QString summaryFieldLabel(SummaryField f) {
+    static const char* const labels[kSummaryTextFields] = {
+        "Location of MP3 file", "Name of song",    "Name of artist",     "Genre",    "BPM", "Gap",
+        "Start sample at",      "Play sample for", "Location of CD pic", "#FILE tag"};
+    const int i = int(f);
+    return i >= 0 && i < kSummaryTextFields ? QString::fromLatin1(labels[i]) : QString();
+}
+
 // ---------------------------------------------------------------- Value
 
 Value Value::number(double v) {

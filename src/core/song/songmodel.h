@@ -92,6 +92,9 @@ constexpr int kSummaryTextFields = 10;
 
 // The lower-case key of a summary field in work files ("musicadd", "text1", ...).
 const char* summaryFieldKey(SummaryField f);
+// The field's caption as the summary window shows it ("Name of song", ...),
+// for messages about a value the user typed.
+QString summaryFieldLabel(SummaryField f);
 
 // The one song being edited: sixteen charts, their flags and foot levels,
 // the song-wide tempo events, the summary values and the editing selection.

@@ -88,6 +88,13 @@ void CheckForUpdates::storeChoice() {
 void CheckForUpdates::checkNow() {
     Command1->setEnabled(false);
     Command2->setEnabled(false);
+    // No address is a setting left empty, not a network problem.
+    if (updateAddress().trimmed().isEmpty()) {
+        m_ctx.boxes.show(this, noUpdateAddressText(), QStringLiteral("No update address"),
+                         MsgButtons::Ok, MsgIcon::Information);
+        close();
+        return;
+    }
     Label3->setText(QStringLiteral("Stand by, connecting..."));
     m_fetcher->start(freshVersionFileUrl());
 }

@@ -23,6 +23,12 @@ QUrl freshVersionFileUrl() {
                           static_cast<int>(QRandomGenerator::global()->bounded(10000)));
 }
 
+QString noUpdateAddressText() {
+    return QStringLiteral("No update address is set, so Kolvo cannot check for updates. Set it as "
+                          "\"%1\" in the section [%2] of %3.")
+        .arg(kUpdateAddressKey, kSettingsSection.toLower(), settingsFilePath());
+}
+
 void webjump(AppContext& ctx, QWidget* parent) {
     const QString handler = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (handler.isEmpty()) {

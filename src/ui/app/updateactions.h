@@ -16,6 +16,9 @@ struct AppContext;
 QString updateAddress();
 // The version file's address with a fresh "?random=" number against caches.
 QUrl freshVersionFileUrl();
+// What "Check for updates now" says when no update address is set: that it
+// is missing and where to set it.
+QString noUpdateAddressText();
 
 // Opens the program's web page with the desktop's URL handler (xdg-open on
 // PATH). No handler gives "Browser Not Found"; a handler that cannot be

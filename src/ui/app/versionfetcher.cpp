@@ -35,6 +35,11 @@ void VersionFetcher::start(const QUrl& url) {
     }
     QNetworkRequest request(url);
     request.setTransferTimeout(m_timeLimitMs);
+    // A redirect may move the file on the same server, never to another host,
+    // port or scheme (so never from https down to http).
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     m_tooBig = false;

@@ -12,12 +12,14 @@ namespace kolvo {
 
 // Fetches the small version file over HTTP. A download is refused (counts as
 // failed) when it takes longer than the time limit, grows beyond the size
-// limit, or the server answers anything but 200.
+// limit, or the server answers anything but 200. Redirects are followed only
+// on the same host, port and scheme.
 class VersionFetcher : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kDefaultTimeLimitMs = 10000;
     static constexpr qint64 kDefaultSizeLimit = 16 * 1024;
+    static constexpr int kMaxRedirects = 5;
 
     explicit VersionFetcher(QObject* parent = nullptr);
     ~VersionFetcher() override;
@@ -31,10 +33,10 @@ public:
     void start(const QUrl& url);
     bool busy() const { return m_reply != nullptr || m_pendingFailure; }
 
-signals:
+  signals:
     void finished(bool ok, const QByteArray& content);
 
-private:
+  private:
     void onReplyFinished();
 
     QNetworkAccessManager m_nam;

@@ -111,17 +111,26 @@ QString simulatorProgramPath(const QString& simulatorpath) {
     return joinPath(simulatorpath, QStringLiteral("DWI2.exe"));
 }
 
-QString simulatorParameters(const QString& simulatorpath, int style, int level, bool tick) {
+namespace {
+// The switches after the folder: " /style:... /level:..." (and the tick).
+QString chartSwitches(int style, int level, bool tick) {
     if (tick)
-        return QStringLiteral("/window /test:") + testFolderPath(simulatorpath) +
-               QStringLiteral(" /style:SINGLE /level:BASIC /tick:1");
+        return QStringLiteral(" /style:SINGLE /level:BASIC /tick:1");
+    return QStringLiteral(" /style:") + styleWord(style) + levelPart(level);
+}
+} // namespace
+
+QString simulatorParameters(const QString& simulatorpath, int style, int level, bool tick) {
     return QStringLiteral("/window /test:") + testFolderPath(simulatorpath) +
-           QStringLiteral(" /style:") + styleWord(style) + levelPart(level);
+           chartSwitches(style, level, tick);
 }
 
 QStringList simulatorArguments(const QString& simulatorpath, int style, int level, bool tick) {
-    return simulatorParameters(simulatorpath, style, level, tick)
-        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    // The folder may hold blanks: it stays one argument, never split.
+    QStringList args{QStringLiteral("/window"),
+                     QStringLiteral("/test:") + testFolderPath(simulatorpath)};
+    args += chartSwitches(style, level, tick).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return args;
 }
 
 bool PrepareTestFolder(const QString& simulatorpath, QString* error) {

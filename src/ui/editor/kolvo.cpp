@@ -201,6 +201,9 @@ void Kolvo::buildControls() {
         QLabel* l = label(h.name, QString::fromUtf8(h.arrow),
                           twipRect(columnLeft(h.column), 960, 480, 255), Qt::AlignCenter);
         l->setFont(arrowFont);
+        // The header's last pixel row lies on row 1 of the grid: presses
+        // there belong to the grid.
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
     label("leftsidelabel", QStringLiteral("Left Side"), twipRect(1440, 600, 1440, 255));
     label("rightsidelabel", QStringLiteral("Right Side"), twipRect(4560, 600, 1440, 255));

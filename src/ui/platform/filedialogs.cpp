@@ -12,7 +12,16 @@ QString QtFileDialogs::qtFilter(const QString& filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(u';', u' ');
-        out << parts[i] + QStringLiteral(" (") + patterns + u')';
+        // The old descriptions already show their patterns ("Music File
+        // (*.wav, *.mp3, *.ogg)"); Qt reads the patterns from the last
+        // parentheses, so those are replaced by the real list, not repeated.
+        QString description = parts[i].trimmed();
+        if (description.endsWith(u')')) {
+            const qsizetype open = description.lastIndexOf(u'(');
+            if (open >= 0)
+                description = description.left(open).trimmed();
+        }
+        out << description + QStringLiteral(" (") + patterns + u')';
     }
     return out.join(QStringLiteral(";;"));
 }

@@ -135,7 +135,7 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
     }
     // A failed start is not worth four seconds of looking: say so at once.
     ctx.boxes.show(guard, QStringLiteral("WinAMP doesn't appear to have loaded!"),
-                   QStringLiteral("Ack!"), MsgButtons::Ok, MsgIcon::None);
+                   QStringLiteral("Ack!"), MsgButtons::Ok, MsgIcon::Exclamation);
     if (guard)
         guard->close();
     return LoadWinampResult::NotAnswering;
@@ -146,7 +146,7 @@ bool FindRunningWinamp(AppContext& ctx, QWidget* owner) {
         return true;
     QPointer<QWidget> guard(owner);
     ctx.boxes.show(owner, QStringLiteral("WinAMP doesn't appear to be open!"),
-                   QStringLiteral("Ack!"), MsgButtons::Ok, MsgIcon::None);
+                   QStringLiteral("Ack!"), MsgButtons::Ok, MsgIcon::Exclamation);
     if (guard)
         guard->close();
     return false;

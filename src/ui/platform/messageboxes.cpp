@@ -8,6 +8,8 @@ MsgAnswer QtMessageBoxes::show(QWidget* parent, const QString& text, const QStri
                                MsgButtons buttons, MsgIcon icon) {
     QMessageBox box(parent);
     box.setWindowTitle(title);
+    // Texts can carry a server's or a file's words: never read them as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case MsgIcon::None:

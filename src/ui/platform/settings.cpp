@@ -36,6 +36,10 @@ void WriteSetting(const QString& section, const QString& key, const QString& tex
     s.sync();
 }
 
+QString settingsFilePath() {
+    return store().fileName();
+}
+
 QString dataFilePath(const QString& name) {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (dir.isEmpty())

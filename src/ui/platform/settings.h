@@ -10,6 +10,8 @@ namespace kolvo {
 // and keys compare without regard to case.
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue);
 void WriteSetting(const QString& section, const QString& key, const QString& text);
+// Full path of the settings file, for telling the user where a value is set.
+QString settingsFilePath();
 
 // Full path of one of the program's fixed files ("kolvodebug.txt",
 // "kolvo.ini", "kolvoupdate.tmp", "temphtm.HTM") in the per-user data folder,

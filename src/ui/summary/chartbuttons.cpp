@@ -29,9 +29,14 @@ QColor MainMenu::noDataColor() {
 namespace {
 void setLook(QPushButton* b, bool data) {
     b->setText(data ? QStringLiteral("Data") : QStringLiteral("No Data"));
+    // Only the enabled looks are set: while the summary window is held by
+    // another window the buttons show the style's disabled look.
     QPalette pal = b->palette();
-    pal.setColor(QPalette::Button, data ? MainMenu::dataColor() : MainMenu::noDataColor());
-    pal.setColor(QPalette::ButtonText, Qt::black);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::Button,
+                     data ? MainMenu::dataColor() : MainMenu::noDataColor());
+        pal.setColor(group, QPalette::ButtonText, Qt::black);
+    }
     b->setPalette(pal);
 }
 } // namespace

@@ -1,15 +1,15 @@
 #include "ui/summary/filecommands.h"
 
-#include "ui/summary/clsopensave.h"
 #include "core/files/kolvofile.h"
 #include "core/formats/builtinformats.h"
 #include "core/formats/fileformat.h"
+#include "core/import/stepimport.h"
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
-#include "ui/summary/process.h"
-#include "core/import/stepimport.h"
+#include "ui/summary/clsopensave.h"
 #include "ui/summary/importlosses.h"
+#include "ui/summary/process.h"
 
 #include <QCoreApplication>
 #include <QWidget>
@@ -260,9 +260,26 @@ bool FileCommands::saveFile(const QString& path) {
 }
 
 void FileCommands::dwimenu() {
+    exportSong(dwiFormat(), exportWarning(), QStringLiteral("DWI export complete!"),
+               QStringLiteral("Kolvo could not export the DWI file."));
+}
+
+void FileCommands::smmenu() {
+    exportSong(smFormat(), smExportWarning(), QStringLiteral("StepMania export complete!"),
+               QStringLiteral("Kolvo could not export the StepMania file."));
+}
+
+void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst,
+                              const QString& done, const QString& failed) {
     SongModel& m = m_ctx.model;
     m.dialogcancelled = 0;
-    if (m_ctx.boxes.show(m_window, exportWarning(), QStringLiteral("Warning"), MsgButtons::YesNo,
+    // Some text is written as typed though the simulators read it
+    // differently; the user hears first what they will make of it.
+    if (const std::optional<QString> misread = format.misreadWarning(m))
+        if (m_ctx.boxes.show(m_window, *misread + QStringLiteral("\n\nExport anyway?"), kTitle,
+                             MsgButtons::OkCancel, MsgIcon::Exclamation) != MsgAnswer::Ok)
+            return;
+    if (m_ctx.boxes.show(m_window, saveFirst, QStringLiteral("Warning"), MsgButtons::YesNo,
                          MsgIcon::None) == MsgAnswer::Yes)
         savemenu();
     if (m.dialogcancelled == 1) {
@@ -270,65 +287,26 @@ void FileCommands::dwimenu() {
         return;
     }
     clsOpenSave& d = dialog();
-    d.setDefaultExt(QStringLiteral("dwi"));
+    d.setDefaultExt(format.extensions().first());
     d.setInitDir(d.folderOfFileName());
     d.setFileName(QString());
-    d.setFilter(dwiFormat().writeFilter());
-    d.setFlags(0); // an existing .dwi is replaced without a question
+    d.setFilter(format.writeFilter());
+    d.setFlags(0); // an existing export is replaced without a question
     d.ShowSave();
     if (m.dialogcancelled == 1) {
         m.dialogcancelled = 0;
         return;
     }
     InputPause pause(m_window);
-    const std::optional<FileError> err = writeSongFile(dwiFormat(), d.FileName(), m);
+    const std::optional<FileError> err = writeSongFile(format, d.FileName(), m);
     // The box is modal; the window is enabled again so the box is not
     // disabled along with it.
     pause.resume();
     if (err) {
-        reportFailure(QStringLiteral("Kolvo could not export the DWI file."), *err);
+        reportFailure(failed, *err);
         return;
     }
-    m_ctx.boxes.show(m_window, QStringLiteral("DWI export complete!"), kTitle, MsgButtons::Ok,
-                     MsgIcon::None);
-}
-
-void FileCommands::smmenu() {
-    SongModel& m = m_ctx.model;
-    m.dialogcancelled = 0;
-    if (m_ctx.boxes.show(m_window, smExportWarning(), QStringLiteral("Warning"), MsgButtons::YesNo,
-                         MsgIcon::None) == MsgAnswer::Yes)
-        savemenu();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
-        return;
-    }
-    // Asked before the file is chosen, so a cancel costs no dialog.
-    const std::optional<QString> misread = smFormat().misreadWarning(m);
-    if (misread && m_ctx.boxes.show(m_window, *misread + QStringLiteral("\n\nExport anyway?"),
-                                    QStringLiteral("Warning"), MsgButtons::YesNo,
-                                    MsgIcon::Exclamation) != MsgAnswer::Yes)
-        return;
-    clsOpenSave& d = dialog();
-    d.setDefaultExt(QStringLiteral("sm"));
-    d.setInitDir(d.folderOfFileName());
-    d.setFileName(QString());
-    d.setFilter(smFormat().writeFilter());
-    d.setFlags(0); // replaced without a question, as a DWI export is
-    d.ShowSave();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
-        return;
-    }
-    InputPause pause(m_window);
-    const std::optional<FileError> err = writeSongFile(smFormat(), d.FileName(), m);
-    pause.resume(); // before the modal box, which would be disabled with the window
-    if (err) {
-        reportFailure(QStringLiteral("Kolvo could not export the StepMania file."), *err);
-        return;
-    }
-    m_ctx.boxes.show(m_window, QStringLiteral("StepMania export complete!"), kTitle, MsgButtons::Ok,
-                     MsgIcon::None);
+    m_ctx.boxes.show(m_window, done, kTitle, MsgButtons::Ok, MsgIcon::None);
 }
 
 bool FileCommands::mayClose() {

@@ -11,6 +11,7 @@ namespace kolvo {
 
 struct AppContext;
 struct FileError;
+class FileFormat;
 class clsOpenSave;
 class Process;
 
@@ -36,8 +37,7 @@ class FileCommands : public QObject {
     // list of what the song cannot hold (when anything), then the song.
     void importmenu();
     void dwimenu();
-    // File > Export to StepMania: as Export to DWI, with a warning first when
-    // a header value holds text that splits a tag of the .sm file.
+    // File > Export to StepMania: as Export to DWI, to a .sm file.
     void smmenu();
     // The save question of the close box and File > Exit: true when the
     // window may close (No, or Yes with a completed save).
@@ -77,6 +77,11 @@ class FileCommands : public QObject {
     enum class Answer { Yes, No, Cancel };
     Answer askSave();
     void prepareDialog(const QString& defaultExt, const QString& filter, int flags);
+    // An export: the warning about text the format's readers take
+    // differently, the save-first question, the dialog, the write, and the
+    // completion or failure message.
+    void exportSong(const FileFormat& format, const QString& saveFirst, const QString& done,
+                    const QString& failed);
 
     AppContext& m_ctx;
     QWidget* m_window;

@@ -416,6 +416,12 @@ bool MainMenu::openFile(const QString& path) {
 }
 
 void MainMenu::closeEvent(QCloseEvent* e) {
+    // While another window holds this one, its close box does nothing: the
+    // window manager still sends the request to a disabled window.
+    if (e->spontaneous() && !isEnabled()) {
+        e->ignore();
+        return;
+    }
     if (!m_files->mayClose()) {
         e->ignore();
         return;

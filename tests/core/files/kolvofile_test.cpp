@@ -218,9 +218,10 @@ TEST(KolvoReader, TextIsUtf8OrElseWindows1252) {
         EXPECT_EQ(m.songname(), c.expected);
     }
     Reset bom; // a byte-order mark is not part of the first field
-    ASSERT_FALSE(readText("\xEF\xBB\xBF\"/m.mp3\",\"t\",\"\",\"\",\"1\",\"2\",2,\"\",\"\",\"\"\r\n" +
-                              QByteArray("\"\",").repeated(31) + "\"\"\r\n0,0,0,0,0,0\r\n",
-                          bom));
+    ASSERT_FALSE(
+        readText("\xEF\xBB\xBF\"/m.mp3\",\"t\",\"\",\"\",\"1\",\"2\",2,\"\",\"\",\"\"\r\n" +
+                     QByteArray("\"\",").repeated(31) + "\"\"\r\n0,0,0,0,0,0\r\n",
+                 bom));
     EXPECT_EQ(bom.musicadd(), QStringLiteral("/m.mp3"));
     EXPECT_TRUE(isValidUtf8("\xf0\x9f\x8e\xb5", 4));
     EXPECT_FALSE(isValidUtf8("\xed\xa0\x80", 3)); // a surrogate
@@ -316,13 +317,17 @@ TEST(KolvoWriter, RefusesValuesThatWouldReadBackDifferently) {
         const char* reason;
     } cases[] = {
         {[](SongModel& m) { m.setField(SummaryField::Songname, QStringLiteral("The \"Best\"")); },
-         "the songname value holds a double quote, which a work file cannot store"},
+         "the field \"Name of song\" holds a double quote (\"), which a work file cannot store; "
+         "change it to another character, such as ' or '', and save again"},
         {[](SongModel& m) { m.setField(SummaryField::Filetag, QStringLiteral("\"")); },
-         "the filetag value holds a double quote, which a work file cannot store"},
+         "the field \"#FILE tag\" holds a double quote (\"), which a work file cannot store; "
+         "change it to another character, such as ' or '', and save again"},
         {[](SongModel& m) { m.setFootlevels(2, 4, Value::text(QStringLiteral("7\""))); },
-         "the foot level of Double S-Maniac holds a double quote, which a work file cannot store"},
+         "the foot level of Double S-Maniac "
+         "holds a double quote (\"), which a work file cannot store; change it to another "
+         "character, such as ' or '', and save again"},
         {[](SongModel& m) { m.setField(SummaryField::Genre, QStringLiteral("LEVELS")); },
-         "the genre value cannot be the word LEVELS in a work file"},
+         "the field \"Genre\" cannot be the word LEVELS in a work file"},
         {[](SongModel& m) { m.setFootlevels(1, 1, Value::text(QStringLiteral("DATAEXISTS"))); },
          "the foot level of Single Basic cannot be the word DATAEXISTS in a work file"},
         {[](SongModel& m) { m.setStep(1, 2, 3, 4, 5, 3); },

@@ -1,7 +1,7 @@
 // The .sm export: the worked example as a golden file, small songs of each
 // style, resolution, freeze case and tempo event, the number and meter
 // texts, the tag-splitting check, and the write to disk.
-#include "core/sm/smtagcheck.h"
+#include "core/formats/tagtext.h"
 #include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
 
@@ -437,13 +437,13 @@ TEST(SmTagCheck, FindsTheTextThatSplitsATag) {
         SongModel m;
         m.resetparameters();
         m.setField(c.field, QString::fromLatin1(c.text));
-        const auto found = findTagSplits(m, smTagSplitters());
+        const auto found = smTagTextProblems(m);
         if (!c.splitter) {
             EXPECT_TRUE(found.empty()) << c.text;
             continue;
         }
-        ASSERT_EQ(found.size(), 1u) << c.text;
-        EXPECT_EQ(found[0].field, c.label);
+        ASSERT_EQ(found.size(), 1) << c.text;
+        EXPECT_EQ(summaryFieldLabel(found[0].field), c.label);
         EXPECT_EQ(found[0].splitter, c.splitter);
     }
 
@@ -451,12 +451,12 @@ TEST(SmTagCheck, FindsTheTextThatSplitsATag) {
     m.resetparameters();
     m.setField(SummaryField::Filetag, QStringLiteral("a//b"));
     m.setField(SummaryField::Songname, QStringLiteral("x;y"));
-    const auto found = findTagSplits(m, smTagSplitters());
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(smTagSplitWarning(found),
-              "These values hold a character that StepMania files use to split or end a tag, "
-              "so the simulators will read them cut short or lose what follows:\n"
-              "\nName of song: \";\"\n#FILE tag: \"//\"");
+    const auto found = smTagTextProblems(m);
+    ASSERT_EQ(found.size(), 2);
+    EXPECT_EQ(tagTextWarning(found, QStringLiteral("StepMania")),
+              "The simulators will not read these fields as typed, because they hold characters "
+              "that end or split a StepMania tag:\n"
+              "\"#FILE tag\" holds \"//\"\n\"Name of song\" holds \";\"");
 }
 
 TEST(SmWriter, WritesTheWholeFileOrNothing) {

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QList>
+#include <QPointer>
 #include <QSettings>
 #include <QTest>
 #include <QWidget>
@@ -40,10 +42,14 @@ inline void freshSettingsAndLog() {
 // context, which is about to go).
 inline void closeAllTestWindows() {
     QApplication::closeAllWindows();
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget* w : windows)
-        if (!w->objectName().isEmpty() && !w->parent())
-            delete w;
+    // Deleting one window can delete others (an editor takes its tool
+    // windows along): each is looked at only while it still exists.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        windows << w;
+    for (const QPointer<QWidget>& w : windows)
+        if (w && !w->objectName().isEmpty() && !w->parent())
+            delete w.data();
     QTest::qWait(0);
 }
 

@@ -12,11 +12,11 @@
 namespace kolvo::test {
 
 class LocalHttpServer : public QObject {
-public:
-    enum class Mode { Body, NotFound, Silent, Huge };
+  public:
+    enum class Mode { Body, NotFound, Silent, Huge, Redirect };
     struct Answer {
         Mode mode = Mode::Body;
-        QByteArray body;
+        QByteArray body; // for Redirect: the Location
     };
 
     LocalHttpServer() {
@@ -44,7 +44,7 @@ public:
         return port;
     }
 
-private:
+  private:
     void onData(QTcpSocket* s) {
         QByteArray& buf = m_buffers[s];
         buf += s->readAll();
@@ -65,6 +65,11 @@ private:
         case Mode::NotFound:
             s->write("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot "
                      "found");
+            s->disconnectFromHost();
+            break;
+        case Mode::Redirect:
+            s->write("HTTP/1.1 302 Found\r\nLocation: " + a.body +
+                     "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
             s->disconnectFromHost();
             break;
         case Mode::Silent:

@@ -11,11 +11,14 @@
 #include "ui/app/versionfetcher.h"
 #include "ui/platform/settings.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +30,7 @@ namespace {
 const QByteArray kVersionPath = "/kolvo/autoupdate.txt";
 
 class UpdateTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { freshSettingsAndLog(); }
     void TearDown() override { closeAllTestWindows(); }
     void useServer() { WriteSetting(kSettingsSection, kUpdateAddressKey, server.address()); }
@@ -67,6 +70,40 @@ TEST_F(UpdateTest, DownloadKeepsToItsLimits) {
         ASSERT_EQ(done.count(), 1);
         EXPECT_EQ(done.at(0).at(0).toBool(), c.ok);
         EXPECT_EQ(done.at(0).at(1).toByteArray(), c.ok ? c.body : QByteArray());
+    }
+}
+
+// A redirect is followed on the same server only; one that leads to another
+// host or port fails without ever reaching it.
+TEST_F(UpdateTest, RedirectsStayOnTheSameServer) {
+    LocalHttpServer other;
+    other.set(kVersionPath, {Mode::Body, "9\n9\n9\n"});
+    const QByteArray port = QByteArray::number(QUrl(server.address()).port());
+    struct Case {
+        const char* name;
+        QByteArray location;
+        bool ok;
+    } cases[] = {
+        {"same server, other path", "/moved/autoupdate.txt", true},
+        {"same server, full address", server.address().toLatin1() + "/moved/autoupdate.txt", true},
+        {"other port", other.address().toLatin1() + kVersionPath, false},
+        {"other host name", "http://localhost:" + port + "/moved/autoupdate.txt", false},
+        {"other scheme", "https://127.0.0.1:" + port + "/moved/autoupdate.txt", false},
+    };
+    server.set("/moved/autoupdate.txt", {Mode::Body, "1\n0\n2\n"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.set(kVersionPath, {Mode::Redirect, c.location});
+        server.requests.clear();
+        other.requests.clear();
+        VersionFetcher fetcher;
+        QSignalSpy done(&fetcher, &VersionFetcher::finished);
+        fetcher.start(QUrl(server.address() + QString::fromLatin1(kVersionPath)));
+        ASSERT_TRUE(done.wait(5000));
+        EXPECT_EQ(done.at(0).at(0).toBool(), c.ok);
+        EXPECT_EQ(done.at(0).at(1).toByteArray(), c.ok ? QByteArray("1\n0\n2\n") : QByteArray());
+        EXPECT_TRUE(other.requests.isEmpty());
+        EXPECT_EQ(server.requests.size(), c.ok ? 2 : 1);
     }
 }
 
@@ -128,7 +165,8 @@ TEST_F(UpdateTest, CheckNowReportsWhatTheServerSaid) {
         {"two lines", Mode::Body, "1\n1\n", 0, "Could not connect.", couldNot},
         {"missing file", Mode::NotFound, {}, 0, "Could not connect.", couldNot},
         {"closed port", Mode::Body, "1\n0\n2\n", 1, "Could not connect.", couldNot},
-        {"no address", Mode::Body, "1\n0\n2\n", 2, "Could not connect.", couldNot},
+        // An empty setting is not a network problem: say what is missing and where.
+        {"no address", Mode::Body, "1\n0\n2\n", 2, "No update address", noUpdateAddressText()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,14 +188,21 @@ TEST_F(UpdateTest, CheckNowReportsWhatTheServerSaid) {
         w->Command1->click();
         EXPECT_FALSE(w->Command1->isEnabled());
         EXPECT_FALSE(w->Command2->isEnabled());
-        EXPECT_EQ(w->Label3->text(), QStringLiteral("Stand by, connecting..."));
+        if (c.address != 2) {
+            EXPECT_EQ(w->Label3->text(), QStringLiteral("Stand by, connecting..."));
+        }
         ASSERT_TRUE(waitUntil([&] { return w.isNull(); }));
         ASSERT_EQ(app.boxes.shown.size(), 1);
         EXPECT_EQ(app.boxes.last().title, c.title);
         EXPECT_EQ(app.boxes.last().text, c.text);
-        EXPECT_EQ(app.boxes.last().icon, MsgIcon::None);
+        EXPECT_EQ(app.boxes.last().icon, c.address == 2 ? MsgIcon::Information : MsgIcon::None);
         EXPECT_EQ(ended, 0);
         EXPECT_TRUE(app.launcher.calls.isEmpty());
+        if (c.address == 2) {
+            EXPECT_TRUE(c.text.contains(settingsFilePath()));
+            EXPECT_TRUE(c.text.contains("updateaddress"));
+            EXPECT_TRUE(server.requests.isEmpty());
+        }
         if (c.address == 0) {
             ASSERT_EQ(server.requests.size(), 1);
             const QByteArray target = server.requests.first();
@@ -166,6 +211,45 @@ TEST_F(UpdateTest, CheckNowReportsWhatTheServerSaid) {
             EXPECT_TRUE(n >= 0 && n < 10000);
         }
     }
+}
+
+// The offer quotes the server's lines; the real message box shows them as
+// the characters they are, never as a link or a picture.
+TEST_F(UpdateTest, ServerLinesAreShownAsPlainText) {
+    useServer();
+    const QString line1 = QStringLiteral("2<a href=\"http://elsewhere.invalid/\">get it</a>");
+    const QString line2 = QStringLiteral("0<img src=\"http://elsewhere.invalid/x.png\">");
+    server.set(kVersionPath, {Mode::Body, (line1 + "\n" + line2 + "\n1\n").toUtf8()});
+    TestApp app;
+    QtMessageBoxes realBoxes;
+    AppContext ctx{app.model, realBoxes, app.dialogs, app.launcher, app.player};
+    WindowsClosedAtEnd closeWindows;
+    bool inspected = false;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        inspected = true;
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("New Version Found"));
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_TRUE(label->text().contains(line1 + "." + line2 + ".1"));
+        box->button(QMessageBox::No)->click();
+    });
+    poll->start(10);
+    int ended = 0;
+    QPointer<CheckForUpdates> w = new CheckForUpdates(ctx, nullptr);
+    w->setEndProgram([&] { ++ended; });
+    w->show();
+    w->Command1->click();
+    ASSERT_TRUE(waitUntil([&] { return w.isNull(); }));
+    EXPECT_TRUE(inspected);
+    EXPECT_EQ(ended, 0);
 }
 
 TEST_F(UpdateTest, YesOpensTheWebPageAndEndsTheProgram) {

@@ -54,7 +54,7 @@ void whenLoadingShows(std::function<void(QWidget*)> whileOpen, bool* seen) {
 }
 
 class SimulatorTest : public ::testing::Test {
-protected:
+  protected:
     test::RealLaunchTestApp app;
     QString sim, recordFile, folder;
 
@@ -115,8 +115,9 @@ TEST_F(SimulatorTest, EditorTestRunsEveryChartAtTheCurrentChart) {
 
     ASSERT_TRUE(seen);
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->args.join(' '),
-              "/window /test:" + sim + "/kolvotemporaryfolder /style:DOUBLE /level:MANIAC");
+    // The folder holds a blank and still arrives as one argument.
+    EXPECT_EQ(record->args,
+              (QStringList{"/window", "/test:" + folder, "/style:DOUBLE", "/level:MANIAC"}));
     EXPECT_EQ(QDir(record->cwd).canonicalPath(), QDir(sim).canonicalPath());
     EXPECT_EQ(filesWhileOpen, QStringList{"temptest.dwi"});
     const QByteArray expected =
@@ -146,8 +147,8 @@ TEST_F(SimulatorTest, TickTestPlaysTheTickChartWithTheSongsTempo) {
 
     ASSERT_TRUE(seen);
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->args.join(' '),
-              "/window /test:" + sim + "/kolvotemporaryfolder /style:SINGLE /level:BASIC /tick:1");
+    EXPECT_EQ(record->args, (QStringList{"/window", "/test:" + folder, "/style:SINGLE",
+                                         "/level:BASIC", "/tick:1"}));
     EXPECT_EQ(QDir(record->cwd).canonicalPath(), QDir(sim).canonicalPath());
     QByteArray tick = "#SINGLE:BASIC:1:" + QByteArray(24, '0');
     for (int i = 0; i < 72; ++i)
@@ -242,6 +243,45 @@ TEST(SimulatorLaunch, WindowsProgramWithoutWineIsReported) {
     EXPECT_TRUE(app.boxes.last().text.startsWith("DWI2.exe could not be started. "));
     EXPECT_TRUE(app.boxes.last().text.contains("wine")) << app.boxes.last().text.toStdString();
     EXPECT_TRUE(filesIn(app.path("sim/kolvotemporaryfolder")).isEmpty());
+}
+
+// A simulator folder with blanks stays one argument whether the simulator
+// runs natively or through wine (both played by the argument recorder).
+TEST(SimulatorLaunch, AFolderWithBlanksStaysOneArgument) {
+    for (bool throughWine : {false, true}) {
+        SCOPED_TRACE(throughWine ? "wine" : "native");
+        test::RealLaunchTestApp app;
+        const QString sim = app.path("my  simulator folder");
+        app.ctx.simulatorpath = sim;
+        const QString exe = sim + "/DWI2.exe";
+        const QString recordFile = app.path("records.jsonl");
+        if (throughWine) {
+            ASSERT_FALSE(
+                app.writeFile("my  simulator folder/DWI2.exe", "MZ a Windows program").isEmpty());
+            ASSERT_TRUE(test::installArgRecorder(app.path("bin/wine")));
+        } else {
+            ASSERT_TRUE(test::installArgRecorder(exe));
+        }
+        test::setArgRecorderOutput(recordFile);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", (app.path("bin") + ":" + QString::fromLocal8Bit(path)).toLocal8Bit());
+        app.model.currentstyle = Couple;
+        app.model.currentlevel = Another;
+        std::optional<test::ArgRecord> record;
+        bool seen = false;
+        whenLoadingShows([&](QWidget*) { record = test::waitForArgRecord(recordFile); }, &seen);
+        TestInSimulator(app.ctx, nullptr);
+        qputenv("PATH", path);
+
+        ASSERT_TRUE(seen);
+        ASSERT_TRUE(record);
+        QStringList expected{"/window", "/test:" + sim + "/kolvotemporaryfolder", "/style:COUPLE",
+                             "/level:ANOTHER"};
+        if (throughWine)
+            expected.prepend(exe);
+        EXPECT_EQ(record->args, expected);
+        EXPECT_TRUE(app.boxes.shown.isEmpty());
+    }
 }
 
 TEST(SimulatorLaunch, ParametersForEveryChartAndTheRootFolder) {

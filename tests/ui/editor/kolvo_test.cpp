@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -174,6 +175,28 @@ TEST_F(EditorTest, PressesOnUnusedColumnsAndOutsideChangeNothing) {
     // The gap between the pads edits the first pad's Right panel.
     QTest::mousePress(editor->grid(), Qt::LeftButton, {}, QPoint(293, 81)); // x = 4395 twips
     EXPECT_EQ(app.model.step(Single, Basic, 1, 1, PanelRight), StepArrow);
+}
+
+// The top pixel row of row 1 (twips y 1200-1214) lies under the arrow
+// headers; a press there on the window reaches the grid.
+TEST_F(EditorTest, PressesUnderTheArrowHeadersReachRowOne) {
+    open(Single, Basic);
+    struct Case {
+        QPoint at; // pixels in the window
+        int row, column;
+    } cases[] = {
+        {QPoint(100, 80), 1, 1}, // x 1500, y 1200 twips, under the Left header
+        {QPoint(260, 80), 1, 6}, // under the Right header
+        {QPoint(100, 81), 1, 1}, // the next pixel row, below the headers
+    };
+    for (const Case& c : cases) {
+        app.model.setStep(Single, Basic, 1, c.row, c.column, StepEmpty);
+        editor->grid()->refreshgrid();
+        QTest::mousePress(editor->windowHandle(), Qt::LeftButton, {}, c.at);
+        QTest::mouseRelease(editor->windowHandle(), Qt::LeftButton, {}, c.at);
+        EXPECT_EQ(app.model.step(Single, Basic, 1, c.row, c.column), StepArrow)
+            << c.at.x() << "," << c.at.y();
+    }
 }
 
 // ---- bars ----

@@ -46,6 +46,13 @@ TEST(QtFileDialogs, FilterPairsBecomeQtFilters) {
     EXPECT_EQ(QtFileDialogs::qtFilter("Kolvo File|*.kolvo"), "Kolvo File (*.kolvo)");
     EXPECT_EQ(QtFileDialogs::qtFilter("Music|*.mp3;*.wav|All files|*.*"),
               "Music (*.mp3 *.wav);;All files (*.*)");
+    // Descriptions that already show their patterns do not show them twice.
+    EXPECT_EQ(QtFileDialogs::qtFilter("Kolvo Work In Progress (*.kolvo)|*.kolvo"),
+              "Kolvo Work In Progress (*.kolvo)");
+    EXPECT_EQ(QtFileDialogs::qtFilter("Music File (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg"),
+              "Music File (*.wav *.mp3 *.ogg)");
+    EXPECT_EQ(QtFileDialogs::qtFilter("Dance With Intensity Datafile (*.dwi)|*.dwi|All (*.*)|*.*"),
+              "Dance With Intensity Datafile (*.dwi);;All (*.*)");
     EXPECT_EQ(QtFileDialogs::qtFilter(""), "");
     EXPECT_EQ(QtFileDialogs::qtFilter("Dangling"), ""); // no pattern: nothing to offer
 }
@@ -60,7 +67,7 @@ TEST(QtFileDialogs, OpenReturnsTheChosenFileAndCancelReturnsNothing) {
     QtFileDialogs dialogs;
     FileDialogRequest r;
     r.title = "Open a song";
-    r.filter = "Kolvo File|*.kolvo";
+    r.filter = "Kolvo Work In Progress File (*.kolvo)|*.kolvo";
     r.initialDir = dir.path();
     r.fileMustExist = true;
 
@@ -68,6 +75,7 @@ TEST(QtFileDialogs, OpenReturnsTheChosenFileAndCancelReturnsNothing) {
         EXPECT_EQ(dlg->windowTitle(), "Open a song");
         EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptOpen);
         EXPECT_EQ(dlg->fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(dlg->nameFilters(), QStringList{"Kolvo Work In Progress File (*.kolvo)"});
         chooseName(dlg, "song ü.kolvo");
     });
     const auto chosen = dialogs.ask(nullptr, r);

@@ -136,7 +136,7 @@ TEST_F(LoadWinampTest, APlayerThatNeverAnswersIsGivenUpAfterFiveLooks) {
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.last().text, "WinAMP doesn't appear to have loaded!");
     EXPECT_EQ(app.boxes.last().title, "Ack!");
-    EXPECT_EQ(app.boxes.last().icon, MsgIcon::None);
+    EXPECT_EQ(app.boxes.last().icon, MsgIcon::Exclamation);
     EXPECT_FALSE(owner->isVisible());
     EXPECT_TRUE(app.player.commands.isEmpty());
 }

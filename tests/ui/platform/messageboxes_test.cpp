@@ -63,6 +63,7 @@ TEST(QtMessageBoxes, ShowsTextTitleIconAndButtonsAndReportsTheClick) {
             inspected = true;
             EXPECT_EQ(box->windowTitle(), "Title ✓");
             EXPECT_EQ(box->text(), "Some text.");
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
             EXPECT_EQ(box->standardButtons(), c.expectButtons);
             EXPECT_EQ(box->icon(), c.expectIcon);
             box->button(c.click)->click();

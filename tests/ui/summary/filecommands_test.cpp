@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace kolvo;
 
 namespace {
@@ -230,7 +232,9 @@ TEST_F(FileCommandsTest, AFileThatCannotBeReadIsReportedAndLeavesAnEmptySong) {
     const QString broken = app.writeFile(
         "broken.kolvo", "\"KOLVO-DEF\"\r\n\"a.mp3\",\"musicadd\"\r\n\"LEVELS\",\"\"\r\n"
                         "\"x\",\"level\",9,1\r\n");
-    for (const QString& path : {broken, app.path("missing.kolvo")}) {
+    const QString pipe = app.path("pipe.kolvo"); // would wait forever for a writer
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {broken, app.path("missing.kolvo"), pipe}) {
         SongModel scratch;
         scratch.resetparameters();
         const std::optional<FileError> expected = readKolvoFile(path, scratch);
@@ -350,6 +354,63 @@ TEST_F(FileCommandsTest, ExportWritesWhatTheDwiWriterWrites) {
     EXPECT_TRUE(w->isEnabled());
 }
 
+// Text that ends or splits a DWI tag is warned about once, before anything
+// else; OK exports it as typed, Cancel ends the command.
+TEST_F(FileCommandsTest, ExportWarnsOnceAboutTextThatSplitsATag) {
+    struct Case {
+        const char* name;
+        SummaryField field;
+        QString text;
+        QString shown; // the field as the window names it, and the character
+        MsgAnswer answer;
+    } cases[] = {
+        {"title, export anyway", SummaryField::Songname, "Part 1: Go",
+         "\"Name of song\" holds \":\"", MsgAnswer::Ok},
+        {"artist, cancel", SummaryField::Artist, "A;B", "\"Name of artist\" holds \";\"",
+         MsgAnswer::Cancel},
+        {"genre", SummaryField::Genre, "x//y", "\"Genre\" holds \"//\"", MsgAnswer::Ok},
+        {"CD title", SummaryField::Text1, "a:b.png", "\"Location of CD pic\" holds \":\"",
+         MsgAnswer::Ok},
+        {"file tag", SummaryField::Filetag, "t;.mp3", "\"#FILE tag\" holds \";\"", MsgAnswer::Ok},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString before = app.model.field(c.field);
+        app.model.setField(c.field, c.text);
+        const QString out = app.path(QStringLiteral("%1.dwi").arg(int(c.field)));
+        app.boxes.shown.clear();
+        app.dialogs.asked.clear();
+        app.boxes.answers = {c.answer, MsgAnswer::No};
+        app.dialogs.answers = {out};
+        trigger("dwimenu");
+        ASSERT_GE(app.boxes.shown.size(), 1);
+        const auto& warning = app.boxes.shown[0];
+        EXPECT_TRUE(warning.text.contains(c.shown)) << warning.text.toStdString();
+        EXPECT_TRUE(warning.text.endsWith("Export anyway?"));
+        EXPECT_EQ(warning.title, "Kolvo");
+        EXPECT_EQ(warning.buttons, MsgButtons::OkCancel);
+        EXPECT_EQ(warning.icon, MsgIcon::Exclamation);
+        if (c.answer == MsgAnswer::Ok) {
+            ASSERT_EQ(app.boxes.shown.size(), 3);
+            EXPECT_EQ(app.boxes.shown[1].text, kExportWarning);
+            EXPECT_EQ(app.boxes.last().text, "DWI export complete!");
+            EXPECT_TRUE(readAll(out).contains(c.text.toUtf8())); // as typed
+        } else {
+            EXPECT_EQ(app.boxes.shown.size(), 1);
+            EXPECT_TRUE(app.dialogs.asked.isEmpty());
+            EXPECT_FALSE(QFile::exists(out));
+        }
+        app.model.setField(c.field, before);
+    }
+    // Nothing to warn about: the command starts with its own question.
+    app.boxes.shown.clear();
+    app.boxes.answers = {MsgAnswer::No};
+    app.dialogs.answers = {std::nullopt};
+    trigger("dwimenu");
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    EXPECT_EQ(app.boxes.shown[0].text, kExportWarning);
+}
+
 TEST_F(FileCommandsTest, AFileNamedAtStartIsOpenedWithoutTheQuestion) {
     const QString file = app.writeFile("start.kolvo", kolvoFileText(app.model));
     app.model.resetparameters();
@@ -379,8 +440,7 @@ TEST_F(FileCommandsTest, ExportEqualsTheCommandLineExportOfTheSavedSong) {
 
     const QString cliDwi = app.path("cli.dwi");
     QProcess cli;
-    cli.start(QStringLiteral(KOLVO_BINARY_DIR) + "/src/cli/kolvo-cli",
-              {"export", work, cliDwi});
+    cli.start(QStringLiteral(KOLVO_BINARY_DIR) + "/src/cli/kolvo-cli", {"export", work, cliDwi});
     ASSERT_TRUE(cli.waitForFinished(30000));
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     EXPECT_EQ(readAll(dwi), readAll(cliDwi));

@@ -13,10 +13,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFocusEvent>
+#include <QImage>
 #include <QLineEdit>
 #include <QMap>
 #include <QMenu>
@@ -25,6 +27,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -273,6 +276,31 @@ TEST_F(MainMenuTest, ChartButtonsShowTheirChartsFlags) {
     EXPECT_EQ(button(10)->text(), "No Data");
 }
 
+// While another window holds the summary window, its chart buttons look
+// disabled (the style's disabled colours, not the data colours).
+TEST_F(MainMenuTest, ChartButtonsLookDisabledWhileTheSummaryIsHeld) {
+    app.model.setDataexists(Single, Basic, Value::number(1));
+    w->datacheck();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    const QPalette standard = QApplication::palette(button(1));
+    for (int n : {1, 2}) {
+        const QPalette pal = button(n)->palette();
+        EXPECT_EQ(pal.color(QPalette::Disabled, QPalette::Button),
+                  standard.color(QPalette::Disabled, QPalette::Button))
+            << n;
+        EXPECT_EQ(pal.color(QPalette::Disabled, QPalette::ButtonText),
+                  standard.color(QPalette::Disabled, QPalette::ButtonText))
+            << n;
+    }
+    const QImage enabled = button(1)->grab().toImage();
+    w->setEnabled(false);
+    EXPECT_NE(button(1)->grab().toImage(), enabled);
+    w->setEnabled(true);
+    EXPECT_EQ(button(1)->palette().color(QPalette::Active, QPalette::Button),
+              MainMenu::dataColor());
+}
+
 TEST_F(MainMenuTest, DeleteAsksAndWipesOnlyTheArrows) {
     SongModel& m = app.model;
     m.setStep(Single, Basic, 3, 5, PanelDown, StepArrow);
@@ -352,6 +380,45 @@ TEST_F(MainMenuTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
     EXPECT_EQ(w->Timer1()->interval(), 100);
     EXPECT_TRUE(QTest::qWaitFor([&] { return button(7)->text() == "Data"; }, 2000));
     EXPECT_FALSE(w->Timer1()->isActive());
+}
+
+// The close box of the summary window, pressed while the step editor holds
+// it, asks nothing and ends nothing; once the editor is gone it asks again.
+TEST_F(MainMenuTest, CloseBoxDoesNothingWhileAnotherWindowHoldsTheSummary) {
+    QSignalSpy closed(w.get(), &MainMenu::closed);
+    app.model.setField(SummaryField::Songname, "Unsaved");
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    button(1)->click();
+    ASSERT_FALSE(w->isEnabled());
+    QWidget* editor = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->inherits("kolvo::Kolvo") && top->isVisible())
+            editor = top;
+    ASSERT_NE(editor, nullptr);
+
+    // The window system's close request: a close event on the native
+    // window, which reaches the widget as a spontaneous one.
+    auto requestClose = [&] {
+        QCloseEvent request;
+        QCoreApplication::sendEvent(w->windowHandle(), &request);
+    };
+    app.boxes.answers = {MsgAnswer::No};
+    requestClose();
+    QApplication::processEvents();
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(closed.size(), 0);
+    EXPECT_TRUE(editor->isVisible());
+
+    editor->close();
+    ASSERT_TRUE(w->isEnabled());
+    app.boxes.answers = {MsgAnswer::Cancel};
+    requestClose();
+    QApplication::processEvents();
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    EXPECT_EQ(app.boxes.last().text, "Do you want to save your current stepfile?");
+    EXPECT_TRUE(w->isVisible()); // cancelled
 }
 
 } // namespace

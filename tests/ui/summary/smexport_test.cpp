@@ -127,15 +127,15 @@ TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
     const QString out = app.path("song.sm");
 
     // Cancel at the warning: no dialog, nothing written.
-    app.boxes.answers = {MsgAnswer::No, MsgAnswer::No};
+    app.boxes.answers = {MsgAnswer::Cancel};
     app.dialogs.answers = {out};
     trigger("smmenu");
-    ASSERT_EQ(app.boxes.shown.size(), 2);
-    const auto& warning = app.boxes.shown[1];
-    EXPECT_EQ(warning.title, "Warning");
-    EXPECT_EQ(warning.buttons, MsgButtons::YesNo);
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    const auto& warning = app.boxes.shown[0];
+    EXPECT_EQ(warning.title, "Kolvo");
+    EXPECT_EQ(warning.buttons, MsgButtons::OkCancel);
     EXPECT_EQ(warning.icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(warning.text.contains("Name of song: \":\"\nGenre: \"//\""))
+    EXPECT_TRUE(warning.text.contains("\"Name of song\" holds \":\"\n\"Genre\" holds \"//\""))
         << warning.text.toStdString();
     EXPECT_TRUE(warning.text.endsWith("\n\nExport anyway?"));
     EXPECT_TRUE(app.dialogs.asked.isEmpty());
@@ -143,7 +143,7 @@ TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
 
     // Export anyway: the values are written as typed.
     app.boxes.shown.clear();
-    app.boxes.answers = {MsgAnswer::No, MsgAnswer::Yes};
+    app.boxes.answers = {MsgAnswer::Ok, MsgAnswer::No};
     trigger("smmenu");
     ASSERT_EQ(app.dialogs.asked.size(), 1);
     EXPECT_EQ(app.boxes.last().text, "StepMania export complete!");

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace kolvo {
+
+// Why `path` cannot be read as a song file, or nothing when it names a
+// regular file (a link to one counts). Every reader asks first: opening a
+// named pipe or a device waits for a writer that may never come, and a folder
+// has no bytes to read.
+std::optional<QString> notARegularFile(const QString& path);
+
+} // namespace kolvo
