@@ -1,4 +1,5 @@
 // kolvo-cli: the song files without the desktop program.
+#include "analysis/tempoanalysis.h"
 #include "dwi/dwiencoder.h"
 #include "dwi/dwiwriter.h"
 #include "files/filenumber.h"
@@ -28,10 +29,13 @@ const char kUsage[] =
     "  resave SONG.kolvo OUT.kolvo   read a work file and write it again (keyed layout)\n"
     "  check SONG.kolvo...           read each file; print 'FILE: ok' or 'FILE:LINE: reason'\n"
     "  info SONG.kolvo               show the header, the tempo events and the charts\n"
+    "  analyze MUSIC                 find the BPM and the gap (ms) of a music file;\n"
+    "                                prints 'bpm: NUMBER' and 'gap: MS'\n"
     "  --help                        show this help\n"
     "  --version                     show the version\n"
     "\n"
-    "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
+    "Exit status: 0 success, 1 a file could not be read or written (or held no beat),\n"
+    "2 usage error.\n";
 
 QTextStream& out() {
     static QTextStream s(stdout);
@@ -159,6 +163,24 @@ int info(const QString& in) {
     return kOk;
 }
 
+int analyze(const QString& music) {
+    const analysis::TempoResult r = analysis::analyseFile(music.toStdString());
+    if (!r.hasFigures()) {
+        out().flush();
+        err() << music << ": " << QString::fromStdString(r.message) << "\n";
+        err().flush();
+        return kFileFailed;
+    }
+    out() << "bpm: " << QString::fromStdString(analysis::bpmText(r.bpm)) << "\n"
+          << "gap: " << analysis::gapWholeMs(r.gapMs) << "\n";
+    out().flush();
+    if (r.outcome == analysis::Outcome::Guess) {
+        err() << music << ": no steady beat: the figures are a guess\n";
+        err().flush();
+    }
+    return kOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -194,6 +216,11 @@ int main(int argc, char** argv) {
         if (args.size() != 1)
             return usageError(QStringLiteral("'info' needs one file"));
         return info(args[0]);
+    }
+    if (cmd == u"analyze") {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("'analyze' needs one music file"));
+        return analyze(args[0]);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(cmd));
 }

@@ -26,7 +26,7 @@ enum class SummaryField : int;
 // once.
 class MainMenu : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit MainMenu(AppContext& ctx, QWidget* parent = nullptr);
     ~MainMenu() override;
 
@@ -52,6 +52,11 @@ public:
     // question (nothing has been typed yet).
     bool openFile(const QString& path);
 
+    // Writes `text` into a number field (bpm, gap, samplestart,
+    // samplelength) as leaving the field after typing it would: normalised,
+    // no negative gap.
+    void commitField(SummaryField f, const QString& text);
+
     // The window title for a song name.
     static QString titleFor(const QString& songname);
 
@@ -59,16 +64,16 @@ public:
     static QColor dataColor();
     static QColor noDataColor();
 
-signals:
+  signals:
     // The window agreed to close (the song was saved or let go): the
     // program ends, even while other windows are still open.
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     void buildMenus();
     QWidget* buildFields();
     QWidget* buildChartGrid();

@@ -6,6 +6,7 @@
 // children too.
 #include "mainmenu.h"
 
+#include "analysis_ui/detecttempo.h"
 #include "app/aboutform.h"
 #include "app/checkforupdates.h"
 #include "app/folderdialogs.h"
@@ -40,6 +41,11 @@ void MainMenu::connectOpeners() {
     onLabel("findgaplabel", findGap);
     onMenu("findbpmmenu", findBpm);
     onLabel("findbpmlabel", findBpm);
+    onMenu("detecttempomenu", [this, &ctx] {
+        (new DetectTempo(ctx, this, [this](SummaryField f, const QString& text) {
+            commitField(f, text);
+        }))->show();
+    });
     onMenu("synchromenu", sync);
     onLabel("Synchroloader", sync);
     onLabel("musicinfolabel", music);
