@@ -20,6 +20,9 @@ namespace kolvo::analysis {
 namespace {
 
 constexpr uint_t kReadHop = 4096;
+// Music past this is not read: the tempo and the first beat are long known
+// by then, and a very long file would fill the memory.
+constexpr double kMaxSeconds = 20 * 60;
 // The tempo range a beat level is chosen in.
 constexpr double kMinBpm = 50;
 constexpr double kMaxBpm = 300;
@@ -125,7 +128,8 @@ Audio decodeAudio(const std::string& path, std::string& error, const Hooks& hook
     audio.sampleRate = int(aubio_source_get_samplerate(source.get()));
     const double expected = double(aubio_source_get_duration(source.get()));
     if (expected > 0)
-        audio.samples.reserve(std::size_t(expected) + kReadHop);
+        audio.samples.reserve(std::size_t(std::min(expected, kMaxSeconds * audio.sampleRate)) +
+                              kReadHop);
     uint_t read = 0;
     int blocks = 0;
     do {
@@ -140,7 +144,7 @@ Audio decodeAudio(const std::string& path, std::string& error, const Hooks& hook
             if (expected > 0)
                 hooks.report(std::min(1.0, double(audio.samples.size()) / expected));
         }
-    } while (read == kReadHop);
+    } while (read == kReadHop && double(audio.samples.size()) < kMaxSeconds * audio.sampleRate);
     if (audio.samples.empty())
         error = "no audio in the file";
     return audio;
