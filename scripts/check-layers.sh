@@ -17,6 +17,7 @@ check() { # folder, pattern of includes it must not have, what that is
     fi
 }
 check src/core 'ui|document|analysis_ui|main|cli' "a higher layer"
+check src/analysis 'ui|document|core|main|cli' "the program's own layers (it stands alone)"
 if [[ -d src/document ]]; then
     check src/document 'ui|main|cli' "window code"
 fi

@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     mpv python3 xvfb xauth x11-utils xdg-utils
+    libaubio-dev aubio-tools ffmpeg
     fonts-dejavu-core
 )
 

@@ -1,4 +1,5 @@
 // kolvo-cli: the song files without the desktop program.
+#include "analysis/tempoanalysis.h"
 #include "core/app/version.h"
 #include "core/dwi/dwiencoder.h"
 #include "core/dwi/dwiwriter.h"
@@ -38,10 +39,13 @@ const char kUsage[] =
     "                                extension) and write it as a work file; what the song\n"
     "                                cannot hold is listed on standard error, one per line;\n"
     "                                with --strict, anything lost fails with nothing written\n"
+    "  analyze MUSIC                 find the BPM and the gap (ms) of a music file;\n"
+    "                                prints 'bpm: NUMBER' and 'gap: MS'\n"
     "  --help                        show this help\n"
     "  --version                     show the version\n"
     "\n"
-    "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
+    "Exit status: 0 success, 1 a file could not be read or written (or held no beat),\n"
+    "2 usage error.\n";
 
 QTextStream& out() {
     static QTextStream s(stdout);
@@ -196,6 +200,24 @@ int importSong(const QString& in, const QString& outPath, bool strict) {
     return kOk;
 }
 
+int analyze(const QString& music) {
+    const analysis::TempoResult r = analysis::analyseFile(music.toStdString());
+    if (!r.hasFigures()) {
+        out().flush();
+        err() << music << ": " << QString::fromStdString(r.message) << "\n";
+        err().flush();
+        return kFileFailed;
+    }
+    out() << "bpm: " << QString::fromStdString(analysis::bpmText(r.bpm)) << "\n"
+          << "gap: " << analysis::gapWholeMs(r.gapMs) << "\n";
+    out().flush();
+    if (r.outcome == analysis::Outcome::Guess) {
+        err() << music << ": no steady beat: the figures are a guess\n";
+        err().flush();
+    }
+    return kOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -240,6 +262,11 @@ int main(int argc, char** argv) {
         if (args.size() != 1)
             return usageError(QStringLiteral("'info' needs one file"));
         return info(args[0]);
+    }
+    if (cmd == u"analyze") {
+        if (args.size() != 1)
+            return usageError(QStringLiteral("'analyze' needs one music file"));
+        return analyze(args[0]);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(cmd));
 }

@@ -1,5 +1,6 @@
 #include "core/files/kolvofile.h"
 #include "core/song/songmodel.h"
+#include "testmusic.h"
 
 #include <QDir>
 #include <QFile>
@@ -188,6 +189,44 @@ TEST_F(Cli, CheckRefusesWhatIsNotAFile) {
     CliRun r = cli({QStringLiteral("export"), fifo, path("out.dwi")});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(QFile::exists(path("out.dwi")));
+TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
+    struct Case {
+        double bpm, gapMs;
+        test::Encoding encoding;
+        const char* out;
+    } cases[] = {
+        {150, 1234, test::Encoding::Wav, "bpm: 150\ngap: 1234\n"},
+        {191.33, 80, test::Encoding::Mp3, "bpm: 191.33\ngap: 80\n"},
+    };
+    for (const Case& c : cases) {
+        test::MusicSpec spec;
+        spec.bpm = c.bpm;
+        spec.gapMs = c.gapMs;
+        spec.seconds = 12;
+        const QString music = path("music.") + test::extension(c.encoding);
+        ASSERT_TRUE(test::writeMusic(music, spec, c.encoding));
+        CliRun r = cli({QStringLiteral("analyze"), music});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    }
+
+    const QString silence = path("silence.wav");
+    ASSERT_TRUE(test::writeWav(silence, std::vector<float>(44100 * 4, 0.0f), 44100));
+    struct Bad {
+        QString file;
+        const char* reason;
+    } bad[] = {
+        {song, ": not audio that can be decoded\n"},
+        {silence, ": no steady beat found\n"},
+        {path("missing.mp3"), ": no such file\n"},
+    };
+    for (const Bad& b : bad) {
+        CliRun r = cli({QStringLiteral("analyze"), b.file});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err, b.file + QString::fromLatin1(b.reason));
+    }
 }
 
 TEST(CliUsage, HelpVersionAndUsageErrors) {
@@ -210,6 +249,8 @@ TEST(CliUsage, HelpVersionAndUsageErrors) {
                       QStringLiteral("--lenient")},
           QStringList{QStringLiteral("export"), QStringLiteral("a"), QStringLiteral("b"),
                       QStringLiteral("--strict")}}) {
+          QStringList{QStringLiteral("analyze")},
+          QStringList{QStringLiteral("analyze"), QStringLiteral("a"), QStringLiteral("b")}}) {
         CliRun r = cli(args);
         EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());

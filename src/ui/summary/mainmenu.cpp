@@ -171,6 +171,8 @@ void MainMenu::buildMenus() {
              QKeySequence(Qt::CTRL | Qt::Key_G)));
     (addItem(tools, QStringLiteral("Find &BPM..."), "findbpmmenu",
              QKeySequence(Qt::CTRL | Qt::Key_B)));
+    (addItem(tools, QStringLiteral("&Detect BPM and Gap..."), "detecttempomenu",
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)));
     (addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
              QKeySequence(Qt::CTRL | Qt::Key_U)));
     (addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
@@ -381,13 +383,17 @@ void MainMenu::leaveField(QLineEdit* edit) {
                            SummaryField::Samplelength}) {
         if (m_fields[std::size_t(f)] != edit)
             continue;
-        QString text = normalizedNumberText(edit->text());
-        if (f == SummaryField::Gap && numericValue(text) < 0)
-            text = QStringLiteral("0");
-        m_ctx.model.setField(f, text);
-        showField(f);
+        commitField(f, edit->text());
         return;
     }
+}
+
+void MainMenu::commitField(SummaryField f, const QString& text) {
+    QString clean = normalizedNumberText(text);
+    if (f == SummaryField::Gap && numericValue(clean) < 0)
+        clean = QStringLiteral("0");
+    m_ctx.model.setField(f, clean);
+    showField(f);
 }
 
 void MainMenu::browseMusic() {

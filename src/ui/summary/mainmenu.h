@@ -52,6 +52,11 @@ public:
     // question (nothing has been typed yet).
     bool openFile(const QString& path);
 
+    // Writes `text` into a number field (bpm, gap, samplestart,
+    // samplelength) as leaving the field after typing it would: normalised,
+    // no negative gap.
+    void commitField(SummaryField f, const QString& text);
+
     // The window title for a song name.
     static QString titleFor(const QString& songname);
 

@@ -6,6 +6,7 @@
 // children too.
 #include "ui/summary/mainmenu.h"
 
+#include "ui/analysis/detecttempo.h"
 #include "ui/app/aboutform.h"
 #include "ui/app/checkforupdates.h"
 #include "ui/app/folderdialogs.h"
@@ -40,6 +41,11 @@ void MainMenu::connectOpeners() {
     onLabel("findgaplabel", findGap);
     onMenu("findbpmmenu", findBpm);
     onLabel("findbpmlabel", findBpm);
+    onMenu("detecttempomenu", [this, &ctx] {
+        (new DetectTempo(ctx, this, [this](SummaryField f, const QString& text) {
+            commitField(f, text);
+        }))->show();
+    });
     onMenu("synchromenu", sync);
     onLabel("Synchroloader", sync);
     onLabel("musicinfolabel", music);

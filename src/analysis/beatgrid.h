@@ -1,0 +1,52 @@
+#pragma once
+// The beat grid fitted to onset times: a straight line from beat index to
+// time, fitted over the steady part of the music with the onsets that are
+// off the beat (or out of time) left out.
+
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace kolvo::analysis {
+
+struct Onset {
+    double time = 0;     // seconds from the start of the file
+    double strength = 0; // how hard the attack is (amplitude rise)
+};
+
+struct BeatGrid {
+    double period = 0;      // seconds per beat
+    double phase = 0;       // time of one beat of the grid (any beat)
+    double periodError = 0; // standard error of period
+    double residual = 0;    // root mean square distance of the fitted onsets from the grid
+    int inliers = 0;        // onsets on the grid
+    double firstBeat = 0;   // time of the first and the last onset on the grid
+    double lastBeat = 0;
+    double coverage = 0;    // share of the grid's beats between those that have an onset
+    double onGridShare = 0; // share of the onset strength in that span that lies on the grid
+
+    double bpm() const { return 60.0 / period; }
+    double bpmError() const { return 60.0 * periodError / (period * period); }
+    // The first beat of the grid at `time` or later, allowing `slack` seconds early.
+    double beatAtOrAfter(double time, double slack) const;
+};
+
+// Fits a grid starting from a period guess good to a few percent. Returns
+// nothing when fewer than eight onsets fall on any grid.
+std::optional<BeatGrid> fitBeatGrid(std::span<const Onset> onsets, double periodGuess);
+
+// Moves the grid to the beat level the strong onsets mark: half the period
+// when the in-between onsets are about as strong as the beats, twice the
+// period when every second beat is much weaker; the BPM stays within
+// [minBpm, maxBpm].
+BeatGrid chooseBeatLevel(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
+                         double maxBpm);
+
+// A whole or half (or quarter) BPM near the measured one when it lies within
+// the measurement's error; otherwise the measured BPM.
+double musicalBpm(double bpm, double bpmError);
+
+// The grid's phase refitted for a given period over the onsets on it.
+BeatGrid withPeriod(std::span<const Onset> onsets, const BeatGrid& grid, double period);
+
+} // namespace kolvo::analysis

@@ -1,0 +1,70 @@
+#pragma once
+// Tempo and first-beat detection from a music file. No Qt: the desktop
+// program runs it on a worker thread, kolvo-cli runs it directly.
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kolvo::analysis {
+
+// What a caller may watch and stop. Both are used from the analysing thread.
+struct Hooks {
+    std::function<void(double)> progress;      // 0 .. 1, rising
+    const std::atomic<bool>* cancel = nullptr; // set to stop early
+    bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
+    void report(double fraction) const {
+        if (progress)
+            progress(fraction);
+    }
+};
+
+// Decoded music, mixed down to one channel.
+struct Audio {
+    std::vector<float> samples;
+    int sampleRate = 0;
+    double seconds() const { return sampleRate > 0 ? double(samples.size()) / sampleRate : 0; }
+};
+
+enum class Outcome {
+    Steady,     // a steady beat over most of the music
+    Guess,      // a beat was fitted, but over too little of the music to trust
+    NoBeat,     // nothing steady enough to give figures at all
+    Unreadable, // not a file that decodes as audio
+    Cancelled,
+};
+
+struct TempoResult {
+    Outcome outcome = Outcome::NoBeat;
+    double bpm = 0;         // the figure to use (a round one when it fits as well)
+    double measuredBpm = 0; // straight from the fitted beat grid
+    double bpmError = 0;    // standard error of measuredBpm
+    double gapMs = 0;       // first beat of the grid at or after the first clear onset
+    double steadyShare = 0; // share of the music's beats that have an onset on the grid
+    int beats = 0;          // onsets that lie on the grid
+    double trackerBpm = 0;  // the beat tracker's own estimate, before refinement
+    double decodeSeconds = 0;
+    double analysisSeconds = 0;
+    std::string message; // why there are no figures ("no steady beat found", "no such file", ...)
+
+    bool hasFigures() const { return outcome == Outcome::Steady || outcome == Outcome::Guess; }
+};
+
+// Reads the file through the audio library's decoders (WAV, MP3, OGG ...).
+// Empty samples and `error` set when it cannot be read.
+Audio decodeAudio(const std::string& path, std::string& error, const Hooks& hooks = {});
+
+// Finds the beat grid of decoded music.
+TempoResult analyseAudio(const Audio& audio, const Hooks& hooks = {});
+
+// Decodes and analyses; progress runs over both.
+TempoResult analyseFile(const std::string& path, const Hooks& hooks = {});
+
+// The BPM as text with at most three decimals and no trailing zeros ("150",
+// "137.5", "191.33").
+std::string bpmText(double bpm);
+// The gap in whole milliseconds.
+long long gapWholeMs(double gapMs);
+
+} // namespace kolvo::analysis

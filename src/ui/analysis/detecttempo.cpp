@@ -1,0 +1,256 @@
+#include "ui/analysis/detecttempo.h"
+
+#include "core/song/numbertext.h"
+#include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
+#include "ui/timing/synchro.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPromise>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace kolvo {
+
+namespace {
+
+constexpr int kProgressSteps = 1000;
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text = QString()) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::PlainText);
+    l->setWordWrap(true);
+    return l;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+DetectTempo::DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter write,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ctx(ctx), m_write(std::move(write)) {
+    setObjectName(QStringLiteral("DetectTempo"));
+    setWindowTitle(QStringLiteral("Detect BPM and Gap"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setMinimumWidth(420);
+    if (!m_write)
+        m_write = [this](SummaryField f, const QString& text) {
+            m_ctx.model.setField(f, normalizedNumberText(text));
+        };
+
+    auto* layout = new QVBoxLayout(this);
+    m_music = ctx.model.musicadd();
+    m_file = makeLabel(this, "musicLabel", QStringLiteral("Music: ") + m_music);
+    layout->addWidget(m_file);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("progressBar"));
+    m_progress->setRange(0, kProgressSteps);
+    layout->addWidget(m_progress);
+    m_status = makeLabel(this, "statusLabel");
+    layout->addWidget(m_status);
+
+    auto* figures = new QGridLayout;
+    figures->addWidget(makeLabel(this, "bpmCaption", QStringLiteral("BPM:")), 0, 0);
+    m_bpm = makeLabel(this, "bpmLabel");
+    QFont big = m_bpm->font();
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+    big.setBold(true);
+    m_bpm->setFont(big);
+    figures->addWidget(m_bpm, 0, 1);
+    m_exact = makeLabel(this, "exactLabel");
+    figures->addWidget(m_exact, 1, 1);
+    figures->addWidget(makeLabel(this, "gapCaption", QStringLiteral("Gap:")), 2, 0);
+    m_gap = makeLabel(this, "gapLabel");
+    m_gap->setFont(big);
+    figures->addWidget(m_gap, 2, 1);
+    figures->setColumnStretch(1, 1);
+    layout->addLayout(figures);
+    m_confidence = makeLabel(this, "confidenceLabel");
+    layout->addWidget(m_confidence);
+
+    m_cancel = makeButton(this, "cancelButton", QStringLiteral("Cancel"));
+    m_useBpm = makeButton(this, "useBpmButton", QStringLiteral("Use BPM"));
+    m_useGap = makeButton(this, "useGapButton", QStringLiteral("Use Gap"));
+    m_useBoth = makeButton(this, "useBothButton", QStringLiteral("Use Both"));
+    m_checkByEar = makeButton(this, "checkByEarButton", QStringLiteral("Check by ear\u2026"));
+    m_close = makeButton(this, "closeButton", QStringLiteral("Close"));
+    auto* uses = new QHBoxLayout;
+    uses->addWidget(m_useBpm);
+    uses->addWidget(m_useGap);
+    uses->addWidget(m_useBoth);
+    uses->addStretch();
+    uses->addWidget(m_checkByEar);
+    layout->addLayout(uses);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(m_cancel);
+    bottom->addWidget(m_close);
+    layout->addLayout(bottom);
+
+    connect(m_cancel, &QPushButton::clicked, this, &DetectTempo::cancel);
+    connect(m_useBpm, &QPushButton::clicked, this, [this] { use(true, false); });
+    connect(m_useGap, &QPushButton::clicked, this, [this] { use(false, true); });
+    connect(m_useBoth, &QPushButton::clicked, this, [this] { use(true, true); });
+    connect(m_checkByEar, &QPushButton::clicked, this, &DetectTempo::checkByEar);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(&m_watcher, &QFutureWatcher<analysis::TempoResult>::progressValueChanged, m_progress,
+            &QProgressBar::setValue);
+    connect(&m_watcher, &QFutureWatcher<analysis::TempoResult>::finished, this,
+            &DetectTempo::showResult);
+    // A program that quits does not wait for an analysis nobody will see.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            &DetectTempo::cancel);
+
+    m_summary = summaryWindow;
+    m_lock.lock(summaryWindow);
+    start();
+}
+
+DetectTempo::~DetectTempo() {
+    if (m_stop)
+        m_stop->store(true);
+}
+
+bool DetectTempo::running() const {
+    return m_running;
+}
+
+QString DetectTempo::bpmText() const {
+    return m_result.hasFigures() ? QString::fromStdString(analysis::bpmText(m_result.bpm))
+                                 : QString();
+}
+
+QString DetectTempo::gapText() const {
+    return m_result.hasFigures() ? QString::number(analysis::gapWholeMs(m_result.gapMs))
+                                 : QString();
+}
+
+void DetectTempo::start() {
+    for (QPushButton* b : {m_useBpm, m_useGap, m_useBoth, m_checkByEar})
+        b->setEnabled(false);
+    m_progress->setValue(0);
+    if (m_music.trimmed().isEmpty()) {
+        m_cancel->setEnabled(false);
+        m_status->setText(QStringLiteral(
+            "No music file is set. Choose the song's music file in the summary window first."));
+        return;
+    }
+    m_cancel->setEnabled(true);
+    m_running = true;
+    m_status->setText(QStringLiteral("Listening to ") + QFileInfo(m_music).fileName() +
+                      QStringLiteral("\u2026"));
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    m_stop = stop;
+    const std::string path = m_music.toStdString();
+    m_watcher.setFuture(QtConcurrent::run([path, stop](QPromise<analysis::TempoResult>& promise) {
+        promise.setProgressRange(0, kProgressSteps);
+        analysis::Hooks hooks;
+        hooks.cancel = stop.get();
+        hooks.progress = [&promise](double f) {
+            promise.setProgressValue(int(f * kProgressSteps));
+        };
+        promise.addResult(analysis::analyseFile(path, hooks));
+    }));
+}
+
+void DetectTempo::cancel() {
+    if (!running() || !m_stop)
+        return;
+    m_stop->store(true);
+    m_cancel->setEnabled(false);
+    m_status->setText(QStringLiteral("Cancelling\u2026"));
+}
+
+void DetectTempo::showResult() {
+    m_running = false;
+    m_cancel->setEnabled(false);
+    const QFuture<analysis::TempoResult> f = m_watcher.future();
+    m_result = f.resultCount() > 0 ? f.result() : analysis::TempoResult{};
+    if (f.resultCount() == 0) {
+        m_result.outcome = analysis::Outcome::Cancelled;
+        m_result.message = "cancelled";
+    }
+    const bool figures = m_result.hasFigures();
+    for (QPushButton* b : {m_useBpm, m_useGap, m_useBoth, m_checkByEar})
+        b->setEnabled(figures);
+    switch (m_result.outcome) {
+    case analysis::Outcome::Steady:
+    case analysis::Outcome::Guess:
+        m_progress->setValue(kProgressSteps);
+        m_status->setText(QStringLiteral("Done."));
+        break;
+    case analysis::Outcome::Cancelled:
+        m_status->setText(QStringLiteral("Cancelled: nothing was changed."));
+        break;
+    case analysis::Outcome::NoBeat:
+    case analysis::Outcome::Unreadable:
+        m_status->setText(QStringLiteral("No figures for ") + QFileInfo(m_music).fileName() +
+                          QStringLiteral(": ") + QString::fromStdString(m_result.message) +
+                          QStringLiteral(". Nothing was changed."));
+        break;
+    }
+    if (figures) {
+        m_bpm->setText(QString::number(m_result.bpm, 'f', 2));
+        QString exact = QStringLiteral("exactly ") + bpmText() + QStringLiteral(" (measured ") +
+                        QString::number(m_result.measuredBpm, 'f', 4) + QStringLiteral(" \u00b1 ") +
+                        QString::number(m_result.bpmError, 'f', 4) + QStringLiteral(")");
+        m_exact->setText(exact);
+        m_gap->setText(gapText() + QStringLiteral(" ms"));
+        m_confidence->setText(m_result.outcome == analysis::Outcome::Steady
+                                  ? QStringLiteral("Steady beat found over %1% of the song.")
+                                        .arg(qRound(100 * m_result.steadyShare))
+                                  : QStringLiteral("No steady beat: the figures are a guess."));
+    } else {
+        m_bpm->clear();
+        m_exact->clear();
+        m_gap->clear();
+        m_confidence->clear();
+    }
+    emit finished();
+}
+
+void DetectTempo::use(bool bpm, bool gap) {
+    if (!m_result.hasFigures())
+        return;
+    if (bpm)
+        m_write(SummaryField::Bpm, bpmText());
+    if (gap)
+        m_write(SummaryField::Gap, gapText());
+    m_status->setText(bpm && gap ? QStringLiteral("BPM and gap written into the song.")
+                      : bpm      ? QStringLiteral("BPM written into the song.")
+                                 : QStringLiteral("Gap written into the song."));
+}
+
+void DetectTempo::checkByEar() {
+    if (!m_result.hasFigures())
+        return;
+    // The checker holds the summary window too, and writes both figures on OK.
+    auto* w = new Synchro(m_ctx, m_summary);
+    w->Text1()->setText(bpmText());
+    w->Text2()->setText(gapText());
+    w->show();
+}
+
+void DetectTempo::closeEvent(QCloseEvent* event) {
+    if (m_stop)
+        m_stop->store(true);
+    m_lock.release();
+    event->accept();
+}
+
+} // namespace kolvo

@@ -1,0 +1,159 @@
+// The analysis of music made here with a known tempo and first beat: click
+// tracks and small songs as WAV, MP3 and OGG, and input that holds no beat.
+#include "analysis/tempoanalysis.h"
+#include "testmusic.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace kolvo::analysis;
+using namespace kolvo::test;
+
+namespace {
+
+class TempoAnalysis : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    std::string make(const char* name, const MusicSpec& spec, Encoding e) {
+        const QString path = dir.filePath(QString::fromLatin1(name) + u'.' + extension(e));
+        EXPECT_TRUE(writeMusic(path, spec, e)) << name;
+        return path.toStdString();
+    }
+    std::string makeRaw(const char* name, const std::vector<float>& samples) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        EXPECT_TRUE(writeWav(path, samples, 44100));
+        return path.toStdString();
+    }
+};
+
+TEST_F(TempoAnalysis, ClickTracksToAHundredthOfABpmAndThreeMilliseconds) {
+    struct Case {
+        const char* name;
+        double bpm, gapMs;
+        Encoding encoding;
+    } cases[] = {
+        {"click70", 70, 0, Encoding::Wav},           {"click137_5", 137.5, 1234.5, Encoding::Mp3},
+        {"click191_33", 191.33, 350, Encoding::Ogg}, {"click240", 240, 3000, Encoding::Wav},
+        {"click150", 150, 75, Encoding::Mp3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MusicSpec spec;
+        spec.kind = MusicKind::ClickTrack;
+        spec.bpm = c.bpm;
+        spec.gapMs = c.gapMs;
+        spec.seconds = 16;
+        const TempoResult r = analyseFile(make(c.name, spec, c.encoding));
+        ASSERT_EQ(r.outcome, Outcome::Steady) << r.message;
+        EXPECT_NEAR(r.bpm, c.bpm, 0.01);
+        EXPECT_NEAR(r.gapMs, c.gapMs, 3);
+        EXPECT_GT(r.steadyShare, 0.95);
+    }
+}
+
+TEST_F(TempoAnalysis, SongsToTwoHundredthsAndTenMilliseconds) {
+    struct Case {
+        const char* name;
+        double bpm, gapMs;
+        Intro intro;
+        Encoding encoding;
+    } cases[] = {
+        {"song128", 128, 2500, Intro::Quiet, Encoding::Mp3},
+        {"song191_33", 191.33, 0, Intro::Silent, Encoding::Ogg},
+        {"song75_5", 75.5, 812.3, Intro::Quiet, Encoding::Wav},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MusicSpec spec;
+        spec.kind = MusicKind::Song;
+        spec.bpm = c.bpm;
+        spec.gapMs = c.gapMs;
+        spec.intro = c.intro;
+        spec.seconds = 24;
+        const TempoResult r = analyseFile(make(c.name, spec, c.encoding));
+        ASSERT_EQ(r.outcome, Outcome::Steady) << r.message;
+        EXPECT_NEAR(r.bpm, c.bpm, 0.02);
+        EXPECT_NEAR(r.gapMs, c.gapMs, 10);
+    }
+}
+
+TEST_F(TempoAnalysis, InputWithoutABeatGivesNoFigures) {
+    std::mt19937 rng(3);
+    std::normal_distribution<float> noise(0, 0.2f);
+    std::vector<float> white(44100 * 8);
+    for (float& v : white)
+        v = std::clamp(noise(rng), -1.0f, 1.0f);
+    MusicSpec oneSecond;
+    oneSecond.bpm = 120;
+    oneSecond.seconds = 1;
+
+    QFile text(dir.filePath(QStringLiteral("notes.mp3")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("This is not music at all, only a text with a music file's name.\n");
+    text.close();
+    QFile empty(dir.filePath(QStringLiteral("empty.wav")));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+
+    struct Case {
+        const char* name;
+        std::string path;
+        Outcome outcome;
+        const char* message;
+    } cases[] = {
+        {"not audio", text.fileName().toStdString(), Outcome::Unreadable, "not audio"},
+        {"empty", empty.fileName().toStdString(), Outcome::Unreadable, "the file is empty"},
+        {"missing", dir.filePath(QStringLiteral("none.ogg")).toStdString(), Outcome::Unreadable,
+         "no such file"},
+        {"a folder", dir.path().toStdString(), Outcome::Unreadable, "not a regular file"},
+        {"one second", make("second", oneSecond, Encoding::Wav), Outcome::NoBeat,
+         "no steady beat found"},
+        {"silence", makeRaw("silence.wav", std::vector<float>(44100 * 8, 0.0f)), Outcome::NoBeat,
+         "no steady beat found"},
+        {"white noise", makeRaw("noise.wav", white), Outcome::NoBeat, "no steady beat found"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempoResult r = analyseFile(c.path);
+        EXPECT_EQ(r.outcome, c.outcome);
+        EXPECT_FALSE(r.hasFigures());
+        EXPECT_NE(r.message.find(c.message), std::string::npos) << r.message;
+    }
+}
+
+TEST_F(TempoAnalysis, ReportsProgressAndStopsWhenCancelled) {
+    MusicSpec spec;
+    spec.kind = MusicKind::ClickTrack;
+    spec.seconds = 12;
+    const std::string path = make("progress", spec, Encoding::Wav);
+
+    std::vector<double> seen;
+    Hooks hooks;
+    hooks.progress = [&seen](double f) { seen.push_back(f); };
+    EXPECT_EQ(analyseFile(path, hooks).outcome, Outcome::Steady);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GE(seen.front(), 0.0);
+    EXPECT_DOUBLE_EQ(seen.back(), 1.0);
+
+    // Stopped at once, and stopped once the analysis is under way.
+    for (double stopAt : {0.0, 0.5}) {
+        std::atomic<bool> stop{stopAt == 0.0};
+        Hooks h;
+        h.cancel = &stop;
+        h.progress = [&stop, stopAt](double f) {
+            if (f >= stopAt)
+                stop = true;
+        };
+        const TempoResult r = analyseFile(path, h);
+        EXPECT_EQ(r.outcome, Outcome::Cancelled) << stopAt;
+        EXPECT_FALSE(r.hasFigures());
+    }
+}
+
+} // namespace

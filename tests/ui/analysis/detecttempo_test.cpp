@@ -1,0 +1,207 @@
+// The "Detect BPM and Gap" window over real made music: the figures it
+// shows and writes, the summary window it holds, Cancel, bad files, and its
+// entry in the summary window's Tools menu.
+#include "ui/analysis/detecttempo.h"
+#include "core/song/songmodel.h"
+#include "ui/summary/mainmenu.h"
+#include "testapp.h"
+#include "testmusic.h"
+#include "ui/timing/synchro.h"
+#include "waituntil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace kolvo;
+
+namespace {
+
+class DetectTempoTest : public ::testing::Test {
+  protected:
+    test::TestApp app;
+    QWidget summary;
+
+    void TearDown() override {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->testAttribute(Qt::WA_DeleteOnClose))
+                w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QString music(const char* name, double bpm, double gapMs, double seconds = 12) {
+        test::MusicSpec spec;
+        spec.kind = test::MusicKind::ClickTrack;
+        spec.bpm = bpm;
+        spec.gapMs = gapMs;
+        spec.seconds = seconds;
+        const QString path = app.path(QString::fromLatin1(name));
+        EXPECT_TRUE(test::writeMusic(path, spec, test::Encoding::Wav));
+        return path;
+    }
+    DetectTempo* open(const QString& musicFile) {
+        app.model.setField(SummaryField::Musicadd, musicFile);
+        auto* w = new DetectTempo(app.ctx, &summary);
+        w->show();
+        return w;
+    }
+    static bool finish(DetectTempo* w) {
+        return test::waitUntil([w] { return !w->running(); }, 60000);
+    }
+};
+
+TEST_F(DetectTempoTest, ShowsTheFiguresAndWritesThoseAskedFor) {
+    const QString file = music("click.wav", 137.5, 1234);
+    app.model.setField(SummaryField::Bpm, QStringLiteral("100"));
+    app.model.setField(SummaryField::Gap, QStringLiteral("0"));
+    DetectTempo* w = open(file);
+    EXPECT_FALSE(summary.isEnabled());
+    ASSERT_TRUE(finish(w));
+    QApplication::processEvents();
+    EXPECT_EQ(w->bpmLabel()->text(), "137.50");
+    EXPECT_TRUE(w->exactLabel()->text().startsWith("exactly 137.5 (measured 137.50"))
+        << w->exactLabel()->text().toStdString();
+    EXPECT_EQ(w->gapLabel()->text(), "1234 ms");
+    EXPECT_EQ(w->confidenceLabel()->text(), "Steady beat found over 100% of the song.");
+    EXPECT_EQ(w->progressBar()->value(), w->progressBar()->maximum());
+    EXPECT_FALSE(w->cancelButton()->isEnabled());
+
+    struct Step {
+        QPushButton* button;
+        const char* bpm;
+        const char* gap;
+    } steps[] = {
+        {w->useGapButton(), "100", "1234"},
+        {w->useBpmButton(), "137.5", "1234"},
+    };
+    for (const Step& s : steps) {
+        s.button->click();
+        EXPECT_EQ(app.model.bpm(), s.bpm);
+        EXPECT_EQ(app.model.gap(), s.gap);
+    }
+    app.model.setField(SummaryField::Bpm, QString());
+    app.model.setField(SummaryField::Gap, QString());
+    w->useBothButton()->click();
+    EXPECT_EQ(app.model.bpm(), "137.5");
+    EXPECT_EQ(app.model.gap(), "1234");
+
+    w->closeButton()->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(summary.isEnabled());
+}
+
+TEST_F(DetectTempoTest, CheckByEarOpensTheCheckerWithTheNewFigures) {
+    app.model.setField(SummaryField::Bpm, QStringLiteral("100"));
+    app.model.setField(SummaryField::Gap, QStringLiteral("10"));
+    DetectTempo* w = open(music("click.wav", 150, 400));
+    ASSERT_TRUE(finish(w));
+    w->checkByEarButton()->click();
+    Synchro* sync = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<Synchro*>(top))
+            sync = s;
+    ASSERT_NE(sync, nullptr);
+    EXPECT_EQ(sync->Text1()->text(), "150");
+    EXPECT_EQ(sync->Text2()->text(), "400");
+    // Nothing is written until the checker's OK; the summary stays held by
+    // the checker after this window closes.
+    EXPECT_EQ(app.model.bpm(), "100");
+    w->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(summary.isEnabled());
+    sync->Command5()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(app.model.bpm(), "150");
+    EXPECT_EQ(app.model.gap(), "400");
+    EXPECT_TRUE(summary.isEnabled());
+}
+
+TEST_F(DetectTempoTest, NoFiguresWriteNothing) {
+    const QString text = app.writeFile("notes.ogg", "not music");
+    const QString silence = app.path("silence.wav");
+    ASSERT_TRUE(test::writeWav(silence, std::vector<float>(44100 * 5, 0.0f), 44100));
+    struct Case {
+        const char* name;
+        QString file;
+        const char* status;
+    } cases[] = {
+        {"no music file", QString(), "No music file is set."},
+        {"not audio", text, "No figures for notes.ogg: not audio that can be decoded. Nothing"},
+        {"silence", silence,
+         "No figures for silence.wav: no steady beat found. Nothing was changed."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        app.model.setField(SummaryField::Bpm, QStringLiteral("99"));
+        app.model.setField(SummaryField::Gap, QStringLiteral("9"));
+        DetectTempo* w = open(c.file);
+        ASSERT_TRUE(finish(w));
+        QApplication::processEvents();
+        EXPECT_TRUE(w->statusLabel()->text().startsWith(c.status))
+            << w->statusLabel()->text().toStdString();
+        for (QPushButton* b :
+             {w->useBpmButton(), w->useGapButton(), w->useBothButton(), w->checkByEarButton()}) {
+            EXPECT_FALSE(b->isEnabled());
+            b->click();
+        }
+        EXPECT_TRUE(w->bpmLabel()->text().isEmpty());
+        EXPECT_EQ(app.model.bpm(), "99");
+        EXPECT_EQ(app.model.gap(), "9");
+        w->close();
+        QApplication::processEvents();
+    }
+}
+
+TEST_F(DetectTempoTest, CancelStopsTheAnalysisAndWritesNothing) {
+    const QString file = music("long.wav", 120, 0, 90);
+    app.model.setField(SummaryField::Bpm, QStringLiteral("99"));
+    DetectTempo* w = open(file);
+    EXPECT_TRUE(w->running());
+    EXPECT_TRUE(w->cancelButton()->isEnabled());
+    w->cancelButton()->click();
+    ASSERT_TRUE(finish(w));
+    QApplication::processEvents();
+    EXPECT_EQ(w->statusLabel()->text(), "Cancelled: nothing was changed.");
+    EXPECT_FALSE(w->useBpmButton()->isEnabled());
+    EXPECT_EQ(app.model.bpm(), "99");
+    w->close();
+
+    // Closing a window whose analysis still runs leaves nothing behind.
+    DetectTempo* again = open(file);
+    EXPECT_TRUE(again->running());
+    again->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(summary.isEnabled());
+    EXPECT_EQ(app.model.bpm(), "99");
+}
+
+// The Tools menu entry opens the window over the song's music; figures used
+// go through the summary field's own normalisation.
+TEST_F(DetectTempoTest, SummaryMenuEntryOpensTheWindow) {
+    MainMenu menu(app.ctx);
+    menu.show();
+    app.model.setField(SummaryField::Musicadd, music("click.wav", 96, 2000));
+    QAction* entry = menu.menuAction(QStringLiteral("detecttempomenu"));
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    DetectTempo* w = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<DetectTempo*>(top))
+            w = d;
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(menu.isEnabled());
+    ASSERT_TRUE(finish(w));
+    w->useBothButton()->click();
+    EXPECT_EQ(app.model.bpm(), "96");
+    EXPECT_EQ(app.model.gap(), "2000");
+    EXPECT_EQ(menu.findChild<QLineEdit*>(QStringLiteral("bpm"))->text(), "96");
+    w->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(menu.isEnabled());
+}
+
+} // namespace
