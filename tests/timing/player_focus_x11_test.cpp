@@ -25,6 +25,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -52,6 +53,13 @@ class FocusOnMapWindowManager {
             free(error);
             return false;
         }
+        // Like desktop window managers, it also honours a program's request
+        // to activate one of its windows (_NET_ACTIVE_WINDOW).
+        m_netSupported = atom("_NET_SUPPORTED");
+        m_netActiveWindow = atom("_NET_ACTIVE_WINDOW");
+        xcb_change_property(m_conn, XCB_PROP_MODE_REPLACE, root, m_netSupported, XCB_ATOM_ATOM, 32,
+                            1, &m_netActiveWindow);
+        xcb_flush(m_conn);
         m_thread = std::thread([this] { run(); });
         return true;
     }
@@ -97,6 +105,13 @@ class FocusOnMapWindowManager {
             ++m_maps;
             break;
         }
+        case XCB_CLIENT_MESSAGE: {
+            const auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+            if (m->type == m_netActiveWindow)
+                xcb_set_input_focus(m_conn, XCB_INPUT_FOCUS_POINTER_ROOT, m->window,
+                                    XCB_CURRENT_TIME);
+            break;
+        }
         case XCB_CONFIGURE_REQUEST: {
             const auto* c = reinterpret_cast<xcb_configure_request_event_t*>(e);
             uint32_t values[7];
@@ -123,7 +138,17 @@ class FocusOnMapWindowManager {
         }
     }
 
+    xcb_atom_t atom(const char* name) {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+            m_conn, xcb_intern_atom(m_conn, 0, uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(r);
+        return a;
+    }
+
     xcb_connection_t* m_conn = nullptr;
+    xcb_atom_t m_netSupported = 0;
+    xcb_atom_t m_netActiveWindow = 0;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_maps{0};
