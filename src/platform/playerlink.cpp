@@ -16,15 +16,19 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -83,9 +87,25 @@ bool processAlive(qint64 pid) {
 // order, once the wait is over), until `done` holds or `deadline` passes.
 // The socket's signals wake the wait to look again. Returns `done()`.
 template <class Done>
-bool waitWithEvents(Done done, QDeadlineTimer deadline, const QLocalSocket* socket) {
+bool waitWithEvents(Done done, QDeadlineTimer deadline, QLocalSocket* socket) {
     if (done())
         return true;
+    if (!QCoreApplication::instance()) {
+        // No event loop to run (a link outliving the application): wait on
+        // the socket itself.
+        while (!done()) {
+            if (deadline.hasExpired())
+                return false;
+            const int slice = int(std::clamp<qint64>(deadline.remainingTime(), 1, 5));
+            if (socket && socket->state() == QLocalSocket::ConnectingState)
+                socket->waitForConnected(slice);
+            else if (socket && socket->state() == QLocalSocket::ConnectedState)
+                socket->waitForReadyRead(slice);
+            else
+                QThread::msleep(std::uint64_t(slice));
+        }
+        return true;
+    }
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
@@ -472,9 +492,25 @@ bool MpvPlayerLink::launch(Launcher& launcher, const QString& playerFolder,
     d->launched = false;
     d->launchedMusic = musicFile;
     launcher.lastProcessId = 0;
-    if (!launcher.start(playerProgramPath(playerFolder), launchArguments(musicFile), playerFolder,
-                        error))
+    // Starting a program waits for it to be executed, some tens of ms on a
+    // busy machine: do it on a thread of its own while the events go on.
+    const QString program = playerProgramPath(playerFolder);
+    const QStringList args = launchArguments(musicFile);
+    bool started = false;
+    QString why;
+    std::atomic<bool> done{false};
+    std::thread starter([&] {
+        started = launcher.start(program, args, playerFolder, &why);
+        done = true;
+    });
+    while (!done)
+        waitWithEvents([&done] { return done.load(); }, QDeadlineTimer(1), nullptr);
+    starter.join();
+    if (!started) {
+        if (error)
+            *error = why;
         return false;
+    }
     d->launched = true;
     d->launchedPid = launcher.lastProcessId;
     d->sinceLaunch.start();
