@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <QtEndian>
 
@@ -30,6 +31,10 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace kolvo;
 
@@ -159,9 +164,94 @@ void BM_LoadWinampToStopped(benchmark::State& state) {
     state.counters["max_ms"] = percentile(ms, 1.0);
 }
 
+// The longest the event loop goes without handling an event while `op`
+// runs: the largest gap between ticks of a 1 ms timer (and from the start
+// to the first tick, and from the last tick to the end).
+template <class Op> double longestStallMs(Op op) {
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QElapsedTimer clock;
+    double last = 0;
+    double longest = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const double now = double(clock.nsecsElapsed()) / 1e6;
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    ticker.start();
+    clock.start();
+    op();
+    const double end = double(clock.nsecsElapsed()) / 1e6;
+    ticker.stop();
+    return std::max(longest, end - last);
+}
+
+void reportStalls(benchmark::State& state, const std::vector<double>& ms) {
+    state.counters["median_stall_ms"] = percentile(ms, 0.5);
+    state.counters["max_stall_ms"] = percentile(ms, 1.0);
+}
+
+// A whole load: start the player, look for it, stop it at 0.
+void BM_StallDuringLoad(benchmark::State& state) {
+    Session& s = session();
+    std::vector<double> ms;
+    for (auto _ : state) {
+        bool ok = false;
+        ms.push_back(longestStallMs([&] { ok = s.load(); }));
+        if (!ok) {
+            state.SkipWithError("LoadWinamp did not find the player");
+            return;
+        }
+    }
+    reportStalls(state, ms);
+}
+
+// A jump while playing, as the sync checker and the grabber make.
+void BM_StallDuringJump(benchmark::State& state) {
+    Session& s = session();
+    if (!s.player.IsWindow() && !s.load()) {
+        state.SkipWithError("mpv did not load");
+        return;
+    }
+    s.player.WinampCommand(winamp::Play);
+    std::vector<double> ms;
+    int target = 1000;
+    for (auto _ : state) {
+        ms.push_back(longestStallMs([&] { s.player.jumpTo(target); }));
+        target = (target + 7000) % (kSongMs - 10000);
+    }
+    reportStalls(state, ms);
+}
+
+// A look at a "player" that accepts the connection and never answers.
+void BM_StallOnASilentPlayer(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QByteArray path = dir.filePath("mute.sock").toLocal8Bit();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.constData(), sizeof addr.sun_path - 1);
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listener, 16) != 0) {
+        state.SkipWithError("no socket");
+        return;
+    }
+    std::vector<double> ms;
+    for (auto _ : state) {
+        MpvPlayerLink mute(QString::fromLocal8Bit(path));
+        ms.push_back(longestStallMs([&] { mute.FindWindowA(); }));
+    }
+    ::close(listener);
+    reportStalls(state, ms);
+}
+
 BENCHMARK(BM_Query104RoundTrip)->Iterations(3000);
 BENCHMARK(BM_Query105RoundTrip)->Iterations(3000);
 BENCHMARK(BM_PositionAccuracy)->Iterations(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadWinampToStopped)->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StallDuringLoad)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StallDuringJump)->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StallOnASilentPlayer)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

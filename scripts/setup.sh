@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    mpv python3 xvfb xauth x11-utils xdg-utils
+    mpv python3 xvfb xauth x11-utils xdg-utils libxcb1-dev
     libaubio-dev aubio-tools ffmpeg
     fonts-dejavu-core
 )

@@ -13,12 +13,14 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace kolvo {
 
@@ -252,11 +254,24 @@ void WideView::playBar(int bar) {
         return;
     }
 
+    QPointer<WideView> self(this);
     if (player.state() != 1)
         player.WinampCommand(winamp::Play);
     m_ctx.playbarend = where.position.end;
     // A negative gap puts bar 1 before the music starts; play from 0 then.
-    player.jumpTo(std::max(0, int(std::lround(where.position.start))));
+    const bool answered =
+        player.ask(winamp::JumpToTime, std::max(0, int(std::lround(where.position.start))))
+            .has_value();
+    if (!self || m_unloaded)
+        return;
+    if (!answered) { // gone since the look above
+        m_ctx.playbarend = 0;
+        m_ctx.boxes.show(this,
+                         QStringLiteral("Winamp window not found. Load the file by clicking on the "
+                                        "Winamp icon in the step chooser."),
+                         QStringLiteral("Winamp not found."), MsgButtons::Ok, MsgIcon::None);
+        return;
+    }
     m_timer2->start();
 }
 
@@ -266,7 +281,12 @@ void WideView::pauseAtBarEnd() {
         m_timer2->stop();
         return;
     }
-    if (player.position() > m_ctx.playbarend) {
+    const std::optional<int> position = player.positionIfAnswering();
+    if (!position) { // a player that has gone is not "at 0": stop waiting
+        m_timer2->stop();
+        return;
+    }
+    if (*position > m_ctx.playbarend) {
         player.WinampCommand(winamp::Pause);
         m_ctx.playbarend = 0;
         m_timer2->stop();

@@ -73,7 +73,8 @@ bool ProcessLauncher::start(const QString& program, const QStringList& args,
     if (!workingDir.isEmpty())
         process.setWorkingDirectory(workingDir);
     process.setStandardInputFile(QProcess::nullDevice());
-    if (!process.startDetached()) {
+    lastProcessId = 0;
+    if (!process.startDetached(&lastProcessId)) {
         setError(error,
                  QStringLiteral("Could not start %1: %2").arg(program, process.errorString()));
         return false;

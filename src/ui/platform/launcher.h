@@ -16,6 +16,10 @@ class Launcher {
     // given, a sentence the caller may show the user.
     virtual bool start(const QString& program, const QStringList& args, const QString& workingDir,
                        QString* error = nullptr) = 0;
+
+    // Process id of the program the last successful start ran; 0 when not
+    // known (nothing started, or a launcher that starts nothing).
+    qint64 lastProcessId = 0;
 };
 
 // The real thing: QProcess::startDetached. A Windows program (".exe" that is

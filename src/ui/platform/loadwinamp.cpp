@@ -6,6 +6,7 @@
 #include "core/song/songmodel.h"
 #include "ui/platform/playerlink.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
@@ -73,6 +74,49 @@ void exclamation(AppContext& ctx, QWidget* owner, const QString& text, const QSt
     ctx.boxes.show(owner, text, title, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
+// For a moment after the player's window appears the window manager may
+// hand it the keyboard; the tool that loaded it takes it straight back, so
+// the user's next key reaches the tool.
+class FocusKeeper : public QObject {
+  public:
+    explicit FocusKeeper(QWidget* owner) : QObject(owner), m_owner(owner) {
+        owner->installEventFilter(this);
+        QTimer::singleShot(kKeepFocusMs, this, [this] { deleteLater(); });
+        reclaim();
+    }
+
+    static void keep(QWidget* owner) {
+        for (QObject* child : owner->children()) {
+            if (auto* old = dynamic_cast<FocusKeeper*>(child)) {
+                delete old;
+                break;
+            }
+        }
+        new FocusKeeper(owner);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_owner && event->type() == QEvent::WindowDeactivate)
+            QTimer::singleShot(0, this, [this] {
+                // Only when another program took it, not another window of ours.
+                if (!QApplication::activeWindow())
+                    reclaim();
+            });
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    static constexpr int kKeepFocusMs = 2000;
+
+    void reclaim() {
+        if (m_owner && m_owner->isVisible())
+            m_owner->activateWindow();
+    }
+
+    QPointer<QWidget> m_owner;
+};
+
 } // namespace
 
 LoadWinampResult CheckSongAndPlayer(AppContext& ctx, QWidget* owner) {
@@ -113,9 +157,11 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
     const LoadWinampResult checked = CheckSongAndPlayer(ctx, owner);
     if (checked != LoadWinampResult::Loaded)
         return checked;
-    const QString music = ctx.model.musicadd();
+    // The player runs in its own folder: give it the file the check found.
+    const QString music = QFileInfo(ctx.model.musicadd()).absoluteFilePath();
 
-    if (ctx.player.launch(ctx.launcher, ctx.winamppath, music)) {
+    QString launchError;
+    if (ctx.player.launch(ctx.launcher, ctx.winamppath, music, &launchError)) {
         const bool hasOwner = owner != nullptr;
         std::unique_ptr<QTimer> ownTimer; // no owner window: a timer of our own
         if (!timer && guard)
@@ -125,20 +171,37 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
             timer = ownTimer.get();
         }
         for (int look = 1; look <= kLooks; ++look) {
-            if (look > 1 && (!timer || !waitForTick(ctx.player, hasOwner, guard, timer)))
+            if (look > 1 && (!timer || !waitForTick(ctx.player, hasOwner, guard, timer))) {
+                ctx.player.abandonLaunch();
                 return LoadWinampResult::OwnerGone;
+            }
             if (ctx.player.FindWindowA()) {
                 ctx.player.WinampCommand(winamp::Stop);
+                if (guard)
+                    FocusKeeper::keep(guard);
                 return LoadWinampResult::Loaded;
             }
+            // A player that has already ended will not answer later.
+            if (ctx.player.launchedPlayerEnded())
+                break;
         }
     }
-    // A failed start is not worth four seconds of looking: say so at once.
-    ctx.boxes.show(guard, QStringLiteral("WinAMP doesn't appear to have loaded!"),
-                   QStringLiteral("Ack!"), MsgButtons::Ok, MsgIcon::Exclamation);
+    // A failed start is not worth four seconds of looking: say so at once,
+    // with why it failed below when that is known.
+    const QString why = launchError.isEmpty() ? ctx.player.launchProblem() : launchError;
+    ctx.player.abandonLaunch();
+    QString text = QStringLiteral("WinAMP doesn't appear to have loaded!");
+    if (!why.isEmpty())
+        text += QStringLiteral("\n\n") + why;
+    ctx.boxes.show(guard, text, QStringLiteral("Ack!"), MsgButtons::Ok, MsgIcon::Exclamation);
     if (guard)
         guard->close();
     return LoadWinampResult::NotAnswering;
+}
+
+void ReportPlayerGone(AppContext& ctx, QWidget* owner) {
+    ctx.boxes.show(owner, QStringLiteral("WinAMP doesn't appear to be open!"),
+                   QStringLiteral("Ack!"), MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 bool FindRunningWinamp(AppContext& ctx, QWidget* owner) {

@@ -30,6 +30,10 @@ enum class LoadWinampResult {
 // null (nothing to close; message boxes get no parent).
 // After a result other than Loaded the caller must not assume `owner` is
 // still open (it may have been closed, or be gone: OwnerGone).
+// A relative music path is taken from the current folder, for the check and
+// for the player alike. When the player never answers, one started is not
+// left running, and a second message says why when that is known (the
+// player's own error and the file). Loaded: the owner keeps the keyboard.
 // The first three checks of LoadWinamp on their own: a music file is set, it
 // exists, and the player program is in the player folder. Each failure shows
 // its message (exclamation, OK); the last one also closes `owner`. Loaded
@@ -42,5 +46,10 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer = nul
 // "WinAMP doesn't appear to be open!" titled "Ack!" (OK, no icon),
 // closes `owner` and returns false.
 bool FindRunningWinamp(AppContext& ctx, QWidget* owner);
+
+// For tools whose player stopped answering while in use: "WinAMP doesn't
+// appear to be open!" titled "Ack!" (exclamation, OK). The caller stops what
+// it was doing; a player that has gone is never read as position 0.
+void ReportPlayerGone(AppContext& ctx, QWidget* owner);
 
 } // namespace kolvo

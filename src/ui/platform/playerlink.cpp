@@ -3,8 +3,11 @@
 #include "ui/platform/launcher.h"
 #include "ui/platform/settings.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -12,12 +15,25 @@
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 namespace kolvo {
 
@@ -38,16 +54,98 @@ namespace {
 constexpr int kReplyTimeoutMs = 1000;
 // How long a look right after a launch waits for the socket and the file.
 constexpr int kStartupWaitMs = 1500;
+// How long connecting to the socket may take.
+constexpr int kConnectTimeoutMs = 200;
 // time-pos lags the true position by up to one audio chunk (about 50 ms).
 constexpr double kTimePosLagMs = 80.0;
 // After a seek or a resume, time-pos may still read from before it (a paused
 // seek reads up to about 200 ms early) for a short while.
 constexpr qint64 kSettleMs = 500;
 
+const QString kSocketPrefix = QStringLiteral("kolvo-player-");
+const QString kSocketSuffix = QStringLiteral(".sock");
+
 struct Reply {
-    bool ok = false;
+    bool answered = false; // the player replied at all
+    bool ok = false;       // ... with success
     QJsonValue data;
 };
+
+// A process that has ended but was not yet reaped (a zombie) counts as gone.
+bool processAlive(qint64 pid) {
+    if (pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype end = text.lastIndexOf(')');
+    return end < 0 || text.mid(end + 2, 1) != "Z";
+}
+
+// Runs the event loop, with user input held back (it is delivered, in
+// order, once the wait is over), until `done` holds or `deadline` passes.
+// The socket's signals wake the wait to look again. Returns `done()`.
+template <class Done>
+bool waitWithEvents(Done done, QDeadlineTimer deadline, QLocalSocket* socket) {
+    if (done())
+        return true;
+    if (!QCoreApplication::instance()) {
+        // No event loop to run (a link outliving the application): wait on
+        // the socket itself.
+        while (!done()) {
+            if (deadline.hasExpired())
+                return false;
+            const int slice = int(std::clamp<qint64>(deadline.remainingTime(), 1, 5));
+            if (socket && socket->state() == QLocalSocket::ConnectingState)
+                socket->waitForConnected(slice);
+            else if (socket && socket->state() == QLocalSocket::ConnectedState)
+                socket->waitForReadyRead(slice);
+            else
+                QThread::msleep(std::uint64_t(slice));
+        }
+        return true;
+    }
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (socket) {
+        QObject::connect(socket, &QLocalSocket::readyRead, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QLocalSocket::stateChanged, &loop, &QEventLoop::quit);
+    }
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        timer.start(int(std::clamp<qint64>(deadline.remainingTime(), 0, 60000)));
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return true;
+}
+
+// Waits `ms` with the event loop running (user input held back).
+void pauseWithEvents(int ms) {
+    waitWithEvents([] { return false; }, QDeadlineTimer(ms), nullptr);
+}
+
+// The player's own errors from its log ("[   0.2][e][cplayer] Failed to
+// recognize file format."), the message part of each, at most three.
+QStringList errorsInLog(const QString& logPath) {
+    QFile log(logPath);
+    QStringList errors;
+    if (!log.open(QIODevice::ReadOnly))
+        return errors;
+    static const QRegularExpression line(
+        QStringLiteral(R"(^\[[^\]]*\]\[[ef]\]\[[^\]]*\]\s*(.*)$)"));
+    while (!log.atEnd() && errors.size() < 3) {
+        const QString text = QString::fromUtf8(log.readLine()).trimmed();
+        const QRegularExpressionMatch m = line.match(text);
+        if (m.hasMatch() && !m.captured(1).isEmpty() && !errors.contains(m.captured(1)))
+            errors << m.captured(1);
+    }
+    return errors;
+}
 
 } // namespace
 
@@ -56,9 +154,16 @@ struct MpvPlayerLink::Impl {
     QLocalSocket socket;
     int nextId = 1;
     bool connected = false;
+    // Bumped whenever the connection is dropped or made anew, so a wait on
+    // the old one ends and never drops the new one.
+    int generation = 0;
+    std::set<int> waiting;        // request ids someone waits for
+    std::map<int, Reply> answers; // their replies as they come in
 
     bool launched = false; // launched by us and not yet found
     QElapsedTimer sinceLaunch;
+    qint64 launchedPid = 0; // the started program, while it was never found
+    QString launchedMusic;
 
     bool stopped = true;                // our notion of "stopped" (mpv has none)
     std::optional<double> pausedSeekMs; // reported until playback resumes
@@ -66,38 +171,85 @@ struct MpvPlayerLink::Impl {
     double anchorMs = 0;
     QElapsedTimer anchorClock;
 
-    void drop() {
-        if (socket.state() != QLocalSocket::UnconnectedState)
-            socket.abort();
+    Impl() {
+        QObject::connect(&socket, &QLocalSocket::readyRead, [this] { readReplies(); });
+        QObject::connect(&socket, &QLocalSocket::disconnected, [this] { lose(); });
+    }
+    ~Impl() { QObject::disconnect(&socket, nullptr, nullptr, nullptr); }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    QString logPath() const {
+        QString path = socketPath;
+        if (path.endsWith(kSocketSuffix))
+            path.chop(kSocketSuffix.size());
+        return path + QStringLiteral(".log");
+    }
+
+    void lose() {
+        if (connected)
+            ++generation;
         connected = false;
         anchored = false;
+    }
+
+    void drop() {
+        lose();
+        if (socket.state() != QLocalSocket::UnconnectedState)
+            socket.abort();
+    }
+
+    void readReplies() {
+        while (socket.canReadLine()) {
+            const QJsonObject o = QJsonDocument::fromJson(socket.readLine()).object();
+            if (!o.contains(QStringLiteral("request_id")))
+                continue; // an event: not asked for
+            const int id = o.value(QStringLiteral("request_id")).toInt();
+            if (!waiting.count(id))
+                continue; // a late reply to a request given up on
+            Reply& r = answers[id];
+            r.answered = true;
+            r.ok = o.value(QStringLiteral("error")).toString() == QStringLiteral("success");
+            r.data = o.value(QStringLiteral("data"));
+        }
     }
 
     bool connect() {
         drop();
         socket.connectToServer(socketPath);
-        connected = socket.waitForConnected(200);
-        if (!connected) {
+        waitWithEvents(
+            [this] {
+                return socket.state() == QLocalSocket::ConnectedState ||
+                       socket.state() == QLocalSocket::UnconnectedState;
+            },
+            QDeadlineTimer(kConnectTimeoutMs), &socket);
+        if (socket.state() != QLocalSocket::ConnectedState) {
             socket.abort();
             return false;
         }
-        // We only ever ask; events would just pile up between our calls.
-        call({QJsonArray{QStringLiteral("disable_event"), QStringLiteral("all")}}, 500);
+        connected = true;
+        ++generation;
+        // We only ever ask; events would just pile up.
+        call1({QStringLiteral("disable_event"), QStringLiteral("all")}, 500);
         return connected;
     }
 
-    // Sends the commands in one write and waits for all their replies.
-    // A broken or silent connection is dropped (every later call fails fast).
+    // Sends the commands in one write and waits, with the event loop
+    // running, for all their replies. A broken or silent connection is
+    // dropped (every later call fails fast). Other calls may run while this
+    // one waits (a timer's tick); each picks out its own replies.
     std::vector<Reply> call(const std::vector<QJsonArray>& commands,
                             int timeoutMs = kReplyTimeoutMs) {
         std::vector<Reply> replies(commands.size());
         if (!connected || socket.state() != QLocalSocket::ConnectedState) {
-            connected = false;
+            lose();
             return replies;
         }
-        const int firstId = nextId;
+        const int gen = generation;
+        std::vector<int> ids;
         QByteArray out;
         for (const QJsonArray& c : commands) {
+            ids.push_back(nextId);
             QJsonObject o{{QStringLiteral("command"), c}, {QStringLiteral("request_id"), nextId++}};
             out += QJsonDocument(o).toJson(QJsonDocument::Compact);
             out += '\n';
@@ -107,34 +259,26 @@ struct MpvPlayerLink::Impl {
             return replies;
         }
         socket.flush();
-        std::size_t answered = 0;
-        QDeadlineTimer deadline(timeoutMs);
-        while (answered < commands.size()) {
-            if (deadline.hasExpired()) { // silent, or talking without answering
-                drop();
-                return replies;
+        waiting.insert(ids.begin(), ids.end());
+        const bool done = waitWithEvents(
+            [&] {
+                if (generation != gen)
+                    return true;
+                readReplies(); // replies already buffered
+                return std::all_of(ids.begin(), ids.end(),
+                                   [this](int id) { return answers.count(id) != 0; });
+            },
+            QDeadlineTimer(timeoutMs), &socket);
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            const auto it = answers.find(ids[i]);
+            if (it != answers.end()) {
+                replies[i] = it->second;
+                answers.erase(it);
             }
-            if (!socket.canReadLine()) {
-                if (socket.state() != QLocalSocket::ConnectedState ||
-                    !socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
-                    if (!socket.canReadLine()) {
-                        drop();
-                        return replies;
-                    }
-                }
-                continue;
-            }
-            const QJsonObject o = QJsonDocument::fromJson(socket.readLine()).object();
-            if (!o.contains(QStringLiteral("request_id")))
-                continue; // an event: not asked for
-            const int index = o.value(QStringLiteral("request_id")).toInt() - firstId;
-            if (index < 0 || std::size_t(index) >= replies.size())
-                continue; // a late reply to a request given up on
-            replies[std::size_t(index)].ok =
-                o.value(QStringLiteral("error")).toString() == QStringLiteral("success");
-            replies[std::size_t(index)].data = o.value(QStringLiteral("data"));
-            ++answered;
+            waiting.erase(ids[i]);
         }
+        if (!done && generation == gen) // silent, or talking without answering
+            drop();
         return replies;
     }
 
@@ -158,6 +302,21 @@ struct MpvPlayerLink::Impl {
     bool fileLoaded() {
         const Reply r = call1(get("time-pos"));
         return r.ok && r.data.isDouble();
+    }
+
+    // The program we started is known to have ended.
+    bool launchedProcessEnded() const { return launchedPid > 0 && !processAlive(launchedPid); }
+
+    // Ends the program we started if it is still the player we started on
+    // our socket (its process id may have been reused by now).
+    void endLaunchedProcess() {
+        if (launchedPid <= 0)
+            return;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(launchedPid));
+        if (processAlive(launchedPid) && cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().contains(("--input-ipc-server=" + socketPath).toLocal8Bit()))
+            ::kill(pid_t(launchedPid), SIGTERM);
+        launchedPid = 0;
     }
 
     void anchorAt(double ms) {
@@ -192,17 +351,78 @@ MpvPlayerLink::MpvPlayerLink(const QString& socketPath) : d(std::make_unique<Imp
     d->socketPath = socketPath.isEmpty() ? socketPathDefault() : socketPath;
 }
 
-MpvPlayerLink::~MpvPlayerLink() = default;
+MpvPlayerLink::~MpvPlayerLink() {
+    // Nothing can drive the player once we are gone: ask it to quit, without
+    // waiting for it.
+    if (d->connected && d->socket.state() == QLocalSocket::ConnectedState) {
+        d->socket.write(QByteArrayLiteral("{\"command\":[\"quit\"]}\n"));
+        d->socket.flush();
+    }
+    d->endLaunchedProcess();
+    d->drop();
+    if (!d->socketPath.isEmpty()) {
+        QFile::remove(d->socketPath);
+        QFile::remove(d->logPath());
+    }
+}
 
 QString MpvPlayerLink::socketPath() const {
     return d->socketPath;
 }
 
+QString MpvPlayerLink::logPath() const {
+    return d->logPath();
+}
+
 QString MpvPlayerLink::socketPathDefault() {
+    const QString name =
+        kSocketPrefix + QString::number(QCoreApplication::applicationPid()) + kSocketSuffix;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable())
-        return runtime + QStringLiteral("/kolvo-player.sock");
-    return dataFilePath(QStringLiteral("kolvo-player.sock"));
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable()) {
+        const QString path = runtime + u'/' + name;
+        if (QFile::encodeName(path).size() <= kMaxSocketPathBytes)
+            return path;
+    }
+    // A long runtime folder (or none): a private folder of our own in /tmp,
+    // which always fits.
+    const QByteArray folder = "/tmp/kolvo-" + QByteArray::number(::getuid());
+    ::mkdir(folder.constData(), 0700);
+    struct stat st {};
+    if (::lstat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return QString(); // not ours: never put a socket where others could reach it
+    if ((st.st_mode & 077) != 0 && ::chmod(folder.constData(), 0700) != 0)
+        return QString();
+    return QFile::decodeName(folder) + u'/' + name;
+}
+
+int MpvPlayerLink::removeStaleSockets(const QString& folder) {
+    static const QRegularExpression pattern(QStringLiteral(R"(^kolvo-player-(\d+)\.sock$)"));
+    const qint64 self = QCoreApplication::applicationPid();
+    int removed = 0;
+    const QStringList names = QDir(folder).entryList(QDir::System | QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        const QRegularExpressionMatch m = pattern.match(name);
+        if (!m.hasMatch())
+            continue;
+        const qint64 pid = m.captured(1).toLongLong();
+        if (pid == self || processAlive(pid))
+            continue; // ours, or a running copy's
+        const QString path = QDir(folder).filePath(name);
+        QLocalSocket orphan;
+        orphan.connectToServer(path);
+        if (orphan.waitForConnected(50)) {
+            // A player whose program is gone: nothing will ever drive it.
+            orphan.write(QByteArrayLiteral("{\"command\":[\"quit\"]}\n"));
+            orphan.waitForBytesWritten(50);
+            orphan.disconnectFromServer();
+        }
+        QString log = path;
+        log.chop(kSocketSuffix.size());
+        QFile::remove(log + QStringLiteral(".log"));
+        if (QFile::remove(path))
+            ++removed;
+    }
+    return removed;
 }
 
 QStringList MpvPlayerLink::extraOptions() {
@@ -210,12 +430,14 @@ QStringList MpvPlayerLink::extraOptions() {
 }
 
 QStringList MpvPlayerLink::launchArguments(const QString& musicFile) const {
-    QStringList args{QStringLiteral("--force-window=yes"),
-                     QStringLiteral("--keep-open=yes"),
-                     QStringLiteral("--pause"),
-                     QStringLiteral("--no-terminal"),
+    QStringList args{QStringLiteral("--force-window=yes"), QStringLiteral("--keep-open=yes"),
+                     QStringLiteral("--pause"), QStringLiteral("--no-terminal"),
+                     // The tool that loaded the song keeps the keyboard.
+                     QStringLiteral("--focus-on-open=no"),
                      QStringLiteral("--audio-fallback-to-null=yes"),
-                     QStringLiteral("--input-ipc-server=") + d->socketPath};
+                     QStringLiteral("--input-ipc-server=") + d->socketPath,
+                     // Where to find why a file would not play.
+                     QStringLiteral("--log-file=") + d->logPath()};
     // With no display to show a window on, the video output would only
     // hunt for one; the music plays the same.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
@@ -232,9 +454,8 @@ void MpvPlayerLink::quitPlayer() {
     if (d->connected) {
         d->call1({QStringLiteral("quit")}, 300);
         // Wait for the player to go, so its socket is free for the next one.
-        QDeadlineTimer deadline(1000);
-        while (d->socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired())
-            d->socket.waitForDisconnected(int(std::max<qint64>(1, deadline.remainingTime())));
+        waitWithEvents([this] { return d->socket.state() != QLocalSocket::ConnectedState; },
+                       QDeadlineTimer(1000), &d->socket);
     }
     d->drop();
     winampwindow = 0;
@@ -247,21 +468,76 @@ QJsonValue MpvPlayerLink::property(const QString& name) {
 
 bool MpvPlayerLink::launch(Launcher& launcher, const QString& playerFolder,
                            const QString& musicFile, QString* error) {
+    const auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (d->socketPath.isEmpty())
+        return fail(QStringLiteral("No private folder for the player's socket could be made in "
+                                   "/tmp."));
+    if (QFile::encodeName(d->socketPath).size() > kMaxSocketPathBytes)
+        return fail(QStringLiteral("The player's socket path is too long: ") + d->socketPath);
     quitPlayer();
+    abandonLaunch();
+    removeStaleSockets(QFileInfo(d->socketPath).absolutePath());
     // A player that died leaves its socket file behind; it refuses
     // connections and would only confuse the next look.
     if (QFileInfo::exists(d->socketPath) && !d->connect())
         QFile::remove(d->socketPath);
     d->drop();
+    QFile::remove(d->logPath());
     d->stopped = true;
     d->pausedSeekMs.reset();
     d->launched = false;
-    if (!launcher.start(playerProgramPath(playerFolder), launchArguments(musicFile), playerFolder,
-                        error))
+    d->launchedMusic = musicFile;
+    launcher.lastProcessId = 0;
+    // Starting a program waits for it to be executed, some tens of ms on a
+    // busy machine: do it on a thread of its own while the events go on.
+    const QString program = playerProgramPath(playerFolder);
+    const QStringList args = launchArguments(musicFile);
+    bool started = false;
+    QString why;
+    std::atomic<bool> done{false};
+    std::thread starter([&] {
+        started = launcher.start(program, args, playerFolder, &why);
+        done = true;
+    });
+    while (!done)
+        waitWithEvents([&done] { return done.load(); }, QDeadlineTimer(1), nullptr);
+    starter.join();
+    if (!started) {
+        if (error)
+            *error = why;
         return false;
+    }
     d->launched = true;
+    d->launchedPid = launcher.lastProcessId;
     d->sinceLaunch.start();
     return true;
+}
+
+QString MpvPlayerLink::launchProblem() {
+    const QStringList errors = errorsInLog(d->logPath());
+    if (!errors.isEmpty())
+        return QStringLiteral("The player could not play ") + d->launchedMusic +
+               QStringLiteral(":\n") + errors.join(u'\n');
+    if (d->launchedPid > 0 && processAlive(d->launchedPid))
+        return QStringLiteral("The player was started on ") + d->launchedMusic +
+               QStringLiteral(" but never answered on ") + d->socketPath +
+               QStringLiteral("; it has been closed.");
+    return QString();
+}
+
+bool MpvPlayerLink::launchedPlayerEnded() {
+    return d->launched && d->launchedProcessEnded();
+}
+
+void MpvPlayerLink::abandonLaunch() {
+    if (d->launched)
+        d->endLaunchedProcess();
+    d->launched = false;
+    d->launchedPid = 0;
 }
 
 bool MpvPlayerLink::FindWindowA() {
@@ -274,11 +550,13 @@ bool MpvPlayerLink::FindWindowA() {
         }
     }
     const bool justLaunched = d->launched && d->sinceLaunch.elapsed() < kStartupWaitMs;
-    // The socket appears a little after the launch; wait for it then.
+    // The socket appears a little after the launch; wait for it then (with
+    // the event loop running), unless the player has already ended.
     while (!d->connect()) {
-        if (!(d->launched && d->sinceLaunch.elapsed() < kStartupWaitMs))
+        if (!(d->launched && d->sinceLaunch.elapsed() < kStartupWaitMs) ||
+            d->launchedProcessEnded())
             return false;
-        QThread::msleep(5);
+        pauseWithEvents(5);
     }
     const Reply pid = d->call1(Impl::get("pid"), 500);
     if (!pid.ok) {
@@ -289,11 +567,12 @@ bool MpvPlayerLink::FindWindowA() {
     // once it has loaded (or given up on) the file.
     if (justLaunched) {
         while (!d->fileLoaded() && d->connected && d->sinceLaunch.elapsed() < kStartupWaitMs)
-            QThread::msleep(5);
+            pauseWithEvents(5);
         if (!d->connected)
             return false;
     }
     d->launched = false;
+    d->launchedPid = 0; // found: from now on it quits when asked
     winampwindow = std::max(1, pid.data.toInt());
     return true;
 }
@@ -342,12 +621,14 @@ void MpvPlayerLink::WinampCommand(int id) {
     }
 }
 
-int MpvPlayerLink::query(int lparam, int wparam) {
+std::optional<int> MpvPlayerLink::ask(int lparam, int wparam) {
     if (!d->connected)
-        return 0;
+        return std::nullopt;
     switch (lparam) {
     case winamp::IsPlaying: {
         const auto r = d->call({Impl::get("pause"), Impl::get("eof-reached")});
+        if (!r[0].answered)
+            return std::nullopt;
         if (!r[0].ok)
             return 0;
         if (r[1].data.toBool()) {
@@ -365,8 +646,10 @@ int MpvPlayerLink::query(int lparam, int wparam) {
     case winamp::GetPosition: {
         const auto r =
             d->call({Impl::get("time-pos"), Impl::get("pause"), Impl::get("eof-reached")});
+        if (!r[0].answered)
+            return std::nullopt;
         if (!r[0].ok || !r[0].data.isDouble())
-            return 0;
+            return 0; // answering, but no file playing
         const double timePosMs = std::max(0.0, r[0].data.toDouble() * 1000.0);
         const bool paused = r[1].data.toBool();
         if (paused || r[2].data.toBool()) {
@@ -386,11 +669,15 @@ int MpvPlayerLink::query(int lparam, int wparam) {
         // little (only ever right after a launch).
         QDeadlineTimer deadline(kStartupWaitMs);
         while (d->connected && !d->fileLoaded() && !deadline.hasExpired())
-            QThread::msleep(5);
+            pauseWithEvents(5);
         const Reply r = d->call1(Impl::seek(target));
+        if (!r.answered)
+            return std::nullopt;
         if (!r.ok)
-            return d->connected ? -1 : 0;
+            return -1;
         const Reply paused = d->call1(Impl::get("pause"));
+        if (!paused.answered)
+            return std::nullopt;
         if (paused.data.toBool()) {
             d->pausedSeekMs = target;
             d->anchored = false;
@@ -461,9 +748,9 @@ void ScriptedPlayer::WinampCommand(int id) {
     }
 }
 
-int ScriptedPlayer::query(int lparam, int wparam) {
+std::optional<int> ScriptedPlayer::ask(int lparam, int wparam) {
     if (!running)
-        return 0;
+        return std::nullopt;
     switch (lparam) {
     case winamp::IsPlaying:
         return playState;

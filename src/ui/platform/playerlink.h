@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace kolvo {
 
@@ -51,21 +52,41 @@ class PlayerLink {
     virtual bool IsWindow() = 0;
     // Play (40045), Pause (40046), Stop (40047); ignored without a player.
     virtual void WinampCommand(int id) = 0;
-    // 104, 105, 106 (wparam = ms). Returns 0 when no player answers; 106
-    // gives 0 when done and -1 when the player refused the jump.
-    virtual int query(int lparam, int wparam = 0) = 0;
+    // 104, 105, 106 (wparam = ms). Nothing when no player answers: a player
+    // that has gone is never "at 0". 106 gives 0 when done and -1 when the
+    // player refused the jump.
+    virtual std::optional<int> ask(int lparam, int wparam = 0) = 0;
+    // The same with 0 for "no answer", for callers that only show it.
+    int query(int lparam, int wparam = 0) { return ask(lparam, wparam).value_or(0); }
 
     int state() { return query(winamp::IsPlaying); }
     int position() { return query(winamp::GetPosition); }
     void jumpTo(int ms) { query(winamp::JumpToTime, ms); }
+    // Where the player is; nothing when it no longer answers.
+    std::optional<int> positionIfAnswering() { return ask(winamp::GetPosition); }
+
+    // Why the last launch did not give a player that answers, in the user's
+    // words (the player's own error and the file it was given), or empty
+    // when that is not known. Only meaningful after a look failed.
+    virtual QString launchProblem() { return QString(); }
+    // The player started by the last launch has already ended without ever
+    // answering: looking for it again is pointless.
+    virtual bool launchedPlayerEnded() { return false; }
+    // Drops a player that was started but never answered, so none is left
+    // running that the program cannot talk to.
+    virtual void abandonLaunch() {}
 };
 
-// The real player: mpv, driven through its JSON IPC socket at a fixed
-// per-user path.
+// The real player: mpv, driven through its JSON IPC socket. Each running
+// copy of the program has a socket of its own (named with its process id),
+// so two copies never drive each other's player. Every wait for the player
+// keeps the event loop running (user input held back until the answer is
+// in), so the window never freezes on a slow or silent player.
 class MpvPlayerLink : public PlayerLink {
   public:
-    // `socketPath` empty: the default per-user path (socketPathDefault()).
+    // `socketPath` empty: this process's own path (socketPathDefault()).
     explicit MpvPlayerLink(const QString& socketPath = QString());
+    // Asks a player of ours to quit and removes the socket and its log.
     ~MpvPlayerLink() override;
 
     bool launch(Launcher& launcher, const QString& playerFolder, const QString& musicFile,
@@ -73,11 +94,25 @@ class MpvPlayerLink : public PlayerLink {
     bool FindWindowA() override;
     bool IsWindow() override;
     void WinampCommand(int id) override;
-    int query(int lparam, int wparam = 0) override;
+    std::optional<int> ask(int lparam, int wparam = 0) override;
+    QString launchProblem() override;
+    bool launchedPlayerEnded() override;
+    void abandonLaunch() override;
 
     QString socketPath() const;
-    // "$XDG_RUNTIME_DIR/kolvo-player.sock", else in the per-user data folder.
+    // "kolvo-player-<pid>.sock" in $XDG_RUNTIME_DIR when that path fits a
+    // local socket address (107 bytes), else in a private folder under /tmp
+    // ("/tmp/kolvo-<uid>", made 0700 and ours); empty when neither is usable.
     static QString socketPathDefault();
+    // The longest path a local socket address can hold.
+    static constexpr int kMaxSocketPathBytes = 107;
+    // Removes the sockets (and logs) that copies of the program which are no
+    // longer running left in `folder`; a player still listening on one is
+    // asked to quit, as nothing can drive it any more. Live copies' sockets
+    // are left alone. Returns how many were removed.
+    static int removeStaleSockets(const QString& folder);
+    // The player's log of the last launch (beside the socket).
+    QString logPath() const;
     // The options every launch uses (before the extra ones and the file):
     // paused, a window the user can see and close, kept open at the end, the
     // IPC socket, the null audio output as a fallback, and the null video
@@ -119,7 +154,7 @@ class ScriptedPlayer : public PlayerLink {
     bool FindWindowA() override;
     bool IsWindow() override;
     void WinampCommand(int id) override;
-    int query(int lparam, int wparam = 0) override;
+    std::optional<int> ask(int lparam, int wparam = 0) override;
 
   private:
     int m_looksLeft = -1;

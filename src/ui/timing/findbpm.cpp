@@ -87,6 +87,9 @@ void FindBPM::stepThree() {
         return;
     }
     const qint64 elapsed = now() - m_starttime;
+    // Taps timed against a player that has since gone mean nothing.
+    if (!FindRunningWinamp(m_ctx, this))
+        return;
     setProgress(timing::kProgressFullTwips);
     m_ctx.player.WinampCommand(winamp::Stop);
     const std::optional<qint64> bpm = timing::bpmFromElapsed(elapsed);

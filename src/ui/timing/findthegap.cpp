@@ -52,6 +52,9 @@ void FindTheGap::stepTwo() {
 
 void FindTheGap::stepThree() {
     const qint64 elapsed = now() - m_starttime;
+    // Timed against a player that has since gone, the press means nothing.
+    if (!FindRunningWinamp(m_ctx, this))
+        return;
     m_foundgap = QString::number(timing::gapMsFromElapsed(elapsed));
     m_ctx.player.WinampCommand(winamp::Stop);
     setStep(0);

@@ -21,6 +21,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace kolvo {
 
@@ -112,16 +113,40 @@ bool Grabber::start() {
     m_ctx.player.WinampCommand(winamp::Play);
     long long target = grab::barStartMs(m_ctx.model.currentbar, gap(), bpm());
     target = std::clamp<long long>(target, 0, std::numeric_limits<int>::max());
-    m_ctx.player.jumpTo(int(target));
-    return true;
+    if (!m_ctx.player.ask(winamp::JumpToTime, int(target))) {
+        if (self)
+            playerGone();
+        return false;
+    }
+    return bool(self);
 }
 
 void Grabber::tick() {
     const double b = bpm();
     if (!grab::usableBpm(b) || m_closing)
         return;
-    const long long bar = grab::barAt(m_ctx.player.position(), gap(), b);
+    const std::optional<int> position = m_ctx.player.positionIfAnswering();
+    if (m_closing)
+        return;
+    if (!position) {
+        playerGone();
+        return;
+    }
+    const long long bar = grab::barAt(*position, gap(), b);
     m_label3->setText(QStringLiteral("Bar ") + QString::number(bar));
+}
+
+void Grabber::playerGone() {
+    if (m_closing)
+        return;
+    // No player, no position: stop grabbing. What was grabbed is already in
+    // the song and stays there.
+    m_closing = true;
+    m_timer1->stop();
+    QPointer<Grabber> self(this);
+    ReportPlayerGone(m_ctx, this);
+    if (self)
+        close();
 }
 
 void Grabber::keyDown(int virtualKey) {
@@ -134,7 +159,14 @@ void Grabber::keyDown(int virtualKey) {
                          QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
-    const int position = m_ctx.player.position();
+    const std::optional<int> answer = m_ctx.player.positionIfAnswering();
+    if (m_closing)
+        return;
+    if (!answer) {
+        playerGone();
+        return;
+    }
+    const int position = *answer;
     const grab::SnappedCell cell = grab::cellAt(position, gap(), b, grabberSnapSetting());
     if (cell.bar < 1) {
         m_ctx.boxes.show(this,

@@ -59,6 +59,8 @@ class Grabber : public QWidget {
     double bpm() const;
     double gap() const;
     void unload();
+    // The player stopped answering: stop, say so, close; the steps stay.
+    void playerGone();
 
     AppContext& m_ctx;
     EditorLink m_link;

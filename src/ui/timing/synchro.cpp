@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include <limits>
+#include <optional>
 
 namespace kolvo {
 
@@ -172,10 +173,7 @@ void Synchro::test() {
     if (m_closing)
         return;
     if (!m_ctx.player.IsWindow()) {
-        m_ctx.boxes.show(this,
-                         QStringLiteral("Winamp window not found. Load the file by clicking on "
-                                        "the Winamp icon."),
-                         QStringLiteral("Winamp not found."), MsgButtons::Ok, MsgIcon::None);
+        playerNotFound();
         return;
     }
     const double bpm = bpmValue();
@@ -190,19 +188,54 @@ void Synchro::test() {
                          QStringLiteral("BPM invalid."), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
+    QPointer<Synchro> self(this);
     if (m_ctx.player.state() != 1)
         m_ctx.player.WinampCommand(winamp::Play);
-    m_ctx.player.jumpTo(clampToInt(*target));
+    const bool answered = m_ctx.player.ask(winamp::JumpToTime, clampToInt(*target)).has_value();
+    if (!self || m_closing)
+        return;
+    if (!answered) {
+        playerNotFound();
+        return;
+    }
     m_timer1->start();
 }
 
+void Synchro::playerNotFound() {
+    // The lights follow the player; without one they stop.
+    m_timer1->stop();
+    m_beatTimer->stop();
+    m_ctx.boxes.show(this,
+                     QStringLiteral("Winamp window not found. Load the file by clicking on "
+                                    "the Winamp icon."),
+                     QStringLiteral("Winamp not found."), MsgButtons::Ok, MsgIcon::None);
+}
+
 void Synchro::tick() {
-    const int playState = m_ctx.player.state();
+    QPointer<Synchro> self(this);
+    const std::optional<int> answer = m_ctx.player.ask(winamp::IsPlaying);
+    if (!self || m_closing)
+        return;
+    if (!answer) {
+        // Gone while the lights ran: never read that as "stopped at 0".
+        if (m_timer1->isActive())
+            playerNotFound();
+        return;
+    }
+    const int playState = *answer;
     m_counter.playerState(playState);
     const double bpm = bpmValue();
     if (!grab::usableBpm(bpm))
         return;
-    const int position = m_ctx.player.position();
+    const std::optional<int> at = m_ctx.player.positionIfAnswering();
+    if (!self || m_closing)
+        return;
+    if (!at) {
+        if (m_timer1->isActive())
+            playerNotFound();
+        return;
+    }
+    const int position = *at;
     const bool signalled = m_counter.poll(position, bpm, gapValue());
     if (signalled) {
         ++m_beeps;

@@ -74,6 +74,8 @@ class Synchro : public QWidget {
     void cancelClicked();
     void loadClicked();
     void unload();
+    // No player answers: the lights stop and the user is told to load one.
+    void playerNotFound();
 
     AppContext& m_ctx;
     WindowLock m_lock;

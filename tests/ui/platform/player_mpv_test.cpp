@@ -5,12 +5,19 @@
 #include "testapp.h"
 #include "waituntil.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -289,4 +296,336 @@ TEST(PlayerMpvSilent, APlayerThatExitsAtOnceIsReported) {
     EXPECT_EQ(app.boxes.last().text, "WinAMP doesn't appear to have loaded!");
     EXPECT_EQ(app.boxes.last().title, "Ack!");
     EXPECT_FALSE(owner.isVisible());
+}
+
+// ---- one player for each running copy; reasons when a song will not load ----
+
+namespace {
+
+// Ended and reaped, or ended and not yet reaped (a zombie).
+bool processAlive(qint64 pid) {
+    if (pid <= 1 || ::kill(pid_t(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
+}
+
+// One property straight from a player's socket, without a link (a link
+// ends its player when it goes).
+QJsonValue askPlayer(const QString& socketPath, const char* property) {
+    QLocalSocket s;
+    s.connectToServer(socketPath);
+    if (!s.waitForConnected(1000))
+        return {};
+    s.write(QByteArray("{\"command\":[\"get_property\",\"") + property + "\"],\"request_id\":7}\n");
+    QDeadlineTimer deadline(3000);
+    while (!deadline.hasExpired()) {
+        if (!s.canReadLine() && !s.waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        while (s.canReadLine()) {
+            const QJsonObject o = QJsonDocument::fromJson(s.readLine()).object();
+            if (o.value("request_id").toInt() == 7)
+                return o.value("data");
+        }
+    }
+    return {};
+}
+
+// Another running copy of the program, holding its own player.
+struct OtherCopy {
+    QProcess process;
+    QString socket;
+    int playerPid = 0;
+
+    bool start(const QString& music) {
+        process.start(QStringLiteral(KOLVO_PLAYERPROBE_PATH), {music});
+        if (!process.waitForStarted(5000))
+            return false;
+        QByteArray out;
+        QDeadlineTimer deadline(20000);
+        while (out.count('\n') < 2 && !deadline.hasExpired()) {
+            if (!process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
+                break;
+            out += process.readAllStandardOutput();
+        }
+        const QList<QByteArray> lines = out.split('\n');
+        if (lines.size() < 2)
+            return false;
+        socket = QString::fromLocal8Bit(lines[0]);
+        playerPid = lines[1].toInt();
+        return playerPid > 1;
+    }
+    ~OtherCopy() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+        if (playerPid > 1 && processAlive(playerPid))
+            ::kill(playerPid, SIGKILL);
+    }
+};
+
+void useNullOutputs() {
+    if (!qEnvironmentVariableIsSet("KOLVO_MPV_OPTIONS"))
+        qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=null");
+}
+
+QString mpvFolder() {
+    return QFileInfo(QStandardPaths::findExecutable("mpv")).absolutePath();
+}
+
+// Launches `link`'s player on `music` and looks until it answers.
+bool startPlayer(MpvPlayerLink& link, Launcher& launcher, const QString& music) {
+    if (!link.launch(launcher, mpvFolder(), music))
+        return false;
+    return waitUntil([&] { return link.FindWindowA(); }, 10000);
+}
+
+} // namespace
+
+TEST(PlayerMpvCopies, EachRunningCopyHasItsOwnPlayer) {
+    useNullOutputs();
+    RealPlayerTestApp app;
+    app.ctx.winamppath = mpvFolder();
+    const QString songs[] = {app.path("a.wav"), app.path("b.wav")};
+    for (const QString& song : songs)
+        ASSERT_TRUE(writeTestWav(song, kSongMs));
+
+    OtherCopy a, b;
+    ASSERT_TRUE(a.start(songs[0]));
+    ASSERT_TRUE(b.start(songs[1]));
+    EXPECT_NE(a.socket, b.socket);
+    EXPECT_NE(a.playerPid, b.playerPid);
+    EXPECT_EQ(askPlayer(a.socket, "path").toString(), songs[0]);
+    EXPECT_EQ(askPlayer(b.socket, "path").toString(), songs[1]);
+    for (const OtherCopy* copy : {&a, &b}) {
+        EXPECT_TRUE(copy->socket.contains(QString::number(copy->process.processId())));
+        EXPECT_LE(QFile::encodeName(copy->socket).size(), MpvPlayerLink::kMaxSocketPathBytes);
+    }
+
+    // A copy that ends takes its player and its socket along; the other
+    // copy's player plays on.
+    a.process.write("\n");
+    a.process.closeWriteChannel();
+    ASSERT_TRUE(a.process.waitForFinished(5000));
+    EXPECT_EQ(a.process.exitCode(), 0);
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(a.playerPid); }, 3000));
+    EXPECT_FALSE(QFileInfo::exists(a.socket));
+    EXPECT_EQ(askPlayer(b.socket, "path").toString(), songs[1]);
+
+    // A copy that crashes leaves its player behind with nobody to drive it;
+    // the next load by any copy ends that player and clears its socket.
+    ::kill(pid_t(b.process.processId()), SIGKILL);
+    ASSERT_TRUE(b.process.waitForFinished(5000));
+    EXPECT_TRUE(QFileInfo::exists(b.socket));
+    EXPECT_TRUE(processAlive(b.playerPid));
+    app.model.setField(SummaryField::Musicadd, songs[0]);
+    ASSERT_EQ(LoadWinamp(app.ctx, nullptr), LoadWinampResult::Loaded);
+    EXPECT_FALSE(QFileInfo::exists(b.socket));
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(b.playerPid); }, 3000));
+    EXPECT_EQ(app.player.property("path").toString(), songs[0]);
+    app.player.quitPlayer();
+}
+
+TEST(PlayerMpvCopies, TwoLinksDriveSeparatePlayers) {
+    useNullOutputs();
+    QTemporaryDir dir;
+    ProcessLauncher launcher;
+    const QString songs[] = {dir.filePath("one.wav"), dir.filePath("two.wav")};
+    for (const QString& song : songs)
+        ASSERT_TRUE(writeTestWav(song, kSongMs));
+    MpvPlayerLink one(dir.filePath("one.sock"));
+    MpvPlayerLink two(dir.filePath("two.sock"));
+    ASSERT_TRUE(startPlayer(one, launcher, songs[0]));
+    ASSERT_TRUE(startPlayer(two, launcher, songs[1]));
+    EXPECT_NE(one.winampwindow, two.winampwindow);
+    one.WinampCommand(winamp::Play);
+    EXPECT_EQ(one.state(), 1);
+    EXPECT_EQ(two.state(), 0); // still waiting at its start
+    EXPECT_EQ(two.property("path").toString(), songs[1]);
+
+    const int first = one.winampwindow;
+    one.quitPlayer();
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(first); }, 3000));
+    EXPECT_TRUE(two.IsWindow());
+    EXPECT_EQ(two.property("path").toString(), songs[1]);
+    two.quitPlayer();
+}
+
+// Sockets of copies that are no longer running are cleared; those of
+// running copies, and files that are not sockets of ours, are left alone.
+TEST(PlayerMpvCopies, OnlySocketsOfEndedCopiesAreCleared) {
+    QTemporaryDir dir;
+    QProcess ended;
+    ended.start("true");
+    ASSERT_TRUE(ended.waitForFinished(5000));
+    const qint64 deadPid = ended.processId() > 0 ? ended.processId() : 999999;
+    const struct {
+        QString name;
+        bool cleared;
+    } files[] = {
+        {QStringLiteral("kolvo-player-%1.sock").arg(deadPid), true},
+        {QStringLiteral("kolvo-player-%1.log").arg(deadPid), true},
+        {QStringLiteral("kolvo-player-%1.sock").arg(::getppid()), false},
+        {QStringLiteral("kolvo-player-%1.sock").arg(QCoreApplication::applicationPid()), false},
+        {QStringLiteral("kolvo-player-notanumber.sock"), false},
+        {QStringLiteral("other-%1.sock").arg(deadPid), false},
+    };
+    for (const auto& f : files)
+        ASSERT_FALSE(writeScratchFile(dir.filePath(f.name), "x").isEmpty());
+    EXPECT_EQ(MpvPlayerLink::removeStaleSockets(dir.path()), 1);
+    for (const auto& f : files)
+        EXPECT_EQ(QFileInfo::exists(dir.filePath(f.name)), !f.cleared) << f.name.toStdString();
+}
+
+TEST(PlayerMpvCopies, TheSocketAlwaysFitsAndNamesThisCopy) {
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir dir;
+    const QString deep = dir.filePath(QString(120, u'r'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const QString privateFolder = QStringLiteral("/tmp/kolvo-%1").arg(::getuid());
+    const struct {
+        const char* what;
+        QString runtime;
+        QString folder; // where the socket goes
+    } cases[] = {{"usual runtime folder", dir.path(), dir.path()},
+                 {"runtime folder too long for a socket", deep, privateFolder},
+                 {"no runtime folder", QString(), privateFolder}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.runtime.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", c.runtime.toLocal8Bit());
+        const QString path = MpvPlayerLink::socketPathDefault();
+        ASSERT_FALSE(path.isEmpty());
+        EXPECT_LE(QFile::encodeName(path).size(), MpvPlayerLink::kMaxSocketPathBytes);
+        EXPECT_TRUE(path.endsWith(
+            QStringLiteral("kolvo-player-%1.sock").arg(QCoreApplication::applicationPid())));
+        EXPECT_EQ(QFileInfo(path).absolutePath(), c.folder);
+        const QFileInfo folder(c.folder);
+        EXPECT_TRUE(folder.isDir());
+        EXPECT_EQ(folder.ownerId(), ::getuid());
+        if (c.folder == privateFolder) { // nobody else may reach the socket
+            EXPECT_EQ(folder.permissions() & (QFile::ReadOther | QFile::WriteOther |
+                                              QFile::ReadGroup | QFile::WriteGroup),
+                      QFile::Permissions());
+        }
+    }
+    qputenv("XDG_RUNTIME_DIR", saved);
+}
+
+// Music the player cannot play ends in the usual message, with the
+// player's own reason and the file below it, and no player left running.
+TEST(PlayerMpvLoad, MusicThePlayerCannotPlayIsExplained) {
+    useNullOutputs();
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {{"notes.txt", "just some text\n"}, {"empty.wav", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RealPlayerTestApp app;
+        app.ctx.winamppath = mpvFolder();
+        const QString music = app.writeFile(c.name, c.bytes);
+        app.model.setField(SummaryField::Musicadd, music);
+        QWidget owner;
+        owner.show();
+        EXPECT_EQ(LoadWinamp(app.ctx, &owner), LoadWinampResult::NotAnswering);
+        ASSERT_EQ(app.boxes.shown.size(), 1);
+        const QString text = app.boxes.last().text;
+        EXPECT_TRUE(text.startsWith("WinAMP doesn't appear to have loaded!\n\n"))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(music)) << text.toStdString();
+        EXPECT_TRUE(text.contains("Failed to recognize file format")) << text.toStdString();
+        EXPECT_EQ(app.boxes.last().title, "Ack!");
+        EXPECT_FALSE(owner.isVisible());
+        EXPECT_TRUE(waitUntil([&] { return !processAlive(app.launcher.lastProcessId); }, 3000));
+    }
+}
+
+// The existence check and the player see the same file: a relative music
+// path is taken from the current folder for both, and a runtime folder too
+// long for a socket address still gives a player that answers.
+TEST(PlayerMpvLoad, RelativeMusicAndALongRuntimeFolderLoad) {
+    useNullOutputs();
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QString savedFolder = QDir::currentPath();
+    QTemporaryDir runtimes;
+    const QString deep = runtimes.filePath(QString(110, u'r'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const struct {
+        const char* what;
+        bool relative;
+        QString runtime;
+    } cases[] = {{"relative music path", true, QString::fromLocal8Bit(savedRuntime)},
+                 {"long runtime folder", false, deep}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        qputenv("XDG_RUNTIME_DIR", c.runtime.toLocal8Bit());
+        {
+            RealPlayerTestApp app; // its link picks its socket place now
+            app.ctx.winamppath = mpvFolder();
+            const QString music = app.path("song.wav");
+            ASSERT_TRUE(writeTestWav(music, kSongMs));
+            ASSERT_TRUE(QDir::setCurrent(app.dir.path()));
+            app.model.setField(SummaryField::Musicadd, c.relative ? "song.wav" : music);
+            QWidget owner;
+            owner.show();
+            EXPECT_EQ(LoadWinamp(app.ctx, &owner), LoadWinampResult::Loaded)
+                << (app.boxes.shown.isEmpty() ? "" : app.boxes.last().text.toStdString());
+            EXPECT_EQ(app.player.property("path").toString(), music);
+            const int pid = app.player.winampwindow;
+            app.player.quitPlayer();
+            if (pid > 1)
+                ::kill(pid, SIGKILL);
+            QDir::setCurrent(savedFolder);
+        }
+    }
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+}
+
+// Waiting for the player never stops the event loop: a 1 ms timer keeps
+// ticking while a look waits on a player that never answers and while a
+// fresh player starts.
+TEST(PlayerMpvSilent, TheEventLoopRunsWhileTheLinkWaits) {
+    useNullOutputs();
+    QTemporaryDir dir;
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+
+    // A "player" that accepts the connection and never says a word.
+    const QByteArray path = dir.filePath("mute.sock").toLocal8Bit();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.constData(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    {
+        MpvPlayerLink mute(QString::fromLocal8Bit(path));
+        ticker.start();
+        EXPECT_FALSE(mute.FindWindowA());
+        ticker.stop();
+        EXPECT_GT(ticks, 0) << "no event was handled while waiting on a silent player";
+    }
+    ::close(listener);
+
+    const QString music = dir.filePath("song.wav");
+    ASSERT_TRUE(writeTestWav(music, kSongMs));
+    ProcessLauncher launcher;
+    MpvPlayerLink link(dir.filePath("real.sock"));
+    ASSERT_TRUE(link.launch(launcher, mpvFolder(), music));
+    ticks = 0;
+    ticker.start();
+    EXPECT_TRUE(link.FindWindowA());
+    ticker.stop();
+    EXPECT_GT(ticks, 0) << "no event was handled while the player started";
+    link.quitPlayer();
 }

@@ -203,4 +203,60 @@ TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayed) {
     EXPECT_EQ(arrows, 3);
 }
 
+// A player killed while grabbing is gone, never "at 0": the grabber stops,
+// keeps what it grabbed, writes nothing more and says the player has gone.
+TEST_F(TimingMpvTest, GrabberStopsWhenThePlayerIsKilled) {
+    const struct {
+        const char* what;
+        bool pressFirst; // a key reaches the grabber before its bar display ticks
+    } cases[] = {{"a key right after the kill", true}, {"the bar display notices", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        app.boxes.shown.clear();
+        app.model.clearChart(1, 1); // a fresh chart
+        // Gap 0 and bar 1: a position misread as 0 would land on bar 1, row 1.
+        app.model.setField(SummaryField::Bpm, "120");
+        app.model.setField(SummaryField::Gap, "0");
+        app.model.currentbar = 1;
+        WriteSetting("stepgrabber", "option1", "1");
+        QWidget editor;
+        EditorLink link;
+        link.editor = &editor;
+        QPointer<StepGrabberSetup> setup = new StepGrabberSetup(app.ctx, link);
+        setup->show();
+        setup->Command3()->click(); // loads the song and starts at bar 1
+        QPointer<Grabber> g = setup->grabber();
+        ASSERT_TRUE(g) << lastBox();
+        settle();
+        ASSERT_TRUE(waitUntil([&] { return app.player.position() >= 480; }, 3000));
+        QTest::keyClick(g, Qt::Key_Left); // beat 2 of bar 1 (row 9)
+        ASSERT_EQ(app.model.step(1, 1, 1, 9, PanelLeft), StepArrow);
+
+        const int pid = app.player.winampwindow;
+        ASSERT_GT(pid, 1);
+        ASSERT_EQ(::kill(pid, SIGKILL), 0);
+        if (c.pressFirst) {
+            QTest::keyClick(g, Qt::Key_Down);
+        } else {
+            ASSERT_TRUE(waitUntil([&] { return g.isNull() || !g->isVisible(); }, 3000));
+            if (g)
+                QTest::keyClick(g, Qt::Key_Down);
+        }
+        settle();
+        EXPECT_TRUE(g.isNull());
+        EXPECT_TRUE(editor.isEnabled());
+        ASSERT_EQ(app.boxes.shown.size(), 1) << lastBox();
+        EXPECT_EQ(app.boxes.last().text, "WinAMP doesn't appear to be open!");
+        EXPECT_EQ(app.boxes.last().title, "Ack!");
+        EXPECT_EQ(app.boxes.last().icon, MsgIcon::Exclamation);
+        int arrows = 0;
+        for (int bar = 1; bar <= kBars; ++bar)
+            for (int row = 1; row <= kRows; ++row)
+                for (int panel = 1; panel <= kArrowPanels; ++panel)
+                    arrows += app.model.step(1, 1, bar, row, panel) ? 1 : 0;
+        EXPECT_EQ(arrows, 1) << "only the arrow grabbed before the kill";
+        EXPECT_EQ(app.model.step(1, 1, 1, 9, PanelLeft), StepArrow);
+    }
+}
+
 } // namespace
