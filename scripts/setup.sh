@@ -10,6 +10,9 @@ packages=(
     clang libclang-rt-14-dev
     mpv python3 xvfb xauth x11-utils xdg-utils
     fonts-dejavu-core
+    libqt6svg6
+    appstream desktop-file-utils libxml2-utils shared-mime-info man-db
+    xdotool x11-apps
 )
 
 missing=()
