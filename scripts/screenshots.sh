@@ -80,7 +80,7 @@ lines += ["1,1,9,1,11,160", "1,1,5,3,12,500", "0,0,0,0,0,0"]
 open(sys.argv[1], "w", newline="").write("\r\n".join(lines) + "\r\n")
 PY
 
-Xvfb "$display" -screen 0 2800x1100x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 2000x1100x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$display QT_QPA_PLATFORM=xcb
 for _ in $(seq 100); do
@@ -104,44 +104,37 @@ wait_window() {
 }
 
 # shoot OUT WINDOW...: a PNG of the screen around the given windows. With no
-# window manager a window mapped over another may stay unpainted until it is
-# moved: the windows go to the empty right half of the screen first (keeping
-# their places to each other).
+# window manager a window mapped over another stays unpainted until it is
+# moved: once the program has settled, the first window goes to the empty
+# right part of the screen (the step editor's tool windows follow it).
 shoot() {
     local out=$1
     shift
     rm -f "$out"
-    sleep 3 # let the windows finish painting
-    for id in "$@"; do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
-        xdotool windowmove --sync "$id" $((X + 1400)) "$Y"
-    done
-    sleep 2
-    local x0=100000 y0=100000 x1=0 y1=0
-    for id in "$@"; do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
-        ((X < x0)) && x0=$X
-        ((Y < y0)) && y0=$Y
-        ((X + WIDTH > x1)) && x1=$((X + WIDTH))
-        ((Y + HEIGHT > y1)) && y1=$((Y + HEIGHT))
-    done
-    # Painting may take a while on a busy machine: try again while the
-    # picture is still one colour.
-    for _ in $(seq 30); do
+    local x0 y0 x1 y1
+    for attempt in $(seq 10); do
+        sleep 6 # let the program settle
+        eval "$(xdotool getwindowgeometry --shell "$1")"
+        xdotool windowmove "$1" $(((attempt % 2) * 100 + 700)) 50
+        sleep 4
+        x0=100000 y0=100000 x1=0 y1=0
+        for id in "$@"; do
+            eval "$(xdotool getwindowgeometry --shell "$id")"
+            ((X < x0)) && x0=$X
+            ((Y < y0)) && y0=$Y
+            ((X + WIDTH > x1)) && x1=$((X + WIDTH))
+            ((Y + HEIGHT > y1)) && y1=$((Y + HEIGHT))
+        done
         xwd -root -silent >"$work/screen.xwd"
+        # A picture of one colour is a window not yet painted: try again.
         if python3 "$here/scripts/xwdtopng.py" "$work/screen.xwd" "$out" \
             "$x0" "$y0" $((x1 - x0)) $((y1 - y0)); then
-            break
+            echo "wrote ${out#"$here"/}"
+            return 0
         fi
-        for id in "$@"; do # another move, another chance to paint
-            eval "$(xdotool getwindowgeometry --shell "$id")"
-            xdotool windowmove --sync "$id" "$X" $((Y + 1))
-            xdotool windowmove --sync "$id" "$X" "$Y"
-        done
-        sleep 1
     done
-    [[ -s $out ]] || { echo "screenshots: nothing painted for ${out#"$here"/}" >&2; return 1; }
-    echo "wrote ${out#"$here"/}"
+    echo "screenshots: nothing painted for ${out#"$here"/}" >&2
+    return 1
 }
 
 start_program() {
