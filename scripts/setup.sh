@@ -11,6 +11,9 @@ packages=(
     mpv python3 xvfb xauth x11-utils xdg-utils libxcb1-dev
     libaubio-dev aubio-tools ffmpeg
     fonts-dejavu-core
+    libqt6svg6
+    appstream desktop-file-utils libxml2-utils shared-mime-info man-db
+    xdotool x11-apps
 )
 
 missing=()

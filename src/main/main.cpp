@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QStringList>
 
 #include <memory>
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kolvo"));
     QApplication::setDesktopFileName(QStringLiteral("kolvo"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kolvo.svg")));
 
     const QStringList args = QApplication::arguments();
     kolvo::setDebugLogFromArguments(args);

@@ -10,9 +10,13 @@
 
 #include <QFile>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace kolvo {
@@ -98,6 +102,16 @@ class FieldReader {
     // The line on which the last field read starts.
     int lastLine() const { return m_lastLine; }
 
+    // Where reading stands, for step records read straight from the bytes.
+    const char* pos() const { return m_p; }
+    const char* end() const { return m_end; }
+    // Moves to `to`, past `lines` whole lines of step records.
+    void skipLines(const char* to, int lines) {
+        m_p = to;
+        m_line += lines;
+        m_lastLine = m_line - 1;
+    }
+
   private:
     void countLineEnd() {
         // CR LF, a lone CR and a lone LF each end one line.
@@ -131,21 +145,74 @@ class FieldReader {
     int m_lastLine = 1;
 };
 
+// One to three digits at `p`: their value, with `p` moved past them; -1
+// (and `p` unmoved) when `p` holds no digit.
+inline int smallNumber(const char*& p) {
+    auto d = unsigned(p[0] - '0');
+    if (d > 9)
+        return -1;
+    unsigned n = d;
+    ++p;
+    if ((d = unsigned(*p - '0')) <= 9) {
+        n = n * 10 + d;
+        ++p;
+        if ((d = unsigned(*p - '0')) <= 9) {
+            n = n * 10 + d;
+            ++p;
+        }
+    }
+    return int(n);
+}
+
 // What a file sets, kept aside until the whole file has read cleanly, so a
-// refused file leaves the model exactly as it was.
+// refused file leaves the model exactly as it was. The cells of a model that
+// holds none (the usual case: Open resets the song first) are filled in
+// place and emptied again if the file is refused; otherwise a copy of them
+// is filled and copied over at the end. The reader checks every index
+// before it stores a cell.
 class PendingSong {
   public:
-    explicit PendingSong(std::size_t expectedCells) { m_cells.reserve(expectedCells); }
+    explicit PendingSong(SongModel& model)
+        : m_model(model), m_cells(model.cellArrays()), m_inPlace(model.cellsEmpty()) {
+        if (!m_inPlace) {
+            m_arrowCopy.assign(m_cells.arrows.begin(), m_cells.arrows.end());
+            m_tempoCopy.assign(m_cells.tempo.begin(), m_cells.tempo.end());
+            m_cells = SongModel::CellArrays{m_arrowCopy, m_tempoCopy};
+        }
+    }
+    ~PendingSong() {
+        if (m_inPlace && !m_applied)
+            m_model.clearCells();
+    }
+    PendingSong(const PendingSong&) = delete;
+    PendingSong& operator=(const PendingSong&) = delete;
 
     void setField(SummaryField f, const QString& t) { m_fields[std::size_t(f)] = t; }
     void setCheck1(int v) { m_check1 = v; }
     void setDataexists(int s, int l, const Value& v) { m_flags[std::size_t(s * 5 + l)] = v; }
     void setFootlevels(int s, int l, const Value& v) { m_levels[std::size_t(s * 5 + l)] = v; }
-    void setStep(int s, int l, int b, int r, int p, std::uint8_t v) { cell(s, l, b, r, p, v); }
-    void setTempo(int s, int l, int b, int r, int p, double v) { cell(s, l, b, r, p, v); }
-    void clearTempo(int s, int l, int b, int r, int p) { cell(s, l, b, r, p, std::nan("")); }
+    void setStep(int s, int l, int b, int r, int p, std::uint8_t v) {
+        m_cells.arrows[SongModel::arrowIndex(s, l, b, r, p)] = v;
+    }
+    void setTempo(int s, int l, int b, int r, int p, double v) {
+        m_cells.tempo[SongModel::tempoIndex(s, l, b, r, p)] = v;
+    }
+    void clearTempo(int s, int l, int b, int r, int p) { setTempo(s, l, b, r, p, std::nan("")); }
+    // The arrow cells of a valid row, indexed by panel.
+    std::uint8_t* arrowRow(int s, int l, int b, int r) {
+        return &m_cells.arrows[SongModel::arrowIndex(s, l, b, r, 0)];
+    }
 
-    void applyTo(SongModel& m) const {
+    // Puts everything read into the model (cells first, so that whoever
+    // hears of a changed field already sees the new steps).
+    void apply() {
+        m_applied = true;
+        if (!m_inPlace) {
+            SongModel::CellArrays target = m_model.cellArrays();
+            std::copy(m_arrowCopy.begin(), m_arrowCopy.end(), target.arrows.begin());
+            std::copy(m_tempoCopy.begin(), m_tempoCopy.end(), target.tempo.begin());
+        }
+        SongModel& m = m_model;
         for (int i = 0; i < kSummaryTextFields; ++i)
             if (m_fields[std::size_t(i)])
                 m.setField(SummaryField(i), *m_fields[std::size_t(i)]);
@@ -158,31 +225,19 @@ class PendingSong {
                 if (const auto& v = m_flags[std::size_t(s * 5 + l)])
                     m.setDataexists(s, l, *v);
             }
-        for (const Cell& c : m_cells) {
-            if (c.p <= kArrowPanels)
-                m.setStep(c.s, c.l, c.b, c.r, c.p, std::uint8_t(c.v));
-            else if (std::isnan(c.v))
-                m.clearTempo(c.s, c.l, c.b, c.r, c.p);
-            else
-                m.setTempo(c.s, c.l, c.b, c.r, c.p, c.v);
-        }
         m.notifyStepsChanged();
     }
 
   private:
-    struct Cell {
-        std::uint8_t s, l, b, r, p;
-        double v;
-    };
-    void cell(int s, int l, int b, int r, int p, double v) {
-        m_cells.push_back(Cell{std::uint8_t(s), std::uint8_t(l), std::uint8_t(b), std::uint8_t(r),
-                               std::uint8_t(p), v});
-    }
-
+    SongModel& m_model;
+    SongModel::CellArrays m_cells;
+    const bool m_inPlace;
+    std::vector<std::uint8_t> m_arrowCopy;
+    std::vector<double> m_tempoCopy;
+    bool m_applied = false;
     std::array<std::optional<QString>, kSummaryTextFields> m_fields;
     std::optional<int> m_check1;
     std::array<std::optional<Value>, 25> m_levels, m_flags;
-    std::vector<Cell> m_cells;
 };
 
 struct ReadFailure {
@@ -374,12 +429,90 @@ class KolvoReader {
         return true;
     }
 
+    // Step records as the writer puts them, read straight from the bytes:
+    // six fields of one to three digits between commas, one record to a line
+    // ending in LF or CR LF, every number in range. The records of one row
+    // share their first four fields, so those are parsed once per row and
+    // later records only compared with them. Reads as many as follow; false
+    // when the next record is anything else, which next() and storeStep()
+    // then read (every other form, and every refusal with its reason).
+    bool readPlainRecords() {
+        const char* p = m_fields.pos();
+        const char* const end = m_fields.end();
+        // The first four fields of the current row: their bytes, and a mask
+        // of the bytes they take in a 16-byte load.
+        std::uint64_t head[2] = {0, 0}, mask[2] = {0, 0};
+        std::ptrdiff_t headLength = 0;
+        int s = 0, l = 0, b = 0, r = 0;
+        std::uint8_t* arrows = nullptr;
+        int lines = 0;
+        // The widest record is 25 bytes; stop short of the end so that no
+        // load below reads past it (the last records go through next()).
+        while (end - p >= 32) {
+            const char* q = p;
+            std::uint64_t w[2];
+            std::memcpy(w, p, 16);
+            if (headLength == 0 || (((w[0] ^ head[0]) & mask[0]) | ((w[1] ^ head[1]) & mask[1]))) {
+                s = smallNumber(q);
+                if (s < 1 || s > kStyles || *q++ != ',')
+                    break;
+                l = smallNumber(q);
+                if (l < 1 || l > kLevels || *q++ != ',')
+                    break;
+                b = smallNumber(q);
+                if (b < 1 || b > kBars || *q++ != ',')
+                    break;
+                r = smallNumber(q);
+                if (r < 1 || r > kRows || *q++ != ',')
+                    break;
+                headLength = q - p; // at most 16: "004,004,100,032,"
+                unsigned char bytes[16] = {}, on[16] = {};
+                std::memcpy(bytes, p, std::size_t(headLength));
+                std::memset(on, 0xFF, std::size_t(headLength));
+                std::memcpy(head, bytes, 16);
+                std::memcpy(mask, on, 16);
+                head[0] &= mask[0];
+                head[1] &= mask[1];
+                arrows = m_model.arrowRow(s, l, b, r);
+            } else {
+                q += headLength;
+            }
+            const int panel = smallNumber(q);
+            if (panel < 1 || panel > kPanels || *q++ != ',')
+                break;
+            const int value = smallNumber(q);
+            if (value < 0)
+                break;
+            if (*q == '\r')
+                ++q;
+            if (*q != '\n')
+                break;
+            if (panel <= kArrowPanels) {
+                if (value > 2)
+                    break;
+                arrows[panel] = std::uint8_t(value);
+            } else if (value == 0) {
+                m_model.clearTempo(s, l, b, r, panel);
+            } else {
+                m_model.setTempo(s, l, b, r, panel, value);
+            }
+            p = q + 1;
+            ++lines;
+        }
+        if (lines == 0)
+            return false;
+        m_fields.skipLines(p, lines);
+        return true;
+    }
+
     std::optional<ReadFailure> readSteps() {
         Field r[6];
         if (m_fields.atEnd())
             return ReadFailure{m_fields.lastLine(),
                                QStringLiteral("the file ends before the first step record")};
         do {
+            if (readPlainRecords())
+                continue;
             if (!read(r, 6, "inside a step record") || !storeStep(r))
                 return failure();
         } while (!m_fields.atEnd());
@@ -526,23 +659,70 @@ std::optional<QString> textProblem(const QString& text, const QString& what) {
     return std::nullopt;
 }
 
+// A buffer for a whole file. A large one asks for huge pages: the bytes then
+// land in a few pages rather than costing a page fault every 4 KiB, which
+// otherwise takes longer than reading them.
+class FileBuffer {
+  public:
+    explicit FileBuffer(std::size_t capacity) { allocate(capacity); }
+    ~FileBuffer() { std::free(m_data); }
+    FileBuffer(const FileBuffer&) = delete;
+    FileBuffer& operator=(const FileBuffer&) = delete;
+
+    char* data() { return m_data; }
+    std::size_t capacity() const { return m_capacity; }
+    // More room, keeping the bytes.
+    void grow(std::size_t capacity) {
+        char* old = m_data;
+        const std::size_t oldCapacity = m_capacity;
+        allocate(capacity);
+        std::memcpy(m_data, old, oldCapacity);
+        std::free(old);
+    }
+
+  private:
+    void allocate(std::size_t capacity) {
+        constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+        m_capacity = capacity;
+        if (capacity < kHugePage / 2) {
+            m_data = static_cast<char*>(std::malloc(capacity));
+        } else {
+            m_capacity = (capacity + kHugePage - 1) / kHugePage * kHugePage;
+            m_data = static_cast<char*>(std::aligned_alloc(kHugePage, m_capacity));
+#ifdef MADV_HUGEPAGE
+            if (m_data)
+                madvise(m_data, m_capacity, MADV_HUGEPAGE); // a hint: no huge pages is fine
+#endif
+        }
+        if (!m_data)
+            throw std::bad_alloc();
+    }
+
+    char* m_data = nullptr;
+    std::size_t m_capacity = 0;
+};
+
+std::optional<FileError> readKolvoBytes(QByteArrayView data, const QString& name,
+                                        SongModel& model) {
+    if (data.size() > kMaxFileSize)
+        return FileError{name, 0, QStringLiteral("the file is too large to be a work file")};
+    PendingSong pending(model);
+    // Editors on Windows may start a UTF-8 file with a byte-order mark.
+    const bool bom = data.startsWith("\xEF\xBB\xBF");
+    KolvoReader reader(bom ? data.sliced(3) : data, pending);
+    if (auto fail = reader.run())
+        return FileError{name, fail->line, fail->reason};
+    pending.apply();
+    return std::nullopt;
+}
+
 } // namespace
 
 // ------------------------------------------------------------ public
 
 std::optional<FileError> readKolvoData(const QByteArray& data, const QString& name,
                                        SongModel& model) {
-    if (data.size() > kMaxFileSize)
-        return FileError{name, 0, QStringLiteral("the file is too large to be a work file")};
-    // A step record takes 12 bytes or more; a song has at most 614,400 cells.
-    PendingSong pending(std::min<std::size_t>(std::size_t(data.size()) / 12, 614400));
-    // Editors on Windows may start a UTF-8 file with a byte-order mark.
-    const bool bom = data.startsWith("\xEF\xBB\xBF");
-    KolvoReader reader(bom ? QByteArrayView(data).sliced(3) : QByteArrayView(data), pending);
-    if (auto fail = reader.run())
-        return FileError{name, fail->line, fail->reason};
-    pending.applyTo(model);
-    return std::nullopt;
+    return readKolvoBytes(data, name, model);
 }
 
 std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
@@ -553,10 +733,25 @@ std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
         return FileError{path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString())};
     if (file.size() > kMaxFileSize)
         return FileError{path, 0, QStringLiteral("the file is too large to be a work file")};
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return FileError{path, 0, QStringLiteral("cannot be read: %1").arg(file.errorString())};
-    return readKolvoData(data, path, model);
+    // Room for one byte more than the file holds, to see that it has ended;
+    // a file that grows while it is read gets more room.
+    FileBuffer data(std::size_t(file.size()) + 1);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == data.capacity()) {
+            if (filled > std::size_t(kMaxFileSize))
+                return FileError{path, 0,
+                                 QStringLiteral("the file is too large to be a work file")};
+            data.grow(filled * 2);
+        }
+        const qint64 got = file.read(data.data() + filled, qint64(data.capacity() - filled));
+        if (got < 0 || file.error() != QFileDevice::NoError)
+            return FileError{path, 0, QStringLiteral("cannot be read: %1").arg(file.errorString())};
+        if (got == 0)
+            break;
+        filled += std::size_t(got);
+    }
+    return readKolvoBytes(QByteArrayView(data.data(), qsizetype(filled)), path, model);
 }
 
 std::optional<QString> unwritableKolvoField(const SongModel& model) {
@@ -658,8 +853,11 @@ QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>&
         }
     out.append("\"STEPS\",\"\",\"\",\"\"\r\n");
 
+    // The arrow records are written straight into the buffer: before each
+    // row it is given room for the longest records the row can have, and
+    // cut back to what was written after it.
+    constexpr qsizetype kRowRoom = kArrowPanels * 19; // "4,4,100,32,10,255" CR LF
     int chartsDone = 0;
-    char rec[64];
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l) {
             for (int b = 1; b <= kBars; ++b)
@@ -668,31 +866,42 @@ QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>&
                     const double* tempo = model.tempoRow(s, l, b, r);
                     if (!anyArrow(row) && !tempoEvent(tempo[0]) && !tempoEvent(tempo[1]))
                         continue;
-                    char* head = rec;
-                    head = putInt(head, s);
-                    *head++ = ',';
-                    head = putInt(head, l);
-                    *head++ = ',';
-                    head = putInt(head, b);
-                    *head++ = ',';
-                    head = putInt(head, r);
-                    *head++ = ',';
+                    const qsizetype used = out.size();
+                    if (out.capacity() < used + kRowRoom)
+                        out.reserve(std::max(out.capacity() * 2, used + kRowRoom));
+                    out.resize(used + kRowRoom);
+                    char* const start = out.data() + used;
+                    char* w = start;
+                    char head[16];
+                    char* headEnd = head;
+                    headEnd = putInt(headEnd, s);
+                    *headEnd++ = ',';
+                    headEnd = putInt(headEnd, l);
+                    *headEnd++ = ',';
+                    headEnd = putInt(headEnd, b);
+                    *headEnd++ = ',';
+                    headEnd = putInt(headEnd, r);
+                    *headEnd++ = ',';
+                    const qsizetype headLength = headEnd - head;
                     for (int p = 1; p <= kArrowPanels; ++p) {
                         if (row[p] == 0)
                             continue;
-                        char* q = putInt(head, p);
-                        *q++ = ',';
-                        q = putInt(q, row[p]);
-                        *q++ = '\r';
-                        *q++ = '\n';
-                        out.append(rec, q - rec);
+                        std::memcpy(w, head, std::size_t(headLength));
+                        w = putInt(w + headLength, p);
+                        *w++ = ',';
+                        w = putInt(w, row[p]);
+                        *w++ = '\r';
+                        *w++ = '\n';
                     }
+                    out.resize(used + (w - start));
                     for (int c = 0; c < 2; ++c) {
                         if (!tempoEvent(tempo[c]))
                             continue;
-                        char* q = putInt(head, BPMCHANNEL + c);
-                        *q++ = ',';
-                        out.append(rec, q - rec);
+                        out.append(head, headLength);
+                        char channel[4];
+                        char* e = putInt(channel, BPMCHANNEL + c);
+                        *e++ = ',';
+                        out.append(channel, e - channel);
                         appendFileNumber(out, tempo[c]);
                         out.append("\r\n");
                     }

@@ -8,16 +8,27 @@ namespace kolvo {
 bool isValidUtf8(const char* data, std::size_t size) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     const unsigned char* end = p + size;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     while (p < end) {
-        // Plain ASCII runs dominate work files: test eight bytes at a time.
+        // Plain ASCII runs dominate work files: test 32 bytes at a time,
+        // then eight.
+        while (end - p >= 32) {
+            std::uint64_t w[4];
+            std::memcpy(w, p, 32);
+            if (((w[0] | w[1] | w[2] | w[3]) & kHighBits) != 0)
+                break;
+            p += 32;
+        }
         if (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
+            if ((word & kHighBits) == 0) {
                 p += 8;
                 continue;
             }
         }
+        if (p >= end)
+            break;
         unsigned char c = *p;
         if (c < 0x80) {
             ++p;

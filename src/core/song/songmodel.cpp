@@ -2,7 +2,9 @@
 
 #include "core/song/numbertext.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace kolvo {
@@ -122,13 +124,27 @@ bool SongModel::validCell(int s, int l, int b, int r) {
     return validChart(s, l) && b >= 1 && b <= kBars && r >= 1 && r <= kRows;
 }
 
-std::size_t SongModel::arrowIndex(int s, int l, int b, int r, int p) {
-    return (((std::size_t(s) * kDimLevel + l) * kDimBar + b) * kDimRow + r) * kDimArrow + p;
+bool SongModel::cellsEmpty() const {
+    // Whole words at a time: this runs before every file is read.
+    const std::uint8_t* a = m_arrows.data();
+    const std::size_t n = m_arrows.size();
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, a + i, 8);
+        any |= w;
+    }
+    for (; i < n; ++i)
+        any |= a[i];
+    if (any != 0)
+        return false;
+    return std::all_of(m_tempo.begin(), m_tempo.end(), [](double v) { return std::isnan(v); });
 }
 
-std::size_t SongModel::tempoIndex(int s, int l, int b, int r, int channel) {
-    return (((std::size_t(s) * kDimLevel + l) * kDimBar + b) * kDimRow + r) * 2 +
-           (channel - BPMCHANNEL);
+void SongModel::clearCells() {
+    std::fill(m_arrows.begin(), m_arrows.end(), std::uint8_t(0));
+    std::fill(m_tempo.begin(), m_tempo.end(), kNoTempo);
 }
 
 std::uint8_t SongModel::step(int s, int l, int b, int r, int p) const {
@@ -231,8 +247,7 @@ void SongModel::setCheck1(int v) {
 }
 
 void SongModel::resetparameters() {
-    std::fill(m_arrows.begin(), m_arrows.end(), std::uint8_t(0));
-    std::fill(m_tempo.begin(), m_tempo.end(), kNoTempo);
+    clearCells();
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l) {
             m_dataexists[std::size_t(s * 5 + l)] = Value::number(0);

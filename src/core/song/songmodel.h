@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace kolvo {
@@ -128,6 +129,28 @@ class SongModel : public QObject {
     const std::uint8_t* arrowRow(int style, int level, int bar, int row) const;
     const double* tempoRow(int style, int level, int bar, int row) const;
 
+    // The step and tempo arrays themselves, for a reader that fills a whole
+    // song in place: every index comes from arrowIndex() or tempoIndex()
+    // (NaN marks an empty tempo cell), and nothing is announced (call
+    // notifyStepsChanged() after).
+    struct CellArrays {
+        std::span<std::uint8_t> arrows;
+        std::span<double> tempo;
+    };
+    CellArrays cellArrays() { return CellArrays{m_arrows, m_tempo}; }
+    // Every cell empty (no arrow, no tempo value), as after resetparameters().
+    bool cellsEmpty() const;
+    // Empties every cell without a signal.
+    void clearCells();
+    // Where a valid cell lives in CellArrays::arrows (panel 1..10) and
+    // CellArrays::tempo (channel BPMCHANNEL or FREEZECHANNEL).
+    static std::size_t arrowIndex(int s, int l, int b, int r, int p) {
+        return rowIndex(s, l, b, r) * (kArrowPanels + 1) + std::size_t(p);
+    }
+    static std::size_t tempoIndex(int s, int l, int b, int r, int channel) {
+        return rowIndex(s, l, b, r) * 2 + std::size_t(channel - BPMCHANNEL);
+    }
+
     // ---- per-chart flags ----
     const Value& dataexists(int style, int level) const;
     void setDataexists(int style, int level, const Value& v);
@@ -190,9 +213,12 @@ class SongModel : public QObject {
     void songReset();
 
   private:
-    static std::size_t arrowIndex(int s, int l, int b, int r, int p);
-    static std::size_t tempoIndex(int s, int l, int b, int r, int channel);
     static bool validCell(int s, int l, int b, int r);
+    static std::size_t rowIndex(int s, int l, int b, int r) {
+        return ((std::size_t(s) * (kLevels + 1) + std::size_t(l)) * (kBars + 1) + std::size_t(b)) *
+                   (kRows + 1) +
+               std::size_t(r);
+    }
 
     std::vector<std::uint8_t> m_arrows; // [5][5][101][33][11]
     std::vector<double> m_tempo;        // [5][5][101][33][2], NaN = empty

@@ -296,6 +296,97 @@ TEST(KolvoReader, RecordsOfSixZerosAndEmptyValuesAreHarmless) {
     EXPECT_FALSE(m.hasTempo(1, 1, 2, 1, BPMCHANNEL));
 }
 
+// Step records among many plainly written ones (the reader takes those by a
+// shorter road) read and fail exactly as they do alone: the same cells, the
+// same reasons, the same line numbers.
+TEST(KolvoReader, RecordsBetweenPlainRecordsReadAsAnywhere) {
+    // Eight plain records on lines 48..55 (two rows of chart Double Maniac)
+    // before the record under test, eight more after it.
+    QByteArray before, after;
+    for (int i = 0; i < 8; ++i)
+        before += QByteArray("2,3,50,") + (i < 4 ? "17," : "18,") + QByteArray::number(i % 4 + 1) +
+                  ",1\r\n";
+    for (int i = 0; i < 8; ++i)
+        after += "4,4,100,32," + QByteArray::number(i + 1) + ",2\r\n";
+    after += "0,0,0,0,0,0\r\n";
+    const QByteArray head = crlf(kResetHead);
+
+    struct Accepted {
+        QByteArray record;
+        int panel;    // the cell at Single Basic bar 1 row 1 it sets
+        double value; // arrow value, or tempo
+    } accepted[] = {
+        {"1,1,1,1,001,2\r\n", 1, 2},     {"1,1,1,1,3,1\n", 3, 1},
+        {"1,1,1,1, 4,1\r\n", 4, 1},      {"1,1,1,1,5,\"2\"\r\n", 5, 2},
+        {"1,1,1,1\r\n6,1\r\n", 6, 1},    {"1,1,1,1,7,1,1,1,1,1,10,1\r\n", 7, 1},
+        {"1,1,1,1,8,1\r", 8, 1},         {"1,1,1,1,11,120.5\r\n", 11, 120.5},
+        {"1,1,1,1,12,250\r\n", 12, 250}, {"1,1,1,1,2,0\r\n1,1,1,1,9,2\r\n", 9, 2},
+    };
+    for (const Accepted& c : accepted) {
+        Reset m;
+        auto err = readText(head + before + c.record + after, m);
+        ASSERT_FALSE(err) << c.record.constData() << err->message().toStdString();
+        if (c.panel <= kArrowPanels)
+            EXPECT_EQ(m.step(1, 1, 1, 1, c.panel), c.value) << c.record.constData();
+        else
+            EXPECT_EQ(m.tempo(1, 1, 1, 1, c.panel), c.value) << c.record.constData();
+        EXPECT_EQ(m.step(2, 3, 50, 18, 4), 1) << c.record.constData();
+        EXPECT_EQ(m.step(4, 4, 100, 32, 8), 2) << c.record.constData();
+        EXPECT_EQ(m.step(4, 4, 100, 32, 9), 0) << c.record.constData();
+    }
+
+    struct Refused {
+        QByteArray record;
+        int line;
+        const char* reason;
+    } refused[] = {
+        {"1,1,1,1,1,7\r\n", 56, "arrow value 7 is not 0, 1 or 2"},
+        {"1,1,1,1,1,1234\r\n", 56, "arrow value 1234 is not 0, 1 or 2"},
+        {"1,1,1,1,13,1\r\n", 56, "panel 13 is not a whole number from 1 to 12"},
+        {"1,1,101,1,1,1\r\n", 56, "bar 101 is not a whole number from 1 to 100"},
+        {"5,1,1,1,1,1\r\n", 56, "style 5 is not a whole number from 1 to 4"},
+        {"1,1,1,1,11,-1\r\n", 56, "tempo value -1 is negative"},
+        {"1,1,1,1,6,1\r1,1,1,1,1,9\r\n", 57, "arrow value 9 is not 0, 1 or 2"},
+        {"1,1,1,1,6,1\n\n1,1,1,1,1,9\r\n", 57, "style (empty) is not a whole number from 1 to 4"},
+        {"1,1,1,1,6,1\r\n" + after.left(after.size() - 13) + "4,4,100,32,12,x\r\n", 65,
+         "tempo value x is not a number"},
+    };
+    for (const Refused& c : refused) {
+        Reset m;
+        const QByteArray unchanged = kolvoFileText(m);
+        auto err = readText(head + before + c.record + after, m);
+        ASSERT_TRUE(err) << c.reason;
+        EXPECT_EQ(err->reason, QString::fromUtf8(c.reason));
+        EXPECT_EQ(err->line, c.line) << c.reason;
+        EXPECT_EQ(kolvoFileText(m), unchanged) << c.reason;
+    }
+}
+
+// A song that already holds steps (the reader is not only used after a
+// reset) keeps what the file does not set, and keeps everything when the
+// file is refused after many records.
+TEST(KolvoReader, ReadingIntoASongWithStepsAddsToItOrLeavesIt) {
+    QByteArray records;
+    for (int b = 1; b <= 20; ++b)
+        records += "1,1," + QByteArray::number(b) + ",1,1,1\r\n";
+    const QByteArray head = crlf(kResetHead);
+    for (bool refused : {false, true}) {
+        Reset m;
+        m.setStep(3, 2, 40, 5, 6, 2);
+        m.setTempo(1, 1, 7, 2, FREEZECHANNEL, 300);
+        const QByteArray unchanged = kolvoFileText(m);
+        auto err = readText(head + records + (refused ? "1,1,1,1,1,3\r\n" : "0,0,0,0,0,0\r\n"), m);
+        EXPECT_EQ(bool(err), refused);
+        if (refused) {
+            EXPECT_EQ(kolvoFileText(m), unchanged);
+            continue;
+        }
+        EXPECT_EQ(m.step(3, 2, 40, 5, 6), 2);
+        EXPECT_EQ(m.tempo(1, 1, 7, 2, FREEZECHANNEL), 300);
+        EXPECT_EQ(m.step(1, 1, 20, 1, 1), 1);
+    }
+}
+
 TEST(KolvoFile, ErrorMessageNamesFileLineAndReason) {
     EXPECT_EQ((FileError{QStringLiteral("song.kolvo"), 12,
                          QStringLiteral("arrow value 7 is not 0, 1 or 2")})

@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# screenshots.sh [BUILD_DIR]: starts the program under Xvfb with a demo song
+# and writes the pictures the README shows: docs/summary.png (the song summary
+# window), docs/editor.png (the step editor with its tool windows) and
+# docs/synchro.png (the synchronisation checker). Builds the program first
+# when BUILD_DIR (default build/release) holds none. Runs with private
+# settings and folders; the display is KOLVO_SCREENSHOT_DISPLAY (default :99).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build/release}
+display=${KOLVO_SCREENSHOT_DISPLAY:-:99}
+kolvo=$build/src/main/kolvo
+if [[ ! -x $kolvo ]]; then
+    "$here/scripts/build.sh" "$build" -DKOLVO_BUILD_TESTS=OFF -DKOLVO_BUILD_BENCH=OFF
+fi
+for tool in Xvfb xdotool xwd xdpyinfo python3; do
+    command -v "$tool" >/dev/null || { echo "screenshots: $tool is missing (run scripts/setup.sh)" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Private settings: the folders are known, the tool windows open with the
+# editor, no update check.
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+export XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/Kolvo" "$XDG_DATA_HOME" "$work/simulator"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+cat >"$XDG_CONFIG_HOME/Kolvo/Kolvo.ini" <<INI
+[dirinfo]
+ddrsimulator=$work/simulator
+winamp=/usr/bin
+[settings]
+autowide=1
+autotrans=1
+autopower=1
+checkupdateonstart=0
+INI
+
+# The demo song: three charts of a short song with a tempo change and a freeze.
+song=$work/demo.kolvo
+python3 - "$song" <<'PY'
+import sys
+lines = ['"KOLVO-DEF"']
+header = [("musicadd", "/home/me/Music/demo.ogg"), ("songname", "Demo Song"),
+          ("artist", "The Examples"), ("genre", "Demo"), ("bpm", "150"), ("gap", "120")]
+lines += ['"%s","%s"' % (v, k) for k, v in header]
+lines.append('1,"check1"')
+lines += ['"%s","%s"' % (v, k) for k, v in
+          [("text1", ""), ("samplestart", "30000"), ("samplelength", "15000"), ("filetag", "")]]
+lines.append('"LEVELS",""')
+levels = {(1, 1): "3", (1, 2): "6", (2, 1): "4"}
+for s in range(1, 5):
+    for l in range(1, 5):
+        lines.append('"%s","level",%d,%d' % (levels.get((s, l), ""), s, l))
+lines.append('"DATAEXISTS","","",""')
+for s in range(1, 5):
+    for l in range(1, 5):
+        lines.append('%d,"dataexists",%d,%d' % (1 if (s, l) in levels else 0, s, l))
+lines.append('"STEPS","","",""')
+pad = [1, 3, 4, 6]          # left, down, up, right
+double = [1, 3, 4, 6, 7, 8, 9, 10]
+for (s, l), every, panels in [((1, 1), 8, pad), ((1, 2), 4, pad), ((2, 1), 8, double)]:
+    for b in range(1, 17):
+        for r in range(1, 33, every):
+            i = (b * 7 + r // every) % len(panels)
+            value = 2 if r == 1 and b % 4 == 1 else 1
+            lines.append("%d,%d,%d,%d,%d,%d" % (s, l, b, r, panels[i], value))
+            if every == 4 and r % 16 == 9:
+                lines.append("%d,%d,%d,%d,%d,1" % (s, l, b, r, panels[(i + 2) % len(panels)]))
+lines += ["1,1,9,1,11,160", "1,1,5,3,12,500", "0,0,0,0,0,0"]
+open(sys.argv[1], "w", newline="").write("\r\n".join(lines) + "\r\n")
+PY
+
+Xvfb "$display" -screen 0 2000x1100x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display QT_QPA_PLATFORM=xcb
+for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+# wait_window NAME: the id of the visible window with that exact title.
+wait_window() {
+    local id
+    for _ in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+        if [[ -n $id ]]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "screenshots: the window '$1' did not appear" >&2
+    return 1
+}
+
+# shoot OUT WINDOW...: a PNG of the screen around the given windows. With no
+# window manager a window mapped over another stays unpainted until it is
+# moved: once the program has settled, the first window goes to the empty
+# right part of the screen (the step editor's tool windows follow it).
+shoot() {
+    local out=$1
+    shift
+    rm -f "$out"
+    local x0 y0 x1 y1
+    for attempt in $(seq 10); do
+        sleep 6 # let the program settle
+        eval "$(xdotool getwindowgeometry --shell "$1")"
+        xdotool windowmove "$1" $(((attempt % 2) * 100 + 700)) 50
+        sleep 4
+        x0=100000 y0=100000 x1=0 y1=0
+        for id in "$@"; do
+            eval "$(xdotool getwindowgeometry --shell "$id")"
+            ((X < x0)) && x0=$X
+            ((Y < y0)) && y0=$Y
+            ((X + WIDTH > x1)) && x1=$((X + WIDTH))
+            ((Y + HEIGHT > y1)) && y1=$((Y + HEIGHT))
+        done
+        xwd -root -silent >"$work/screen.xwd"
+        # A picture of one colour is a window not yet painted: try again.
+        if python3 "$here/scripts/xwdtopng.py" "$work/screen.xwd" "$out" \
+            "$x0" "$y0" $((x1 - x0)) $((y1 - y0)); then
+            echo "wrote ${out#"$here"/}"
+            return 0
+        fi
+    done
+    echo "screenshots: nothing painted for ${out#"$here"/}" >&2
+    return 1
+}
+
+start_program() {
+    "$kolvo" "$song" >/dev/null 2>&1 &
+    pids+=($!)
+    summary=$(wait_window "Demo Song - Kolvo DWI Creator")
+}
+
+mkdir -p "$here/docs"
+
+# The summary window, then the synchronisation checker opened from it.
+start_program
+shoot "$here/docs/summary.png" "$summary"
+xdotool windowactivate --sync "$summary" 2>/dev/null || xdotool windowfocus --sync "$summary"
+xdotool key --window "$summary" ctrl+y
+synchro=$(wait_window "Synchronisation Checker")
+shoot "$here/docs/synchro.png" "$synchro"
+kill "${pids[-1]}"
+wait "${pids[-1]}" 2>/dev/null || true
+
+# A fresh start for the step editor: a press on the Single Basic chart button
+# (its place in the summary window, in pixels).
+start_program
+xdotool mousemove --window "$summary" 135 467 click 1
+editor=$(wait_window "Edit Steps")
+tools=()
+for name in "Wide View" "Transformations" "Power Tools"; do
+    tools+=("$(wait_window "$name")")
+done
+shoot "$here/docs/editor.png" "$editor" "${tools[@]}"
