@@ -56,7 +56,7 @@ QString FileCommands::exportWarning() {
 
 clsOpenSave& FileCommands::dialog() {
     if (!m_dialog) {
-        m_dialog = std::make_unique<clsOpenSave>(m_ctx.dialogs, m_ctx.model);
+        m_dialog = std::make_unique<clsOpenSave>(m_ctx.dialogs, m_ctx.session);
         m_dialog->setHwnd(m_window);
     }
     return *m_dialog;
@@ -89,44 +89,47 @@ void FileCommands::newmenu() {
     switch (askSave()) {
     case Answer::Yes:
         savemenu();
-        if (m.dialogcancelled == 1) {
-            m.dialogcancelled = 0;
+        if (m_ctx.session.dialogcancelled == 1) {
+            m_ctx.session.dialogcancelled = 0;
             return;
         }
         m.resetparameters();
+        m_ctx.document.startFresh();
         return;
     case Answer::No:
         m.resetparameters();
+        m_ctx.document.startFresh();
         return;
     case Answer::Cancel:
-        m.dialogcancelled = 0;
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
 }
 
 void FileCommands::openmenu() {
     SongModel& m = m_ctx.model;
-    m.dialogcancelled = 0;
+    m_ctx.session.dialogcancelled = 0;
     switch (askSave()) {
     case Answer::Yes:
         savemenu();
-        if (m.dialogcancelled == 1) {
-            m.dialogcancelled = 0;
+        if (m_ctx.session.dialogcancelled == 1) {
+            m_ctx.session.dialogcancelled = 0;
             return;
         }
         break;
     case Answer::Cancel:
-        m.dialogcancelled = 0;
+        m_ctx.session.dialogcancelled = 0;
         return;
     case Answer::No:
         break;
     }
     // Emptied before the file is chosen: cancelling the dialog leaves a new song.
     m.resetparameters();
+    m_ctx.document.startFresh();
     prepareDialog(QStringLiteral("kolvo"), kOpenFilter, clsOpenSave::OFN_FILEMUSTEXIST);
     dialog().ShowOpen();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
+    if (m_ctx.session.dialogcancelled == 1) {
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
     openFile(dialog().FileName());
@@ -140,6 +143,9 @@ bool FileCommands::openFile(const QString& path) {
         InputPause pause(m_window);
         err = readKolvoFile(path, m);
     }
+    m_ctx.document.startFresh();
+    if (!err)
+        m_ctx.document.setFilePath(path);
     emit fileLoaded();
     if (err) {
         reportFailure(QStringLiteral("Kolvo could not open this file."), *err);
@@ -154,11 +160,10 @@ void FileCommands::reportFailure(const QString& what, const FileError& error) {
 }
 
 void FileCommands::savemenu() {
-    SongModel& m = m_ctx.model;
-    m.dialogcancelled = 0;
+    m_ctx.session.dialogcancelled = 0;
     prepareDialog(QStringLiteral("kolvo"), kSaveFilter, clsOpenSave::OFN_OVERWRITEPROMPT);
     dialog().ShowSave();
-    if (m.dialogcancelled == 1)
+    if (m_ctx.session.dialogcancelled == 1)
         return; // nothing is written; the caller sees the 1
     saveFile(dialog().FileName());
 }
@@ -179,21 +184,22 @@ bool FileCommands::saveFile(const QString& path) {
         m_process = nullptr;
     }
     if (err) {
-        m_ctx.model.dialogcancelled = 1; // a failed save stops New, Open and closing
+        m_ctx.session.dialogcancelled = 1; // a failed save stops New, Open and closing
         reportFailure(QStringLiteral("Kolvo could not save your stepfile."), *err);
         return false;
     }
+    m_ctx.document.markSaved(path);
     return true;
 }
 
 void FileCommands::dwimenu() {
-    SongModel& m = m_ctx.model;
-    m.dialogcancelled = 0;
+    const SongModel& m = m_ctx.model;
+    m_ctx.session.dialogcancelled = 0;
     if (m_ctx.boxes.show(m_window, exportWarning(), QStringLiteral("Warning"), MsgButtons::YesNo,
                          MsgIcon::None) == MsgAnswer::Yes)
         savemenu();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
+    if (m_ctx.session.dialogcancelled == 1) {
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
     clsOpenSave& d = dialog();
@@ -203,8 +209,8 @@ void FileCommands::dwimenu() {
     d.setFilter(kDwiFilter);
     d.setFlags(0); // an existing .dwi is replaced without a question
     d.ShowSave();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
+    if (m_ctx.session.dialogcancelled == 1) {
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
     InputPause pause(m_window);
@@ -221,12 +227,11 @@ void FileCommands::dwimenu() {
 }
 
 bool FileCommands::mayClose() {
-    SongModel& m = m_ctx.model;
     switch (askSave()) {
     case Answer::Yes:
         savemenu();
-        if (m.dialogcancelled == 1) {
-            m.dialogcancelled = 0;
+        if (m_ctx.session.dialogcancelled == 1) {
+            m_ctx.session.dialogcancelled = 0;
             return false;
         }
         return true;

@@ -164,7 +164,7 @@ class PendingSong {
             else
                 m.setTempo(c.s, c.l, c.b, c.r, c.p, c.v);
         }
-        m.notifyStepsChanged();
+        m.notifyChanged(SongChange::everything());
     }
 
   private:

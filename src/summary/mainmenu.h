@@ -66,6 +66,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -75,6 +76,7 @@ private:
     void connectModel();
     void showField(SummaryField f);
     void showCheck1(int value);
+    void showModifiedMark();
     void leaveField(QLineEdit* edit);
     void updateDigest();
     void browseMusic();

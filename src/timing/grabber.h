@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/songmodel.h"
 #include "timing/editorlink.h"
 #include "timing/windowlock.h"
 
@@ -64,6 +65,10 @@ class Grabber : public QWidget {
     EditorLink m_link;
     WindowLock m_lock;
     bool m_closing = false;
+    // The chart as it was when the window opened.
+    int m_style = 1;
+    int m_level = 1;
+    ChartSteps m_before;
     bool m_unloaded = false;
 
     QLabel* m_label1 = nullptr;
