@@ -366,7 +366,9 @@ void MainMenu::showField(SummaryField f) {
 // modified state, and the title the desktop shows carries a mark.
 void MainMenu::showModifiedMark() {
     const bool modified = m_ctx.document.isModified();
-    setWindowModified(modified);
+    // The widget's modified state without a "[*]" in the title's text (the
+    // text is the song's); the mark goes on the title the desktop shows.
+    setAttribute(Qt::WA_WindowModified, modified);
     if (QWindow* handle = windowHandle())
         handle->setTitle(modified ? windowTitle() + QStringLiteral(" *") : windowTitle());
 }
