@@ -32,8 +32,8 @@ struct Editor {
     Kolvo* window = nullptr;
 
     explicit Editor(int style) {
-        model.currentstyle = style;
-        model.currentlevel = Basic;
+        ctx.session.currentstyle = style;
+        ctx.session.currentlevel = Basic;
         // Every bar busy: arrows and freeze starts in every used column.
         for (int bar = 1; bar <= kBars; ++bar)
             for (int row = 1; row <= kRows; row += 2)
@@ -96,7 +96,7 @@ void BM_NextBarThrough100Bars(benchmark::State& state) {
             next->click();
             e->window->repaint(); // each bar on screen before the next press
         }
-        benchmark::DoNotOptimize(e->model.currentbar);
+        benchmark::DoNotOptimize(e->ctx.session.currentbar);
         state.PauseTiming();
         e.reset();
         state.ResumeTiming();

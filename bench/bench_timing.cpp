@@ -210,7 +210,7 @@ void BM_GrabberRows(benchmark::State& state) {
         }
         s.model.setField(SummaryField::Bpm, canonicalNumberText(bpm));
         s.model.setField(SummaryField::Gap, canonicalNumberText(gap));
-        s.model.currentbar = 1;
+        s.ctx.session.currentbar = 1;
         WriteSetting("stepgrabber", "option1", QString::number(snap));
         QWidget editor;
         EditorLink link;

@@ -54,8 +54,8 @@ template <class PlayerT> struct Session {
 
     Session() {
         model.resetparameters();
-        model.currentstyle = Double;
-        model.currentlevel = Maniac;
+        ctx.session.currentstyle = Double;
+        ctx.session.currentlevel = Maniac;
         fillChart(model, Double, Maniac);
         editor = new Kolvo(ctx, nullptr);
         editor->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -93,7 +93,7 @@ void BM_PowerToolsInsertBarAtBar1(benchmark::State& state) {
     Session<ScriptedPlayer> s;
     auto* power = new PowerTools(s.ctx, s.editor);
     power->show();
-    s.model.currentbar = 1;
+    s.ctx.session.currentbar = 1;
     for (auto _ : state) {
         s.boxes.answers << MsgAnswer::Yes;
         power->insertBar();

@@ -84,7 +84,7 @@ TEST_F(CliSm, TextThatSplitsATagIsWarnedAboutAndWritten) {
     const CliRun r = cli({QStringLiteral("export"), song(), path("out.sm")});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("kolvo-cli: warning: ")));
-    EXPECT_TRUE(r.err.endsWith(QStringLiteral("\nName of artist: \";\"\n"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.endsWith(QStringLiteral("\n\"Name of artist\" holds \";\"\n"))) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(readAll(path("out.sm")).contains("\r\n#ARTIST:A; B;\r\n"));
 }

@@ -6,7 +6,16 @@
 
 namespace kolvo {
 
+class ChartSteps;
 class SongModel;
+
+// The pure forms: each works on one chart's cells, so an editor can run it
+// on a copy and apply the result in one swap.
+void insertBar(ChartSteps& chart, int bar);
+void deleteBar(ChartSteps& chart, int bar);
+void clearBar(ChartSteps& chart, int bar);
+
+// The same on a chart of the song.
 
 // Any of the bar's 320 arrow cells is not 0.
 bool barHasSteps(const SongModel& model, int style, int level, int bar);

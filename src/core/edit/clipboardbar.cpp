@@ -41,15 +41,23 @@ std::optional<BarCells> barCellsFromClipboardText(const QString& text) {
     return cells;
 }
 
-void pasteBarCells(SongModel& m, int s, int l, int bar, const BarCells& cells, PasteMode mode) {
+void pasteBarCells(ChartSteps& c, int bar, const BarCells& cells, PasteMode mode) {
     std::size_t i = 0;
     for (int r = 1; r <= kRows; ++r) {
         for (int p = 1; p <= kArrowPanels; ++p, ++i) {
-            if (mode == PasteMode::Merge && m.step(s, l, bar, r, p) != 0)
+            if (mode == PasteMode::Merge && c.at(bar, r, p) != 0)
                 continue;
-            m.setStep(s, l, bar, r, p, cells[i]);
+            c.set(bar, r, p, cells[i]);
         }
     }
+}
+
+void pasteBarCells(SongModel& m, int s, int l, int bar, const BarCells& cells, PasteMode mode) {
+    if (!SongModel::validChart(s, l))
+        return;
+    ChartSteps copy = m.chartSteps(s, l);
+    pasteBarCells(copy, bar, cells, mode);
+    m.swapChartSteps(s, l, copy);
 }
 
 } // namespace kolvo

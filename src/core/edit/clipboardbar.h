@@ -12,6 +12,7 @@
 
 namespace kolvo {
 
+class ChartSteps;
 class SongModel;
 
 inline constexpr char kClipboardBarHeader[] = "KOLVO-BAR-DEF-v09";
@@ -34,6 +35,7 @@ enum class PasteMode {
     Merge,   // only cells holding 0 take it; steps already there win
 };
 
+void pasteBarCells(ChartSteps& chart, int bar, const BarCells& cells, PasteMode mode);
 void pasteBarCells(SongModel& model, int style, int level, int bar, const BarCells& cells,
                    PasteMode mode);
 

@@ -45,18 +45,26 @@ std::span<const Move> movesOf(BarTransform t) {
 
 } // namespace
 
-void transformBar(SongModel& m, int s, int l, int bar, BarTransform t) {
-    if (!SongModel::validChart(s, l) || bar < 1 || bar > kBars)
+void transformBar(ChartSteps& c, int bar, BarTransform t) {
+    if (bar < 1 || bar > kBars)
         return;
     const auto moves = movesOf(t);
     for (int r = 1; r <= kRows; ++r) {
         // Read the whole row first so every move sees the old cells.
         bool arrow[kArrowPanels + 1] = {};
         for (const Move& mv : moves)
-            arrow[mv.source] = m.step(s, l, bar, r, mv.source) == StepArrow;
+            arrow[mv.source] = c.at(bar, r, mv.source) == StepArrow;
         for (const Move& mv : moves)
-            m.setStep(s, l, bar, r, mv.target, arrow[mv.source] ? StepArrow : StepEmpty);
+            c.set(bar, r, mv.target, arrow[mv.source] ? StepArrow : StepEmpty);
     }
+}
+
+void transformBar(SongModel& m, int s, int l, int bar, BarTransform t) {
+    if (!SongModel::validChart(s, l) || bar < 1 || bar > kBars)
+        return;
+    ChartSteps copy = m.chartSteps(s, l);
+    transformBar(copy, bar, t);
+    m.swapChartSteps(s, l, copy);
 }
 
 } // namespace kolvo

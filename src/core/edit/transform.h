@@ -7,6 +7,7 @@
 
 namespace kolvo {
 
+class ChartSteps;
 class SongModel;
 
 enum class BarTransform {
@@ -15,6 +16,7 @@ enum class BarTransform {
     Turn,   // a quarter turn clockwise on each pad: left -> up -> right -> down -> left
 };
 
+void transformBar(ChartSteps& chart, int bar, BarTransform transform);
 void transformBar(SongModel& model, int style, int level, int bar, BarTransform transform);
 
 } // namespace kolvo

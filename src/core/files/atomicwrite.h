@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace kolvo {
@@ -10,6 +11,8 @@ namespace kolvo {
 // Writes the bytes to a temporary file beside `path` and renames it into
 // place only when every byte reached the disk; otherwise any existing file
 // is left untouched. Returns the reason on failure ("cannot be written: ...").
-std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& data);
+// `beforeCommit` runs once the bytes are in the temporary file.
+std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& data,
+                                           const std::function<void()>& beforeCommit = {});
 
 } // namespace kolvo

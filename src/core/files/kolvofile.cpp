@@ -175,9 +175,15 @@ class PendingSong {
     explicit PendingSong(SongModel& model)
         : m_model(model), m_cells(model.cellArrays()), m_inPlace(model.cellsEmpty()) {
         if (!m_inPlace) {
-            m_arrowCopy.assign(m_cells.arrows.begin(), m_cells.arrows.end());
+            m_arrowCopy.resize(m_cells.charts.size() * ChartSteps::kCells);
+            for (std::size_t i = 0; i < m_cells.charts.size(); ++i) {
+                std::span<std::uint8_t> copy(m_arrowCopy.data() + i * ChartSteps::kCells,
+                                             ChartSteps::kCells);
+                std::copy(m_cells.charts[i].begin(), m_cells.charts[i].end(), copy.begin());
+                m_cells.charts[i] = copy;
+            }
             m_tempoCopy.assign(m_cells.tempo.begin(), m_cells.tempo.end());
-            m_cells = SongModel::CellArrays{m_arrowCopy, m_tempoCopy};
+            m_cells.tempo = m_tempoCopy;
         }
     }
     ~PendingSong() {
@@ -192,7 +198,7 @@ class PendingSong {
     void setDataexists(int s, int l, const Value& v) { m_flags[std::size_t(s * 5 + l)] = v; }
     void setFootlevels(int s, int l, const Value& v) { m_levels[std::size_t(s * 5 + l)] = v; }
     void setStep(int s, int l, int b, int r, int p, std::uint8_t v) {
-        m_cells.arrows[SongModel::arrowIndex(s, l, b, r, p)] = v;
+        m_cells.charts[std::size_t(s * 5 + l)][ChartSteps::cellIndex(b, r, p)] = v;
     }
     void setTempo(int s, int l, int b, int r, int p, double v) {
         m_cells.tempo[SongModel::tempoIndex(s, l, b, r, p)] = v;
@@ -200,7 +206,7 @@ class PendingSong {
     void clearTempo(int s, int l, int b, int r, int p) { setTempo(s, l, b, r, p, std::nan("")); }
     // The arrow cells of a valid row, indexed by panel.
     std::uint8_t* arrowRow(int s, int l, int b, int r) {
-        return &m_cells.arrows[SongModel::arrowIndex(s, l, b, r, 0)];
+        return &m_cells.charts[std::size_t(s * 5 + l)][ChartSteps::cellIndex(b, r, 0)];
     }
 
     // Puts everything read into the model (cells first, so that whoever
@@ -209,7 +215,9 @@ class PendingSong {
         m_applied = true;
         if (!m_inPlace) {
             SongModel::CellArrays target = m_model.cellArrays();
-            std::copy(m_arrowCopy.begin(), m_arrowCopy.end(), target.arrows.begin());
+            for (std::size_t i = 0; i < target.charts.size(); ++i)
+                std::copy(m_cells.charts[i].begin(), m_cells.charts[i].end(),
+                          target.charts[i].begin());
             std::copy(m_tempoCopy.begin(), m_tempoCopy.end(), target.tempo.begin());
         }
         SongModel& m = m_model;
@@ -225,7 +233,7 @@ class PendingSong {
                 if (const auto& v = m_flags[std::size_t(s * 5 + l)])
                     m.setDataexists(s, l, *v);
             }
-        m.notifyStepsChanged();
+        m.notifyChanged(SongChange::everything());
     }
 
   private:

@@ -14,9 +14,6 @@ constexpr int kDimStyle = kStyles + 1;
 constexpr int kDimLevel = kLevels + 1;
 constexpr int kDimBar = kBars + 1;
 constexpr int kDimRow = kRows + 1;
-constexpr int kDimArrow = kArrowPanels + 1;
-constexpr std::size_t kArrowCells =
-    std::size_t(kDimStyle) * kDimLevel * kDimBar * kDimRow * kDimArrow;
 constexpr std::size_t kTempoCells = std::size_t(kDimStyle) * kDimLevel * kDimBar * kDimRow * 2;
 const double kNoTempo = std::numeric_limits<double>::quiet_NaN();
 } // namespace
@@ -109,10 +106,54 @@ bool Value::operator==(const Value& o) const {
     return true;
 }
 
+// ---------------------------------------------------------------- ChartSteps
+
+ChartSteps::ChartSteps() : m_cells(kCells, 0) {}
+
+std::uint8_t ChartSteps::at(int bar, int row, int panel) const {
+    return valid(bar, row, panel) ? m_cells[index(bar, row, panel)] : 0;
+}
+
+void ChartSteps::set(int bar, int row, int panel, std::uint8_t value) {
+    if (valid(bar, row, panel))
+        m_cells[index(bar, row, panel)] = value;
+}
+
+const std::uint8_t* ChartSteps::row(int bar, int row) const {
+    return valid(bar, row, 1) ? &m_cells[index(bar, row, 0)] : nullptr;
+}
+
+void ChartSteps::clear() {
+    std::fill(m_cells.begin(), m_cells.end(), std::uint8_t(0));
+}
+
+bool ChartSteps::empty() const {
+    // Whole words at a time: this runs before every file is read.
+    const std::uint8_t* a = m_cells.data();
+    const std::size_t n = m_cells.size();
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, a + i, 8);
+        any |= w;
+    }
+    for (; i < n; ++i)
+        any |= a[i];
+    return any == 0;
+}
+
+bool ChartSteps::barHasSteps(int bar) const {
+    if (!valid(bar, 1, 1))
+        return false;
+    const auto first = m_cells.begin() + std::ptrdiff_t(index(bar, 1, 0));
+    const auto last = m_cells.begin() + std::ptrdiff_t(index(bar, kRows, kArrowPanels) + 1);
+    return std::any_of(first, last, [](std::uint8_t v) { return v != 0; });
+}
+
 // ---------------------------------------------------------------- SongModel
 
-SongModel::SongModel(QObject* parent)
-    : QObject(parent), m_arrows(kArrowCells, 0), m_tempo(kTempoCells, kNoTempo) {
+SongModel::SongModel(QObject* parent) : QObject(parent), m_tempo(kTempoCells, kNoTempo) {
     // Design values of the summary fields (equal to the reset values).
     m_fields[int(SummaryField::Bpm)] = QStringLiteral("120");
     m_fields[int(SummaryField::Gap)] = QStringLiteral("0");
@@ -125,38 +166,35 @@ bool SongModel::validCell(int s, int l, int b, int r) {
 }
 
 bool SongModel::cellsEmpty() const {
-    // Whole words at a time: this runs before every file is read.
-    const std::uint8_t* a = m_arrows.data();
-    const std::size_t n = m_arrows.size();
-    std::uint64_t any = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, a + i, 8);
-        any |= w;
-    }
-    for (; i < n; ++i)
-        any |= a[i];
-    if (any != 0)
-        return false;
+    for (const ChartSteps& chart : m_charts)
+        if (!chart.empty())
+            return false;
     return std::all_of(m_tempo.begin(), m_tempo.end(), [](double v) { return std::isnan(v); });
 }
 
 void SongModel::clearCells() {
-    std::fill(m_arrows.begin(), m_arrows.end(), std::uint8_t(0));
+    for (ChartSteps& chart : m_charts)
+        chart.clear();
     std::fill(m_tempo.begin(), m_tempo.end(), kNoTempo);
 }
 
+SongModel::CellArrays SongModel::cellArrays() {
+    CellArrays cells;
+    for (std::size_t i = 0; i < m_charts.size(); ++i)
+        cells.charts[i] = m_charts[i].cells();
+    cells.tempo = m_tempo;
+    return cells;
+}
+
 std::uint8_t SongModel::step(int s, int l, int b, int r, int p) const {
-    if (!validCell(s, l, b, r) || p < 1 || p > kArrowPanels)
+    if (!validChart(s, l))
         return 0;
-    return m_arrows[arrowIndex(s, l, b, r, p)];
+    return m_charts[std::size_t(s * 5 + l)].at(b, r, p);
 }
 
 void SongModel::setStep(int s, int l, int b, int r, int p, std::uint8_t value) {
-    if (!validCell(s, l, b, r) || p < 1 || p > kArrowPanels)
-        return;
-    m_arrows[arrowIndex(s, l, b, r, p)] = value;
+    if (validChart(s, l))
+        m_charts[std::size_t(s * 5 + l)].set(b, r, p, value);
 }
 
 bool SongModel::hasTempo(int s, int l, int b, int r, int channel) const {
@@ -183,7 +221,7 @@ void SongModel::clearTempo(int s, int l, int b, int r, int channel) {
 }
 
 const std::uint8_t* SongModel::arrowRow(int s, int l, int b, int r) const {
-    return validCell(s, l, b, r) ? &m_arrows[arrowIndex(s, l, b, r, 0)] : nullptr;
+    return validChart(s, l) ? m_charts[std::size_t(s * 5 + l)].row(b, r) : nullptr;
 }
 
 const double* SongModel::tempoRow(int s, int l, int b, int r) const {
@@ -207,7 +245,7 @@ void SongModel::setDataexists(int s, int l, const Value& v) {
     if (!validChart(s, l))
         return;
     m_dataexists[std::size_t(s * 5 + l)] = v;
-    emit chartFlagsChanged(s, l);
+    emit changed(SongChange::flags(s, l));
 }
 
 bool SongModel::hasData(int s, int l) const {
@@ -224,7 +262,7 @@ void SongModel::setFootlevels(int s, int l, const Value& v) {
     if (!validChart(s, l))
         return;
     m_footlevels[std::size_t(s * 5 + l)] = v;
-    emit chartFlagsChanged(s, l);
+    emit changed(SongChange::flags(s, l));
 }
 
 const QString& SongModel::field(SummaryField f) const {
@@ -261,40 +299,52 @@ void SongModel::resetparameters() {
     setField(SummaryField::Gap, QStringLiteral("0"));
     setCheck1(2);
     emit songReset();
-    emit stepsChanged();
+    emit changed(SongChange::everything());
 }
 
 void SongModel::clearChart(int s, int l) {
     if (!validChart(s, l))
         return;
-    for (int b = 1; b <= kBars; ++b)
-        for (int r = 1; r <= kRows; ++r)
-            for (int p = 1; p <= kArrowPanels; ++p)
-                m_arrows[arrowIndex(s, l, b, r, p)] = 0;
-    setDataexists(s, l, Value::number(0));
-    emit stepsChanged();
+    m_charts[std::size_t(s * 5 + l)].clear();
+    m_dataexists[std::size_t(s * 5 + l)] = Value::number(0);
+    emit changed({SongChange::Steps | SongChange::Flags, s, l, 1, kBars});
 }
 
-void SongModel::openChart() {
-    if (!hasData(currentstyle, currentlevel)) {
-        setFootlevels(currentstyle, currentlevel, Value::number(1));
-        setDataexists(currentstyle, currentlevel, Value::number(1));
+void SongModel::openChart(int s, int l) {
+    if (!hasData(s, l)) {
+        setFootlevels(s, l, Value::number(1));
+        setDataexists(s, l, Value::number(1));
     }
-    currentbar = 1;
+}
+
+const ChartSteps& SongModel::chartSteps(int s, int l) const {
+    static const ChartSteps none;
+    return validChart(s, l) ? m_charts[std::size_t(s * 5 + l)] : none;
+}
+
+void SongModel::swapChartSteps(int s, int l, ChartSteps& steps) {
+    if (validChart(s, l))
+        m_charts[std::size_t(s * 5 + l)].swap(steps);
+}
+
+bool SongModel::sameSongAs(const SongModel& o) const {
+    if (m_charts != o.m_charts || !(m_dataexists == o.m_dataexists) ||
+        !(m_footlevels == o.m_footlevels) || m_fields != o.m_fields || m_check1 != o.m_check1)
+        return false;
+    // NaN marks an empty tempo cell, so compare bit for bit.
+    return m_tempo.size() == o.m_tempo.size() &&
+           std::memcmp(m_tempo.data(), o.m_tempo.data(), m_tempo.size() * sizeof(double)) == 0;
 }
 
 void SongModel::copySongFrom(const SongModel& other) {
-    m_arrows = other.m_arrows;
+    m_charts = other.m_charts;
     m_tempo = other.m_tempo;
     m_dataexists = other.m_dataexists;
     m_footlevels = other.m_footlevels;
     for (int i = 0; i < kSummaryTextFields; ++i)
         setField(SummaryField(i), other.m_fields[std::size_t(i)]);
     setCheck1(other.m_check1);
-    for (int s = 1; s <= kStyles; ++s)
-        for (int l = 1; l <= kLevels; ++l)
-            emit chartFlagsChanged(s, l);
-    emit stepsChanged();
+    emit changed(SongChange::everything());
 }
 
 } // namespace kolvo

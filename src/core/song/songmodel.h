@@ -97,9 +97,81 @@ const char* summaryFieldKey(SummaryField f);
 // for messages about a value the user typed.
 QString summaryFieldLabel(SummaryField f);
 
+// The arrow cells of one chart: 100 bars of 32 rows of panels 1..10, kept in
+// one block so a whole chart is a value that copies in one go and swaps in
+// constant time. Bar operations run on a copy and are applied by a swap.
+class ChartSteps {
+  public:
+    ChartSteps();
+
+    // Out-of-range cells read as 0 and ignore writes.
+    std::uint8_t at(int bar, int row, int panel) const;
+    void set(int bar, int row, int panel, std::uint8_t value);
+    // Panels 0..10 of one row (0 unused); nullptr outside the chart.
+    const std::uint8_t* row(int bar, int row) const;
+    // Every arrow cell empty.
+    void clear();
+    bool empty() const;
+    // The cells themselves, for a reader that fills a whole song in place.
+    std::span<std::uint8_t> cells() { return m_cells; }
+    // Where a valid cell lives in cells() (panel 0 is the row's start).
+    static std::size_t cellIndex(int bar, int row, int panel) { return index(bar, row, panel); }
+    bool barHasSteps(int bar) const;
+
+    void swap(ChartSteps& other) noexcept { m_cells.swap(other.m_cells); }
+    bool operator==(const ChartSteps& other) const { return m_cells == other.m_cells; }
+
+    // Bytes of cell storage a copy costs.
+    static constexpr std::size_t kCells = std::size_t(kBars + 1) * (kRows + 1) * (kArrowPanels + 1);
+
+  private:
+    static bool valid(int bar, int row, int panel) {
+        return bar >= 1 && bar <= kBars && row >= 1 && row <= kRows && panel >= 1 &&
+               panel <= kArrowPanels;
+    }
+    static std::size_t index(int bar, int row, int panel) {
+        return (std::size_t(bar) * (kRows + 1) + std::size_t(row)) * (kArrowPanels + 1) +
+               std::size_t(panel);
+    }
+    std::vector<std::uint8_t> m_cells; // [101][33][11]
+};
+
+// What one change of the song touched, so windows refresh only what they
+// show. style/level 0 mean every chart; bars are 1..100.
+struct SongChange {
+    enum What : unsigned {
+        Steps = 1,  // arrow cells of the charts named
+        Tempo = 2,  // BPM changes and freezes
+        Flags = 4,  // dataexists / footlevels of the charts named
+        Fields = 8, // summary texts and Mark as new
+        Everything = Steps | Tempo | Flags | Fields,
+    };
+    unsigned what = 0;
+    int style = 0;
+    int level = 0;
+    int firstBar = 1;
+    int lastBar = kBars;
+
+    static SongChange steps(int style, int level, int firstBar = 1, int lastBar = kBars) {
+        return {Steps, style, level, firstBar, lastBar};
+    }
+    static SongChange tempo(int firstBar = 1, int lastBar = kBars) {
+        return {Tempo, 0, 0, firstBar, lastBar};
+    }
+    static SongChange flags(int style, int level) { return {Flags, style, level, 1, kBars}; }
+    static SongChange everything() { return {Everything, 0, 0, 1, kBars}; }
+
+    bool touches(unsigned kinds) const { return (what & kinds) != 0; }
+    // The change may touch the chart (style, level).
+    bool touchesChart(int s, int l) const {
+        return (style == 0 || style == s) && (level == 0 || level == l);
+    }
+    bool touchesBar(int bar) const { return bar >= firstBar && bar <= lastBar; }
+};
+
 // The one song being edited: sixteen charts, their flags and foot levels,
-// the song-wide tempo events, the summary values and the editing selection.
-// Windows share one instance by reference.
+// the song-wide tempo events and the summary values. Which chart and bar
+// the user is on lives in the editing session, not here.
 class SongModel : public QObject {
     Q_OBJECT
   public:
@@ -130,23 +202,20 @@ class SongModel : public QObject {
     const double* tempoRow(int style, int level, int bar, int row) const;
 
     // The step and tempo arrays themselves, for a reader that fills a whole
-    // song in place: every index comes from arrowIndex() or tempoIndex()
-    // (NaN marks an empty tempo cell), and nothing is announced (call
-    // notifyStepsChanged() after).
+    // song in place: each chart's arrows indexed by ChartSteps::cellIndex(),
+    // the tempo cells by tempoIndex() (NaN marks an empty tempo cell); nothing
+    // is announced (call notifyChanged() after).
     struct CellArrays {
-        std::span<std::uint8_t> arrows;
+        std::array<std::span<std::uint8_t>, 25> charts; // [style * 5 + level]
         std::span<double> tempo;
     };
-    CellArrays cellArrays() { return CellArrays{m_arrows, m_tempo}; }
+    CellArrays cellArrays();
     // Every cell empty (no arrow, no tempo value), as after resetparameters().
     bool cellsEmpty() const;
     // Empties every cell without a signal.
     void clearCells();
-    // Where a valid cell lives in CellArrays::arrows (panel 1..10) and
-    // CellArrays::tempo (channel BPMCHANNEL or FREEZECHANNEL).
-    static std::size_t arrowIndex(int s, int l, int b, int r, int p) {
-        return rowIndex(s, l, b, r) * (kArrowPanels + 1) + std::size_t(p);
-    }
+    // Where a valid cell lives in CellArrays::tempo (channel BPMCHANNEL or
+    // FREEZECHANNEL).
     static std::size_t tempoIndex(int s, int l, int b, int r, int channel) {
         return rowIndex(s, l, b, r) * 2 + std::size_t(channel - BPMCHANNEL);
     }
@@ -175,14 +244,11 @@ class SongModel : public QObject {
     const QString& Text1() const { return field(SummaryField::Text1); }
     const QString& filetag() const { return field(SummaryField::Filetag); }
 
-    // ---- selection and shared flags ----
-    int currentstyle = 1;
-    int currentlevel = 1;
-    int currentbar = 1;
-    int dialogcancelled = 0;
-    int autowide = 0;
-    int autotrans = 0;
-    int autopower = 0;
+    // ---- whole charts ----
+    // The arrow cells of a chart (an empty chart outside 1..4 x 1..4).
+    const ChartSteps& chartSteps(int style, int level) const;
+    // Exchanges the chart's cells with `steps` (silent, like the cell setters).
+    void swapChartSteps(int style, int level, ChartSteps& steps);
 
     // ---- whole-song operations ----
     // Empties every chart, flag and foot level and puts the summary values
@@ -191,15 +257,20 @@ class SongModel : public QObject {
     // Empties the arrows of one chart and clears its flag; its foot level and
     // the tempo events stay.
     void clearChart(int style, int level);
-    // What the editor does when it opens currentstyle/currentlevel.
-    void openChart();
+    // What the editor does when it opens a chart: a chart without data gets
+    // data and foot level 1.
+    void openChart(int style, int level);
 
-    // Copies everything but the selection from another model.
+    // Copies the whole song from another model.
     void copySongFrom(const SongModel& other);
 
-    // Announce a batch of step changes made through setStep/setTempo
-    // (cell setters stay silent so bulk edits cost nothing).
-    void notifyStepsChanged() { emit stepsChanged(); }
+    // The whole song, field by field (for checks and undo tests).
+    bool sameSongAs(const SongModel& other) const;
+
+    // Announces a batch of changes made through the silent cell setters
+    // (setStep/setTempo/swapChartSteps stay silent so bulk edits cost
+    // nothing; every batch ends in one announcement).
+    void notifyChanged(const kolvo::SongChange& change) { emit changed(change); }
 
     static bool validChart(int style, int level) {
         return style >= 1 && style <= kStyles && level >= 1 && level <= kLevels;
@@ -208,8 +279,8 @@ class SongModel : public QObject {
   signals:
     void summaryFieldChanged(kolvo::SummaryField field);
     void check1Changed(int value);
-    void chartFlagsChanged(int style, int level);
-    void stepsChanged();
+    // Every change to the steps, tempo events or chart flags ends in this.
+    void changed(const kolvo::SongChange& change);
     void songReset();
 
   private:
@@ -220,8 +291,8 @@ class SongModel : public QObject {
                std::size_t(r);
     }
 
-    std::vector<std::uint8_t> m_arrows; // [5][5][101][33][11]
-    std::vector<double> m_tempo;        // [5][5][101][33][2], NaN = empty
+    std::array<ChartSteps, 25> m_charts; // [style * 5 + level]
+    std::vector<double> m_tempo;         // [5][5][101][33][2], NaN = empty
     std::array<Value, 25> m_dataexists;
     std::array<Value, 25> m_footlevels;
     std::array<QString, kSummaryTextFields> m_fields;

@@ -136,22 +136,22 @@ void frmSplash::Timer1_Timer() {
     }
     struct Flag {
         const char* key;
-        int SongModel::*member;
+        int EditSession::*member;
     };
-    static constexpr Flag flags[] = {{"autowide", &SongModel::autowide},
-                                     {"autopower", &SongModel::autopower},
-                                     {"autotrans", &SongModel::autotrans}};
+    static constexpr Flag flags[] = {{"autowide", &EditSession::autowide},
+                                     {"autopower", &EditSession::autopower},
+                                     {"autotrans", &EditSession::autotrans}};
     for (const Flag& f : flags) {
         const QString key = QString::fromLatin1(f.key);
         const QString value = ReadSetting(kSettingsSection, key, QStringLiteral("No"));
         DebugLog(QStringLiteral("Got %1 value").arg(key));
         if (value == QStringLiteral("No")) {
             DebugLog(QStringLiteral("It's bad, attempting to save new"));
-            m_ctx.model.*f.member = 1;
+            m_ctx.session.*f.member = 1;
             WriteSetting(kSettingsSection, key, QStringLiteral("1"));
             DebugLog(QStringLiteral("Saved new %1 value as old didn't exist").arg(key));
         } else {
-            m_ctx.model.*f.member = static_cast<int>(numericValue(value));
+            m_ctx.session.*f.member = static_cast<int>(numericValue(value));
         }
     }
     Timer2->start();

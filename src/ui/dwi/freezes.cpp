@@ -3,6 +3,7 @@
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/historyactions.h"
 #include "ui/platform/messageboxes.h"
 
 #include <QCloseEvent>
@@ -115,6 +116,16 @@ Freezes::Freezes(AppContext& ctx, QWidget* summaryWindow)
     if (m_summary)
         m_summary->setEnabled(false);
     fillList();
+
+    // Undo and redo work here while this window has the input; an undone
+    // or redone tempo event shows in the list at once.
+    makeHistoryActions(m_ctx.document, this);
+    connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
+        if (!m_editing && change.touches(SongChange::Tempo)) {
+            m_list->clear();
+            fillList();
+        }
+    });
 }
 
 Freezes::~Freezes() {
@@ -176,8 +187,9 @@ void Freezes::addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* 
     const int barNumber = int(barValue);
     const int beatNumber = int(beatValue);
     bar->setText(bar3(barNumber));
-    m_ctx.model.setTempo(1, 1, barNumber, beatNumber, channel, amount);
-    m_ctx.model.notifyStepsChanged();
+    m_editing = true;
+    m_ctx.document.setTempo(1, 1, barNumber, beatNumber, channel, amount);
+    m_editing = false;
     addLine(channel == BPMCHANNEL ? bpmLine(bar->text(), beat->text(), value->text())
                                   : freezeLine(bar->text(), beat->text(), value->text()));
     bar->clear();
@@ -200,8 +212,9 @@ void Freezes::deleteSelected() {
     // The bar sits at characters 4 to 6 and the beat at character 8.
     const int bar = int(numericValue(line.mid(3, 3)));
     const int beat = int(numericValue(line.mid(7, 1)));
-    m_ctx.model.clearTempo(1, 1, bar, beat, channel);
-    m_ctx.model.notifyStepsChanged();
+    m_editing = true;
+    m_ctx.document.setTempo(1, 1, bar, beat, channel, std::nullopt);
+    m_editing = false;
     delete m_list->takeItem(m_list->row(item));
 }
 

@@ -42,6 +42,7 @@ private:
     QLineEdit* m_text[7] = {}; // Text1..Text6 at 1..6
     QListWidget* m_list = nullptr;
     bool m_unloaded = false;
+    bool m_editing = false; // this window adds or deletes its own line
 };
 
 } // namespace kolvo

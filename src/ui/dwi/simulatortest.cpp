@@ -160,6 +160,7 @@ void EmptyTestFolder(const QString& simulatorpath) {
 }
 
 void TestInSimulator(AppContext& ctx, QWidget* owner) {
+    ctx.document.beforeRiskyStep(); // a recovery copy first: the simulator may hang the desktop
     QString folderError;
     const bool folderReady = PrepareTestFolder(ctx.simulatorpath, &folderError);
     if (simulatorMissing(ctx, owner))
@@ -169,7 +170,7 @@ void TestInSimulator(AppContext& ctx, QWidget* owner) {
                        MsgIcon::Exclamation);
         return;
     }
-    writeAndRun(ctx, owner, DwiMode::EditorTest, ctx.model.currentstyle, ctx.model.currentlevel,
+    writeAndRun(ctx, owner, DwiMode::EditorTest, ctx.session.currentstyle, ctx.session.currentlevel,
                 false);
 }
 

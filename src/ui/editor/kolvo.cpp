@@ -10,6 +10,7 @@
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/historyactions.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
@@ -22,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -70,6 +72,7 @@ void fitFont(QWidget* w, const QString& text, int width) {
 }
 
 const QColor kBarFlash(128, 255, 128);
+constexpr int kEditStripHeight = 22; // pixels
 
 struct Header {
     int column;
@@ -104,23 +107,22 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
     QFont small = font();
     small.setPixelSize(11);
     setFont(small);
-    setFixedSize(px(grid::kClientWidth), px(grid::kClientHeight));
+    // The Edit menu sits in a strip under the grid, so the grid and the
+    // controls keep their places.
+    setFixedSize(px(grid::kClientWidth), px(grid::kClientHeight) + kEditStripHeight);
 
-    m_grid = new StepGrid(ctx.model, this);
+    m_grid = new StepGrid(ctx, this);
     buildControls();
 
     // Opening steps, in order.
     if (m_summary)
         m_summary->setEnabled(false);
-    m_ctx.model.openChart(); // currentbar 1; a chart without data gets data and foot level 1
+    // A chart without data gets data and foot level 1 (opening is not an
+    // edit of its own: the song is unchanged until something is drawn).
+    m_ctx.model.openChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+    m_ctx.session.currentbar = 1;
     hideUnusedHeaders();
-    {
-        // The box shows the stored foot level as it is; showing it is not an edit.
-        m_loadingFootlevel = true;
-        m_footlevel->setText(
-            m_ctx.model.footlevels(m_ctx.model.currentstyle, m_ctx.model.currentlevel).toText());
-        m_loadingFootlevel = false;
-    }
+    showFootlevel();
     showAutoDisplayedToolWindows();
     refreshgrid();
 }
@@ -216,6 +218,19 @@ void Kolvo::buildControls() {
         fitFont(l, l->text(), l->width() - 1);
     }
 
+    // Edit: undo and redo, named after the step they would take.
+    m_history = makeHistoryActions(m_ctx.document, this);
+    auto* editButton = new QPushButton(QStringLiteral("&Edit"), this);
+    editButton->setObjectName(QStringLiteral("editmenubutton"));
+    editButton->setGeometry(px(120), px(grid::kClientHeight), 60, kEditStripHeight - 2);
+    editButton->setAutoDefault(false);
+    editButton->setFocusPolicy(Qt::NoFocus);
+    auto* editMenu = new QMenu(editButton);
+    editMenu->setObjectName(QStringLiteral("editmenu"));
+    editMenu->addAction(m_history.undo);
+    editMenu->addAction(m_history.redo);
+    editButton->setMenu(editMenu);
+
     auto timer = [this](const char* name, int ms) {
         auto* t = new QTimer(this);
         t->setObjectName(QLatin1String(name));
@@ -238,6 +253,19 @@ void Kolvo::buildControls() {
     m_timerx->start();
 
     connect(m_grid, &StepGrid::cellEdited, this, [this] { refreshwideview(); });
+    // Any step of the history that touches this chart (a tool's bar
+    // operation, an undo, a redo) repaints through updatenow; a press has
+    // already painted its cell.
+    connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
+        if (m_unloaded || m_grid->isWriting())
+            return;
+        if (change.touches(SongChange::Flags) &&
+            change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
+            showFootlevel();
+        if (change.touches(SongChange::Steps | SongChange::Tempo) &&
+            change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
+            startUpdatenow();
+    });
     connect(m_barnumber, &QLineEdit::textChanged, this, [this] { barnumberChanged(); });
     m_gotobat->installEventFilter(this);
     connect(m_command84, &QPushButton::clicked, this, [this] { gotoBar(); });
@@ -272,30 +300,37 @@ void Kolvo::buildControls() {
 void Kolvo::hideUnusedHeaders() {
     for (const Header& h : kHeaders)
         if (auto* l = findChild<QLabel*>(QLatin1String(h.name), Qt::FindDirectChildrenOnly))
-            l->setVisible(grid::styleUsesColumn(m_ctx.model.currentstyle, h.column));
+            l->setVisible(grid::styleUsesColumn(m_ctx.session.currentstyle, h.column));
 }
 
 // ---- tool windows ----
 
 void Kolvo::showAutoDisplayedToolWindows() {
-    if (m_ctx.model.autowide == 1)
+    if (m_ctx.session.autowide == 1)
         showWideView();
-    if (m_ctx.model.autopower == 1)
+    if (m_ctx.session.autopower == 1)
         showPowerTools();
-    if (m_ctx.model.autotrans == 1)
+    if (m_ctx.session.autotrans == 1)
         showTransformations();
 }
 
 // The three tool windows open here (each shown without waiting; each sets
 // its toggle's caption itself while it is open).
+// Each also takes the editor's Undo and Redo shortcuts.
 void Kolvo::showWideView() {
-    (new WideView(m_ctx, this))->show();
+    auto* w = new WideView(m_ctx, this);
+    shareHistoryActions(m_history, w);
+    w->show();
 }
 void Kolvo::showPowerTools() {
-    (new PowerTools(m_ctx, this))->show();
+    auto* w = new PowerTools(m_ctx, this);
+    shareHistoryActions(m_history, w);
+    w->show();
 }
 void Kolvo::showTransformations() {
-    (new Transformations(m_ctx, this))->show();
+    auto* w = new Transformations(m_ctx, this);
+    shareHistoryActions(m_history, w);
+    w->show();
 }
 
 void Kolvo::showStepGrabberSetup() {
@@ -355,9 +390,9 @@ void Kolvo::barnumberChanged() {
 }
 
 void Kolvo::lastBar() {
-    if (m_ctx.model.currentbar > 1) {
-        --m_ctx.model.currentbar;
-        setBarNumberText(m_ctx.model.currentbar);
+    if (m_ctx.session.currentbar > 1) {
+        --m_ctx.session.currentbar;
+        setBarNumberText(m_ctx.session.currentbar);
         refreshgrid(); // also when the box already showed this number
         refreshwideview();
     } else {
@@ -366,9 +401,9 @@ void Kolvo::lastBar() {
 }
 
 void Kolvo::nextBar() {
-    if (m_ctx.model.currentbar < kBars) {
-        ++m_ctx.model.currentbar;
-        setBarNumberText(m_ctx.model.currentbar);
+    if (m_ctx.session.currentbar < kBars) {
+        ++m_ctx.session.currentbar;
+        setBarNumberText(m_ctx.session.currentbar);
         refreshgrid();
         refreshwideview();
     } else {
@@ -387,8 +422,8 @@ void Kolvo::gotoBar() {
             QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::None);
         return;
     }
-    m_ctx.model.currentbar = int(v);
-    setBarNumberText(m_ctx.model.currentbar);
+    m_ctx.session.currentbar = int(v);
+    setBarNumberText(m_ctx.session.currentbar);
     refreshgrid();
     refreshwideview(); // the wide view's bar marker follows a jump too
 }
@@ -421,14 +456,25 @@ bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- foot level ----
 
+void Kolvo::showFootlevel() {
+    // The box shows the stored foot level as it is; showing it is not an edit.
+    const QString text =
+        m_ctx.model.footlevels(m_ctx.session.currentstyle, m_ctx.session.currentlevel).toText();
+    if (m_footlevel->text() == text)
+        return;
+    m_loadingFootlevel = true;
+    m_footlevel->setText(text);
+    m_loadingFootlevel = false;
+}
+
 void Kolvo::footlevelChanged() {
     if (m_loadingFootlevel)
         return;
     const QString t = m_footlevel->text();
     if (t.isEmpty())
         return; // still typing
-    const int style = m_ctx.model.currentstyle;
-    const int level = m_ctx.model.currentlevel;
+    const int style = m_ctx.session.currentstyle;
+    const int level = m_ctx.session.currentlevel;
     const double v = numericValue(t);
     if (!std::isfinite(v) || std::floor(v) != v || v < 1 || v > 20) {
         m_ctx.boxes.show(this, QStringLiteral("Footlevel must be a whole number between 1 and 20."),
@@ -444,7 +490,7 @@ void Kolvo::footlevelChanged() {
         m_footlevel->setText(plain);
         m_loadingFootlevel = false;
     }
-    m_ctx.model.setFootlevels(style, level, Value::text(plain));
+    m_ctx.document.setFootlevel(style, level, Value::text(plain));
 }
 
 // ---- commands ----

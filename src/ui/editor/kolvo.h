@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/platform/historyactions.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -89,6 +91,7 @@ private:
     void lastBar();
     void nextBar();
     void footlevelChanged();
+    void showFootlevel();
     void loadIntoPlayer();
     void finishEditing();
     void testInSimulator();
@@ -112,6 +115,8 @@ private:
     QLineEdit* m_barnumber = nullptr;
     QLineEdit* m_gotobat = nullptr;
     QLineEdit* m_footlevel = nullptr;
+
+    HistoryActions m_history;
 
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer2 = nullptr;

@@ -8,6 +8,8 @@
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
 
+#include <functional>
+
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -109,49 +111,63 @@ void PowerTools::refuseClipboard() {
                      MsgIcon::Critical);
 }
 
-void PowerTools::changed() {
-    m_ctx.model.notifyStepsChanged();
-    if (m_editor)
-        m_editor->startUpdatenow();
+// Runs a bar operation on a copy of the chart and hands the result to the
+// document as one step; the windows showing the chart refresh on its
+// announcement.
+void PowerTools::apply(const QString& name, int lastBar,
+                       const std::function<void(ChartSteps&, int bar)>& op) {
+    const EditSession& e = m_ctx.session;
+    ChartSteps copy = m_ctx.model.chartSteps(e.currentstyle, e.currentlevel);
+    op(copy, e.currentbar);
+    m_ctx.document.replaceChart(e.currentstyle, e.currentlevel, std::move(copy),
+                                name + QStringLiteral(", bar ") + QString::number(e.currentbar),
+                                e.currentbar, lastBar);
+}
+
+bool PowerTools::currentBarHasSteps() const {
+    const EditSession& e = m_ctx.session;
+    return barHasSteps(m_ctx.model, e.currentstyle, e.currentlevel, e.currentbar);
+}
+
+bool PowerTools::lastBarHasSteps() const {
+    const EditSession& e = m_ctx.session;
+    return barHasSteps(m_ctx.model, e.currentstyle, e.currentlevel, kBars);
 }
 
 void PowerTools::insertBar() {
-    SongModel& m = m_ctx.model;
-    if (barHasSteps(m, m.currentstyle, m.currentlevel, kBars) && !askBar100WillBeLost())
+    if (lastBarHasSteps() && !askBar100WillBeLost())
         return;
-    kolvo::insertBar(m, m.currentstyle, m.currentlevel, m.currentbar);
-    changed();
+    apply(QStringLiteral("Insert Bar"), kBars,
+          [](ChartSteps& c, int bar) { kolvo::insertBar(c, bar); });
 }
 
 void PowerTools::deleteBar() {
-    SongModel& m = m_ctx.model;
-    if (barHasSteps(m, m.currentstyle, m.currentlevel, m.currentbar) && !askDeleteBar(m.currentbar))
+    if (currentBarHasSteps() && !askDeleteBar(m_ctx.session.currentbar))
         return;
-    kolvo::deleteBar(m, m.currentstyle, m.currentlevel, m.currentbar);
-    changed();
+    apply(QStringLiteral("Delete Bar"), kBars,
+          [](ChartSteps& c, int bar) { kolvo::deleteBar(c, bar); });
 }
 
 void PowerTools::clearBar() {
-    SongModel& m = m_ctx.model;
-    if (!barHasSteps(m, m.currentstyle, m.currentlevel, m.currentbar))
+    if (!currentBarHasSteps())
         return;
-    if (!askDeleteBar(m.currentbar))
+    if (!askDeleteBar(m_ctx.session.currentbar))
         return;
-    kolvo::clearBar(m, m.currentstyle, m.currentlevel, m.currentbar);
-    changed();
+    const int bar = m_ctx.session.currentbar;
+    apply(QStringLiteral("Clear Bar"), bar, [](ChartSteps& c, int b) { kolvo::clearBar(c, b); });
 }
 
 void PowerTools::copyBar() {
-    const SongModel& m = m_ctx.model;
+    const EditSession& e = m_ctx.session;
     if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(clipboardTextFromBar(m, m.currentstyle, m.currentlevel, m.currentbar));
+        clipboard->setText(
+            clipboardTextFromBar(m_ctx.model, e.currentstyle, e.currentlevel, e.currentbar));
 }
 
 void PowerTools::cutBar() {
     copyBar();
-    SongModel& m = m_ctx.model;
-    kolvo::deleteBar(m, m.currentstyle, m.currentlevel, m.currentbar);
-    changed();
+    apply(QStringLiteral("Cut Bar"), kBars,
+          [](ChartSteps& c, int bar) { kolvo::deleteBar(c, bar); });
 }
 
 void PowerTools::pasteReplace() {
@@ -160,9 +176,8 @@ void PowerTools::pasteReplace() {
         refuseClipboard();
         return;
     }
-    SongModel& m = m_ctx.model;
-    pasteBarCells(m, m.currentstyle, m.currentlevel, m.currentbar, *cells, PasteMode::Replace);
-    changed();
+    apply(QStringLiteral("Paste Replace"), m_ctx.session.currentbar,
+          [&](ChartSteps& c, int bar) { pasteBarCells(c, bar, *cells, PasteMode::Replace); });
 }
 
 void PowerTools::pasteMerge() {
@@ -171,9 +186,8 @@ void PowerTools::pasteMerge() {
         refuseClipboard();
         return;
     }
-    SongModel& m = m_ctx.model;
-    pasteBarCells(m, m.currentstyle, m.currentlevel, m.currentbar, *cells, PasteMode::Merge);
-    changed();
+    apply(QStringLiteral("Paste Merge"), m_ctx.session.currentbar,
+          [&](ChartSteps& c, int bar) { pasteBarCells(c, bar, *cells, PasteMode::Merge); });
 }
 
 void PowerTools::pasteInsert() {
@@ -183,12 +197,12 @@ void PowerTools::pasteInsert() {
         refuseClipboard();
         return;
     }
-    SongModel& m = m_ctx.model;
-    if (barHasSteps(m, m.currentstyle, m.currentlevel, kBars) && !askBar100WillBeLost())
+    if (lastBarHasSteps() && !askBar100WillBeLost())
         return;
-    kolvo::insertBar(m, m.currentstyle, m.currentlevel, m.currentbar);
-    pasteBarCells(m, m.currentstyle, m.currentlevel, m.currentbar, *cells, PasteMode::Replace);
-    changed();
+    apply(QStringLiteral("Paste Insert"), kBars, [&](ChartSteps& c, int bar) {
+        kolvo::insertBar(c, bar);
+        pasteBarCells(c, bar, *cells, PasteMode::Replace);
+    });
 }
 
 } // namespace kolvo

@@ -3,11 +3,14 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QPushButton;
 
 namespace kolvo {
 
 struct AppContext;
+class ChartSteps;
 class Kolvo;
 class ToolDock;
 
@@ -51,7 +54,10 @@ class PowerTools : public QWidget {
     bool askBar100WillBeLost();
     bool askDeleteBar(int bar);
     void refuseClipboard();
-    void changed();
+    void apply(const QString& name, int lastBar,
+               const std::function<void(ChartSteps&, int bar)>& op);
+    bool currentBarHasSteps() const;
+    bool lastBarHasSteps() const;
     void unload();
 
     AppContext& m_ctx;

@@ -1,6 +1,7 @@
 #include "ui/editor/stepgrid.h"
 
 #include "core/song/songmodel.h"
+#include "ui/platform/appcontext.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -24,20 +25,20 @@ constexpr int kLeftSeparatorBottom = 5520;
 
 } // namespace
 
-StepGrid::StepGrid(SongModel& model, QWidget* parent) : QWidget(parent), m_model(model) {
+StepGrid::StepGrid(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx) {
     setObjectName(QStringLiteral("ShapeArray"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(0, 0, px(kClientWidth), px(kClientHeight));
 }
 
 void StepGrid::refreshgrid() {
-    const int style = m_model.currentstyle;
-    const int level = m_model.currentlevel;
-    const int bar = m_model.currentbar;
+    const int style = m_ctx.session.currentstyle;
+    const int level = m_ctx.session.currentlevel;
+    const int bar = m_ctx.session.currentbar;
     for (int column = 1; column <= kColumnsShown; ++column)
         for (int row = 1; row <= kRowsShown; ++row)
             m_cells[std::size_t(cellIndex(row, column))] =
-                m_model.step(style, level, bar, row, column);
+                m_ctx.model.step(style, level, bar, row, column);
     update();
 }
 
@@ -63,17 +64,19 @@ QRect StepGrid::cellRect(int row, int column) {
 }
 
 bool StepGrid::pressAtTwips(float x, float y, PressButton button) {
-    const auto cell = cellAtTwips(x, y, m_model.currentstyle);
+    const auto cell = cellAtTwips(x, y, m_ctx.session.currentstyle);
     if (!cell)
         return false;
-    const int style = m_model.currentstyle;
-    const int level = m_model.currentlevel;
-    const int bar = m_model.currentbar;
+    const int style = m_ctx.session.currentstyle;
+    const int level = m_ctx.session.currentlevel;
+    const int bar = m_ctx.session.currentbar;
     const auto written =
-        valueAfterPress(m_model.step(style, level, bar, cell->row, cell->column), button);
+        valueAfterPress(m_ctx.model.step(style, level, bar, cell->row, cell->column), button);
     if (!written)
         return false;
-    m_model.setStep(style, level, bar, cell->row, cell->column, *written);
+    m_writing = true;
+    m_ctx.document.setStep(style, level, bar, cell->row, cell->column, *written);
+    m_writing = false;
     m_cells[std::size_t(cellIndex(cell->row, cell->column))] = *written;
     // The cell overlaps its neighbours' lines by a pixel; repaint that much.
     update(cellRect(cell->row, cell->column).adjusted(-1, -1, 1, 1));

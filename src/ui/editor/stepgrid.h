@@ -11,19 +11,20 @@
 
 namespace kolvo {
 
-class SongModel;
+struct AppContext;
 
 // The drawing surface of the step editor: the separator lines, the row and
 // column lines of one bar, the gap strip between the pads and the 320 cells.
 // It covers the editor's whole client area, so a press anywhere that no
 // control takes arrives here in the window's own coordinates.
 //
-// The cells show what refreshgrid (or a press) last read from the model;
-// other windows that change the chart ask the editor to refresh.
+// The cells show what refreshgrid (or a press) last read from the model. A
+// press is one step of the song's history; the editor refreshes the grid
+// when other steps change the chart.
 class StepGrid : public QWidget {
     Q_OBJECT
 public:
-    explicit StepGrid(SongModel& model, QWidget* parent = nullptr);
+    explicit StepGrid(AppContext& ctx, QWidget* parent = nullptr);
 
     // Reads all 320 cells of currentbar of the current chart and repaints.
     void refreshgrid();
@@ -44,6 +45,8 @@ public:
     // Handles a press at (x, y) twips as the mouse does; returns true when a
     // cell was written.
     bool pressAtTwips(float x, float y, grid::PressButton button);
+    // True while a press is writing its cell (the grid already shows it).
+    bool isWriting() const { return m_writing; }
 
 signals:
     // A press wrote a cell of the current bar (already repainted).
@@ -54,7 +57,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    SongModel& m_model;
+    AppContext& m_ctx;
+    bool m_writing = false;
     std::array<std::uint8_t, grid::kRowsShown * grid::kColumnsShown + 1> m_cells{};
 };
 

@@ -42,7 +42,7 @@ Transformations::Transformations(AppContext& ctx, Kolvo* editor)
     m_command15 = makeButton("Command15", QStringLiteral("Turn Bar 90\u00B0 Clockwise"), 600,
                              &Transformations::turnBar);
     // Solo's pad has diagonals, which a quarter turn cannot carry.
-    m_command15->setVisible(m_ctx.model.currentstyle != Solo);
+    m_command15->setVisible(m_ctx.session.currentstyle != Solo);
 
     m_ctx.transformationsopen = 1;
     if (m_toggle)
@@ -71,11 +71,14 @@ void Transformations::unload() {
 }
 
 void Transformations::apply(BarTransform transform) {
-    SongModel& m = m_ctx.model;
-    transformBar(m, m.currentstyle, m.currentlevel, m.currentbar, transform);
-    m.notifyStepsChanged();
-    if (m_editor)
-        m_editor->startUpdatenow();
+    static const char* const names[] = {"Mirror Bar", "Flip Bar", "Turn Bar"};
+    const EditSession& e = m_ctx.session;
+    ChartSteps copy = m_ctx.model.chartSteps(e.currentstyle, e.currentlevel);
+    transformBar(copy, e.currentbar, transform);
+    m_ctx.document.replaceChart(e.currentstyle, e.currentlevel, std::move(copy),
+                                QString::fromLatin1(names[int(transform)]) +
+                                    QStringLiteral(", bar ") + QString::number(e.currentbar),
+                                e.currentbar, e.currentbar);
 }
 
 void Transformations::mirrorBar() {
@@ -86,7 +89,7 @@ void Transformations::flipBar() {
 }
 
 void Transformations::turnBar() {
-    if (m_ctx.model.currentstyle == Solo)
+    if (m_ctx.session.currentstyle == Solo)
         return; // the button is hidden; a stray call changes nothing
     apply(BarTransform::Turn);
 }

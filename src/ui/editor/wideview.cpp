@@ -114,6 +114,12 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     m_dock = new ToolDock(this, editor, DockPlace::Right);
     connect(editor, &Kolvo::unloaded, this, &QWidget::close);
     connect(editor, &Kolvo::refreshed, this, &WideView::refreshwideview);
+    // Steps of the history (a tool's edit, undo, redo) show at once.
+    connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
+        if (change.touches(SongChange::Steps) &&
+            change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
+            refreshwideview();
+    });
 
     refreshwideview();
 }
@@ -146,16 +152,17 @@ void WideView::refreshwideview() {
     if (m_ctx.wideviewopen != 1)
         return;
     const SongModel& m = m_ctx.model;
+    const EditSession& e = m_ctx.session;
     const int first = m_vscroll->value();
     for (int j = 0; j < kShownBars; ++j)
         for (int p = 1; p <= kArrowPanels; ++p)
             for (int r = 1; r <= kRows; ++r)
                 m_cells[cellSlot(j, p, r)] =
-                    m.step(m.currentstyle, m.currentlevel, first + j, r, p);
+                    m.step(e.currentstyle, e.currentlevel, first + j, r, p);
 
     m_indicator->hide();
     for (int i = 1; i <= kShownBars; ++i) {
-        if (first + i - 1 == m.currentbar) {
+        if (first + i - 1 == e.currentbar) {
             m_indicator->move(m_indicator->x(), m_barlabels[std::size_t(i - 1)]->y());
             m_indicator->show();
         }
@@ -212,7 +219,7 @@ void WideView::pressRow(int j, bool play) {
     if (j < 0 || j >= kShownBars)
         return;
     const int bar = std::clamp(m_vscroll->value() + j, 1, kBars);
-    m_ctx.model.currentbar = bar;
+    m_ctx.session.currentbar = bar;
     if (m_editor)
         m_editor->barnumber()->setText(QString::number(bar));
     if (play)

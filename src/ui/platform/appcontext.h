@@ -1,5 +1,8 @@
 #pragma once
 
+#include "document/document.h"
+#include "core/song/editsession.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +14,8 @@ class FileDialogs;
 class Launcher;
 class PlayerLink;
 
-// What every window is handed: the one song, the services that stand in for
+// What every window is handed: the one song and its document (undo history,
+// change announcements), the editing session, the services that stand in for
 // the operating system's, and the few values the tools share. Owned by the
 // program (or by a test), passed by reference, never global.
 struct AppContext {
@@ -30,6 +34,9 @@ struct AppContext {
     int transformationsopen = 0;
     int grabsetupopen = 0; // 1 while the step grabber setup is open
     double playbarend = 0; // ms at which the wide view pauses a played bar
+
+    EditSession session = {}; // chart and bar being edited, dialog answer, auto-display
+    Document document{model}; // every edit goes through here
 };
 
 } // namespace kolvo

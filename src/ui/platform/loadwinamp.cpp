@@ -153,6 +153,7 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
         return LoadWinampResult::Busy;
     LoadingFlag loading;
     QPointer<QWidget> guard(owner);
+    ctx.document.beforeRiskyStep(); // a recovery copy first: a player can take the program down
 
     const LoadWinampResult checked = CheckSongAndPlayer(ctx, owner);
     if (checked != LoadWinampResult::Loaded)

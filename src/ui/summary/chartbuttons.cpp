@@ -97,8 +97,8 @@ void MainMenu::datacheck() {
 }
 
 void MainMenu::chartButtonClicked(int n) {
-    m_ctx.model.currentstyle = (n - 1) % 4 + 1;
-    m_ctx.model.currentlevel = (n - 1) / 4 + 1;
+    m_ctx.session.currentstyle = (n - 1) % 4 + 1;
+    m_ctx.session.currentlevel = (n - 1) / 4 + 1;
     setEnabled(false);
     auto* editor = new Kolvo(m_ctx, this);
     connect(editor, &Kolvo::unloaded, this, [this] {
@@ -114,7 +114,7 @@ void MainMenu::deletepattern(int style, int level) {
                          QStringLiteral(" step sequence! Are you sure you want to continue?");
     if (m_ctx.boxes.show(this, text, QStringLiteral("Are you sure?"), MsgButtons::YesNo,
                          MsgIcon::Question) == MsgAnswer::Yes)
-        m_ctx.model.clearChart(style, level);
+        m_ctx.document.clearChart(style, level);
     datacheck();
 }
 

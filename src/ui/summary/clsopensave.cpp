@@ -1,6 +1,6 @@
 #include "ui/summary/clsopensave.h"
 
-#include "core/song/songmodel.h"
+#include "core/song/editsession.h"
 #include "ui/platform/filedialogs.h"
 
 #include <QFileInfo>
@@ -9,8 +9,8 @@
 
 namespace kolvo {
 
-clsOpenSave::clsOpenSave(FileDialogs& dialogs, SongModel& model)
-    : m_dialogs(dialogs), m_model(model) {
+clsOpenSave::clsOpenSave(FileDialogs& dialogs, EditSession& session)
+    : m_dialogs(dialogs), m_session(session) {
     setFilter(QStringLiteral("All Files (*.*)|*.*"));
 }
 
@@ -53,7 +53,7 @@ void clsOpenSave::show(bool save) {
 
     const std::optional<QString> chosen = m_dialogs.ask(m_hwnd, r);
     if (!chosen || chosen->trimmed().isEmpty()) {
-        m_model.dialogcancelled = 1;
+        m_session.dialogcancelled = 1;
         return;
     }
     const QFileInfo fi(*chosen);

@@ -9,7 +9,7 @@ class QWidget;
 namespace kolvo {
 
 class FileDialogs;
-class SongModel;
+struct EditSession;
 
 // The one file dialog wrapper of the summary window. It keeps the old
 // property interface (the commands set properties, call ShowOpen/ShowSave,
@@ -23,7 +23,7 @@ public:
     static constexpr std::int32_t OFN_OVERWRITEPROMPT = 0x2;
     static constexpr std::int32_t OFN_FILEMUSTEXIST = 0x1000;
 
-    clsOpenSave(FileDialogs& dialogs, SongModel& model);
+    clsOpenSave(FileDialogs& dialogs, EditSession& session);
 
     std::int16_t FileExt() const { return m_fileExt; }
     void setFileExt(std::int16_t v) { m_fileExt = v; }
@@ -66,7 +66,7 @@ private:
     void show(bool save);
 
     FileDialogs& m_dialogs;
-    SongModel& m_model;
+    EditSession& m_session;
     std::int16_t m_fileExt = 0;
     QWidget* m_hwnd = nullptr;
     std::int16_t m_maxFileSize = 260;

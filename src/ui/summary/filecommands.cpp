@@ -61,7 +61,7 @@ QString FileCommands::smExportWarning() {
 
 clsOpenSave& FileCommands::dialog() {
     if (!m_dialog) {
-        m_dialog = std::make_unique<clsOpenSave>(m_ctx.dialogs, m_ctx.model);
+        m_dialog = std::make_unique<clsOpenSave>(m_ctx.dialogs, m_ctx.session);
         m_dialog->setHwnd(m_window);
     }
     return *m_dialog;
@@ -94,44 +94,47 @@ void FileCommands::newmenu() {
     switch (askSave()) {
     case Answer::Yes:
         savemenu();
-        if (m.dialogcancelled == 1) {
-            m.dialogcancelled = 0;
+        if (m_ctx.session.dialogcancelled == 1) {
+            m_ctx.session.dialogcancelled = 0;
             return;
         }
         m.resetparameters();
+        m_ctx.document.startFresh();
         return;
     case Answer::No:
         m.resetparameters();
+        m_ctx.document.startFresh();
         return;
     case Answer::Cancel:
-        m.dialogcancelled = 0;
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
 }
 
 void FileCommands::openmenu() {
     SongModel& m = m_ctx.model;
-    m.dialogcancelled = 0;
+    m_ctx.session.dialogcancelled = 0;
     switch (askSave()) {
     case Answer::Yes:
         savemenu();
-        if (m.dialogcancelled == 1) {
-            m.dialogcancelled = 0;
+        if (m_ctx.session.dialogcancelled == 1) {
+            m_ctx.session.dialogcancelled = 0;
             return;
         }
         break;
     case Answer::Cancel:
-        m.dialogcancelled = 0;
+        m_ctx.session.dialogcancelled = 0;
         return;
     case Answer::No:
         break;
     }
     // Emptied before the file is chosen: cancelling the dialog leaves a new song.
     m.resetparameters();
+    m_ctx.document.startFresh();
     prepareDialog(QStringLiteral("kolvo"), kolvoFormat().readFilter(), clsOpenSave::OFN_FILEMUSTEXIST);
     dialog().ShowOpen();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
+    if (m_ctx.session.dialogcancelled == 1) {
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
     openFile(dialog().FileName());
@@ -155,18 +158,17 @@ QString FileCommands::importFilter() {
 }
 
 void FileCommands::importmenu() {
-    SongModel& m = m_ctx.model;
-    m.dialogcancelled = 0;
+    m_ctx.session.dialogcancelled = 0;
     switch (askSave()) {
     case Answer::Yes:
         savemenu();
-        if (m.dialogcancelled == 1) {
-            m.dialogcancelled = 0;
+        if (m_ctx.session.dialogcancelled == 1) {
+            m_ctx.session.dialogcancelled = 0;
             return;
         }
         break;
     case Answer::Cancel:
-        m.dialogcancelled = 0;
+        m_ctx.session.dialogcancelled = 0;
         return;
     case Answer::No:
         break;
@@ -175,8 +177,8 @@ void FileCommands::importmenu() {
     // cancelled dialog or a refused file leaves the song as it was.
     prepareDialog(QString(), importFilter(), clsOpenSave::OFN_FILEMUSTEXIST);
     dialog().ShowOpen();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
+    if (m_ctx.session.dialogcancelled == 1) {
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
     importFile(dialog().FileName());
@@ -201,6 +203,7 @@ bool FileCommands::importFile(const QString& path) {
     SongModel& m = m_ctx.model;
     m.resetparameters();
     m.copySongFrom(*r.song);
+    m_ctx.document.startFresh();
     emit fileLoaded();
     return true;
 }
@@ -213,6 +216,9 @@ bool FileCommands::openFile(const QString& path) {
         InputPause pause(m_window);
         err = readKolvoFile(path, m);
     }
+    m_ctx.document.startFresh();
+    if (!err)
+        m_ctx.document.setFilePath(path);
     emit fileLoaded();
     if (err) {
         reportFailure(QStringLiteral("Kolvo could not open this file."), *err);
@@ -227,11 +233,10 @@ void FileCommands::reportFailure(const QString& what, const FileError& error) {
 }
 
 void FileCommands::savemenu() {
-    SongModel& m = m_ctx.model;
-    m.dialogcancelled = 0;
+    m_ctx.session.dialogcancelled = 0;
     prepareDialog(QStringLiteral("kolvo"), kolvoFormat().writeFilter(), clsOpenSave::OFN_OVERWRITEPROMPT);
     dialog().ShowSave();
-    if (m.dialogcancelled == 1)
+    if (m_ctx.session.dialogcancelled == 1)
         return; // nothing is written; the caller sees the 1
     saveFile(dialog().FileName());
 }
@@ -252,10 +257,11 @@ bool FileCommands::saveFile(const QString& path) {
         m_process = nullptr;
     }
     if (err) {
-        m_ctx.model.dialogcancelled = 1; // a failed save stops New, Open and closing
+        m_ctx.session.dialogcancelled = 1; // a failed save stops New, Open and closing
         reportFailure(QStringLiteral("Kolvo could not save your stepfile."), *err);
         return false;
     }
+    m_ctx.document.markSaved(path);
     return true;
 }
 
@@ -271,8 +277,8 @@ void FileCommands::smmenu() {
 
 void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst,
                               const QString& done, const QString& failed) {
-    SongModel& m = m_ctx.model;
-    m.dialogcancelled = 0;
+    const SongModel& m = m_ctx.model;
+    m_ctx.session.dialogcancelled = 0;
     // Some text is written as typed though the simulators read it
     // differently; the user hears first what they will make of it.
     if (const std::optional<QString> misread = format.misreadWarning(m))
@@ -282,8 +288,8 @@ void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst
     if (m_ctx.boxes.show(m_window, saveFirst, QStringLiteral("Warning"), MsgButtons::YesNo,
                          MsgIcon::None) == MsgAnswer::Yes)
         savemenu();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
+    if (m_ctx.session.dialogcancelled == 1) {
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
     clsOpenSave& d = dialog();
@@ -293,8 +299,8 @@ void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst
     d.setFilter(format.writeFilter());
     d.setFlags(0); // an existing export is replaced without a question
     d.ShowSave();
-    if (m.dialogcancelled == 1) {
-        m.dialogcancelled = 0;
+    if (m_ctx.session.dialogcancelled == 1) {
+        m_ctx.session.dialogcancelled = 0;
         return;
     }
     InputPause pause(m_window);
@@ -310,12 +316,11 @@ void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst
 }
 
 bool FileCommands::mayClose() {
-    SongModel& m = m_ctx.model;
     switch (askSave()) {
     case Answer::Yes:
         savemenu();
-        if (m.dialogcancelled == 1) {
-            m.dialogcancelled = 0;
+        if (m_ctx.session.dialogcancelled == 1) {
+            m_ctx.session.dialogcancelled = 0;
             return false;
         }
         return true;

@@ -1,6 +1,6 @@
 #include "ui/summary/mainmenu.h"
 
-#include "ui/summary/clicklabel.h"
+#include "clicklabel.h"
 #include "core/files/digest.h"
 #include "ui/dwi/freezes.h"
 #include "ui/summary/clsopensave.h"
@@ -8,6 +8,7 @@
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/historyactions.h"
 #include "ui/platform/settings.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace kolvo {
 
@@ -72,14 +74,14 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ct
     // Load: start-up is over, the selection starts at Single Basic, a
     // leftover kolvo.ini goes, and the auto-display ticks follow the flags.
     m_ctx.goahead = 10;
-    m_ctx.model.currentstyle = 1;
-    m_ctx.model.currentlevel = 1;
+    m_ctx.session.currentstyle = 1;
+    m_ctx.session.currentlevel = 1;
     const QString ini = dataFilePath(QStringLiteral("kolvo.ini"));
     if (QFile::exists(ini))
         QFile::remove(ini);
-    m_wideview->setChecked(m_ctx.model.autowide == 1);
-    m_autotrans->setChecked(m_ctx.model.autotrans == 1);
-    m_autopower->setChecked(m_ctx.model.autopower == 1);
+    m_wideview->setChecked(m_ctx.session.autowide == 1);
+    m_autotrans->setChecked(m_ctx.session.autotrans == 1);
+    m_autopower->setChecked(m_ctx.session.autopower == 1);
 
     connectOpeners();
 }
@@ -148,6 +150,10 @@ void MainMenu::buildMenus() {
             &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = addMenu(bar, QStringLiteral("&Edit"), "editmenu");
+    const HistoryActions history = makeHistoryActions(m_ctx.document, this);
+    edit->addAction(history.undo);
+    edit->addAction(history.redo);
+    edit->addSeparator();
     QMenu* del = addMenu(edit, QStringLiteral("&Delete"), "deletemenu");
     const char* styleCaptions[] = {"&Single", "&Double", "&Couple", "S&olo"};
     const char* styleWords[] = {"single", "double", "couple", "solo"};
@@ -190,13 +196,13 @@ void MainMenu::buildMenus() {
     for (QAction* a : {m_wideview, m_autotrans, m_autopower})
         a->setCheckable(true);
     connect(m_wideview, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_wideview, m_ctx.model.autowide, QStringLiteral("autowide"));
+        toggleAutoDisplay(m_wideview, m_ctx.session.autowide, QStringLiteral("autowide"));
     });
     connect(m_autotrans, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_autotrans, m_ctx.model.autotrans, QStringLiteral("autotrans"));
+        toggleAutoDisplay(m_autotrans, m_ctx.session.autotrans, QStringLiteral("autotrans"));
     });
     connect(m_autopower, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_autopower, m_ctx.model.autopower, QStringLiteral("autopower"));
+        toggleAutoDisplay(m_autopower, m_ctx.session.autopower, QStringLiteral("autopower"));
     });
 
     QMenu* help = addMenu(bar, QStringLiteral("&Help"), "helpmenu");
@@ -216,7 +222,7 @@ QWidget* MainMenu::buildFields() {
         e->setObjectName(QString::fromLatin1(kFieldNames[i]));
         const auto f = SummaryField(i);
         connect(e, &QLineEdit::textEdited, this,
-                [this, f](const QString& t) { m_ctx.model.setField(f, t); });
+                [this, f](const QString& t) { m_ctx.document.setField(f, t); });
         m_fields[std::size_t(i)] = e;
     }
     auto field = [this](SummaryField f) { return m_fields[std::size_t(f)]; };
@@ -300,7 +306,7 @@ QWidget* MainMenu::buildFields() {
         m_option1[std::size_t(i)] = rb;
     }
     connect(group, &QButtonGroup::idClicked, this, [this](int i) {
-        m_ctx.model.setCheck1(i == 0 ? 2 : i == 1 ? 1 : 0);
+        m_ctx.document.setCheck1(i == 0 ? 2 : i == 1 ? 1 : 0);
     });
     m_check1 = new QCheckBox(QStringLiteral("Invisible Status-New"), box);
     m_check1->setObjectName(QStringLiteral("Check1"));
@@ -343,6 +349,13 @@ void MainMenu::connectModel() {
     connect(&m, &SongModel::summaryFieldChanged, this, &MainMenu::showField);
     connect(&m, &SongModel::check1Changed, this, &MainMenu::showCheck1);
     connect(&m, &SongModel::songReset, this, &MainMenu::datacheck);
+    connect(&m_ctx.document, &Document::modifiedChanged, this, &MainMenu::showModifiedMark);
+    // A chart wiped, or a wipe undone or redone, shows on its button at once.
+    // (Drawing in the editor shows when the editor closes, through Timer1.)
+    connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
+        if (change.touches(SongChange::Flags) && isEnabled())
+            datacheck();
+    });
 }
 
 void MainMenu::showField(SummaryField f) {
@@ -350,10 +363,22 @@ void MainMenu::showField(SummaryField f) {
     const QString& text = m_ctx.model.field(f);
     if (e->text() != text)
         e->setText(text);
-    if (f == SummaryField::Songname)
+    if (f == SummaryField::Songname) {
         setWindowTitle(titleFor(text));
-    else if (f == SummaryField::Musicadd)
+        showModifiedMark();
+    } else if (f == SummaryField::Musicadd)
         updateDigest();
+}
+
+// The title's text stays the song's; an unsaved song shows as the window's
+// modified state, and the title the desktop shows carries a mark.
+void MainMenu::showModifiedMark() {
+    const bool modified = m_ctx.document.isModified();
+    // The widget's modified state without a "[*]" in the title's text (the
+    // text is the song's); the mark goes on the title the desktop shows.
+    setAttribute(Qt::WA_WindowModified, modified);
+    if (QWindow* handle = windowHandle())
+        handle->setTitle(modified ? windowTitle() + QStringLiteral(" *") : windowTitle());
 }
 
 void MainMenu::showCheck1(int value) {
@@ -392,7 +417,7 @@ void MainMenu::commitField(SummaryField f, const QString& text) {
     QString clean = normalizedNumberText(text);
     if (f == SummaryField::Gap && numericValue(clean) < 0)
         clean = QStringLiteral("0");
-    m_ctx.model.setField(f, clean);
+    m_ctx.document.setField(f, clean);
     showField(f);
 }
 
@@ -406,7 +431,8 @@ void MainMenu::browseMusic() {
     d.setFileName(QString());
     d.setFlags(clsOpenSave::OFN_FILEMUSTEXIST);
     d.ShowOpen();
-    m_ctx.model.setField(SummaryField::Musicadd, d.FileName());
+    m_ctx.document.closeMerging();
+    m_ctx.document.setField(SummaryField::Musicadd, d.FileName());
 }
 
 void MainMenu::openFreezes() {
@@ -419,6 +445,11 @@ void MainMenu::openFreezes() {
 
 bool MainMenu::openFile(const QString& path) {
     return m_files->openFile(path);
+}
+
+void MainMenu::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    showModifiedMark(); // the window handle exists from now on
 }
 
 void MainMenu::closeEvent(QCloseEvent* e) {

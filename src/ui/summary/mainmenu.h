@@ -71,6 +71,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -80,6 +81,7 @@ private:
     void connectModel();
     void showField(SummaryField f);
     void showCheck1(int value);
+    void showModifiedMark();
     void leaveField(QLineEdit* edit);
     void updateDigest();
     void browseMusic();

@@ -108,7 +108,8 @@ void FindBPM::stepThree() {
 }
 
 void FindBPM::acceptResult() {
-    m_ctx.model.setField(SummaryField::Bpm, m_foundbpm);
+    m_ctx.document.closeMerging();
+    m_ctx.document.setField(SummaryField::Bpm, m_foundbpm);
     close();
 }
 

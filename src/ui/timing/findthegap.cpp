@@ -62,7 +62,8 @@ void FindTheGap::stepThree() {
 }
 
 void FindTheGap::acceptResult() {
-    m_ctx.model.setField(SummaryField::Gap, m_foundgap);
+    m_ctx.document.closeMerging();
+    m_ctx.document.setField(SummaryField::Gap, m_foundgap);
     close();
 }
 

@@ -51,7 +51,9 @@ QString unusableBpmMessage(const QString& bpmText) {
 }
 
 Grabber::Grabber(AppContext& ctx, EditorLink link, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_ctx(ctx), m_link(std::move(link)) {
+    : QWidget(parent, Qt::Window), m_ctx(ctx), m_link(std::move(link)),
+      m_style(ctx.session.currentstyle), m_level(ctx.session.currentlevel),
+      m_before(ctx.model.chartSteps(m_style, m_level)) {
     setObjectName(QStringLiteral("Grabber"));
     setWindowTitle(QStringLiteral("Now grabbing."));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -111,7 +113,7 @@ bool Grabber::start() {
         return false;
     m_ctx.player.WinampCommand(winamp::Stop);
     m_ctx.player.WinampCommand(winamp::Play);
-    long long target = grab::barStartMs(m_ctx.model.currentbar, gap(), bpm());
+    long long target = grab::barStartMs(m_ctx.session.currentbar, gap(), bpm());
     target = std::clamp<long long>(target, 0, std::numeric_limits<int>::max());
     if (!m_ctx.player.ask(winamp::JumpToTime, int(target))) {
         if (self)
@@ -190,11 +192,11 @@ void Grabber::keyDown(int virtualKey) {
         close();
         return;
     }
-    const int panel = grab::panelForKey(virtualKey, m_ctx.model.currentstyle);
+    const int panel = grab::panelForKey(virtualKey, m_ctx.session.currentstyle);
     if (panel == 0)
         return;
-    m_ctx.model.setStep(m_ctx.model.currentstyle, m_ctx.model.currentlevel, int(cell.bar), cell.row,
-                        panel, StepArrow);
+    m_ctx.model.setStep(m_ctx.session.currentstyle, m_ctx.session.currentlevel, int(cell.bar),
+                        cell.row, panel, StepArrow);
     emit placed(int(cell.bar), cell.row, panel, position);
 }
 
@@ -234,8 +236,9 @@ void Grabber::unload() {
     m_closing = true;
     m_timer1->stop();
     m_lock.release();
+    // Everything recorded since the start is one step of the history.
+    m_ctx.document.recordChart(m_style, m_level, std::move(m_before), QStringLiteral("Step Grab"));
     m_link.repaint();
-    m_ctx.model.notifyStepsChanged();
     emit unloaded();
 }
 

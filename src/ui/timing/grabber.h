@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/song/songmodel.h"
 #include "ui/timing/editorlink.h"
 #include "ui/timing/windowlock.h"
 
@@ -66,6 +67,10 @@ class Grabber : public QWidget {
     EditorLink m_link;
     WindowLock m_lock;
     bool m_closing = false;
+    // The chart as it was when the window opened.
+    int m_style = 1;
+    int m_level = 1;
+    ChartSteps m_before;
     bool m_unloaded = false;
 
     QLabel* m_label1 = nullptr;

@@ -197,7 +197,7 @@ void StepGrabberSetup::startGrabbing(bool fromBarOne) {
     if (!self || m_closing)
         return;
     if (fromBarOne) {
-        m_ctx.model.currentbar = 1;
+        m_ctx.session.currentbar = 1;
         m_link.repaint();
     }
     auto* grabber = new Grabber(m_ctx, m_link);

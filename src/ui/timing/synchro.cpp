@@ -282,8 +282,12 @@ bool Synchro::eventFilter(QObject* watched, QEvent* event) {
 
 void Synchro::okClicked() {
     m_ctx.player.WinampCommand(winamp::Stop);
-    m_ctx.model.setField(SummaryField::Bpm, m_text1->text());
-    m_ctx.model.setField(SummaryField::Gap, m_text2->text());
+    m_ctx.document.closeMerging();
+    m_ctx.document.beginStep(QStringLiteral("Synchronisation Checker"));
+    m_ctx.document.setField(SummaryField::Bpm, m_text1->text());
+    m_ctx.document.setField(SummaryField::Gap, m_text2->text());
+    m_ctx.document.endStep();
+    m_ctx.document.closeMerging();
     close();
 }
 

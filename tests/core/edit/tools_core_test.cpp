@@ -273,8 +273,7 @@ struct PositionCase {
 TEST_F(BarOps, PlayPositionsFollowBpmGapAndTempoEvents) {
     model.setField(SummaryField::Bpm, QStringLiteral("120"));
     model.setField(SummaryField::Gap, QStringLiteral("1000"));
-    model.currentstyle = Double; // tempo events are read from Single Basic all the same
-    model.currentlevel = Maniac;
+    // Whatever chart is being edited, tempo events are read from Single Basic.
 
     const PositionCase plain[] = {
         {"bar 1 starts at the gap", 1, 1000, 3000},

@@ -58,13 +58,14 @@ void fillRandomSong(SongModel& m, unsigned seed) {
 struct SongCase {
     const char* name;
     void (*fill)(SongModel&);
+    bool hasCharts; // a step file without a chart is refused on reading
 };
 
 const SongCase kSongs[] = {
-    {"reset", [](SongModel&) {}},
-    {"small", fillSmallSong},
-    {"random1", [](SongModel& m) { fillRandomSong(m, 1); }},
-    {"random2", [](SongModel& m) { fillRandomSong(m, 2); }},
+    {"reset", [](SongModel&) {}, false},
+    {"small", fillSmallSong, true},
+    {"random1", [](SongModel& m) { fillRandomSong(m, 1); }, true},
+    {"random2", [](SongModel& m) { fillRandomSong(m, 2); }, true},
 };
 
 QByteArray fileBytes(const QString& path) {
@@ -98,6 +99,12 @@ TEST(FileFormats, EveryEntryRoundTripsItsOwnBytes) {
 
             if (!format->canRead())
                 continue;
+            if (!c.hasCharts && format != &kolvoFormat()) {
+                ReadResult refused = format->read(bytes, path);
+                EXPECT_FALSE(refused.ok());
+                EXPECT_TRUE(refused.error);
+                continue;
+            }
             ReadResult back = format->read(bytes, path);
             ASSERT_TRUE(back.ok()) << (back.error ? back.error->message().toStdString() : "");
             EXPECT_TRUE(back.losses.isEmpty());

@@ -1,3 +1,4 @@
+#include "core/song/editsession.h"
 #include "core/song/songmodel.h"
 
 #include <QSignalSpy>
@@ -12,8 +13,9 @@ TEST(SongModel, StartsWithDesignValuesAndUnassignedCharts) {
     EXPECT_EQ(m.Check1(), 2);
     EXPECT_TRUE(m.footlevels(1, 1).isUnassigned());
     EXPECT_TRUE(m.dataexists(4, 4).isUnassigned());
-    EXPECT_EQ(m.currentstyle, 1);
-    EXPECT_EQ(m.currentlevel, 1);
+    EditSession session;
+    EXPECT_EQ(session.currentstyle, 1);
+    EXPECT_EQ(session.currentlevel, 1);
 }
 
 TEST(SongModel, ResetEmptiesEverythingButFiletag) {
@@ -62,16 +64,12 @@ TEST(SongModel, ClearingSingleBasicKeepsTempoEventsAndFootLevel) {
 TEST(SongModel, OpeningAChartSetsFootLevelOnlyTheFirstTime) {
     SongModel m;
     m.resetparameters();
-    m.currentstyle = 2;
-    m.currentlevel = 4;
-    m.currentbar = 40;
-    m.openChart();
+    m.openChart(2, 4);
     EXPECT_EQ(m.footlevels(2, 4), Value::number(1));
     EXPECT_TRUE(m.hasData(2, 4));
-    EXPECT_EQ(m.currentbar, 1);
 
     m.setFootlevels(2, 4, Value::text("12"));
-    m.openChart();
+    m.openChart(2, 4);
     EXPECT_EQ(m.footlevels(2, 4), Value::text("12"));
 }
 

@@ -104,9 +104,9 @@ TEST_F(StartupTest, FirstRunAsksForBothFoldersThenUpdatesThenOpensTheMainWindow)
     }));
     for (const char* flag : {"autowide", "autopower", "autotrans"})
         EXPECT_EQ(setting(kSettingsSection, QString::fromLatin1(flag)), QStringLiteral("1"));
-    EXPECT_EQ(app.model.autowide, 1);
-    EXPECT_EQ(app.model.autopower, 1);
-    EXPECT_EQ(app.model.autotrans, 1);
+    EXPECT_EQ(app.ctx.session.autowide, 1);
+    EXPECT_EQ(app.ctx.session.autopower, 1);
+    EXPECT_EQ(app.ctx.session.autotrans, 1);
     EXPECT_EQ(mainOpened, 0);
     updates->Command2->click(); // "Do not check"
 
@@ -147,9 +147,9 @@ TEST_F(StartupTest, StoredFoldersGoStraightToTheMainWindowUnlessOutdated) {
         EXPECT_EQ(app.ctx.simulatorpath, QString::fromLatin1(c.simulator));
         EXPECT_EQ(setting(kDirInfoSection, kSimulatorKey), QString::fromLatin1(c.simulator));
         EXPECT_EQ(app.ctx.winamppath, QStringLiteral("/usr/bin"));
-        EXPECT_EQ(app.model.autowide, 0); // a stored flag is kept
+        EXPECT_EQ(app.ctx.session.autowide, 0); // a stored flag is kept
         EXPECT_EQ(setting(kSettingsSection, QStringLiteral("autowide")), QStringLiteral("0"));
-        EXPECT_EQ(app.model.autopower, 1);
+        EXPECT_EQ(app.ctx.session.autopower, 1);
     }
 }
 

@@ -96,8 +96,8 @@ const QByteArray kHeader = "#FILE:/music/Demo Song.mp3;\r\n"
 TEST_F(SimulatorTest, EditorTestRunsEveryChartAtTheCurrentChart) {
     // Leftovers of an earlier run go first.
     ASSERT_FALSE(test::writeScratchFile(folder + "/old.dwi", "old").isEmpty());
-    app.model.currentstyle = Double;
-    app.model.currentlevel = Maniac;
+    app.ctx.session.currentstyle = Double;
+    app.ctx.session.currentlevel = Maniac;
 
     QByteArray found;
     QStringList filesWhileOpen;
@@ -132,8 +132,8 @@ TEST_F(SimulatorTest, EditorTestRunsEveryChartAtTheCurrentChart) {
 }
 
 TEST_F(SimulatorTest, TickTestPlaysTheTickChartWithTheSongsTempo) {
-    app.model.currentstyle = Solo; // the tick test is always Single Basic
-    app.model.currentlevel = SManiac;
+    app.ctx.session.currentstyle = Solo; // the tick test is always Single Basic
+    app.ctx.session.currentlevel = SManiac;
     QByteArray found;
     std::optional<test::ArgRecord> record;
     bool seen = false;

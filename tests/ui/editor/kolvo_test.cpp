@@ -35,15 +35,15 @@ class EditorTest : public ::testing::Test {
     QPointer<Kolvo> editor;
 
     void open(int style, int level) {
-        app.model.currentstyle = style;
-        app.model.currentlevel = level;
+        app.ctx.session.currentstyle = style;
+        app.ctx.session.currentlevel = level;
         editor = new Kolvo(app.ctx, &summary);
         editor->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     }
     void TearDown() override { delete editor.data(); }
 
-    int bar() const { return app.model.currentbar; }
+    int bar() const { return app.ctx.session.currentbar; }
     QString barText() const { return editor->barnumber()->text(); }
     // A key typed into the bar box: acts on what the box held before it.
     void typeIntoGotobat(const QString& held, char key = 'x') {
@@ -71,7 +71,7 @@ TEST_P(OpenChart, MarksChartAndShowsItsFootLevel) {
     const OpenCase& c = GetParam();
     app.model.setDataexists(c.style, c.level, c.dataexists);
     app.model.setFootlevels(c.style, c.level, c.footBefore);
-    app.model.currentbar = 57;
+    app.ctx.session.currentbar = 57;
     app.model.setStep(c.style, c.level, 1, 9, 1, StepArrow);
     app.model.setStep(c.style, c.level, 57, 9, 3, StepArrow);
     open(c.style, c.level);

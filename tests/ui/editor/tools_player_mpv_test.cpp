@@ -64,7 +64,7 @@ TEST(ToolsPlayerMpv, RightClickPlaysOneBarAndPausesAtItsEnd) {
     // Bar 2 at BPM 120 after a 500 ms gap: 2500 to 4500 ms.
     QTest::mouseClick(wide, Qt::RightButton, {}, QPoint(60, 32 + 10));
     EXPECT_TRUE(s.boxes.shown.isEmpty());
-    EXPECT_EQ(s.model.currentbar, 2);
+    EXPECT_EQ(s.ctx.session.currentbar, 2);
     EXPECT_EQ(s.ctx.playbarend, 4500);
     EXPECT_EQ(s.player.state(), 1);
 

@@ -38,17 +38,17 @@ const QString kInvalidClipboard =
     QStringLiteral("The clipboard does not contain a valid Kolvo bar.");
 
 // A chart with one arrow in every bar that tells the bar apart.
-void markBars(SongModel& m) {
+// (The chart is the one the editor shows: Double Maniac throughout.)
+void markBars(SongModel& m, int style = Double, int level = Maniac) {
     for (int b = 1; b <= kBars; ++b)
-        m.setStep(m.currentstyle, m.currentlevel, b, 1 + (b - 1) % 32, 1 + (b - 1) / 32 % 10,
-                  StepArrow);
+        m.setStep(style, level, b, 1 + (b - 1) % 32, 1 + (b - 1) / 32 % 10, StepArrow);
 }
-std::vector<int> chartCells(const SongModel& m) {
+std::vector<int> chartCells(const SongModel& m, int style = Double, int level = Maniac) {
     std::vector<int> out;
     for (int b = 1; b <= kBars; ++b)
         for (int r = 1; r <= kRows; ++r)
             for (int p = 1; p <= kArrowPanels; ++p)
-                out.push_back(m.step(m.currentstyle, m.currentlevel, b, r, p));
+                out.push_back(m.step(style, level, b, r, p));
     return out;
 }
 
@@ -56,8 +56,8 @@ class ToolWindows : public ::testing::Test {
   protected:
     void SetUp() override {
         app.model.resetparameters();
-        app.model.currentstyle = Double;
-        app.model.currentlevel = Maniac;
+        app.ctx.session.currentstyle = Double;
+        app.ctx.session.currentlevel = Maniac;
         openEditor();
     }
     void TearDown() override {
@@ -75,12 +75,12 @@ class ToolWindows : public ::testing::Test {
         return w;
     }
     void setBar(int bar) {
-        app.model.currentbar = bar;
+        app.ctx.session.currentbar = bar;
         editor->barnumber()->setText(QString::number(bar));
     }
     SongModel& model() { return app.model; }
-    int s() { return app.model.currentstyle; }
-    int l() { return app.model.currentlevel; }
+    int s() { return app.ctx.session.currentstyle; }
+    int l() { return app.ctx.session.currentlevel; }
 
     TestApp app;
     QPointer<Kolvo> editor;
@@ -283,7 +283,7 @@ TEST_F(ToolWindows, InsertDeleteAndClearAskOnlyWhenStepsAreLostAndActOnlyOnYes) 
         }
         EXPECT_EQ(chartCells(model()) != before, c.changes) << c.what;
         EXPECT_EQ(editor->updatenow()->isActive(), c.changes) << c.what;
-        EXPECT_EQ(model().currentbar, c.bar) << c.what;
+        EXPECT_EQ(app.ctx.session.currentbar, c.bar) << c.what;
         if (c.changes && c.bar == 100) {
             EXPECT_FALSE(barHasSteps(model(), s(), l(), 100)) << c.what;
         }
@@ -309,8 +309,8 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     // Into another chart, in a fresh editor.
     editor->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    model().currentstyle = Couple;
-    model().currentlevel = Basic;
+    app.ctx.session.currentstyle = Couple;
+    app.ctx.session.currentlevel = Basic;
     openEditor();
     power = open<PowerTools>();
     setBar(60);
@@ -391,8 +391,8 @@ TEST_F(ToolWindows, AnInvalidClipboardIsRefusedByEveryPasteAndChangesNothing) {
 TEST_F(ToolWindows, TempoEventsStayPutWhenBarsMoveInSingleBasic) {
     editor->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    model().currentstyle = Single;
-    model().currentlevel = Basic;
+    app.ctx.session.currentstyle = Single;
+    app.ctx.session.currentlevel = Basic;
     openEditor();
     auto* power = open<PowerTools>();
     model().setTempo(Single, Basic, 10, 2, BPMCHANNEL, 180);
@@ -432,11 +432,11 @@ TEST_F(ToolWindows, TransformationsRewriteTheCurrentBarAndHideTurnForSolo) {
     EXPECT_EQ(model().step(s(), l(), 8, 6, PanelDown2), StepEmpty); // lost by Flip
     trans->Command15()->click();
     EXPECT_EQ(model().step(s(), l(), 8, 5, PanelDown), StepArrow);
-    EXPECT_EQ(model().currentbar, 8);
+    EXPECT_EQ(app.ctx.session.currentbar, 8);
 
     editor->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    model().currentstyle = Solo;
+    app.ctx.session.currentstyle = Solo;
     openEditor();
     trans = open<Transformations>();
     EXPECT_TRUE(trans->Command13()->isVisible());
@@ -508,7 +508,7 @@ TEST_F(ToolWindows, WideViewLeftClickSelectsABarAndIgnoresPressesBelowTheRows) {
         wide->VScroll1()->setValue(c.scroll);
         QTest::mouseClick(wide, Qt::LeftButton, {}, QPoint(60, c.yTwips / 15));
         const int expected = c.bar ? c.bar : 77;
-        EXPECT_EQ(model().currentbar, expected) << c.scroll << "/" << c.yTwips;
+        EXPECT_EQ(app.ctx.session.currentbar, expected) << c.scroll << "/" << c.yTwips;
         EXPECT_EQ(editor->barnumber()->text(), QString::number(expected));
     }
     EXPECT_TRUE(app.boxes.shown.isEmpty());
@@ -522,7 +522,7 @@ TEST_F(ToolWindows, WideViewRightClickPlaysTheBarAndPausesAtItsEnd) {
     auto* wide = open<WideView>();
 
     QTest::mouseClick(wide, Qt::RightButton, {}, QPoint(60, 2 * 32 + 5)); // bar 3
-    EXPECT_EQ(model().currentbar, 3);
+    EXPECT_EQ(app.ctx.session.currentbar, 3);
     EXPECT_EQ(app.player.commands, QList<int>{winamp::Play});
     EXPECT_EQ(app.player.jumps, QList<int>{5000});
     EXPECT_EQ(app.ctx.playbarend, 7000);
@@ -558,7 +558,7 @@ TEST_F(ToolWindows, WideViewRightClickExplainsWhyItCannotPlay) {
 
     // No player: the bar is still selected.
     wide->pressRow(4, true);
-    EXPECT_EQ(model().currentbar, 5);
+    EXPECT_EQ(app.ctx.session.currentbar, 5);
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.last().text, "Winamp window not found. Load the file by clicking on the "
                                      "Winamp icon in the step chooser.");

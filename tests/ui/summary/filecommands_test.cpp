@@ -117,7 +117,7 @@ TEST_F(FileCommandsTest, NewAfterEachAnswer) {
         EXPECT_EQ(QFile::exists(good), c.saved);
         EXPECT_EQ(c.reset ? songReset() : songIntact(), true);
         EXPECT_EQ(allButtonsNoData(), c.reset);
-        EXPECT_EQ(app.model.dialogcancelled, 0);
+        EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
         EXPECT_TRUE(w->isEnabled());
         if (c.saveTo == bad) {
             ASSERT_EQ(app.boxes.shown.size(), 2);
@@ -162,7 +162,7 @@ TEST_F(FileCommandsTest, SaveAsksBeforeReplacingAndShowsProgressPerChart) {
     app.dialogs.answers << std::nullopt;
     trigger("savemenu");
     EXPECT_EQ(app.dialogs.asked[1].initialDir, app.dir.path() + "/");
-    EXPECT_EQ(app.model.dialogcancelled, 1); // left for a calling command
+    EXPECT_EQ(app.ctx.session.dialogcancelled, 1); // left for a calling command
 }
 
 TEST_F(FileCommandsTest, ASongThatCannotBeWrittenIsRefusedAndNotDiscarded) {
@@ -197,7 +197,7 @@ TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
     EXPECT_TRUE(songIntact());
     ASSERT_EQ(app.dialogs.asked.size(), 1);
     EXPECT_EQ(app.dialogs.asked[0].mode, FileDialogRequest::Mode::Save);
-    EXPECT_EQ(app.model.dialogcancelled, 0);
+    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
 
     // No, then a file.
     app.boxes.answers = {MsgAnswer::No};
@@ -224,7 +224,7 @@ TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
     trigger("openmenu");
     EXPECT_TRUE(songReset());
     EXPECT_TRUE(allButtonsNoData());
-    EXPECT_EQ(app.model.dialogcancelled, 0);
+    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
     EXPECT_EQ(app.dialogs.asked[2].initialDir, app.path("in") + "/");
 }
 
@@ -280,7 +280,7 @@ TEST_F(FileCommandsTest, ClosingAfterEachAnswer) {
         EXPECT_EQ(w->isVisible(), !c.closes);
         EXPECT_EQ(closed.size(), c.closes ? 1 : 0);
         EXPECT_TRUE(songIntact());
-        EXPECT_EQ(app.model.dialogcancelled, 0);
+        EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
     }
     // The close box asks the same.
     SetUp();
@@ -329,7 +329,7 @@ TEST_F(FileCommandsTest, ExportWritesWhatTheDwiWriterWrites) {
     EXPECT_EQ(app.dialogs.asked.size(), 2);
     EXPECT_EQ(app.boxes.shown.size(), 1);
     EXPECT_FALSE(QFile::exists(app.path("never.dwi")));
-    EXPECT_EQ(app.model.dialogcancelled, 0);
+    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
 
     // Yes, saved, then the DWI dialog starts in the saved file's folder.
     app.boxes.shown.clear();
@@ -341,7 +341,7 @@ TEST_F(FileCommandsTest, ExportWritesWhatTheDwiWriterWrites) {
     EXPECT_TRUE(QFile::exists(app.path("work/song.kolvo")));
     EXPECT_EQ(app.dialogs.asked[3].initialDir, app.path("work") + "/");
     EXPECT_EQ(app.boxes.shown.size(), 1); // the DWI dialog was cancelled: no message
-    EXPECT_EQ(app.model.dialogcancelled, 0);
+    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
 
     // A DWI file that cannot be written is reported, not called complete.
     app.boxes.shown.clear();

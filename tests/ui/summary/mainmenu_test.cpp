@@ -190,13 +190,13 @@ TEST(MainMenuLoad, DeletesALeftoverIniAndTicksAutoDisplay) {
     test::TestApp app;
     const QString ini = dataFilePath("kolvo.ini");
     ASSERT_FALSE(test::writeScratchFile(ini, "old").isEmpty());
-    app.model.autowide = 1;
-    app.model.autopower = 1;
-    app.model.currentstyle = 3;
+    app.ctx.session.autowide = 1;
+    app.ctx.session.autopower = 1;
+    app.ctx.session.currentstyle = 3;
     MainMenu w(app.ctx);
     EXPECT_FALSE(QFile::exists(ini));
     EXPECT_EQ(app.ctx.goahead, 10);
-    EXPECT_EQ(app.model.currentstyle, 1);
+    EXPECT_EQ(app.ctx.session.currentstyle, 1);
     EXPECT_TRUE(w.menuAction("wideviewmenu")->isChecked());
     EXPECT_FALSE(w.menuAction("autodisplaytransformationsmenu")->isChecked());
     EXPECT_TRUE(w.menuAction("autodisplaypowertoolsmenu")->isChecked());
@@ -342,22 +342,22 @@ TEST_F(MainMenuTest, DeleteAsksAndWipesOnlyTheArrows) {
 TEST_F(MainMenuTest, AutoDisplayItemsToggleAndPersist) {
     struct Item {
         const char* menu;
-        int SongModel::*flag;
+        int EditSession::*flag;
         const char* key;
     };
-    const Item items[] = {{"wideviewmenu", &SongModel::autowide, "autowide"},
-                          {"autodisplaytransformationsmenu", &SongModel::autotrans, "autotrans"},
-                          {"autodisplaypowertoolsmenu", &SongModel::autopower, "autopower"}};
+    const Item items[] = {{"wideviewmenu", &EditSession::autowide, "autowide"},
+                          {"autodisplaytransformationsmenu", &EditSession::autotrans, "autotrans"},
+                          {"autodisplaypowertoolsmenu", &EditSession::autopower, "autopower"}};
     for (const Item& it : items) {
-        app.model.*it.flag = 0;
+        app.ctx.session.*it.flag = 0;
         QAction* a = w->menuAction(it.menu);
         a->setChecked(false);
         a->trigger();
-        EXPECT_EQ(app.model.*it.flag, 1) << it.menu;
+        EXPECT_EQ(app.ctx.session.*it.flag, 1) << it.menu;
         EXPECT_TRUE(a->isChecked()) << it.menu;
         EXPECT_EQ(ReadSetting("Settings", it.key, "No"), "1") << it.key;
         a->trigger();
-        EXPECT_EQ(app.model.*it.flag, 0) << it.menu;
+        EXPECT_EQ(app.ctx.session.*it.flag, 0) << it.menu;
         EXPECT_FALSE(a->isChecked()) << it.menu;
         EXPECT_EQ(ReadSetting("Settings", it.key, "No"), "0") << it.key;
     }
@@ -366,8 +366,8 @@ TEST_F(MainMenuTest, AutoDisplayItemsToggleAndPersist) {
 TEST_F(MainMenuTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
     w->show();
     button(7)->click(); // Couple Another
-    EXPECT_EQ(app.model.currentstyle, Couple);
-    EXPECT_EQ(app.model.currentlevel, Another);
+    EXPECT_EQ(app.ctx.session.currentstyle, Couple);
+    EXPECT_EQ(app.ctx.session.currentlevel, Another);
     EXPECT_FALSE(w->isEnabled());
     QWidget* editor = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())

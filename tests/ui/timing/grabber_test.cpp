@@ -52,8 +52,8 @@ class GrabberTest : public ::testing::Test, public TimingFixture {
         powerTools = std::make_unique<QWidget>();
         app.model.setField(SummaryField::Bpm, "120");
         app.model.setField(SummaryField::Gap, "500");
-        app.model.currentstyle = 1;
-        app.model.currentlevel = 2;
+        app.ctx.session.currentstyle = 1;
+        app.ctx.session.currentlevel = 2;
     }
     void TearDown() override { deleteToolWindows(); }
 
@@ -93,7 +93,8 @@ class GrabberTest : public ::testing::Test, public TimingFixture {
         return g;
     }
     std::uint8_t cell(int bar, int row, int panel) const {
-        return app.model.step(app.model.currentstyle, app.model.currentlevel, bar, row, panel);
+        return app.model.step(app.ctx.session.currentstyle, app.ctx.session.currentlevel, bar, row,
+                              panel);
     }
 
     std::unique_ptr<QWidget> editor;
@@ -248,7 +249,7 @@ class GrabberStartTest : public GrabberTest, public ::testing::WithParamInterfac
 
 TEST_P(GrabberStartTest, StartHandsTheEditorOverToTheGrabber) {
     const StartCase c = GetParam();
-    app.model.currentbar = 5;
+    app.ctx.session.currentbar = 5;
     QPointer<StepGrabberSetup> s = openSetup();
     (c.fromBarOne ? s->Command4() : s->Command3())->click();
     EXPECT_TRUE(app.boxes.shown.isEmpty());
@@ -258,7 +259,7 @@ TEST_P(GrabberStartTest, StartHandsTheEditorOverToTheGrabber) {
     settle();
     EXPECT_TRUE(s.isNull());
     EXPECT_EQ(app.ctx.grabsetupopen, 0);
-    EXPECT_EQ(app.model.currentbar, c.currentbar);
+    EXPECT_EQ(app.ctx.session.currentbar, c.currentbar);
     EXPECT_EQ(repaints, c.fromBarOne ? 1 : 0);
     // LoadWinamp stops; the grabber stops, plays and jumps to the bar.
     EXPECT_EQ(app.player.commands, (QList<int>{winamp::Stop, winamp::Stop, winamp::Play}));
@@ -294,7 +295,7 @@ TEST_F(GrabberTest, NoMusicFileKeepsTheSetupOpen) {
     EXPECT_EQ(app.boxes.last().title, "No MP3 file selected");
     EXPECT_TRUE(s->isVisible());
     EXPECT_TRUE(editorSideDisabled());
-    EXPECT_EQ(app.model.currentbar, 1);
+    EXPECT_EQ(app.ctx.session.currentbar, 1);
     EXPECT_EQ(repaints, 0);
 }
 
@@ -418,7 +419,7 @@ TEST_F(GrabberTest, KeysToPanelsPerStyle) {
     };
     WriteSetting("stepgrabber", "option1", "2");
     for (int style : {1, 2, 3, 4}) {
-        app.model.currentstyle = style;
+        app.ctx.session.currentstyle = style;
         QPointer<Grabber> g = startGrabber();
         int row = 1;
         for (const KeyPress& k : keys) {

@@ -158,7 +158,7 @@ TEST_F(TimingMpvTest, SyncChecker) {
 TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayed) {
     app.model.setField(SummaryField::Bpm, "120");
     app.model.setField(SummaryField::Gap, "200");
-    app.model.currentbar = 2;
+    app.ctx.session.currentbar = 2;
     WriteSetting("stepgrabber", "option1", "1");
     QWidget editor;
     EditorLink link;

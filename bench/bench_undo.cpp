@@ -1,0 +1,91 @@
+// The song's history: undo and redo of Insert Bar on a full chart, the
+// memory a history of 10,000 grid presses takes, and undo of a grabbing
+// session of 2,000 arrows.
+#include "document/document.h"
+#include "core/edit/barops.h"
+#include "core/song/songmodel.h"
+
+#include <QUndoStack>
+
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+using namespace kolvo;
+
+namespace {
+
+void fillChart(SongModel& m, int style, int level) {
+    for (int bar = 1; bar <= kBars; ++bar)
+        for (int row = 1; row <= kRows; ++row)
+            for (int panel = 1; panel <= kArrowPanels; ++panel)
+                m.setStep(style, level, bar, row, panel, (bar + row + panel) % 3 == 0 ? 2 : 1);
+}
+
+void BM_UndoRedoInsertBarOnAFullChart(benchmark::State& state) {
+    SongModel song;
+    fillChart(song, Double, Maniac);
+    Document doc(song);
+    ChartSteps copy = song.chartSteps(Double, Maniac);
+    insertBar(copy, 1);
+    doc.replaceChart(Double, Maniac, std::move(copy), QStringLiteral("Insert Bar, bar 1"), 1,
+                     kBars);
+    for (auto _ : state) {
+        doc.history().undo();
+        doc.history().redo();
+    }
+    state.SetLabel("one undo plus one redo per iteration");
+}
+BENCHMARK(BM_UndoRedoInsertBarOnAFullChart)->Unit(benchmark::kMicrosecond);
+
+// Also the time to do Insert Bar through the history (copy, insert, swap).
+void BM_InsertBarThroughTheHistory(benchmark::State& state) {
+    SongModel song;
+    fillChart(song, Double, Maniac);
+    Document doc(song);
+    for (auto _ : state) {
+        ChartSteps copy = song.chartSteps(Double, Maniac);
+        insertBar(copy, 1);
+        doc.replaceChart(Double, Maniac, std::move(copy), QStringLiteral("Insert Bar, bar 1"), 1,
+                         kBars);
+    }
+}
+BENCHMARK(BM_InsertBarThroughTheHistory)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+void BM_HistoryOf10000GridPresses(benchmark::State& state) {
+    for (auto _ : state) {
+        SongModel song;
+        Document doc(song);
+        doc.history().setUndoLimit(0); // unlimited, as in the program
+        const std::size_t heapBefore = mallinfo2().uordblks;
+        for (int i = 0; i < 10000; ++i) {
+            const int bar = 1 + i / 100 % kBars;
+            const int row = 1 + i % kRows;
+            const int panel = 1 + i / kRows % kArrowPanels;
+            doc.setStep(Single, Basic, bar, row, panel,
+                        song.step(Single, Basic, bar, row, panel) ? StepEmpty : StepArrow);
+        }
+        const std::size_t heapAfter = mallinfo2().uordblks;
+        state.counters["history_bytes"] = double(heapAfter - heapBefore);
+        state.counters["steps"] = double(doc.history().count());
+    }
+}
+BENCHMARK(BM_HistoryOf10000GridPresses)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_UndoRedoAGrabbingSessionOf2000Arrows(benchmark::State& state) {
+    SongModel song;
+    Document doc(song);
+    ChartSteps before = song.chartSteps(Single, Basic);
+    // The grabber writes straight into the song while the music plays.
+    for (int i = 0; i < 2000; ++i)
+        song.setStep(Single, Basic, 1 + i / 20, 1 + i % 20, 1 + i % 4 * 2 % 6 + 1, StepArrow);
+    doc.recordChart(Single, Basic, std::move(before), QStringLiteral("Step Grab"));
+    for (auto _ : state) {
+        doc.history().undo();
+        doc.history().redo();
+    }
+    state.SetLabel("one undo plus one redo per iteration");
+}
+BENCHMARK(BM_UndoRedoAGrabbingSessionOf2000Arrows)->Unit(benchmark::kMicrosecond);
+
+} // namespace

@@ -1,0 +1,141 @@
+#include "document/document.h"
+
+#include "document/editcommands.h"
+
+#include <QGuiApplication>
+
+namespace kolvo {
+
+Document::Document(SongModel& song, QObject* parent) : QObject(parent), m_song(song) {
+    // Typing merges into one step until the keyboard goes elsewhere.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::focusObjectChanged, this, [this] { closeMerging(); });
+    connect(&m_history, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { emit modifiedChanged(!clean); });
+}
+
+Document::~Document() = default;
+
+void Document::markSaved(const QString& path) {
+    closeMerging();
+    m_filePath = path;
+    m_history.setClean();
+    emit saved();
+}
+
+void Document::startFresh() {
+    closeMerging();
+    const bool wasModified = isModified();
+    // clear() leaves the stack clean; say so when the song had been unsaved.
+    m_history.clear();
+    m_filePath.clear();
+    if (wasModified && !isModified())
+        emit modifiedChanged(false);
+    emit startedFresh();
+}
+
+void Document::startRestored(const QString& path) {
+    closeMerging();
+    m_history.clear();
+    m_filePath = path;
+    m_history.resetClean(); // nothing matches the history's clean state now
+    emit modifiedChanged(true);
+}
+
+void Document::setStep(int style, int level, int bar, int row, int panel, std::uint8_t value) {
+    if (!SongModel::validChart(style, level) || bar < 1 || bar > kBars || row < 1 || row > kRows ||
+        panel < 1 || panel > kArrowPanels)
+        return;
+    const std::uint8_t before = m_song.step(style, level, bar, row, panel);
+    if (before == value)
+        return;
+    m_history.push(new SetStepCommand(*this, style, level, bar, row, panel, before, value));
+}
+
+void Document::replaceChart(int style, int level, ChartSteps steps, const QString& name,
+                            int firstBar, int lastBar) {
+    if (!SongModel::validChart(style, level) || steps == m_song.chartSteps(style, level))
+        return;
+    m_history.push(
+        new SwapChartCommand(*this, style, level, std::move(steps), name, firstBar, lastBar));
+}
+
+void Document::recordChart(int style, int level, ChartSteps before, const QString& name) {
+    if (!SongModel::validChart(style, level) || before == m_song.chartSteps(style, level))
+        return;
+    m_history.push(
+        new SwapChartCommand(*this, style, level, std::move(before), name, 1, kBars, true));
+}
+
+void Document::clearChart(int style, int level) {
+    if (!SongModel::validChart(style, level))
+        return;
+    const QString name = QStringLiteral("Delete ") + styleName(style) + u' ' + levelName(level);
+    m_history.push(new SwapChartCommand(*this, style, level, ChartSteps(), name, 1, kBars, false,
+                                        Value::number(0)));
+}
+
+void Document::setFootlevel(int style, int level, const Value& value) {
+    if (!SongModel::validChart(style, level))
+        return;
+    const Value before = m_song.footlevels(style, level);
+    if (before == value)
+        return;
+    m_history.push(new SetFootlevelCommand(*this, style, level, before, value));
+}
+
+void Document::setTempo(int style, int level, int bar, int row, int channel,
+                        std::optional<double> value) {
+    if (!SongModel::validChart(style, level) || bar < 1 || bar > kBars || row < 1 || row > kRows ||
+        (channel != BPMCHANNEL && channel != FREEZECHANNEL))
+        return;
+    std::optional<double> before;
+    if (m_song.hasTempo(style, level, bar, row, channel))
+        before = m_song.tempo(style, level, bar, row, channel);
+    if (before == value)
+        return;
+    m_history.push(new SetTempoCommand(*this, style, level, bar, row, channel, before, value));
+}
+
+void Document::setField(SummaryField field, const QString& text) {
+    const QString before = m_song.field(field);
+    if (before == text)
+        return;
+    m_history.push(new SetFieldCommand(*this, field, before, text));
+}
+
+void Document::setCheck1(int value) {
+    const int before = m_song.Check1();
+    if (before == value)
+        return;
+    closeMerging();
+    m_history.push(new SetCheck1Command(*this, before, value));
+}
+
+QString Document::fieldName(SummaryField field) {
+    switch (field) {
+    case SummaryField::Musicadd:
+        return QStringLiteral("Music File");
+    case SummaryField::Songname:
+        return QStringLiteral("Song Name");
+    case SummaryField::Artist:
+        return QStringLiteral("Artist");
+    case SummaryField::Genre:
+        return QStringLiteral("Genre");
+    case SummaryField::Bpm:
+        return QStringLiteral("BPM");
+    case SummaryField::Gap:
+        return QStringLiteral("Gap");
+    case SummaryField::Samplestart:
+        return QStringLiteral("Sample Start");
+    case SummaryField::Samplelength:
+        return QStringLiteral("Sample Length");
+    case SummaryField::Text1:
+        return QStringLiteral("CD Picture");
+    case SummaryField::Filetag:
+        return QStringLiteral("#FILE Tag");
+    }
+    return QString();
+}
+
+} // namespace kolvo

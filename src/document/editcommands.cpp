@@ -1,0 +1,128 @@
+#include "document/editcommands.h"
+
+#include "document/document.h"
+
+#include <QSignalBlocker>
+
+namespace kolvo {
+
+SetStepCommand::SetStepCommand(Document& doc, int style, int level, int bar, int row, int panel,
+                               std::uint8_t before, std::uint8_t after)
+    : m_doc(doc), m_style(std::int8_t(style)), m_level(std::int8_t(level)), m_bar(std::int8_t(bar)),
+      m_row(std::int8_t(row)), m_panel(std::int8_t(panel)), m_before(before), m_after(after) {
+    const QString what = after == StepArrow         ? QStringLiteral("Place arrow")
+                         : after == StepFreezeStart ? QStringLiteral("Place freeze arrow")
+                                                    : QStringLiteral("Remove arrow");
+    setText(what + QStringLiteral(", bar ") + QString::number(bar));
+}
+
+void SetStepCommand::apply(std::uint8_t value) {
+    m_doc.song().setStep(m_style, m_level, m_bar, m_row, m_panel, value);
+    m_doc.announce(SongChange::steps(m_style, m_level, m_bar, m_bar));
+}
+
+SwapChartCommand::SwapChartCommand(Document& doc, int style, int level, ChartSteps other,
+                                   const QString& name, int firstBar, int lastBar,
+                                   bool alreadyApplied, std::optional<Value> otherDataexists)
+    : m_doc(doc), m_style(style), m_level(level), m_firstBar(firstBar), m_lastBar(lastBar),
+      m_other(std::move(other)), m_otherDataexists(std::move(otherDataexists)),
+      m_skipRedo(alreadyApplied) {
+    setText(name);
+}
+
+void SwapChartCommand::redo() {
+    if (m_skipRedo) {
+        m_skipRedo = false;
+        m_doc.announce(SongChange::steps(m_style, m_level, m_firstBar, m_lastBar));
+        return;
+    }
+    swap();
+}
+
+void SwapChartCommand::swap() {
+    SongModel& song = m_doc.song();
+    song.swapChartSteps(m_style, m_level, m_other);
+    SongChange change = SongChange::steps(m_style, m_level, m_firstBar, m_lastBar);
+    if (m_otherDataexists) {
+        Value current = song.dataexists(m_style, m_level);
+        // The model's flag setter announces on its own; the document's
+        // announcement below covers both.
+        const QSignalBlocker quiet(&song);
+        song.setDataexists(m_style, m_level, *m_otherDataexists);
+        m_otherDataexists = std::move(current);
+        change.what |= SongChange::Flags;
+    }
+    m_doc.announce(change);
+}
+
+SetFootlevelCommand::SetFootlevelCommand(Document& doc, int style, int level, Value before,
+                                         Value after)
+    : m_doc(doc), m_style(style), m_level(level), m_before(std::move(before)),
+      m_after(std::move(after)), m_serial(doc.mergeSerial()) {
+    setText(QStringLiteral("Foot Level"));
+}
+
+bool SetFootlevelCommand::mergeWith(const QUndoCommand* other) {
+    const auto* o = static_cast<const SetFootlevelCommand*>(other);
+    if (o->m_style != m_style || o->m_level != m_level || o->m_serial != m_serial)
+        return false;
+    m_after = o->m_after;
+    setObsolete(m_after == m_before);
+    return true;
+}
+
+void SetFootlevelCommand::apply(const Value& v) {
+    m_doc.song().setFootlevels(m_style, m_level, v);
+    m_doc.announce(SongChange::flags(m_style, m_level));
+}
+
+SetTempoCommand::SetTempoCommand(Document& doc, int style, int level, int bar, int row, int channel,
+                                 std::optional<double> before, std::optional<double> after)
+    : m_doc(doc), m_style(style), m_level(level), m_bar(bar), m_row(row), m_channel(channel),
+      m_before(before), m_after(after) {
+    const QString kind =
+        channel == BPMCHANNEL ? QStringLiteral("BPM Change") : QStringLiteral("Freeze");
+    setText((after ? QStringLiteral("Add ") : QStringLiteral("Delete ")) + kind +
+            QStringLiteral(", bar ") + QString::number(bar));
+}
+
+void SetTempoCommand::apply(std::optional<double> v) {
+    SongModel& song = m_doc.song();
+    if (v)
+        song.setTempo(m_style, m_level, m_bar, m_row, m_channel, *v);
+    else
+        song.clearTempo(m_style, m_level, m_bar, m_row, m_channel);
+    m_doc.announce(SongChange::tempo(m_bar, m_bar));
+}
+
+SetFieldCommand::SetFieldCommand(Document& doc, SummaryField field, QString before, QString after)
+    : m_doc(doc), m_field(field), m_before(std::move(before)), m_after(std::move(after)),
+      m_serial(doc.mergeSerial()) {
+    setText(QStringLiteral("Edit ") + Document::fieldName(field));
+}
+
+bool SetFieldCommand::mergeWith(const QUndoCommand* other) {
+    const auto* o = static_cast<const SetFieldCommand*>(other);
+    if (o->m_field != m_field || o->m_serial != m_serial)
+        return false;
+    m_after = o->m_after;
+    setObsolete(m_after == m_before);
+    return true;
+}
+
+void SetFieldCommand::apply(const QString& text) {
+    m_doc.song().setField(m_field, text);
+    m_doc.announce({SongChange::Fields, 0, 0, 1, kBars});
+}
+
+SetCheck1Command::SetCheck1Command(Document& doc, int before, int after)
+    : m_doc(doc), m_before(before), m_after(after) {
+    setText(QStringLiteral("Mark as New"));
+}
+
+void SetCheck1Command::apply(int v) {
+    m_doc.song().setCheck1(v);
+    m_doc.announce({SongChange::Fields, 0, 0, 1, kBars});
+}
+
+} // namespace kolvo

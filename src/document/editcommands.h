@@ -1,0 +1,117 @@
+#pragma once
+
+#include "core/song/songmodel.h"
+
+#include <QUndoCommand>
+
+#include <cstdint>
+#include <optional>
+
+namespace kolvo {
+
+class Document;
+
+// The steps of the undo history, one class per kind of edit. Each applies
+// its change to the song on redo, takes it back on undo, and announces what
+// it touched through the document.
+
+// One arrow cell.
+class SetStepCommand : public QUndoCommand {
+  public:
+    SetStepCommand(Document& doc, int style, int level, int bar, int row, int panel,
+                   std::uint8_t before, std::uint8_t after);
+    void undo() override { apply(m_before); }
+    void redo() override { apply(m_after); }
+
+  private:
+    void apply(std::uint8_t value);
+    Document& m_doc;
+    std::int8_t m_style, m_level, m_bar, m_row, m_panel;
+    std::uint8_t m_before, m_after;
+};
+
+// A whole chart's cells (and optionally its dataexists flag) exchanged with
+// the copy this step holds: redo and undo are the same swap, so a bar
+// operation costs one chart copy in the history and constant time to apply.
+class SwapChartCommand : public QUndoCommand {
+  public:
+    // `other` holds the cells to swap in. With `alreadyApplied` the song
+    // already holds the new cells (and `other` the old), so the first redo
+    // does nothing.
+    SwapChartCommand(Document& doc, int style, int level, ChartSteps other, const QString& name,
+                     int firstBar, int lastBar, bool alreadyApplied = false,
+                     std::optional<Value> otherDataexists = std::nullopt);
+    void undo() override { swap(); }
+    void redo() override;
+
+  private:
+    void swap();
+    Document& m_doc;
+    int m_style, m_level, m_firstBar, m_lastBar;
+    ChartSteps m_other;
+    std::optional<Value> m_otherDataexists;
+    bool m_skipRedo;
+};
+
+class SetFootlevelCommand : public QUndoCommand {
+  public:
+    SetFootlevelCommand(Document& doc, int style, int level, Value before, Value after);
+    void undo() override { apply(m_before); }
+    void redo() override { apply(m_after); }
+    int id() const override { return 900; }
+    bool mergeWith(const QUndoCommand* other) override;
+
+  private:
+    void apply(const Value& v);
+    Document& m_doc;
+    int m_style, m_level;
+    Value m_before, m_after;
+    int m_serial;
+};
+
+// A tempo cell: a BPM change or freeze added (a value) or deleted (none).
+class SetTempoCommand : public QUndoCommand {
+  public:
+    SetTempoCommand(Document& doc, int style, int level, int bar, int row, int channel,
+                    std::optional<double> before, std::optional<double> after);
+    void undo() override { apply(m_before); }
+    void redo() override { apply(m_after); }
+
+  private:
+    void apply(std::optional<double> v);
+    Document& m_doc;
+    int m_style, m_level, m_bar, m_row, m_channel;
+    std::optional<double> m_before, m_after;
+};
+
+// A summary text; typing into one field merges into one step while the
+// document's merge serial stays the same.
+class SetFieldCommand : public QUndoCommand {
+  public:
+    SetFieldCommand(Document& doc, SummaryField field, QString before, QString after);
+    void undo() override { apply(m_before); }
+    void redo() override { apply(m_after); }
+    int id() const override { return 1000 + int(m_field); }
+    bool mergeWith(const QUndoCommand* other) override;
+
+  private:
+    void apply(const QString& text);
+    Document& m_doc;
+    SummaryField m_field;
+    QString m_before, m_after;
+    int m_serial;
+};
+
+class SetCheck1Command : public QUndoCommand {
+  public:
+    SetCheck1Command(Document& doc, int before, int after);
+    void undo() override { apply(m_before); }
+    void redo() override { apply(m_after); }
+
+  private:
+    void apply(int v);
+    Document& m_doc;
+    int m_before, m_after;
+};
+
+} // namespace kolvo
