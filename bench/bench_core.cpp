@@ -3,8 +3,8 @@
 // and kolvo-cli on the largest song against dd moving the same bytes.
 #include "core/dwi/dwiencoder.h"
 #include "core/dwi/dwiwriter.h"
-#include "core/sm/smwriter.h"
 #include "core/files/kolvofile.h"
+#include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // Step editor speed: refreshgrid, a press to the repainted cell, and Next
 // bar through all 100 bars. Runs on the offscreen platform.
+#include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/stepgrid.h"
-#include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
@@ -51,7 +51,7 @@ struct Editor {
 // Counts the grid's paint events, so a benchmark can wait for the repaint
 // that the toolkit schedules after an edit.
 class PaintCounter : public QObject {
-public:
+  public:
     int paints = 0;
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::Paint)

@@ -12,6 +12,7 @@
 // offset between the song and our clock.
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "core/timing/grabbermath.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
@@ -22,7 +23,6 @@
 #include "ui/timing/findbpm.h"
 #include "ui/timing/findthegap.h"
 #include "ui/timing/grabber.h"
-#include "core/timing/grabbermath.h"
 #include "ui/timing/synchro.h"
 #include "ui/timing/toolwidgets.h"
 

@@ -2,10 +2,10 @@
 // full chart, and how close to a bar's end the wide view pauses the real
 // player (mpv with null outputs). Runs on the offscreen platform.
 #include "core/edit/barops.h"
+#include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/powertools.h"
 #include "ui/editor/wideview.h"
-#include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"

@@ -1,9 +1,9 @@
 // The song's history: undo and redo of Insert Bar on a full chart, the
 // memory a history of 10,000 grid presses takes, and undo of a grabbing
 // session of 2,000 arrows.
-#include "document/document.h"
 #include "core/edit/barops.h"
 #include "core/song/songmodel.h"
+#include "document/document.h"
 
 #include <QUndoStack>
 

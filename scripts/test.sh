@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, then builds and runs every test twice: a normal build and one
-# under AddressSanitizer and UndefinedBehaviorSanitizer. Then fuzzes the
-# work-file reader for a bounded time.
+# Sets up, checks the formatting, then builds and runs every test twice: a
+# normal build and one under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Then fuzzes the readers for a bounded time.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
@@ -10,6 +10,10 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+echo "== format"
+# Every C++ file matches the checked-in .clang-format.
+(cd "$here" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror)
 
 echo "== normal build"
 "$here/scripts/build.sh" "$here/build/test" -DKOLVO_WERROR=ON

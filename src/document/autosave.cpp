@@ -1,8 +1,8 @@
 #include "document/autosave.h"
 
-#include "document/document.h"
 #include "core/files/atomicwrite.h"
 #include "core/files/kolvofile.h"
+#include "document/document.h"
 
 #include <QDir>
 #include <QFile>

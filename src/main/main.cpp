@@ -2,13 +2,13 @@
 // and starts with the splash, which opens the song summary window; a .kolvo
 // file named on the command line is opened once that window is up (so a file
 // manager can open songs with the program).
-#include "ui/app/frmsplash.h"
 #include "core/app/startuprules.h"
-#include "document/autosave.h"
 #include "core/files/atomicwrite.h"
 #include "core/files/kolvofile.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "document/autosave.h"
+#include "ui/app/frmsplash.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"

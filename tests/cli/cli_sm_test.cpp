@@ -1,7 +1,7 @@
 // kolvo-cli export to a .sm file: chosen by the ending, the warning about
 // text that splits a tag on stderr, and the exit statuses of the DWI export.
-#include "core/sm/smwriter.h"
 #include "core/files/kolvofile.h"
+#include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
 
 #include <QFile>
@@ -84,7 +84,8 @@ TEST_F(CliSm, TextThatSplitsATagIsWarnedAboutAndWritten) {
     const CliRun r = cli({QStringLiteral("export"), song(), path("out.sm")});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("kolvo-cli: warning: ")));
-    EXPECT_TRUE(r.err.endsWith(QStringLiteral("\n\"Name of artist\" holds \";\"\n"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.endsWith(QStringLiteral("\n\"Name of artist\" holds \";\"\n")))
+        << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(readAll(path("out.sm")).contains("\r\n#ARTIST:A; B;\r\n"));
 }

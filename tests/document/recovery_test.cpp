@@ -1,13 +1,13 @@
 // Recovery copies: written while the song is unsaved, offered back after a
 // crash of the real program, never shared between two running copies.
 #include "core/app/startuprules.h"
+#include "core/files/kolvofile.h"
 #include "document/autosave.h"
 #include "document/document.h"
-#include "core/files/kolvofile.h"
+#include "testapp.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/mainmenu.h"
 #include "ui/summary/recovery.h"
-#include "testapp.h"
 #include "waituntil.h"
 
 #include <QDir>

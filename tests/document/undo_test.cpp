@@ -1,16 +1,16 @@
 // Every edit a window makes is one step of the song's history: done,
 // undone and redone, the whole song is exactly as before and after.
-#include "document/document.h"
-#include "ui/dwi/freezes.h"
 #include "core/edit/clipboardbar.h"
+#include "core/song/songmodel.h"
+#include "document/document.h"
+#include "testapp.h"
+#include "ui/dwi/freezes.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/powertools.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/editor/transformations.h"
 #include "ui/summary/filecommands.h"
-#include "core/song/songmodel.h"
 #include "ui/summary/mainmenu.h"
-#include "testapp.h"
 #include "ui/timing/grabber.h"
 
 #include <QAction>

@@ -22,8 +22,8 @@ int main(int argc, char** argv) {
     qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", (home.path() + "/run").toLocal8Bit());
     QDir().mkpath(home.path() + "/run");
-    QFile::setPermissions(home.path() + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                    QFileDevice::ExeOwner);
+    QFile::setPermissions(home.path() + "/run",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kolvo"));

@@ -20,7 +20,7 @@ struct VersionNumber {
 
 // The version of this release.
 inline constexpr VersionNumber kProgramVersion{KOLVO_VERSION_MAJOR, KOLVO_VERSION_MINOR,
-                                                KOLVO_VERSION_PATCH};
+                                               KOLVO_VERSION_PATCH};
 
 // "1.0.1"
 QString versionText(const VersionNumber& v = kProgramVersion);

@@ -4,9 +4,9 @@
 
 #include "core/files/atomicwrite.h"
 #include "core/files/filenumber.h"
+#include "core/files/textcodec.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
-#include "core/files/textcodec.h"
 
 #include <QFile>
 

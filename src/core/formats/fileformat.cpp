@@ -18,7 +18,8 @@ bool FileFormat::recognisesContent(const QByteArray&) const {
 
 ReadResult FileFormat::read(const QByteArray&, const QString& name) const {
     ReadResult r;
-    r.error = FileError{name, 0, QStringLiteral("this program cannot read %1 files").arg(shortName())};
+    r.error =
+        FileError{name, 0, QStringLiteral("this program cannot read %1 files").arg(shortName())};
     return r;
 }
 

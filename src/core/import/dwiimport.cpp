@@ -1,9 +1,9 @@
 // DWI files: header tags, #CHANGEBPM/#FREEZE lists in quarter beats and
 // milliseconds, and charts written one character per note with brackets
 // that change the note length.
-#include "core/song/songmodel.h"
 #include "core/import/readers.h"
 #include "core/import/songbuilder.h"
+#include "core/song/songmodel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // SM and SSC files: the same tag syntax (with backslash escapes), charts of
 // measure lines with one character per panel, timing as beat=value lists.
-#include "core/song/songmodel.h"
 #include "core/import/readers.h"
 #include "core/import/songbuilder.h"
+#include "core/song/songmodel.h"
 
 #include <cmath>
 #include <map>

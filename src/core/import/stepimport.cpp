@@ -1,7 +1,7 @@
 #include "core/import/stepimport.h"
 
-#include "core/song/songmodel.h"
 #include "core/import/readers.h"
+#include "core/song/songmodel.h"
 
 #include <QDir>
 #include <QFile>

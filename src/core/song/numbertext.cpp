@@ -8,7 +8,9 @@ namespace kolvo {
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
 
 double radixValue(const std::string& s, std::size_t pos, int radix) {
     double v = 0.0;

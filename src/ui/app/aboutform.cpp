@@ -1,7 +1,7 @@
 #include "ui/app/aboutform.h"
 
-#include "ui/app/programpicture.h"
 #include "core/app/versioncheck.h"
+#include "ui/app/programpicture.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/messageboxes.h"

@@ -15,7 +15,7 @@ class ProgramPicture;
 // desktop's system information program.
 class AboutForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit AboutForm(AppContext& ctx, QWidget* parent = nullptr);
 
     // The application title shown in the caption and lblTitle.
@@ -35,7 +35,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdSysInfo = nullptr;
 
-private:
+  private:
     AppContext& m_ctx;
 };
 

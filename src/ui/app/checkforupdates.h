@@ -21,7 +21,7 @@ class VersionFetcher;
 // sequence go on to the main window.
 class CheckForUpdates : public QWidget {
     Q_OBJECT
-public:
+  public:
     CheckForUpdates(AppContext& ctx, QWidget* setAside, QWidget* parent = nullptr);
     ~CheckForUpdates() override;
 
@@ -34,7 +34,7 @@ public:
     QPushButton* Command2 = nullptr; // Do not check
     QLabel* Label3 = nullptr;        // status
 
-private:
+  private:
     void storeChoice();
     void checkNow();
     void onFetched(bool ok, const QByteArray& content);

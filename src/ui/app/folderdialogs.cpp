@@ -1,7 +1,7 @@
 #include "ui/app/folderdialogs.h"
 
-#include "ui/app/folderlist.h"
 #include "core/app/startuprules.h"
+#include "ui/app/folderlist.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/settings.h"
 

@@ -18,7 +18,7 @@ class FolderList;
 // sequence go on to the next step.
 class FolderLocationDialog : public QWidget {
     Q_OBJECT
-public:
+  public:
     ~FolderLocationDialog() override;
 
     DriveList* Drive1 = nullptr;
@@ -26,7 +26,7 @@ public:
     QPushButton* Command1 = nullptr; // OK
     QPushButton* Command2 = nullptr; // Cancel
 
-protected:
+  protected:
     struct Texts {
         QString objectName;
         QString caption;
@@ -41,7 +41,7 @@ protected:
 
     AppContext& m_ctx;
 
-private:
+  private:
     void closeEvent(QCloseEvent* event) override;
     void accept();
     void settleStep();
@@ -53,20 +53,20 @@ private:
 // "Location of DDR Simulator": the simulator's root folder.
 class DDRLocation : public FolderLocationDialog {
     Q_OBJECT
-public:
+  public:
     DDRLocation(AppContext& ctx, QWidget* setAside, QWidget* parent = nullptr);
 
-protected:
+  protected:
     void storeFolder(const QString& folder) override;
 };
 
 // "Location of Winamp": the player's folder (the one that holds mpv).
 class WinampLocation : public FolderLocationDialog {
     Q_OBJECT
-public:
+  public:
     WinampLocation(AppContext& ctx, QWidget* setAside, QWidget* parent = nullptr);
 
-protected:
+  protected:
     void storeFolder(const QString& folder) override;
 };
 

@@ -9,7 +9,7 @@ namespace kolvo {
 // down to the open one, then its sub-folders. A single click opens a folder.
 class FolderList : public QListWidget {
     Q_OBJECT
-public:
+  public:
     explicit FolderList(QWidget* parent = nullptr);
 
     QString path() const { return m_path; }
@@ -17,10 +17,10 @@ public:
     // when it is not a readable folder.
     bool setPath(const QString& folder);
 
-signals:
+  signals:
     void pathChanged(const QString& path);
 
-private:
+  private:
     void fill();
     QString m_path;
 };
@@ -29,13 +29,13 @@ private:
 // drives. Each entry's data is the folder it opens.
 class DriveList : public QComboBox {
     Q_OBJECT
-public:
+  public:
     explicit DriveList(QWidget* parent = nullptr);
     // Selects, without signalling, the entry that holds `folder`.
     void showFolder(const QString& folder);
     QString selectedRoot() const;
 
-signals:
+  signals:
     void rootChosen(const QString& root);
 };
 

@@ -11,7 +11,7 @@ namespace kolvo {
 // cells.
 class GridMiniature : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum class Example { ArrowOnBeat1, FreezeArrow };
     explicit GridMiniature(Example example, QWidget* parent = nullptr);
 
@@ -23,10 +23,10 @@ public:
     // Top-left of the cell of `row` (1 = first row shown) and `column` (1..4).
     static QPoint cellOrigin(int row, int column);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     Example m_example;
     int m_rows;
 };
@@ -35,7 +35,7 @@ private:
 // arrow on a beat and how a right click starts a freeze arrow.
 class FreezeArrowHelp : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit FreezeArrowHelp(QWidget* parent = nullptr);
 
     QPushButton* Command1 = nullptr; // closes

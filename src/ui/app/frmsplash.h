@@ -23,7 +23,7 @@ class VersionFetcher;
 // Create it with new: it deletes itself when it closes.
 class frmSplash : public QWidget {
     Q_OBJECT
-public:
+  public:
     frmSplash(AppContext& ctx, std::function<void()> openMainMenu, QWidget* parent = nullptr);
     ~frmSplash() override;
 
@@ -40,11 +40,11 @@ public:
     QTimer* Timer3 = nullptr; // 100 ms: enabled by the sequence, does nothing
     QTimer* Timer4 = nullptr; // 1200 ms: opens the main window
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Form_Load();
     void Timer1_Timer();
     void Timer2_Timer();

@@ -13,13 +13,13 @@ struct AppContext;
 // while it is open.
 class HelpInformation : public QWidget {
     Q_OBJECT
-public:
+  public:
     HelpInformation(AppContext& ctx, QWidget* summaryWindow, QWidget* parent = nullptr);
     ~HelpInformation() override;
 
     QPushButton* Command1 = nullptr; // closes
 
-private:
+  private:
     QPointer<QWidget> m_summaryWindow;
 };
 
@@ -27,7 +27,7 @@ private:
 // "#FILE" tag is not.
 class MusicInfo : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MusicInfo(QWidget* parent = nullptr);
 
     QPushButton* Command1 = nullptr; // "Done"

@@ -8,10 +8,10 @@ namespace kolvo {
 // fit the widget. Used by the splash and the about box.
 class ProgramPicture : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ProgramPicture(QWidget* parent = nullptr);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 

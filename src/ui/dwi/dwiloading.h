@@ -8,14 +8,14 @@ namespace kolvo {
 // its button or otherwise) deletes the temporary DWI file, keeping the folder.
 class DWILoading : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit DWILoading(const QString& simulatorpath, QWidget* parent = nullptr);
     ~DWILoading() override;
 
-protected:
+  protected:
     void done(int result) override;
 
-private:
+  private:
     void removeTestFile();
 
     QString m_simulatorpath;

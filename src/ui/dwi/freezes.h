@@ -17,7 +17,7 @@ struct AppContext;
 // selected one. The summary window takes no input while it is open.
 class Freezes : public QWidget {
     Q_OBJECT
-public:
+  public:
     // `summaryWindow` is disabled now and enabled again however this closes.
     Freezes(AppContext& ctx, QWidget* summaryWindow);
     ~Freezes() override;
@@ -26,10 +26,10 @@ public:
     static QString bpmLine(const QString& bar3, const QString& beat, const QString& value);
     static QString freezeLine(const QString& bar3, const QString& beat, const QString& value);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void fillList();
     void addLine(const QString& line);
     void addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* value,

@@ -1,8 +1,8 @@
 #include "ui/dwi/simulatortest.h"
 
-#include "ui/dwi/dwiloading.h"
 #include "core/dwi/dwiwriter.h"
 #include "core/song/songmodel.h"
+#include "ui/dwi/dwiloading.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/messageboxes.h"

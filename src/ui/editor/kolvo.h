@@ -21,7 +21,7 @@ class StepGrid;
 // press, destroyed when it closes (WA_DeleteOnClose).
 class Kolvo : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Runs the opening steps: disables `summaryWindow` (may be null), opens
     // the chart in the model, sets up the header labels for the style and
     // paints the first bar. The caller shows the window.
@@ -44,13 +44,13 @@ public:
     QLineEdit* footlevel() const { return m_footlevel; }
     QTimer* updatenow() const { return m_updatenow; }
 
-public slots:
+  public slots:
     // Repaints all 320 cells of currentbar from the model.
     void refreshgrid();
     // Starts the one-shot 50 ms repaint; windows that change the chart call it.
     void startUpdatenow();
 
-signals:
+  signals:
     // Once, when the editor closes by any means, after its unload steps
     // (tool windows closed, summary window enabled again). The summary
     // window starts its 100 ms chart-button refresh on it.
@@ -59,12 +59,12 @@ signals:
     // (after refreshgrid), each press on a cell, Last/Next/Goto bar.
     void refreshed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void hideUnusedHeaders();
     void showAutoDisplayedToolWindows();

@@ -2,9 +2,9 @@
 
 #include "core/edit/barops.h"
 #include "core/edit/clipboardbar.h"
+#include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/tooldock.h"
-#include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
 

@@ -23,7 +23,7 @@ struct AppContext;
 // when other steps change the chart.
 class StepGrid : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit StepGrid(AppContext& ctx, QWidget* parent = nullptr);
 
     // Reads all 320 cells of currentbar of the current chart and repaints.
@@ -48,15 +48,15 @@ public:
     // True while a press is writing its cell (the grid already shows it).
     bool isWriting() const { return m_writing; }
 
-signals:
+  signals:
     // A press wrote a cell of the current bar (already repainted).
     void cellEdited(int row, int column);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     AppContext& m_ctx;
     bool m_writing = false;
     std::array<std::uint8_t, grid::kRowsShown * grid::kColumnsShown + 1> m_cells{};

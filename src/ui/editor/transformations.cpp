@@ -1,9 +1,9 @@
 #include "ui/editor/transformations.h"
 
-#include "ui/editor/kolvo.h"
-#include "ui/editor/tooldock.h"
 #include "core/edit/transform.h"
 #include "core/song/songmodel.h"
+#include "ui/editor/kolvo.h"
+#include "ui/editor/tooldock.h"
 #include "ui/platform/appcontext.h"
 
 #include <QCloseEvent>

@@ -1,9 +1,9 @@
 #include "ui/editor/wideview.h"
 
-#include "ui/editor/kolvo.h"
 #include "core/edit/playposition.h"
-#include "ui/editor/tooldock.h"
 #include "core/song/songmodel.h"
+#include "ui/editor/kolvo.h"
+#include "ui/editor/tooldock.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "document/document.h"
 #include "core/song/editsession.h"
+#include "document/document.h"
 
 #include <QString>
 #include <QStringList>

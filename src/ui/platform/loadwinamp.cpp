@@ -1,9 +1,9 @@
 #include "ui/platform/loadwinamp.h"
 
+#include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/messageboxes.h"
-#include "core/song/songmodel.h"
 #include "ui/platform/playerlink.h"
 
 #include <QApplication>

@@ -7,18 +7,18 @@ namespace kolvo {
 // A label that acts as a link: it reports a click while it is enabled.
 class ClickLabel : public QLabel {
     Q_OBJECT
-public:
+  public:
     explicit ClickLabel(const QString& text, QWidget* parent = nullptr);
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void changeEvent(QEvent* e) override;
 
-private:
+  private:
     void updateLook();
     bool m_pressed = false;
 };

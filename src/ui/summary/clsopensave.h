@@ -17,7 +17,7 @@ struct EditSession;
 // instance serves every dialog, the path chosen last decides where the next
 // dialog starts.
 class clsOpenSave {
-public:
+  public:
     // Option flags, with the values of the common dialog options they stand
     // for. Only these two change what the dialog does.
     static constexpr std::int32_t OFN_OVERWRITEPROMPT = 0x2;
@@ -62,7 +62,7 @@ public:
     // trailing "/" ("" when FileName is empty).
     QString folderOfFileName() const;
 
-private:
+  private:
     void show(bool save);
 
     FileDialogs& m_dialogs;

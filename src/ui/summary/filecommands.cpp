@@ -131,7 +131,8 @@ void FileCommands::openmenu() {
     // Emptied before the file is chosen: cancelling the dialog leaves a new song.
     m.resetparameters();
     m_ctx.document.startFresh();
-    prepareDialog(QStringLiteral("kolvo"), kolvoFormat().readFilter(), clsOpenSave::OFN_FILEMUSTEXIST);
+    prepareDialog(QStringLiteral("kolvo"), kolvoFormat().readFilter(),
+                  clsOpenSave::OFN_FILEMUSTEXIST);
     dialog().ShowOpen();
     if (m_ctx.session.dialogcancelled == 1) {
         m_ctx.session.dialogcancelled = 0;
@@ -234,7 +235,8 @@ void FileCommands::reportFailure(const QString& what, const FileError& error) {
 
 void FileCommands::savemenu() {
     m_ctx.session.dialogcancelled = 0;
-    prepareDialog(QStringLiteral("kolvo"), kolvoFormat().writeFilter(), clsOpenSave::OFN_OVERWRITEPROMPT);
+    prepareDialog(QStringLiteral("kolvo"), kolvoFormat().writeFilter(),
+                  clsOpenSave::OFN_OVERWRITEPROMPT);
     dialog().ShowSave();
     if (m_ctx.session.dialogcancelled == 1)
         return; // nothing is written; the caller sees the 1

@@ -2,14 +2,14 @@
 
 #include "clicklabel.h"
 #include "core/files/digest.h"
-#include "ui/dwi/freezes.h"
-#include "ui/summary/clsopensave.h"
-#include "ui/summary/filecommands.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "ui/dwi/freezes.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/historyactions.h"
 #include "ui/platform/settings.h"
+#include "ui/summary/clsopensave.h"
+#include "ui/summary/filecommands.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -26,7 +26,7 @@ enum class SummaryField : int;
 // once.
 class MainMenu : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit MainMenu(AppContext& ctx, QWidget* parent = nullptr);
     ~MainMenu() override;
 
@@ -64,17 +64,17 @@ public:
     static QColor dataColor();
     static QColor noDataColor();
 
-signals:
+  signals:
     // The window agreed to close (the song was saved or let go): the
     // program ends, even while other windows are still open.
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     void buildMenus();
     QWidget* buildFields();
     QWidget* buildChartGrid();

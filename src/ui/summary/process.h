@@ -12,7 +12,7 @@ namespace kolvo {
 // sixteenth per chart written. It has no buttons; its owner closes it.
 class Process : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kOutlineTwips = 2655;
     static constexpr int kStartTwips = 15;
 
@@ -23,7 +23,7 @@ public:
     void setChartsDone(int chartsDone);
     int barWidthTwips() const { return m_barTwips; }
 
-private:
+  private:
     QFrame* m_outline = nullptr;
     QFrame* m_bar = nullptr;
     int m_barTwips = kStartTwips;

@@ -2,11 +2,11 @@
 
 #include "document/autosave.h"
 #include "document/document.h"
-#include "ui/summary/clsopensave.h"
-#include "ui/summary/filecommands.h"
 #include "mainmenu.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
+#include "ui/summary/clsopensave.h"
+#include "ui/summary/filecommands.h"
 
 namespace kolvo {
 

@@ -1,11 +1,11 @@
 #include "ui/timing/findbpm.h"
 
 #include "core/song/songmodel.h"
+#include "core/timing/timingmath.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
-#include "core/timing/timingmath.h"
 
 #include <QCoreApplication>
 #include <QFrame>

@@ -1,10 +1,10 @@
 #include "ui/timing/findthegap.h"
 
 #include "core/song/songmodel.h"
+#include "core/timing/timingmath.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/playerlink.h"
-#include "core/timing/timingmath.h"
 
 #include <QCoreApplication>
 #include <QLabel>

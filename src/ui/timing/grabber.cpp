@@ -2,14 +2,14 @@
 
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "core/timing/grabbermath.h"
+#include "core/timing/virtualkeys.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
 #include "ui/platform/settings.h"
-#include "core/timing/grabbermath.h"
 #include "ui/timing/toolwidgets.h"
-#include "core/timing/virtualkeys.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "ui/timing/keytester.h"
 
 #include "core/timing/grabbermath.h"
-#include "ui/timing/toolwidgets.h"
 #include "core/timing/virtualkeys.h"
+#include "ui/timing/toolwidgets.h"
 
 #include <QCloseEvent>
 #include <QFrame>

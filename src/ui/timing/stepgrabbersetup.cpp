@@ -2,12 +2,12 @@
 
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "core/timing/grabbermath.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/settings.h"
 #include "ui/timing/grabber.h"
-#include "core/timing/grabbermath.h"
 #include "ui/timing/keytester.h"
 #include "ui/timing/synchro.h"
 

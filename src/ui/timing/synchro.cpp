@@ -2,11 +2,11 @@
 
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "core/timing/grabbermath.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
-#include "core/timing/grabbermath.h"
 #include "ui/timing/toolwidgets.h"
 
 #include <QApplication>

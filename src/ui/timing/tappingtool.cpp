@@ -1,8 +1,8 @@
 #include "ui/timing/tappingtool.h"
 
+#include "core/timing/virtualkeys.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/loadwinamp.h"
-#include "core/timing/virtualkeys.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

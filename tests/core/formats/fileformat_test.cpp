@@ -163,7 +163,8 @@ TEST(FileFormats, RefusedFilesGiveAnErrorAndNoSong) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("hello");
     }
-    for (const QString& path : {fifo, broken, unknown, dir.filePath(QStringLiteral("gone.kolvo"))}) {
+    for (const QString& path :
+         {fifo, broken, unknown, dir.filePath(QStringLiteral("gone.kolvo"))}) {
         SCOPED_TRACE(path.toStdString());
         ReadResult r = readSongFile(path);
         EXPECT_FALSE(r.ok());

@@ -1,11 +1,11 @@
 // The "Detect BPM and Gap" window over real made music: the figures it
 // shows and writes, the summary window it holds, Cancel, bad files, and its
 // entry in the summary window's Tools menu.
-#include "ui/analysis/detecttempo.h"
 #include "core/song/songmodel.h"
-#include "ui/summary/mainmenu.h"
 #include "testapp.h"
 #include "testmusic.h"
+#include "ui/analysis/detecttempo.h"
+#include "ui/summary/mainmenu.h"
 #include "ui/timing/synchro.h"
 #include "waituntil.h"
 

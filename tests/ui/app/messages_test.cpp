@@ -5,9 +5,9 @@
 #include "localhttpserver.h"
 #include "testapp.h"
 
+#include "core/app/startuprules.h"
 #include "ui/app/aboutform.h"
 #include "ui/app/checkforupdates.h"
-#include "core/app/startuprules.h"
 #include "ui/app/updateactions.h"
 #include "ui/dwi/freezes.h"
 #include "ui/dwi/simulatortest.h"

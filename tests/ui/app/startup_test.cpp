@@ -4,11 +4,11 @@
 #include "localhttpserver.h"
 #include "testapp.h"
 
+#include "core/app/startuprules.h"
 #include "ui/app/checkforupdates.h"
 #include "ui/app/folderdialogs.h"
 #include "ui/app/folderlist.h"
 #include "ui/app/frmsplash.h"
-#include "core/app/startuprules.h"
 #include "ui/platform/settings.h"
 
 #include <QCheckBox>
@@ -27,7 +27,7 @@ using namespace kolvo::test;
 namespace {
 
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { freshSettingsAndLog(); }
     void TearDown() override {
         closeAllTestWindows();

@@ -5,8 +5,8 @@
 #include "localhttpserver.h"
 #include "testapp.h"
 
-#include "ui/app/checkforupdates.h"
 #include "core/app/startuprules.h"
+#include "ui/app/checkforupdates.h"
 #include "ui/app/updateactions.h"
 #include "ui/app/versionfetcher.h"
 #include "ui/platform/settings.h"

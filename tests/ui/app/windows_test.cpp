@@ -3,12 +3,12 @@
 #include "apptestutil.h"
 #include "testapp.h"
 
+#include "core/app/startuprules.h"
 #include "ui/app/aboutform.h"
 #include "ui/app/folderdialogs.h"
 #include "ui/app/folderlist.h"
 #include "ui/app/freezearrowhelp.h"
 #include "ui/app/infowindows.h"
-#include "core/app/startuprules.h"
 #include "ui/platform/settings.h"
 
 #include <QDir>
@@ -22,7 +22,7 @@ using namespace kolvo::test;
 
 namespace {
 class WindowsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { freshSettingsAndLog(); }
     void TearDown() override { closeAllTestWindows(); }
 };

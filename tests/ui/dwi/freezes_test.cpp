@@ -2,10 +2,10 @@
 // BPM Change and Add Arrow Freeze with their messages, Delete by the fixed
 // character places, and the summary window disabled while it is open.
 #include "core/dwi/dwiwriter.h"
-#include "ui/dwi/freezes.h"
 #include "core/song/songmodel.h"
-#include "ui/summary/mainmenu.h"
 #include "testapp.h"
+#include "ui/dwi/freezes.h"
+#include "ui/summary/mainmenu.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 // Trying the song in the simulator: the test folder, the file written into
 // it, the command line the simulator gets and DWILoading's clean-up. The
 // simulator is played by the project's argument recorder, started for real.
-#include "ui/dwi/dwiloading.h"
-#include "ui/dwi/simulatortest.h"
 #include "core/song/songmodel.h"
 #include "testapp.h"
+#include "ui/dwi/dwiloading.h"
+#include "ui/dwi/simulatortest.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The step editor window: opening a chart, presses on the grid, bar
 // navigation, the foot level, the tool-window toggles and closing.
-#include "ui/editor/kolvo.h"
-#include "ui/editor/stepgrid.h"
 #include "core/song/songmodel.h"
 #include "testapp.h"
+#include "ui/editor/kolvo.h"
+#include "ui/editor/stepgrid.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // The wide view playing one bar in the real mpv (null audio and video
 // outputs, so it runs headless with its clock in real time).
+#include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/wideview.h"
-#include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"

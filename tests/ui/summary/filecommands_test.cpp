@@ -2,12 +2,12 @@
 // question and its three answers, cancelled dialogs, failed saves and reads,
 // the progress window, and the exported file.
 #include "core/dwi/dwiwriter.h"
-#include "ui/summary/filecommands.h"
 #include "core/files/kolvofile.h"
-#include "ui/summary/process.h"
 #include "core/song/songmodel.h"
-#include "ui/summary/mainmenu.h"
 #include "testapp.h"
+#include "ui/summary/filecommands.h"
+#include "ui/summary/mainmenu.h"
+#include "ui/summary/process.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,11 +1,11 @@
 // File > Import Step File: the menu item, the save question and the dialog,
 // a song read without loss, the list of losses shown before the song, and a
 // refused file or a cancelled dialog that leave the song as it was.
+#include "core/song/songmodel.h"
+#include "testapp.h"
 #include "ui/summary/filecommands.h"
 #include "ui/summary/importlosses.h"
-#include "core/song/songmodel.h"
 #include "ui/summary/mainmenu.h"
-#include "testapp.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,13 +2,13 @@
 // normalisations on leaving a field, the title, the music file digest, the
 // "Mark as new" mapping, the music browse, the menus, and the chart buttons
 // with their delete and auto-display commands.
-#include "ui/summary/filecommands.h"
+#include "core/files/digest.h"
 #include "core/song/songmodel.h"
+#include "testapp.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/clicklabel.h"
-#include "core/files/digest.h"
+#include "ui/summary/filecommands.h"
 #include "ui/summary/mainmenu.h"
-#include "testapp.h"
 
 #include <QAction>
 #include <QApplication>

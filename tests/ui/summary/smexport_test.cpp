@@ -2,10 +2,10 @@
 // warning about text that splits a tag, the dialog, failures, and the file
 // it writes, which is the command-line tool's export of the saved song.
 #include "core/sm/smwriter.h"
-#include "ui/summary/filecommands.h"
 #include "core/song/songmodel.h"
-#include "ui/summary/mainmenu.h"
 #include "testapp.h"
+#include "ui/summary/filecommands.h"
+#include "ui/summary/mainmenu.h"
 
 #include <QAction>
 #include <QDir>

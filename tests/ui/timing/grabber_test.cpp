@@ -6,9 +6,9 @@
 #include "ui/timing/synchro.h"
 #include "ui/timing/windowlock.h"
 
+#include "timingfixture.h"
 #include "ui/platform/settings.h"
 #include "ui/timing/toolwidgets.h"
-#include "timingfixture.h"
 
 #include <QCoreApplication>
 #include <QLabel>

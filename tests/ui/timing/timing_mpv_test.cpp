@@ -8,8 +8,8 @@
 #include "ui/timing/stepgrabbersetup.h"
 #include "ui/timing/synchro.h"
 
-#include "ui/platform/settings.h"
 #include "testapp.h"
+#include "ui/platform/settings.h"
 #include "waituntil.h"
 
 #include <QCoreApplication>
