@@ -233,10 +233,10 @@ void BM_CliAgainstDd(benchmark::State& state) {
     if (ddRuns.empty())
         return;
     auto least = [](const std::vector<RunTime>& runs, double RunTime::*what) {
-        double m = runs.front().*what;
+        double lowest = runs.front().*what;
         for (const RunTime& r : runs)
-            m = std::min(m, r.*what);
-        return m;
+            lowest = std::min(lowest, r.*what);
+        return lowest;
     };
     auto median = [](const std::vector<RunTime>& runs, double RunTime::*what) {
         std::vector<double> v;

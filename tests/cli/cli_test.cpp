@@ -189,137 +189,136 @@ TEST_F(Cli, CheckRefusesWhatIsNotAFile) {
     CliRun r = cli({QStringLiteral("export"), fifo, path("out.dwi")});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(QFile::exists(path("out.dwi")));
-    TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
-        struct Case {
-            double bpm, gapMs;
-            test::Encoding encoding;
-            const char* out;
-        } cases[] = {
-            {150, 1234, test::Encoding::Wav, "bpm: 150\ngap: 1234\n"},
-            {191.33, 80, test::Encoding::Mp3, "bpm: 191.33\ngap: 80\n"},
-        };
-        for (const Case& c : cases) {
-            test::MusicSpec spec;
-            spec.bpm = c.bpm;
-            spec.gapMs = c.gapMs;
-            spec.seconds = 12;
-            const QString music = path("music.") + test::extension(c.encoding);
-            ASSERT_TRUE(test::writeMusic(music, spec, c.encoding));
-            CliRun r = cli({QStringLiteral("analyze"), music});
-            EXPECT_EQ(r.status, 0) << r.err.toStdString();
-            EXPECT_EQ(r.out, c.out);
-            EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
-        }
+}
 
-        const QString silence = path("silence.wav");
-        ASSERT_TRUE(test::writeWav(silence, std::vector<float>(44100 * 4, 0.0f), 44100));
-        struct Bad {
-            QString file;
-            const char* reason;
-        } bad[] = {
-            {song, ": not audio that can be decoded\n"},
-            {silence, ": no steady beat found\n"},
-            {path("missing.mp3"), ": no such file\n"},
-        };
-        for (const Bad& b : bad) {
-            CliRun r = cli({QStringLiteral("analyze"), b.file});
-            EXPECT_EQ(r.status, 1);
-            EXPECT_TRUE(r.out.isEmpty());
-            EXPECT_EQ(r.err, b.file + QString::fromLatin1(b.reason));
-        }
+TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
+    struct Case {
+        double bpm, gapMs;
+        test::Encoding encoding;
+        const char* out;
+    } cases[] = {
+        {150, 1234, test::Encoding::Wav, "bpm: 150\ngap: 1234\n"},
+        {191.33, 80, test::Encoding::Mp3, "bpm: 191.33\ngap: 80\n"},
+    };
+    for (const Case& c : cases) {
+        test::MusicSpec spec;
+        spec.bpm = c.bpm;
+        spec.gapMs = c.gapMs;
+        spec.seconds = 12;
+        const QString music = path("music.") + test::extension(c.encoding);
+        ASSERT_TRUE(test::writeMusic(music, spec, c.encoding));
+        CliRun r = cli({QStringLiteral("analyze"), music});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     }
 
-    TEST(CliUsage, HelpVersionAndUsageErrors) {
-        CliRun help = cli({QStringLiteral("--help")});
-        EXPECT_EQ(help.status, 0);
-        EXPECT_TRUE(help.out.contains(QStringLiteral("export SONG.kolvo OUT.dwi")));
-        CliRun version = cli({QStringLiteral("--version")});
-        EXPECT_EQ(version.status, 0);
-        EXPECT_EQ(version.out, QStringLiteral("kolvo-cli 1.0.1\n"));
-        for (const QStringList& args :
-             {QStringList{}, QStringList{QStringLiteral("frobnicate")},
-              QStringList{QStringLiteral("export"), QStringLiteral("a")},
-              QStringList{QStringLiteral("check")},
-              QStringList{QStringLiteral("info"), QStringLiteral("a"), QStringLiteral("b")},
-              QStringList{QStringLiteral("resave"), QStringLiteral("a"), QStringLiteral("b"),
-                          QStringLiteral("c")},
-              QStringList{QStringLiteral("info"), QStringLiteral("--bogus")},
-              QStringList{QStringLiteral("import"), QStringLiteral("a.sm")},
-              QStringList{QStringLiteral("import"), QStringLiteral("a.sm"), QStringLiteral("b"),
-                          QStringLiteral("--lenient")},
-              QStringList{QStringLiteral("export"), QStringLiteral("a"), QStringLiteral("b"),
-                          QStringLiteral("--strict")}}) {
-            QStringList{QStringLiteral("analyze")}, QStringList {
-                QStringLiteral("analyze"), QStringLiteral("a"), QStringLiteral("b")
-            }
-        }) {
-            CliRun r = cli(args);
-            EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
-            EXPECT_TRUE(r.out.isEmpty());
+    const QString silence = path("silence.wav");
+    ASSERT_TRUE(test::writeWav(silence, std::vector<float>(44100 * 4, 0.0f), 44100));
+    struct Bad {
+        QString file;
+        const char* reason;
+    } refused[] = {
+        {song, ": not audio that can be decoded\n"},
+        {silence, ": no steady beat found\n"},
+        {path("missing.mp3"), ": no such file\n"},
+    };
+    for (const Bad& b : refused) {
+        CliRun r = cli({QStringLiteral("analyze"), b.file});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err, b.file + QString::fromLatin1(b.reason));
+    }
+}
+
+TEST(CliUsage, HelpVersionAndUsageErrors) {
+    CliRun help = cli({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("export SONG.kolvo OUT.dwi")));
+    CliRun version = cli({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringLiteral("kolvo-cli 1.0.1\n"));
+    for (const QStringList& args :
+         {QStringList{}, QStringList{QStringLiteral("frobnicate")},
+          QStringList{QStringLiteral("export"), QStringLiteral("a")},
+          QStringList{QStringLiteral("check")},
+          QStringList{QStringLiteral("info"), QStringLiteral("a"), QStringLiteral("b")},
+          QStringList{QStringLiteral("resave"), QStringLiteral("a"), QStringLiteral("b"),
+                      QStringLiteral("c")},
+          QStringList{QStringLiteral("info"), QStringLiteral("--bogus")},
+          QStringList{QStringLiteral("import"), QStringLiteral("a.sm")},
+          QStringList{QStringLiteral("import"), QStringLiteral("a.sm"), QStringLiteral("b"),
+                      QStringLiteral("--lenient")},
+          QStringList{QStringLiteral("export"), QStringLiteral("a"), QStringLiteral("b"),
+                      QStringLiteral("--strict")},
+          QStringList{QStringLiteral("analyze")},
+          QStringList{QStringLiteral("analyze"), QStringLiteral("a"), QStringLiteral("b")}}) {
+        CliRun r = cli(args);
+        EXPECT_EQ(r.status, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
+
+// kolvo-cli import: the work file, the losses on standard error, --strict,
+// and inputs or outputs that fail with nothing written.
+TEST(CliImport, StatusesLossesAndNothingWrittenOnFailure) {
+    QTemporaryDir dir;
+    auto file = [&](const char* name, const QByteArray& text) {
+        const QString p = dir.filePath(QString::fromLatin1(name));
+        writeAll(p, text);
+        return p;
+    };
+    const QString clean =
+        file("clean.sm", "#TITLE:Clean;#BPMS:0=140;#NOTES:dance-single::Hard:4::1000;");
+    const QString lossy =
+        file("lossy.dwi", "#TITLE:Lossy;#BPM:120;#SINGLE:BASIC:1:[04;#SINGLE:EDIT:1:4;");
+    const QString cut = file("cut.ssc", "#VERSION:0.83;\n#NOTEDATA:;\n#NOTES:1000");
+    const QString out = dir.filePath("out.kolvo");
+    const QString lossLines =
+        "Single EDIT chart skipped: the song has no Edit charts\n"
+        "Single Basic, bar 1 beat 1: a 24th note moved to the nearest 32nd row\n";
+    const struct {
+        QStringList args;
+        int status;
+        bool written;
+        QString err;
+    } cases[] = {
+        {{"import", clean, out}, 0, true, ""},
+        {{"import", lossy, out}, 0, true, lossLines},
+        {{"import", "--strict", lossy, out},
+         1,
+         false,
+         lossLines + "kolvo-cli: " + lossy +
+             ": 2 things the song cannot hold; nothing written (--strict)\n"},
+        {{"import", clean, out, "--strict"}, 0, true, ""},
+        {{"import", cut, out},
+         1,
+         false,
+         cut + ":3: the file ends inside the #NOTES tag, before its \";\": it looks cut short\n"},
+        {{"import", dir.filePath("none.dwi"), out},
+         1,
+         false,
+         dir.filePath("none.dwi") + ": the file does not exist\n"},
+        {{"import", clean, dir.filePath("no/such/folder.kolvo")}, 1, false, QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        QFile::remove(out);
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(QFile::exists(out), c.written);
+        EXPECT_TRUE(r.out.isEmpty());
+        if (!c.err.isNull())
+            EXPECT_EQ(r.err, c.err);
+        else
             EXPECT_FALSE(r.err.isEmpty());
-        }
     }
-
-    // kolvo-cli import: the work file, the losses on standard error, --strict,
-    // and inputs or outputs that fail with nothing written.
-    TEST(CliImport, StatusesLossesAndNothingWrittenOnFailure) {
-        QTemporaryDir dir;
-        auto file = [&](const char* name, const QByteArray& text) {
-            const QString p = dir.filePath(QString::fromLatin1(name));
-            writeAll(p, text);
-            return p;
-        };
-        const QString clean =
-            file("clean.sm", "#TITLE:Clean;#BPMS:0=140;#NOTES:dance-single::Hard:4::1000;");
-        const QString lossy =
-            file("lossy.dwi", "#TITLE:Lossy;#BPM:120;#SINGLE:BASIC:1:[04;#SINGLE:EDIT:1:4;");
-        const QString cut = file("cut.ssc", "#VERSION:0.83;\n#NOTEDATA:;\n#NOTES:1000");
-        const QString out = dir.filePath("out.kolvo");
-        const QString lossLines =
-            "Single EDIT chart skipped: the song has no Edit charts\n"
-            "Single Basic, bar 1 beat 1: a 24th note moved to the nearest 32nd row\n";
-        const struct {
-            QStringList args;
-            int status;
-            bool written;
-            QString err;
-        } cases[] = {
-            {{"import", clean, out}, 0, true, ""},
-            {{"import", lossy, out}, 0, true, lossLines},
-            {{"import", "--strict", lossy, out},
-             1,
-             false,
-             lossLines + "kolvo-cli: " + lossy +
-                 ": 2 things the song cannot hold; nothing written (--strict)\n"},
-            {{"import", clean, out, "--strict"}, 0, true, ""},
-            {{"import", cut, out},
-             1,
-             false,
-             cut +
-                 ":3: the file ends inside the #NOTES tag, before its \";\": it looks cut short\n"},
-            {{"import", dir.filePath("none.dwi"), out},
-             1,
-             false,
-             dir.filePath("none.dwi") + ": the file does not exist\n"},
-            {{"import", clean, dir.filePath("no/such/folder.kolvo")}, 1, false, QString()},
-        };
-        for (const auto& c : cases) {
-            SCOPED_TRACE(c.args.join(u' ').toStdString());
-            QFile::remove(out);
-            const CliRun r = cli(c.args);
-            EXPECT_EQ(r.status, c.status);
-            EXPECT_EQ(QFile::exists(out), c.written);
-            EXPECT_TRUE(r.out.isEmpty());
-            if (!c.err.isNull())
-                EXPECT_EQ(r.err, c.err);
-            else
-                EXPECT_FALSE(r.err.isEmpty());
-        }
-        // What was written is the song: read back, it names the imported title.
-        ASSERT_EQ(cli({"import", clean, out}).status, 0);
-        SongModel m;
-        m.resetparameters();
-        ASSERT_FALSE(readKolvoFile(out, m));
-        EXPECT_EQ(m.songname(), "Clean");
-        EXPECT_EQ(m.step(Single, Maniac, 1, 1, PanelLeft), StepArrow);
-    }
+    // What was written is the song: read back, it names the imported title.
+    ASSERT_EQ(cli({"import", clean, out}).status, 0);
+    SongModel m;
+    m.resetparameters();
+    ASSERT_FALSE(readKolvoFile(out, m));
+    EXPECT_EQ(m.songname(), "Clean");
+    EXPECT_EQ(m.step(Single, Maniac, 1, 1, PanelLeft), StepArrow);
+}

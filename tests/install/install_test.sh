@@ -69,7 +69,7 @@ if have man; then
     [[ -z $warnings ]] || fail "the manual page has warnings: $warnings"
 fi
 commands=$("$prefix/bin/kolvo-cli" --help |
-    awk '/^Commands:/ {on = 1; next} on && !NF {exit} on {print $1}')
+    awk '/^Commands:/ {on = 1; next} on && !NF {exit} on && /^  [^ ]/ {print $1}')
 [[ -n $commands ]] || fail "kolvo-cli --help lists no commands"
 page=$(sed 's/\\//g' "$manpage") # roff escapes out: "\-\-help" is "--help"
 for c in $commands; do

@@ -90,43 +90,20 @@ void FileCommands::prepareDialog(const QString& defaultExt, const QString& filte
 }
 
 void FileCommands::newmenu() {
-    SongModel& m = m_ctx.model;
-    switch (askSave()) {
-    case Answer::Yes:
-        savemenu();
-        if (m_ctx.session.dialogcancelled == 1) {
-            m_ctx.session.dialogcancelled = 0;
-            return;
-        }
-        m.resetparameters();
-        m_ctx.document.startFresh();
-        return;
-    case Answer::No:
-        m.resetparameters();
-        m_ctx.document.startFresh();
-        return;
-    case Answer::Cancel:
+    if (!mayClose()) { // the song stays: the question was cancelled or the save failed
         m_ctx.session.dialogcancelled = 0;
         return;
     }
+    m_ctx.model.resetparameters();
+    m_ctx.document.startFresh();
 }
 
 void FileCommands::openmenu() {
     SongModel& m = m_ctx.model;
     m_ctx.session.dialogcancelled = 0;
-    switch (askSave()) {
-    case Answer::Yes:
-        savemenu();
-        if (m_ctx.session.dialogcancelled == 1) {
-            m_ctx.session.dialogcancelled = 0;
-            return;
-        }
-        break;
-    case Answer::Cancel:
+    if (!mayClose()) { // the song stays: the question was cancelled or the save failed
         m_ctx.session.dialogcancelled = 0;
         return;
-    case Answer::No:
-        break;
     }
     // Emptied before the file is chosen: cancelling the dialog leaves a new song.
     m.resetparameters();
@@ -143,36 +120,25 @@ void FileCommands::openmenu() {
 
 QString FileCommands::importFilter() {
     // Every format that reads, but the work file, which Open reads.
-    QStringList names, patterns, parts;
+    QStringList patterns, parts;
     for (const FileFormat* f : fileFormats()) {
         if (!f->canRead() || f == &kolvoFormat())
             continue;
-        for (const QString& e : f->extensions()) {
-            names << QStringLiteral("*.") + e;
+        for (const QString& e : f->extensions())
             patterns << QStringLiteral("*.") + e;
-        }
         parts << f->readFilter();
     }
-    parts.prepend(QStringLiteral("Step files (%1)|%2").arg(names.join(u' '), patterns.join(u';')));
+    parts.prepend(
+        QStringLiteral("Step files (%1)|%2").arg(patterns.join(u' '), patterns.join(u';')));
     parts << QStringLiteral("All files (*.*)|*.*");
     return parts.join(u'|');
 }
 
 void FileCommands::importmenu() {
     m_ctx.session.dialogcancelled = 0;
-    switch (askSave()) {
-    case Answer::Yes:
-        savemenu();
-        if (m_ctx.session.dialogcancelled == 1) {
-            m_ctx.session.dialogcancelled = 0;
-            return;
-        }
-        break;
-    case Answer::Cancel:
+    if (!mayClose()) { // the song stays: the question was cancelled or the save failed
         m_ctx.session.dialogcancelled = 0;
         return;
-    case Answer::No:
-        break;
     }
     // Unlike Open, nothing is reset before the file is chosen and read: a
     // cancelled dialog or a refused file leaves the song as it was.

@@ -71,8 +71,8 @@ struct World {
         return w;
     }
     Kolvo* editor() {
-        app.model.currentstyle = Single;
-        app.model.currentlevel = Basic;
+        app.ctx.session.currentstyle = Single;
+        app.ctx.session.currentlevel = Basic;
         return show(new Kolvo(app.ctx, &summary));
     }
     EditorLink link(Kolvo* e) {

@@ -265,8 +265,8 @@ TEST(SimulatorLaunch, AFolderWithBlanksStaysOneArgument) {
         test::setArgRecorderOutput(recordFile);
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", (app.path("bin") + ":" + QString::fromLocal8Bit(path)).toLocal8Bit());
-        app.model.currentstyle = Couple;
-        app.model.currentlevel = Another;
+        app.ctx.session.currentstyle = Couple;
+        app.ctx.session.currentlevel = Another;
         std::optional<test::ArgRecord> record;
         bool seen = false;
         whenLoadingShows([&](QWidget*) { record = test::waitForArgRecord(recordFile); }, &seen);

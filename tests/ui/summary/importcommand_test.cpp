@@ -192,7 +192,7 @@ TEST_F(ImportCommand, ARefusedFileOrACancelLeavesTheSongAsItWas) {
             EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
         }
         EXPECT_TRUE(songIntact());
-        EXPECT_EQ(app.model.dialogcancelled, 0);
+        EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
         EXPECT_TRUE(w->isEnabled());
         app.dialogs.answers.clear();
     }

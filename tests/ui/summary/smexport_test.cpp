@@ -92,7 +92,7 @@ TEST_F(SmExportTest, ExportsAsExportToDwiDoes) {
     EXPECT_EQ(app.dialogs.asked.size(), 2);
     EXPECT_EQ(app.boxes.shown.size(), 1);
     EXPECT_FALSE(QFile::exists(app.path("never.sm")));
-    EXPECT_EQ(app.model.dialogcancelled, 0);
+    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
 
     // Yes, saved: the dialog starts in the saved file's folder; cancelling it
     // writes nothing and says nothing.
@@ -105,7 +105,7 @@ TEST_F(SmExportTest, ExportsAsExportToDwiDoes) {
     EXPECT_TRUE(QFile::exists(app.path("work/song.kolvo")));
     EXPECT_EQ(app.dialogs.asked[3].initialDir, app.path("work") + "/");
     EXPECT_EQ(app.boxes.shown.size(), 1);
-    EXPECT_EQ(app.model.dialogcancelled, 0);
+    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
 
     // A file that cannot be written is reported with the reason.
     app.boxes.shown.clear();

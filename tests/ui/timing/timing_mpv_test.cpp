@@ -217,7 +217,7 @@ TEST_F(TimingMpvTest, GrabberStopsWhenThePlayerIsKilled) {
         // Gap 0 and bar 1: a position misread as 0 would land on bar 1, row 1.
         app.model.setField(SummaryField::Bpm, "120");
         app.model.setField(SummaryField::Gap, "0");
-        app.model.currentbar = 1;
+        app.ctx.session.currentbar = 1;
         WriteSetting("stepgrabber", "option1", "1");
         QWidget editor;
         EditorLink link;
