@@ -49,7 +49,7 @@ import_corpus="$dir/import-corpus"
 rm -rf "$import_corpus"
 mkdir -p "$import_corpus"
 n=0
-for f in "$here"/tests/import/data/*.dwi "$here"/tests/import/data/*.sm "$here"/tests/import/data/*.ssc; do
+for f in "$here"/tests/core/import/data/*.dwi "$here"/tests/core/import/data/*.sm "$here"/tests/core/import/data/*.ssc; do
     case "$f" in
     *.dwi) pick='\000' ;;
     *.sm) pick='\001' ;;
