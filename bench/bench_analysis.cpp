@@ -30,12 +30,12 @@ namespace {
 QString g_dir;
 
 struct Case {
-    MusicSpec spec;
+    MusicRecipe recipe;
     Encoding encoding;
     QString path;
 };
 
-QString musicPath(const MusicSpec& s, Encoding e) {
+QString musicPath(const MusicRecipe& s, Encoding e) {
     return QDir(g_dir).filePath(
         QStringLiteral("%1_%2bpm_%3ms_%4s_%5_%6.%7")
             .arg(s.kind == MusicKind::ClickTrack ? QStringLiteral("click") : QStringLiteral("song"))
@@ -47,7 +47,7 @@ QString musicPath(const MusicSpec& s, Encoding e) {
             .arg(QString::fromLatin1(extension(e))));
 }
 
-Case prepare(const MusicSpec& s, Encoding e) {
+Case prepare(const MusicRecipe& s, Encoding e) {
     Case c{s, e, musicPath(s, e)};
     if (!QFileInfo::exists(c.path) && !writeMusic(c.path, s, e))
         std::fprintf(stderr, "could not make %s\n", qPrintable(c.path));
@@ -61,7 +61,7 @@ std::vector<Case> clickTracks() {
     int i = 0;
     for (double bpm : bpms)
         for (Encoding e : {Encoding::Wav, Encoding::Mp3, Encoding::Ogg}) {
-            MusicSpec s;
+            MusicRecipe s;
             s.kind = MusicKind::ClickTrack;
             s.bpm = bpm;
             s.gapMs = gaps[i++ % 6];
@@ -77,7 +77,7 @@ std::vector<Case> songs() {
     std::uniform_real_distribution<double> gap(0, 3000);
     std::vector<Case> cases;
     for (int i = 0; i < 60; ++i) {
-        MusicSpec s;
+        MusicRecipe s;
         s.kind = MusicKind::Song;
         double b = bpm(rng);
         // A third whole, a third in halves, a third with two decimals.
@@ -121,19 +121,19 @@ void report(const char* title, const std::vector<Case>& cases, double bpmTol, do
     for (const Case& c : cases) {
         const analysis::TempoResult r = analysis::analyseFile(c.path.toStdString());
         const double aubio = aubioTempo(c.path);
-        const double bpmErr = std::abs(r.bpm - c.spec.bpm);
-        const double gapErr = std::abs(r.gapMs - c.spec.gapMs);
+        const double bpmErr = std::abs(r.bpm - c.recipe.bpm);
+        const double gapErr = std::abs(r.gapMs - c.recipe.gapMs);
         const bool ok = r.hasFigures() && bpmErr <= bpmTol && gapErr <= gapTol;
         pass += ok;
-        if (r.hasFigures() && std::abs(r.bpm * 2 - c.spec.bpm) < 0.01 * c.spec.bpm)
+        if (r.hasFigures() && std::abs(r.bpm * 2 - c.recipe.bpm) < 0.01 * c.recipe.bpm)
             ++half;
-        if (r.hasFigures() && std::abs(r.bpm - 2 * c.spec.bpm) < 0.02 * c.spec.bpm)
+        if (r.hasFigures() && std::abs(r.bpm - 2 * c.recipe.bpm) < 0.02 * c.recipe.bpm)
             ++dbl;
-        ours.push_back(r.hasFigures() ? bpmErr : c.spec.bpm);
-        peer.push_back(aubio > 0 ? std::abs(aubio - c.spec.bpm) : c.spec.bpm);
+        ours.push_back(r.hasFigures() ? bpmErr : c.recipe.bpm);
+        peer.push_back(aubio > 0 ? std::abs(aubio - c.recipe.bpm) : c.recipe.bpm);
         std::printf("| %s | %.2f | %s | %.4f | %.1f | %lld | %.1f | %.2f | %.0f%% | %s |\n",
-                    qPrintable(QFileInfo(c.path).fileName()), c.spec.bpm,
-                    analysis::bpmText(r.bpm).c_str(), bpmErr, c.spec.gapMs,
+                    qPrintable(QFileInfo(c.path).fileName()), c.recipe.bpm,
+                    analysis::bpmText(r.bpm).c_str(), bpmErr, c.recipe.gapMs,
                     analysis::gapWholeMs(r.gapMs), gapErr, aubio, 100 * r.steadyShare,
                     ok ? "ok" : (r.message.empty() ? "FAIL" : ("FAIL: " + r.message).c_str()));
     }
@@ -147,7 +147,7 @@ void report(const char* title, const std::vector<Case>& cases, double bpmTol, do
 }
 
 QString fourMinuteSong() {
-    MusicSpec s;
+    MusicRecipe s;
     s.kind = MusicKind::Song;
     s.bpm = 143.75;
     s.gapMs = 1480;

@@ -19,9 +19,9 @@ namespace {
 class TempoAnalysis : public ::testing::Test {
   protected:
     QTemporaryDir dir;
-    std::string make(const char* name, const MusicSpec& spec, Encoding e) {
+    std::string make(const char* name, const MusicRecipe& recipe, Encoding e) {
         const QString path = dir.filePath(QString::fromLatin1(name) + u'.' + extension(e));
-        EXPECT_TRUE(writeMusic(path, spec, e)) << name;
+        EXPECT_TRUE(writeMusic(path, recipe, e)) << name;
         return path.toStdString();
     }
     std::string makeRaw(const char* name, const std::vector<float>& samples) {
@@ -43,12 +43,12 @@ TEST_F(TempoAnalysis, ClickTracksToAHundredthOfABpmAndThreeMilliseconds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        MusicSpec spec;
-        spec.kind = MusicKind::ClickTrack;
-        spec.bpm = c.bpm;
-        spec.gapMs = c.gapMs;
-        spec.seconds = 16;
-        const TempoResult r = analyseFile(make(c.name, spec, c.encoding));
+        MusicRecipe recipe;
+        recipe.kind = MusicKind::ClickTrack;
+        recipe.bpm = c.bpm;
+        recipe.gapMs = c.gapMs;
+        recipe.seconds = 16;
+        const TempoResult r = analyseFile(make(c.name, recipe, c.encoding));
         ASSERT_EQ(r.outcome, Outcome::Steady) << r.message;
         EXPECT_NEAR(r.bpm, c.bpm, 0.01);
         EXPECT_NEAR(r.gapMs, c.gapMs, 3);
@@ -69,13 +69,13 @@ TEST_F(TempoAnalysis, SongsToTwoHundredthsAndTenMilliseconds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        MusicSpec spec;
-        spec.kind = MusicKind::Song;
-        spec.bpm = c.bpm;
-        spec.gapMs = c.gapMs;
-        spec.intro = c.intro;
-        spec.seconds = 24;
-        const TempoResult r = analyseFile(make(c.name, spec, c.encoding));
+        MusicRecipe recipe;
+        recipe.kind = MusicKind::Song;
+        recipe.bpm = c.bpm;
+        recipe.gapMs = c.gapMs;
+        recipe.intro = c.intro;
+        recipe.seconds = 24;
+        const TempoResult r = analyseFile(make(c.name, recipe, c.encoding));
         ASSERT_EQ(r.outcome, Outcome::Steady) << r.message;
         EXPECT_NEAR(r.bpm, c.bpm, 0.02);
         EXPECT_NEAR(r.gapMs, c.gapMs, 10);
@@ -88,7 +88,7 @@ TEST_F(TempoAnalysis, InputWithoutABeatGivesNoFigures) {
     std::vector<float> white(44100 * 8);
     for (float& v : white)
         v = std::clamp(noise(rng), -1.0f, 1.0f);
-    MusicSpec oneSecond;
+    MusicRecipe oneSecond;
     oneSecond.bpm = 120;
     oneSecond.seconds = 1;
 
@@ -127,10 +127,10 @@ TEST_F(TempoAnalysis, InputWithoutABeatGivesNoFigures) {
 }
 
 TEST_F(TempoAnalysis, ReportsProgressAndStopsWhenCancelled) {
-    MusicSpec spec;
-    spec.kind = MusicKind::ClickTrack;
-    spec.seconds = 12;
-    const std::string path = make("progress", spec, Encoding::Wav);
+    MusicRecipe recipe;
+    recipe.kind = MusicKind::ClickTrack;
+    recipe.seconds = 12;
+    const std::string path = make("progress", recipe, Encoding::Wav);
 
     std::vector<double> seen;
     Hooks hooks;

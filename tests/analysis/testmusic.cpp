@@ -28,7 +28,7 @@ void addSound(std::vector<float>& out, int rate, double start, double length, F 
         out[i] += float(sound(double(i) / rate - start));
 }
 
-void renderClickTrack(const MusicSpec& s, std::vector<float>& out) {
+void renderClickTrack(const MusicRecipe& s, std::vector<float>& out) {
     const double beat = 60.0 / s.bpm;
     for (int k = 0;; ++k) {
         const double t = s.gapMs / 1000.0 + k * beat;
@@ -42,7 +42,7 @@ void renderClickTrack(const MusicSpec& s, std::vector<float>& out) {
     }
 }
 
-void renderSong(const MusicSpec& s, std::vector<float>& out) {
+void renderSong(const MusicRecipe& s, std::vector<float>& out) {
     std::mt19937 rng(s.seed);
     std::uniform_real_distribution<double> uni(-1.0, 1.0);
     std::uniform_real_distribution<double> velocity(0.9, 1.1);
@@ -122,12 +122,12 @@ void renderSong(const MusicSpec& s, std::vector<float>& out) {
 
 } // namespace
 
-std::vector<float> renderMusic(const MusicSpec& spec) {
-    std::vector<float> out(std::size_t(spec.seconds * spec.sampleRate), 0.0f);
-    if (spec.kind == MusicKind::ClickTrack)
-        renderClickTrack(spec, out);
+std::vector<float> renderMusic(const MusicRecipe& recipe) {
+    std::vector<float> out(std::size_t(recipe.seconds * recipe.sampleRate), 0.0f);
+    if (recipe.kind == MusicKind::ClickTrack)
+        renderClickTrack(recipe, out);
     else
-        renderSong(spec, out);
+        renderSong(recipe, out);
     for (float& v : out)
         v = std::clamp(v, -1.0f, 1.0f);
     return out;
@@ -178,12 +178,12 @@ const char* extension(Encoding e) {
     return "";
 }
 
-bool writeMusic(const QString& path, const MusicSpec& spec, Encoding encoding) {
-    const std::vector<float> samples = renderMusic(spec);
+bool writeMusic(const QString& path, const MusicRecipe& recipe, Encoding encoding) {
+    const std::vector<float> samples = renderMusic(recipe);
     if (encoding == Encoding::Wav)
-        return writeWav(path, samples, spec.sampleRate);
+        return writeWav(path, samples, recipe.sampleRate);
     const QString wav = path + QStringLiteral(".source.wav");
-    if (!writeWav(wav, samples, spec.sampleRate))
+    if (!writeWav(wav, samples, recipe.sampleRate))
         return false;
     QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
                      QStringLiteral("error"),    QStringLiteral("-y"),

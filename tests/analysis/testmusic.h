@@ -19,7 +19,7 @@ enum class Intro {
     Quiet,  // a soft pad and faint noise before the first beat
 };
 
-struct MusicSpec {
+struct MusicRecipe {
     MusicKind kind = MusicKind::ClickTrack;
     double bpm = 120;
     double gapMs = 0; // time of the first beat
@@ -30,7 +30,7 @@ struct MusicSpec {
 };
 
 // The mono samples of the music, -1..1.
-std::vector<float> renderMusic(const MusicSpec& spec);
+std::vector<float> renderMusic(const MusicRecipe& recipe);
 
 // Writes 16-bit mono PCM WAV; false on a write error.
 bool writeWav(const QString& path, const std::vector<float>& samples, int sampleRate);
@@ -40,6 +40,6 @@ const char* extension(Encoding e);
 
 // Writes the music to `path` in `encoding` (MP3 and OGG through ffmpeg, via
 // a WAV beside it); false when writing or encoding failed.
-bool writeMusic(const QString& path, const MusicSpec& spec, Encoding encoding);
+bool writeMusic(const QString& path, const MusicRecipe& recipe, Encoding encoding);
 
 } // namespace kolvo::test

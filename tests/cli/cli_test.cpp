@@ -201,12 +201,12 @@ TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
         {191.33, 80, test::Encoding::Mp3, "bpm: 191.33\ngap: 80\n"},
     };
     for (const Case& c : cases) {
-        test::MusicSpec spec;
-        spec.bpm = c.bpm;
-        spec.gapMs = c.gapMs;
-        spec.seconds = 12;
+        test::MusicRecipe recipe;
+        recipe.bpm = c.bpm;
+        recipe.gapMs = c.gapMs;
+        recipe.seconds = 12;
         const QString music = path("music.") + test::extension(c.encoding);
-        ASSERT_TRUE(test::writeMusic(music, spec, c.encoding));
+        ASSERT_TRUE(test::writeMusic(music, recipe, c.encoding));
         CliRun r = cli({QStringLiteral("analyze"), music});
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_EQ(r.out, c.out);

@@ -19,14 +19,14 @@
 namespace kolvo {
 
 namespace {
-struct IndicatorSpec {
+struct IndicatorLayout {
     const char* name;
     const char* glyph;
     int row;
     int column;
 };
 // Player 1 on the first row, Player 2 below, each under its arrow.
-constexpr IndicatorSpec kIndicators[] = {
+constexpr IndicatorLayout kIndicators[] = {
     {"l", "\u2190", 0, 1},  {"ul", "\u2196", 0, 2}, {"d", "\u2193", 0, 3},  {"u", "\u2191", 0, 4},
     {"ur", "\u2197", 0, 5}, {"r", "\u2192", 0, 6},  {"l2", "\u2190", 1, 1}, {"d2", "\u2193", 1, 3},
     {"u2", "\u2191", 1, 4}, {"r2", "\u2192", 1, 6},
@@ -57,7 +57,7 @@ KeyTester::KeyTester(QWidget* setupWindow, QWidget* parent) : QWidget(parent, Qt
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Player 1"), this), 0, 0);
     grid->addWidget(new QLabel(QStringLiteral("Player 2"), this), 1, 0);
-    for (const IndicatorSpec& ind : kIndicators) {
+    for (const IndicatorLayout& ind : kIndicators) {
         auto* box = new QFrame(this);
         box->setObjectName(QLatin1String(ind.name));
         box->setFrameShape(QFrame::Box);

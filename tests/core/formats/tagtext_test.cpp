@@ -13,7 +13,7 @@ TEST(TagText, DwiSplittersAreFoundInEveryTagField) {
         const char* text;
         const char* splitter; // nullptr: the text reads back as typed
     } cases[] = {
-        {SummaryField::Songname, "Part 2: Return", ":"},
+        {SummaryField::Songname, "Act 2: Return", ":"},
         {SummaryField::Songname, "Plain Title (Remix) #1", nullptr},
         {SummaryField::Artist, "A; B", ";"},
         {SummaryField::Artist, "AC/DC", nullptr},

@@ -422,7 +422,7 @@ TEST(SmTagCheck, FindsTheTextThatSplitsATag) {
         const char* label;
         const char* splitter; // nullptr: nothing found
     } cases[] = {
-        {SummaryField::Songname, "Title: Part 2", "Name of song", ":"},
+        {SummaryField::Songname, "Title: Act 2", "Name of song", ":"},
         {SummaryField::Artist, "A;B", "Name of artist", ";"},
         {SummaryField::Genre, "drum//bass", "Genre", "//"},
         {SummaryField::Text1, "C:\\cd.png", "Location of CD pic", ":"},

@@ -34,13 +34,13 @@ class DetectTempoTest : public ::testing::Test {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     QString music(const char* name, double bpm, double gapMs, double seconds = 12) {
-        test::MusicSpec spec;
-        spec.kind = test::MusicKind::ClickTrack;
-        spec.bpm = bpm;
-        spec.gapMs = gapMs;
-        spec.seconds = seconds;
+        test::MusicRecipe recipe;
+        recipe.kind = test::MusicKind::ClickTrack;
+        recipe.bpm = bpm;
+        recipe.gapMs = gapMs;
+        recipe.seconds = seconds;
         const QString path = app.path(QString::fromLatin1(name));
-        EXPECT_TRUE(test::writeMusic(path, spec, test::Encoding::Wav));
+        EXPECT_TRUE(test::writeMusic(path, recipe, test::Encoding::Wav));
         return path;
     }
     DetectTempo* open(const QString& musicFile) {

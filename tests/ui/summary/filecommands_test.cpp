@@ -364,7 +364,7 @@ TEST_F(FileCommandsTest, ExportWarnsOnceAboutTextThatSplitsATag) {
         QString shown; // the field as the window names it, and the character
         MsgAnswer answer;
     } cases[] = {
-        {"title, export anyway", SummaryField::Songname, "Part 1: Go",
+        {"title, export anyway", SummaryField::Songname, "Act 1: Go",
          "\"Name of song\" holds \":\"", MsgAnswer::Ok},
         {"artist, cancel", SummaryField::Artist, "A;B", "\"Name of artist\" holds \";\"",
          MsgAnswer::Cancel},

@@ -122,7 +122,7 @@ TEST_F(SmExportTest, ExportsAsExportToDwiDoes) {
 }
 
 TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
-    app.model.setField(SummaryField::Songname, "Part 1: The Start");
+    app.model.setField(SummaryField::Songname, "Act 1: The Start");
     app.model.setField(SummaryField::Genre, "drum//bass");
     const QString out = app.path("song.sm");
 
@@ -147,10 +147,10 @@ TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
     trigger("smmenu");
     ASSERT_EQ(app.dialogs.asked.size(), 1);
     EXPECT_EQ(app.boxes.last().text, "StepMania export complete!");
-    EXPECT_TRUE(readAll(out).startsWith("#TITLE:Part 1: The Start;\r\n"));
+    EXPECT_TRUE(readAll(out).startsWith("#TITLE:Act 1: The Start;\r\n"));
 
     // Without such text there is no warning.
-    app.model.setField(SummaryField::Songname, "Part 1 - The Start");
+    app.model.setField(SummaryField::Songname, "Act 1 - The Start");
     app.model.setField(SummaryField::Genre, "drum and bass");
     app.boxes.shown.clear();
     app.boxes.answers = {MsgAnswer::No};
