@@ -167,6 +167,9 @@ struct MpvPlayerLink::Impl {
 
     bool stopped = true;                // our notion of "stopped" (mpv has none)
     std::optional<double> pausedSeekMs; // reported until playback resumes
+    // Where our Pause stopped it, reported until playback resumes: time-pos
+    // may still move by part of a chunk after the pause is acknowledged.
+    std::optional<double> pausedAtMs;
     bool anchored = false;              // extrapolating while playing
     double anchorMs = 0;
     QElapsedTimer anchorClock;
@@ -489,6 +492,7 @@ bool MpvPlayerLink::launch(Launcher& launcher, const QString& playerFolder,
     QFile::remove(d->logPath());
     d->stopped = true;
     d->pausedSeekMs.reset();
+    d->pausedAtMs.reset();
     d->launched = false;
     d->launchedMusic = musicFile;
     launcher.lastProcessId = 0;
@@ -591,6 +595,7 @@ void MpvPlayerLink::WinampCommand(int id) {
         d->call({Impl::seek(0), Impl::set("pause", false)});
         d->stopped = false;
         d->pausedSeekMs.reset();
+        d->pausedAtMs.reset();
         d->anchorAt(0);
         break;
     }
@@ -604,9 +609,13 @@ void MpvPlayerLink::WinampCommand(int id) {
             return;
         if (nowPaused) {
             d->anchored = false;
+            const Reply at = d->call1(Impl::get("time-pos"));
+            if (at.ok && at.data.isDouble())
+                d->pausedAtMs = std::max(0.0, at.data.toDouble() * 1000.0);
         } else {
             d->anchorAt(d->pausedSeekMs ? *d->pausedSeekMs : r[2].data.toDouble() * 1000.0);
             d->pausedSeekMs.reset();
+            d->pausedAtMs.reset();
         }
         break;
     }
@@ -614,6 +623,7 @@ void MpvPlayerLink::WinampCommand(int id) {
         d->call({Impl::set("pause", true), Impl::seek(0)});
         d->stopped = true;
         d->pausedSeekMs = 0; // a paused seek reads early: say where we asked for
+        d->pausedAtMs.reset();
         d->anchored = false;
         break;
     default:
@@ -654,8 +664,11 @@ std::optional<int> MpvPlayerLink::ask(int lparam, int wparam) {
         const bool paused = r[1].data.toBool();
         if (paused || r[2].data.toBool()) {
             d->anchored = false;
-            return int(std::lround(d->pausedSeekMs.value_or(timePosMs)));
+            if (d->pausedSeekMs)
+                return int(std::lround(*d->pausedSeekMs));
+            return int(std::lround(paused ? d->pausedAtMs.value_or(timePosMs) : timePosMs));
         }
+        d->pausedAtMs.reset();
         if (d->pausedSeekMs) { // resumed from the player's own window
             d->anchorAt(*d->pausedSeekMs);
             d->pausedSeekMs.reset();
@@ -680,6 +693,7 @@ std::optional<int> MpvPlayerLink::ask(int lparam, int wparam) {
             return std::nullopt;
         if (paused.data.toBool()) {
             d->pausedSeekMs = target;
+            d->pausedAtMs.reset();
             d->anchored = false;
         } else {
             d->pausedSeekMs.reset();

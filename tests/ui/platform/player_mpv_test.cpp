@@ -179,9 +179,9 @@ TEST_F(PlayerMpvTest, TheEndOfTheSongCountsAsStopped) {
     p.WinampCommand(winamp::Play);
     // (The null audio output reaches the end some 400 ms early: it does not
     // wait for its buffer to drain.)
-    p.jumpTo(kSongMs - 1000);
+    p.jumpTo(kSongMs - 2000);
     EXPECT_EQ(p.state(), 1);
-    ASSERT_TRUE(waitUntil([&] { return p.state() == 0; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return p.state() == 0; }, 4000));
     EXPECT_TRUE(p.IsWindow()); // the window stays open at the end
     EXPECT_NEAR(p.position(), kSongMs, 60);
     QTest::qWait(200);
