@@ -6,6 +6,7 @@
 #include "core/files/kolvofile.h"
 #include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,6 +9,7 @@
 #include "core/formats/fileformat.h"
 #include "core/import/stepimport.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <QStringList>
 
@@ -174,18 +175,12 @@ int info(const QString& in) {
             if (!model.hasData(s, l))
                 continue;
             ++charts;
-            std::span<const int> panels = s == Single ? std::span<const int>(kFirstPadPanels)
-                                          : s == Solo ? std::span<const int>(kSoloPanels)
-                                                      : std::span<const int>();
             int arrows = 0, freezes = 0;
             for (int b = 1; b <= kBars; ++b)
                 for (int r = 1; r <= kRows; ++r)
                     for (int p = 1; p <= kArrowPanels; ++p) {
-                        bool used = panels.empty() ? (p != 2 && p != 5)
-                                                   : std::find(panels.begin(), panels.end(), p) !=
-                                                         panels.end();
                         std::uint8_t v = model.step(s, l, b, r, p);
-                        if (!used || v == 0)
+                        if (!styleUsesPanel(s, p) || v == 0)
                             continue;
                         ++arrows;
                         if (v == 2)

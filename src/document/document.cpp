@@ -43,13 +43,13 @@ void Document::startRestored(const QString& path) {
 }
 
 void Document::setStep(int style, int level, int bar, int row, int panel, std::uint8_t value) {
-    if (!SongModel::validChart(style, level) || bar < 1 || bar > kBars || row < 1 || row > kRows ||
-        panel < 1 || panel > kArrowPanels)
+    const StepPosition at{{style, level}, bar, row, panel};
+    if (!at.onGrid() || panel < 1 || panel > kArrowPanels)
         return;
     const std::uint8_t before = m_song.step(style, level, bar, row, panel);
     if (before == value)
         return;
-    m_history.push(new SetStepCommand(*this, style, level, bar, row, panel, before, value));
+    m_history.push(new SetStepCommand(*this, at, before, value));
 }
 
 void Document::replaceChart(int style, int level, ChartSteps steps, const QString& name,
@@ -86,15 +86,15 @@ void Document::setFootlevel(int style, int level, const Value& value) {
 
 void Document::setTempo(int style, int level, int bar, int row, int channel,
                         std::optional<double> value) {
-    if (!SongModel::validChart(style, level) || bar < 1 || bar > kBars || row < 1 || row > kRows ||
-        (channel != BPMCHANNEL && channel != FREEZECHANNEL))
+    const StepPosition at{{style, level}, bar, row, channel};
+    if (!at.onGrid() || (channel != BPMCHANNEL && channel != FREEZECHANNEL))
         return;
     std::optional<double> before;
     if (m_song.hasTempo(style, level, bar, row, channel))
         before = m_song.tempo(style, level, bar, row, channel);
     if (before == value)
         return;
-    m_history.push(new SetTempoCommand(*this, style, level, bar, row, channel, before, value));
+    m_history.push(new SetTempoCommand(*this, at, before, value));
 }
 
 void Document::setField(SummaryField field, const QString& text) {

@@ -6,19 +6,19 @@
 
 namespace kolvo {
 
-SetStepCommand::SetStepCommand(Document& doc, int style, int level, int bar, int row, int panel,
-                               std::uint8_t before, std::uint8_t after)
-    : m_doc(doc), m_style(std::int8_t(style)), m_level(std::int8_t(level)), m_bar(std::int8_t(bar)),
-      m_row(std::int8_t(row)), m_panel(std::int8_t(panel)), m_before(before), m_after(after) {
+SetStepCommand::SetStepCommand(Document& doc, const StepPosition& at, std::uint8_t before,
+                               std::uint8_t after)
+    : m_doc(doc), m_at(at), m_before(before), m_after(after) {
     const QString what = after == StepArrow         ? QStringLiteral("Place arrow")
                          : after == StepFreezeStart ? QStringLiteral("Place freeze arrow")
                                                     : QStringLiteral("Remove arrow");
-    setText(what + QStringLiteral(", bar ") + QString::number(bar));
+    setText(what + QStringLiteral(", bar ") + QString::number(at.bar));
 }
 
 void SetStepCommand::apply(std::uint8_t value) {
-    m_doc.song().setStep(m_style, m_level, m_bar, m_row, m_panel, value);
-    m_doc.announce(SongChange::steps(m_style, m_level, m_bar, m_bar));
+    const auto& [chart, bar, row, panel] = m_at;
+    m_doc.song().setStep(chart.style, chart.level, bar, row, panel, value);
+    m_doc.announce(SongChange::steps(chart.style, chart.level, bar, bar));
 }
 
 SwapChartCommand::SwapChartCommand(Document& doc, int style, int level, ChartSteps other,
@@ -76,23 +76,23 @@ void SetFootlevelCommand::apply(const Value& v) {
     m_doc.announce(SongChange::flags(m_style, m_level));
 }
 
-SetTempoCommand::SetTempoCommand(Document& doc, int style, int level, int bar, int row, int channel,
+SetTempoCommand::SetTempoCommand(Document& doc, const StepPosition& at,
                                  std::optional<double> before, std::optional<double> after)
-    : m_doc(doc), m_style(style), m_level(level), m_bar(bar), m_row(row), m_channel(channel),
-      m_before(before), m_after(after) {
+    : m_doc(doc), m_at(at), m_before(before), m_after(after) {
     const QString kind =
-        channel == BPMCHANNEL ? QStringLiteral("BPM Change") : QStringLiteral("Freeze");
+        at.panel == BPMCHANNEL ? QStringLiteral("BPM Change") : QStringLiteral("Freeze");
     setText((after ? QStringLiteral("Add ") : QStringLiteral("Delete ")) + kind +
-            QStringLiteral(", bar ") + QString::number(bar));
+            QStringLiteral(", bar ") + QString::number(at.bar));
 }
 
 void SetTempoCommand::apply(std::optional<double> v) {
     SongModel& song = m_doc.song();
+    const auto& [chart, bar, row, channel] = m_at;
     if (v)
-        song.setTempo(m_style, m_level, m_bar, m_row, m_channel, *v);
+        song.setTempo(chart.style, chart.level, bar, row, channel, *v);
     else
-        song.clearTempo(m_style, m_level, m_bar, m_row, m_channel);
-    m_doc.announce(SongChange::tempo(m_bar, m_bar));
+        song.clearTempo(chart.style, chart.level, bar, row, channel);
+    m_doc.announce(SongChange::tempo(bar, bar));
 }
 
 SetFieldCommand::SetFieldCommand(Document& doc, SummaryField field, QString before, QString after)

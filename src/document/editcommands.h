@@ -18,15 +18,14 @@ class Document;
 // One arrow cell.
 class SetStepCommand : public QUndoCommand {
   public:
-    SetStepCommand(Document& doc, int style, int level, int bar, int row, int panel,
-                   std::uint8_t before, std::uint8_t after);
+    SetStepCommand(Document& doc, const StepPosition& at, std::uint8_t before, std::uint8_t after);
     void undo() override { apply(m_before); }
     void redo() override { apply(m_after); }
 
   private:
     void apply(std::uint8_t value);
     Document& m_doc;
-    std::int8_t m_style, m_level, m_bar, m_row, m_panel;
+    StepPosition m_at;
     std::uint8_t m_before, m_after;
 };
 
@@ -72,15 +71,16 @@ class SetFootlevelCommand : public QUndoCommand {
 // A tempo cell: a BPM change or freeze added (a value) or deleted (none).
 class SetTempoCommand : public QUndoCommand {
   public:
-    SetTempoCommand(Document& doc, int style, int level, int bar, int row, int channel,
-                    std::optional<double> before, std::optional<double> after);
+    // The position's panel is the channel (BPMCHANNEL or FREEZECHANNEL).
+    SetTempoCommand(Document& doc, const StepPosition& at, std::optional<double> before,
+                    std::optional<double> after);
     void undo() override { apply(m_before); }
     void redo() override { apply(m_after); }
 
   private:
     void apply(std::optional<double> v);
     Document& m_doc;
-    int m_style, m_level, m_bar, m_row, m_channel;
+    StepPosition m_at;
     std::optional<double> m_before, m_after;
 };
 

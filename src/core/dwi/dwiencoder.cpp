@@ -2,6 +2,7 @@
 
 #include "core/dwi/dwiencoder_p.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <cmath>
 #include <cstring>
@@ -28,16 +29,6 @@ char pairChar(Arrow a, Arrow b) {
         /* R  */ {'B', 'H', '3', '9', 'L', 0},
     };
     return table[a][b];
-}
-
-bool anyArrow(const std::uint8_t* row) {
-    std::uint64_t first8;
-    std::memcpy(&first8, row + 1, 8);
-    return (first8 | row[9] | row[10]) != 0;
-}
-
-bool tempoEvent(double v) {
-    return v != 0 && !std::isnan(v);
 }
 
 char singleChar(int panel) {
@@ -131,11 +122,9 @@ void appendChartSteps(std::string& out, const SongModel& m, int s, int l) {
         return;
     int last = FindLastBar(m, s, l);
     int count = last < kBars ? last + 1 : kBars;
-    if (s == Single) {
-        appendBars(out, m, s, l, count, kFirstPadPanels);
-    } else if (s == Solo) {
-        appendBars(out, m, s, l, count, kSoloPanels);
-    } else {
+    if (s == Single || s == Solo) {
+        appendBars(out, m, s, l, count, stylePanels(s));
+    } else { // one half per pad, in the order their characters are written
         appendBars(out, m, s, l, count, kFirstPadPanels);
         out += ':';
         if (count < kBars)
@@ -157,7 +146,8 @@ int FindLastBar(const SongModel& model, int style, int level) {
         for (int r = 1; r <= kRows; ++r) {
             const std::uint8_t* row = model.arrowRow(style, level, b, r);
             const double* tempo = model.tempoRow(style, level, b, r);
-            if (anyArrow(row) || tempoEvent(tempo[0]) || tempoEvent(tempo[1]))
+            if (SongModel::anyArrow(row) || SongModel::tempoEvent(tempo[0]) ||
+                SongModel::tempoEvent(tempo[1]))
                 return b;
         }
     return 0;
@@ -169,7 +159,7 @@ BarResolution ChooseBarResolution(const SongModel& model, int style, int level, 
         const std::uint8_t* row = model.arrowRow(style, level, bar, r);
         if (!row)
             return BarResolution::Eighths;
-        if (anyArrow(row)) {
+        if (SongModel::anyArrow(row)) {
             if (r % 2 == 0)
                 return BarResolution::ThirtySeconds;
             if (r % 4 == 3)

@@ -10,11 +10,6 @@ class SongModel;
 
 enum class BarResolution { Eighths, Sixteenths, ThirtySeconds };
 
-// Panel sets of a half, in the order their characters are written.
-inline constexpr int kFirstPadPanels[] = {1, 3, 4, 6};
-inline constexpr int kSecondPadPanels[] = {7, 8, 9, 10};
-inline constexpr int kSoloPanels[] = {1, 2, 3, 4, 5, 6};
-
 // The DWI step text of one chart (both halves joined by ":" for Double and
 // Couple); no tag, no level, no ";".
 QString EncodeChartSteps(const SongModel& model, int style, int level);

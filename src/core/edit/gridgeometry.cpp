@@ -1,25 +1,15 @@
 #include "core/edit/gridgeometry.h"
 
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <cmath>
 
 namespace kolvo::grid {
 
 bool styleUsesColumn(int style, int column) {
-    if (column < 1 || column > kColumnsShown)
-        return false;
-    switch (style) {
-    case Single:
-        return column == 1 || column == 3 || column == 4 || column == 6;
-    case Double:
-    case Couple:
-        return column != 2 && column != 5;
-    case Solo:
-        return column <= 6;
-    default:
-        return false;
-    }
+    // Column n shows panel n.
+    return column >= 1 && column <= kColumnsShown && styleUsesPanel(style, column);
 }
 
 namespace {

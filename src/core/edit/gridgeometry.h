@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/edit/twips.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -8,8 +10,6 @@
 // (15 twips to a pixel); the press arithmetic is done in single precision
 // so a press lands on the same cell at every position the old layout did.
 namespace kolvo::grid {
-
-constexpr int kTwipsPerPixel = 15;
 
 constexpr int kClientWidth = 6630;
 constexpr int kClientHeight = 5535;

@@ -195,10 +195,10 @@ class PendingSong {
 
     void setField(SummaryField f, const QString& t) { m_fields[std::size_t(f)] = t; }
     void setCheck1(int v) { m_check1 = v; }
-    void setDataexists(int s, int l, const Value& v) { m_flags[std::size_t(s * 5 + l)] = v; }
-    void setFootlevels(int s, int l, const Value& v) { m_levels[std::size_t(s * 5 + l)] = v; }
+    void setDataexists(int s, int l, const Value& v) { m_flags[ChartId{s, l}.index()] = v; }
+    void setFootlevels(int s, int l, const Value& v) { m_levels[ChartId{s, l}.index()] = v; }
     void setStep(int s, int l, int b, int r, int p, std::uint8_t v) {
-        m_cells.charts[std::size_t(s * 5 + l)][ChartSteps::cellIndex(b, r, p)] = v;
+        m_cells.charts[ChartId{s, l}.index()][ChartSteps::cellIndex(b, r, p)] = v;
     }
     void setTempo(int s, int l, int b, int r, int p, double v) {
         m_cells.tempo[SongModel::tempoIndex(s, l, b, r, p)] = v;
@@ -206,7 +206,7 @@ class PendingSong {
     void clearTempo(int s, int l, int b, int r, int p) { setTempo(s, l, b, r, p, std::nan("")); }
     // The arrow cells of a valid row, indexed by panel.
     std::uint8_t* arrowRow(int s, int l, int b, int r) {
-        return &m_cells.charts[std::size_t(s * 5 + l)][ChartSteps::cellIndex(b, r, 0)];
+        return &m_cells.charts[ChartId{s, l}.index()][ChartSteps::cellIndex(b, r, 0)];
     }
 
     // Puts everything read into the model (cells first, so that whoever
@@ -228,9 +228,9 @@ class PendingSong {
             m.setCheck1(*m_check1);
         for (int s = 1; s <= kStyles; ++s)
             for (int l = 1; l <= kLevels; ++l) {
-                if (const auto& v = m_levels[std::size_t(s * 5 + l)])
+                if (const auto& v = m_levels[ChartId{s, l}.index()])
                     m.setFootlevels(s, l, *v);
-                if (const auto& v = m_flags[std::size_t(s * 5 + l)])
+                if (const auto& v = m_flags[ChartId{s, l}.index()])
                     m.setDataexists(s, l, *v);
             }
         m.notifyChanged(SongChange::everything());
@@ -245,7 +245,7 @@ class PendingSong {
     bool m_applied = false;
     std::array<std::optional<QString>, kSummaryTextFields> m_fields;
     std::optional<int> m_check1;
-    std::array<std::optional<Value>, 25> m_levels, m_flags;
+    std::array<std::optional<Value>, kChartSlots> m_levels, m_flags;
 };
 
 struct ReadFailure {
@@ -640,18 +640,6 @@ const SummaryField kHeaderBeforeCheck[] = {SummaryField::Musicadd, SummaryField:
 const SummaryField kHeaderAfterCheck[] = {SummaryField::Text1, SummaryField::Samplestart,
                                           SummaryField::Samplelength, SummaryField::Filetag};
 
-// Any arrow panel 1..10 of a row set.
-bool anyArrow(const std::uint8_t* row) {
-    std::uint64_t first8;
-    std::memcpy(&first8, row + 1, 8);
-    return (first8 | row[9] | row[10]) != 0;
-}
-
-// A tempo cell holding an event: neither empty (NaN) nor 0.
-bool tempoEvent(double v) {
-    return v != 0 && !std::isnan(v);
-}
-
 QString chartName(int s, int l) {
     return styleName(s) + u' ' + levelName(l);
 }
@@ -872,7 +860,8 @@ QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>&
                 for (int r = 1; r <= kRows; ++r) {
                     const std::uint8_t* row = model.arrowRow(s, l, b, r);
                     const double* tempo = model.tempoRow(s, l, b, r);
-                    if (!anyArrow(row) && !tempoEvent(tempo[0]) && !tempoEvent(tempo[1]))
+                    if (!SongModel::anyArrow(row) && !SongModel::tempoEvent(tempo[0]) &&
+                        !SongModel::tempoEvent(tempo[1]))
                         continue;
                     const qsizetype used = out.size();
                     if (out.capacity() < used + kRowRoom)
@@ -903,7 +892,7 @@ QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>&
                     }
                     out.resize(used + (w - start));
                     for (int c = 0; c < 2; ++c) {
-                        if (!tempoEvent(tempo[c]))
+                        if (!SongModel::tempoEvent(tempo[c]))
                             continue;
                         out.append(head, headLength);
                         char channel[4];

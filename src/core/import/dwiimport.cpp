@@ -4,6 +4,7 @@
 #include "core/import/readers.h"
 #include "core/import/songbuilder.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,17 +75,6 @@ int panelOf(Arrow a, int pad) {
                                 PanelUp, PanelUpRight, PanelRight};
     static const int second[] = {0, PanelLeft2, 0, PanelDown2, PanelUp2, 0, PanelRight2};
     return pad == 0 ? first[a] : second[a];
-}
-
-bool styleHasPanel(int style, int panel) {
-    switch (style) {
-    case Single:
-        return panel == 1 || panel == 3 || panel == 4 || panel == 6;
-    case Solo:
-        return panel >= 1 && panel <= 6;
-    default:
-        return panel != 2 && panel != 5 && panel >= 1 && panel <= kArrowPanels;
-    }
 }
 
 // A "<" that is followed by a "0" before any ">" opens 192nds instead of a
@@ -212,7 +202,7 @@ class ChartReader {
             if (a == NoArrow)
                 continue;
             const int panel = panelOf(a, pad);
-            if (panel == 0 || !styleHasPanel(m_style, panel)) {
+            if (panel == 0 || !styleUsesPanel(m_style, panel)) {
                 m_builder.loss(
                     m_chart, row,
                     QStringLiteral("an arrow on a panel a %1 chart does not have dropped")

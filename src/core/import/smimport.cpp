@@ -2,7 +2,9 @@
 // measure lines with one character per panel, timing as beat=value lists.
 #include "core/import/readers.h"
 #include "core/import/songbuilder.h"
+#include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <cmath>
 #include <map>
@@ -11,21 +13,17 @@ namespace kolvo {
 
 namespace {
 
-// Style and panels of a steps type; style 0 when the song cannot take it.
+// Style and panels (one per column) of a steps type; style 0 when the song
+// cannot take it.
 struct StepsType {
     int style = 0;
-    std::vector<int> panels;
+    std::span<const int> panels;
 };
 
 StepsType stepsTypeOf(const QByteArray& type) {
-    if (type == "dance-single")
-        return {Single, {1, 3, 4, 6}};
-    if (type == "dance-double")
-        return {Double, {1, 3, 4, 6, 7, 8, 9, 10}};
-    if (type == "dance-couple")
-        return {Couple, {1, 3, 4, 6, 7, 8, 9, 10}};
-    if (type == "dance-solo")
-        return {Solo, {1, 2, 3, 4, 5, 6}};
+    for (int style : {Single, Double, Couple, Solo})
+        if (type == smStepsType(style))
+            return {style, stylePanels(style)};
     return {};
 }
 

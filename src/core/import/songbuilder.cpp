@@ -291,7 +291,7 @@ void ChartSlots::skip(const QString& what, const QString& why) {
 }
 
 bool ChartSlots::take(int style, int level, const QString& what) {
-    bool& t = m_taken[std::size_t(style * 5 + level)];
+    bool& t = m_taken[ChartId{style, level}.index()];
     if (t) {
         skip(what, QStringLiteral("a second %1 chart").arg(SongBuilder::chartName(style, level)));
         return false;

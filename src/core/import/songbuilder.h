@@ -4,6 +4,7 @@
 // them, and the placing of what a file holds onto the song's grid (notes on
 // 32nd rows, tempo events on beats, 100 bars), with every loss listed.
 #include "core/import/stepimport.h"
+#include "core/song/songmodel.h"
 
 #include <QByteArray>
 #include <QString>
@@ -117,7 +118,7 @@ class ChartSlots {
 
   private:
     SongBuilder& m_builder;
-    std::array<bool, 25> m_taken{};
+    std::array<bool, kChartSlots> m_taken{};
     int m_count = 0;
     QStringList m_skipped;
 };

@@ -173,7 +173,7 @@ int chartOrder(const QString& chart) {
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l)
             if (chart == styleName(s) + u' ' + levelName(l))
-                return s * 5 + l;
+                return int(ChartId{s, l}.index());
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "core/files/atomicwrite.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <algorithm>
 #include <charconv>
@@ -18,25 +19,9 @@ namespace kolvo {
 
 namespace {
 
-// Columns of each style in the order the simulators number them, and the
-// halves the DWI file splits them into (Double and Couple: one per pad).
-constexpr int kSingleColumns[] = {1, 3, 4, 6};
-constexpr int kPadColumns[] = {1, 3, 4, 6, 7, 8, 9, 10};
-constexpr int kSoloColumns[] = {1, 2, 3, 4, 5, 6};
-constexpr int kMaxColumns = 8;
+// The most columns a style has (Double and Couple: both pads).
+constexpr int kMaxColumns = int(std::size(kTwoPadPanels));
 
-std::span<const int> columnsOf(int style) {
-    switch (style) {
-    case Single:
-        return kSingleColumns;
-    case Solo:
-        return kSoloColumns;
-    default:
-        return kPadColumns;
-    }
-}
-
-const char* const kStepsType[] = {"", "dance-single", "dance-double", "dance-couple", "dance-solo"};
 const char* const kDifficulty[] = {"", "Easy", "Medium", "Hard", "Challenge"};
 
 QString trimmedBlanks(const QString& t) {
@@ -103,7 +88,7 @@ void appendDecimal(std::string& out, double value, int shift) {
 // cells per thirty-second of every bar the DWI export writes.
 class ChartNotes {
   public:
-    ChartNotes(const SongModel& m, int style, int level) : m_columns(columnsOf(style)) {
+    ChartNotes(const SongModel& m, int style, int level) : m_columns(stylePanels(style)) {
         int count = FindLastBar(m, style, level);
         count = count < kBars ? count + 1 : kBars;
         const bool twoPads = style == Double || style == Couple;
@@ -198,7 +183,7 @@ int lineStep(const ChartNotes& notes, int bar) {
 
 void appendChart(std::string& out, const SongModel& m, int s, int l) {
     out += "\r\n#NOTES:\r\n     ";
-    out += kStepsType[s];
+    out += smStepsType(s);
     out += ":\r\n     :\r\n     ";
     out += kDifficulty[l];
     out += ":\r\n     ";
@@ -337,6 +322,12 @@ std::optional<FileError> writeSmFile(const SongModel& model, const QString& path
     if (auto why = writeFileAtomically(path, encodeSmFile(model)))
         return FileError{path, 0, *why};
     return std::nullopt;
+}
+
+const char* smStepsType(int style) {
+    static const char* const names[] = {"", "dance-single", "dance-double", "dance-couple",
+                                        "dance-solo"};
+    return ChartId{style, Basic}.valid() ? names[style] : "";
 }
 
 } // namespace kolvo

@@ -41,4 +41,8 @@ std::string smSecondsFromMs(double ms);
 // none, when it is below 1 or when it does not fit an int.
 int smMeterOfFootLevel(const QString& footLevel);
 
+// The steps type a style's charts have in the file ("dance-single", ...);
+// "" outside 1..4.
+const char* smStepsType(int style);
+
 } // namespace kolvo

@@ -189,12 +189,12 @@ SongModel::CellArrays SongModel::cellArrays() {
 std::uint8_t SongModel::step(int s, int l, int b, int r, int p) const {
     if (!validChart(s, l))
         return 0;
-    return m_charts[std::size_t(s * 5 + l)].at(b, r, p);
+    return m_charts[ChartId{s, l}.index()].at(b, r, p);
 }
 
 void SongModel::setStep(int s, int l, int b, int r, int p, std::uint8_t value) {
     if (validChart(s, l))
-        m_charts[std::size_t(s * 5 + l)].set(b, r, p, value);
+        m_charts[ChartId{s, l}.index()].set(b, r, p, value);
 }
 
 bool SongModel::hasTempo(int s, int l, int b, int r, int channel) const {
@@ -221,7 +221,7 @@ void SongModel::clearTempo(int s, int l, int b, int r, int channel) {
 }
 
 const std::uint8_t* SongModel::arrowRow(int s, int l, int b, int r) const {
-    return validChart(s, l) ? m_charts[std::size_t(s * 5 + l)].row(b, r) : nullptr;
+    return validChart(s, l) ? m_charts[ChartId{s, l}.index()].row(b, r) : nullptr;
 }
 
 const double* SongModel::tempoRow(int s, int l, int b, int r) const {
@@ -238,13 +238,13 @@ bool SongModel::cellSet(int s, int l, int b, int r, int p) const {
 
 const Value& SongModel::dataexists(int s, int l) const {
     static const Value none;
-    return validChart(s, l) ? m_dataexists[std::size_t(s * 5 + l)] : none;
+    return validChart(s, l) ? m_dataexists[ChartId{s, l}.index()] : none;
 }
 
 void SongModel::setDataexists(int s, int l, const Value& v) {
     if (!validChart(s, l))
         return;
-    m_dataexists[std::size_t(s * 5 + l)] = v;
+    m_dataexists[ChartId{s, l}.index()] = v;
     emit changed(SongChange::flags(s, l));
 }
 
@@ -255,13 +255,13 @@ bool SongModel::hasData(int s, int l) const {
 
 const Value& SongModel::footlevels(int s, int l) const {
     static const Value none;
-    return validChart(s, l) ? m_footlevels[std::size_t(s * 5 + l)] : none;
+    return validChart(s, l) ? m_footlevels[ChartId{s, l}.index()] : none;
 }
 
 void SongModel::setFootlevels(int s, int l, const Value& v) {
     if (!validChart(s, l))
         return;
-    m_footlevels[std::size_t(s * 5 + l)] = v;
+    m_footlevels[ChartId{s, l}.index()] = v;
     emit changed(SongChange::flags(s, l));
 }
 
@@ -288,8 +288,8 @@ void SongModel::resetparameters() {
     clearCells();
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l) {
-            m_dataexists[std::size_t(s * 5 + l)] = Value::number(0);
-            m_footlevels[std::size_t(s * 5 + l)] = Value::text(QString());
+            m_dataexists[ChartId{s, l}.index()] = Value::number(0);
+            m_footlevels[ChartId{s, l}.index()] = Value::text(QString());
         }
     for (SummaryField f :
          {SummaryField::Musicadd, SummaryField::Songname, SummaryField::Artist, SummaryField::Genre,
@@ -305,8 +305,8 @@ void SongModel::resetparameters() {
 void SongModel::clearChart(int s, int l) {
     if (!validChart(s, l))
         return;
-    m_charts[std::size_t(s * 5 + l)].clear();
-    m_dataexists[std::size_t(s * 5 + l)] = Value::number(0);
+    m_charts[ChartId{s, l}.index()].clear();
+    m_dataexists[ChartId{s, l}.index()] = Value::number(0);
     emit changed({SongChange::Steps | SongChange::Flags, s, l, 1, kBars});
 }
 
@@ -319,12 +319,12 @@ void SongModel::openChart(int s, int l) {
 
 const ChartSteps& SongModel::chartSteps(int s, int l) const {
     static const ChartSteps none;
-    return validChart(s, l) ? m_charts[std::size_t(s * 5 + l)] : none;
+    return validChart(s, l) ? m_charts[ChartId{s, l}.index()] : none;
 }
 
 void SongModel::swapChartSteps(int s, int l, ChartSteps& steps) {
     if (validChart(s, l))
-        m_charts[std::size_t(s * 5 + l)].swap(steps);
+        m_charts[ChartId{s, l}.index()].swap(steps);
 }
 
 bool SongModel::sameSongAs(const SongModel& o) const {

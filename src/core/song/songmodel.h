@@ -4,7 +4,9 @@
 #include <QString>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <vector>
@@ -38,6 +40,35 @@ constexpr int kBars = 100;
 constexpr int kRows = 32;
 constexpr int kArrowPanels = 10;
 constexpr int kPanels = 12;
+
+// One chart of the song. A table with a slot per chart has kChartSlots
+// entries and keeps a chart at index() (style 0 and level 0 stay unused).
+struct ChartId {
+    int style = 0;
+    int level = 0;
+
+    constexpr bool valid() const {
+        return style >= 1 && style <= kStyles && level >= 1 && level <= kLevels;
+    }
+    constexpr std::size_t index() const {
+        return std::size_t(style) * (kLevels + 1) + std::size_t(level);
+    }
+    friend constexpr bool operator==(ChartId, ChartId) = default;
+};
+inline constexpr std::size_t kChartSlots = (kStyles + 1) * (kLevels + 1);
+
+// One cell of a chart: an arrow panel 1..10 or a tempo channel 11..12.
+struct StepPosition {
+    ChartId chart;
+    int bar = 0;
+    int row = 0;
+    int panel = 0;
+
+    // A row of a valid chart's grid (the panel is not judged).
+    constexpr bool onGrid() const {
+        return chart.valid() && bar >= 1 && bar <= kBars && row >= 1 && row <= kRows;
+    }
+};
 
 QString styleName(int style); // "Single", "Double", "Couple", "Solo"
 QString levelName(int level); // "Basic", "Another", "Maniac", "S-Maniac"
@@ -200,13 +231,21 @@ class SongModel : public QObject {
     // first; NaN when empty). nullptr outside the arrays.
     const std::uint8_t* arrowRow(int style, int level, int bar, int row) const;
     const double* tempoRow(int style, int level, int bar, int row) const;
+    // Any arrow panel 1..10 of an arrowRow() set.
+    static bool anyArrow(const std::uint8_t* row) {
+        std::uint64_t first8;
+        std::memcpy(&first8, row + 1, 8);
+        return (first8 | row[9] | row[10]) != 0;
+    }
+    // A tempo cell holding an event: neither empty (NaN) nor 0.
+    static bool tempoEvent(double v) { return v != 0 && !std::isnan(v); }
 
     // The step and tempo arrays themselves, for a reader that fills a whole
     // song in place: each chart's arrows indexed by ChartSteps::cellIndex(),
     // the tempo cells by tempoIndex() (NaN marks an empty tempo cell); nothing
     // is announced (call notifyChanged() after).
     struct CellArrays {
-        std::array<std::span<std::uint8_t>, 25> charts; // [style * 5 + level]
+        std::array<std::span<std::uint8_t>, kChartSlots> charts; // at ChartId::index()
         std::span<double> tempo;
     };
     CellArrays cellArrays();
@@ -272,9 +311,7 @@ class SongModel : public QObject {
     // nothing; every batch ends in one announcement).
     void notifyChanged(const kolvo::SongChange& change) { emit changed(change); }
 
-    static bool validChart(int style, int level) {
-        return style >= 1 && style <= kStyles && level >= 1 && level <= kLevels;
-    }
+    static bool validChart(int style, int level) { return ChartId{style, level}.valid(); }
 
   signals:
     void summaryFieldChanged(kolvo::SummaryField field);
@@ -286,15 +323,15 @@ class SongModel : public QObject {
   private:
     static bool validCell(int s, int l, int b, int r);
     static std::size_t rowIndex(int s, int l, int b, int r) {
-        return ((std::size_t(s) * (kLevels + 1) + std::size_t(l)) * (kBars + 1) + std::size_t(b)) *
-                   (kRows + 1) +
+        return (ChartId{s, l}.index() * (kBars + 1) + std::size_t(b)) * (kRows + 1) +
                std::size_t(r);
     }
 
-    std::array<ChartSteps, 25> m_charts; // [style * 5 + level]
-    std::vector<double> m_tempo;         // [5][5][101][33][2], NaN = empty
-    std::array<Value, 25> m_dataexists;
-    std::array<Value, 25> m_footlevels;
+    // Per chart, at ChartId::index().
+    std::array<ChartSteps, kChartSlots> m_charts;
+    std::array<Value, kChartSlots> m_dataexists;
+    std::array<Value, kChartSlots> m_footlevels;
+    std::vector<double> m_tempo; // [5][5][101][33][2], NaN = empty
     std::array<QString, kSummaryTextFields> m_fields;
     int m_check1 = 2;
 };

@@ -1,6 +1,7 @@
 #include "ui/app/folderdialogs.h"
 
 #include "core/app/startuprules.h"
+#include "core/edit/twips.h"
 #include "ui/app/folderlist.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/settings.h"
@@ -47,7 +48,7 @@ FolderLocationDialog::FolderLocationDialog(AppContext& ctx, QWidget* setAside, i
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
-    resize(7200 / 15, 4200 / 15);
+    resize(twips(7200), twips(4200));
 
     connect(Drive1, &DriveList::rootChosen, this, [this](const QString& root) {
         // A volume that cannot be read is simply not opened.

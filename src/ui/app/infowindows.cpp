@@ -1,5 +1,7 @@
 #include "ui/app/infowindows.h"
 
+#include "core/edit/twips.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -52,7 +54,7 @@ HelpInformation::HelpInformation(AppContext&, QWidget* summaryWindow, QWidget* p
         "just before the problem.</p>"));
     layout->addWidget(picture);
     Command1 = addCloseButton(layout, this, QStringLiteral("OK"));
-    setFixedWidth(6000 / 15);
+    setFixedWidth(twips(6000));
 
     if (m_summaryWindow)
         m_summaryWindow->setEnabled(false);
@@ -82,7 +84,7 @@ MusicInfo::MusicInfo(QWidget* parent) : QWidget(parent, Qt::Window) {
          QStringLiteral("Still want to use it for backward compatibility? Sure, if you want - "
                         "type it into the box. But you can quite happily leave it out.")});
     Command1 = addCloseButton(layout, this, QStringLiteral("Done"));
-    setFixedWidth(6000 / 15);
+    setFixedWidth(twips(6000));
 }
 
 } // namespace kolvo

@@ -37,11 +37,8 @@ namespace {
 
 using grid::columnLeft;
 
-int px(int twips) {
-    return twips / grid::kTwipsPerPixel;
-}
 QRect twipRect(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
+    return QRect(twips(left), twips(top), twips(width), twips(height));
 }
 
 // A push button whose caption wraps onto several lines, as the narrow
@@ -109,7 +106,7 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
     setFont(small);
     // The Edit menu sits in a strip under the grid, so the grid and the
     // controls keep their places.
-    setFixedSize(px(grid::kClientWidth), px(grid::kClientHeight) + kEditStripHeight);
+    setFixedSize(twips(grid::kClientWidth), twips(grid::kClientHeight) + kEditStripHeight);
 
     m_grid = new StepGrid(ctx, this);
     buildControls();
@@ -222,7 +219,7 @@ void Kolvo::buildControls() {
     m_history = makeHistoryActions(m_ctx.document, this);
     auto* editButton = new QPushButton(QStringLiteral("&Edit"), this);
     editButton->setObjectName(QStringLiteral("editmenubutton"));
-    editButton->setGeometry(px(120), px(grid::kClientHeight), 60, kEditStripHeight - 2);
+    editButton->setGeometry(twips(120), twips(grid::kClientHeight), 60, kEditStripHeight - 2);
     editButton->setAutoDefault(false);
     editButton->setFocusPolicy(Qt::NoFocus);
     auto* editMenu = new QMenu(editButton);

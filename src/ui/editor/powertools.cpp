@@ -2,6 +2,7 @@
 
 #include "core/edit/barops.h"
 #include "core/edit/clipboardbar.h"
+#include "core/edit/twips.h"
 #include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/tooldock.h"

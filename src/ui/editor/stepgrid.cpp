@@ -28,7 +28,7 @@ constexpr int kLeftSeparatorBottom = 5520;
 StepGrid::StepGrid(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx) {
     setObjectName(QStringLiteral("ShapeArray"));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setGeometry(0, 0, px(kClientWidth), px(kClientHeight));
+    setGeometry(0, 0, twips(kClientWidth), twips(kClientHeight));
 }
 
 void StepGrid::refreshgrid() {
@@ -60,7 +60,8 @@ QColor StepGrid::cellFill(int row, int column) const {
 }
 
 QRect StepGrid::cellRect(int row, int column) {
-    return QRect(px(columnLeft(column)), px(rowTop(row)), px(kCellWidth), px(kCellHeight));
+    return QRect(twips(columnLeft(column)), twips(rowTop(row)), twips(kCellWidth),
+                 twips(kCellHeight));
 }
 
 bool StepGrid::pressAtTwips(float x, float y, PressButton button) {
@@ -102,11 +103,11 @@ void StepGrid::paintEvent(QPaintEvent* event) {
 
     auto hline = [&](const QColor& colour, int x1, int x2, int y) {
         p.setPen(colour);
-        p.drawLine(px(x1), px(y), px(x2), px(y));
+        p.drawLine(twips(x1), twips(y), twips(x2), twips(y));
     };
     auto vline = [&](const QColor& colour, int x, int y1, int y2) {
         p.setPen(colour);
-        p.drawLine(px(x), px(y1), px(x), px(y2));
+        p.drawLine(twips(x), twips(y1), twips(x), twips(y2));
     };
 
     hline(kDefaultLine, 0, kClientWidth, kTopSeparatorY);
@@ -125,8 +126,9 @@ void StepGrid::paintEvent(QPaintEvent* event) {
     }
     hline(kDefaultLine, kOriginX, kGridRight, kGridBottom);
 
-    p.fillRect(QRect(px(kGapStripX), px(kGapStripY), px(kGapStripWidth), px(kGapStripHeight)),
-               palette().color(QPalette::Button));
+    p.fillRect(
+        QRect(twips(kGapStripX), twips(kGapStripY), twips(kGapStripWidth), twips(kGapStripHeight)),
+        palette().color(QPalette::Button));
 
     for (int column = 0; column <= kColumnsShown; ++column) {
         if (column == 6) { // both edges of the gap

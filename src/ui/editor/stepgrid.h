@@ -36,8 +36,6 @@ class StepGrid : public QWidget {
 
     // Cell rectangle in pixels (one pixel larger than the pitch each way).
     static QRect cellRect(int row, int column);
-    // Twips to pixels for positions and sizes given in twips.
-    static int px(int twips) { return twips / grid::kTwipsPerPixel; }
 
     static QColor arrowColour() { return QColor(128, 128, 255); }
     static QColor freezeStartColour() { return QColor(128, 255, 128); }

@@ -67,11 +67,6 @@ class ToolDock : public QObject {
     QTimer* m_timer = nullptr;
 };
 
-// 15 twips to a pixel: the tool windows' layouts are given in twips.
-constexpr int twips(int t) {
-    return t / 15;
-}
-
 // The small type the editor and its tools share (11 pixels), so captions
 // fit their twip-sized places.
 void useToolFont(QWidget* window);

@@ -1,6 +1,7 @@
 #include "ui/editor/transformations.h"
 
 #include "core/edit/transform.h"
+#include "core/edit/twips.h"
 #include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/tooldock.h"

@@ -1,6 +1,7 @@
 #include "ui/editor/wideview.h"
 
 #include "core/edit/playposition.h"
+#include "core/edit/twips.h"
 #include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/tooldock.h"
@@ -208,7 +209,7 @@ void WideView::mousePressEvent(QMouseEvent* event) {
         return;
     // Rows are 480 twips high; a press under the twelfth row (on the help
     // text) names no shown bar and is ignored.
-    const double yTwips = event->position().y() * 15.0;
+    const double yTwips = event->position().y() * double(kTwipsPerPixel);
     const int j = int(std::floor(yTwips / kBarPitch));
     if (j < 0 || j >= kShownBars)
         return;

@@ -1,5 +1,6 @@
 #include "core/dwi/dwiencoder.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <gtest/gtest.h>
 
