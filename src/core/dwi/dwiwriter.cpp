@@ -11,16 +11,6 @@ namespace kolvo {
 
 namespace {
 
-// Leading and trailing blanks off; tabs and other characters stay as typed.
-QString trimmedBlanks(const QString& t) {
-    qsizetype b = 0, e = t.size();
-    while (b < e && t[b] == u' ')
-        ++b;
-    while (e > b && t[e - 1] == u' ')
-        --e;
-    return t.mid(b, e - b);
-}
-
 void appendLine(std::string& out, const QString& line) {
     out += line.toStdString(); // UTF-8
     out += "\r\n";
@@ -110,6 +100,15 @@ std::optional<FileError> WriteDwiFile(const SongModel& model, const QString& pat
     if (auto why = writeFileAtomically(path, text))
         return FileError{path, 0, *why};
     return std::nullopt;
+}
+
+QString trimmedBlanks(const QString& t) {
+    qsizetype b = 0, e = t.size();
+    while (b < e && t[b] == u' ')
+        ++b;
+    while (e > b && t[e - 1] == u' ')
+        --e;
+    return t.mid(b, e - b);
 }
 
 } // namespace kolvo

@@ -35,4 +35,8 @@ constexpr int TempoEventPosition(int bar, int beat) {
 // The tick chart line of the tick test (no ";").
 QString tickChartLine();
 
+// A value as the exports write it: leading and trailing blanks off; tabs and
+// other characters stay as typed.
+QString trimmedBlanks(const QString& t);
+
 } // namespace kolvo

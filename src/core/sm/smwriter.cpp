@@ -24,15 +24,6 @@ constexpr int kMaxColumns = int(std::size(kTwoPadPanels));
 
 const char* const kDifficulty[] = {"", "Easy", "Medium", "Hard", "Challenge"};
 
-QString trimmedBlanks(const QString& t) {
-    qsizetype b = 0, e = t.size();
-    while (b < e && t[b] == u' ')
-        ++b;
-    while (e > b && t[e - 1] == u' ')
-        --e;
-    return t.mid(b, e - b);
-}
-
 void appendTag(std::string& out, const char* tag, const QString& value) {
     out += tag;
     out += trimmedBlanks(value).toStdString(); // UTF-8
