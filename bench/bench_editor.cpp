@@ -4,10 +4,11 @@
 #include "ui/editor/kolvo.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/platform/appcontext.h"
-#include "ui/platform/filedialogs.h"
-#include "ui/platform/launcher.h"
-#include "ui/platform/messageboxes.h"
-#include "ui/platform/playerlink.h"
+
+#include "recordinglauncher.h"
+#include "scriptedfiledialogs.h"
+#include "scriptedmessageboxes.h"
+#include "scriptedplayer.h"
 
 #include <QApplication>
 #include <QMouseEvent>

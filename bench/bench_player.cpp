@@ -3,12 +3,12 @@
 // monotonic clock, and the time from LoadWinamp to a found, stopped player.
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
-#include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/loadwinamp.h"
-#include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
 
+#include "scriptedfiledialogs.h"
+#include "scriptedmessageboxes.h"
 #include "testapp.h"
 
 #include <QApplication>

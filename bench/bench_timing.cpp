@@ -14,10 +14,8 @@
 #include "core/song/songmodel.h"
 #include "core/timing/grabbermath.h"
 #include "ui/platform/appcontext.h"
-#include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/loadwinamp.h"
-#include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
 #include "ui/platform/settings.h"
 #include "ui/timing/findbpm.h"
@@ -26,6 +24,8 @@
 #include "ui/timing/synchro.h"
 #include "ui/timing/toolwidgets.h"
 
+#include "scriptedfiledialogs.h"
+#include "scriptedmessageboxes.h"
 #include "testapp.h"
 
 #include <QApplication>

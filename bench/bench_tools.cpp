@@ -7,12 +7,14 @@
 #include "ui/editor/powertools.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/appcontext.h"
-#include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
 
+#include "scriptedfiledialogs.h"
+#include "scriptedmessageboxes.h"
+#include "scriptedplayer.h"
 #include "testapp.h"
 
 #include <QApplication>

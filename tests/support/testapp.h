@@ -13,10 +13,13 @@
 
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
-#include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
-#include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
+
+#include "recordinglauncher.h"
+#include "scriptedfiledialogs.h"
+#include "scriptedmessageboxes.h"
+#include "scriptedplayer.h"
 
 #include <QByteArray>
 #include <QList>

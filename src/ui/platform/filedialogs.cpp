@@ -46,11 +46,4 @@ std::optional<QString> QtFileDialogs::ask(QWidget* parent, const FileDialogReque
     return dlg.selectedFiles().first();
 }
 
-std::optional<QString> ScriptedFileDialogs::ask(QWidget*, const FileDialogRequest& request) {
-    asked.append(request);
-    if (answers.isEmpty())
-        return std::nullopt;
-    return answers.takeFirst();
-}
-
 } // namespace kolvo

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QString>
 
 #include <optional>
@@ -35,15 +34,6 @@ class QtFileDialogs : public FileDialogs {
     std::optional<QString> ask(QWidget* parent, const FileDialogRequest& request) override;
     // "Music File (*.wav)|*.wav" -> "Music File (*.wav) (*.wav)" etc. for Qt.
     static QString qtFilter(const QString& filter);
-};
-
-// For tests: records each request and answers from a queue (empty queue:
-// cancelled).
-class ScriptedFileDialogs : public FileDialogs {
-  public:
-    QList<FileDialogRequest> asked;
-    QList<std::optional<QString>> answers;
-    std::optional<QString> ask(QWidget* parent, const FileDialogRequest& request) override;
 };
 
 } // namespace kolvo

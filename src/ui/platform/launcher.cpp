@@ -82,12 +82,4 @@ bool ProcessLauncher::start(const QString& program, const QStringList& args,
     return true;
 }
 
-bool RecordingLauncher::start(const QString& program, const QStringList& args,
-                              const QString& workingDir, QString* error) {
-    calls.append({program, args, workingDir});
-    if (!succeed)
-        setError(error, failure);
-    return succeed;
-}
-
 } // namespace kolvo

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -40,23 +39,6 @@ class ProcessLauncher : public Launcher {
     // True for a file that the kernel can run here (ELF or "#!" script with
     // the execute bit); false for a Windows program or anything else.
     static bool isNativeExecutable(const QString& path);
-};
-
-// For tests: records every request and answers from `succeed` / `failure`.
-// Nothing is started.
-class RecordingLauncher : public Launcher {
-  public:
-    struct Call {
-        QString program;
-        QStringList args;
-        QString workingDir;
-    };
-    QList<Call> calls;
-    bool succeed = true;
-    QString failure = QStringLiteral("The program could not be started.");
-
-    bool start(const QString& program, const QStringList& args, const QString& workingDir,
-               QString* error = nullptr) override;
 };
 
 } // namespace kolvo

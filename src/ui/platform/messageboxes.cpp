@@ -55,12 +55,4 @@ MsgAnswer QtMessageBoxes::show(QWidget* parent, const QString& text, const QStri
     }
 }
 
-MsgAnswer ScriptedMessageBoxes::show(QWidget*, const QString& text, const QString& title,
-                                     MsgButtons buttons, MsgIcon icon) {
-    shown.append({text, title, buttons, icon});
-    if (!answers.isEmpty())
-        return answers.takeFirst();
-    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
-}
-
 } // namespace kolvo

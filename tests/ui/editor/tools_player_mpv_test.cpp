@@ -4,12 +4,12 @@
 #include "ui/editor/kolvo.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/appcontext.h"
-#include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/loadwinamp.h"
-#include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
 
+#include "scriptedfiledialogs.h"
+#include "scriptedmessageboxes.h"
 #include "testapp.h"
 
 #include <QDeadlineTimer>

@@ -2,6 +2,8 @@
 // chosen file or nothing, the scripted one records and answers.
 #include "ui/platform/filedialogs.h"
 
+#include "scriptedfiledialogs.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>

@@ -2,6 +2,8 @@
 // clicked button back; the scripted one records and answers from a queue.
 #include "ui/platform/messageboxes.h"
 
+#include "scriptedmessageboxes.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
