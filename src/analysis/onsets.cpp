@@ -1,6 +1,6 @@
 #include "onsets.h"
 
-#include <aubio/aubio.h>
+#include "aubiolibrary.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,15 +13,7 @@ namespace {
 constexpr uint_t kWindow = 512;
 constexpr uint_t kHop = 256;
 
-struct TempoDeleter {
-    void operator()(aubio_tempo_t* t) const { del_aubio_tempo(t); }
-};
-struct OnsetDeleter {
-    void operator()(aubio_onset_t* o) const { del_aubio_onset(o); }
-};
-struct FvecDeleter {
-    void operator()(fvec_t* v) const { del_fvec(v); }
-};
+template <typename T> using Owned = std::unique_ptr<T, void (*)(T*)>;
 
 // Largest |sample| over [from, to) clipped to the music.
 float peakIn(const std::vector<float>& x, long long from, long long to) {
@@ -78,6 +70,10 @@ Onset locateAttack(const Audio& audio, double time, double before, double after)
 
 TrackerOutput trackBeats(const Audio& audio, const Hooks& hooks, double from, double to) {
     TrackerOutput out;
+    std::string error;
+    const AubioLibrary* lib = aubioLibrary(error);
+    if (!lib)
+        return out; // the music was decoded by the same library: not reached
     // The tracker hears the music at about 22 kHz: its beats and onsets are
     // rough places only (attacks are located in the full-rate samples), and
     // half the rate halves its work.
@@ -94,16 +90,16 @@ TrackerOutput trackBeats(const Audio& audio, const Hooks& hooks, double from, do
     }
     const std::vector<float>& heard = factor > 1 ? reduced : audio.samples;
     const auto rate = uint_t(audio.sampleRate / factor);
-    std::unique_ptr<aubio_tempo_t, TempoDeleter> tempo(
-        new_aubio_tempo("default", kWindow, kHop, rate));
-    std::unique_ptr<aubio_onset_t, OnsetDeleter> onset(
-        new_aubio_onset("default", kWindow, kHop, rate));
-    std::unique_ptr<fvec_t, FvecDeleter> in(new_fvec(kHop));
-    std::unique_ptr<fvec_t, FvecDeleter> beat(new_fvec(1));
-    std::unique_ptr<fvec_t, FvecDeleter> hit(new_fvec(1));
+    Owned<aubio_tempo_t> tempo(lib->new_aubio_tempo("default", kWindow, kHop, rate),
+                               lib->del_aubio_tempo);
+    Owned<aubio_onset_t> onset(lib->new_aubio_onset("default", kWindow, kHop, rate),
+                               lib->del_aubio_onset);
+    Owned<fvec_t> in(lib->new_fvec(kHop), lib->del_fvec);
+    Owned<fvec_t> beat(lib->new_fvec(1), lib->del_fvec);
+    Owned<fvec_t> hit(lib->new_fvec(1), lib->del_fvec);
     if (!tempo || !onset || !in || !beat || !hit)
         return out;
-    aubio_onset_set_minioi_ms(onset.get(), 30);
+    lib->aubio_onset_set_minioi_ms(onset.get(), 30);
 
     std::vector<double> rough;
     const std::size_t n = heard.size();
@@ -112,12 +108,12 @@ TrackerOutput trackBeats(const Audio& audio, const Hooks& hooks, double from, do
         const std::size_t len = std::min<std::size_t>(kHop, n - pos);
         std::copy_n(heard.data() + pos, len, in->data);
         std::fill(in->data + len, in->data + kHop, 0.0f);
-        aubio_tempo_do(tempo.get(), in.get(), beat.get());
+        lib->aubio_tempo_do(tempo.get(), in.get(), beat.get());
         if (beat->data[0] != 0)
-            out.beats.push_back(double(aubio_tempo_get_last_s(tempo.get())));
-        aubio_onset_do(onset.get(), in.get(), hit.get());
+            out.beats.push_back(double(lib->aubio_tempo_get_last_s(tempo.get())));
+        lib->aubio_onset_do(onset.get(), in.get(), hit.get());
         if (hit->data[0] != 0)
-            rough.push_back(double(aubio_onset_get_last_s(onset.get())));
+            rough.push_back(double(lib->aubio_onset_get_last_s(onset.get())));
         if (pos - done >= 64 * kHop * 16 || pos + kHop >= n) {
             done = pos;
             if (hooks.cancelled()) {
@@ -128,7 +124,7 @@ TrackerOutput trackBeats(const Audio& audio, const Hooks& hooks, double from, do
                          (to - from) * 0.8 * double(pos) / double(std::max<std::size_t>(n, 1)));
         }
     }
-    out.bpm = double(aubio_tempo_get_bpm(tempo.get()));
+    out.bpm = double(lib->aubio_tempo_get_bpm(tempo.get()));
 
     // The attack of each onset, to the sample; two detections of one attack
     // become one. The very start of the file counts too: music that starts

@@ -3,8 +3,7 @@
 #include "beatgrid.h"
 #include "onsets.h"
 
-#include <aubio/aubio.h>
-#include <dlfcn.h>
+#include "aubiolibrary.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,7 +11,6 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <system_error>
 
 namespace kolvo::analysis {
@@ -28,28 +26,7 @@ constexpr double kMinBpm = 50;
 constexpr double kMaxBpm = 300;
 const char kNoBeat[] = "no steady beat found";
 
-// The library and the decoders under it print their own errors and
-// warnings; ours say what went wrong instead. The decoders' log level is
-// set through their library when it is loaded (it comes with the audio
-// library), without building against it.
-void quietLog(sint_t, const char_t*, void*) {}
-void silenceLibraryLog() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        aubio_log_set_function(quietLog, nullptr);
-        if (void* setLevel = dlsym(RTLD_DEFAULT, "av_log_set_level")) {
-            constexpr int kQuiet = -8;
-            reinterpret_cast<void (*)(int)>(setLevel)(kQuiet);
-        }
-    });
-}
-
-struct SourceDeleter {
-    void operator()(aubio_source_t* s) const { del_aubio_source(s); }
-};
-struct FvecDeleter {
-    void operator()(fvec_t* v) const { del_fvec(v); }
-};
+template <typename T> using Owned = std::unique_ptr<T, void (*)(T*)>;
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -102,7 +79,6 @@ double commonestSpacing(const std::vector<Onset>& onsets) {
 } // namespace
 
 Audio decodeAudio(const std::string& path, std::string& error, const Hooks& hooks) {
-    silenceLibraryLog();
     Audio audio;
     std::error_code ec;
     const std::filesystem::file_status st = std::filesystem::status(path, ec);
@@ -118,22 +94,25 @@ Audio decodeAudio(const std::string& path, std::string& error, const Hooks& hook
         error = "the file is empty";
         return audio;
     }
-    std::unique_ptr<aubio_source_t, SourceDeleter> source(
-        new_aubio_source(path.c_str(), 0, kReadHop));
-    std::unique_ptr<fvec_t, FvecDeleter> buffer(new_fvec(kReadHop));
-    if (!source || !buffer || aubio_source_get_samplerate(source.get()) == 0) {
+    const AubioLibrary* lib = aubioLibrary(error);
+    if (!lib)
+        return audio;
+    Owned<aubio_source_t> source(lib->new_aubio_source(path.c_str(), 0, kReadHop),
+                                 lib->del_aubio_source);
+    Owned<fvec_t> buffer(lib->new_fvec(kReadHop), lib->del_fvec);
+    if (!source || !buffer || lib->aubio_source_get_samplerate(source.get()) == 0) {
         error = "not audio that can be decoded";
         return audio;
     }
-    audio.sampleRate = int(aubio_source_get_samplerate(source.get()));
-    const double expected = double(aubio_source_get_duration(source.get()));
+    audio.sampleRate = int(lib->aubio_source_get_samplerate(source.get()));
+    const double expected = double(lib->aubio_source_get_duration(source.get()));
     if (expected > 0)
         audio.samples.reserve(std::size_t(std::min(expected, kMaxSeconds * audio.sampleRate)) +
                               kReadHop);
     uint_t read = 0;
     int blocks = 0;
     do {
-        aubio_source_do(source.get(), buffer.get(), &read);
+        lib->aubio_source_do(source.get(), buffer.get(), &read);
         audio.samples.insert(audio.samples.end(), buffer->data, buffer->data + read);
         if (++blocks % 64 == 0) {
             if (hooks.cancelled()) {
