@@ -1,10 +1,11 @@
 #include "testmusic.h"
 
+#include "wavfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -134,33 +135,7 @@ std::vector<float> renderMusic(const MusicRecipe& recipe) {
 }
 
 bool writeWav(const QString& path, const std::vector<float>& samples, int sampleRate) {
-    QByteArray data(qsizetype(samples.size() * 2), Qt::Uninitialized);
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        qToLittleEndian<qint16>(qint16(std::lround(samples[i] * 32767.0)), data.data() + i * 2);
-    QByteArray wav;
-    auto u32 = [&wav](quint32 v) {
-        char b[4];
-        qToLittleEndian<quint32>(v, b);
-        wav.append(b, 4);
-    };
-    auto u16 = [&wav](quint16 v) {
-        char b[2];
-        qToLittleEndian<quint16>(v, b);
-        wav.append(b, 2);
-    };
-    wav += "RIFF";
-    u32(quint32(36 + data.size()));
-    wav += "WAVEfmt ";
-    u32(16);
-    u16(1); // PCM
-    u16(1); // mono
-    u32(quint32(sampleRate));
-    u32(quint32(sampleRate * 2));
-    u16(2);
-    u16(16);
-    wav += "data";
-    u32(quint32(data.size()));
-    wav += data;
+    const QByteArray wav = wavFileBytes(samples, sampleRate);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();

@@ -1,43 +1,22 @@
 // kolvo-cli export to a .sm file: chosen by the ending, the warning about
 // text that splits a tag on stderr, and the exit statuses of the DWI export.
+#include "clirun.h"
 #include "core/files/kolvofile.h"
 #include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace kolvo;
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
+using test::cli;
+using test::CliRun;
+using test::readAll;
 
 namespace {
-
-struct CliRun {
-    int status;
-    QString out;
-    QString err;
-};
-
-CliRun cli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(KOLVO_BINARY_DIR "/src/cli/kolvo-cli"), args);
-    if (!p.waitForFinished(30000))
-        return {-1, {}, QStringLiteral("did not finish")};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class CliSm : public ::testing::Test {
   protected:

@@ -1,5 +1,7 @@
 #include "testapp.h"
 
+#include "wavfile.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -9,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
-#include <QtEndian>
 
 #include <cmath>
 
@@ -71,39 +72,13 @@ std::optional<ArgRecord> waitForArgRecord(const QString& outputFile, int count, 
 }
 
 bool writeTestWav(const QString& path, int durationMs, int sampleRate) {
-    const qint64 frames = qint64(sampleRate) * durationMs / 1000;
-    QByteArray data;
-    data.resize(frames * 2);
-    for (qint64 i = 0; i < frames; ++i) {
-        const auto sample =
-            qint16(std::lround(6000.0 * std::sin(2.0 * M_PI * 440.0 * double(i) / sampleRate)));
-        qToLittleEndian<qint16>(sample, data.data() + i * 2);
-    }
-    QByteArray wav;
-    auto u32 = [&wav](quint32 v) {
-        char b[4];
-        qToLittleEndian<quint32>(v, b);
-        wav.append(b, 4);
-    };
-    auto u16 = [&wav](quint16 v) {
-        char b[2];
-        qToLittleEndian<quint16>(v, b);
-        wav.append(b, 2);
-    };
-    wav += "RIFF";
-    u32(quint32(36 + data.size()));
-    wav += "WAVEfmt ";
-    u32(16);
-    u16(1); // PCM
-    u16(1); // mono
-    u32(quint32(sampleRate));
-    u32(quint32(sampleRate * 2));
-    u16(2);
-    u16(16);
-    wav += "data";
-    u32(quint32(data.size()));
-    wav += data;
-    return !writeScratchFile(path, wav).isEmpty();
+    // A quiet 440 Hz tone.
+    const std::size_t frames = std::size_t(qint64(sampleRate) * durationMs / 1000);
+    std::vector<float> samples(frames);
+    for (std::size_t i = 0; i < frames; ++i)
+        samples[i] =
+            float(6000.0 / 32767.0 * std::sin(2.0 * M_PI * 440.0 * double(i) / sampleRate));
+    return !writeScratchFile(path, wavFileBytes(samples, sampleRate)).isEmpty();
 }
 
 } // namespace kolvo::test
