@@ -125,8 +125,7 @@ const FileFormat& exportFormatFor(const QString& outPath) {
 int check(const QStringList& files) {
     int status = kOk;
     for (const QString& f : files) {
-        SongModel model;
-        if (auto e = openSong(f, model)) {
+        if (auto e = checkKolvoFile(f)) {
             out().flush();
             status = report(*e);
         } else {

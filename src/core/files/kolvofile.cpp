@@ -169,11 +169,13 @@ inline int smallNumber(const char*& p) {
 // holds none (the usual case: Open resets the song first) are filled in
 // place and emptied again if the file is refused; otherwise a copy of them
 // is filled and copied over at the end. The reader checks every index
-// before it stores a cell.
+// before it stores a cell. Without a model nothing is kept: the file is only
+// checked.
 class PendingSong {
   public:
-    explicit PendingSong(SongModel& model)
-        : m_model(model), m_cells(model.cellArrays()), m_inPlace(model.cellsEmpty()) {
+    explicit PendingSong(SongModel* model)
+        : m_model(model), m_cells(model ? model->cellArrays() : SongModel::CellArrays{}),
+          m_inPlace(!model || model->cellsEmpty()) {
         if (!m_inPlace) {
             m_arrowCopy.resize(m_cells.charts.size() * ChartSteps::kCells);
             for (std::size_t i = 0; i < m_cells.charts.size(); ++i) {
@@ -187,8 +189,8 @@ class PendingSong {
         }
     }
     ~PendingSong() {
-        if (m_inPlace && !m_applied)
-            m_model.clearCells();
+        if (m_model && m_inPlace && !m_applied)
+            m_model->clearCells();
     }
     PendingSong(const PendingSong&) = delete;
     PendingSong& operator=(const PendingSong&) = delete;
@@ -198,14 +200,18 @@ class PendingSong {
     void setDataexists(int s, int l, const Value& v) { m_flags[ChartId{s, l}.index()] = v; }
     void setFootlevels(int s, int l, const Value& v) { m_levels[ChartId{s, l}.index()] = v; }
     void setStep(int s, int l, int b, int r, int p, std::uint8_t v) {
-        m_cells.charts[ChartId{s, l}.index()][ChartSteps::cellIndex(b, r, p)] = v;
+        if (m_model)
+            m_cells.charts[ChartId{s, l}.index()][ChartSteps::cellIndex(b, r, p)] = v;
     }
     void setTempo(int s, int l, int b, int r, int p, double v) {
-        m_cells.tempo[SongModel::tempoIndex(s, l, b, r, p)] = v;
+        if (m_model)
+            m_cells.tempo[SongModel::tempoIndex(s, l, b, r, p)] = v;
     }
     void clearTempo(int s, int l, int b, int r, int p) { setTempo(s, l, b, r, p, std::nan("")); }
     // The arrow cells of a valid row, indexed by panel.
     std::uint8_t* arrowRow(int s, int l, int b, int r) {
+        if (!m_model)
+            return m_scratchRow.data();
         return &m_cells.charts[ChartId{s, l}.index()][ChartSteps::cellIndex(b, r, 0)];
     }
 
@@ -213,14 +219,16 @@ class PendingSong {
     // hears of a changed field already sees the new steps).
     void apply() {
         m_applied = true;
+        if (!m_model)
+            return;
         if (!m_inPlace) {
-            SongModel::CellArrays target = m_model.cellArrays();
+            SongModel::CellArrays target = m_model->cellArrays();
             for (std::size_t i = 0; i < target.charts.size(); ++i)
                 std::copy(m_cells.charts[i].begin(), m_cells.charts[i].end(),
                           target.charts[i].begin());
             std::copy(m_tempoCopy.begin(), m_tempoCopy.end(), target.tempo.begin());
         }
-        SongModel& m = m_model;
+        SongModel& m = *m_model;
         for (int i = 0; i < kSummaryTextFields; ++i)
             if (m_fields[std::size_t(i)])
                 m.setField(SummaryField(i), *m_fields[std::size_t(i)]);
@@ -237,8 +245,9 @@ class PendingSong {
     }
 
   private:
-    SongModel& m_model;
+    SongModel* m_model;
     SongModel::CellArrays m_cells;
+    std::array<std::uint8_t, kArrowPanels + 1> m_scratchRow{};
     const bool m_inPlace;
     std::vector<std::uint8_t> m_arrowCopy;
     std::vector<double> m_tempoCopy;
@@ -255,9 +264,10 @@ struct ReadFailure {
 
 class KolvoReader {
   public:
-    KolvoReader(QByteArrayView data, PendingSong& model)
+    // `utf8`: whether the bytes are UTF-8, when the caller has checked.
+    KolvoReader(QByteArrayView data, PendingSong& model, std::optional<bool> utf8)
         : m_fields(data.constData(), std::size_t(data.size())), m_model(model),
-          m_utf8(isValidUtf8(data.constData(), std::size_t(data.size()))) {}
+          m_utf8(utf8 ? *utf8 : isValidUtf8(data.constData(), std::size_t(data.size()))) {}
 
     std::optional<ReadFailure> run() {
         if (m_fields.atEnd())
@@ -698,14 +708,15 @@ class FileBuffer {
     std::size_t m_capacity = 0;
 };
 
-std::optional<FileError> readKolvoBytes(QByteArrayView data, const QString& name,
-                                        SongModel& model) {
+// Reads into the model, or only checks the bytes when there is none.
+std::optional<FileError> readKolvoBytes(QByteArrayView data, const QString& name, SongModel* model,
+                                        std::optional<bool> utf8 = {}) {
     if (data.size() > kMaxFileSize)
         return FileError{name, 0, QStringLiteral("the file is too large to be a work file")};
     PendingSong pending(model);
     // Editors on Windows may start a UTF-8 file with a byte-order mark.
     const bool bom = data.startsWith("\xEF\xBB\xBF");
-    KolvoReader reader(bom ? data.sliced(3) : data, pending);
+    KolvoReader reader(bom ? data.sliced(3) : data, pending, utf8);
     if (auto fail = reader.run())
         return FileError{name, fail->line, fail->reason};
     pending.apply();
@@ -718,10 +729,35 @@ std::optional<FileError> readKolvoBytes(QByteArrayView data, const QString& name
 
 std::optional<FileError> readKolvoData(const QByteArray& data, const QString& name,
                                        SongModel& model) {
-    return readKolvoBytes(data, name, model);
+    return readKolvoBytes(data, name, &model);
 }
 
-std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
+std::optional<FileError> checkKolvoData(const QByteArray& data, const QString& name) {
+    return readKolvoBytes(data, name, nullptr);
+}
+
+namespace {
+
+// The end of the last whole UTF-8 sequence in the bytes: a sequence cut off
+// by the end of a piece read so far is left for the next piece.
+std::size_t wholeSequencesEnd(const char* data, std::size_t size) {
+    const auto* d = reinterpret_cast<const unsigned char*>(data);
+    for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
+        const unsigned char c = d[size - back];
+        if ((c & 0xC0) == 0x80)
+            continue; // inside a sequence
+        if (c < 0x80)
+            return size;
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
+// Reads the file into the model, or only checks it when there is none. The
+// file is read a piece at a time, each checked for UTF-8 while it is still
+// in the processor's cache.
+std::optional<FileError> readKolvoPath(const QString& path, SongModel* model) {
     if (auto why = notARegularFile(path))
         return FileError{path, 0, *why};
     QFile file(path);
@@ -733,6 +769,8 @@ std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
     // a file that grows while it is read gets more room.
     FileBuffer data(std::size_t(file.size()) + 1);
     std::size_t filled = 0;
+    std::size_t checked = 0; // bytes checked for UTF-8
+    bool utf8 = true;
     for (;;) {
         if (filled == data.capacity()) {
             if (filled > std::size_t(kMaxFileSize))
@@ -740,14 +778,32 @@ std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
                                  QStringLiteral("the file is too large to be a work file")};
             data.grow(filled * 2);
         }
-        const qint64 got = file.read(data.data() + filled, qint64(data.capacity() - filled));
+        const std::size_t room = std::min(data.capacity() - filled, kKolvoReadPiece);
+        const qint64 got = file.read(data.data() + filled, qint64(room));
         if (got < 0 || file.error() != QFileDevice::NoError)
             return FileError{path, 0, QStringLiteral("cannot be read: %1").arg(file.errorString())};
         if (got == 0)
             break;
         filled += std::size_t(got);
+        if (utf8) {
+            const std::size_t end = std::max(checked, wholeSequencesEnd(data.data(), filled));
+            utf8 = isValidUtf8(data.data() + checked, end - checked);
+            checked = end;
+        }
     }
-    return readKolvoBytes(QByteArrayView(data.data(), qsizetype(filled)), path, model);
+    if (utf8)
+        utf8 = isValidUtf8(data.data() + checked, filled - checked);
+    return readKolvoBytes(QByteArrayView(data.data(), qsizetype(filled)), path, model, utf8);
+}
+
+} // namespace
+
+std::optional<FileError> readKolvoFile(const QString& path, SongModel& model) {
+    return readKolvoPath(path, &model);
+}
+
+std::optional<FileError> checkKolvoFile(const QString& path) {
+    return readKolvoPath(path, nullptr);
 }
 
 std::optional<QString> unwritableKolvoField(const SongModel& model) {

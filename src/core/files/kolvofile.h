@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 
@@ -29,6 +30,15 @@ std::optional<FileError> readKolvoFile(const QString& path, SongModel& model);
 // Same, from bytes already in memory; `name` is used in the error.
 std::optional<FileError> readKolvoData(const QByteArray& data, const QString& name,
                                        SongModel& model);
+
+// Reads a work file as readKolvoFile does and keeps nothing: the same
+// refusals, reasons and line numbers, without the cost of a song.
+std::optional<FileError> checkKolvoFile(const QString& path);
+std::optional<FileError> checkKolvoData(const QByteArray& data, const QString& name);
+
+// How much of a file is read at a time (a multi-byte character may straddle
+// two pieces).
+inline constexpr std::size_t kKolvoReadPiece = 256 * 1024;
 
 // The keyed layout of the model, UTF-8 with CR LF. A text value holding a
 // double quote cannot be written (the format has no escape): check first.

@@ -76,6 +76,16 @@ std::optional<FileError> readText(const QByteArray& text, SongModel& m) {
     return readKolvoData(text, QStringLiteral("song.kolvo"), m);
 }
 
+// Checking the bytes without a song says what reading them says.
+void expectCheckAgrees(const QByteArray& text, const std::optional<FileError>& read) {
+    const auto checked = checkKolvoData(text, QStringLiteral("song.kolvo"));
+    ASSERT_EQ(bool(checked), bool(read)) << (checked ? checked->message().toStdString() : "ok");
+    if (read) {
+        EXPECT_EQ(checked->reason, read->reason);
+        EXPECT_EQ(checked->line, read->line);
+    }
+}
+
 } // namespace
 
 TEST(KolvoWriter, ResetSongIsTheFixedLinesAndTheEndRecord) {
@@ -228,6 +238,44 @@ TEST(KolvoReader, TextIsUtf8OrElseWindows1252) {
     EXPECT_FALSE(isValidUtf8("\xc0\xaf", 2));     // an overlong slash
 }
 
+// Files are read a piece at a time: a character cut by the end of a piece
+// still reads as UTF-8, and a byte that is not UTF-8 far past the first
+// piece still makes every text Windows-1252.
+TEST(KolvoFile, TextsAreJudgedOverTheWholeFileReadInPieces) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.kolvo"));
+    const QByteArray start = "\"KOLVO-DEF\"\r\n\"";
+    const QByteArray tail = "\"LEVELS\",\"\"\r\n\"DATAEXISTS\",\"\",\"\",\"\"\r\n"
+                            "\"STEPS\",\"\",\"\",\"\"\r\n0,0,0,0,0,0\r\n";
+    const QByteArray euro = "\xe2\x82\xac";
+    const qsizetype piece = qsizetype(kKolvoReadPiece);
+    struct Case {
+        qsizetype cutAfter; // bytes of the euro sign in the first piece
+        QByteArray artist;
+        QString expectedArtist;
+        QString expectedEnd; // the title's last character
+    } cases[] = {
+        {1, "Caf\xc3\xa9", QString::fromUtf8("Café"), QString::fromUtf8("€")},
+        {2, "Caf\xc3\xa9", QString::fromUtf8("Café"), QString::fromUtf8("€")},
+        {0, "Caf\xe9", QString::fromUtf8("Café"), QString::fromUtf8("â‚¬")},
+    };
+    for (const Case& c : cases) {
+        const QByteArray title = QByteArray(piece - start.size() - c.cutAfter, 'a') + euro;
+        const QByteArray text =
+            start + title + "\",\"songname\"\r\n\"" + c.artist + "\",\"artist\"\r\n" + tail;
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(f.write(text), text.size());
+        f.close();
+        Reset m;
+        ASSERT_FALSE(readKolvoFile(path, m)) << c.cutAfter;
+        EXPECT_EQ(m.artist(), c.expectedArtist) << c.cutAfter;
+        EXPECT_TRUE(m.songname().endsWith(c.expectedEnd)) << c.cutAfter;
+        EXPECT_EQ(m.songname().size(), title.size() - euro.size() + c.expectedEnd.size());
+        EXPECT_FALSE(checkKolvoFile(path)) << c.cutAfter;
+    }
+}
+
 TEST(KolvoReader, RefusesWhatBreaksTheGrammarAndLeavesTheModelReset) {
     const QByteArray head = crlf(kResetHead);
     struct Case {
@@ -279,6 +327,7 @@ TEST(KolvoReader, RefusesWhatBreaksTheGrammarAndLeavesTheModelReset) {
         m.setField(SummaryField::Filetag, QStringLiteral("kept"));
         QByteArray before = kolvoFileText(m);
         auto err = readText(c.text, m);
+        expectCheckAgrees(c.text, err);
         ASSERT_TRUE(err) << c.reason;
         EXPECT_EQ(err->reason, QString::fromUtf8(c.reason));
         EXPECT_EQ(err->line, c.line) << c.reason;
@@ -325,6 +374,7 @@ TEST(KolvoReader, RecordsBetweenPlainRecordsReadAsAnywhere) {
     for (const Accepted& c : accepted) {
         Reset m;
         auto err = readText(head + before + c.record + after, m);
+        expectCheckAgrees(head + before + c.record + after, err);
         ASSERT_FALSE(err) << c.record.constData() << err->message().toStdString();
         if (c.panel <= kArrowPanels)
             EXPECT_EQ(m.step(1, 1, 1, 1, c.panel), c.value) << c.record.constData();
@@ -355,6 +405,7 @@ TEST(KolvoReader, RecordsBetweenPlainRecordsReadAsAnywhere) {
         Reset m;
         const QByteArray unchanged = kolvoFileText(m);
         auto err = readText(head + before + c.record + after, m);
+        expectCheckAgrees(head + before + c.record + after, err);
         ASSERT_TRUE(err) << c.reason;
         EXPECT_EQ(err->reason, QString::fromUtf8(c.reason));
         EXPECT_EQ(err->line, c.line) << c.reason;
