@@ -73,9 +73,9 @@ frmSplash::frmSplash(AppContext& ctx, std::function<void()> openMainMenu, QWidge
     Timer2 = makeTimer(this, "Timer2", 100);
     Timer3 = makeTimer(this, "Timer3", 100);
     Timer4 = makeTimer(this, "Timer4", 1200);
-    connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
-    connect(Timer2, &QTimer::timeout, this, &frmSplash::Timer2_Timer);
-    connect(Timer4, &QTimer::timeout, this, &frmSplash::Timer4_Timer);
+    connect(Timer1, &QTimer::timeout, this, &frmSplash::askPlayerFolderIfNeeded);
+    connect(Timer2, &QTimer::timeout, this, &frmSplash::checkForUpdatesAtStart);
+    connect(Timer4, &QTimer::timeout, this, &frmSplash::openMainMenuWhenReady);
 
     m_fetcher = new VersionFetcher(this);
     connect(m_fetcher, &VersionFetcher::finished, this, &frmSplash::onStartupFetched);
@@ -122,7 +122,7 @@ void frmSplash::Form_Load() {
     Timer4->start();
 }
 
-void frmSplash::Timer1_Timer() {
+void frmSplash::askPlayerFolderIfNeeded() {
     if (m_ctx.goahead != 1)
         return;
     m_ctx.winamppath = ReadSetting(kDirInfoSection, kPlayerKey, kUnsetFolder);
@@ -160,7 +160,7 @@ void frmSplash::Timer1_Timer() {
     DebugLog(QStringLiteral("Timer1 Disabled"));
 }
 
-void frmSplash::Timer2_Timer() {
+void frmSplash::checkForUpdatesAtStart() {
     if (m_ctx.goahead != 2)
         return;
     // This step acts once; the update check may take a while, so no second
@@ -169,11 +169,11 @@ void frmSplash::Timer2_Timer() {
     const QString value = ReadSetting(kSettingsSection, kCheckUpdateKey, QStringLiteral("none"));
     DebugLog(QStringLiteral("Getting checkupdateonstart value..."));
     if (value == QStringLiteral("1")) {
-        startupUpdateCheck(); // goes on in finishTimer2 when the download ends
+        startupUpdateCheck(); // goes on in finishUpdateStep when the download ends
         return;
     }
     DebugLog(QStringLiteral("Checkupdateonstart <> 1 therefore no check"));
-    finishTimer2(value);
+    finishUpdateStep(value);
 }
 
 void frmSplash::startupUpdateCheck() {
@@ -228,10 +228,10 @@ void frmSplash::onStartupFetched(bool ok, const QByteArray& content) {
     } else {
         DebugLog(QStringLiteral("Didn't download correctly, cancelling update procedure"));
     }
-    finishTimer2(QStringLiteral("1"));
+    finishUpdateStep(QStringLiteral("1"));
 }
 
-void frmSplash::finishTimer2(const QString& checkupdateonstart) {
+void frmSplash::finishUpdateStep(const QString& checkupdateonstart) {
     if (checkupdateonstart == QStringLiteral("none")) {
         DebugLog(QStringLiteral("In fact, it's nonexistent, so loading CheckForUpdates box."));
         auto* box = new CheckForUpdates(m_ctx, this);
@@ -248,7 +248,7 @@ void frmSplash::finishTimer2(const QString& checkupdateonstart) {
     DebugLog(QStringLiteral("Timer 2 Disabled"));
 }
 
-void frmSplash::Timer4_Timer() {
+void frmSplash::openMainMenuWhenReady() {
     if (m_ctx.goahead != 3 || m_ending)
         return;
     DebugLog(QStringLiteral("All done! Loading main menu!"));

@@ -46,12 +46,12 @@ class frmSplash : public QWidget {
 
   private:
     void Form_Load();
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void Timer4_Timer();
+    void askPlayerFolderIfNeeded();
+    void checkForUpdatesAtStart();
+    void openMainMenuWhenReady();
     void startupUpdateCheck();
     void onStartupFetched(bool ok, const QByteArray& content);
-    void finishTimer2(const QString& checkupdateonstart);
+    void finishUpdateStep(const QString& checkupdateonstart);
 
     AppContext& m_ctx;
     std::function<void()> m_openMainMenu;
