@@ -55,8 +55,10 @@ QString FileCommands::exportWarning() {
 }
 
 QString FileCommands::smExportWarning() {
-    return QStringLiteral("Kolvo cannot currently import StepMania files; do you want to save "
-                          "your stepfile as an Kolvo file before exporting?");
+    // A StepMania file can be imported again, but foot levels that are not
+    // numbers and panels a style does not use do not come back.
+    return QStringLiteral("A StepMania file does not keep everything in your stepfile; do you "
+                          "want to save your stepfile as a Kolvo file before exporting?");
 }
 
 clsOpenSave& FileCommands::dialog() {

@@ -20,8 +20,8 @@ using namespace kolvo;
 namespace {
 
 const QString kSmFilter = "StepMania Step File (*.sm)|*.sm";
-const QString kSmWarning = "Kolvo cannot currently import StepMania files; do you want to save "
-                           "your stepfile as an Kolvo file before exporting?";
+const QString kSmWarning = "A StepMania file does not keep everything in your stepfile; do you "
+                           "want to save your stepfile as a Kolvo file before exporting?";
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
