@@ -1,7 +1,6 @@
 // File > New, Open, Save, Export and closing the summary window: the save
 // question and its three answers, cancelled dialogs, failed saves and reads,
 // the progress window, and the exported file.
-#include "core/dwi/dwiwriter.h"
 #include "core/files/kolvofile.h"
 #include "core/song/songmodel.h"
 #include "testapp.h"
@@ -10,9 +9,7 @@
 #include "ui/summary/process.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -28,7 +25,6 @@ namespace {
 const QString kQuestion = "Do you want to save your current stepfile?";
 const QString kSaveFilter = "Kolvo Work In Progress (*.kolvo)|*.kolvo";
 const QString kOpenFilter = "Kolvo Work In Progress File (*.kolvo)|*.kolvo";
-const QString kDwiFilter = "Dance With Intensity Datafile (*.dwi)|*.dwi";
 const QString kExportWarning = "Kolvo cannot currently import DWI files; do you want to save "
                                "your stepfile as an Kolvo file before exporting?";
 
@@ -292,68 +288,6 @@ TEST_F(FileCommandsTest, ClosingAfterEachAnswer) {
     EXPECT_TRUE(w->isVisible());
 }
 
-TEST_F(FileCommandsTest, ExportWritesWhatTheDwiWriterWrites) {
-    app.model.setField(SummaryField::Filetag, "track.mp3");
-    const QString expectedPath = app.path("expected.dwi");
-    ASSERT_FALSE(WriteDwiFile(app.model, expectedPath, DwiMode::Export).has_value());
-    const QByteArray expected = readAll(expectedPath);
-    ASSERT_FALSE(expected.isEmpty());
-
-    // No: the DWI dialog comes at once; an existing file is replaced.
-    const QString out = app.writeFile("out/song.dwi", "an older export");
-    app.boxes.answers = {MsgAnswer::No};
-    app.dialogs.answers = {out};
-    trigger("dwimenu");
-    ASSERT_EQ(app.boxes.shown.size(), 2);
-    EXPECT_EQ(app.boxes.shown[0].text, kExportWarning);
-    EXPECT_EQ(app.boxes.shown[0].title, "Warning");
-    EXPECT_EQ(app.boxes.shown[0].buttons, MsgButtons::YesNo);
-    ASSERT_EQ(app.dialogs.asked.size(), 1);
-    const FileDialogRequest& r = app.dialogs.asked[0];
-    EXPECT_EQ(r.mode, FileDialogRequest::Mode::Save);
-    EXPECT_EQ(r.filter, kDwiFilter);
-    EXPECT_EQ(r.defaultExt, "dwi");
-    EXPECT_FALSE(r.overwritePrompt);
-    EXPECT_EQ(r.initialDir, ""); // no file chosen yet
-    EXPECT_EQ(readAll(out), expected);
-    EXPECT_EQ(app.boxes.last().text, "DWI export complete!");
-    EXPECT_EQ(app.boxes.last().title, "Kolvo");
-    EXPECT_EQ(app.boxes.last().buttons, MsgButtons::Ok);
-    EXPECT_TRUE(w->isEnabled());
-
-    // Yes, save cancelled: no DWI dialog, nothing exported.
-    app.boxes.shown.clear();
-    app.boxes.answers = {MsgAnswer::Yes};
-    app.dialogs.answers = {std::nullopt, app.path("never.dwi")};
-    trigger("dwimenu");
-    EXPECT_EQ(app.dialogs.asked.size(), 2);
-    EXPECT_EQ(app.boxes.shown.size(), 1);
-    EXPECT_FALSE(QFile::exists(app.path("never.dwi")));
-    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
-
-    // Yes, saved, then the DWI dialog starts in the saved file's folder.
-    app.boxes.shown.clear();
-    app.boxes.answers = {MsgAnswer::Yes};
-    app.dialogs.answers = {app.path("work/song.kolvo"), std::nullopt};
-    QDir().mkpath(app.path("work"));
-    trigger("dwimenu");
-    ASSERT_EQ(app.dialogs.asked.size(), 4);
-    EXPECT_TRUE(QFile::exists(app.path("work/song.kolvo")));
-    EXPECT_EQ(app.dialogs.asked[3].initialDir, app.path("work") + "/");
-    EXPECT_EQ(app.boxes.shown.size(), 1); // the DWI dialog was cancelled: no message
-    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
-
-    // A DWI file that cannot be written is reported, not called complete.
-    app.boxes.shown.clear();
-    app.boxes.answers = {MsgAnswer::No};
-    app.dialogs.answers = {app.path("missing folder/song.dwi")};
-    trigger("dwimenu");
-    ASSERT_EQ(app.boxes.shown.size(), 2);
-    EXPECT_TRUE(app.boxes.last().text.startsWith("Kolvo could not export the DWI file."));
-    EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
-    EXPECT_TRUE(w->isEnabled());
-}
-
 // Text that ends or splits a DWI tag is warned about once, before anything
 // else; OK exports it as typed, Cancel ends the command.
 TEST_F(FileCommandsTest, ExportWarnsOnceAboutTextThatSplitsATag) {
@@ -418,33 +352,6 @@ TEST_F(FileCommandsTest, AFileNamedAtStartIsOpenedWithoutTheQuestion) {
     EXPECT_TRUE(app.boxes.shown.isEmpty());
     EXPECT_TRUE(songIntact());
     EXPECT_EQ(w->chartButton(1)->text(), "Data");
-}
-
-} // namespace
-
-namespace {
-
-// A person saves and exports a song in the window; the headless tool's
-// export of the saved file is the same DWI file.
-TEST_F(FileCommandsTest, ExportEqualsTheCommandLineExportOfTheSavedSong) {
-    app.model.setField(SummaryField::Filetag, "music/track.ogg");
-    app.model.setField(SummaryField::Samplestart, "12000");
-    app.model.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 250);
-    const QString work = app.path("song.kolvo");
-    const QString dwi = app.path("window.dwi");
-    app.boxes.answers = {MsgAnswer::Yes};
-    app.dialogs.answers = {work, dwi};
-    trigger("dwimenu");
-    ASSERT_TRUE(QFile::exists(work));
-    ASSERT_EQ(app.boxes.last().text, "DWI export complete!");
-
-    const QString cliDwi = app.path("cli.dwi");
-    QProcess cli;
-    cli.start(QStringLiteral(KOLVO_BINARY_DIR) + "/src/cli/kolvo-cli", {"export", work, cliDwi});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    EXPECT_EQ(readAll(dwi), readAll(cliDwi));
-    EXPECT_FALSE(readAll(dwi).isEmpty());
 }
 
 } // namespace

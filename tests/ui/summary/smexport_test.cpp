@@ -1,27 +1,20 @@
-// File > Export to StepMania: the menu item, the save-first question, the
-// warning about text that splits a tag, the dialog, failures, and the file
-// it writes, which is the command-line tool's export of the saved song.
-#include "core/sm/smwriter.h"
+// File > Export to StepMania: the menu item and the warning about text that
+// splits a tag (the export's flow is tested with the DWI export's in
+// exportcommands_test.cpp).
 #include "core/song/songmodel.h"
 #include "testapp.h"
 #include "ui/summary/filecommands.h"
 #include "ui/summary/mainmenu.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QMenu>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 using namespace kolvo;
 
 namespace {
-
-const QString kSmFilter = "StepMania Step File (*.sm)|*.sm";
-const QString kSmWarning = "A StepMania file does not keep everything in your stepfile; do you "
-                           "want to save your stepfile as a Kolvo file before exporting?";
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -58,67 +51,6 @@ TEST_F(SmExportTest, TheMenuItemFollowsExportToDwi) {
     ASSERT_GE(dwi, 0);
     ASSERT_LT(dwi + 1, items.size());
     EXPECT_EQ(items[dwi + 1], sm);
-}
-
-TEST_F(SmExportTest, ExportsAsExportToDwiDoes) {
-    const QByteArray expected = encodeSmFile(app.model);
-
-    // No: the dialog comes at once; an existing file is replaced.
-    const QString out = app.writeFile("out/song.sm", "an older export");
-    app.boxes.answers = {MsgAnswer::No};
-    app.dialogs.answers = {out};
-    trigger("smmenu");
-    ASSERT_EQ(app.boxes.shown.size(), 2);
-    EXPECT_EQ(app.boxes.shown[0].text, kSmWarning);
-    EXPECT_EQ(app.boxes.shown[0].title, "Warning");
-    EXPECT_EQ(app.boxes.shown[0].buttons, MsgButtons::YesNo);
-    ASSERT_EQ(app.dialogs.asked.size(), 1);
-    const FileDialogRequest& r = app.dialogs.asked[0];
-    EXPECT_EQ(r.mode, FileDialogRequest::Mode::Save);
-    EXPECT_EQ(r.filter, kSmFilter);
-    EXPECT_EQ(r.defaultExt, "sm");
-    EXPECT_FALSE(r.overwritePrompt);
-    EXPECT_EQ(readAll(out), expected);
-    EXPECT_EQ(app.boxes.last().text, "StepMania export complete!");
-    EXPECT_EQ(app.boxes.last().title, "Kolvo");
-    EXPECT_EQ(app.boxes.last().buttons, MsgButtons::Ok);
-    EXPECT_TRUE(w->isEnabled());
-
-    // Yes, save cancelled: no dialog for the .sm, nothing exported.
-    app.boxes.shown.clear();
-    app.boxes.answers = {MsgAnswer::Yes};
-    app.dialogs.answers = {std::nullopt, app.path("never.sm")};
-    trigger("smmenu");
-    EXPECT_EQ(app.dialogs.asked.size(), 2);
-    EXPECT_EQ(app.boxes.shown.size(), 1);
-    EXPECT_FALSE(QFile::exists(app.path("never.sm")));
-    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
-
-    // Yes, saved: the dialog starts in the saved file's folder; cancelling it
-    // writes nothing and says nothing.
-    app.boxes.shown.clear();
-    app.boxes.answers = {MsgAnswer::Yes};
-    app.dialogs.answers = {app.path("work/song.kolvo"), std::nullopt};
-    QDir().mkpath(app.path("work"));
-    trigger("smmenu");
-    ASSERT_EQ(app.dialogs.asked.size(), 4);
-    EXPECT_TRUE(QFile::exists(app.path("work/song.kolvo")));
-    EXPECT_EQ(app.dialogs.asked[3].initialDir, app.path("work") + "/");
-    EXPECT_EQ(app.boxes.shown.size(), 1);
-    EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
-
-    // A file that cannot be written is reported with the reason.
-    app.boxes.shown.clear();
-    app.boxes.answers = {MsgAnswer::No};
-    app.dialogs.answers = {app.path("missing folder/song.sm")};
-    trigger("smmenu");
-    ASSERT_EQ(app.boxes.shown.size(), 2);
-    EXPECT_TRUE(app.boxes.last().text.startsWith("Kolvo could not export the StepMania file.\n\n" +
-                                                 app.path("missing folder/song.sm") +
-                                                 ": cannot be written"))
-        << app.boxes.last().text.toStdString();
-    EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
-    EXPECT_TRUE(w->isEnabled());
 }
 
 TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
@@ -158,27 +90,6 @@ TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
     trigger("smmenu");
     ASSERT_EQ(app.boxes.shown.size(), 2);
     EXPECT_EQ(app.boxes.last().text, "StepMania export complete!");
-}
-
-// The window's export of a song equals the command-line tool's export of
-// the same song saved.
-TEST_F(SmExportTest, ExportEqualsTheCommandLineExportOfTheSavedSong) {
-    app.model.setField(SummaryField::Samplestart, "12000");
-    const QString work = app.path("song.kolvo");
-    const QString sm = app.path("window.sm");
-    app.boxes.answers = {MsgAnswer::Yes};
-    app.dialogs.answers = {work, sm};
-    trigger("smmenu");
-    ASSERT_TRUE(QFile::exists(work));
-    ASSERT_EQ(app.boxes.last().text, "StepMania export complete!");
-
-    const QString cliSm = app.path("cli.sm");
-    QProcess cli;
-    cli.start(QStringLiteral(KOLVO_BINARY_DIR) + "/src/cli/kolvo-cli", {"export", work, cliSm});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    EXPECT_EQ(readAll(sm), readAll(cliSm));
-    EXPECT_TRUE(readAll(sm).contains("#SAMPLESTART:12.000;"));
 }
 
 } // namespace
