@@ -368,8 +368,10 @@ class SongReader {
         for (int i = 0; i < 5; ++i)
             if (!m_timing.others[i].empty())
                 m_builder.songLoss(QStringLiteral("%1 dropped").arg(QLatin1String(others[i])));
-        for (const ChartNotes& c : m_charts)
+        for (const ChartNotes& c : m_charts) {
             m_builder.placeChart(c);
+            m_builder.markHoldsOfGroups(c.style, c.level);
+        }
         m_builder.closeList();
         return std::nullopt;
     }

@@ -3,11 +3,13 @@
 #include "core/files/textcodec.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numeric>
+#include <span>
 
 namespace kolvo {
 
@@ -234,6 +236,49 @@ void SongBuilder::placeChart(const ChartNotes& chart) {
         if (m_losses.size() > before)
             m_losses.back().beat = 0; // only the bar applies
     }
+}
+
+void SongBuilder::markHoldsOfGroups(int style, int level) {
+    // The panels of each pad, left to right, as the exports write a row.
+    std::span<const int> pads[2] = {stylePanels(style), {}};
+    if (style == Double || style == Couple)
+        pads[0] = kFirstPadPanels, pads[1] = kSecondPadPanels;
+    const QString name = chartName(style, level);
+    for (int b = 1; b <= kBars; ++b)
+        for (int r = 1; r <= kRows; ++r) {
+            for (const std::span<const int> pad : pads) {
+                const std::uint8_t* row = m_song.arrowRow(style, level, b, r);
+                int struck = 0;
+                for (int p : pad)
+                    struck += row[p] > 0;
+                if (struck < 3)
+                    continue;
+                bool holdBefore = false; // a hold to the left waits for an arrow between
+                int between = 0;         // the first arrow after it; 0 while none
+                for (int p : pad) {
+                    const std::uint8_t v = row[p];
+                    if (v == 0)
+                        continue;
+                    if (v != StepFreezeStart) {
+                        if (holdBefore && between == 0)
+                            between = p;
+                        continue;
+                    }
+                    if (holdBefore && between == 0) {
+                        loss(name, ((b - 1) * kRows + r - 1) * kRowsPer32nd,
+                             QStringLiteral("a hold right after another hold in a row of three or "
+                                            "more arrows became an arrow"));
+                        m_song.setStep(style, level, b, r, p, StepArrow);
+                        between = p; // it now stands between this hold and the next
+                        continue;
+                    }
+                    if (holdBefore)
+                        m_song.setStep(style, level, b, r, between, StepFreezeStart);
+                    holdBefore = true;
+                    between = 0;
+                }
+            }
+        }
 }
 
 void SongBuilder::placeTempo(const std::vector<TempoEvent>& bpms,

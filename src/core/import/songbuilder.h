@@ -90,6 +90,15 @@ class SongBuilder {
     // Places one chart's notes; the chart becomes "Data" with its foot level.
     void placeChart(const ChartNotes& chart);
 
+    // For a chart placed from holds (SM, SSC) rather than from DWI freeze
+    // marks: makes every hold of a row of three or more arrows on one pad
+    // play as a hold. In such a row the song's exports take the first,
+    // third, ... freeze start (left to right) as a hold and the second,
+    // fourth, ... as a plain arrow, so an arrow between two holds is marked
+    // as a freeze start too. Where two holds have no arrow between them the
+    // later one cannot be kept: it becomes an arrow, and that is a loss.
+    void markHoldsOfGroups(int style, int level);
+
     // BPM changes and stops. With `beatZeroIsSongBpm`, a BPM change that
     // ends up on beat 0 becomes the song's BPM; otherwise it stays a change
     // at bar 1 beat 1.

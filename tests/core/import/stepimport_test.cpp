@@ -216,6 +216,27 @@ const QList<Case>& ruleCases() {
          "#TITLE:T;#BPMS:0=120;#NOTES:dance-solo:challenge:Hard:1::011110;",
          {"4.4 1.1 2=1", "4.4 1.1 3=1", "4.4 1.1 4=1", "4.4 1.1 5=1"},
          {}},
+        // The exports play the second freeze start of a row of three or
+        // more arrows as a plain arrow: the arrow between two holds is
+        // marked too, on each pad on its own.
+        {"sm holds in a row of three arrows",
+         "a.sm",
+         sm("2120\n3030"),
+         {"1.1 1.1 1=2", "1.1 1.1 3=2", "1.1 1.1 4=2", "1.1 1.17 1=1", "1.1 1.17 4=1"},
+         {}},
+        {"sm holds in rows of two and three arrows on the two pads",
+         "a.sm",
+         sm("22002120\n33003030", "#BPMS:0=120;", "dance-double"),
+         {"2.1 1.1 1=2", "2.1 1.1 3=2", "2.1 1.1 7=2", "2.1 1.1 8=2", "2.1 1.1 9=2", "2.1 1.17 1=1",
+          "2.1 1.17 3=1", "2.1 1.17 7=1", "2.1 1.17 9=1"},
+         {}},
+        {"sm holds side by side in a row of three arrows",
+         "a.sm",
+         sm("2221\n3330"),
+         {"1.1 1.1 1=2", "1.1 1.1 3=2", "1.1 1.1 4=2", "1.1 1.1 6=1", "1.1 1.17 1=1",
+          "1.1 1.17 3=1", "1.1 1.17 4=1"},
+         {"Single Basic, bar 1 beat 1: a hold right after another hold in a row of three or "
+          "more arrows became an arrow"}},
         {"sm sets no BPM at beat 0",
          "a.sm",
          sm("1000", "#BPMS:8=140,12=150;"),
