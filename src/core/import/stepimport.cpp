@@ -1,5 +1,6 @@
 #include "core/import/stepimport.h"
 
+#include "core/files/regularfile.h"
 #include "core/import/readers.h"
 #include "core/song/songmodel.h"
 
@@ -276,8 +277,9 @@ ImportResult importStepFileAt(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return refused(path, named, 0, QStringLiteral("the file does not exist"));
-    if (!S_ISREG(st.st_mode))
-        return refused(path, named, 0, QStringLiteral("not a regular file"));
+    // The same rule, in the same words, as every other reader of the program.
+    if (auto why = notARegularFile(path))
+        return refused(path, named, 0, *why);
     if (qint64(st.st_size) > kMaxStepFileSize)
         return refused(path, named, 0,
                        QStringLiteral("the file is larger than 64 MiB; no step file is that big"));

@@ -414,8 +414,8 @@ TEST(StepImportErrors, OnlyRegularFilesUpTo64MiBAreRead) {
         const char* reason;
     } cases[] = {
         {big, "the file is larger than 64 MiB; no step file is that big"},
-        {fifo, "not a regular file"},
-        {dir.path(), "not a regular file"},
+        {fifo, "is a named pipe, not a regular file; only regular files can be opened"},
+        {dir.path(), "is a folder, not a regular file; only regular files can be opened"},
         {dir.filePath("missing.dwi"), "the file does not exist"},
     };
     for (const auto& c : cases) {

@@ -174,7 +174,8 @@ TEST_F(ImportCommand, ARefusedFileOrACancelLeavesTheSongAsItWas) {
          "Kolvo could not import this file.\n\n" + cut +
              ":2: the file ends inside the #SINGLE tag, before its \";\": it looks cut short"},
         {"a folder", MsgAnswer::No, true, app.dir.path(),
-         "Kolvo could not import this file.\n\n" + app.dir.path() + ": not a regular file"},
+         "Kolvo could not import this file.\n\n" + app.dir.path() +
+             ": is a folder, not a regular file; only regular files can be opened"},
         {"dialog cancelled", MsgAnswer::No, true, std::nullopt, {}},
         {"save question cancelled", MsgAnswer::Cancel, false, std::nullopt, {}},
     };
