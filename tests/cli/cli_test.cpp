@@ -2,6 +2,7 @@
 #include "core/files/kolvofile.h"
 #include "core/song/songmodel.h"
 #include "testmusic.h"
+#include "workedexample.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,20 +30,11 @@ class Cli : public ::testing::Test {
   protected:
     void SetUp() override {
         song = dir.filePath(QStringLiteral("demo.kolvo"));
+        // The worked example with a freeze and a freeze arrow.
         SongModel m;
-        m.resetparameters();
-        m.setField(SummaryField::Songname, QStringLiteral("Demo"));
-        m.setField(SummaryField::Artist, QStringLiteral("Someone"));
-        m.setField(SummaryField::Gap, QStringLiteral("250"));
-        m.setField(SummaryField::Bpm, QStringLiteral("140"));
-        m.setCheck1(1);
-        m.setTempo(Single, Basic, 5, 1, BPMCHANNEL, 70);
+        test::fillWorkedExample(m);
         m.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 500);
-        m.setDataexists(Single, Basic, Value::number(1));
-        m.setFootlevels(Single, Basic, Value::text(QStringLiteral("3")));
-        m.setStep(Single, Basic, 1, 1, PanelLeft, 1);
         m.setStep(Single, Basic, 1, 9, PanelLeft, 2);
-        m.setStep(Single, Basic, 1, 9, PanelRight, 1);
         ASSERT_FALSE(writeKolvoFile(song, m));
         bad = dir.filePath(QStringLiteral("bad.kolvo"));
         QByteArray text = readAll(song);

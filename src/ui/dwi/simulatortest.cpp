@@ -24,30 +24,17 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder + QLatin1Char('/') + name;
 }
 
+// The simulator's words for a style and a level; the first for anything
+// out of range.
 QString styleWord(int style) {
-    switch (style) {
-    case Double:
-        return QStringLiteral("DOUBLE");
-    case Couple:
-        return QStringLiteral("COUPLE");
-    case Solo:
-        return QStringLiteral("SOLO");
-    default:
-        return QStringLiteral("SINGLE");
-    }
+    static const char* const words[] = {"SINGLE", "DOUBLE", "COUPLE", "SOLO"};
+    return QString::fromLatin1(words[style >= Single && style <= Solo ? style - 1 : 0]);
 }
 
 QString levelPart(int level) {
-    switch (level) {
-    case Another:
-        return QStringLiteral(" /level:ANOTHER");
-    case Maniac:
-        return QStringLiteral(" /level:MANIAC");
-    case SManiac:
-        return QStringLiteral(" /level:SMANIAC");
-    default:
-        return QStringLiteral(" /level:BASIC");
-    }
+    static const char* const words[] = {"BASIC", "ANOTHER", "MANIAC", "SMANIAC"};
+    return QStringLiteral(" /level:") +
+           QString::fromLatin1(words[level >= Basic && level <= SManiac ? level - 1 : 0]);
 }
 
 // Removes the files (and links) directly in `folder`; a link to a folder is

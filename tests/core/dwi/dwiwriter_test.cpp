@@ -1,5 +1,6 @@
 #include "core/dwi/dwiwriter.h"
 #include "core/song/songmodel.h"
+#include "workedexample.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,23 +25,6 @@ QByteArray lines(std::initializer_list<const char*> ls) {
     return b;
 }
 
-// The song of the worked example.
-void fillDemo(SongModel& m) {
-    m.setField(SummaryField::Filetag, QString());
-    m.resetparameters();
-    m.setField(SummaryField::Songname, QStringLiteral("Demo"));
-    m.setField(SummaryField::Artist, QStringLiteral("Someone"));
-    m.setField(SummaryField::Gap, QStringLiteral("250"));
-    m.setField(SummaryField::Bpm, QStringLiteral("140"));
-    m.setCheck1(1);
-    m.setTempo(Single, Basic, 5, 1, BPMCHANNEL, 70);
-    m.setDataexists(Single, Basic, Value::number(1));
-    m.setFootlevels(Single, Basic, Value::text(QStringLiteral("3")));
-    m.setStep(Single, Basic, 1, 1, PanelLeft, 1);
-    m.setStep(Single, Basic, 1, 9, PanelLeft, 1);
-    m.setStep(Single, Basic, 1, 9, PanelRight, 1);
-}
-
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -50,7 +34,7 @@ QByteArray readAll(const QString& path) {
 
 TEST(DwiWriter, WorkedExampleMatchesTheGoldenFile) {
     SongModel m;
-    fillDemo(m);
+    test::fillWorkedExample(m);
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("demo.dwi"));
     ASSERT_FALSE(WriteDwiFile(m, path, DwiMode::Export));
@@ -153,7 +137,7 @@ TEST(DwiWriter, TempoListOfEachChannel) {
 TEST(DwiWriter, FailedWriteReportsAndKeepsTheOldFile) {
     QTemporaryDir dir;
     SongModel m;
-    fillDemo(m);
+    test::fillWorkedExample(m);
     auto err =
         WriteDwiFile(m, dir.filePath(QStringLiteral("no/such/folder/x.dwi")), DwiMode::Export);
     ASSERT_TRUE(err);

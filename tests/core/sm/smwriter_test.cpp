@@ -4,6 +4,7 @@
 #include "core/formats/tagtext.h"
 #include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
+#include "workedexample.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,23 +67,6 @@ QByteArray notesOf(const QByteArray& file) {
     return at < 0 ? QByteArray() : file.mid(at);
 }
 
-// The song of the worked example.
-void fillDemo(SongModel& m) {
-    m.setField(SummaryField::Filetag, QString());
-    m.resetparameters();
-    m.setField(SummaryField::Songname, QStringLiteral("Demo"));
-    m.setField(SummaryField::Artist, QStringLiteral("Someone"));
-    m.setField(SummaryField::Gap, QStringLiteral("250"));
-    m.setField(SummaryField::Bpm, QStringLiteral("140"));
-    m.setCheck1(1);
-    m.setTempo(Single, Basic, 5, 1, BPMCHANNEL, 70);
-    m.setDataexists(Single, Basic, Value::number(1));
-    m.setFootlevels(Single, Basic, Value::text(QStringLiteral("3")));
-    m.setStep(Single, Basic, 1, 1, PanelLeft, 1);
-    m.setStep(Single, Basic, 1, 9, PanelLeft, 1);
-    m.setStep(Single, Basic, 1, 9, PanelRight, 1);
-}
-
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -97,7 +81,7 @@ void chart(SongModel& m, int s, int l, const char* foot = "1") {
 
 TEST(SmWriter, WorkedExampleMatchesTheGoldenFile) {
     SongModel m;
-    fillDemo(m);
+    test::fillWorkedExample(m);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("demo.sm"));
     ASSERT_FALSE(writeSmFile(m, path));
@@ -461,7 +445,7 @@ TEST(SmTagCheck, FindsTheTextThatSplitsATag) {
 
 TEST(SmWriter, WritesTheWholeFileOrNothing) {
     SongModel m;
-    fillDemo(m);
+    test::fillWorkedExample(m);
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("no/folder/song.sm"));
     const auto err = writeSmFile(m, missing);

@@ -8,6 +8,7 @@
 #include "ui/timing/findbpm.h"
 #include "ui/timing/findthegap.h"
 
+#include "privatehome.h"
 #include "testapp.h"
 #include "waituntil.h"
 
@@ -206,14 +207,7 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", (home.path() + "/run").toLocal8Bit());
-    QDir().mkpath(home.path() + "/run");
-    QFile::setPermissions(home.path() + "/run",
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    kolvo::test::usePrivateHome(home.path());
     // A player window the window manager sees; sound goes nowhere.
     qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=x11");
 
