@@ -738,22 +738,6 @@ std::optional<FileError> checkKolvoData(const QByteArray& data, const QString& n
 
 namespace {
 
-// The end of the last whole UTF-8 sequence in the bytes: a sequence cut off
-// by the end of a piece read so far is left for the next piece.
-std::size_t wholeSequencesEnd(const char* data, std::size_t size) {
-    const auto* d = reinterpret_cast<const unsigned char*>(data);
-    for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
-        const unsigned char c = d[size - back];
-        if ((c & 0xC0) == 0x80)
-            continue; // inside a sequence
-        if (c < 0x80)
-            return size;
-        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-        return length > back ? size - back : size;
-    }
-    return size;
-}
-
 // Reads the file into the model, or only checks it when there is none. The
 // file is read a piece at a time, each checked for UTF-8 while it is still
 // in the processor's cache.
@@ -786,7 +770,7 @@ std::optional<FileError> readKolvoPath(const QString& path, SongModel* model) {
             break;
         filled += std::size_t(got);
         if (utf8) {
-            const std::size_t end = std::max(checked, wholeSequencesEnd(data.data(), filled));
+            const std::size_t end = std::max(checked, utf8WholeSequencesEnd(data.data(), filled));
             utf8 = isValidUtf8(data.data() + checked, end - checked);
             checked = end;
         }

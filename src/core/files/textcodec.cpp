@@ -63,6 +63,20 @@ bool isValidUtf8(const char* data, std::size_t size) {
     return true;
 }
 
+std::size_t utf8WholeSequencesEnd(const char* data, std::size_t size) {
+    const auto* d = reinterpret_cast<const unsigned char*>(data);
+    for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
+        const unsigned char c = d[size - back];
+        if ((c & 0xC0) == 0x80)
+            continue; // inside a sequence
+        if (c < 0x80)
+            return size;
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
 QString fromWindows1252(const char* data, std::size_t size) {
     // 0x80..0x9F differ from Latin-1; everything else maps to itself.
     static const char16_t high[32] = {
