@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 using namespace kolvo;
@@ -156,39 +157,44 @@ int info(const QString& in) {
       << (model.Check1() >= 0 && model.Check1() <= 2 ? marks[model.Check1()] : "?") << ")\n";
 
     int events = 0;
-    for (int b = 1; b <= kBars; ++b)
-        for (int beat = 1; beat <= 4; ++beat)
-            for (int ch : {BPMCHANNEL, FREEZECHANNEL})
-                if (model.cellSet(Single, Basic, b, beat, ch)) {
-                    ++events;
-                    o << (ch == BPMCHANNEL ? "bpm change" : "freeze") << ": bar " << b << " beat "
-                      << beat << " = " << fileNumberText(model.tempo(1, 1, b, beat, ch))
-                      << (ch == BPMCHANNEL ? "" : " ms") << "\n";
-                }
+    for (const TempoCell& c : model.songTempoCells()) {
+        if (!SongModel::tempoEvent(c.value))
+            continue;
+        ++events;
+        const double beat = 1.0 + double(fineRowOfTick(c.tick)) / kFineRowsPerBeat;
+        o << (c.channel == BPMCHANNEL ? "bpm change" : "freeze") << ": bar " << barOfTick(c.tick)
+          << " beat " << fileNumberText(beat) << " = " << fileNumberText(c.value)
+          << (c.channel == BPMCHANNEL ? "" : " ms") << "\n";
+    }
     if (events == 0)
         o << "tempo events: none\n";
 
     int charts = 0;
-    for (int s = 1; s <= kStyles; ++s)
-        for (int l = 1; l <= kLevels; ++l) {
-            if (!model.hasData(s, l))
-                continue;
-            ++charts;
-            int arrows = 0, freezes = 0;
-            for (int b = 1; b <= kBars; ++b)
-                for (int r = 1; r <= kRows; ++r)
-                    for (int p = 1; p <= kArrowPanels; ++p) {
-                        std::uint8_t v = model.step(s, l, b, r, p);
-                        if (!styleUsesPanel(s, p) || v == 0)
-                            continue;
-                        ++arrows;
-                        if (v == 2)
-                            ++freezes;
-                    }
-            o << styleName(s) << " " << levelName(l) << ": foot level "
-              << shownValue(model.footlevels(s, l)) << ", " << arrows << " arrows, " << freezes
-              << " freeze arrows, last bar " << FindLastBar(model, s, l) << "\n";
-        }
+    for (ChartSlot slot = 0; slot < model.chartSlots(); ++slot) {
+        if (!model.usedSlot(slot))
+            continue;
+        const Chart& c = model.chart(slot);
+        const Value& flag = c.dataexists;
+        if (flag.isUnassigned() || flag.toNumber() != 1.0)
+            continue;
+        ++charts;
+        std::array<int, kNoteKinds> kinds{};
+        for (const Note& n : c.steps.notes())
+            if (!c.dance() || styleUsesPanel(c.style, n.panel))
+                ++kinds[std::size_t(n.kind)];
+        const int arrows = kinds[1] + kinds[2];
+        o << c.name() << ": foot level " << shownValue(c.footlevels) << ", " << arrows
+          << " arrows, " << kinds[2] << " freeze arrows";
+        static const char* const more[] = {"", "", "", "rolls", "mines", "lifts", "fakes"};
+        for (int k = 3; k < kNoteKinds; ++k)
+            if (kinds[std::size_t(k)] > 0)
+                o << ", " << kinds[std::size_t(k)] << " " << more[k];
+        o << ", last bar "
+          << (c.dance() && c.level >= Basic && c.level <= SManiac
+                  ? std::max(FindLastBar(model, c.style, c.level), c.steps.lastBar())
+                  : c.steps.lastBar())
+          << "\n";
+    }
     if (charts == 0)
         o << "charts: none\n";
     o.flush();

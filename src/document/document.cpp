@@ -4,6 +4,8 @@
 
 #include <QGuiApplication>
 
+#include <cmath>
+
 namespace kolvo {
 
 Document::Document(SongModel& song, QObject* parent) : QObject(parent), m_song(song) {
@@ -64,14 +66,14 @@ void Document::recordChart(int style, int level, ChartSteps before, const QStrin
     if (!SongModel::validChart(style, level) || before == m_song.chartSteps(style, level))
         return;
     m_history.push(
-        new SwapChartCommand(*this, style, level, std::move(before), name, 1, kBars, true));
+        new SwapChartCommand(*this, style, level, std::move(before), name, 1, kMaxBars, true));
 }
 
 void Document::clearChart(int style, int level) {
     if (!SongModel::validChart(style, level))
         return;
     const QString name = QStringLiteral("Delete ") + styleName(style) + u' ' + levelName(level);
-    m_history.push(new SwapChartCommand(*this, style, level, ChartSteps(), name, 1, kBars, false,
+    m_history.push(new SwapChartCommand(*this, style, level, ChartSteps(), name, 1, kMaxBars, false,
                                         Value::number(0)));
 }
 
@@ -84,17 +86,22 @@ void Document::setFootlevel(int style, int level, const Value& value) {
     m_history.push(new SetFootlevelCommand(*this, style, level, before, value));
 }
 
-void Document::setTempo(int style, int level, int bar, int row, int channel,
+void Document::setTempo(int style, int level, int bar, int beat, int channel,
                         std::optional<double> value) {
-    const StepPosition at{{style, level}, bar, row, channel};
-    if (!at.onGrid() || (channel != BPMCHANNEL && channel != FREEZECHANNEL))
+    if (!SongModel::validChart(style, level) || bar < 1 || bar > kMaxBars || beat < 1 || beat > 4)
         return;
-    std::optional<double> before;
-    if (m_song.hasTempo(style, level, bar, row, channel))
-        before = m_song.tempo(style, level, bar, row, channel);
+    setTempoAt(SongModel::slotOf(style, level), tickOf(bar, (beat - 1) * kFineRowsPerBeat), channel,
+               value);
+}
+
+void Document::setTempoAt(ChartSlot slot, Tick tick, int channel, std::optional<double> value) {
+    if (!m_song.usedSlot(slot) || tick < 0 || tick > kLastTick ||
+        (channel != BPMCHANNEL && channel != FREEZECHANNEL) || (value && std::isnan(*value)))
+        return;
+    const std::optional<double> before = m_song.tempoAt(slot, tick, channel);
     if (before == value)
         return;
-    m_history.push(new SetTempoCommand(*this, at, before, value));
+    m_history.push(new SetTempoCommand(*this, slot, tick, channel, before, value));
 }
 
 void Document::setField(SummaryField field, const QString& text) {

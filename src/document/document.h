@@ -60,8 +60,11 @@ class Document : public QObject {
     // Edit > Delete: the chart's arrows emptied and its flag cleared.
     void clearChart(int style, int level);
     void setFootlevel(int style, int level, const Value& value);
-    // A BPM change or freeze added (value) or deleted (nullopt).
-    void setTempo(int style, int level, int bar, int row, int channel, std::optional<double> value);
+    // A BPM change or freeze added (value) or deleted (nullopt) on a beat
+    // (1..4) of a bar, or at any row of a chart.
+    void setTempo(int style, int level, int bar, int beat, int channel,
+                  std::optional<double> value);
+    void setTempoAt(ChartSlot slot, Tick tick, int channel, std::optional<double> value);
     // A summary text. Typing into one field merges into one step until
     // closeMerging() (another field or window took over).
     void setField(SummaryField field, const QString& text);

@@ -76,22 +76,18 @@ void SetFootlevelCommand::apply(const Value& v) {
     m_doc.announce(SongChange::flags(m_style, m_level));
 }
 
-SetTempoCommand::SetTempoCommand(Document& doc, const StepPosition& at,
+SetTempoCommand::SetTempoCommand(Document& doc, ChartSlot slot, Tick tick, int channel,
                                  std::optional<double> before, std::optional<double> after)
-    : m_doc(doc), m_at(at), m_before(before), m_after(after) {
+    : m_doc(doc), m_slot(slot), m_tick(tick), m_channel(channel), m_before(before), m_after(after) {
     const QString kind =
-        at.panel == BPMCHANNEL ? QStringLiteral("BPM Change") : QStringLiteral("Freeze");
+        channel == BPMCHANNEL ? QStringLiteral("BPM Change") : QStringLiteral("Freeze");
     setText((after ? QStringLiteral("Add ") : QStringLiteral("Delete ")) + kind +
-            QStringLiteral(", bar ") + QString::number(at.bar));
+            QStringLiteral(", bar ") + QString::number(barOfTick(tick)));
 }
 
 void SetTempoCommand::apply(std::optional<double> v) {
-    SongModel& song = m_doc.song();
-    const auto& [chart, bar, row, channel] = m_at;
-    if (v)
-        song.setTempo(chart.style, chart.level, bar, row, channel, *v);
-    else
-        song.clearTempo(chart.style, chart.level, bar, row, channel);
+    m_doc.song().setTempoAt(m_slot, m_tick, m_channel, v);
+    const int bar = barOfTick(m_tick);
     m_doc.announce(SongChange::tempo(bar, bar));
 }
 
@@ -112,7 +108,7 @@ bool SetFieldCommand::mergeWith(const QUndoCommand* other) {
 
 void SetFieldCommand::apply(const QString& text) {
     m_doc.song().setField(m_field, text);
-    m_doc.announce({SongChange::Fields, 0, 0, 1, kBars});
+    m_doc.announce({SongChange::Fields, 0, 0, 1, kMaxBars});
 }
 
 SetCheck1Command::SetCheck1Command(Document& doc, int before, int after)
@@ -122,7 +118,7 @@ SetCheck1Command::SetCheck1Command(Document& doc, int before, int after)
 
 void SetCheck1Command::apply(int v) {
     m_doc.song().setCheck1(v);
-    m_doc.announce({SongChange::Fields, 0, 0, 1, kBars});
+    m_doc.announce({SongChange::Fields, 0, 0, 1, kMaxBars});
 }
 
 } // namespace kolvo

@@ -68,19 +68,21 @@ class SetFootlevelCommand : public QUndoCommand {
     int m_serial;
 };
 
-// A tempo cell: a BPM change or freeze added (a value) or deleted (none).
+// A tempo cell of a chart at any row: a BPM change or freeze added (a
+// value) or deleted (none).
 class SetTempoCommand : public QUndoCommand {
   public:
-    // The position's panel is the channel (BPMCHANNEL or FREEZECHANNEL).
-    SetTempoCommand(Document& doc, const StepPosition& at, std::optional<double> before,
-                    std::optional<double> after);
+    SetTempoCommand(Document& doc, ChartSlot slot, Tick tick, int channel,
+                    std::optional<double> before, std::optional<double> after);
     void undo() override { apply(m_before); }
     void redo() override { apply(m_after); }
 
   private:
     void apply(std::optional<double> v);
     Document& m_doc;
-    StepPosition m_at;
+    ChartSlot m_slot;
+    Tick m_tick;
+    int m_channel;
     std::optional<double> m_before, m_after;
 };
 

@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstring>
 
+#include <algorithm>
+#include <array>
+
 namespace kolvo {
 
 namespace {
@@ -40,9 +43,9 @@ void appendRow(std::string& out, const SongModel& m, int s, int l, int b, int r,
     int struck[kArrowPanels];
     bool freeze[kArrowPanels];
     int n = 0;
-    const std::uint8_t* row = m.arrowRow(s, l, b, r);
+    const std::array<std::uint8_t, 11> row = m.arrowRow(s, l, b, r);
     for (int p : panels) {
-        std::uint8_t v = (row && p >= 1 && p <= kArrowPanels) ? row[p] : 0;
+        std::uint8_t v = (p >= 1 && p <= kArrowPanels) ? row[p] : 0;
         if (v > 0 && n < kArrowPanels) {
             struck[n] = p;
             freeze[n] = v == 2;
@@ -142,24 +145,25 @@ QString EncodeChartSteps(const SongModel& model, int style, int level) {
 int FindLastBar(const SongModel& model, int style, int level) {
     if (!SongModel::validChart(style, level))
         return 0;
-    for (int b = kBars; b >= 1; --b)
-        for (int r = 1; r <= kRows; ++r) {
-            const std::uint8_t* row = model.arrowRow(style, level, b, r);
-            const double* tempo = model.tempoRow(style, level, b, r);
-            if (SongModel::anyArrow(row) || SongModel::tempoEvent(tempo[0]) ||
-                SongModel::tempoEvent(tempo[1]))
-                return b;
-        }
-    return 0;
+    // The last bar of the old grid holding an arrow or a tempo event.
+    int last = 0;
+    const ChartSlot slot = SongModel::slotOf(style, level);
+    for (const Note& n : model.chart(slot).steps.notes())
+        if (n.tick % kFinePerRow == 0 && n.panel <= kArrowPanels && barOfTick(n.tick) <= kBars)
+            last = std::max(last, barOfTick(n.tick));
+    for (const TempoCell& t : model.tempoCells(slot))
+        if (SongModel::tempoEvent(t.value) && t.tick % kFinePerRow == 0 &&
+            barOfTick(t.tick) <= kBars)
+            last = std::max(last, barOfTick(t.tick));
+    return last;
 }
 
 BarResolution ChooseBarResolution(const SongModel& model, int style, int level, int bar) {
     bool sixteenth = false;
     for (int r = 1; r <= kRows; ++r) {
-        const std::uint8_t* row = model.arrowRow(style, level, bar, r);
-        if (!row)
+        if (bar < 1 || bar > kMaxBars)
             return BarResolution::Eighths;
-        if (SongModel::anyArrow(row)) {
+        if (SongModel::anyArrow(model.arrowRow(style, level, bar, r))) {
             if (r % 2 == 0)
                 return BarResolution::ThirtySeconds;
             if (r % 4 == 3)

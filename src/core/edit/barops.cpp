@@ -2,18 +2,15 @@
 
 #include "core/song/songmodel.h"
 
+#include <span>
+#include <vector>
+
 namespace kolvo {
 
 namespace {
 
 bool validBar(int bar) {
-    return bar >= 1 && bar <= kBars;
-}
-
-void copyBar(ChartSteps& c, int from, int to) {
-    for (int r = 1; r <= kRows; ++r)
-        for (int p = 1; p <= kArrowPanels; ++p)
-            c.set(to, r, p, c.at(from, r, p));
+    return bar >= 1 && bar <= kMaxBars;
 }
 
 // Runs `op` on a copy of the chart and swaps the result in.
@@ -25,28 +22,47 @@ template <class Op> void onChart(SongModel& m, int s, int l, Op op) {
     m.swapChartSteps(s, l, copy);
 }
 
+// The notes with every note from `bar` on moved by `bars` bars; notes that
+// would leave the chart are dropped.
+std::vector<Note> shifted(std::span<const Note> notes, int bar, int bars) {
+    std::vector<Note> out;
+    out.reserve(notes.size());
+    const Tick from = tickOf(bar, 0);
+    for (Note n : notes) {
+        if (n.tick >= from) {
+            n.tick += Tick(bars) * kFineRows;
+            if (n.tick < from || n.tick > kLastTick)
+                continue;
+        }
+        out.push_back(n);
+    }
+    return out;
+}
+
 } // namespace
 
 void clearBar(ChartSteps& c, int bar) {
-    for (int r = 1; r <= kRows; ++r)
-        for (int p = 1; p <= kArrowPanels; ++p)
-            c.set(bar, r, p, StepEmpty);
+    if (!validBar(bar) || !c.barHasSteps(bar))
+        return;
+    std::vector<Note> kept;
+    kept.reserve(c.size());
+    for (const Note& n : c.notes())
+        if (barOfTick(n.tick) != bar)
+            kept.push_back(n);
+    c.assign(std::move(kept));
 }
 
 void insertBar(ChartSteps& c, int bar) {
     if (!validBar(bar))
         return;
-    for (int x = kBars; x > bar; --x)
-        copyBar(c, x - 1, x);
-    clearBar(c, bar);
+    c.assign(shifted(c.notes(), bar, 1));
 }
 
 void deleteBar(ChartSteps& c, int bar) {
     if (!validBar(bar))
         return;
-    for (int x = bar; x < kBars; ++x)
-        copyBar(c, x + 1, x);
-    clearBar(c, kBars);
+    clearBar(c, bar);
+    c.assign(shifted(c.notes(), bar + 1, -1));
 }
 
 bool barHasSteps(const SongModel& m, int s, int l, int bar) {

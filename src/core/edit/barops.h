@@ -1,8 +1,9 @@
 #pragma once
 
-// Whole-bar operations on one chart's arrow panels (1..10). The tempo
-// channels 11 and 12 never move with the bars: tempo events belong to the
-// song's timeline, not to the steps drawn in it.
+// Whole-bar operations on one chart's notes: every note of a bar, whatever
+// its row and kind, moves with it. The tempo channels never move with the
+// bars: tempo events belong to the song's timeline, not to the steps drawn
+// in it.
 
 namespace kolvo {
 
@@ -17,17 +18,17 @@ void clearBar(ChartSteps& chart, int bar);
 
 // The same on a chart of the song.
 
-// Any of the bar's 320 arrow cells is not 0.
+// The bar holds a note.
 bool barHasSteps(const SongModel& model, int style, int level, int bar);
 
-// Moves bars bar..99 one bar down (the old bar 100 is lost) and empties
-// `bar`. Bars outside 1..100 change nothing.
+// Moves bars bar..kMaxBars-1 one bar down (the old last bar is lost) and
+// empties `bar`. Bars outside 1..kMaxBars change nothing.
 void insertBar(SongModel& model, int style, int level, int bar);
 
-// Moves bars bar+1..100 one bar up and empties bar 100.
+// Moves the bars after `bar` one bar up and empties the last bar.
 void deleteBar(SongModel& model, int style, int level, int bar);
 
-// Empties the bar's arrow cells.
+// Empties the bar.
 void clearBar(SongModel& model, int style, int level, int bar);
 
 } // namespace kolvo

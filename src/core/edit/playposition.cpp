@@ -2,6 +2,7 @@
 
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "core/timing/tempomap.h"
 
 #include <cmath>
 #include <limits>
@@ -21,19 +22,6 @@ bool holdsNumber(const QString& text) {
     return false;
 }
 
-// Adds one bar's four beats (with the bar's tempo events) to `pos`.
-void addBar(const SongModel& m, int bar, double& bpm, double& pos) {
-    for (int beat = 1; beat <= 4; ++beat) {
-        const double newBpm = m.tempo(Single, Basic, bar, beat, BPMCHANNEL);
-        if (newBpm > 0)
-            bpm = newBpm;
-        const double freeze = m.tempo(Single, Basic, bar, beat, FREEZECHANNEL);
-        if (freeze > 0)
-            pos += freeze;
-        pos += 60.0 / bpm * 1000.0;
-    }
-}
-
 } // namespace
 
 PlayPositionResult barPlayPosition(const SongModel& m, int bar) {
@@ -50,14 +38,17 @@ PlayPositionResult barPlayPosition(const SongModel& m, int bar, double bpm, doub
         return {PlayPositionStatus::BadGap, {}};
     if (bar < 1)
         bar = 1;
-    if (bar > kBars)
-        bar = kBars;
+    if (bar > kMaxBars)
+        bar = kMaxBars;
 
-    double pos = gap;
-    for (int x = 1; x < bar; ++x)
-        addBar(m, x, bpm, pos);
-    double end = pos;
-    addBar(m, bar, bpm, end);
+    TimingData timing = m.songTiming();
+    timing.bpm = bpm;
+    timing.offsetMs = gap;
+    const TempoMap map(timing);
+    // The bar runs from its first row to the first row of the next; a stop
+    // on the bar's first row plays within it.
+    const double pos = map.msAtBar(bar);
+    const double end = map.msAtBar(bar + 1);
 
     // The player takes whole milliseconds as an int; a tiny BPM can push the
     // bar past that.

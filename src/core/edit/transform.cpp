@@ -3,6 +3,7 @@
 #include "core/song/songmodel.h"
 
 #include <span>
+#include <vector>
 
 namespace kolvo {
 
@@ -46,21 +47,27 @@ std::span<const Move> movesOf(BarTransform t) {
 } // namespace
 
 void transformBar(ChartSteps& c, int bar, BarTransform t) {
-    if (bar < 1 || bar > kBars)
+    if (bar < 1 || bar > kMaxBars || !c.barHasSteps(bar))
         return;
-    const auto moves = movesOf(t);
-    for (int r = 1; r <= kRows; ++r) {
-        // Read the whole row first so every move sees the old cells.
-        bool arrow[kArrowPanels + 1] = {};
-        for (const Move& mv : moves)
-            arrow[mv.source] = c.at(bar, r, mv.source) == StepArrow;
-        for (const Move& mv : moves)
-            c.set(bar, r, mv.target, arrow[mv.source] ? StepArrow : StepEmpty);
-    }
+    // Where each panel's notes go; panels no move names stay.
+    int target[kMaxPanels + 1];
+    for (int p = 0; p <= kMaxPanels; ++p)
+        target[p] = p;
+    for (const Move& mv : movesOf(t))
+        target[mv.source] = mv.target;
+    std::vector<Note> notes(c.notes().begin(), c.notes().end());
+    for (Note& n : notes)
+        if (barOfTick(n.tick) == bar)
+            n.panel = std::uint8_t(target[n.panel]);
+    ChartSteps moved;
+    for (const Note& n : notes)
+        moved.append(n);
+    moved.finish();
+    c.swap(moved);
 }
 
 void transformBar(SongModel& m, int s, int l, int bar, BarTransform t) {
-    if (!SongModel::validChart(s, l) || bar < 1 || bar > kBars)
+    if (!SongModel::validChart(s, l) || bar < 1 || bar > kMaxBars)
         return;
     ChartSteps copy = m.chartSteps(s, l);
     transformBar(copy, bar, t);

@@ -1,9 +1,8 @@
 #pragma once
 
-// Rewrites one bar by swapping arrow panels. Only arrows (1) travel: every
-// moved panel receives 1 where its source panel held 1 and 0 otherwise, so a
-// freeze start in a moved panel is dropped. Panels an operation does not move
-// keep their values.
+// Rewrites one bar by swapping arrow panels. Every note travels with its
+// panel, keeping its row and kind (a freeze start stays a freeze start);
+// panels an operation does not move keep their notes.
 
 namespace kolvo {
 

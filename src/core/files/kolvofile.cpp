@@ -4,6 +4,7 @@
 
 #include "core/files/atomicwrite.h"
 #include "core/files/filenumber.h"
+#include "core/files/kolvoextended.h"
 #include "core/files/textcodec.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
@@ -13,6 +14,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -165,32 +167,24 @@ inline int smallNumber(const char*& p) {
 }
 
 // What a file sets, kept aside until the whole file has read cleanly, so a
-// refused file leaves the model exactly as it was. The cells of a model that
-// holds none (the usual case: Open resets the song first) are filled in
-// place and emptied again if the file is refused; otherwise a copy of them
-// is filled and copied over at the end. The reader checks every index
+// refused file leaves the model exactly as it was. The charts start as the
+// model's and the file's records are added on top (a later record of a cell
+// replaces an earlier one, an empty value clears it); they are sorted once
+// at the end and swapped into the model. The reader checks every index
 // before it stores a cell. Without a model nothing is kept: the file is only
 // checked.
 class PendingSong {
   public:
-    explicit PendingSong(SongModel* model)
-        : m_model(model), m_cells(model ? model->cellArrays() : SongModel::CellArrays{}),
-          m_inPlace(!model || model->cellsEmpty()) {
-        if (!m_inPlace) {
-            m_arrowCopy.resize(m_cells.charts.size() * ChartSteps::kCells);
-            for (std::size_t i = 0; i < m_cells.charts.size(); ++i) {
-                std::span<std::uint8_t> copy(m_arrowCopy.data() + i * ChartSteps::kCells,
-                                             ChartSteps::kCells);
-                std::copy(m_cells.charts[i].begin(), m_cells.charts[i].end(), copy.begin());
-                m_cells.charts[i] = copy;
+    explicit PendingSong(SongModel* model) : m_model(model) {
+        if (!m_model)
+            return;
+        for (int s = 1; s <= kStyles; ++s)
+            for (int l = 1; l <= kLevels; ++l) {
+                const ChartSlot slot = SongModel::slotOf(s, l);
+                m_steps[std::size_t(slot)] = m_model->chart(slot).steps;
+                m_tempo[std::size_t(slot)] = m_model->tempoCells(slot);
+                m_offBeat[std::size_t(slot)] = m_model->chart(slot).offBeatTempo;
             }
-            m_tempoCopy.assign(m_cells.tempo.begin(), m_cells.tempo.end());
-            m_cells.tempo = m_tempoCopy;
-        }
-    }
-    ~PendingSong() {
-        if (m_model && m_inPlace && !m_applied)
-            m_model->clearCells();
     }
     PendingSong(const PendingSong&) = delete;
     PendingSong& operator=(const PendingSong&) = delete;
@@ -201,34 +195,38 @@ class PendingSong {
     void setFootlevels(int s, int l, const Value& v) { m_levels[ChartId{s, l}.index()] = v; }
     void setStep(int s, int l, int b, int r, int p, std::uint8_t v) {
         if (m_model)
-            m_cells.charts[ChartId{s, l}.index()][ChartSteps::cellIndex(b, r, p)] = v;
+            m_steps[ChartId{s, l}.index()].append(
+                Note{tickOfRow(b, r), std::uint8_t(p), NoteKind(v)});
     }
+    // Rows 1..4 of the tempo channels are the bar's beats; the other rows
+    // name none and are kept aside.
     void setTempo(int s, int l, int b, int r, int p, double v) {
-        if (m_model)
-            m_cells.tempo[SongModel::tempoIndex(s, l, b, r, p)] = v;
+        if (!m_model)
+            return;
+        if (r <= 4)
+            m_tempo[ChartId{s, l}.index()].push_back(
+                TempoCell{tickOf(b, (r - 1) * kFineRowsPerBeat), std::uint8_t(p), v});
+        else
+            m_offBeat[ChartId{s, l}.index()].push_back(
+                TempoCell{tickOfRow(b, r), std::uint8_t(p), v});
     }
     void clearTempo(int s, int l, int b, int r, int p) { setTempo(s, l, b, r, p, std::nan("")); }
-    // The arrow cells of a valid row, indexed by panel.
-    std::uint8_t* arrowRow(int s, int l, int b, int r) {
-        if (!m_model)
-            return m_scratchRow.data();
-        return &m_cells.charts[ChartId{s, l}.index()][ChartSteps::cellIndex(b, r, 0)];
-    }
 
     // Puts everything read into the model (cells first, so that whoever
     // hears of a changed field already sees the new steps).
     void apply() {
-        m_applied = true;
         if (!m_model)
             return;
-        if (!m_inPlace) {
-            SongModel::CellArrays target = m_model->cellArrays();
-            for (std::size_t i = 0; i < target.charts.size(); ++i)
-                std::copy(m_cells.charts[i].begin(), m_cells.charts[i].end(),
-                          target.charts[i].begin());
-            std::copy(m_tempoCopy.begin(), m_tempoCopy.end(), target.tempo.begin());
-        }
         SongModel& m = *m_model;
+        for (int s = 1; s <= kStyles; ++s)
+            for (int l = 1; l <= kLevels; ++l) {
+                const ChartSlot slot = SongModel::slotOf(s, l);
+                ChartSteps& steps = m_steps[std::size_t(slot)];
+                steps.finish();
+                m.swapSteps(slot, steps);
+                m.setTempoCells(slot, std::move(m_tempo[std::size_t(slot)]));
+                m.setOffBeatTempoCells(slot, std::move(m_offBeat[std::size_t(slot)]));
+            }
         for (int i = 0; i < kSummaryTextFields; ++i)
             if (m_fields[std::size_t(i)])
                 m.setField(SummaryField(i), *m_fields[std::size_t(i)]);
@@ -246,12 +244,8 @@ class PendingSong {
 
   private:
     SongModel* m_model;
-    SongModel::CellArrays m_cells;
-    std::array<std::uint8_t, kArrowPanels + 1> m_scratchRow{};
-    const bool m_inPlace;
-    std::vector<std::uint8_t> m_arrowCopy;
-    std::vector<double> m_tempoCopy;
-    bool m_applied = false;
+    std::array<ChartSteps, kChartSlots> m_steps;
+    std::array<std::vector<TempoCell>, kChartSlots> m_tempo, m_offBeat;
     std::array<std::optional<QString>, kSummaryTextFields> m_fields;
     std::optional<int> m_check1;
     std::array<std::optional<Value>, kChartSlots> m_levels, m_flags;
@@ -462,7 +456,6 @@ class KolvoReader {
         std::uint64_t head[2] = {0, 0}, mask[2] = {0, 0};
         std::ptrdiff_t headLength = 0;
         int s = 0, l = 0, b = 0, r = 0;
-        std::uint8_t* arrows = nullptr;
         int lines = 0;
         // The widest record is 25 bytes; stop short of the end so that no
         // load below reads past it (the last records go through next()).
@@ -491,7 +484,6 @@ class KolvoReader {
                 std::memcpy(mask, on, 16);
                 head[0] &= mask[0];
                 head[1] &= mask[1];
-                arrows = m_model.arrowRow(s, l, b, r);
             } else {
                 q += headLength;
             }
@@ -508,7 +500,7 @@ class KolvoReader {
             if (panel <= kArrowPanels) {
                 if (value > 2)
                     break;
-                arrows[panel] = std::uint8_t(value);
+                m_model.setStep(s, l, b, r, panel, std::uint8_t(value));
             } else if (value == 0) {
                 m_model.clearTempo(s, l, b, r, panel);
             } else {
@@ -650,15 +642,7 @@ const SummaryField kHeaderBeforeCheck[] = {SummaryField::Musicadd, SummaryField:
 const SummaryField kHeaderAfterCheck[] = {SummaryField::Text1, SummaryField::Samplestart,
                                           SummaryField::Samplelength, SummaryField::Filetag};
 
-QString chartName(int s, int l) {
-    return styleName(s) + u' ' + levelName(l);
-}
-
 std::optional<QString> textProblem(const QString& text, const QString& what) {
-    if (text.contains(u'"'))
-        return QStringLiteral("%1 holds a double quote (\"), which a work file cannot store; "
-                              "change it to another character, such as ' or '', and save again")
-            .arg(what);
     if (!text.isValidUtf16())
         return QStringLiteral("%1 holds a broken character, which a work file cannot store")
             .arg(what);
@@ -713,6 +697,11 @@ std::optional<FileError> readKolvoBytes(QByteArrayView data, const QString& name
                                         std::optional<bool> utf8 = {}) {
     if (data.size() > kMaxFileSize)
         return FileError{name, 0, QStringLiteral("the file is too large to be a work file")};
+    if (isExtendedKolvo(data)) {
+        if (auto fail = readExtendedKolvo(data, model))
+            return FileError{name, fail->line, fail->reason};
+        return std::nullopt;
+    }
     PendingSong pending(model);
     // Editors on Windows may start a UTF-8 file with a byte-order mark.
     const bool bom = data.startsWith("\xEF\xBB\xBF");
@@ -792,15 +781,9 @@ std::optional<FileError> checkKolvoFile(const QString& path) {
 
 std::optional<QString> unwritableKolvoField(const SongModel& model) {
     auto header = [&](SummaryField f) -> std::optional<QString> {
-        const QString& t = model.field(f);
         // Named as the summary window shows the field.
         const QString what = QStringLiteral("the field \"%1\"").arg(summaryFieldLabel(f));
-        if (auto p = textProblem(t, what))
-            return p;
-        // A header value reading "LEVELS" would end the header early.
-        if (t == u"LEVELS")
-            return QStringLiteral("%1 cannot be the word LEVELS in a work file").arg(what);
-        return std::nullopt;
+        return textProblem(model.field(f), what);
     };
     for (SummaryField k : kHeaderBeforeCheck)
         if (auto p = header(k))
@@ -810,57 +793,60 @@ std::optional<QString> unwritableKolvoField(const SongModel& model) {
             return p;
     if (model.Check1() < 0 || model.Check1() > 2)
         return QStringLiteral("check1 value %1 is not 0, 1 or 2").arg(model.Check1());
-    for (int s = 1; s <= kStyles; ++s)
-        for (int l = 1; l <= kLevels; ++l) {
-            const Value& fl = model.footlevels(s, l);
-            if (fl.isText()) {
-                QString what = QStringLiteral("the foot level of %1").arg(chartName(s, l));
-                if (auto p = textProblem(fl.asText(), what))
-                    return p;
-                if (fl.asText() == u"DATAEXISTS")
-                    return QStringLiteral("%1 cannot be the word DATAEXISTS in a work file")
-                        .arg(what);
-            } else if (fl.isNumber() && !std::isfinite(fl.asNumber())) {
-                return QStringLiteral("the foot level of %1 is not a number").arg(chartName(s, l));
-            }
-            const Value& de = model.dataexists(s, l);
-            bool flagOk = de.isUnassigned() ||
-                          (de.isNumber() && (de.asNumber() == 0 || de.asNumber() == 1)) ||
-                          (de.isText() &&
-                           (de.asText().isEmpty() || de.asText() == u"0" || de.asText() == u"1"));
-            if (!flagOk)
-                return QStringLiteral("the data flag of %1 is %2, not 0 or 1")
-                    .arg(chartName(s, l), de.toText());
-            for (int b = 1; b <= kBars; ++b)
-                for (int r = 1; r <= kRows; ++r) {
-                    const std::uint8_t* row = model.arrowRow(s, l, b, r);
-                    for (int p = 1; p <= kArrowPanels; ++p)
-                        if (row[p] > 2)
-                            return QStringLiteral(
-                                       "%1 bar %2 row %3 panel %4 holds %5, not 0, 1 or 2")
-                                .arg(chartName(s, l))
-                                .arg(b)
-                                .arg(r)
-                                .arg(p)
-                                .arg(row[p]);
-                    const double* tempo = model.tempoRow(s, l, b, r);
-                    for (int c = 0; c < 2; ++c) {
-                        double v = tempo[c];
-                        if (!std::isnan(v) && (v < 0 || !std::isfinite(v)))
-                            return QStringLiteral("the %1 at bar %2 beat %3 is %4, not a "
-                                                  "number of 0 or more")
-                                .arg(c == 0 ? QStringLiteral("BPM change")
-                                            : QStringLiteral("freeze"))
-                                .arg(b)
-                                .arg(r)
-                                .arg(canonicalNumberText(v));
-                    }
-                }
+    for (ChartSlot slot = 0; slot < model.chartSlots(); ++slot) {
+        if (!model.usedSlot(slot))
+            continue;
+        const Chart& c = model.chart(slot);
+        const QString name = c.name();
+        const Value& fl = c.footlevels;
+        if (fl.isText()) {
+            if (auto p = textProblem(fl.asText(), QStringLiteral("the foot level of %1").arg(name)))
+                return p;
+        } else if (fl.isNumber() && !std::isfinite(fl.asNumber())) {
+            return QStringLiteral("the foot level of %1 is not a number").arg(name);
         }
+        if (auto p = textProblem(c.description, QStringLiteral("the name of %1").arg(name)))
+            return p;
+        const Value& de = c.dataexists;
+        bool flagOk =
+            de.isUnassigned() || (de.isNumber() && (de.asNumber() == 0 || de.asNumber() == 1)) ||
+            (de.isText() && (de.asText().isEmpty() || de.asText() == u"0" || de.asText() == u"1"));
+        if (!flagOk)
+            return QStringLiteral("the data flag of %1 is %2, not 0 or 1").arg(name, de.toText());
+        for (const TempoCell& t : c.tempo) {
+            if (t.value < 0 || !std::isfinite(t.value))
+                return QStringLiteral("the %1 at bar %2 beat %3 is %4, not a number of 0 or more")
+                    .arg(t.channel == BPMCHANNEL ? QStringLiteral("BPM change")
+                                                 : QStringLiteral("freeze"))
+                    .arg(barOfTick(t.tick))
+                    .arg(fineRowOfTick(t.tick) / kFineRowsPerBeat + 1)
+                    .arg(canonicalNumberText(t.value));
+        }
+    }
     return std::nullopt;
 }
 
-QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>& progress) {
+namespace {
+
+// Whether the original keyed layout carries the song exactly: older copies
+// of the program read it. A header text reading LEVELS or a foot level
+// reading DATAEXISTS would end their section early there.
+bool fitsOriginalLayout(const SongModel& model) {
+    if (!model.withinOldLimits())
+        return false;
+    for (int i = 0; i < kSummaryTextFields; ++i)
+        if (model.field(SummaryField(i)) == u"LEVELS")
+            return false;
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = 1; l <= kLevels; ++l) {
+            const Value& fl = model.footlevels(s, l);
+            if (fl.isText() && fl.asText() == u"DATAEXISTS")
+                return false;
+        }
+    return true;
+}
+
+QByteArray originalLayoutText(const SongModel& model, const std::function<void(int)>& progress) {
     QByteArray out;
     out.reserve(4096);
     out.append("\"KOLVO-DEF\"\r\n");
@@ -889,65 +875,81 @@ QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>&
         }
     out.append("\"STEPS\",\"\",\"\",\"\"\r\n");
 
-    // The arrow records are written straight into the buffer: before each
-    // row it is given room for the longest records the row can have, and
-    // cut back to what was written after it.
-    constexpr qsizetype kRowRoom = kArrowPanels * 19; // "4,4,100,32,10,255" CR LF
+    // Records row by row (bar, then the 32nd row; the tempo channels' rows
+    // 1..4 are the beats): a row's arrows by panel, then its tempo cells.
+    struct Record {
+        int bar, row, panel;
+        double value;
+    };
+    std::vector<Record> records;
     int chartsDone = 0;
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l) {
-            for (int b = 1; b <= kBars; ++b)
-                for (int r = 1; r <= kRows; ++r) {
-                    const std::uint8_t* row = model.arrowRow(s, l, b, r);
-                    const double* tempo = model.tempoRow(s, l, b, r);
-                    if (!SongModel::anyArrow(row) && !SongModel::tempoEvent(tempo[0]) &&
-                        !SongModel::tempoEvent(tempo[1]))
-                        continue;
-                    const qsizetype used = out.size();
-                    if (out.capacity() < used + kRowRoom)
-                        out.reserve(std::max(out.capacity() * 2, used + kRowRoom));
-                    out.resize(used + kRowRoom);
-                    char* const start = out.data() + used;
-                    char* w = start;
-                    char head[16];
-                    char* headEnd = head;
-                    headEnd = putInt(headEnd, s);
-                    *headEnd++ = ',';
-                    headEnd = putInt(headEnd, l);
-                    *headEnd++ = ',';
-                    headEnd = putInt(headEnd, b);
-                    *headEnd++ = ',';
-                    headEnd = putInt(headEnd, r);
-                    *headEnd++ = ',';
-                    const qsizetype headLength = headEnd - head;
-                    for (int p = 1; p <= kArrowPanels; ++p) {
-                        if (row[p] == 0)
-                            continue;
-                        std::memcpy(w, head, std::size_t(headLength));
-                        w = putInt(w + headLength, p);
-                        *w++ = ',';
-                        w = putInt(w, row[p]);
-                        *w++ = '\r';
-                        *w++ = '\n';
-                    }
+            const Chart& chart = model.chart(SongModel::slotOf(s, l));
+            records.clear();
+            for (const Note& n : chart.steps.notes())
+                records.push_back({barOfTick(n.tick), fineRowOfTick(n.tick) / kFinePerRow + 1,
+                                   n.panel, double(n.kind)});
+            for (const TempoCell& t : chart.tempo)
+                if (SongModel::tempoEvent(t.value))
+                    records.push_back({barOfTick(t.tick),
+                                       fineRowOfTick(t.tick) / kFineRowsPerBeat + 1, t.channel,
+                                       t.value});
+            for (const TempoCell& t : chart.offBeatTempo)
+                if (SongModel::tempoEvent(t.value))
+                    records.push_back({barOfTick(t.tick), fineRowOfTick(t.tick) / kFinePerRow + 1,
+                                       t.channel, t.value});
+            std::stable_sort(records.begin(), records.end(), [](const Record& a, const Record& b) {
+                return a.bar != b.bar   ? a.bar < b.bar
+                       : a.row != b.row ? a.row < b.row
+                                        : a.panel < b.panel;
+            });
+            constexpr qsizetype kRecordRoom = 24; // "4,4,100,32,10,2" CR LF and more
+            for (const Record& r : records) {
+                const qsizetype used = out.size();
+                if (out.capacity() < used + kRecordRoom)
+                    out.reserve(std::max(out.capacity() * 2, used + kRecordRoom));
+                out.resize(used + kRecordRoom);
+                char* const start = out.data() + used;
+                char* w = start;
+                w = putInt(w, s);
+                *w++ = ',';
+                w = putInt(w, l);
+                *w++ = ',';
+                w = putInt(w, r.bar);
+                *w++ = ',';
+                w = putInt(w, r.row);
+                *w++ = ',';
+                w = putInt(w, r.panel);
+                *w++ = ',';
+                if (r.panel <= kArrowPanels) {
+                    w = putInt(w, int(r.value));
+                    *w++ = '\r';
+                    *w++ = '\n';
                     out.resize(used + (w - start));
-                    for (int c = 0; c < 2; ++c) {
-                        if (!SongModel::tempoEvent(tempo[c]))
-                            continue;
-                        out.append(head, headLength);
-                        char channel[4];
-                        char* e = putInt(channel, BPMCHANNEL + c);
-                        *e++ = ',';
-                        out.append(channel, e - channel);
-                        appendFileNumber(out, tempo[c]);
-                        out.append("\r\n");
-                    }
+                } else {
+                    out.resize(used + (w - start));
+                    appendFileNumber(out, r.value);
+                    out.append("\r\n");
                 }
+            }
             ++chartsDone;
             if (progress)
                 progress(chartsDone);
         }
     out.append("0,0,0,0,0,0\r\n");
+    return out;
+}
+
+} // namespace
+
+QByteArray kolvoFileText(const SongModel& model, const std::function<void(int)>& progress) {
+    if (fitsOriginalLayout(model))
+        return originalLayoutText(model, progress);
+    QByteArray out = extendedKolvoText(model);
+    if (progress)
+        for (int i = 1; i <= kStyles * kLevels; ++i)
+            progress(i);
     return out;
 }
 

@@ -247,7 +247,7 @@ void SongBuilder::markHoldsOfGroups(int style, int level) {
     for (int b = 1; b <= kBars; ++b)
         for (int r = 1; r <= kRows; ++r) {
             for (const std::span<const int> pad : pads) {
-                const std::uint8_t* row = m_song.arrowRow(style, level, b, r);
+                const std::array<std::uint8_t, 11> row = m_song.arrowRow(style, level, b, r);
                 int struck = 0;
                 for (int p : pad)
                     struck += row[p] > 0;

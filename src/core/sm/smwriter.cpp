@@ -94,13 +94,13 @@ class ChartNotes {
         for (int b = 1; b <= m_bars; ++b)
             for (int r = 1; r <= kRows; ++r) {
                 const int index = (b - 1) * kRows + (r - 1);
-                const std::uint8_t* arrows = m.arrowRow(style, level, b, r);
+                const std::array<std::uint8_t, 11> arrows = m.arrowRow(style, level, b, r);
                 char* cells = &m_cells[std::size_t(index * kMaxColumns)];
                 if (twoPads) {
-                    placeHalf(arrows, cells, 0, 4);
-                    placeHalf(arrows, cells, 4, 8);
+                    placeHalf(arrows.data(), cells, 0, 4);
+                    placeHalf(arrows.data(), cells, 4, 8);
                 } else {
-                    placeHalf(arrows, cells, 0, width);
+                    placeHalf(arrows.data(), cells, 0, width);
                 }
                 if (!rowUsed(index))
                     continue;

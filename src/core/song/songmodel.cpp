@@ -9,23 +9,15 @@
 
 namespace kolvo {
 
-namespace {
-constexpr int kDimStyle = kStyles + 1;
-constexpr int kDimLevel = kLevels + 1;
-constexpr int kDimBar = kBars + 1;
-constexpr int kDimRow = kRows + 1;
-constexpr std::size_t kTempoCells = std::size_t(kDimStyle) * kDimLevel * kDimBar * kDimRow * 2;
-const double kNoTempo = std::numeric_limits<double>::quiet_NaN();
-} // namespace
-
 QString styleName(int style) {
     static const char* const names[] = {"", "Single", "Double", "Couple", "Solo"};
     return (style >= 1 && style <= kStyles) ? QString::fromLatin1(names[style]) : QString();
 }
 
 QString levelName(int level) {
-    static const char* const names[] = {"", "Basic", "Another", "Maniac", "S-Maniac"};
-    return (level >= 1 && level <= kLevels) ? QString::fromLatin1(names[level]) : QString();
+    static const char* const names[] = {"Beginner", "Basic",    "Another",
+                                        "Maniac",   "S-Maniac", "Edit"};
+    return (level >= Beginner && level <= Edit) ? QString::fromLatin1(names[level]) : QString();
 }
 
 const char* summaryFieldKey(SummaryField f) {
@@ -106,54 +98,65 @@ bool Value::operator==(const Value& o) const {
     return true;
 }
 
-// ---------------------------------------------------------------- ChartSteps
+// ---------------------------------------------------------------- Chart
 
-ChartSteps::ChartSteps() : m_cells(kCells, 0) {}
-
-std::uint8_t ChartSteps::at(int bar, int row, int panel) const {
-    return valid(bar, row, panel) ? m_cells[index(bar, row, panel)] : 0;
+bool Chart::operator==(const Chart& o) const {
+    const bool sameTiming = timing == o.timing || (timing && o.timing && *timing == *o.timing);
+    return style == o.style && level == o.level && stepsType == o.stepsType &&
+           columns == o.columns && description == o.description && footlevels == o.footlevels &&
+           dataexists == o.dataexists && steps == o.steps && tempo == o.tempo &&
+           offBeatTempo == o.offBeatTempo && sameTiming && kept == o.kept;
 }
 
-void ChartSteps::set(int bar, int row, int panel, std::uint8_t value) {
-    if (valid(bar, row, panel))
-        m_cells[index(bar, row, panel)] = value;
-}
-
-const std::uint8_t* ChartSteps::row(int bar, int row) const {
-    return valid(bar, row, 1) ? &m_cells[index(bar, row, 0)] : nullptr;
-}
-
-void ChartSteps::clear() {
-    std::fill(m_cells.begin(), m_cells.end(), std::uint8_t(0));
-}
-
-bool ChartSteps::empty() const {
-    // Whole words at a time: this runs before every file is read.
-    const std::uint8_t* a = m_cells.data();
-    const std::size_t n = m_cells.size();
-    std::uint64_t any = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, a + i, 8);
-        any |= w;
-    }
-    for (; i < n; ++i)
-        any |= a[i];
-    return any == 0;
-}
-
-bool ChartSteps::barHasSteps(int bar) const {
-    if (!valid(bar, 1, 1))
-        return false;
-    const auto first = m_cells.begin() + std::ptrdiff_t(index(bar, 1, 0));
-    const auto last = m_cells.begin() + std::ptrdiff_t(index(bar, kRows, kArrowPanels) + 1);
-    return std::any_of(first, last, [](std::uint8_t v) { return v != 0; });
+QString Chart::name() const {
+    QString n = dance() ? styleName(style) + QLatin1Char(' ') + levelName(level)
+                        : QString::fromUtf8(stepsType) + QLatin1Char(' ') + levelName(level);
+    if (level == Edit && !description.isEmpty())
+        n += QStringLiteral(" (%1)").arg(description);
+    return n;
 }
 
 // ---------------------------------------------------------------- SongModel
 
-SongModel::SongModel(QObject* parent) : QObject(parent), m_tempo(kTempoCells, kNoTempo) {
+namespace {
+bool validChannel(int channel) {
+    return channel == BPMCHANNEL || channel == FREEZECHANNEL;
+}
+bool validRow(int b, int r) {
+    return b >= 1 && b <= kMaxBars && r >= 1 && r <= kRows;
+}
+// Where the original layout's tempo row lies: rows 1..4 are the bar's beats.
+bool onBeat(int r) {
+    return r >= 1 && r <= 4;
+}
+Tick beatTick(int b, int r) {
+    return tickOf(b, (r - 1) * kFineRowsPerBeat);
+}
+std::optional<double> cellAt(const std::vector<TempoCell>& cells, Tick t, int channel);
+void setCell(std::vector<TempoCell>& cells, Tick t, int channel, std::optional<double> value);
+auto findCell(std::vector<TempoCell>& cells, Tick t, int channel) {
+    return std::lower_bound(cells.begin(), cells.end(), 0, [&](const TempoCell& c, int) {
+        return c.tick < t || (c.tick == t && c.channel < channel);
+    });
+}
+auto findCell(const std::vector<TempoCell>& cells, Tick t, int channel) {
+    return std::lower_bound(cells.begin(), cells.end(), 0, [&](const TempoCell& c, int) {
+        return c.tick < t || (c.tick == t && c.channel < channel);
+    });
+}
+const Chart& noChart() {
+    static const Chart none;
+    return none;
+}
+} // namespace
+
+SongModel::SongModel(QObject* parent) : QObject(parent), m_charts(kChartSlots) {
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = Beginner; l <= kLevels; ++l) {
+            Chart& c = m_charts[std::size_t(slotOf(s, l))];
+            c.style = s;
+            c.level = l;
+        }
     // Design values of the summary fields (equal to the reset values).
     m_fields[int(SummaryField::Bpm)] = QStringLiteral("120");
     m_fields[int(SummaryField::Gap)] = QStringLiteral("0");
@@ -161,71 +164,231 @@ SongModel::SongModel(QObject* parent) : QObject(parent), m_tempo(kTempoCells, kN
 
 SongModel::~SongModel() = default;
 
-bool SongModel::validCell(int s, int l, int b, int r) {
-    return validChart(s, l) && b >= 1 && b <= kBars && r >= 1 && r <= kRows;
+Chart* SongModel::tableChart(int s, int l) {
+    return validChart(s, l) ? &m_charts[ChartId{s, l}.index()] : nullptr;
+}
+
+const Chart* SongModel::tableChart(int s, int l) const {
+    return validChart(s, l) ? &m_charts[ChartId{s, l}.index()] : nullptr;
+}
+
+bool SongModel::usedSlot(ChartSlot slot) const {
+    if (slot < 0 || slot >= chartSlots())
+        return false;
+    if (slot >= ChartSlot(kChartSlots))
+        return true;
+    return ChartId{slot / (kLevels + 1), slot % (kLevels + 1)}.hasSlot();
+}
+
+const Chart& SongModel::chart(ChartSlot slot) const {
+    return slot >= 0 && slot < chartSlots() ? m_charts[std::size_t(slot)] : noChart();
+}
+
+ChartSlot SongModel::findChart(int style, const QByteArray& stepsType, int level,
+                               const QString& description) const {
+    if (style >= 1 && style <= kStyles && level >= Beginner && level <= kLevels)
+        return slotOf(style, level);
+    for (ChartSlot i = ChartSlot(kChartSlots); i < chartSlots(); ++i) {
+        const Chart& c = m_charts[std::size_t(i)];
+        if (c.style == style && c.stepsType == stepsType && c.level == level &&
+            c.description == description)
+            return i;
+    }
+    return -1;
+}
+
+ChartSlot SongModel::addChart(Chart chart) {
+    chart.steps.finish();
+    m_charts.push_back(std::move(chart));
+    return chartSlots() - 1;
+}
+
+void SongModel::removeChart(ChartSlot slot) {
+    if (!usedSlot(slot))
+        return;
+    if (slot >= ChartSlot(kChartSlots)) {
+        m_charts.erase(m_charts.begin() + slot);
+        return;
+    }
+    Chart& c = m_charts[std::size_t(slot)];
+    c.steps.clear();
+    c.dataexists = Value::number(0);
+}
+
+void SongModel::swapSteps(ChartSlot slot, ChartSteps& steps) {
+    if (usedSlot(slot))
+        m_charts[std::size_t(slot)].steps.swap(steps);
+}
+
+void SongModel::setChartFlags(ChartSlot slot, const Value& footlevels, const Value& dataexists) {
+    if (!usedSlot(slot))
+        return;
+    m_charts[std::size_t(slot)].footlevels = footlevels;
+    m_charts[std::size_t(slot)].dataexists = dataexists;
+}
+
+void SongModel::setDescription(ChartSlot slot, const QString& description) {
+    if (usedSlot(slot))
+        m_charts[std::size_t(slot)].description = description;
+}
+
+void SongModel::setChartKept(ChartSlot slot, const KeptTags& kept) {
+    if (usedSlot(slot))
+        m_charts[std::size_t(slot)].kept = kept;
+}
+
+void SongModel::setChartTiming(ChartSlot slot, std::shared_ptr<const TimingData> timing) {
+    if (usedSlot(slot))
+        m_charts[std::size_t(slot)].timing = std::move(timing);
+}
+
+const std::vector<TempoCell>& SongModel::tempoCells(ChartSlot slot) const {
+    return chart(slot).tempo;
+}
+
+namespace {
+// Sorts cells by place; of two cells at one place the later one stands, and
+// NaN empties the cell.
+void sortCells(std::vector<TempoCell>& cells) {
+    std::stable_sort(cells.begin(), cells.end(), [](const TempoCell& a, const TempoCell& b) {
+        return a.tick < b.tick || (a.tick == b.tick && a.channel < b.channel);
+    });
+    std::vector<TempoCell> kept;
+    kept.reserve(cells.size());
+    for (const TempoCell& c : cells) {
+        if (!validChannel(c.channel) || c.tick < 0 || c.tick > kLastTick)
+            continue;
+        if (!kept.empty() && kept.back().tick == c.tick && kept.back().channel == c.channel)
+            kept.back() = c;
+        else
+            kept.push_back(c);
+    }
+    std::erase_if(kept, [](const TempoCell& c) { return std::isnan(c.value); });
+    cells = std::move(kept);
+}
+} // namespace
+
+void SongModel::setTempoCells(ChartSlot slot, std::vector<TempoCell> cells) {
+    if (!usedSlot(slot))
+        return;
+    sortCells(cells);
+    m_charts[std::size_t(slot)].tempo = std::move(cells);
+}
+
+namespace {
+std::optional<double> cellAt(const std::vector<TempoCell>& cells, Tick tick, int channel) {
+    const auto it = findCell(cells, tick, channel);
+    if (it != cells.end() && it->tick == tick && it->channel == channel)
+        return it->value;
+    return std::nullopt;
+}
+
+void setCell(std::vector<TempoCell>& cells, Tick tick, int channel, std::optional<double> value) {
+    const auto it = findCell(cells, tick, channel);
+    const bool found = it != cells.end() && it->tick == tick && it->channel == channel;
+    if (!value) {
+        if (found)
+            cells.erase(it);
+    } else if (found) {
+        it->value = *value;
+    } else {
+        cells.insert(it, TempoCell{tick, std::uint8_t(channel), *value});
+    }
+}
+} // namespace
+
+std::optional<double> SongModel::tempoAt(ChartSlot slot, Tick tick, int channel) const {
+    return cellAt(tempoCells(slot), tick, channel);
+}
+
+void SongModel::setTempoAt(ChartSlot slot, Tick tick, int channel, std::optional<double> value) {
+    if (!usedSlot(slot) || !validChannel(channel) || tick < 0 || tick > kLastTick ||
+        (value && std::isnan(*value)))
+        return;
+    setCell(m_charts[std::size_t(slot)].tempo, tick, channel, value);
+}
+
+void SongModel::setOffBeatTempoCells(ChartSlot slot, std::vector<TempoCell> cells) {
+    if (!usedSlot(slot))
+        return;
+    sortCells(cells);
+    m_charts[std::size_t(slot)].offBeatTempo = std::move(cells);
 }
 
 bool SongModel::cellsEmpty() const {
-    for (const ChartSteps& chart : m_charts)
-        if (!chart.empty())
-            return false;
-    return std::all_of(m_tempo.begin(), m_tempo.end(), [](double v) { return std::isnan(v); });
+    if (chartSlots() != ChartSlot(kChartSlots))
+        return false;
+    return std::all_of(m_charts.begin(), m_charts.end(), [](const Chart& c) {
+        return c.steps.empty() && c.tempo.empty() && c.offBeatTempo.empty();
+    });
 }
 
 void SongModel::clearCells() {
-    for (ChartSteps& chart : m_charts)
-        chart.clear();
-    std::fill(m_tempo.begin(), m_tempo.end(), kNoTempo);
-}
-
-SongModel::CellArrays SongModel::cellArrays() {
-    CellArrays cells;
-    for (std::size_t i = 0; i < m_charts.size(); ++i)
-        cells.charts[i] = m_charts[i].cells();
-    cells.tempo = m_tempo;
-    return cells;
+    m_charts.resize(kChartSlots);
+    for (Chart& c : m_charts) {
+        c.steps.clear();
+        c.tempo.clear();
+        c.offBeatTempo.clear();
+    }
 }
 
 std::uint8_t SongModel::step(int s, int l, int b, int r, int p) const {
-    if (!validChart(s, l))
-        return 0;
-    return m_charts[ChartId{s, l}.index()].at(b, r, p);
+    const Chart* c = tableChart(s, l);
+    return c && p >= 1 && p <= kArrowPanels ? c->steps.at(b, r, p) : 0;
 }
 
 void SongModel::setStep(int s, int l, int b, int r, int p, std::uint8_t value) {
-    if (validChart(s, l))
-        m_charts[ChartId{s, l}.index()].set(b, r, p, value);
+    Chart* c = tableChart(s, l);
+    if (c && p >= 1 && p <= kArrowPanels)
+        c->steps.set(b, r, p, value);
+}
+
+std::optional<double> SongModel::oldLayoutTempo(int s, int l, int b, int r, int channel) const {
+    const Chart* c = tableChart(s, l);
+    if (!c || !validRow(b, r) || !validChannel(channel))
+        return std::nullopt;
+    return onBeat(r) ? cellAt(c->tempo, beatTick(b, r), channel)
+                     : cellAt(c->offBeatTempo, tickOfRow(b, r), channel);
+}
+
+void SongModel::setOldLayoutTempo(int s, int l, int b, int r, int channel,
+                                  std::optional<double> value) {
+    Chart* c = tableChart(s, l);
+    if (!c || !validRow(b, r) || !validChannel(channel) || (value && std::isnan(*value)))
+        return;
+    if (onBeat(r))
+        setCell(c->tempo, beatTick(b, r), channel, value);
+    else
+        setCell(c->offBeatTempo, tickOfRow(b, r), channel, value);
 }
 
 bool SongModel::hasTempo(int s, int l, int b, int r, int channel) const {
-    if (!validCell(s, l, b, r) || (channel != BPMCHANNEL && channel != FREEZECHANNEL))
-        return false;
-    return !std::isnan(m_tempo[tempoIndex(s, l, b, r, channel)]);
+    return oldLayoutTempo(s, l, b, r, channel).has_value();
 }
 
 double SongModel::tempo(int s, int l, int b, int r, int channel) const {
-    return hasTempo(s, l, b, r, channel) ? m_tempo[tempoIndex(s, l, b, r, channel)] : 0.0;
+    return oldLayoutTempo(s, l, b, r, channel).value_or(0.0);
 }
 
 void SongModel::setTempo(int s, int l, int b, int r, int channel, double value) {
-    if (!validCell(s, l, b, r) || (channel != BPMCHANNEL && channel != FREEZECHANNEL) ||
-        std::isnan(value))
-        return;
-    m_tempo[tempoIndex(s, l, b, r, channel)] = value;
+    if (!std::isnan(value))
+        setOldLayoutTempo(s, l, b, r, channel, value);
 }
 
 void SongModel::clearTempo(int s, int l, int b, int r, int channel) {
-    if (!validCell(s, l, b, r) || (channel != BPMCHANNEL && channel != FREEZECHANNEL))
-        return;
-    m_tempo[tempoIndex(s, l, b, r, channel)] = kNoTempo;
+    setOldLayoutTempo(s, l, b, r, channel, std::nullopt);
 }
 
-const std::uint8_t* SongModel::arrowRow(int s, int l, int b, int r) const {
-    return validChart(s, l) ? m_charts[ChartId{s, l}.index()].row(b, r) : nullptr;
-}
-
-const double* SongModel::tempoRow(int s, int l, int b, int r) const {
-    return validCell(s, l, b, r) ? &m_tempo[tempoIndex(s, l, b, r, BPMCHANNEL)] : nullptr;
+std::array<std::uint8_t, 11> SongModel::arrowRow(int s, int l, int b, int r) const {
+    std::array<std::uint8_t, 11> row{};
+    const Chart* c = tableChart(s, l);
+    if (!c || !validRow(b, r))
+        return row;
+    const Tick t = tickOfRow(b, r);
+    for (const Note& n : c->steps.notesBetween(t, t))
+        if (n.panel <= 10)
+            row[n.panel] = std::uint8_t(n.kind);
+    return row;
 }
 
 bool SongModel::cellSet(int s, int l, int b, int r, int p) const {
@@ -238,13 +401,15 @@ bool SongModel::cellSet(int s, int l, int b, int r, int p) const {
 
 const Value& SongModel::dataexists(int s, int l) const {
     static const Value none;
-    return validChart(s, l) ? m_dataexists[ChartId{s, l}.index()] : none;
+    const Chart* c = tableChart(s, l);
+    return c ? c->dataexists : none;
 }
 
 void SongModel::setDataexists(int s, int l, const Value& v) {
-    if (!validChart(s, l))
+    Chart* c = tableChart(s, l);
+    if (!c)
         return;
-    m_dataexists[ChartId{s, l}.index()] = v;
+    c->dataexists = v;
     emit changed(SongChange::flags(s, l));
 }
 
@@ -255,13 +420,15 @@ bool SongModel::hasData(int s, int l) const {
 
 const Value& SongModel::footlevels(int s, int l) const {
     static const Value none;
-    return validChart(s, l) ? m_footlevels[ChartId{s, l}.index()] : none;
+    const Chart* c = tableChart(s, l);
+    return c ? c->footlevels : none;
 }
 
 void SongModel::setFootlevels(int s, int l, const Value& v) {
-    if (!validChart(s, l))
+    Chart* c = tableChart(s, l);
+    if (!c)
         return;
-    m_footlevels[ChartId{s, l}.index()] = v;
+    c->footlevels = v;
     emit changed(SongChange::flags(s, l));
 }
 
@@ -284,13 +451,39 @@ void SongModel::setCheck1(int v) {
     emit check1Changed(v);
 }
 
+TimingData SongModel::songTiming() const {
+    TimingData t = m_songTimingExtras;
+    t.offsetMs = numericValue(gap());
+    t.bpm = numericValue(bpm());
+    t.bpms.clear();
+    t.stops.clear();
+    for (const TempoCell& c : songTempoCells()) {
+        if (!tempoEvent(c.value))
+            continue;
+        if (c.channel == BPMCHANNEL)
+            t.bpms.push_back({c.tick, c.value});
+        else
+            t.stops.push_back({c.tick, c.value});
+    }
+    return t;
+}
+
+TimingData SongModel::timingOf(ChartSlot slot) const {
+    const Chart& c = chart(slot);
+    return c.timing ? *c.timing : songTiming();
+}
+
 void SongModel::resetparameters() {
     clearCells();
-    for (int s = 1; s <= kStyles; ++s)
-        for (int l = 1; l <= kLevels; ++l) {
-            m_dataexists[ChartId{s, l}.index()] = Value::number(0);
-            m_footlevels[ChartId{s, l}.index()] = Value::text(QString());
-        }
+    for (Chart& c : m_charts) {
+        c.dataexists = Value::number(0);
+        c.footlevels = Value::text(QString());
+        c.description.clear();
+        c.timing.reset();
+        c.kept.clear();
+    }
+    m_keptHeader.clear();
+    m_songTimingExtras = TimingData();
     for (SummaryField f :
          {SummaryField::Musicadd, SummaryField::Songname, SummaryField::Artist, SummaryField::Genre,
           SummaryField::Text1, SummaryField::Samplestart, SummaryField::Samplelength})
@@ -303,11 +496,12 @@ void SongModel::resetparameters() {
 }
 
 void SongModel::clearChart(int s, int l) {
-    if (!validChart(s, l))
+    Chart* c = tableChart(s, l);
+    if (!c)
         return;
-    m_charts[ChartId{s, l}.index()].clear();
-    m_dataexists[ChartId{s, l}.index()] = Value::number(0);
-    emit changed({SongChange::Steps | SongChange::Flags, s, l, 1, kBars});
+    c->steps.clear();
+    c->dataexists = Value::number(0);
+    emit changed({SongChange::Steps | SongChange::Flags, s, l, 1, kMaxBars});
 }
 
 void SongModel::openChart(int s, int l) {
@@ -319,28 +513,66 @@ void SongModel::openChart(int s, int l) {
 
 const ChartSteps& SongModel::chartSteps(int s, int l) const {
     static const ChartSteps none;
-    return validChart(s, l) ? m_charts[ChartId{s, l}.index()] : none;
+    const Chart* c = tableChart(s, l);
+    return c ? c->steps : none;
 }
 
 void SongModel::swapChartSteps(int s, int l, ChartSteps& steps) {
-    if (validChart(s, l))
-        m_charts[ChartId{s, l}.index()].swap(steps);
+    if (Chart* c = tableChart(s, l))
+        c->steps.swap(steps);
 }
 
 bool SongModel::sameSongAs(const SongModel& o) const {
-    if (m_charts != o.m_charts || !(m_dataexists == o.m_dataexists) ||
-        !(m_footlevels == o.m_footlevels) || m_fields != o.m_fields || m_check1 != o.m_check1)
+    return m_charts == o.m_charts && m_fields == o.m_fields && m_check1 == o.m_check1 &&
+           m_keptHeader == o.m_keptHeader && m_songTimingExtras == o.m_songTimingExtras;
+}
+
+bool SongModel::withinOldLimits() const {
+    if (chartSlots() != ChartSlot(kChartSlots) || !m_keptHeader.isEmpty() ||
+        !(m_songTimingExtras == TimingData()))
         return false;
-    // NaN marks an empty tempo cell, so compare bit for bit.
-    return m_tempo.size() == o.m_tempo.size() &&
-           std::memcmp(m_tempo.data(), o.m_tempo.data(), m_tempo.size() * sizeof(double)) == 0;
+    for (ChartSlot i = 0; i < chartSlots(); ++i) {
+        const Chart& c = m_charts[std::size_t(i)];
+        if (c.timing || !c.kept.isEmpty() || !c.description.isEmpty())
+            return false;
+        if (c.level == Beginner) {
+            // The Beginner charts are new: only an untouched one fits.
+            if (!c.steps.empty() || !c.tempo.empty() || !c.offBeatTempo.empty() ||
+                !c.dataexists.isZeroOrEmpty() || !c.footlevels.isZeroOrEmpty())
+                return false;
+            continue;
+        }
+        if (!c.steps.withinOldLimits())
+            return false;
+        for (const TempoCell& t : c.tempo)
+            if (t.tick % kFineRowsPerBeat != 0 || t.tick >= tickOf(kBars + 1, 0))
+                return false;
+        for (const TempoCell& t : c.offBeatTempo)
+            if (t.tick >= tickOf(kBars + 1, 0))
+                return false;
+        if (c.footlevels.isText() && c.footlevels.asText().contains(QLatin1Char('"')))
+            return false;
+        if (c.dataexists.isText() && c.dataexists.asText().contains(QLatin1Char('"')))
+            return false;
+    }
+    for (const QString& f : m_fields)
+        if (f.contains(QLatin1Char('"')))
+            return false;
+    return true;
+}
+
+std::size_t SongModel::noteBytes() const {
+    std::size_t bytes = sizeof(SongModel) + m_charts.capacity() * sizeof(Chart);
+    for (const Chart& c : m_charts)
+        bytes += c.steps.size() * sizeof(Note) +
+                 (c.tempo.capacity() + c.offBeatTempo.capacity()) * sizeof(TempoCell);
+    return bytes;
 }
 
 void SongModel::copySongFrom(const SongModel& other) {
     m_charts = other.m_charts;
-    m_tempo = other.m_tempo;
-    m_dataexists = other.m_dataexists;
-    m_footlevels = other.m_footlevels;
+    m_keptHeader = other.m_keptHeader;
+    m_songTimingExtras = other.m_songTimingExtras;
     for (int i = 0; i < kSummaryTextFields; ++i)
         setField(SummaryField(i), other.m_fields[std::size_t(i)]);
     setCheck1(other.m_check1);

@@ -3,18 +3,29 @@
 #include <QObject>
 #include <QString>
 
+#include "core/song/chartsteps.h"
+#include "core/song/timingdata.h"
+
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
 namespace kolvo {
 
 enum StyleIndex : int { Single = 1, Double = 2, Couple = 3, Solo = 4 };
-enum LevelIndex : int { Basic = 1, Another = 2, Maniac = 3, SManiac = 4 };
+enum LevelIndex : int {
+    Beginner = 0,
+    Basic = 1,
+    Another = 2,
+    Maniac = 3,
+    SManiac = 4,
+    Edit = 5,
+};
 
 // Panels 1..10 are arrows; 11 and 12 carry the song-wide tempo events.
 enum PanelIndex : int {
@@ -36,13 +47,12 @@ enum StepValue : std::uint8_t { StepEmpty = 0, StepArrow = 1, StepFreezeStart = 
 
 constexpr int kStyles = 4;
 constexpr int kLevels = 4;
-constexpr int kBars = 100;
-constexpr int kRows = 32;
 constexpr int kArrowPanels = 10;
 constexpr int kPanels = 12;
 
-// One chart of the song. A table with a slot per chart has kChartSlots
-// entries and keeps a chart at index() (style 0 and level 0 stay unused).
+// One of the sixteen charts of the song's chart table (style 1..4, level
+// 1..4). A table with a slot per chart has kChartSlots entries and keeps a
+// chart at index(); level 0 (Beginner) has a slot there too, style 0 none.
 struct ChartId {
     int style = 0;
     int level = 0;
@@ -52,6 +62,10 @@ struct ChartId {
     }
     constexpr std::size_t index() const {
         return std::size_t(style) * (kLevels + 1) + std::size_t(level);
+    }
+    // One of the sixteen or a Beginner chart of a style: a chart with a slot.
+    constexpr bool hasSlot() const {
+        return style >= 1 && style <= kStyles && level >= 0 && level <= kLevels;
     }
     friend constexpr bool operator==(ChartId, ChartId) = default;
 };
@@ -66,12 +80,12 @@ struct StepPosition {
 
     // A row of a valid chart's grid (the panel is not judged).
     constexpr bool onGrid() const {
-        return chart.valid() && bar >= 1 && bar <= kBars && row >= 1 && row <= kRows;
+        return chart.valid() && bar >= 1 && bar <= kMaxBars && row >= 1 && row <= kRows;
     }
 };
 
 QString styleName(int style); // "Single", "Double", "Couple", "Solo"
-QString levelName(int level); // "Basic", "Another", "Maniac", "S-Maniac"
+QString levelName(int level); // "Basic", "Another", "Maniac", "S-Maniac"; "Beginner", "Edit"
 
 // A value the song files can carry: never assigned, a number, or a text.
 // Foot levels and chart flags keep which of the three they are, because the
@@ -128,52 +142,15 @@ const char* summaryFieldKey(SummaryField f);
 // for messages about a value the user typed.
 QString summaryFieldLabel(SummaryField f);
 
-// The arrow cells of one chart: 100 bars of 32 rows of panels 1..10, kept in
-// one block so a whole chart is a value that copies in one go and swaps in
-// constant time. Bar operations run on a copy and are applied by a swap.
-class ChartSteps {
-  public:
-    ChartSteps();
-
-    // Out-of-range cells read as 0 and ignore writes.
-    std::uint8_t at(int bar, int row, int panel) const;
-    void set(int bar, int row, int panel, std::uint8_t value);
-    // Panels 0..10 of one row (0 unused); nullptr outside the chart.
-    const std::uint8_t* row(int bar, int row) const;
-    // Every arrow cell empty.
-    void clear();
-    bool empty() const;
-    // The cells themselves, for a reader that fills a whole song in place.
-    std::span<std::uint8_t> cells() { return m_cells; }
-    // Where a valid cell lives in cells() (panel 0 is the row's start).
-    static std::size_t cellIndex(int bar, int row, int panel) { return index(bar, row, panel); }
-    bool barHasSteps(int bar) const;
-
-    void swap(ChartSteps& other) noexcept { m_cells.swap(other.m_cells); }
-    bool operator==(const ChartSteps& other) const { return m_cells == other.m_cells; }
-
-    // Bytes of cell storage a copy costs.
-    static constexpr std::size_t kCells = std::size_t(kBars + 1) * (kRows + 1) * (kArrowPanels + 1);
-
-  private:
-    static bool valid(int bar, int row, int panel) {
-        return bar >= 1 && bar <= kBars && row >= 1 && row <= kRows && panel >= 1 &&
-               panel <= kArrowPanels;
-    }
-    static std::size_t index(int bar, int row, int panel) {
-        return (std::size_t(bar) * (kRows + 1) + std::size_t(row)) * (kArrowPanels + 1) +
-               std::size_t(panel);
-    }
-    std::vector<std::uint8_t> m_cells; // [101][33][11]
-};
-
 // What one change of the song touched, so windows refresh only what they
-// show. style/level 0 mean every chart; bars are 1..100.
+// show. style/level 0 mean every chart (and a change of a chart without a
+// place in the chart table: an Edit chart or another game's); bars are
+// 1..kMaxBars. Everything also says the whole song was replaced.
 struct SongChange {
     enum What : unsigned {
-        Steps = 1,  // arrow cells of the charts named
-        Tempo = 2,  // BPM changes and freezes
-        Flags = 4,  // dataexists / footlevels of the charts named
+        Steps = 1,  // notes of the charts named
+        Tempo = 2,  // BPM changes and freezes, the song's or a chart's timing
+        Flags = 4,  // dataexists / footlevels / descriptions; charts added or removed
         Fields = 8, // summary texts and Mark as new
         Everything = Steps | Tempo | Flags | Fields,
     };
@@ -181,18 +158,19 @@ struct SongChange {
     int style = 0;
     int level = 0;
     int firstBar = 1;
-    int lastBar = kBars;
+    int lastBar = kMaxBars;
 
-    static SongChange steps(int style, int level, int firstBar = 1, int lastBar = kBars) {
+    static SongChange steps(int style, int level, int firstBar = 1, int lastBar = kMaxBars) {
         return {Steps, style, level, firstBar, lastBar};
     }
-    static SongChange tempo(int firstBar = 1, int lastBar = kBars) {
+    static SongChange tempo(int firstBar = 1, int lastBar = kMaxBars) {
         return {Tempo, 0, 0, firstBar, lastBar};
     }
-    static SongChange flags(int style, int level) { return {Flags, style, level, 1, kBars}; }
-    static SongChange everything() { return {Everything, 0, 0, 1, kBars}; }
+    static SongChange flags(int style, int level) { return {Flags, style, level, 1, kMaxBars}; }
+    static SongChange everything() { return {Everything, 0, 0, 1, kMaxBars}; }
 
     bool touches(unsigned kinds) const { return (what & kinds) != 0; }
+    bool replacedEverything() const { return what == Everything && style == 0 && level == 0; }
     // The change may touch the chart (style, level).
     bool touchesChart(int s, int l) const {
         return (style == 0 || style == s) && (level == 0 || level == l);
@@ -200,64 +178,97 @@ struct SongChange {
     bool touchesBar(int bar) const { return bar >= firstBar && bar <= lastBar; }
 };
 
-// The one song being edited: sixteen charts, their flags and foot levels,
-// the song-wide tempo events and the summary values. Which chart and bar
-// the user is on lives in the editing session, not here.
+// A value of a tempo channel (BPMCHANNEL, FREEZECHANNEL) at a row of a chart,
+// as the work file carries them: the song's BPM changes and freezes live in
+// Single Basic; other charts keep what a file put there.
+struct TempoCell {
+    Tick tick = 0;
+    std::uint8_t channel = 0;
+    double value = 0;
+    friend bool operator==(const TempoCell& a, const TempoCell& b) {
+        return a.tick == b.tick && a.channel == b.channel &&
+               std::memcmp(&a.value, &b.value, sizeof(double)) == 0;
+    }
+};
+
+// A chart of the song with everything beside its notes.
+struct Chart {
+    int style = 0;        // 1..4; 0 for a chart of another game
+    int level = 0;        // Beginner 0, Basic 1 .. S-Maniac 4, Edit 5
+    QByteArray stepsType; // another game's chart type as read ("pump-single")
+    int columns = 0;      // another game's panels (1..columns)
+    QString description;  // an Edit chart's name; kept as read for the others
+    Value footlevels;     // the meter
+    Value dataexists;     // the number 1: the chart holds data
+    ChartSteps steps;
+    std::vector<TempoCell> tempo; // sorted by tick, then channel
+    // Tempo cells the original work-file layout had at rows 5..32 of a bar,
+    // where its tempo channels name no beat (tick: that 32nd row). Nothing
+    // plays them; they are kept so that such a file reads back as written.
+    std::vector<TempoCell> offBeatTempo;
+    // The chart's own timing; null: it plays to the song's.
+    std::shared_ptr<const TimingData> timing;
+    KeptTags kept; // other tags of the chart, as read (radar values, credit, ...)
+
+    bool operator==(const Chart& o) const;
+    // A chart of one of the four dance styles.
+    bool dance() const { return style >= 1 && style <= kStyles; }
+    // "Single Basic", "Double Edit (My edit)", "pump-single Hard".
+    QString name() const;
+};
+
+// The slot of a chart in the song: the chart table's charts at
+// ChartId::index(), further charts (Edit charts, other games') from
+// kChartSlots on.
+using ChartSlot = int;
+
+// The one song being edited: the charts, their flags and foot levels, the
+// song's timing and the summary values. Which chart and bar the user is on
+// lives in the editing session, not here.
 class SongModel : public QObject {
     Q_OBJECT
   public:
     explicit SongModel(QObject* parent = nullptr);
     ~SongModel() override;
 
-    // ---- steps(style, level, bar, row, panel) ----
-    // Arrow panels 1..10: a StepValue. Out-of-range indices read as 0 and
-    // are ignored on writing, so no caller can step outside the arrays.
+    // ---- steps(style, level, bar, row, panel): the old grid's view ----
+    // A 32nd row (1..32) of bar 1..kMaxBars of one of the sixteen charts;
+    // panels 1..10 hold a NoteKind as a byte. Out-of-range indices read as 0
+    // and are ignored on writing, so no caller can step outside the song.
     std::uint8_t step(int style, int level, int bar, int row, int panel) const;
     void setStep(int style, int level, int bar, int row, int panel, std::uint8_t value);
 
-    // Tempo panels 11..12: empty, or a number (new BPM / freeze ms). Stored
-    // for every chart and every row so that any file reads back as written;
-    // the program itself uses style 1, level 1, rows 1..4 as the beat.
+    // Tempo panels 11..12 as the original layout addresses them: rows 1..4
+    // of a bar are its beats; empty, or a number (new BPM / freeze ms). Kept
+    // for every chart so that any file reads back as written; the song's
+    // own events are Single Basic's (songTempoCells()).
     bool hasTempo(int style, int level, int bar, int row, int channel) const;
     double tempo(int style, int level, int bar, int row, int channel) const; // 0 when empty
     void setTempo(int style, int level, int bar, int row, int channel, double value);
     void clearTempo(int style, int level, int bar, int row, int channel);
+    std::optional<double> oldLayoutTempo(int style, int level, int bar, int row, int channel) const;
+    void setOldLayoutTempo(int style, int level, int bar, int row, int channel,
+                           std::optional<double> value);
 
     // A cell that is neither empty, nor the empty text, nor 0 (any panel 1..12).
     bool cellSet(int style, int level, int bar, int row, int panel) const;
 
-    // Read-only views of one row for scans over the whole song: the arrow
-    // panels indexed 0..10 (0 unused), and the two tempo channels (BPMCHANNEL
-    // first; NaN when empty). nullptr outside the arrays.
-    const std::uint8_t* arrowRow(int style, int level, int bar, int row) const;
-    const double* tempoRow(int style, int level, int bar, int row) const;
+    // Panels 0..10 of a 32nd row (0 unused), for scans over the old grid.
+    std::array<std::uint8_t, 11> arrowRow(int style, int level, int bar, int row) const;
     // Any arrow panel 1..10 of an arrowRow() set.
-    static bool anyArrow(const std::uint8_t* row) {
+    static bool anyArrow(const std::array<std::uint8_t, 11>& row) {
         std::uint64_t first8;
-        std::memcpy(&first8, row + 1, 8);
+        std::memcpy(&first8, row.data() + 1, 8);
         return (first8 | row[9] | row[10]) != 0;
     }
     // A tempo cell holding an event: neither empty (NaN) nor 0.
     static bool tempoEvent(double v) { return v != 0 && !std::isnan(v); }
 
-    // The step and tempo arrays themselves, for a reader that fills a whole
-    // song in place: each chart's arrows indexed by ChartSteps::cellIndex(),
-    // the tempo cells by tempoIndex() (NaN marks an empty tempo cell); nothing
-    // is announced (call notifyChanged() after).
-    struct CellArrays {
-        std::array<std::span<std::uint8_t>, kChartSlots> charts; // at ChartId::index()
-        std::span<double> tempo;
-    };
-    CellArrays cellArrays();
-    // Every cell empty (no arrow, no tempo value), as after resetparameters().
+    // Every cell empty (no note, no tempo value), as after resetparameters().
     bool cellsEmpty() const;
-    // Empties every cell without a signal.
+    // Empties every note and tempo cell and removes the charts beyond the
+    // table, without a signal.
     void clearCells();
-    // Where a valid cell lives in CellArrays::tempo (channel BPMCHANNEL or
-    // FREEZECHANNEL).
-    static std::size_t tempoIndex(int s, int l, int b, int r, int channel) {
-        return rowIndex(s, l, b, r) * 2 + std::size_t(channel - BPMCHANNEL);
-    }
 
     // ---- per-chart flags ----
     const Value& dataexists(int style, int level) const;
@@ -283,17 +294,71 @@ class SongModel : public QObject {
     const QString& Text1() const { return field(SummaryField::Text1); }
     const QString& filetag() const { return field(SummaryField::Filetag); }
 
+    // Header tags of a step file the song has no field for (#SUBTITLE,
+    // #CREDIT, #BANNER, ...), kept as read and written back by the step
+    // file writers that carry them.
+    const KeptTags& keptHeader() const { return m_keptHeader; }
+    void setKeptHeader(const KeptTags& tags) { m_keptHeader = tags; }
+
     // ---- whole charts ----
-    // The arrow cells of a chart (an empty chart outside 1..4 x 1..4).
+    // The notes of a chart of the table (an empty chart outside it).
     const ChartSteps& chartSteps(int style, int level) const;
-    // Exchanges the chart's cells with `steps` (silent, like the cell setters).
+    // Exchanges the chart's notes with `steps` (silent, like the cell setters).
     void swapChartSteps(int style, int level, ChartSteps& steps);
 
+    // Every chart by slot: kChartSlots table slots (style 0 and levels past
+    // S-Maniac unused), then the added charts.
+    int chartSlots() const { return int(m_charts.size()); }
+    // A slot that holds a chart: Beginner or one of the sixteen of a dance
+    // style, or an added chart.
+    bool usedSlot(ChartSlot slot) const;
+    const Chart& chart(ChartSlot slot) const;
+    static constexpr ChartSlot slotOf(int style, int level) {
+        return ChartSlot(ChartId{style, level}.index());
+    }
+    // The slot of a chart with the same style or steps type, level and
+    // description; -1 when there is none.
+    ChartSlot findChart(int style, const QByteArray& stepsType, int level,
+                        const QString& description) const;
+    // Adds an Edit chart or another game's chart (silent); returns its slot.
+    ChartSlot addChart(Chart chart);
+    // Removes an added chart (later slots move down by one), or empties a
+    // table chart as clearChart() does (silent).
+    void removeChart(ChartSlot slot);
+    // The chart's notes, exchanged as swapChartSteps() does.
+    void swapSteps(ChartSlot slot, ChartSteps& steps);
+    void setChartFlags(ChartSlot slot, const Value& footlevels, const Value& dataexists);
+    void setDescription(ChartSlot slot, const QString& description);
+    void setChartKept(ChartSlot slot, const KeptTags& kept);
+    // The chart's own timing (nullptr: none, it plays to the song's).
+    void setChartTiming(ChartSlot slot, std::shared_ptr<const TimingData> timing);
+    // Tempo cells of any chart (BPMCHANNEL / FREEZECHANNEL) at a tick.
+    const std::vector<TempoCell>& tempoCells(ChartSlot slot) const;
+    void setTempoCells(ChartSlot slot, std::vector<TempoCell> cells);
+    std::optional<double> tempoAt(ChartSlot slot, Tick tick, int channel) const;
+    // The cells of Chart::offBeatTempo (tick: the 32nd row they stand on).
+    void setOffBeatTempoCells(ChartSlot slot, std::vector<TempoCell> cells);
+    void setTempoAt(ChartSlot slot, Tick tick, int channel, std::optional<double> value);
+
+    // ---- timing ----
+    // The song's BPM changes and freezes: Single Basic's tempo cells.
+    const std::vector<TempoCell>& songTempoCells() const {
+        return tempoCells(slotOf(Single, Basic));
+    }
+    // Delays, warps and kept segments of the song beside its BPM changes and
+    // freezes (from step files; the editor does not make them).
+    const TimingData& songTimingExtras() const { return m_songTimingExtras; }
+    void setSongTimingExtras(const TimingData& extras) { m_songTimingExtras = extras; }
+    // The song's whole timing: gap, BPM, the tempo cells and the extras.
+    TimingData songTiming() const;
+    // The timing a chart plays to: its own or the song's.
+    TimingData timingOf(ChartSlot slot) const;
+
     // ---- whole-song operations ----
-    // Empties every chart, flag and foot level and puts the summary values
-    // back to their reset texts; filetag is kept.
+    // Empties every chart, flag and foot level, removes the added charts and
+    // puts the summary values back to their reset texts; filetag is kept.
     void resetparameters();
-    // Empties the arrows of one chart and clears its flag; its foot level and
+    // Empties the notes of one chart and clears its flag; its foot level and
     // the tempo events stay.
     void clearChart(int style, int level);
     // What the editor does when it opens a chart: a chart without data gets
@@ -306,7 +371,16 @@ class SongModel : public QObject {
     // The whole song, field by field (for checks and undo tests).
     bool sameSongAs(const SongModel& other) const;
 
-    // Announces a batch of changes made through the silent cell setters
+    // Whether the song fits the old limits of the work file: every note and
+    // tempo cell within 100 bars on 32nd rows of panels 1..12 (arrows and
+    // freezes), the sixteen charts and no other, no chart timing, no kept
+    // tags and no double quote in a text.
+    bool withinOldLimits() const;
+
+    // Bytes the song's notes and cells take (for the memory figures).
+    std::size_t noteBytes() const;
+
+    // Announces a batch of changes made through the silent setters
     // (setStep/setTempo/swapChartSteps stay silent so bulk edits cost
     // nothing; every batch ends in one announcement).
     void notifyChanged(const kolvo::SongChange& change) { emit changed(change); }
@@ -321,19 +395,14 @@ class SongModel : public QObject {
     void songReset();
 
   private:
-    static bool validCell(int s, int l, int b, int r);
-    static std::size_t rowIndex(int s, int l, int b, int r) {
-        return (ChartId{s, l}.index() * (kBars + 1) + std::size_t(b)) * (kRows + 1) +
-               std::size_t(r);
-    }
+    Chart* tableChart(int s, int l);
+    const Chart* tableChart(int s, int l) const;
 
-    // Per chart, at ChartId::index().
-    std::array<ChartSteps, kChartSlots> m_charts;
-    std::array<Value, kChartSlots> m_dataexists;
-    std::array<Value, kChartSlots> m_footlevels;
-    std::vector<double> m_tempo; // [5][5][101][33][2], NaN = empty
+    std::vector<Chart> m_charts; // kChartSlots table slots, then the added charts
     std::array<QString, kSummaryTextFields> m_fields;
     int m_check1 = 2;
+    KeptTags m_keptHeader;
+    TimingData m_songTimingExtras;
 };
 
 } // namespace kolvo

@@ -1,5 +1,7 @@
 #include "core/timing/grabbermath.h"
 
+#include "core/timing/tempomap.h"
+
 #include <cmath>
 
 namespace kolvo::grab {
@@ -41,11 +43,10 @@ long long roundHalfEven(double ms) {
     return (whole % 2 == 0) ? whole : whole + 1;
 }
 
-ChartPosition positionAt(double positionMs, double gapMs, double bpm) {
+namespace {
+ChartPosition positionOfBeat(double beats) {
     ChartPosition pos;
-    // (p - gap) / (60000 / bpm), multiplied out so that whole beats at
-    // tempos like 180 come out exact.
-    pos.beats = clampTo((positionMs - gapMs) * bpm / 60000.0, kBeatLimit);
+    pos.beats = clampTo(beats, kBeatLimit);
     pos.bar = static_cast<long long>(std::floor(pos.beats / kBeatsPerBar)) + 1;
     pos.r = pos.beats * kRowsPerBeat - static_cast<double>(pos.bar - 1) * kRowsPerBar;
     // Rounding can put r a hair outside its bar; fold it back.
@@ -60,8 +61,24 @@ ChartPosition positionAt(double positionMs, double gapMs, double bpm) {
     return pos;
 }
 
+} // namespace
+
+ChartPosition positionAt(double positionMs, double gapMs, double bpm) {
+    // (p - gap) / (60000 / bpm), multiplied out so that whole beats at
+    // tempos like 180 come out exact.
+    return positionOfBeat((positionMs - gapMs) * bpm / 60000.0);
+}
+
+ChartPosition positionAt(double positionMs, const TempoMap& map) {
+    return positionOfBeat(map.beatAtMs(positionMs));
+}
+
 long long barAt(double positionMs, double gapMs, double bpm) {
     return positionAt(positionMs, gapMs, bpm).bar;
+}
+
+long long barAt(double positionMs, const TempoMap& map) {
+    return positionAt(positionMs, map).bar;
 }
 
 SnappedCell snapRow(long long bar, double r, int snap) {
@@ -111,9 +128,18 @@ SnappedCell cellAt(double positionMs, double gapMs, double bpm, int snap) {
     return snapRow(pos.bar, pos.r, snap);
 }
 
+SnappedCell cellAt(double positionMs, const TempoMap& map, int snap) {
+    const ChartPosition pos = positionAt(positionMs, map);
+    return snapRow(pos.bar, pos.r, snap);
+}
+
 long long barStartMs(int bar, double gapMs, double bpm) {
     const double ms = static_cast<double>(bar - 1) * kBeatsPerBar * 60000.0 / bpm + gapMs;
     return roundHalfEven(ms);
+}
+
+long long barStartMs(int bar, const TempoMap& map) {
+    return roundHalfEven(map.msAtBar(bar));
 }
 
 int panelForKey(int virtualKey, int style) {

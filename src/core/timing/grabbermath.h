@@ -8,6 +8,10 @@
 // Arithmetic of the real-time step grabber and of the player jumps: where a
 // play position falls in the chart, how a press snaps to the row grid, and
 // which panel a key records. Plain functions, no widgets.
+namespace kolvo {
+class TempoMap;
+}
+
 namespace kolvo::grab {
 
 constexpr int kRowsPerBeat = 8;
@@ -35,9 +39,12 @@ struct ChartPosition {
     double r = 0;
 };
 ChartPosition positionAt(double positionMs, double gapMs, double bpm);
+// The same through the song's whole timing (BPM changes, stops, ...).
+ChartPosition positionAt(double positionMs, const TempoMap& map);
 
 // The bar shown by the grabber's bar display for a play position.
 long long barAt(double positionMs, double gapMs, double bpm);
+long long barAt(double positionMs, const TempoMap& map);
 
 // A snapped press: the bar (may be < 1 or > 100; the caller decides) and
 // the row 1..32 of that bar.
@@ -52,10 +59,12 @@ SnappedCell snapRow(long long bar, double r, int snap);
 
 // Where the grabber puts a key pressed at a play position.
 SnappedCell cellAt(double positionMs, double gapMs, double bpm, int snap);
+SnappedCell cellAt(double positionMs, const TempoMap& map, int snap);
 
 // Player position of the first beat of `bar`: (bar - 1) * 4 * ms per beat +
 // gap, whole ms, halves to even. Used when the grabber starts.
 long long barStartMs(int bar, double gapMs, double bpm);
+long long barStartMs(int bar, const TempoMap& map);
 
 // The panel a Windows virtual-key code records for a style (1 Single,
 // 2 Double, 3 Couple, 4 Solo); 0 = the key records nothing.

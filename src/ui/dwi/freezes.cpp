@@ -19,11 +19,22 @@
 namespace kolvo {
 
 namespace {
-const QString kBarMessage = QStringLiteral("Invalid Bar Value: needed: whole number from 1 to 100");
+const QString kBarMessage =
+    QStringLiteral("Invalid Bar Value: needed: whole number from 1 to %1").arg(kMaxBars);
 const QString kBeatMessage = QStringLiteral("Invalid Beat Value: needed: 1, 2, 3 or 4");
 
 QString bar3(int bar) {
     return QStringLiteral("%1").arg(bar, 3, 10, QChar(u'0'));
+}
+
+// A list line's event: where it stands and which channel, kept with the line.
+constexpr int kTickRole = Qt::UserRole;
+constexpr int kChannelRole = Qt::UserRole + 1;
+constexpr ChartSlot kSongSlot = SongModel::slotOf(Single, Basic);
+
+// The beat of a row as the list shows it: "3", or "2.5" between beats.
+QString beatText(Tick tick) {
+    return canonicalNumberText(1.0 + double(fineRowOfTick(tick)) / kFineRowsPerBeat);
 }
 
 // One line of a frame: "At bar # [bar] beat [beat] ," / "<verb> [value] <unit>".
@@ -146,27 +157,32 @@ void Freezes::unload() {
 }
 
 void Freezes::fillList() {
-    const SongModel& m = m_ctx.model;
-    for (int bar = 1; bar <= kBars; ++bar)
-        for (int beat = 1; beat <= 4; ++beat) {
-            const QString b = bar3(bar);
-            const QString t = QString::number(beat);
-            const double bpm = m.tempo(1, 1, bar, beat, BPMCHANNEL);
-            if (bpm > 0)
-                m_list->addItem(bpmLine(b, t, canonicalNumberText(bpm)));
-            const double freeze = m.tempo(1, 1, bar, beat, FREEZECHANNEL);
-            if (freeze > 0)
-                m_list->addItem(freezeLine(b, t, canonicalNumberText(freeze)));
-        }
+    // Every event of the song, whatever its row; cells are sorted by row,
+    // a BPM change before a freeze on the same row.
+    for (const TempoCell& c : m_ctx.model.songTempoCells()) {
+        if (!(c.value > 0))
+            continue;
+        const QString b = bar3(barOfTick(c.tick));
+        const QString value = canonicalNumberText(c.value);
+        addLine(c.channel == BPMCHANNEL ? bpmLine(b, beatText(c.tick), value)
+                                        : freezeLine(b, beatText(c.tick), value),
+                c.tick, c.channel);
+    }
 }
 
-void Freezes::addLine(const QString& line) {
-    // Sorted by text: the three-digit bar orders lines by bar, then beat, a
-    // BPM change before a freeze at the same beat.
+void Freezes::addLine(const QString& line, Tick tick, int channel) {
+    // By bar, then beat, a BPM change before a freeze at the same beat.
+    auto before = [&](const QListWidgetItem* item) {
+        const Tick t = item->data(kTickRole).toInt();
+        return t < tick || (t == tick && item->data(kChannelRole).toInt() <= channel);
+    };
     int at = 0;
-    while (at < m_list->count() && m_list->item(at)->text() <= line)
+    while (at < m_list->count() && before(m_list->item(at)))
         ++at;
-    m_list->insertItem(at, line);
+    auto* item = new QListWidgetItem(line);
+    item->setData(kTickRole, int(tick));
+    item->setData(kChannelRole, channel);
+    m_list->insertItem(at, item);
 }
 
 void Freezes::addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* value,
@@ -187,11 +203,20 @@ void Freezes::addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* 
     const int barNumber = int(barValue);
     const int beatNumber = int(beatValue);
     bar->setText(bar3(barNumber));
+    const Tick tick = tickOf(barNumber, (beatNumber - 1) * kFineRowsPerBeat);
+    // A new event on the row of one already listed takes its place.
+    for (int i = 0; i < m_list->count(); ++i)
+        if (m_list->item(i)->data(kTickRole).toInt() == tick &&
+            m_list->item(i)->data(kChannelRole).toInt() == channel) {
+            delete m_list->takeItem(i);
+            break;
+        }
     m_editing = true;
-    m_ctx.document.setTempo(1, 1, barNumber, beatNumber, channel, amount);
+    m_ctx.document.setTempoAt(kSongSlot, tick, channel, amount);
     m_editing = false;
     addLine(channel == BPMCHANNEL ? bpmLine(bar->text(), beat->text(), value->text())
-                                  : freezeLine(bar->text(), beat->text(), value->text()));
+                                  : freezeLine(bar->text(), beat->text(), value->text()),
+            tick, channel);
     bar->clear();
     beat->clear();
     value->clear();
@@ -201,19 +226,12 @@ void Freezes::deleteSelected() {
     QListWidgetItem* item = m_list->currentItem();
     if (!item || !item->isSelected())
         return;
-    const QString line = item->text();
-    int channel = 0;
-    if (line.contains(QStringLiteral("BPM")))
-        channel = BPMCHANNEL;
-    else if (line.contains(QStringLiteral("for")))
-        channel = FREEZECHANNEL;
-    else
+    const QVariant tick = item->data(kTickRole);
+    const int channel = item->data(kChannelRole).toInt();
+    if (!tick.isValid())
         return;
-    // The bar sits at characters 4 to 6 and the beat at character 8.
-    const int bar = int(numericValue(line.mid(3, 3)));
-    const int beat = int(numericValue(line.mid(7, 1)));
     m_editing = true;
-    m_ctx.document.setTempo(1, 1, bar, beat, channel, std::nullopt);
+    m_ctx.document.setTempoAt(kSongSlot, tick.toInt(), channel, std::nullopt);
     m_editing = false;
     delete m_list->takeItem(m_list->row(item));
 }

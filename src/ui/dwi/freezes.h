@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/song/chartsteps.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -31,7 +33,7 @@ class Freezes : public QWidget {
 
   private:
     void fillList();
-    void addLine(const QString& line);
+    void addLine(const QString& line, Tick tick, int channel);
     void addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* value,
                   const QString& valueMessage);
     void deleteSelected();

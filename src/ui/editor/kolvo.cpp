@@ -398,7 +398,7 @@ void Kolvo::lastBar() {
 }
 
 void Kolvo::nextBar() {
-    if (m_ctx.session.currentbar < kBars) {
+    if (m_ctx.session.currentbar < kMaxBars) {
         ++m_ctx.session.currentbar;
         setBarNumberText(m_ctx.session.currentbar);
         refreshgrid();
@@ -411,11 +411,12 @@ void Kolvo::nextBar() {
 void Kolvo::gotoBar() {
     const QString t = m_gotobat->text();
     const double v = numericValue(t);
-    if (!isWellFormedWholeNumber(t) || v < 1 || v > kBars) {
+    if (!isWellFormedWholeNumber(t) || v < 1 || v > kMaxBars) {
         m_ctx.boxes.show(
             this,
             QStringLiteral(
-                "That bar number is invalid; it must be a whole number between 1 and 100."),
+                "That bar number is invalid; it must be a whole number between 1 and %1.")
+                .arg(kMaxBars),
             QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::None);
         return;
     }

@@ -91,9 +91,10 @@ void PowerTools::unload() {
 
 bool PowerTools::askBar100WillBeLost() {
     return m_ctx.boxes.show(this,
-                            QStringLiteral("Kolvo only allows a maximum of 100 bars per step "
+                            QStringLiteral("Kolvo only allows a maximum of %1 bars per step "
                                            "pattern. Inserting a bar will cause the steps in bar "
-                                           "100 to be irrevocably lost. Continue?"),
+                                           "%1 to be irrevocably lost. Continue?")
+                                .arg(kMaxBars),
                             QStringLiteral("Sure?"), MsgButtons::YesNo,
                             MsgIcon::None) == MsgAnswer::Yes;
 }
@@ -132,20 +133,20 @@ bool PowerTools::currentBarHasSteps() const {
 
 bool PowerTools::lastBarHasSteps() const {
     const EditSession& e = m_ctx.session;
-    return barHasSteps(m_ctx.model, e.currentstyle, e.currentlevel, kBars);
+    return barHasSteps(m_ctx.model, e.currentstyle, e.currentlevel, kMaxBars);
 }
 
 void PowerTools::insertBar() {
     if (lastBarHasSteps() && !askBar100WillBeLost())
         return;
-    apply(QStringLiteral("Insert Bar"), kBars,
+    apply(QStringLiteral("Insert Bar"), kMaxBars,
           [](ChartSteps& c, int bar) { kolvo::insertBar(c, bar); });
 }
 
 void PowerTools::deleteBar() {
     if (currentBarHasSteps() && !askDeleteBar(m_ctx.session.currentbar))
         return;
-    apply(QStringLiteral("Delete Bar"), kBars,
+    apply(QStringLiteral("Delete Bar"), kMaxBars,
           [](ChartSteps& c, int bar) { kolvo::deleteBar(c, bar); });
 }
 
@@ -167,7 +168,7 @@ void PowerTools::copyBar() {
 
 void PowerTools::cutBar() {
     copyBar();
-    apply(QStringLiteral("Cut Bar"), kBars,
+    apply(QStringLiteral("Cut Bar"), kMaxBars,
           [](ChartSteps& c, int bar) { kolvo::deleteBar(c, bar); });
 }
 
@@ -200,7 +201,7 @@ void PowerTools::pasteInsert() {
     }
     if (lastBarHasSteps() && !askBar100WillBeLost())
         return;
-    apply(QStringLiteral("Paste Insert"), kBars, [&](ChartSteps& c, int bar) {
+    apply(QStringLiteral("Paste Insert"), kMaxBars, [&](ChartSteps& c, int bar) {
         kolvo::insertBar(c, bar);
         pasteBarCells(c, bar, *cells, PasteMode::Replace);
     });

@@ -1,6 +1,7 @@
 #include "ui/editor/stepgrid.h"
 
 #include "core/song/songmodel.h"
+#include "ui/editor/notecolours.h"
 #include "ui/platform/appcontext.h"
 
 #include <QMouseEvent>
@@ -39,6 +40,11 @@ void StepGrid::refreshgrid() {
         for (int row = 1; row <= kRowsShown; ++row)
             m_cells[std::size_t(cellIndex(row, column))] =
                 m_ctx.model.step(style, level, bar, row, column);
+    // Notes between the 32nd rows are shown at their own height.
+    m_offGrid.clear();
+    for (const Note& n : m_ctx.model.chartSteps(style, level).notesOfBar(bar))
+        if (n.tick % kFinePerRow != 0 && n.panel <= kColumnsShown)
+            m_offGrid.push_back(n);
     update();
 }
 
@@ -49,14 +55,8 @@ std::uint8_t StepGrid::shownValue(int row, int column) const {
 }
 
 QColor StepGrid::cellFill(int row, int column) const {
-    switch (shownValue(row, column)) {
-    case StepArrow:
-        return arrowColour();
-    case StepFreezeStart:
-        return freezeStartColour();
-    default:
-        return {};
-    }
+    const std::uint8_t v = shownValue(row, column);
+    return v < kNoteKinds ? noteKindColour(NoteKind(v)) : QColor();
 }
 
 QRect StepGrid::cellRect(int row, int column) {
@@ -146,6 +146,13 @@ void StepGrid::paintEvent(QPaintEvent* event) {
             if (fill.isValid())
                 p.fillRect(cellRect(row, column), fill);
         }
+    for (const Note& n : m_offGrid) {
+        const double rows = double(fineRowOfTick(n.tick)) / kFinePerRow; // 32nd rows down
+        QRect r = cellRect(1, n.panel);
+        r.moveTop(twips(rowTop(1)) + int(rows * twips(kRowPitch)));
+        r.setHeight(std::max(2, r.height() / 2));
+        p.fillRect(r, noteKindColour(n.kind));
+    }
 }
 
 } // namespace kolvo

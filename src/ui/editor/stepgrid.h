@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/edit/gridgeometry.h"
+#include "core/song/chartsteps.h"
 
 #include <QColor>
 #include <QRect>
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace kolvo {
 
@@ -58,6 +60,7 @@ class StepGrid : public QWidget {
     AppContext& m_ctx;
     bool m_writing = false;
     std::array<std::uint8_t, grid::kRowsShown * grid::kColumnsShown + 1> m_cells{};
+    std::vector<Note> m_offGrid; // notes of the bar between its 32nd rows
 };
 
 } // namespace kolvo

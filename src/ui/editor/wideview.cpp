@@ -4,6 +4,7 @@
 #include "core/edit/twips.h"
 #include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
+#include "ui/editor/notecolours.h"
 #include "ui/editor/tooldock.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
@@ -30,8 +31,6 @@ namespace {
 const QString kOpenCaption = QStringLiteral("<< Wide View");
 const QString kClosedCaption = QStringLiteral("Wide View >>");
 
-const QColor kArrowColour(128, 128, 255);
-const QColor kFreezeColour(128, 255, 128);
 const QColor kMarkerColour(192, 192, 255);
 
 // Layout in twips.
@@ -143,7 +142,7 @@ WideView::Cell WideView::Lines(int k) const {
     const std::uint8_t v = m_cells[cellSlot(j, panel, row)];
     Cell cell;
     cell.visible = v != 0;
-    cell.color = v == StepFreezeStart ? kFreezeColour : kArrowColour;
+    cell.color = noteKindColour(NoteKind(v));
     cell.rect = QRect(twips(kCellsLeft + kPanelPitch * (panel - 1)),
                       twips(15 + kBarPitch * j + 15 * (row - 1)), twips(kCellWidth), 1);
     return cell;
@@ -154,12 +153,26 @@ void WideView::refreshwideview() {
         return;
     const SongModel& m = m_ctx.model;
     const EditSession& e = m_ctx.session;
+    // The scroll reaches the chart's last bar (and the bar being edited)
+    // with a screen to spare, and at least the first 100 bars.
+    const int lastBar =
+        std::max({kBars, m.chartSteps(e.currentstyle, e.currentlevel).lastBar() + 1, e.currentbar});
+    m_vscroll->setRange(1, std::min(kMaxBars, lastBar) - kShownBars + 1);
     const int first = m_vscroll->value();
-    for (int j = 0; j < kShownBars; ++j)
-        for (int p = 1; p <= kArrowPanels; ++p)
-            for (int r = 1; r <= kRows; ++r)
-                m_cells[cellSlot(j, p, r)] =
-                    m.step(e.currentstyle, e.currentlevel, first + j, r, p);
+    m_cells.fill(0);
+    m_offGrid.clear();
+    const ChartSteps& steps = m.chartSteps(e.currentstyle, e.currentlevel);
+    for (const Note& n :
+         steps.notesBetween(tickOf(first, 0), tickOf(first + kShownBars - 1, kFineRows - 1))) {
+        if (n.panel > kArrowPanels)
+            continue;
+        // Notes between the 32nd rows are drawn at their own height.
+        if (n.tick % kFinePerRow == 0)
+            m_cells[cellSlot(barOfTick(n.tick) - first, n.panel,
+                             fineRowOfTick(n.tick) / kFinePerRow + 1)] = std::uint8_t(n.kind);
+        else
+            m_offGrid.push_back(n);
+    }
 
     m_indicator->hide();
     for (int i = 1; i <= kShownBars; ++i) {
@@ -190,9 +203,17 @@ void WideView::paintEvent(QPaintEvent*) {
                     continue;
                 painter.fillRect(twips(kCellsLeft + kPanelPitch * (p - 1)),
                                  twips(15 + kBarPitch * j + 15 * (r - 1)), twips(kCellWidth), 1,
-                                 v == StepFreezeStart ? kFreezeColour : kArrowColour);
+                                 noteKindColour(NoteKind(v)));
             }
         }
+    }
+    const int first = m_vscroll->value();
+    for (const Note& n : m_offGrid) {
+        const int j = barOfTick(n.tick) - first;
+        // 15 twips a 32nd row: a fine row is 2.5 twips.
+        const double y = 15 + kBarPitch * j + 2.5 * fineRowOfTick(n.tick);
+        painter.fillRect(twips(kCellsLeft + kPanelPitch * (n.panel - 1)), int(y / kTwipsPerPixel),
+                         twips(kCellWidth), 1, noteKindColour(n.kind));
     }
 }
 
@@ -219,7 +240,7 @@ void WideView::mousePressEvent(QMouseEvent* event) {
 void WideView::pressRow(int j, bool play) {
     if (j < 0 || j >= kShownBars)
         return;
-    const int bar = std::clamp(m_vscroll->value() + j, 1, kBars);
+    const int bar = std::clamp(m_vscroll->value() + j, 1, kMaxBars);
     m_ctx.session.currentbar = bar;
     if (m_editor)
         m_editor->barnumber()->setText(QString::number(bar));

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/song/chartsteps.h"
+
 #include <QColor>
 #include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -79,6 +82,8 @@ class WideView : public QWidget {
     ToolDock* m_dock = nullptr;
     // The cells as last painted: [row j][panel 1..10][grid row 1..32].
     std::array<std::uint8_t, kShownBars * 10 * 32> m_cells{};
+    // Notes of the shown bars between the 32nd rows.
+    std::vector<Note> m_offGrid;
     bool m_unloaded = false;
 };
 

@@ -3,6 +3,7 @@
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "core/timing/grabbermath.h"
+#include "core/timing/tempomap.h"
 #include "core/timing/virtualkeys.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/loadwinamp.h"
@@ -96,6 +97,11 @@ double Grabber::bpm() const {
 double Grabber::gap() const {
     return numericValue(m_ctx.model.gap());
 }
+TempoMap Grabber::tempoMap() const {
+    // The song's whole timing: presses land on the right rows across BPM
+    // changes and stops.
+    return TempoMap(m_ctx.model.songTiming());
+}
 
 bool Grabber::start() {
     QPointer<Grabber> self(this);
@@ -113,7 +119,7 @@ bool Grabber::start() {
         return false;
     m_ctx.player.WinampCommand(winamp::Stop);
     m_ctx.player.WinampCommand(winamp::Play);
-    long long target = grab::barStartMs(m_ctx.session.currentbar, gap(), bpm());
+    long long target = grab::barStartMs(m_ctx.session.currentbar, tempoMap());
     target = std::clamp<long long>(target, 0, std::numeric_limits<int>::max());
     if (!m_ctx.player.ask(winamp::JumpToTime, int(target))) {
         if (self)
@@ -134,7 +140,7 @@ void Grabber::tick() {
         playerGone();
         return;
     }
-    const long long bar = grab::barAt(*position, gap(), b);
+    const long long bar = grab::barAt(*position, tempoMap());
     m_label3->setText(QStringLiteral("Bar ") + QString::number(bar));
 }
 
@@ -169,7 +175,7 @@ void Grabber::keyDown(int virtualKey) {
         return;
     }
     const int position = *answer;
-    const grab::SnappedCell cell = grab::cellAt(position, gap(), b, grabberSnapSetting());
+    const grab::SnappedCell cell = grab::cellAt(position, tempoMap(), grabberSnapSetting());
     if (cell.bar < 1) {
         m_ctx.boxes.show(this,
                          QStringLiteral("Bar number is less than 1. Please wait until song "
@@ -177,12 +183,13 @@ void Grabber::keyDown(int virtualKey) {
                          QStringLiteral("Please wait."), MsgButtons::Ok, MsgIcon::Information);
         return;
     }
-    if (cell.bar > kBars) {
+    if (cell.bar > kMaxBars) {
         QPointer<Grabber> self(this);
         m_ctx.boxes.show(this,
-                         QStringLiteral("Bar number is greater than 100: Kolvo cannot cope with "
-                                        "songs longer than 100 bars. Exiting Grabber (steps have "
-                                        "been saved)."),
+                         QStringLiteral("Bar number is greater than %1: Kolvo cannot cope with "
+                                        "songs longer than %1 bars. Exiting Grabber (steps have "
+                                        "been saved).")
+                             .arg(kMaxBars),
                          QStringLiteral("Buffer full."), MsgButtons::Ok, MsgIcon::Critical);
         if (self)
             close();

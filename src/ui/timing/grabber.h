@@ -10,6 +10,7 @@ class QLabel;
 class QTimer;
 
 namespace kolvo {
+class TempoMap;
 
 struct AppContext;
 
@@ -59,6 +60,7 @@ class Grabber : public QWidget {
   private:
     double bpm() const;
     double gap() const;
+    TempoMap tempoMap() const;
     void unload();
     // The player stopped answering: stop, say so, close; the steps stay.
     void playerGone();

@@ -458,24 +458,10 @@ TEST(KolvoWriter, RefusesValuesThatWouldReadBackDifferently) {
         std::function<void(SongModel&)> set;
         const char* reason;
     } cases[] = {
-        {[](SongModel& m) { m.setField(SummaryField::Songname, QStringLiteral("The \"Best\"")); },
-         "the field \"Name of song\" holds a double quote (\"), which a work file cannot store; "
-         "change it to another character, such as ' or '', and save again"},
-        {[](SongModel& m) { m.setField(SummaryField::Filetag, QStringLiteral("\"")); },
-         "the field \"#FILE tag\" holds a double quote (\"), which a work file cannot store; "
-         "change it to another character, such as ' or '', and save again"},
-        {[](SongModel& m) { m.setFootlevels(2, 4, Value::text(QStringLiteral("7\""))); },
-         "the foot level of Double S-Maniac "
-         "holds a double quote (\"), which a work file cannot store; change it to another "
-         "character, such as ' or '', and save again"},
-        {[](SongModel& m) { m.setField(SummaryField::Genre, QStringLiteral("LEVELS")); },
-         "the field \"Genre\" cannot be the word LEVELS in a work file"},
-        {[](SongModel& m) { m.setFootlevels(1, 1, Value::text(QStringLiteral("DATAEXISTS"))); },
-         "the foot level of Single Basic cannot be the word DATAEXISTS in a work file"},
-        {[](SongModel& m) { m.setStep(1, 2, 3, 4, 5, 3); },
-         "Single Another bar 3 row 4 panel 5 holds 3, not 0, 1 or 2"},
         {[](SongModel& m) { m.setTempo(1, 1, 2, 1, FREEZECHANNEL, -5); },
          "the freeze at bar 2 beat 1 is -5, not a number of 0 or more"},
+        {[](SongModel& m) { m.setField(SummaryField::Genre, QString(QChar(0xD800))); },
+         "the field \"Genre\" holds a broken character, which a work file cannot store"},
     };
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("song.kolvo"));
@@ -492,6 +478,157 @@ TEST(KolvoWriter, RefusesValuesThatWouldReadBackDifferently) {
     }
 }
 
+// Values the original layout cannot carry go into the extended layout and
+// read back exactly; the original layout's reader refuses that file.
+TEST(KolvoWriter, ValuesPastTheOriginalLayoutReadBackExactly) {
+    struct Case {
+        const char* what;
+        std::function<void(SongModel&)> set;
+    } cases[] = {
+        {"a double quote in a title",
+         [](SongModel& m) {
+             m.setField(SummaryField::Songname, QStringLiteral("\"AM-3P\" (CHAOS Special)"));
+         }},
+        {"a double quote in a foot level",
+         [](SongModel& m) { m.setFootlevels(2, 4, Value::text(QStringLiteral("7\""))); }},
+        {"a header text reading LEVELS",
+         [](SongModel& m) { m.setField(SummaryField::Genre, QStringLiteral("LEVELS")); }},
+        {"a foot level reading DATAEXISTS",
+         [](SongModel& m) { m.setFootlevels(1, 1, Value::text(QStringLiteral("DATAEXISTS"))); }},
+        {"a roll start", [](SongModel& m) { m.setStep(1, 2, 3, 4, 5, 3); }},
+        {"a bar past 100", [](SongModel& m) { m.setStep(3, 3, 1234, 17, 9, 1); }},
+        {"a 192nd row",
+         [](SongModel& m) {
+             ChartSteps steps = m.chartSteps(4, 2);
+             steps.setKind(7, 5, PanelUpLeft, NoteKind::Mine);
+             m.swapChartSteps(4, 2, steps);
+         }},
+        {"a BPM change between beats",
+         [](SongModel& m) {
+             m.setTempoAt(SongModel::slotOf(1, 1), tickOf(3, 24), BPMCHANNEL, 150.5);
+         }},
+        {"a Beginner chart",
+         [](SongModel& m) {
+             const ChartSlot slot = SongModel::slotOf(Single, Beginner);
+             m.setChartFlags(slot, Value::number(2), Value::number(1));
+             ChartSteps steps;
+             steps.setKind(1, 0, PanelLeft, NoteKind::Arrow);
+             m.swapSteps(slot, steps);
+         }},
+        {"an Edit chart with its own timing and kept tags",
+         [](SongModel& m) {
+             Chart c;
+             c.style = Double;
+             c.level = Edit;
+             c.description = QStringLiteral("My \"hard\" edit, v2");
+             c.footlevels = Value::text(QStringLiteral("13"));
+             c.dataexists = Value::number(1);
+             c.steps.setKind(2, 96, PanelRight2, NoteKind::Lift);
+             c.steps.setKind(2, 100, PanelLeft2, NoteKind::Fake);
+             auto t = std::make_shared<TimingData>();
+             t->offsetMs = -12.5;
+             t->bpm = 181.25;
+             t->bpms = {{tickOf(5, 0), 90}};
+             t->stops = {{tickOf(6, 48), 250}};
+             t->delays = {{tickOf(7, 0), 100}};
+             t->warps = {{tickOf(8, 0), 2.5}};
+             t->kept = {{"SCROLLS", "0.000=1.000,\n12.000=0.500"}};
+             c.timing = t;
+             c.kept = {{"RADARVALUES", "0.1,0.2"}, {"CREDIT", "someone \"quoted\""}};
+             m.addChart(c);
+         }},
+        {"another game's chart",
+         [](SongModel& m) {
+             Chart c;
+             c.stepsType = "pump-single";
+             c.columns = 5;
+             c.level = Maniac;
+             c.footlevels = Value::number(9);
+             c.steps.setKind(1, 0, 5, NoteKind::FreezeStart);
+             c.steps.setKind(1, 48, 5, NoteKind::Arrow);
+             m.addChart(c);
+         }},
+        {"kept header tags and song timing extras",
+         [](SongModel& m) {
+             m.setKeptHeader({{"SUBTITLE", "a, b; c"}, {"BANNER", "bn.png"}});
+             TimingData extras;
+             extras.delays = {{tickOf(2, 0), 50}};
+             extras.warps = {{tickOf(3, 12), 1}};
+             extras.kept = {{"TICKCOUNTS", "0.000=4"}};
+             m.setSongTimingExtras(extras);
+         }},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("song.kolvo"));
+    for (const Case& c : cases) {
+        Reset m;
+        m.setStep(1, 1, 2, 9, 1, 1);
+        c.set(m);
+        EXPECT_FALSE(unwritableKolvoField(m)) << c.what;
+        ASSERT_FALSE(writeKolvoFile(path, m)) << c.what;
+        Reset back;
+        auto err = readKolvoFile(path, back);
+        ASSERT_FALSE(err) << c.what << ": " << err->message().toStdString();
+        EXPECT_TRUE(back.sameSongAs(m)) << c.what;
+        EXPECT_FALSE(checkKolvoFile(path)) << c.what;
+
+        // What an older copy of the program makes of the file: a legacy
+        // file whose Mark-as-new value is the words asking for a newer one.
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        EXPECT_TRUE(text.startsWith(
+            "\"KOLVO-EXT\",\"1\",\"\",\"\",\"\",\"\",\"needs a newer version of Kolvo\"\r\n"))
+            << c.what;
+    }
+}
+
+// A file of the extended layout that is broken is refused with its line.
+TEST(KolvoReader, BrokenExtendedFilesAreRefusedWithTheirLine) {
+    const QByteArray head =
+        "\"KOLVO-EXT\",\"1\",\"\",\"\",\"\",\"\",\"needs a newer version of Kolvo\"\r\n";
+    struct Case {
+        QByteArray body;
+        int line;
+        const char* reason;
+    } cases[] = {
+        {"end\r\n", 0, nullptr},
+        {"", 1, "the file ends before its end line"},
+        {"chart,1,1,\"\",0,\"\",1,1\r\nn,0,1,7\r\nend\r\n", 3,
+         "note kind 7 is not a whole number from 1 to 6"},
+        {"chart,1,1,\"\",0,\"\",1,1\r\nn,1919999,1,1\r\nend\r\n", 3,
+         "row 1919999 is not a whole number from 0 to 1919807"},
+        {"n,0,1,1\r\nend\r\n", 2, "a note stands before the first chart"},
+        {"chart,1,1,\"\",0,\"\",1,1\r\nchart,1,1,\"\",0,\"\",1,1\r\nend\r\n", 3,
+         "Single Basic is listed twice"},
+        {"field,\"songname\",\"a\"b\"\r\nend\r\n", 2,
+         "a quoted text is followed by more than a comma"},
+        {"field,\"songname\",\"open\r\nend\r\n", 2, "the file ends inside a quoted text"},
+        {"bogus,1\r\nend\r\n", 2, "unknown record bogus"},
+        {"end\r\nn,0,1,1\r\n", 3, "more follows the end line"},
+        {"chart,0,1,\"\",0,\"\",1,1\r\nend\r\n", 2,
+         "a chart names both a style and another game's type, or neither"},
+    };
+    for (const Case& c : cases) {
+        Reset m;
+        m.setField(SummaryField::Songname, QStringLiteral("kept"));
+        auto err = readKolvoData(head + c.body, QStringLiteral("x.kolvo"), m);
+        if (!c.reason) {
+            EXPECT_FALSE(err) << c.body.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(err) << c.body.toStdString();
+        EXPECT_EQ(err->line, c.line) << c.body.toStdString();
+        EXPECT_EQ(err->reason, QString::fromUtf8(c.reason)) << c.body.toStdString();
+        EXPECT_EQ(m.songname(), QStringLiteral("kept"));
+    }
+    Reset m;
+    auto newer = readKolvoData("\"KOLVO-EXT\",\"2\"\r\nend\r\n", QStringLiteral("x.kolvo"), m);
+    ASSERT_TRUE(newer);
+    EXPECT_EQ(newer->reason, QStringLiteral("the file was written in layout 2 by a newer version "
+                                            "of Kolvo; this version reads layout 1"));
+}
+
 TEST(KolvoWriter, FailedWriteLeavesTheExistingFileUntouched) {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("song.kolvo"));
@@ -503,9 +640,9 @@ TEST(KolvoWriter, FailedWriteLeavesTheExistingFileUntouched) {
     f.close();
 
     // Refused before writing: the old file stays.
-    Reset quoted;
-    quoted.setField(SummaryField::Artist, QStringLiteral("\""));
-    EXPECT_TRUE(writeKolvoFile(path, quoted));
+    Reset negative;
+    negative.setTempo(1, 1, 1, 1, FREEZECHANNEL, -1);
+    EXPECT_TRUE(writeKolvoFile(path, negative));
 
     // A full disk, simulated by a file-size limit smaller than the new file.
     Reset big;

@@ -75,8 +75,9 @@ TEST(SongModel, OpeningAChartSetsFootLevelOnlyTheFirstTime) {
 
 TEST(SongModel, OutOfRangeCellsReadAsEmptyAndIgnoreWrites) {
     SongModel m;
-    const int bad[][5] = {{0, 1, 1, 1, 1},   {5, 1, 1, 1, 1},  {1, 0, 1, 1, 1},
-                          {1, 1, 101, 1, 1}, {1, 1, 1, 33, 1}, {-1, -1, -1, -1, -1}};
+    const int bad[][5] = {{0, 1, 1, 1, 1},  {5, 1, 1, 1, 1},
+                          {1, 0, 1, 1, 1},  {1, 1, kMaxBars + 1, 1, 1},
+                          {1, 1, 1, 33, 1}, {-1, -1, -1, -1, -1}};
     for (const auto& c : bad) {
         m.setStep(c[0], c[1], c[2], c[3], c[4], 1);
         EXPECT_EQ(m.step(c[0], c[1], c[2], c[3], c[4]), 0);

@@ -402,6 +402,33 @@ INSTANTIATE_TEST_SUITE_P(
                       PressCase{"no snap for an unknown setting", "9", "120", "0", 1931, 1, 31},
                       PressCase{"just before the first beat", "1", "120", "500", 480, 1, 1}));
 
+// The grabber times presses through the song's BPM changes and freezes: at
+// 120 BPM bar 1 takes 2 s; from bar 2 on 240 BPM gives 1 s a bar, and bar 3
+// beat 1 holds the arrows for 1 s.
+TEST_F(GrabberTest, KeyLandsOnItsRowAcrossABpmChangeAndAFreeze) {
+    WriteSetting("stepgrabber", "option1", "2");
+    app.model.setField(SummaryField::Bpm, "120");
+    app.model.setField(SummaryField::Gap, "0");
+    app.model.setTempo(Single, Basic, 2, 1, BPMCHANNEL, 240);
+    app.model.setTempo(Single, Basic, 3, 1, FREEZECHANNEL, 1000);
+    const struct {
+        int ms, bar, row;
+    } presses[] = {
+        {1500, 1, 25}, // bar 1 beat 4 at 120 BPM
+        {2500, 2, 17}, // bar 2 beat 3 at 240 BPM
+        {3500, 3, 1},  // inside the freeze: its beat
+        {4250, 3, 9},  // bar 3 beat 2, after the freeze
+        {4375, 3, 13},
+    };
+    QPointer<Grabber> g = startGrabber();
+    for (const auto& p : presses) {
+        app.player.playPosition = p.ms;
+        QTest::keyClick(g, Qt::Key_Left);
+        EXPECT_EQ(cell(p.bar, p.row, PanelLeft), StepArrow) << p.ms;
+    }
+    g->close();
+}
+
 TEST_F(GrabberTest, KeysToPanelsPerStyle) {
     struct KeyPress {
         Qt::Key key;
