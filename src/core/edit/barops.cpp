@@ -31,7 +31,7 @@ std::vector<Note> shifted(std::span<const Note> notes, int bar, int bars) {
     for (Note n : notes) {
         if (n.tick >= from) {
             n.tick += Tick(bars) * kFineRows;
-            if (n.tick < from || n.tick > kLastTick)
+            if (n.tick < 0 || n.tick > kLastTick)
                 continue;
         }
         out.push_back(n);

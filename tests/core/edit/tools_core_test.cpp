@@ -53,16 +53,17 @@ TEST_F(BarOps, InsertMovesLaterBarsDownAndEmptiesTheBar) {
     EXPECT_FALSE(barHasSteps(model, Double, Basic, 41));
 }
 
-TEST_F(BarOps, InsertAndDeleteAtBar100OnlyEmptyBar100) {
-    markBars(model, Single, Basic);
-    insertBar(model, Single, Basic, 100);
-    EXPECT_FALSE(barHasSteps(model, Single, Basic, 100));
-    EXPECT_TRUE(barHasMark(model, Single, Basic, 99, 99));
+TEST_F(BarOps, InsertAndDeleteAtTheLastBarOnlyEmptyTheLastBar) {
+    model.setStep(Single, Basic, kMaxBars - 1, 1, PanelLeft, StepArrow);
+    model.setStep(Single, Basic, kMaxBars, 1, PanelLeft, StepArrow);
+    insertBar(model, Single, Basic, kMaxBars);
+    EXPECT_FALSE(barHasSteps(model, Single, Basic, kMaxBars));
+    EXPECT_TRUE(barHasSteps(model, Single, Basic, kMaxBars - 1));
 
-    markBars(model, Single, Basic);
-    deleteBar(model, Single, Basic, 100);
-    EXPECT_FALSE(barHasSteps(model, Single, Basic, 100));
-    EXPECT_TRUE(barHasMark(model, Single, Basic, 99, 99));
+    model.setStep(Single, Basic, kMaxBars, 1, PanelLeft, StepArrow);
+    deleteBar(model, Single, Basic, kMaxBars);
+    EXPECT_FALSE(barHasSteps(model, Single, Basic, kMaxBars));
+    EXPECT_TRUE(barHasSteps(model, Single, Basic, kMaxBars - 1));
 }
 
 TEST_F(BarOps, DeleteMovesLaterBarsUpAndEmptiesBar100) {
@@ -242,20 +243,50 @@ TEST_F(BarOps, EachTransformMovesArrowsWithinTheirPad) {
     }
 }
 
-TEST_F(BarOps, FreezeStartsAreLostOnlyInMovedPanels) {
+// Every note travels with its panel, keeping its kind and its row, also
+// between the 32nd rows.
+TEST_F(BarOps, EveryNoteKindTravelsWithItsPanel) {
     model.setStep(Single, Basic, 3, 7, PanelLeft, StepFreezeStart);
     model.setStep(Single, Basic, 3, 7, PanelDown, StepFreezeStart);
     transformBar(model, Single, Basic, 3, BarTransform::Mirror);
     EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelLeft), StepEmpty);
-    EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelRight), StepEmpty);
+    EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelRight), StepFreezeStart);
     EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelDown), StepFreezeStart);
 
-    // An arrow moving into a panel replaces the freeze start there.
+    // An arrow and a freeze start swap places.
     model.setStep(Single, Basic, 3, 9, PanelUp, StepArrow);
     model.setStep(Single, Basic, 3, 9, PanelDown, StepFreezeStart);
     transformBar(model, Single, Basic, 3, BarTransform::Flip);
     EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelDown), StepArrow);
-    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelUp), StepEmpty);
+    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelUp), StepFreezeStart);
+
+    ChartSteps steps;
+    steps.setKind(3, 5, PanelLeft, NoteKind::Mine);
+    steps.setKind(3, 100, PanelUp, NoteKind::RollStart);
+    steps.setKind(4, 0, PanelLeft, NoteKind::Lift); // another bar: stays
+    model.swapChartSteps(Double, Another, steps);
+    transformBar(model, Double, Another, 3, BarTransform::Turn);
+    const ChartSteps& after = model.chartSteps(Double, Another);
+    EXPECT_EQ(after.kindAt(3, 5, PanelUp), NoteKind::Mine);
+    EXPECT_EQ(after.kindAt(3, 100, PanelRight), NoteKind::RollStart);
+    EXPECT_EQ(after.kindAt(4, 0, PanelLeft), NoteKind::Lift);
+    EXPECT_EQ(after.size(), 3u);
+}
+
+// Bar operations move every note of a bar past bar 100 and at any row.
+TEST_F(BarOps, InsertAndDeleteMoveFineNotesPastBar100) {
+    ChartSteps steps;
+    steps.setKind(150, 7, PanelRight, NoteKind::Mine);
+    steps.setKind(kMaxBars, 0, PanelLeft, NoteKind::Arrow);
+    model.swapChartSteps(Single, Maniac, steps);
+    insertBar(model, Single, Maniac, 120);
+    EXPECT_EQ(model.chartSteps(Single, Maniac).kindAt(151, 7, PanelRight), NoteKind::Mine);
+    // The chart's last bar moved past its end and is gone.
+    EXPECT_EQ(model.chartSteps(Single, Maniac).size(), 1u);
+    deleteBar(model, Single, Maniac, 2);
+    EXPECT_EQ(model.chartSteps(Single, Maniac).kindAt(150, 7, PanelRight), NoteKind::Mine);
+    clearBar(model, Single, Maniac, 150);
+    EXPECT_TRUE(model.chartSteps(Single, Maniac).empty());
 }
 
 // ---- play position ----

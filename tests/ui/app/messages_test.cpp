@@ -154,7 +154,7 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
          "Are you sure?", B::YesNo, I::Question},
         // Tempo events.
         {"bad bar", [](World& w) { w.freezes("0", "1", "120", false); },
-         "Invalid Bar Value: needed: whole number from 1 to 100", "Kolvo", B::Ok, I::Critical},
+         "Invalid Bar Value: needed: whole number from 1 to 9999", "Kolvo", B::Ok, I::Critical},
         {"bad beat", [](World& w) { w.freezes("5", "9", "500", true); },
          "Invalid Beat Value: needed: 1, 2, 3 or 4", "Kolvo", B::Ok, I::Critical},
         {"bad BPM", [](World& w) { w.freezes("5", "1", "x", false); }, "Invalid BPM value.",

@@ -203,7 +203,7 @@ TEST_F(EditorTest, PressesUnderTheArrowHeadersReachRowOne) {
 
 TEST_F(EditorTest, LastAndNextStopAtTheEnds) {
     app.model.setStep(Single, Basic, 2, 3, 4, StepArrow);
-    app.model.setStep(Single, Basic, 100, 32, 6, StepFreezeStart);
+    app.model.setStep(Single, Basic, kMaxBars, 32, 6, StepFreezeStart);
     open(Single, Basic);
     auto* last = editor->findChild<QPushButton*>("Command1");
     auto* next = editor->findChild<QPushButton*>("Command2");
@@ -221,13 +221,20 @@ TEST_F(EditorTest, LastAndNextStopAtTheEnds) {
     EXPECT_EQ(editor->grid()->shownValue(3, 4), StepArrow);
     for (int i = 0; i < 120; ++i)
         next->click();
-    EXPECT_EQ(bar(), 100);
-    EXPECT_EQ(barText(), "100");
+    EXPECT_EQ(bar(), 122); // past the old limit of 100 bars
+    EXPECT_EQ(refreshed.count(), 121);
+
+    // Next stops at the last bar a chart can have.
+    app.ctx.session.currentbar = kMaxBars - 1;
+    next->click();
+    next->click();
+    EXPECT_EQ(bar(), kMaxBars);
+    EXPECT_EQ(barText(), QString::number(kMaxBars));
     EXPECT_EQ(editor->grid()->shownValue(32, 6), StepFreezeStart);
-    EXPECT_EQ(refreshed.count(), 99);
+    EXPECT_EQ(refreshed.count(), 122);
 
     last->click();
-    EXPECT_EQ(bar(), 99);
+    EXPECT_EQ(bar(), kMaxBars - 1);
     EXPECT_EQ(editor->grid()->shownValue(32, 6), StepEmpty);
     EXPECT_TRUE(app.boxes.shown.isEmpty());
 }
@@ -256,7 +263,7 @@ TEST_P(GotoBar, GoesOnlyToWholeBarNumbers) {
     } else {
         ASSERT_EQ(app.boxes.shown.size(), 1);
         EXPECT_EQ(app.boxes.last().text,
-                  "That bar number is invalid; it must be a whole number between 1 and 100.");
+                  "That bar number is invalid; it must be a whole number between 1 and 9999.");
         EXPECT_EQ(app.boxes.last().title, "Kolvo");
         EXPECT_EQ(app.boxes.last().icon, MsgIcon::None);
         EXPECT_EQ(bar(), 5);
@@ -268,10 +275,10 @@ TEST_P(GotoBar, GoesOnlyToWholeBarNumbers) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, GotoBar,
                          ::testing::Values(GotoCase{"100", 100}, GotoCase{"1", 1},
-                                           GotoCase{"42", 42}, GotoCase{"101", 0}, GotoCase{"0", 0},
-                                           GotoCase{"2.5", 0}, GotoCase{"07", 0}, GotoCase{"", 0},
-                                           GotoCase{" 7", 0}, GotoCase{"+7", 0}, GotoCase{"7.0", 0},
-                                           GotoCase{"-1", 0}),
+                                           GotoCase{"42", 42}, GotoCase{"10000", 0},
+                                           GotoCase{"0", 0}, GotoCase{"2.5", 0}, GotoCase{"07", 0},
+                                           GotoCase{"", 0}, GotoCase{" 7", 0}, GotoCase{"+7", 0},
+                                           GotoCase{"7.0", 0}, GotoCase{"-1", 0}),
                          [](const auto& param) { return std::to_string(param.index); });
 
 TEST_F(EditorTest, TypingTwoKeysGoesToTheFirstDigitAndFlashesTheBarBox) {

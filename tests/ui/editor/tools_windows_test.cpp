@@ -28,8 +28,10 @@ using namespace kolvo::test;
 namespace {
 
 const QString kBar100Question = QStringLiteral(
-    "Kolvo only allows a maximum of 100 bars per step pattern. Inserting a bar will cause the "
-    "steps in bar 100 to be irrevocably lost. Continue?");
+    "Kolvo only allows a maximum of 9999 bars per step pattern. Inserting a bar will cause the "
+    "steps in bar 9999 to be irrevocably lost. Continue?");
+// The last bar a chart can have.
+constexpr int kLast = kMaxBars;
 QString deleteQuestion(int bar) {
     return QStringLiteral("Warning! This will irrevocably delete all steps in bar %1! Go ahead?")
         .arg(bar);
@@ -43,13 +45,10 @@ void markBars(SongModel& m, int style = Double, int level = Maniac) {
     for (int b = 1; b <= kBars; ++b)
         m.setStep(style, level, b, 1 + (b - 1) % 32, 1 + (b - 1) / 32 % 10, StepArrow);
 }
-std::vector<int> chartCells(const SongModel& m, int style = Double, int level = Maniac) {
-    std::vector<int> out;
-    for (int b = 1; b <= kBars; ++b)
-        for (int r = 1; r <= kRows; ++r)
-            for (int p = 1; p <= kArrowPanels; ++p)
-                out.push_back(m.step(style, level, b, r, p));
-    return out;
+// Every note of the chart, in every bar.
+std::vector<Note> chartCells(const SongModel& m, int style = Double, int level = Maniac) {
+    const auto notes = m.chartSteps(style, level).notes();
+    return {notes.begin(), notes.end()};
 }
 
 class ToolWindows : public ::testing::Test {
@@ -230,15 +229,15 @@ TEST_F(ToolWindows, InsertDeleteAndClearAskOnlyWhenStepsAreLostAndActOnlyOnYes) 
         bool changes;
     };
     const Case cases[] = {
-        {"insert, bar 100 full, Yes", 100, true, false, &PowerTools::Command5, MsgAnswer::Yes,
+        {"insert, last bar full, Yes", kLast, true, false, &PowerTools::Command5, MsgAnswer::Yes,
          kBar100Question, true},
-        {"insert, bar 100 full, No", 100, true, false, &PowerTools::Command5, MsgAnswer::No,
+        {"insert, last bar full, No", kLast, true, false, &PowerTools::Command5, MsgAnswer::No,
          kBar100Question, false},
-        {"insert, bar 100 empty", 40, false, false, &PowerTools::Command5, std::nullopt, {}, true},
-        {"delete bar 100, Yes", 100, true, false, &PowerTools::Command6, MsgAnswer::Yes,
-         deleteQuestion(100), true},
-        {"delete bar 100, No", 100, true, false, &PowerTools::Command6, MsgAnswer::No,
-         deleteQuestion(100), false},
+        {"insert, last bar empty", 40, false, false, &PowerTools::Command5, std::nullopt, {}, true},
+        {"delete the last bar, Yes", kLast, true, false, &PowerTools::Command6, MsgAnswer::Yes,
+         deleteQuestion(kLast), true},
+        {"delete the last bar, No", kLast, true, false, &PowerTools::Command6, MsgAnswer::No,
+         deleteQuestion(kLast), false},
         {"delete an empty bar moves the rest up",
          7,
          true,
@@ -252,14 +251,15 @@ TEST_F(ToolWindows, InsertDeleteAndClearAskOnlyWhenStepsAreLostAndActOnlyOnYes) 
         {"clear, No", 9, true, false, &PowerTools::Command7, MsgAnswer::No, deleteQuestion(9),
          false},
         {"clear an empty bar", 9, true, true, &PowerTools::Command7, std::nullopt, {}, false},
-        {"cut never asks", 100, true, false, &PowerTools::Command8, std::nullopt, {}, true},
+        {"cut never asks", kLast, true, false, &PowerTools::Command8, std::nullopt, {}, true},
     };
     for (const Case& c : cases) {
         for (int b = 1; b <= kBars; ++b)
             clearBar(model(), s(), l(), b);
         markBars(model());
-        if (!c.fillBar100)
-            clearBar(model(), s(), l(), 100);
+        clearBar(model(), s(), l(), kLast);
+        if (c.fillBar100)
+            model().setStep(s(), l(), kLast, 5, PanelDown, StepArrow);
         if (c.emptyTheBar)
             clearBar(model(), s(), l(), c.bar);
         setBar(c.bar);
@@ -284,8 +284,8 @@ TEST_F(ToolWindows, InsertDeleteAndClearAskOnlyWhenStepsAreLostAndActOnlyOnYes) 
         EXPECT_EQ(chartCells(model()) != before, c.changes) << c.what;
         EXPECT_EQ(editor->updatenow()->isActive(), c.changes) << c.what;
         EXPECT_EQ(app.ctx.session.currentbar, c.bar) << c.what;
-        if (c.changes && c.bar == 100) {
-            EXPECT_FALSE(barHasSteps(model(), s(), l(), 100)) << c.what;
+        if (c.changes && c.bar == kLast) {
+            EXPECT_FALSE(barHasSteps(model(), s(), l(), kLast)) << c.what;
         }
     }
 }
@@ -339,8 +339,8 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
               clipboardTextFromBar(model(), Double, Maniac, 5));
     EXPECT_TRUE(app.boxes.shown.isEmpty());
 
-    // With steps in bar 100, Paste Insert asks first; No changes nothing.
-    model().setStep(Couple, Basic, 100, 1, PanelLeft, StepArrow);
+    // With steps in the last bar, Paste Insert asks first; No changes nothing.
+    model().setStep(Couple, Basic, kLast, 1, PanelLeft, StepArrow);
     const auto before = chartCells(model());
     app.boxes.answers << MsgAnswer::No;
     power->Command10()->click();
@@ -348,14 +348,14 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     EXPECT_EQ(app.boxes.last().text, kBar100Question);
     EXPECT_EQ(chartCells(model()), before);
 
-    // At bar 100, Yes: the old bar 100 gives way to the pasted one.
-    setBar(100);
+    // At the last bar, Yes: the old last bar gives way to the pasted one.
+    setBar(kLast);
     app.boxes.answers << MsgAnswer::Yes;
     power->Command10()->click();
     EXPECT_EQ(app.boxes.shown.size(), 2);
-    EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, 100),
+    EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, kLast),
               clipboardTextFromBar(model(), Double, Maniac, 5));
-    EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, 99),
+    EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, kLast - 1),
               clipboardTextFromBar(SongModel(), Single, Basic, 1)); // untouched, empty
 }
 

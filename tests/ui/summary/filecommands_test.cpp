@@ -162,7 +162,7 @@ TEST_F(FileCommandsTest, SaveAsksBeforeReplacingAndShowsProgressPerChart) {
 }
 
 TEST_F(FileCommandsTest, ASongThatCannotBeWrittenIsRefusedAndNotDiscarded) {
-    app.model.setField(SummaryField::Artist, "The \"Quoted\" Band");
+    app.model.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, -5);
     app.boxes.answers << MsgAnswer::Yes;
     app.dialogs.answers << app.path("quoted.kolvo");
     trigger("newmenu");
