@@ -112,8 +112,9 @@ struct Box {
     MsgIcon icon;
 };
 
-const QString kBar100 = "Kolvo only allows a maximum of 100 bars per step pattern. Inserting a bar "
-                        "will cause the steps in bar 100 to be irrevocably lost. Continue?";
+const QString kLastBarQuestion =
+    "Kolvo only allows a maximum of 9999 bars per step pattern. Inserting a bar "
+    "will cause the steps in bar 9999 to be irrevocably lost. Continue?";
 const QString kQuarterBeats =
     "Warning! If your BPM and Gap is not PERFECTLY synchronised, and your arrow timing is not "
     "EXTREMELY accurate, using the 16 steps per bar setting may cause a lot of timing errors, "
@@ -180,8 +181,8 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
              e->gotobat()->setText("0");
              QTest::keyClick(e->gotobat(), '5');
          },
-         "That bar number is invalid; it must be a whole number between 1 and 100.", "Kolvo", B::Ok,
-         I::None},
+         "That bar number is invalid; it must be a whole number between 1 and 9999.", "Kolvo",
+         B::Ok, I::None},
         {"bad foot level", [](World& w) { w.editor()->footlevel()->setText("21"); },
          "Footlevel must be a whole number between 1 and 20.", "Footlevel invalid.", B::Ok,
          I::Critical},
@@ -216,12 +217,12 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
          },
          "WinAMP doesn't appear to have loaded!", "Ack!", B::Ok, I::Exclamation},
         // Bar operations.
-        {"insert loses bar 100",
+        {"insert loses the last bar",
          [](World& w) {
-             w.app.model.setStep(Single, Basic, 100, 1, PanelLeft, StepArrow);
+             w.app.model.setStep(Single, Basic, kMaxBars, 1, PanelLeft, StepArrow);
              w.show(new PowerTools(w.app.ctx, w.editor()))->insertBar();
          },
-         kBar100, "Sure?", B::YesNo, I::None},
+         kLastBarQuestion, "Sure?", B::YesNo, I::None},
         {"delete a bar with steps",
          [](World& w) {
              Kolvo* e = w.editor();
@@ -276,15 +277,15 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
          },
          "Bar number is less than 1. Please wait until song starts.", "Please wait.", B::Ok,
          I::Information},
-        {"grab past bar 100",
+        {"grab past the last bar",
          [](World& w) {
              w.app.player.running = true;
              auto* g = w.show(new Grabber(w.app.ctx, w.link(w.editor())));
              g->start();
-             w.app.player.playPosition = 500 + 100 * 2000;
+             w.app.player.playPosition = 500 + kMaxBars * 2000;
              g->keyDown(37);
          },
-         "Bar number is greater than 100: Kolvo cannot cope with songs longer than 100 bars. "
+         "Bar number is greater than 9999: Kolvo cannot cope with songs longer than 9999 bars. "
          "Exiting Grabber (steps have been saved).",
          "Buffer full.", B::Ok, I::Critical},
         // Updates and the web page.

@@ -503,22 +503,22 @@ TEST_F(GrabberTest, BeforeTheFirstBeatEveryKeyIsAskedToWait) {
     g->close();
 }
 
-TEST_F(GrabberTest, PastBarHundredTheBufferIsFull) {
+TEST_F(GrabberTest, PastTheLastBarTheBufferIsFull) {
     QPointer<Grabber> g = startGrabber();
-    app.player.playPosition = 500 + 99 * 2000; // bar 100, row 1
+    app.player.playPosition = 500 + (kMaxBars - 1) * 2000; // the last bar, row 1
     g->keyDown(37);
-    EXPECT_EQ(cell(100, 1, PanelLeft), StepArrow);
-    app.player.playPosition = 500 + 100 * 2000 - 20; // snaps on to bar 101
+    EXPECT_EQ(cell(kMaxBars, 1, PanelLeft), StepArrow);
+    app.player.playPosition = 500 + kMaxBars * 2000 - 20; // snaps on past it
     g->keyDown(39);
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.last().title, "Buffer full.");
     EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
     EXPECT_EQ(app.boxes.last().text,
-              "Bar number is greater than 100: Kolvo cannot cope with songs longer than 100 bars. "
-              "Exiting Grabber (steps have been saved).");
+              "Bar number is greater than 9999: Kolvo cannot cope with songs longer than 9999 "
+              "bars. Exiting Grabber (steps have been saved).");
     settle();
     EXPECT_TRUE(g.isNull());
-    EXPECT_EQ(cell(100, 1, PanelLeft), StepArrow); // kept
+    EXPECT_EQ(cell(kMaxBars, 1, PanelLeft), StepArrow); // kept
     EXPECT_TRUE(editorSideEnabled());
     EXPECT_EQ(repaints, 1);
 }
