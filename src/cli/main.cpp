@@ -201,7 +201,7 @@ int info(const QString& in) {
           << s.hands << " hands, " << s.freezes << " freezes, " << s.rolls << " rolls, " << s.mines
           << " mines, " << s.lifts << " lifts, " << s.fakes << " fakes; peak "
           << QString::number(s.peakDensity, 'f', 2) << " steps/s at bar " << s.peakBar
-          << "; stream " << s.breakdown << "\n";
+          << "; stream: " << s.breakdown << "\n";
     }
     if (charts == 0)
         o << "charts: none\n";

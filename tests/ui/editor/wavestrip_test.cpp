@@ -5,15 +5,23 @@
 #include "core/timing/tempomap.h"
 #include "testapp.h"
 #include "testmusic.h"
+#include "ui/editor/chartstatswindow.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/musicwaveform.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/editor/wavestrip.h"
+#include "ui/editor/wideview.h"
 #include "waituntil.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -48,7 +56,7 @@ int gridRowOfTick(Tick tick, int bar) {
 
 bool loud(const WaveStrip* strip, int y) {
     const auto [from, to] = strip->drawnExtent(y);
-    return to - from > Kolvo::kWaveStripWidth / 2;
+    return to - from > strip->width() / 2;
 }
 
 class WaveStripTest : public ::testing::Test {
@@ -139,6 +147,20 @@ TEST_F(WaveStripTest, EachClickLandsOnItsRowAcrossABpmChangeAndAStop) {
             << "no tick for the attack at " << o << " ms";
     }
 
+    // The wide view's strip: bar j of those shown takes the 32 pixel rows
+    // under its separator, one to a 32nd.
+    editor->Command4()->click();
+    auto* wide = editor->findChild<WideView*>();
+    ASSERT_TRUE(wide);
+    const WaveStrip* wideStrip = wide->waveStrip();
+    ASSERT_TRUE(wideStrip->isVisible());
+    for (std::size_t i = 0; i < ticks.size(); ++i) {
+        const int y = 1 + 32 * (barOfTick(ticks[i]) - 1) + fineRowOfTick(ticks[i]) / kFinePerRow;
+        EXPECT_TRUE(loud(wideStrip, y - 1) || loud(wideStrip, y) || loud(wideStrip, y + 1))
+            << "wide view: no click at pixel " << y;
+    }
+    wide->close();
+
     // A new tempo redraws at once: at 100 BPM the click at 350 ms lies on
     // tick 20 of bar 1, and nothing sounds at its second eighth (400 ms).
     showBar(1);
@@ -192,6 +214,47 @@ TEST_F(WaveStripTest, MusicThatCannotBeDrawnSaysWhyInTheStrip) {
         EXPECT_TRUE(app.boxes.shown.isEmpty());
         delete editor.data();
     }
+}
+
+TEST_F(WaveStripTest, StatisticsAndTheCheckAgainstTheMusic) {
+    // A click on every beat from 100 ms at 120 BPM; arrows on bar 1's four
+    // beats and one a sixteenth after bar 2's first beat.
+    test::MusicRecipe recipe;
+    recipe.bpm = 120;
+    recipe.gapMs = 100;
+    recipe.seconds = 6;
+    const QString music = app.path(QStringLiteral("beats.wav"));
+    ASSERT_TRUE(test::writeWav(music, test::renderMusic(recipe), recipe.sampleRate));
+    app.model.setField(SummaryField::Musicadd, music);
+    app.model.setField(SummaryField::Bpm, QStringLiteral("120"));
+    app.model.setField(SummaryField::Gap, QStringLiteral("100"));
+    ChartSteps steps;
+    for (int beat = 0; beat < 4; ++beat)
+        steps.append({tickOf(1, beat * 48), PanelLeft, NoteKind::Arrow});
+    steps.append({tickOf(2, 12), PanelDown, NoteKind::Arrow});
+    steps.append({tickOf(2, 12), PanelRight, NoteKind::Arrow});
+    steps.finish();
+    app.model.swapSteps(SongModel::slotOf(Single, Basic), steps);
+
+    open();
+    ChartStatsWindow* stats = editor->showChartStats(false);
+    EXPECT_EQ(stats->stats().steps, 6);
+    EXPECT_EQ(stats->stats().jumps, 1);
+    EXPECT_EQ(stats->breakdown()->text(), QStringLiteral("No streams."));
+    stats->copyButton()->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("No streams."));
+
+    ASSERT_TRUE(test::waitUntil([&] { return editor->music()->onsetsReady(); }, 20000));
+    editor->showChartStats(true);
+    EXPECT_EQ(stats->checkList()->toPlainText(), QStringLiteral("Bar 2 beat 1.25: 125 ms late"));
+    stats->tolerance()->setValue(130);
+    stats->checkButton()->click();
+    EXPECT_EQ(stats->checkList()->toPlainText(),
+              QStringLiteral("Every row is within 130 ms of an attack."));
+
+    // An edit shows at once.
+    app.ctx.document.setStep(Single, Basic, 1, 1, PanelUp, StepArrow);
+    EXPECT_EQ(stats->stats().steps, 7);
 }
 
 TEST(MusicWaveformCache, UsedTheSecondTimeAndRebuiltWhenTheMusicChanges) {
