@@ -15,8 +15,9 @@ namespace kolvo::analysis {
 namespace {
 
 constexpr char kMagic[8] = {'K', 'P', 'E', 'A', 'K', 'S', '1', '\n'};
-// Twenty minutes of music; a longer file is refused as damaged.
-constexpr std::uint64_t kMaxSlices = 20ull * 60 * 1000;
+// A little over the twenty minutes the decoder reads; a longer file is
+// refused as damaged.
+constexpr std::uint64_t kMaxSlices = 21ull * 60 * 1000;
 constexpr std::uint64_t kMaxOnsets = 1u << 22;
 
 std::int16_t toShort(float v) {
