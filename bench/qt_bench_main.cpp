@@ -1,6 +1,6 @@
 // Entry point of the benchmarks that need a QApplication: the offscreen
-// platform, mpv without sound or picture, and private settings, data and
-// socket folders, so a benchmark never meets the user's own player or files.
+// platform, mpv without sound or picture, and private settings, data, cache
+// and socket folders, so a benchmark never meets the user's own player or files.
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toLocal8Bit());
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

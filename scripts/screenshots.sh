@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # screenshots.sh [BUILD_DIR]: starts the program under Xvfb with a demo song
 # and writes the pictures the README shows: docs/summary.png (the song summary
-# window), docs/editor.png (the step editor with its tool windows) and
+# window), docs/editor.png (the step editor with its tool windows, and the
+# waveform of music made with ffmpeg when that is installed) and
 # docs/synchro.png (the synchronisation checker). Builds the program first
 # when BUILD_DIR (default build/release) holds none. Runs with private
 # settings and folders; the display is KOLVO_SCREENSHOT_DISPLAY (default :99).
@@ -154,6 +155,19 @@ synchro=$(wait_window "Synchronisation Checker")
 shoot "$here/docs/synchro.png" "$synchro"
 kill "${pids[-1]}"
 wait "${pids[-1]}" 2>/dev/null || true
+
+# Music for the waveform beside the grid: a drum loop made up here at the
+# demo song's 150 BPM from 120 ms, with a quiet break (ffmpeg).
+if command -v ffmpeg >/dev/null; then
+    loop="st(0,mod(t-0.12,0.4));st(1,mod(t-0.12,0.2));st(2,mod(t-0.52,0.8));"
+    loop+="st(3,if(between(t,13.0,19.3),0.15,1));"
+    loop+="if(lt(t,0.12),0,ld(3)*(0.75*sin(2*PI*(50+120*exp(-ld(0)*30))*ld(0))*exp(-ld(0)*10)"
+    loop+="+(random(0)*2-1)*0.22*exp(-ld(1)*55)+if(gt(t,0.5),(random(1)*2-1)*0.5*exp(-ld(2)*16),0))"
+    loop+="+0.12*sin(2*PI*55*t)*(1-ld(3)*0.5))"
+    ffmpeg -v error -y -f lavfi -i "aevalsrc=exprs='$loop':s=44100:d=30" -c:a libvorbis -q:a 3 \
+        "$work/demo.ogg"
+    sed -i "s|/home/me/Music/demo.ogg|$work/demo.ogg|" "$song"
+fi
 
 # A fresh start for the step editor: a press on the Single Basic chart button
 # (its place in the summary window, in pixels).

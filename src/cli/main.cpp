@@ -3,6 +3,7 @@
 #include "core/app/version.h"
 #include "core/dwi/dwiencoder.h"
 #include "core/dwi/dwiwriter.h"
+#include "core/edit/chartstats.h"
 #include "core/files/filenumber.h"
 #include "core/files/kolvofile.h"
 #include "core/formats/builtinformats.h"
@@ -10,6 +11,7 @@
 #include "core/import/stepimport.h"
 #include "core/song/songmodel.h"
 #include "core/song/stylepanels.h"
+#include "core/timing/tempomap.h"
 
 #include <QStringList>
 
@@ -194,6 +196,12 @@ int info(const QString& in) {
                   ? std::max(FindLastBar(model, c.style, c.level), c.steps.lastBar())
                   : c.steps.lastBar())
           << "\n";
+        const ChartStats s = chartStats(c, TempoMap(model.timingOf(slot)));
+        o << "  " << s.steps << " steps (" << s.taps << " taps), " << s.jumps << " jumps, "
+          << s.hands << " hands, " << s.freezes << " freezes, " << s.rolls << " rolls, " << s.mines
+          << " mines, " << s.lifts << " lifts, " << s.fakes << " fakes; peak "
+          << QString::number(s.peakDensity, 'f', 2) << " steps/s at bar " << s.peakBar
+          << "; stream: " << s.breakdown << "\n";
     }
     if (charts == 0)
         o << "charts: none\n";

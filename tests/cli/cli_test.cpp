@@ -112,7 +112,9 @@ TEST_F(Cli, InfoListsHeaderTempoEventsAndCharts) {
     for (const char* expected :
          {"songname: Demo\n", "bpm: 140\n", "check1: 1 (Always)\n",
           "bpm change: bar 5 beat 1 = 70\n", "freeze: bar 2 beat 1 = 500 ms\n",
-          "Single Basic: foot level \"3\", 3 arrows, 1 freeze arrows, last bar 5\n"})
+          "Single Basic: foot level \"3\", 3 arrows, 1 freeze arrows, last bar 5\n",
+          "  3 steps (2 taps), 1 jumps, 0 hands, 1 freezes, 0 rolls, 0 mines, 0 lifts, 0 fakes; "
+          "peak 1.75 steps/s at bar 1; stream: No streams.\n"})
         EXPECT_TRUE(r.out.contains(QString::fromLatin1(expected))) << expected << "\n"
                                                                    << r.out.toStdString();
 }

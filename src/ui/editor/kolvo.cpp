@@ -110,6 +110,7 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
 
     m_grid = new StepGrid(ctx, this);
     buildControls();
+    buildWaveStrip();
 
     // Opening steps, in order.
     if (m_summary)
@@ -367,6 +368,7 @@ void Kolvo::closeToolWindows() {
 
 void Kolvo::refreshgrid() {
     m_grid->refreshgrid();
+    layOutWaveStrip();
 }
 
 void Kolvo::startUpdatenow() {

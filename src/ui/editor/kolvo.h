@@ -7,13 +7,17 @@
 
 class QLabel;
 class QLineEdit;
+class QCheckBox;
 class QPushButton;
 class QTimer;
 
 namespace kolvo {
 
 struct AppContext;
+class MusicWaveform;
 class StepGrid;
+class WaveStrip;
+class ChartStatsWindow;
 
 // The step editor ("Edit Steps"): one bar of the chart currentstyle /
 // currentlevel at a time, bar navigation, the foot level, the tool-window
@@ -43,6 +47,17 @@ class Kolvo : public QWidget {
     QLineEdit* gotobat() const { return m_gotobat; }
     QLineEdit* footlevel() const { return m_footlevel; }
     QTimer* updatenow() const { return m_updatenow; }
+
+    // The music's waveform beside the grid (right of the window's own
+    // area, which widens for it), its show/hide toggle and the music it
+    // draws; the wide view draws the same music.
+    WaveStrip* waveStrip() const { return m_waveStrip; }
+    QCheckBox* waveToggle() const { return m_waveToggle; }
+    MusicWaveform* music() const { return m_music; }
+    static constexpr int kWaveStripWidth = 96; // pixels
+    // Opens (or raises) the chart statistics window; with `check`, also
+    // checks the rows against the music's attacks. Both are in the Edit menu.
+    ChartStatsWindow* showChartStats(bool check);
 
   public slots:
     // Repaints all 320 cells of currentbar from the model.
@@ -82,6 +97,9 @@ class Kolvo : public QWidget {
     void closeToolWindows();
 
     void setBarNumberText(int bar);
+    void buildWaveStrip();
+    void showWaveStrip(bool shown);
+    void layOutWaveStrip();
     void refreshwideview();
 
     // Handlers of the named controls.
@@ -117,6 +135,10 @@ class Kolvo : public QWidget {
     QLineEdit* m_footlevel = nullptr;
 
     HistoryActions m_history;
+
+    MusicWaveform* m_music = nullptr;
+    WaveStrip* m_waveStrip = nullptr;
+    QCheckBox* m_waveToggle = nullptr;
 
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer2 = nullptr;

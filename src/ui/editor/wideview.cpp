@@ -6,10 +6,12 @@
 #include "ui/editor/kolvo.h"
 #include "ui/editor/notecolours.h"
 #include "ui/editor/tooldock.h"
+#include "ui/editor/wavestrip.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,6 +110,11 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     m_timer2->setInterval(30);
     connect(m_timer2, &QTimer::timeout, this, &WideView::pauseAtBarEnd);
 
+    m_waveStrip = new WaveStrip(editor->music(), this);
+    m_waveStrip->setGeometry(twips(2055), 0, kWaveStripWidth, twips(kBarPitch * kShownBars) + 1);
+    connect(editor->waveToggle(), &QCheckBox::toggled, this, &WideView::showWaveStrip);
+    showWaveStrip(editor->waveToggle()->isChecked());
+
     m_ctx.wideviewopen = 1;
     if (m_toggle)
         m_toggle->setText(kOpenCaption);
@@ -172,6 +179,17 @@ void WideView::refreshwideview() {
                              fineRowOfTick(n.tick) / kFinePerRow + 1)] = std::uint8_t(n.kind);
         else
             m_offGrid.push_back(n);
+    }
+
+    if (m_waveStrip->isVisibleTo(this)) {
+        // Bar j's 32 rows are the 32 pixels under its separator.
+        std::vector<WaveStrip::Span> spans;
+        for (int j = 0; j < kShownBars; ++j)
+            spans.push_back({twips(15 + kBarPitch * j), twips(15 + kBarPitch * (j + 1)),
+                             tickOf(first + j, 0), tickOf(first + j + 1, 0)});
+        m_waveStrip->setLayout(
+            TempoMap(m.timingOf(SongModel::slotOf(e.currentstyle, e.currentlevel))),
+            std::move(spans));
     }
 
     m_indicator->hide();
@@ -326,6 +344,12 @@ void WideView::closeEvent(QCloseEvent* event) {
     event->accept();
     m_dock->release();
     unload();
+}
+
+void WideView::showWaveStrip(bool shown) {
+    m_waveStrip->setVisible(shown);
+    setFixedSize(twips(2055) + (shown ? kWaveStripWidth : 0), twips(7035));
+    refreshwideview();
 }
 
 void WideView::unload() {

@@ -20,6 +20,7 @@ namespace kolvo {
 struct AppContext;
 class Kolvo;
 class ToolDock;
+class WaveStrip;
 
 // The wide view ("Wide View"), docked right of the step editor: twelve bars
 // of the chart being edited at one pixel per row, with a marker at the
@@ -52,6 +53,9 @@ class WideView : public QWidget {
     QScrollBar* VScroll1() const { return m_vscroll; }
     QTimer* Timer2() const { return m_timer2; }
     ToolDock* dock() const { return m_dock; }
+    // The music beside the bars, shown while the editor shows its own.
+    WaveStrip* waveStrip() const { return m_waveStrip; }
+    static constexpr int kWaveStripWidth = 48; // pixels, right of the window's own area
 
     // Selects (and with `play` also plays) the bar in shown row j 0..11, as
     // a press in that row does.
@@ -71,6 +75,7 @@ class WideView : public QWidget {
     void playBar(int bar);
     void pauseAtBarEnd(); // Timer2 tick
     void unload();
+    void showWaveStrip(bool shown);
 
     AppContext& m_ctx;
     QPointer<Kolvo> m_editor;
@@ -80,6 +85,7 @@ class WideView : public QWidget {
     QScrollBar* m_vscroll = nullptr;
     QTimer* m_timer2 = nullptr;
     ToolDock* m_dock = nullptr;
+    WaveStrip* m_waveStrip = nullptr;
     // The cells as last painted: [row j][panel 1..10][grid row 1..32].
     std::array<std::uint8_t, kShownBars * 10 * 32> m_cells{};
     // Notes of the shown bars between the 32nd rows.

@@ -1,0 +1,103 @@
+// The step editor's music and figures: the waveform strip beside the grid,
+// its toggle, and the chart statistics window it opens from the Edit menu.
+#include "core/edit/gridgeometry.h"
+#include "core/song/songmodel.h"
+#include "core/timing/tempomap.h"
+#include "ui/editor/chartstatswindow.h"
+#include "ui/editor/kolvo.h"
+#include "ui/editor/musicwaveform.h"
+#include "ui/editor/wavestrip.h"
+#include "ui/platform/appcontext.h"
+#include "ui/platform/settings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+#include <QPushButton>
+
+namespace kolvo {
+
+namespace {
+const QString kWaveSection = QStringLiteral("Editor");
+const QString kWaveKey = QStringLiteral("ShowWaveform");
+} // namespace
+
+void Kolvo::buildWaveStrip() {
+    m_music = new MusicWaveform(this);
+    m_waveStrip = new WaveStrip(m_music, this);
+    // Beside the window's own area, as high as the window.
+    m_waveStrip->setGeometry(twips(grid::kClientWidth), 0, kWaveStripWidth, height());
+    m_waveToggle = new QCheckBox(QStringLiteral("Waveform"), this);
+    m_waveToggle->setObjectName(QStringLiteral("wavetoggle"));
+    m_waveToggle->setFocusPolicy(Qt::NoFocus);
+    // In the strip under the grid, right of the Edit menu.
+    if (auto* edit = findChild<QPushButton*>(QStringLiteral("editmenubutton")))
+        m_waveToggle->setGeometry(edit->geometry().right() + 8, edit->y(), 90, edit->height());
+    m_waveToggle->setChecked(ReadSetting(kWaveSection, kWaveKey, QStringLiteral("1")) !=
+                             QStringLiteral("0"));
+    connect(m_waveToggle, &QCheckBox::toggled, this, [this](bool on) {
+        WriteSetting(kWaveSection, kWaveKey, on ? QStringLiteral("1") : QStringLiteral("0"));
+        showWaveStrip(on);
+    });
+    // The music file, the song's BPM and gap are summary fields.
+    connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
+        if (m_unloaded)
+            return;
+        if (change.touches(SongChange::Fields) &&
+            (m_waveToggle->isChecked() ||
+             findChild<ChartStatsWindow*>(QString(), Qt::FindDirectChildrenOnly)))
+            m_music->setMusic(m_ctx.model.musicadd());
+        if (change.touches(SongChange::Fields | SongChange::Tempo)) {
+            layOutWaveStrip();
+            refreshwideview();
+        }
+    });
+    showWaveStrip(m_waveToggle->isChecked());
+
+    if (auto* menu = findChild<QMenu*>(QStringLiteral("editmenu"))) {
+        menu->addSeparator();
+        connect(menu->addAction(QStringLiteral("Chart &Statistics...")), &QAction::triggered, this,
+                [this] { showChartStats(false); });
+        connect(menu->addAction(QStringLiteral("Check Against the &Music...")), &QAction::triggered,
+                this, [this] { showChartStats(true); });
+    }
+}
+
+ChartStatsWindow* Kolvo::showChartStats(bool check) {
+    auto* w = findChild<ChartStatsWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!w) {
+        w = new ChartStatsWindow(m_ctx, this);
+        // The music is needed for the check; load it even while the strip is hidden.
+        m_music->setMusic(m_ctx.model.musicadd());
+    }
+    w->show();
+    w->raise();
+    if (check)
+        w->checkAgainstMusic();
+    return w;
+}
+
+void Kolvo::showWaveStrip(bool shown) {
+    m_waveStrip->setVisible(shown);
+    // While a tool window is laid into this window (where the window system
+    // places every window itself) the size is the dock's to keep.
+    if (!property("kolvoDockBaseSize").isValid())
+        setFixedSize(twips(grid::kClientWidth) + (shown ? kWaveStripWidth : 0), height());
+    if (shown) {
+        m_music->setMusic(m_ctx.model.musicadd());
+        layOutWaveStrip();
+    }
+}
+
+void Kolvo::layOutWaveStrip() {
+    if (!m_waveStrip || !m_waveStrip->isVisibleTo(this))
+        return;
+    const int bar = m_ctx.session.currentbar;
+    const ChartSlot slot =
+        SongModel::slotOf(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+    m_waveStrip->setLayout(
+        TempoMap(m_ctx.model.timingOf(slot)),
+        {{twips(grid::kOriginY), twips(grid::kGridBottom), tickOf(bar, 0), tickOf(bar + 1, 0)}});
+}
+
+} // namespace kolvo
