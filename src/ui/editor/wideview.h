@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QScrollBar;
@@ -21,8 +22,9 @@ class ToolDock;
 // The wide view ("Wide View"), docked right of the step editor: twelve bars
 // of the chart being edited at one pixel per row, with a marker at the
 // editor's current bar. A left click makes a bar the current one; a right
-// click also plays that bar through the player link and pauses the player
-// at the bar's end.
+// click also plays that bar through the player link, at the speed chosen
+// under the help text (kept under "wideview"), and pauses the player at the
+// bar's end. A player that ends while a bar plays is reported at once.
 //
 // Opening sets `wideviewopen` and the editor's toggle caption; closing, by
 // any means, puts both back. Destroyed on close.
@@ -49,6 +51,7 @@ class WideView : public QWidget {
     QScrollBar* VScroll1() const { return m_vscroll; }
     QTimer* Timer2() const { return m_timer2; }
     ToolDock* dock() const { return m_dock; }
+    QComboBox* Speed() const { return m_speed; }
 
     // Selects (and with `play` also plays) the bar in shown row j 0..11, as
     // a press in that row does.
@@ -77,6 +80,7 @@ class WideView : public QWidget {
     QScrollBar* m_vscroll = nullptr;
     QTimer* m_timer2 = nullptr;
     ToolDock* m_dock = nullptr;
+    QComboBox* m_speed = nullptr;
     // The cells as last painted: [row j][panel 1..10][grid row 1..32].
     std::array<std::uint8_t, kShownBars * 10 * 32> m_cells{};
     bool m_unloaded = false;
