@@ -226,6 +226,79 @@ TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayedAtEverySpeed) {
     }
 }
 
+// Escape in the BPM finder stops the music it started; a player killed
+// while the finder counts taps is reported at once, with no further tap.
+TEST_F(TimingMpvTest, BpmFinderEscapeStopsTheMusicAndAKilledPlayerIsReportedAtOnce) {
+    for (bool kill : {false, true}) {
+        SCOPED_TRACE(kill ? "player killed" : "Escape");
+        app.boxes.shown.clear();
+        QPointer<FindBPM> w = new FindBPM(app.ctx, &summary);
+        w->show();
+        QTest::keyClick(w, Qt::Key_Return); // loads the player and plays
+        ASSERT_EQ(w->step(), 2) << lastBox();
+        QTest::keyClick(w, Qt::Key_Return); // the first tap
+        QTest::keyClick(w, Qt::Key_Return);
+        ASSERT_EQ(w->step(), 3);
+        EXPECT_EQ(app.player.state(), 1);
+        if (!kill) {
+            QTest::keyClick(w, Qt::Key_Escape);
+            settle();
+            EXPECT_TRUE(w.isNull());
+            EXPECT_EQ(app.player.state(), 0) << "the music plays on";
+            EXPECT_TRUE(app.boxes.shown.isEmpty()) << lastBox();
+            continue;
+        }
+        const int pid = app.player.winampwindow;
+        ASSERT_GT(pid, 1);
+        ASSERT_EQ(::kill(pid, SIGKILL), 0);
+        EXPECT_TRUE(waitUntil([&] { return !app.boxes.shown.isEmpty(); }, 3000))
+            << "the finder kept counting taps";
+        EXPECT_EQ(lastBox(), "WinAMP doesn't appear to be open!");
+        settle();
+        EXPECT_TRUE(w.isNull());
+        EXPECT_TRUE(summary.isEnabled());
+    }
+}
+
+// At half speed the lights keep time with the slowed song: each comes on
+// after its beat in the song, and they come twice as far apart on our clock.
+TEST_F(TimingMpvTest, SyncLightsFollowTheSongAtHalfSpeed) {
+    app.model.setField(SummaryField::Bpm, "240");
+    app.model.setField(SummaryField::Gap, "300");
+    QPointer<Synchro> w = new Synchro(app.ctx, &summary);
+    w->show();
+    w->Command8()->click(); // load
+    ASSERT_TRUE(app.player.IsWindow()) << lastBox();
+    w->Speed()->setCurrentIndex(w->Speed()->findData(50));
+    QList<QPair<int, int>> beats; // (syncbeat, position)
+    QList<qint64> at;             // our clock at each light
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(w, &Synchro::beat, [&](int b, int p) {
+        beats.append({b, p});
+        at.append(clock.elapsed());
+    });
+    w->Command1()->click();
+    EXPECT_EQ(app.player.property("speed").toDouble(), 0.5);
+    ASSERT_TRUE(waitUntil([&] { return beats.size() >= 6; }, 6000));
+    for (int i = 0; i < beats.size(); ++i) {
+        EXPECT_EQ(beats[i].first, i + 1);
+        EXPECT_GT(beats[i].second, 300 + (i + 1) * 250); // never before its beat
+        EXPECT_LT(beats[i].second, 300 + (i + 1) * 250 + 125) << "half a beat late";
+    }
+    // 250 ms of song a beat: 500 ms of ours. The machine may hold a light
+    // back now and then, never bring one forward.
+    const double perBeat = double(at.last() - at.first()) / double(at.size() - 1);
+    EXPECT_GT(perBeat, 450);
+    EXPECT_LT(perBeat, 560);
+    QTest::keyClick(w, Qt::Key_Escape);
+    settle();
+    EXPECT_TRUE(w.isNull());
+    EXPECT_EQ(app.player.state(), 0) << "closing stops the music";
+    EXPECT_TRUE(summary.isEnabled());
+    EXPECT_EQ(storedSpeed("synchro"), 50);
+}
+
 // A player killed while grabbing is gone, never "at 0": the grabber stops,
 // keeps what it grabbed, writes nothing more and says the player has gone.
 TEST_F(TimingMpvTest, GrabberStopsWhenThePlayerIsKilled) {
