@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -98,11 +99,34 @@ TappingTool::~TappingTool() {
     unload();
 }
 
+void TappingTool::fitHeight() {
+    // Each wrapped paragraph is as tall as it needs at the window's width
+    // (the layout's own guess uses another width and cuts them short), and
+    // the window as tall as they all need.
+    QLayout* l = layout();
+    if (!l)
+        return;
+    const QMargins margins = l->contentsMargins();
+    const int inner = minimumWidth() - margins.left() - margins.right();
+    for (QLabel* label : findChildren<QLabel*>())
+        if (label->wordWrap())
+            label->setMinimumHeight(label->heightForWidth(inner));
+    l->activate();
+    resize(minimumWidth(), l->totalMinimumSize().height());
+}
+
+void TappingTool::showEvent(QShowEvent* event) {
+    fitHeight(); // the font and the scale are known now
+    QWidget::showEvent(event);
+}
+
 void TappingTool::setStep(int step) {
     m_step = step;
     // A new run: the last run's result goes.
-    if (step != 0)
+    if (step != 0 && !m_label5->isHidden()) {
         m_label5->hide();
+        fitHeight();
+    }
     setStepLabel(m_label2, step == 1);
     setStepLabel(m_label3, step == 2);
     setStepLabel(m_label4, step == 3);
@@ -111,6 +135,7 @@ void TappingTool::setStep(int step) {
 void TappingTool::showResult(const QString& text) {
     m_label5->setText(text);
     m_label5->show();
+    fitHeight();
     for (QPushButton* b : {m_command1, m_command2}) {
         b->show();
         b->setEnabled(true);

@@ -240,6 +240,43 @@ TEST_F(TappingTest, EscapeAndAPlayerThatEndsStopTheStepAtOnce) {
     EXPECT_FALSE(w.isNull());
 }
 
+// Every paragraph of the finders shows whole, before a run and with its
+// result on screen (the program runs this at 1x and at 2x scale).
+TEST_F(TappingTest, EveryParagraphShowsWhole) {
+    const auto clipped = [](QWidget* w) {
+        QStringList cut;
+        for (QLabel* l : w->findChildren<QLabel*>()) {
+            if (!l->isVisible() || l->text().isEmpty())
+                continue;
+            const int needs =
+                l->wordWrap() ? l->heightForWidth(l->width()) : l->sizeHint().height();
+            if (l->height() < needs || l->geometry().bottom() >= w->height())
+                cut << l->objectName() + ": " + QString::number(l->height()) + " < " +
+                           QString::number(needs);
+        }
+        return cut.join(", ").toStdString();
+    };
+    for (bool bpmFinder : {false, true}) {
+        SCOPED_TRACE(bpmFinder ? "BPM finder" : "gap finder");
+        QPointer<TappingTool> w = bpmFinder ? static_cast<TappingTool*>(open<FindBPM>())
+                                            : static_cast<TappingTool*>(open<FindTheGap>());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(clipped(w), "");
+        w->keyDown(13);
+        w->keyDown(13);
+        for (int tap = 0; tap < (bpmFinder ? 16 : 1); ++tap) {
+            advanceMs(500);
+            w->keyDown(13);
+        }
+        ASSERT_EQ(w->step(), 0);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(clipped(w), "");
+        w->close();
+        settle();
+    }
+}
+
 struct BpmCase {
     double spacingMs;  // between presses
     double lastLateMs; // the sixteenth press this much later
