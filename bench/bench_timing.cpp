@@ -29,6 +29,7 @@
 #include "testapp.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -90,7 +91,8 @@ struct Session {
 // A second connection to the player that reads its raw time-pos.
 class TruthProbe {
   public:
-    explicit TruthProbe(const QString& socketPath) {
+    // `speed`: the song's time runs at this fraction of our clock's.
+    explicit TruthProbe(const QString& socketPath, double speed = 1.0) : m_speed(speed) {
         m_socket.connectToServer(socketPath);
         m_socket.waitForConnected(500);
     }
@@ -118,14 +120,15 @@ class TruthProbe {
                 if (!o.value("data").isDouble())
                     return std::nullopt;
                 const double pos = o.value("data").toDouble() * 1000.0;
-                const double offset = pos - (before + after) / 2;
+                const double offset = pos - m_speed * (before + after) / 2;
                 m_offsets.push_back(offset);
                 return offset;
             }
         }
         return std::nullopt;
     }
-    // Song position = clock + offset(); the upper envelope of the readings.
+    // Song position = speed * clock + offset(); the upper envelope of the
+    // readings.
     double offset() const {
         return m_offsets.empty() ? 0 : *std::max_element(m_offsets.begin(), m_offsets.end());
     }
@@ -133,6 +136,7 @@ class TruthProbe {
 
   private:
     QLocalSocket m_socket;
+    double m_speed = 1.0;
     int m_nextId = 1;
     std::vector<double> m_offsets;
 };
@@ -193,11 +197,14 @@ struct Placed {
     int bar, row, position;
 };
 
-// args: BPM, gap ms, snap (1 half, 2 quarter)
+// args: BPM, gap ms, snap (1 half, 2 quarter), playback speed in percent.
+// Errors are in the song's time.
 void BM_GrabberRows(benchmark::State& state) {
     const double bpm = double(state.range(0));
     const double gap = double(state.range(1));
     const int snap = int(state.range(2));
+    const int speedPct = int(state.range(3));
+    const double speed = speedPct / 100.0;
     const int presses = 40;
     int hits = 0;
     int total = 0;
@@ -212,6 +219,7 @@ void BM_GrabberRows(benchmark::State& state) {
         s.model.setField(SummaryField::Gap, canonicalNumberText(gap));
         s.ctx.session.currentbar = 1;
         WriteSetting("stepgrabber", "option1", QString::number(snap));
+        WriteSetting("stepgrabber", "speed", QString::number(speedPct));
         QWidget editor;
         EditorLink link;
         link.editor = &editor;
@@ -225,7 +233,7 @@ void BM_GrabberRows(benchmark::State& state) {
         QObject::connect(g, &Grabber::placed, [&placed](int bar, int row, int, int pos) {
             placed.push_back({bar, row, pos});
         });
-        TruthProbe probe(s.player.socketPath());
+        TruthProbe probe(s.player.socketPath(), speed);
         if (!probe.ok()) {
             state.SkipWithError("no second connection to the player");
             return;
@@ -234,13 +242,13 @@ void BM_GrabberRows(benchmark::State& state) {
 
         // Grid points of the snap, starting a little ahead of the song.
         const double step = grab::msPerBeat(bpm) / (snap == 2 ? 4 : 2);
-        const double startPos = nowMs() + probe.offset() + 300;
+        const double startPos = speed * nowMs() + probe.offset() + 300;
         const int first = int(std::ceil((startPos - gap) / step));
         std::vector<double> pressClock;
         std::vector<double> targets;
         for (int i = 0; i < presses; ++i) {
             const double target = gap + (first + i) * step;
-            waitUntilMs(target - probe.offset());
+            waitUntilMs((target - probe.offset()) / speed);
             pressClock.push_back(nowMs());
             targets.push_back(target);
             pressKey(g, Qt::Key_Left);
@@ -250,7 +258,7 @@ void BM_GrabberRows(benchmark::State& state) {
         for (std::size_t i = 0; i < placed.size() && i < targets.size(); ++i) {
             const grab::SnappedCell want = grab::cellAt(targets[i], gap, bpm, snap);
             hits += (placed[i].bar == want.bar && placed[i].row == want.row) ? 1 : 0;
-            err.push_back(placed[i].position - (pressClock[i] + offset));
+            err.push_back(placed[i].position - (speed * pressClock[i] + offset));
         }
         total += presses;
         g->close();
@@ -264,11 +272,14 @@ void BM_GrabberRows(benchmark::State& state) {
 
 // ------------------------------------------------------- sync checker --
 
-// args: BPM, gap ms, beats to watch
+// args: BPM, gap ms, beats to watch, playback speed in percent. Errors are
+// on our clock.
 void BM_SyncLights(benchmark::State& state) {
     const double bpm = double(state.range(0));
     const double gap = double(state.range(1));
     const int beats = int(state.range(2));
+    const int speedPct = int(state.range(3));
+    const double speed = speedPct / 100.0;
     std::vector<double> err;
     int within = 0;
     for (auto _ : state) {
@@ -280,11 +291,12 @@ void BM_SyncLights(benchmark::State& state) {
         auto* w = new Synchro(s.ctx, nullptr);
         w->Text1()->setText(canonicalNumberText(bpm));
         w->Text2()->setText(canonicalNumberText(gap));
+        w->Speed()->setCurrentIndex(w->Speed()->findData(speedPct));
         w->show();
         std::vector<std::pair<int, double>> lights; // (beat, clock ms)
         QObject::connect(w, &Synchro::beat,
                          [&lights](int beat, int) { lights.emplace_back(beat, nowMs()); });
-        TruthProbe probe(s.player.socketPath());
+        TruthProbe probe(s.player.socketPath(), speed);
         w->Command1()->click(); // Test: play from the gap
         // Probe readings on a timer of their own, so the beat poll runs freely.
         QTimer probeTimer;
@@ -300,7 +312,7 @@ void BM_SyncLights(benchmark::State& state) {
         const double offset = probe.offset();
         const double mspb = grab::msPerBeat(bpm);
         for (const auto& [beat, at] : lights) {
-            const double ideal = gap + beat * mspb - offset; // on our clock
+            const double ideal = (gap + beat * mspb - offset) / speed; // on our clock
             err.push_back(at - ideal);
             within += std::abs(at - ideal) <= 50.0 ? 1 : 0;
         }
@@ -377,15 +389,20 @@ void BM_BpmFinderResult(benchmark::State& state) {
 }
 
 BENCHMARK(BM_GrabberRows)
-    ->Args({120, 350, 1})
-    ->Args({120, 350, 2})
-    ->Args({180, 1234, 1})
-    ->Args({180, 1234, 2})
+    ->Args({120, 350, 1, 100})
+    ->Args({120, 350, 2, 100})
+    ->Args({180, 1234, 1, 100})
+    ->Args({180, 1234, 2, 100})
+    ->Args({120, 350, 2, 50})
+    ->Args({180, 1234, 2, 50})
+    ->Args({180, 1234, 2, 25})
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SyncLights)
-    ->Args({120, 350, 24})
-    ->Args({180, 1234, 24})
+    ->Args({120, 350, 24, 100})
+    ->Args({180, 1234, 24, 100})
+    ->Args({120, 350, 12, 50})
+    ->Args({180, 1234, 12, 50})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GapFinderResult)

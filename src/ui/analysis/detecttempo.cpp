@@ -3,6 +3,7 @@
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/closeonescape.h"
 #include "ui/timing/synchro.h"
 
 #include <QCloseEvent>
@@ -46,6 +47,7 @@ DetectTempo::DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter wr
     : QWidget(parent, Qt::Window), m_ctx(ctx), m_write(std::move(write)) {
     setObjectName(QStringLiteral("DetectTempo"));
     setWindowTitle(QStringLiteral("Detect BPM and Gap"));
+    closeOnEscape(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setMinimumWidth(420);
     if (!m_write)

@@ -3,6 +3,7 @@
 #include "core/app/versioncheck.h"
 #include "ui/app/programpicture.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/closeonescape.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/messageboxes.h"
 
@@ -26,6 +27,7 @@ AboutForm::AboutForm(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Win
     setObjectName(QStringLiteral("AboutForm"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About ") + applicationTitle());
+    closeOnEscape(this);
 
     auto* grid = new QGridLayout(this);
     picIcon = new ProgramPicture(this);

@@ -4,6 +4,7 @@
 #include "core/app/versioncheck.h"
 #include "ui/app/versionfetcher.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/closeonescape.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/settings.h"
 
@@ -28,6 +29,7 @@ CheckForUpdates::CheckForUpdates(AppContext& ctx, QWidget* setAside, QWidget* pa
     setObjectName(QStringLiteral("CheckForUpdates"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Kolvo Update Centre"));
+    closeOnEscape(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(

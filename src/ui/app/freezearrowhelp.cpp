@@ -1,4 +1,5 @@
 #include "ui/app/freezearrowhelp.h"
+#include "ui/platform/closeonescape.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -103,6 +104,7 @@ FreezeArrowHelp::FreezeArrowHelp(QWidget* parent) : QWidget(parent, Qt::Window) 
     setObjectName(QStringLiteral("FreezeArrowHelp"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("How To Create Arrows and Freeze Arrows"));
+    closeOnEscape(this);
 
     auto* layout = new QVBoxLayout(this);
     auto* arrows = new QLabel(

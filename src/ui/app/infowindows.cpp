@@ -1,4 +1,5 @@
 #include "ui/app/infowindows.h"
+#include "ui/platform/closeonescape.h"
 
 #include "core/edit/twips.h"
 
@@ -32,6 +33,7 @@ HelpInformation::HelpInformation(AppContext&, QWidget* summaryWindow, QWidget* p
     setObjectName(QStringLiteral("HelpInformation"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Where to get help"));
+    closeOnEscape(this);
 
     auto* layout = new QVBoxLayout(this);
     auto* picture = new QLabel(this);
@@ -69,6 +71,7 @@ MusicInfo::MusicInfo(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("MusicInfo"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("MP3 File Location"));
+    closeOnEscape(this);
     auto* layout = new QVBoxLayout(this);
     addParagraphs(
         layout, this,

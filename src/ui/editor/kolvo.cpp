@@ -342,6 +342,12 @@ void Kolvo::showStepGrabberSetup() {
         return open;
     };
     link.startUpdatenow = [this] { startUpdatenow(); };
+    // The bar box, the grid and the wide view show the bar a grab starts at.
+    link.goToBar = [this](int bar) {
+        setBarNumberText(bar);
+        refreshgrid();
+        refreshwideview();
+    };
     (new StepGrabberSetup(m_ctx, link))->show();
 }
 

@@ -8,11 +8,14 @@
 #include "ui/editor/tooldock.h"
 #include "ui/editor/wavestrip.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
+#include "ui/timing/toolwidgets.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -41,6 +44,8 @@ constexpr int kCellsLeft = 480;  // first panel column
 constexpr int kPanelPitch = 120; // 8 pixels per panel
 constexpr int kCellWidth = 135;  // a pixel wider than the pitch, as on the grid
 constexpr int kScrollLeft = 1800;
+constexpr int kHelpBottom = 7035; // the help text ends here
+constexpr int kSpeedRow = 375;    // the speed choice under it
 
 std::size_t cellSlot(int j, int panel, int row) {
     return std::size_t((j * 10 + (panel - 1)) * 32 + (row - 1));
@@ -53,7 +58,7 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     setObjectName(QStringLiteral("WideView"));
     setWindowTitle(QStringLiteral("Wide View"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(twips(2055), twips(7035));
+    setFixedSize(twips(2055), twips(kHelpBottom + kSpeedRow));
     setAutoFillBackground(true);
     useToolFont(this);
 
@@ -101,9 +106,21 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
                    this);
     help->setObjectName(QStringLiteral("Label1"));
     help->setWordWrap(true);
-    help->setGeometry(twips(120), twips(6120), twips(1815), twips(7035 - 6120));
+    help->setGeometry(twips(120), twips(6120), twips(1815), twips(kHelpBottom - 6120));
     help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fitFont(help, help->text());
+
+    auto* speedLabel = new QLabel(QStringLiteral("Speed"), this);
+    speedLabel->setObjectName(QStringLiteral("Label3"));
+    m_speed = makeSpeedChoice(this, QStringLiteral("wideview"));
+    speedLabel->setBuddy(m_speed);
+    m_speed->setGeometry(twips(900), twips(kHelpBottom), twips(1035), twips(kSpeedRow - 30));
+    speedLabel->setGeometry(twips(120), twips(kHelpBottom), twips(780), twips(kSpeedRow - 30));
+    // A new speed takes effect at once on a bar being played.
+    connect(m_speed, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_timer2 && m_timer2->isActive())
+            m_ctx.player.setSpeed(chosenSpeed(m_speed));
+    });
 
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
@@ -127,6 +144,19 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
             change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
             refreshwideview();
     });
+
+    // A player that ends while a bar plays is news at once, not at the next
+    // right click.
+    connect(
+        m_ctx.player.events(), &PlayerEvents::ended, this,
+        [this] {
+            if (m_unloaded || !m_timer2->isActive())
+                return;
+            m_timer2->stop();
+            m_ctx.playbarend = 0;
+            ReportPlayerGone(m_ctx, this);
+        },
+        Qt::QueuedConnection);
 
     refreshwideview();
 }
@@ -302,6 +332,7 @@ void WideView::playBar(int bar) {
     }
 
     QPointer<WideView> self(this);
+    player.setSpeed(chosenSpeed(m_speed));
     if (player.state() != 1)
         player.WinampCommand(winamp::Play);
     m_ctx.playbarend = where.position.end;

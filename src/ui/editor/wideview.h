@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QScrollBar;
@@ -25,8 +26,9 @@ class WaveStrip;
 // The wide view ("Wide View"), docked right of the step editor: twelve bars
 // of the chart being edited at one pixel per row, with a marker at the
 // editor's current bar. A left click makes a bar the current one; a right
-// click also plays that bar through the player link and pauses the player
-// at the bar's end.
+// click also plays that bar through the player link, at the speed chosen
+// under the help text (kept under "wideview"), and pauses the player at the
+// bar's end. A player that ends while a bar plays is reported at once.
 //
 // Opening sets `wideviewopen` and the editor's toggle caption; closing, by
 // any means, puts both back. Destroyed on close.
@@ -56,6 +58,7 @@ class WideView : public QWidget {
     // The music beside the bars, shown while the editor shows its own.
     WaveStrip* waveStrip() const { return m_waveStrip; }
     static constexpr int kWaveStripWidth = 48; // pixels, right of the window's own area
+    QComboBox* Speed() const { return m_speed; }
 
     // Selects (and with `play` also plays) the bar in shown row j 0..11, as
     // a press in that row does.
@@ -86,6 +89,7 @@ class WideView : public QWidget {
     QTimer* m_timer2 = nullptr;
     ToolDock* m_dock = nullptr;
     WaveStrip* m_waveStrip = nullptr;
+    QComboBox* m_speed = nullptr;
     // The cells as last painted: [row j][panel 1..10][grid row 1..32].
     std::array<std::uint8_t, kShownBars * 10 * 32> m_cells{};
     // Notes of the shown bars between the 32nd rows.

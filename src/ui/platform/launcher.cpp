@@ -6,6 +6,11 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace kolvo {
 
 namespace {
@@ -80,6 +85,48 @@ bool ProcessLauncher::start(const QString& program, const QStringList& args,
         return false;
     }
     return true;
+}
+
+QProcess* Launcher::startChild(const QString&, const QStringList&, const QString&, QString* error) {
+    setError(error, QStringLiteral("This launcher starts no child programs."));
+    return nullptr;
+}
+
+QProcess* ProcessLauncher::startChild(const QString& program, const QStringList& args,
+                                      const QString& workingDir, QString* error) {
+    const Plan p = plan(program, args, error);
+    if (p.program.isEmpty())
+        return nullptr;
+    if (!workingDir.isEmpty() && !QFileInfo(workingDir).isDir()) {
+        setError(error, QStringLiteral("Could not start %1: the folder %2 does not exist.")
+                            .arg(program, workingDir));
+        return nullptr;
+    }
+    auto* process = new QProcess;
+    process->setProgram(p.program);
+    process->setArguments(p.args);
+    if (!workingDir.isEmpty())
+        process->setWorkingDirectory(workingDir);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    const pid_t parent = ::getpid();
+    process->setChildProcessModifier([parent] {
+        // Runs in the child between fork and exec: only async-signal-safe
+        // calls. If we are already gone the signal would never come.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
+    lastProcessId = 0;
+    process->start();
+    if (process->state() == QProcess::NotRunning) {
+        setError(error,
+                 QStringLiteral("Could not start %1: %2").arg(program, process->errorString()));
+        delete process;
+        return nullptr;
+    }
+    return process;
 }
 
 } // namespace kolvo

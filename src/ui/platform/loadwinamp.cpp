@@ -161,6 +161,14 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
     // The player runs in its own folder: give it the file the check found.
     const QString music = QFileInfo(ctx.model.musicadd()).absoluteFilePath();
 
+    // The player already has this very file: stop it at the start rather
+    // than start another (a new player costs time, and the song's place).
+    if (ctx.player.playsFile(music)) {
+        ctx.player.WinampCommand(winamp::Stop);
+        ctx.player.setSpeed(100);
+        return LoadWinampResult::Loaded;
+    }
+
     QString launchError;
     if (ctx.player.launch(ctx.launcher, ctx.winamppath, music, &launchError)) {
         const bool hasOwner = owner != nullptr;

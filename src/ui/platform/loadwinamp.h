@@ -34,6 +34,9 @@ enum class LoadWinampResult {
 // for the player alike. When the player never answers, one started is not
 // left running, and a second message says why when that is known (the
 // player's own error and the file). Loaded: the owner keeps the keyboard.
+// A player that already plays the same (unchanged) file is reused: it is
+// stopped at the start and nothing is launched. Loaded leaves the player at
+// 100 % speed.
 // The first three checks of LoadWinamp on their own: a music file is set, it
 // exists, and the player program is in the player folder. Each failure shows
 // its message (exclamation, OK); the last one also closes `owner`. Loaded

@@ -4,6 +4,7 @@
 #include "ui/platform/settings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,6 +26,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -44,6 +46,19 @@ QString playerProgramPath(const QString& playerFolder) {
     if (folder.endsWith(u'/'))
         return folder + QStringLiteral("mpv");
     return folder + QStringLiteral("/mpv");
+}
+
+QString speedCaption(int percent) {
+    return QString::number(percent) + QStringLiteral(" %");
+}
+
+int playbackSpeedFrom(const QString& text) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    for (int speed : kPlaybackSpeeds)
+        if (ok && v == speed)
+            return v;
+    return 100;
 }
 
 // ---------------------------------------------------------------- mpv ----
@@ -164,6 +179,17 @@ struct MpvPlayerLink::Impl {
     QElapsedTimer sinceLaunch;
     qint64 launchedPid = 0; // the started program, while it was never found
     QString launchedMusic;
+    // The player program as our child (null when the launcher starts none):
+    // it ends with us, and tells us when it ends.
+    std::unique_ptr<QProcess> process;
+    // The music of the player found last, and its file's size and time then.
+    QString loadedMusic;
+    qint64 loadedSize = -1;
+    QDateTime loadedModified;
+    // A player has been found and has not been asked to end: its end is news.
+    bool live = false;
+    std::function<void()> onEnded;
+    int speedPercent = 100;
 
     bool stopped = true;                // our notion of "stopped" (mpv has none)
     std::optional<double> pausedSeekMs; // reported until playback resumes
@@ -176,9 +202,47 @@ struct MpvPlayerLink::Impl {
 
     Impl() {
         QObject::connect(&socket, &QLocalSocket::readyRead, [this] { readReplies(); });
-        QObject::connect(&socket, &QLocalSocket::disconnected, [this] { lose(); });
+        QObject::connect(&socket, &QLocalSocket::disconnected, [this] {
+            // The player closed the connection: it has ended (or is ending).
+            const bool wasConnected = connected;
+            lose();
+            if (wasConnected)
+                ended();
+        });
     }
-    ~Impl() { QObject::disconnect(&socket, nullptr, nullptr, nullptr); }
+    ~Impl() {
+        QObject::disconnect(&socket, nullptr, nullptr, nullptr);
+        live = false;
+        dropProcess();
+    }
+
+    // The player we found has gone without being asked to.
+    void ended() {
+        if (!live)
+            return;
+        live = false;
+        if (onEnded)
+            onEnded();
+    }
+
+    // Lets go of our child: it is ended if still running (SIGKILL after a
+    // short grace for a quit already asked for).
+    void dropProcess(int graceMs = 0) {
+        if (!process)
+            return;
+        QObject::disconnect(process.get(), nullptr, nullptr, nullptr);
+        if (process->state() != QProcess::NotRunning) {
+            if (graceMs > 0)
+                process->waitForFinished(graceMs);
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(1000);
+            }
+        }
+        process.reset();
+    }
+
+    double speed() const { return speedPercent / 100.0; }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
@@ -308,11 +372,20 @@ struct MpvPlayerLink::Impl {
     }
 
     // The program we started is known to have ended.
-    bool launchedProcessEnded() const { return launchedPid > 0 && !processAlive(launchedPid); }
+    bool launchedProcessEnded() const {
+        if (process)
+            return process->state() == QProcess::NotRunning;
+        return launchedPid > 0 && !processAlive(launchedPid);
+    }
 
     // Ends the program we started if it is still the player we started on
     // our socket (its process id may have been reused by now).
     void endLaunchedProcess() {
+        if (process) {
+            dropProcess();
+            launchedPid = 0;
+            return;
+        }
         if (launchedPid <= 0)
             return;
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(launchedPid));
@@ -331,11 +404,12 @@ struct MpvPlayerLink::Impl {
     // A position the player reports, folded into the running estimate: the
     // estimate runs on our monotonic clock between the player's coarse
     // updates and is kept within [time-pos, time-pos + one chunk].
+    // Both are in the song's time: our clock's time is scaled by the speed.
     double playingPosition(double timePosMs) {
         if (!anchored)
             anchorAt(timePosMs);
         const qint64 since = anchorClock.elapsed();
-        double estimate = anchorMs + double(since);
+        double estimate = anchorMs + double(since) * speed();
         const bool settling = since < kSettleMs && timePosMs < anchorMs - 5.0;
         if (!settling) {
             if (estimate < timePosMs) {
@@ -352,15 +426,23 @@ struct MpvPlayerLink::Impl {
 
 MpvPlayerLink::MpvPlayerLink(const QString& socketPath) : d(std::make_unique<Impl>()) {
     d->socketPath = socketPath.isEmpty() ? socketPathDefault() : socketPath;
+    d->onEnded = [this] {
+        winampwindow = 0;
+        announceEnded();
+    };
 }
 
 MpvPlayerLink::~MpvPlayerLink() {
-    // Nothing can drive the player once we are gone: ask it to quit, without
-    // waiting for it.
-    if (d->connected && d->socket.state() == QLocalSocket::ConnectedState) {
+    d->live = false;
+    d->onEnded = nullptr;
+    // Nothing can drive the player once we are gone: ask it to quit (a child
+    // of ours gets a moment to, then is ended).
+    const bool asked = d->connected && d->socket.state() == QLocalSocket::ConnectedState;
+    if (asked) {
         d->socket.write(QByteArrayLiteral("{\"command\":[\"quit\"]}\n"));
         d->socket.flush();
     }
+    d->dropProcess(asked ? 300 : 0);
     d->endLaunchedProcess();
     d->drop();
     if (!d->socketPath.isEmpty()) {
@@ -433,10 +515,16 @@ QStringList MpvPlayerLink::extraOptions() {
 }
 
 QStringList MpvPlayerLink::launchArguments(const QString& musicFile) const {
-    QStringList args{QStringLiteral("--force-window=yes"), QStringLiteral("--keep-open=yes"),
-                     QStringLiteral("--pause"), QStringLiteral("--no-terminal"),
-                     // The tool that loaded the song keeps the keyboard.
-                     QStringLiteral("--focus-on-open=no"),
+    QStringList args{QStringLiteral("--keep-open=yes"), QStringLiteral("--pause"),
+                     QStringLiteral("--no-terminal"),
+                     // Music only: no video track (cover art included) and no
+                     // window, so nothing covers our windows or takes the
+                     // keyboard; and should a window appear all the same,
+                     // no key of the player's own does anything there.
+                     QStringLiteral("--vid=no"), QStringLiteral("--audio-display=no"),
+                     QStringLiteral("--force-window=no"),
+                     QStringLiteral("--input-default-bindings=no"),
+                     QStringLiteral("--input-vo-keyboard=no"), QStringLiteral("--focus-on-open=no"),
                      QStringLiteral("--audio-fallback-to-null=yes"),
                      QStringLiteral("--input-ipc-server=") + d->socketPath,
                      // Where to find why a file would not play.
@@ -452,6 +540,7 @@ QStringList MpvPlayerLink::launchArguments(const QString& musicFile) const {
 }
 
 void MpvPlayerLink::quitPlayer() {
+    d->live = false; // asked to end: its end is no news
     if (!d->connected)
         d->connect();
     if (d->connected) {
@@ -461,6 +550,7 @@ void MpvPlayerLink::quitPlayer() {
                        QDeadlineTimer(1000), &d->socket);
     }
     d->drop();
+    d->dropProcess(300);
     winampwindow = 0;
 }
 
@@ -495,11 +585,39 @@ bool MpvPlayerLink::launch(Launcher& launcher, const QString& playerFolder,
     d->pausedAtMs.reset();
     d->launched = false;
     d->launchedMusic = musicFile;
+    d->loadedMusic.clear();
+    d->dropProcess();
+    d->speedPercent = 100; // a new player starts at the song's own speed
+    m_speed = 100;
     launcher.lastProcessId = 0;
-    // Starting a program waits for it to be executed, some tens of ms on a
-    // busy machine: do it on a thread of its own while the events go on.
     const QString program = playerProgramPath(playerFolder);
     const QStringList args = launchArguments(musicFile);
+    if (launcher.startsChildren()) {
+        // Started from this (the main) thread, which lives as long as the
+        // program: the player's end-with-us signal is tied to it.
+        QString why;
+        d->process.reset(launcher.startChild(program, args, playerFolder, &why));
+        if (!d->process)
+            return fail(why);
+        QProcess* p = d->process.get();
+        const QDeadlineTimer deadline(10000);
+        while (p->state() == QProcess::Starting && !deadline.hasExpired())
+            pauseWithEvents(2);
+        if (p->state() != QProcess::Running) {
+            why = QStringLiteral("Could not start %1: %2").arg(program, p->errorString());
+            d->dropProcess();
+            return fail(why);
+        }
+        launcher.lastProcessId = p->processId();
+        QObject::connect(p, &QProcess::finished, p, [this] { d->ended(); });
+        d->launched = true;
+        d->launchedPid = launcher.lastProcessId;
+        d->sinceLaunch.start();
+        return true;
+    }
+    // Starting a detached program waits for it to be executed, some tens of
+    // ms on a busy machine: do it on a thread of its own while the events
+    // go on.
     bool started = false;
     QString why;
     std::atomic<bool> done{false};
@@ -546,6 +664,7 @@ void MpvPlayerLink::abandonLaunch() {
 
 bool MpvPlayerLink::FindWindowA() {
     winampwindow = 0;
+    const bool fresh = d->launched;
     if (d->connected && !d->launched) {
         const Reply pid = d->call1(Impl::get("pid"), 500);
         if (pid.ok) {
@@ -578,6 +697,39 @@ bool MpvPlayerLink::FindWindowA() {
     d->launched = false;
     d->launchedPid = 0; // found: from now on it quits when asked
     winampwindow = std::max(1, pid.data.toInt());
+    d->live = true;
+    if (fresh) {
+        const QFileInfo music(d->launchedMusic);
+        d->loadedMusic = d->launchedMusic;
+        d->loadedSize = music.size();
+        d->loadedModified = music.lastModified();
+    }
+    return true;
+}
+
+bool MpvPlayerLink::playsFile(const QString& musicFile) {
+    if (!d->connected || !d->live || d->loadedMusic != musicFile)
+        return false;
+    const QFileInfo music(musicFile);
+    if (music.size() != d->loadedSize || music.lastModified() != d->loadedModified)
+        return false; // changed since: load it afresh
+    const Reply path = d->call1(Impl::get("path"), 500);
+    return path.ok && path.data.toString() == musicFile;
+}
+
+bool MpvPlayerLink::setSpeed(int percent) {
+    if (!d->connected)
+        return false;
+    if (percent == d->speedPercent)
+        return true;
+    const Reply r = d->call1(Impl::set("speed", percent / 100.0));
+    if (!r.ok)
+        return false;
+    // The estimate goes on from where it is, at the new pace.
+    if (d->anchored)
+        d->anchorAt(d->anchorMs + double(d->anchorClock.elapsed()) * d->speed());
+    d->speedPercent = percent;
+    m_speed = percent;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonValue>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -26,11 +27,51 @@ constexpr int JumpToTime = 106;  // query with wparam = ms: jump there
 // "<folder>/mpv", never with a doubled "/".
 QString playerProgramPath(const QString& playerFolder);
 
+// The playback speeds the tools offer, in percent of the song's own speed.
+inline constexpr int kPlaybackSpeeds[] = {100, 75, 50, 25};
+// "100 %", "75 %", ...
+QString speedCaption(int percent);
+// `text` as one of kPlaybackSpeeds (a stored setting), else 100.
+int playbackSpeedFrom(const QString& text);
+
+// What the link tells the windows that use it.
+class PlayerEvents : public QObject {
+    Q_OBJECT
+  signals:
+    // The player the link had found has ended without being asked to
+    // (killed, crashed): sent once, as soon as the link learns of it.
+    void ended();
+};
+
 // The link to the music player. One instance lives in the AppContext; the
 // timing tools drive it with the old command meanings.
 class PlayerLink {
   public:
+    PlayerLink() = default;
     virtual ~PlayerLink() = default;
+    PlayerLink(const PlayerLink&) = delete;
+    PlayerLink& operator=(const PlayerLink&) = delete;
+
+    PlayerEvents* events() { return &m_events; }
+    // Tells every window listening that the player has ended.
+    void announceEnded() { emit m_events.ended(); }
+
+    // Playback speed in percent (one of kPlaybackSpeeds); the pitch is
+    // kept. Positions stay in the song's own time at any speed. A player
+    // started later starts at 100 %. Returns false when the player did not
+    // take it.
+    virtual bool setSpeed(int percent) {
+        m_speed = percent;
+        return true;
+    }
+    int speed() const { return m_speed; }
+
+    // The player answering now has `musicFile` loaded, unchanged on disk
+    // since it was loaded: loading it again may reuse that player.
+    virtual bool playsFile(const QString& musicFile) {
+        (void)musicFile;
+        return false;
+    }
 
     // Non-zero while a player has been found (a handle-like id, the
     // player's process id for mpv); 0 = none.
@@ -74,11 +115,19 @@ class PlayerLink {
     // Drops a player that was started but never answered, so none is left
     // running that the program cannot talk to.
     virtual void abandonLaunch() {}
+
+  protected:
+    int m_speed = 100;
+
+  private:
+    PlayerEvents m_events;
 };
 
 // The real player: mpv, driven through its JSON IPC socket. Each running
 // copy of the program has a socket of its own (named with its process id),
-// so two copies never drive each other's player. Every wait for the player
+// so two copies never drive each other's player. The player is a child of
+// the program (when the launcher can start one): it ends when the program
+// ends, however it ends, and the link hears at once when it ends. Every wait for the player
 // keeps the event loop running (user input held back until the answer is
 // in), so the window never freezes on a slow or silent player.
 class MpvPlayerLink : public PlayerLink {
@@ -97,6 +146,8 @@ class MpvPlayerLink : public PlayerLink {
     QString launchProblem() override;
     bool launchedPlayerEnded() override;
     void abandonLaunch() override;
+    bool setSpeed(int percent) override;
+    bool playsFile(const QString& musicFile) override;
 
     QString socketPath() const;
     // "kolvo-player-<pid>.sock" in $XDG_RUNTIME_DIR when that path fits a
@@ -113,9 +164,11 @@ class MpvPlayerLink : public PlayerLink {
     // The player's log of the last launch (beside the socket).
     QString logPath() const;
     // The options every launch uses (before the extra ones and the file):
-    // paused, a window the user can see and close, kept open at the end, the
-    // IPC socket, the null audio output as a fallback, and the null video
-    // output when there is no display (neither DISPLAY nor WAYLAND_DISPLAY).
+    // paused, kept open at the end, no video and no window at all (the
+    // music is all we play, and a window would take the keyboard), none of
+    // the player's own key bindings, the IPC socket, the null audio output
+    // as a fallback, and the null video output when there is no display
+    // (neither DISPLAY nor WAYLAND_DISPLAY).
     QStringList launchArguments(const QString& musicFile) const;
     // Extra mpv options, split at blanks, from the environment variable
     // KOLVO_MPV_OPTIONS (e.g. "--ao=null --vo=null" for headless runs).

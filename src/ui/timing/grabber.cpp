@@ -73,7 +73,9 @@ Grabber::Grabber(AppContext& ctx, EditorLink link, QWidget* parent)
     m_label3->setFont(big);
     m_label4 = makeLabel(this, "Label4", QStringLiteral("Key recognised when lit"));
     setFill(m_label4, QColor());
-    for (QLabel* l : {m_label1, m_label2, m_label3, m_label4})
+    m_speed = storedSpeed(QStringLiteral("stepgrabber"));
+    m_label5 = makeLabel(this, "Label5", QStringLiteral("Speed: ") + speedCaption(m_speed));
+    for (QLabel* l : {m_label1, m_label2, m_label3, m_label4, m_label5})
         layout->addWidget(l);
 
     m_lock.lock(m_link.windows());
@@ -85,6 +87,10 @@ Grabber::Grabber(AppContext& ctx, EditorLink link, QWidget* parent)
     m_timer1->setInterval(50);
     connect(m_timer1, &QTimer::timeout, this, &Grabber::tick);
     m_timer1->start();
+
+    // A player that ends is news at once, not at the next tick.
+    connect(m_ctx.player.events(), &PlayerEvents::ended, this, &Grabber::playerGone,
+            Qt::QueuedConnection);
 }
 
 Grabber::~Grabber() {
@@ -118,7 +124,9 @@ bool Grabber::start() {
     if (!self || m_closing)
         return false;
     m_ctx.player.WinampCommand(winamp::Stop);
+    m_ctx.player.setSpeed(m_speed);
     m_ctx.player.WinampCommand(winamp::Play);
+    m_playing = true;
     long long target = grab::barStartMs(m_ctx.session.currentbar, tempoMap());
     target = std::clamp<long long>(target, 0, std::numeric_limits<int>::max());
     if (!m_ctx.player.ask(winamp::JumpToTime, int(target))) {
@@ -150,6 +158,7 @@ void Grabber::playerGone() {
     // No player, no position: stop grabbing. What was grabbed is already in
     // the song and stays there.
     m_closing = true;
+    m_playerGone = true;
     m_timer1->stop();
     QPointer<Grabber> self(this);
     ReportPlayerGone(m_ctx, this);
@@ -160,6 +169,11 @@ void Grabber::playerGone() {
 void Grabber::keyDown(int virtualKey) {
     if (m_closing)
         return;
+    // Escape leaves at any time, also before the first bar.
+    if (virtualKey == vk::Escape) {
+        close();
+        return;
+    }
     setFill(m_label4, kLitGreen);
     const double b = bpm();
     if (!grab::usableBpm(b)) {
@@ -193,10 +207,6 @@ void Grabber::keyDown(int virtualKey) {
                          QStringLiteral("Buffer full."), MsgButtons::Ok, MsgIcon::Critical);
         if (self)
             close();
-        return;
-    }
-    if (virtualKey == vk::Escape) {
-        close();
         return;
     }
     const int panel = grab::panelForKey(virtualKey, m_ctx.session.currentstyle);
@@ -242,6 +252,9 @@ void Grabber::unload() {
     m_unloaded = true;
     m_closing = true;
     m_timer1->stop();
+    // The music was ours: it stops with the grabbing.
+    if (m_playing && !m_playerGone)
+        m_ctx.player.WinampCommand(winamp::Stop);
     m_lock.release();
     // Everything recorded since the start is one step of the history.
     m_ctx.document.recordChart(m_style, m_level, std::move(m_before), QStringLiteral("Step Grab"));

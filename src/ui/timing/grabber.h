@@ -16,8 +16,10 @@ struct AppContext;
 
 // "Now grabbing.": records arrows into the current chart while the song
 // plays; each key press lands on the bar and row the play position gives,
-// snapped by the "stepgrabber" option1 setting. The editor and its open
-// tool windows stay disabled (and unpainted) until it closes.
+// snapped by the "stepgrabber" option1 setting. The song plays at the speed
+// kept under "stepgrabber" (shown in the window); presses are placed by the
+// song's own time at any speed. The editor and its open tool windows stay
+// disabled (and unpainted) until it closes; closing stops the music.
 class Grabber : public QWidget {
     Q_OBJECT
   public:
@@ -25,14 +27,16 @@ class Grabber : public QWidget {
     ~Grabber() override;
 
     // The load steps: refuses a BPM that is 0 or not a number, finds the
-    // running player, then Stop, Play and a jump to the first beat of
-    // currentbar. On a refusal or a missing player it says why and closes;
+    // running player, then Stop, the speed, Play and a jump to the first
+    // beat of currentbar. On a refusal or a missing player it says why and closes;
     // returns false then.
     bool start();
 
     QLabel* Label1() const { return m_label1; }
     QLabel* Label3() const { return m_label3; } // the bar display
     QLabel* Label4() const { return m_label4; } // the key indicator
+    QLabel* Label5() const { return m_label5; } // the playback speed
+    int speed() const { return m_speed; }       // percent
     QTimer* Timer1() const { return m_timer1; }
 
     // A key (virtual-key code) going down or up.
@@ -74,11 +78,15 @@ class Grabber : public QWidget {
     int m_level = 1;
     ChartSteps m_before;
     bool m_unloaded = false;
+    bool m_playing = false; // start() has started the music
+    bool m_playerGone = false;
+    int m_speed = 100;
 
     QLabel* m_label1 = nullptr;
     QLabel* m_label2 = nullptr;
     QLabel* m_label3 = nullptr;
     QLabel* m_label4 = nullptr;
+    QLabel* m_label5 = nullptr;
     QTimer* m_timer1 = nullptr;
 };
 

@@ -4,15 +4,18 @@
 #include "core/song/songmodel.h"
 #include "core/timing/grabbermath.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/closeonescape.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/settings.h"
 #include "ui/timing/grabber.h"
 #include "ui/timing/keytester.h"
 #include "ui/timing/synchro.h"
+#include "ui/timing/toolwidgets.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -109,6 +112,17 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     optionsLayout->addWidget(freeze);
     layout->addWidget(options);
 
+    // Slower music for fast passages; the pitch stays.
+    auto* speedRow = new QHBoxLayout;
+    auto* speedLabel = makeLabel(this, QStringLiteral("Play the song at"));
+    speedLabel->setWordWrap(false);
+    m_speed = makeSpeedChoice(this, kSection);
+    speedLabel->setBuddy(m_speed);
+    speedRow->addWidget(speedLabel);
+    speedRow->addWidget(m_speed);
+    speedRow->addWidget(makeLabel(this, QStringLiteral("speed (the pitch stays the same).")), 1);
+    layout->addLayout(speedRow);
+
     m_command3 = makeButton(this, "Command3", QStringLiteral("Start grabbing from current bar"));
     m_command4 = makeButton(this, "Command4", QStringLiteral("Start grabbing from bar 1"));
     m_command5 = makeButton(this, "Command5", QStringLiteral("Close"));
@@ -126,6 +140,7 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     connect(m_command3, &QPushButton::clicked, this, [this] { startGrabbing(false); });
     connect(m_command4, &QPushButton::clicked, this, [this] { startGrabbing(true); });
     connect(m_command5, &QPushButton::clicked, this, &QWidget::close);
+    closeOnEscape(this);
 
     // Load: hold the editor, then the stored options (written straight back,
     // so a first run leaves its defaults in the store).
@@ -198,6 +213,7 @@ void StepGrabberSetup::startGrabbing(bool fromBarOne) {
         return;
     if (fromBarOne) {
         m_ctx.session.currentbar = 1;
+        m_link.showBar(1);
         m_link.repaint();
     }
     auto* grabber = new Grabber(m_ctx, m_link);

@@ -11,6 +11,7 @@
 
 #include <array>
 
+class QComboBox;
 class QPushButton;
 class QRadioButton;
 class QTimer;
@@ -23,6 +24,8 @@ struct AppContext;
 // checker and the key tester, and the two start buttons. The editor and its
 // open tool windows are disabled while it is open; once a start button has
 // handed over to the grabber they stay disabled until the grabber closes.
+// The playback speed chosen here (kept under "stepgrabber") is the
+// grabber's. Escape closes the window.
 class StepGrabberSetup : public QWidget {
     Q_OBJECT
   public:
@@ -37,6 +40,7 @@ class StepGrabberSetup : public QWidget {
     QPushButton* Command4() const { return m_command4; } // start from bar 1
     QPushButton* Command5() const { return m_command5; } // "Close"
     QTimer* Timer1() const { return m_timer1; }          // one-shot 1000 ms, for LoadWinamp
+    QComboBox* Speed() const { return m_speed; }         // the grabber's playback speed
 
     int grabberstarted() const { return m_grabberstarted; }
     // The windows this one opened (null when not open).
@@ -79,6 +83,7 @@ class StepGrabberSetup : public QWidget {
     QPushButton* m_command4 = nullptr;
     QPushButton* m_command5 = nullptr;
     QTimer* m_timer1 = nullptr;
+    QComboBox* m_speed = nullptr;
 };
 
 // A stored option as the setup reads it: the whole number 0..2 that `text`

@@ -4,6 +4,7 @@
 #include "core/song/songmodel.h"
 #include "core/timing/grabbermath.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/closeonescape.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/platform/playerlink.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -116,6 +118,11 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_command1);
+    auto* speedLabel = makeLabel(this, "Label6", QStringLiteral("Speed"), false);
+    m_speed = makeSpeedChoice(this, QStringLiteral("synchro"));
+    speedLabel->setBuddy(m_speed);
+    buttons->addWidget(speedLabel);
+    buttons->addWidget(m_speed);
     buttons->addStretch();
     buttons->addWidget(m_command5);
     buttons->addWidget(m_command7);
@@ -144,6 +151,20 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
     connect(m_command5, &QPushButton::clicked, this, &Synchro::okClicked);
     connect(m_command7, &QPushButton::clicked, this, &Synchro::cancelClicked);
     connect(m_command8, &QPushButton::clicked, this, &Synchro::loadClicked);
+    // A new speed takes effect at once while the lights run.
+    connect(m_speed, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_timer1->isActive())
+            m_ctx.player.setSpeed(chosenSpeed(m_speed));
+    });
+    closeOnEscape(this);
+    // A player that ends while the lights run is news at once.
+    connect(
+        m_ctx.player.events(), &PlayerEvents::ended, this,
+        [this] {
+            if (!m_closing && m_timer1->isActive())
+                playerNotFound();
+        },
+        Qt::QueuedConnection);
     m_text1->installEventFilter(this);
     m_text2->installEventFilter(this);
 
@@ -189,8 +210,10 @@ void Synchro::test() {
         return;
     }
     QPointer<Synchro> self(this);
+    m_ctx.player.setSpeed(chosenSpeed(m_speed));
     if (m_ctx.player.state() != 1)
         m_ctx.player.WinampCommand(winamp::Play);
+    m_played = true;
     const bool answered = m_ctx.player.ask(winamp::JumpToTime, clampToInt(*target)).has_value();
     if (!self || m_closing)
         return;
@@ -244,10 +267,11 @@ void Synchro::tick() {
         emit beat(m_counter.syncbeat, position);
     }
     // A beat due before the next poll gets a poll of its own at that moment,
-    // so a light is never up to a whole poll late.
+    // so a light is never up to a whole poll late. The song's time runs
+    // slower than ours at a lower speed.
     if (m_timer1->isActive() && playState == 1) {
         if (const std::optional<double> due = m_counter.nextBeatMs(bpm, gapValue())) {
-            const double wait = *due - position;
+            const double wait = (*due - position) * 100.0 / m_ctx.player.speed();
             if (wait >= 0 && wait < m_timer1->interval())
                 m_beatTimer->start(int(wait) + 1);
         }
@@ -310,8 +334,13 @@ void Synchro::unload() {
         return;
     m_unloaded = true;
     m_closing = true;
+    const bool lightsRan = m_timer1->isActive();
     m_timer1->stop();
     m_beatTimer->stop();
+    // Music that Test started stops with the window (OK and Cancel have
+    // stopped it already).
+    if (m_played && lightsRan)
+        m_ctx.player.WinampCommand(winamp::Stop);
     m_lock.release();
     emit unloaded();
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 
+class QComboBox;
 class QFrame;
 class QLineEdit;
 class QPushButton;
@@ -19,7 +20,9 @@ struct AppContext;
 // "Synchronisation Checker": Test plays the song from the first beat and
 // eight lights come on one per beat (with a beep); the buttons nudge the gap
 // and the BPM until the lights follow the music, and OK copies both into the
-// summary fields.
+// summary fields. The song plays at the speed chosen in the window (kept
+// under "synchro"); the lights follow the song's own beats at any speed.
+// Escape closes the window; closing stops the music it played.
 class Synchro : public QWidget {
     Q_OBJECT
   public:
@@ -42,6 +45,7 @@ class Synchro : public QWidget {
     QPushButton* Command8() const { return m_command8; } // load the song into the player
     QTimer* Timer1() const { return m_timer1; }          // the 50 ms beat poll
     QTimer* beatTimer() const { return m_beatTimer; }
+    QComboBox* Speed() const { return m_speed; }
 
     const timing::SyncBeatCounter& counter() const { return m_counter; }
     int syncbeat() const { return m_counter.syncbeat; }
@@ -83,6 +87,7 @@ class Synchro : public QWidget {
     int m_beeps = 0;
     bool m_closing = false;
     bool m_unloaded = false;
+    bool m_played = false; // Test has started the music
 
     QLineEdit* m_text1 = nullptr;
     QLineEdit* m_text2 = nullptr;
@@ -98,6 +103,7 @@ class Synchro : public QWidget {
     QTimer* m_timer1 = nullptr;
     QTimer* m_beatTimer = nullptr; // one-shot: a poll at a beat due between two ticks
     QTimer* m_loadTimer = nullptr;
+    QComboBox* m_speed = nullptr;
 };
 
 } // namespace kolvo

@@ -3,6 +3,7 @@
 #include "core/timing/virtualkeys.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/loadwinamp.h"
+#include "ui/platform/playerlink.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -76,14 +78,55 @@ TappingTool::TappingTool(AppContext& ctx, QWidget* summaryWindow, const QString&
 
     setStep(1);
     m_lock.lock(summaryWindow);
+
+    // A player that ends while the song plays for a step is news at once:
+    // the presses would be timed against nothing.
+    connect(
+        m_ctx.player.events(), &PlayerEvents::ended, this,
+        [this] {
+            if (m_closing || (m_step != 2 && m_step != 3))
+                return;
+            QPointer<TappingTool> self(this);
+            m_closing = true;
+            ReportPlayerGone(m_ctx, this);
+            if (self)
+                close();
+        },
+        Qt::QueuedConnection);
 }
 
 TappingTool::~TappingTool() {
     unload();
 }
 
+void TappingTool::fitHeight() {
+    // Each wrapped paragraph is as tall as it needs at the window's width
+    // (the layout's own guess uses another width and cuts them short), and
+    // the window as tall as they all need.
+    QLayout* l = layout();
+    if (!l)
+        return;
+    const QMargins margins = l->contentsMargins();
+    const int inner = minimumWidth() - margins.left() - margins.right();
+    for (QLabel* label : findChildren<QLabel*>())
+        if (label->wordWrap())
+            label->setMinimumHeight(label->heightForWidth(inner));
+    l->activate();
+    resize(minimumWidth(), l->totalMinimumSize().height());
+}
+
+void TappingTool::showEvent(QShowEvent* event) {
+    fitHeight(); // the font and the scale are known now
+    QWidget::showEvent(event);
+}
+
 void TappingTool::setStep(int step) {
     m_step = step;
+    // A new run: the last run's result goes.
+    if (step != 0 && !m_label5->isHidden()) {
+        m_label5->hide();
+        fitHeight();
+    }
     setStepLabel(m_label2, step == 1);
     setStepLabel(m_label3, step == 2);
     setStepLabel(m_label4, step == 3);
@@ -92,6 +135,7 @@ void TappingTool::setStep(int step) {
 void TappingTool::showResult(const QString& text) {
     m_label5->setText(text);
     m_label5->show();
+    fitHeight();
     for (QPushButton* b : {m_command1, m_command2}) {
         b->show();
         b->setEnabled(true);
@@ -110,22 +154,19 @@ void TappingTool::reject() {
 void TappingTool::keyDown(int virtualKey) {
     if (m_closing)
         return;
-    if (m_busy) {
-        // The player is being started (events keep flowing meanwhile):
-        // Escape may still leave, nothing else starts a second step.
-        if (virtualKey == vk::Escape)
-            close();
+    // Escape leaves at any time: while the player is being started (events
+    // keep flowing meanwhile), and without a song or a player set up.
+    if (virtualKey == vk::Escape) {
+        close();
         return;
     }
+    if (m_busy)
+        return; // nothing else starts a second step
     QPointer<TappingTool> self(this);
     if (CheckSongAndPlayer(m_ctx, this) != LoadWinampResult::Loaded)
         return;
     if (!self || m_closing)
         return;
-    if (virtualKey == vk::Escape) {
-        close();
-        return;
-    }
     if (virtualKey != vk::Enter && virtualKey != vk::Separator)
         return;
     m_busy = true;
@@ -169,7 +210,12 @@ bool TappingTool::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TappingTool::closeEvent(QCloseEvent* event) {
+    // The music a step started stops with the window (a result on screen
+    // has stopped it already).
+    const bool playing = !m_closing && (m_step == 2 || m_step == 3);
     m_closing = true;
+    if (playing)
+        m_ctx.player.WinampCommand(winamp::Stop);
     unload();
     event->accept();
 }

@@ -67,11 +67,13 @@ class TappingTool : public QWidget {
     AppContext& m_ctx;
 
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void reject();
+    void fitHeight();
     void unload();
 
     WindowLock m_lock;

@@ -5,7 +5,9 @@
 
 #include <functional>
 
+class QComboBox;
 class QLabel;
+class QString;
 class QWidget;
 
 namespace kolvo {
@@ -36,6 +38,16 @@ void installKeyPreview(QWidget* window);
 // may replace it to press keys at exact times.
 using ClockFn = std::function<qint64()>;
 qint64 monotonicNowNs();
+
+// A drop-down list of the playback speeds ("100 %" ... "25 %"), named
+// "Speed", showing the speed kept in the settings under `section` (key
+// "speed") and keeping each choice there. Tab reaches it; it never takes
+// the keyboard from a window that reads keys (it is not focused by a click).
+QComboBox* makeSpeedChoice(QWidget* parent, const QString& section);
+// The speed a choice shows, in percent.
+int chosenSpeed(const QComboBox* choice);
+// The speed kept under `section`, in percent (100 when none is kept).
+int storedSpeed(const QString& section);
 
 // Twips (15 to a pixel) to whole pixels.
 inline int twipsToPixels(double twips) {

@@ -4,6 +4,8 @@
 #include "testapp.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/stepgrid.h"
+#include "ui/timing/grabber.h"
+#include "ui/timing/stepgrabbersetup.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -460,6 +462,41 @@ TEST_F(EditorTest, ButtonsOpenTheirWindows) {
     setup->close();
     QApplication::processEvents();
     EXPECT_TRUE(editor->isEnabled());
+}
+
+// A grab from bar 1 started while the editor shows another bar: when it
+// ends, the bar box, the grid and the bar a press edits are all bar 1.
+TEST_F(EditorTest, AGrabFromBarOneLeavesTheEditorOnBarOne) {
+    app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));
+    app.writeFile("player/mpv", "#!/bin/sh\n");
+    app.ctx.winamppath = app.path("player");
+    app.model.setField(SummaryField::Bpm, "120");
+    app.model.setField(SummaryField::Gap, "0");
+    app.model.setStep(Single, Basic, 1, 3, 4, StepArrow);
+    app.model.setStep(Single, Basic, 9, 5, 6, StepArrow);
+    open(Single, Basic);
+    for (int i = 1; i < 9; ++i)
+        editor->findChild<QPushButton*>("Command2")->click();
+    ASSERT_EQ(barText(), "9");
+
+    editor->Command8()->click();
+    auto* setup = qobject_cast<StepGrabberSetup*>(topLevel("StepGrabberSetup"));
+    ASSERT_NE(setup, nullptr);
+    setup->Command4()->click(); // start grabbing from bar 1
+    QPointer<Grabber> grabber = setup->grabber();
+    ASSERT_TRUE(grabber) << (app.boxes.shown.isEmpty() ? "" : app.boxes.last().text.toStdString());
+    QTest::keyClick(grabber, Qt::Key_Escape);
+    QTest::qWait(100); // the editor's repaint after the grab
+    ASSERT_TRUE(editor->isEnabled());
+
+    EXPECT_EQ(bar(), 1);
+    EXPECT_EQ(barText(), "1");
+    EXPECT_EQ(editor->grid()->shownValue(3, 4), StepArrow);
+    EXPECT_EQ(editor->grid()->shownValue(5, 6), StepEmpty);
+    press(Qt::LeftButton, 17, 4);
+    EXPECT_EQ(app.model.step(Single, Basic, 1, 17, 4), StepArrow);
+    EXPECT_EQ(app.model.step(Single, Basic, 9, 17, 4), StepEmpty);
+    EXPECT_EQ(editor->grid()->shownValue(17, 4), StepArrow);
 }
 
 TEST_F(EditorTest, LoadWithoutMusicFileSaysSoAndStaysOpen) {

@@ -12,7 +12,9 @@
 #include "scriptedmessageboxes.h"
 #include "testapp.h"
 
+#include <QComboBox>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -102,4 +104,61 @@ TEST(ToolsPlayerMpv, RightClickPlaysOneBarAndPausesAtItsEnd) {
     s.player.quitPlayer();
     if (pid > 1)
         ::kill(pid, SIGKILL);
+}
+
+// At half speed a bar still ends where it ends in the song (the player's
+// positions are the song's), two seconds of song taking four of ours; a
+// player killed while a bar plays is reported at once.
+TEST(ToolsPlayerMpv, HalfSpeedBarsEndInTheSongAndAKilledPlayerIsReported) {
+    if (!qEnvironmentVariableIsSet("KOLVO_MPV_OPTIONS"))
+        qputenv("KOLVO_MPV_OPTIONS", "--ao=null --vo=null");
+    const QString mpv = QStandardPaths::findExecutable("mpv");
+    ASSERT_FALSE(mpv.isEmpty()) << "mpv is not installed (scripts/setup.sh installs it)";
+
+    RealPlayerSession s;
+    s.ctx.winamppath = QFileInfo(mpv).absolutePath();
+    const QString music = s.dir.filePath("bar test.wav");
+    ASSERT_TRUE(kolvo::test::writeTestWav(music, 10000));
+    s.model.resetparameters();
+    s.model.setField(SummaryField::Musicadd, music);
+    s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
+    s.model.setField(SummaryField::Gap, QStringLiteral("500"));
+
+    auto* editor = new Kolvo(s.ctx, nullptr);
+    editor->show();
+    ASSERT_EQ(LoadWinamp(s.ctx, editor), LoadWinampResult::Loaded);
+    auto* wide = new WideView(s.ctx, editor);
+    wide->show();
+    wide->Speed()->setCurrentIndex(wide->Speed()->findData(50));
+
+    // Bar 1: 500 to 2500 ms of the song.
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(wide, Qt::RightButton, {}, QPoint(60, 10));
+    EXPECT_EQ(s.player.property("speed").toDouble(), 0.5);
+    QDeadlineTimer deadline(8000);
+    while (wide->Timer2()->isActive() && !deadline.hasExpired())
+        QTest::qWait(5);
+    EXPECT_FALSE(wide->Timer2()->isActive());
+    EXPECT_GT(clock.elapsed(), 3500) << "the bar played at full speed";
+    EXPECT_EQ(s.player.state(), 3);
+    const int pausedAt = s.player.position();
+    EXPECT_GT(pausedAt, 2500 - 250);
+    EXPECT_LT(pausedAt, 2500 + 500);
+    EXPECT_TRUE(s.boxes.shown.isEmpty());
+
+    // Bar 3, and the player is killed while it plays.
+    QTest::mouseClick(wide, Qt::RightButton, {}, QPoint(60, 2 * 32 + 10));
+    ASSERT_TRUE(wide->Timer2()->isActive());
+    const int pid = s.player.winampwindow;
+    ASSERT_GT(pid, 1);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    QDeadlineTimer told(3000);
+    while (s.boxes.shown.isEmpty() && !told.hasExpired())
+        QTest::qWait(5);
+    ASSERT_EQ(s.boxes.shown.size(), 1) << "nothing said of the player's end";
+    EXPECT_EQ(s.boxes.last().text, "WinAMP doesn't appear to be open!");
+    EXPECT_FALSE(wide->Timer2()->isActive());
+    EXPECT_EQ(s.ctx.playbarend, 0);
+    editor->close();
 }

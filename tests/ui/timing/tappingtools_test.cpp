@@ -93,12 +93,14 @@ TEST_F(TappingTest, RejectStartsOverAndRelaunchesThePlayer) {
         w->keyDown(108); // the keypad separator counts as Enter
         advanceMs(1000 + round * 10);
         w->keyDown(13);
+        EXPECT_EQ(w->Label5()->text(), round == 0 ? "Gap is 1000ms." : "Gap is 1010ms.");
+        EXPECT_TRUE(w->Label5()->isVisible());
         w->Command2()->click();
         expectStep(w, 1);
-        EXPECT_TRUE(w->Label5()->isVisible()); // keeps the last result
+        // A new run shows no result until it has one of its own.
+        EXPECT_FALSE(w->Label5()->isVisible());
     }
     EXPECT_EQ(app.player.launchedFiles.size(), 2);
-    EXPECT_EQ(w->Label5()->text(), "Gap is 1010ms.");
     w->close();
     settle();
     EXPECT_EQ(app.model.gap(), "0");
@@ -119,10 +121,10 @@ TEST_F(TappingTest, ButtonsStillTakeTheKeysTheWindowLeaves) {
     expectStep(w, 1);
 }
 
-TEST_F(TappingTest, ChecksRunBeforeEveryKeyEvenEscape) {
+TEST_F(TappingTest, ChecksRunBeforeEveryKeyButEscape) {
     app.model.setField(SummaryField::Musicadd, QString());
     QPointer<FindTheGap> w = open<FindTheGap>();
-    QTest::keyClick(w, Qt::Key_Escape);
+    QTest::keyClick(w, Qt::Key_A);
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.last().title, "No MP3 file selected");
     EXPECT_EQ(app.boxes.last().icon, MsgIcon::Exclamation);
@@ -178,6 +180,101 @@ TEST_F(TappingTest, PlayerClosedBeforeTimingStarts) {
     }
     EXPECT_EQ(app.model.bpm(), "120");
     EXPECT_EQ(app.model.gap(), "0");
+}
+
+// Escape leaves at once, before any check, and stops the music a step
+// started; a player that ends while a step uses it is reported at once,
+// without waiting for the next key.
+TEST_F(TappingTest, EscapeAndAPlayerThatEndsStopTheStepAtOnce) {
+    const struct {
+        const char* what;
+        bool bpmFinder;
+        bool noMusic;    // no music file set: Escape still closes, with no message
+        int keysFirst;   // Enter presses before the event
+        bool playerEnds; // the player ends instead of Escape
+    } cases[] = {{"gap finder, Escape without music", false, true, 0, false},
+                 {"gap finder, Escape while paused at the start", false, false, 1, false},
+                 {"BPM finder, Escape while counting", true, false, 3, false},
+                 {"gap finder, player ends while paused", false, false, 1, true},
+                 {"BPM finder, player ends while counting", true, false, 3, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        app.boxes.shown.clear();
+        app.player.commands.clear();
+        app.player.running = false;
+        app.model.setField(SummaryField::Musicadd, c.noMusic ? QString() : app.path("song.wav"));
+        QPointer<TappingTool> w = c.bpmFinder ? static_cast<TappingTool*>(open<FindBPM>())
+                                              : static_cast<TappingTool*>(open<FindTheGap>());
+        for (int i = 0; i < c.keysFirst; ++i)
+            w->keyDown(13);
+        app.player.commands.clear();
+        if (c.playerEnds) {
+            app.player.running = false;
+            app.player.announceEnded();
+            QCoreApplication::processEvents();
+            ASSERT_EQ(app.boxes.shown.size(), 1);
+            EXPECT_EQ(app.boxes.last().text, "WinAMP doesn't appear to be open!");
+            EXPECT_TRUE(app.player.commands.isEmpty()) << "nothing sent to a gone player";
+        } else {
+            QTest::keyClick(w, Qt::Key_Escape);
+            EXPECT_TRUE(app.boxes.shown.isEmpty());
+            EXPECT_EQ(app.player.commands, c.keysFirst > 0 ? QList<int>{Stop} : QList<int>{});
+            EXPECT_EQ(app.player.playState, 0);
+        }
+        settle();
+        EXPECT_TRUE(w.isNull());
+        EXPECT_TRUE(summary.isEnabled());
+    }
+    // With a result on screen (the music already stopped) the end of the
+    // player is no news.
+    app.boxes.shown.clear();
+    QPointer<FindTheGap> w = open<FindTheGap>();
+    w->keyDown(13);
+    w->keyDown(13);
+    advanceMs(500);
+    w->keyDown(13);
+    ASSERT_EQ(w->step(), 0);
+    app.player.announceEnded();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    EXPECT_FALSE(w.isNull());
+}
+
+// Every paragraph of the finders shows whole, before a run and with its
+// result on screen (the program runs this at 1x and at 2x scale).
+TEST_F(TappingTest, EveryParagraphShowsWhole) {
+    const auto clipped = [](QWidget* w) {
+        QStringList cut;
+        for (QLabel* l : w->findChildren<QLabel*>()) {
+            if (!l->isVisible() || l->text().isEmpty())
+                continue;
+            const int needs =
+                l->wordWrap() ? l->heightForWidth(l->width()) : l->sizeHint().height();
+            if (l->height() < needs || l->geometry().bottom() >= w->height())
+                cut << l->objectName() + ": " + QString::number(l->height()) + " < " +
+                           QString::number(needs);
+        }
+        return cut.join(", ").toStdString();
+    };
+    for (bool bpmFinder : {false, true}) {
+        SCOPED_TRACE(bpmFinder ? "BPM finder" : "gap finder");
+        QPointer<TappingTool> w = bpmFinder ? static_cast<TappingTool*>(open<FindBPM>())
+                                            : static_cast<TappingTool*>(open<FindTheGap>());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(clipped(w), "");
+        w->keyDown(13);
+        w->keyDown(13);
+        for (int tap = 0; tap < (bpmFinder ? 16 : 1); ++tap) {
+            advanceMs(500);
+            w->keyDown(13);
+        }
+        ASSERT_EQ(w->step(), 0);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(clipped(w), "");
+        w->close();
+        settle();
+    }
 }
 
 struct BpmCase {

@@ -7,11 +7,13 @@
 #include "ui/timing/grabber.h"
 #include "ui/timing/stepgrabbersetup.h"
 #include "ui/timing/synchro.h"
+#include "ui/timing/toolwidgets.h"
 
 #include "testapp.h"
 #include "ui/platform/settings.h"
 #include "waituntil.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -159,52 +161,142 @@ TEST_F(TimingMpvTest, SyncChecker) {
     EXPECT_TRUE(summary.isEnabled());
 }
 
-TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayed) {
-    app.model.setField(SummaryField::Bpm, "120");
-    app.model.setField(SummaryField::Gap, "200");
-    app.ctx.session.currentbar = 2;
-    WriteSetting("stepgrabber", "option1", "1");
-    QWidget editor;
-    EditorLink link;
-    link.editor = &editor;
-    int repaints = 0;
-    link.startUpdatenow = [&repaints] { ++repaints; };
-    QPointer<StepGrabberSetup> setup = new StepGrabberSetup(app.ctx, link);
-    setup->show();
-    setup->Command3()->click(); // start from the current bar: jumps to 2200 ms
-    QPointer<Grabber> g = setup->grabber();
-    ASSERT_TRUE(g) << lastBox();
-    settle();
-    EXPECT_TRUE(setup.isNull());
-    EXPECT_FALSE(editor.isEnabled());
-    EXPECT_EQ(app.player.state(), 1);
-    EXPECT_GE(app.player.position(), 2150);
+// Presses at full and at half speed, each a little before the middle of
+// its quarter-beat row (a row is 125 ms of the song at 120 BPM), timed by
+// the player's own raw position: every press lands on its row. At half speed
+// the song's time runs at half our clock's; the grabber must read it so.
+TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayedAtEverySpeed) {
+    for (int speed : {100, 50}) {
+        SCOPED_TRACE(speed);
+        app.model.clearChart(1, 1);
+        app.model.setField(SummaryField::Bpm, "120");
+        app.model.setField(SummaryField::Gap, "200");
+        app.ctx.session.currentbar = 2;
+        WriteSetting("stepgrabber", "option1", "2");
+        QWidget editor;
+        EditorLink link;
+        link.editor = &editor;
+        int repaints = 0;
+        link.startUpdatenow = [&repaints] { ++repaints; };
+        QPointer<StepGrabberSetup> setup = new StepGrabberSetup(app.ctx, link);
+        setup->show();
+        setup->Speed()->setCurrentIndex(setup->Speed()->findData(speed));
+        EXPECT_EQ(storedSpeed("stepgrabber"), speed); // kept for the next time
+        setup->Command3()->click(); // start from the current bar: jumps to 2200 ms
+        QPointer<Grabber> g = setup->grabber();
+        ASSERT_TRUE(g) << lastBox();
+        settle();
+        EXPECT_TRUE(setup.isNull());
+        EXPECT_FALSE(editor.isEnabled());
+        EXPECT_EQ(g->Label5()->text(), QString("Speed: %1 %").arg(speed));
+        EXPECT_EQ(app.player.state(), 1);
+        EXPECT_EQ(app.player.property("speed").toDouble(), speed / 100.0);
+        EXPECT_GE(app.player.position(), 2150);
 
-    // Presses in the middle of their half-beat windows: beats 2 and 3 of
-    // bar 2, then the half beat after.
-    const struct {
-        int atMs;
-        Qt::Key key;
-        int row;
-        int panel;
-    } presses[] = {{2700, Qt::Key_Left, 9, PanelLeft},
-                   {3200, Qt::Key_Down, 17, PanelDown},
-                   {3450, Qt::Key_Right, 21, PanelRight}};
-    for (const auto& p : presses) {
-        ASSERT_TRUE(waitUntil([&] { return app.player.position() >= p.atMs - 10; }, 3000));
-        QTest::keyClick(g, p.key);
-        EXPECT_EQ(app.model.step(1, 1, 2, p.row, p.panel), StepArrow) << "row " << p.row;
+        // The player's raw time-pos trails the song by up to one audio chunk
+        // and never leads it: a press sent once it reaches a point 25 ms
+        // before a row's middle is heard within that row.
+        const struct {
+            int middleMs;
+            Qt::Key key;
+            int row;
+            int panel;
+        } presses[] = {{2700, Qt::Key_Left, 9, PanelLeft},
+                       {2950, Qt::Key_Down, 13, PanelDown},
+                       {3200, Qt::Key_Up, 17, PanelUp},
+                       {3450, Qt::Key_Right, 21, PanelRight}};
+        auto rawMs = [&] { return app.player.property("time-pos").toDouble() * 1000.0; };
+        for (const auto& p : presses) {
+            ASSERT_TRUE(waitUntil([&] { return rawMs() >= p.middleMs - 25; }, 6000));
+            QTest::keyClick(g, p.key);
+            EXPECT_EQ(app.model.step(1, 1, 2, p.row, p.panel), StepArrow) << "row " << p.row;
+        }
+        EXPECT_TRUE(g->Label3()->text().startsWith("Bar "));
+        QTest::keyClick(g, Qt::Key_Escape);
+        EXPECT_TRUE(editor.isEnabled());
+        EXPECT_EQ(repaints, 1);
+        EXPECT_EQ(app.player.state(), 0) << "Escape stops the music";
+        int arrows = 0;
+        for (int bar = 1; bar <= kBars; ++bar)
+            for (int row = 1; row <= kRows; ++row)
+                for (int panel = 1; panel <= kArrowPanels; ++panel)
+                    arrows += app.model.step(1, 1, bar, row, panel) ? 1 : 0;
+        EXPECT_EQ(arrows, 4);
+        settle();
     }
-    EXPECT_TRUE(g->Label3()->text().startsWith("Bar "));
-    QTest::keyClick(g, Qt::Key_Escape);
-    EXPECT_TRUE(editor.isEnabled());
-    EXPECT_EQ(repaints, 1);
-    int arrows = 0;
-    for (int bar = 1; bar <= kBars; ++bar)
-        for (int row = 1; row <= kRows; ++row)
-            for (int panel = 1; panel <= kArrowPanels; ++panel)
-                arrows += app.model.step(1, 1, bar, row, panel) ? 1 : 0;
-    EXPECT_EQ(arrows, 3);
+}
+
+// Escape in the BPM finder stops the music it started; a player killed
+// while the finder counts taps is reported at once, with no further tap.
+TEST_F(TimingMpvTest, BpmFinderEscapeStopsTheMusicAndAKilledPlayerIsReportedAtOnce) {
+    for (bool kill : {false, true}) {
+        SCOPED_TRACE(kill ? "player killed" : "Escape");
+        app.boxes.shown.clear();
+        QPointer<FindBPM> w = new FindBPM(app.ctx, &summary);
+        w->show();
+        QTest::keyClick(w, Qt::Key_Return); // loads the player and plays
+        ASSERT_EQ(w->step(), 2) << lastBox();
+        QTest::keyClick(w, Qt::Key_Return); // the first tap
+        QTest::keyClick(w, Qt::Key_Return);
+        ASSERT_EQ(w->step(), 3);
+        EXPECT_EQ(app.player.state(), 1);
+        if (!kill) {
+            QTest::keyClick(w, Qt::Key_Escape);
+            settle();
+            EXPECT_TRUE(w.isNull());
+            EXPECT_EQ(app.player.state(), 0) << "the music plays on";
+            EXPECT_TRUE(app.boxes.shown.isEmpty()) << lastBox();
+            continue;
+        }
+        const int pid = app.player.winampwindow;
+        ASSERT_GT(pid, 1);
+        ASSERT_EQ(::kill(pid, SIGKILL), 0);
+        EXPECT_TRUE(waitUntil([&] { return !app.boxes.shown.isEmpty(); }, 3000))
+            << "the finder kept counting taps";
+        EXPECT_EQ(lastBox(), "WinAMP doesn't appear to be open!");
+        settle();
+        EXPECT_TRUE(w.isNull());
+        EXPECT_TRUE(summary.isEnabled());
+    }
+}
+
+// At half speed the lights keep time with the slowed song: each comes on
+// after its beat in the song, and they come twice as far apart on our clock.
+TEST_F(TimingMpvTest, SyncLightsFollowTheSongAtHalfSpeed) {
+    app.model.setField(SummaryField::Bpm, "240");
+    app.model.setField(SummaryField::Gap, "300");
+    QPointer<Synchro> w = new Synchro(app.ctx, &summary);
+    w->show();
+    w->Command8()->click(); // load
+    ASSERT_TRUE(app.player.IsWindow()) << lastBox();
+    w->Speed()->setCurrentIndex(w->Speed()->findData(50));
+    QList<QPair<int, int>> beats; // (syncbeat, position)
+    QList<qint64> at;             // our clock at each light
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(w, &Synchro::beat, [&](int b, int p) {
+        beats.append({b, p});
+        at.append(clock.elapsed());
+    });
+    w->Command1()->click();
+    EXPECT_EQ(app.player.property("speed").toDouble(), 0.5);
+    ASSERT_TRUE(waitUntil([&] { return beats.size() >= 6; }, 6000));
+    for (int i = 0; i < beats.size(); ++i) {
+        EXPECT_EQ(beats[i].first, i + 1);
+        EXPECT_GT(beats[i].second, 300 + (i + 1) * 250); // never before its beat
+        EXPECT_LT(beats[i].second, 300 + (i + 1) * 250 + 125) << "half a beat late";
+    }
+    // 250 ms of song a beat: 500 ms of ours. The machine may hold a light
+    // back now and then, never bring one forward.
+    const double perBeat = double(at.last() - at.first()) / double(at.size() - 1);
+    EXPECT_GT(perBeat, 450);
+    EXPECT_LT(perBeat, 560);
+    QTest::keyClick(w, Qt::Key_Escape);
+    settle();
+    EXPECT_TRUE(w.isNull());
+    EXPECT_EQ(app.player.state(), 0) << "closing stops the music";
+    EXPECT_TRUE(summary.isEnabled());
+    EXPECT_EQ(storedSpeed("synchro"), 50);
 }
 
 // A player killed while grabbing is gone, never "at 0": the grabber stops,
