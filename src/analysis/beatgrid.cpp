@@ -346,6 +346,10 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
             const double weight = std::clamp((1 - beat.ratio2) / (1 - kPulse), 0.0, 1.0);
             out.candidates.push_back({half, std::min(weight, 0.95)});
         }
+    // A tempo nothing speaks for is no candidate.
+    out.candidates.erase(std::remove_if(out.candidates.begin() + 1, out.candidates.end(),
+                                        [](const BeatLevel& c) { return c.weight < 0.05; }),
+                         out.candidates.end());
     std::stable_sort(out.candidates.begin() + 1, out.candidates.end(),
                      [](const BeatLevel& a, const BeatLevel& b) { return a.weight > b.weight; });
     out.balanced = out.candidates.size() > 1 && out.candidates[1].weight >= 0.8;
