@@ -131,7 +131,7 @@ bool refine(std::span<const Onset> onsets, BeatGrid& g) {
 // Mean strength of the strongest onset near each point phase + (j + offset) *
 // period over the grid's span (0 where there is none).
 double strengthAt(std::span<const Onset> onsets, const BeatGrid& g, double period, double phase,
-                  double offset) {
+                  double offset, bool accent = false) {
     const double tol = std::min(0.02, 0.1 * period);
     const double first =
         phase + (std::ceil((g.firstBeat - phase) / period - offset) + offset) * period;
@@ -143,7 +143,7 @@ double strengthAt(std::span<const Onset> onsets, const BeatGrid& g, double perio
                                    [](const Onset& o, double v) { return o.time < v; });
         double best = 0;
         for (; it != onsets.end() && it->time <= t + tol; ++it)
-            best = std::max(best, it->weight());
+            best = std::max(best, accent ? it->weight() : it->strength);
         sum += best;
     }
     return points > 0 ? sum / points : 0;
@@ -230,12 +230,12 @@ namespace {
 // parent's own beats: near 1 when every beat of the level is about as strong,
 // near 0 when the in-between ones are weak or missing.
 double pulseRatio(std::span<const Onset> onsets, const BeatGrid& level, int parts,
-                  double* parentPhase, double strongest) {
+                  double* parentPhase, double strongest, bool accent) {
     const double p = level.period, parent = parts * p;
     // The parent's beats fall on the strongest of the level's `parts` phases.
     double bestOn = -1, phase = level.phase;
     for (int j = 0; j < parts; ++j) {
-        const double on = strengthAt(onsets, level, parent, level.phase + j * p, 0);
+        const double on = strengthAt(onsets, level, parent, level.phase + j * p, 0, accent);
         if (on > bestOn) {
             bestOn = on;
             phase = level.phase + j * p;
@@ -244,11 +244,12 @@ double pulseRatio(std::span<const Onset> onsets, const BeatGrid& level, int part
     if (parentPhase)
         *parentPhase = phase;
     // A parent that misses the strong beats says nothing.
-    if (!(bestOn > 0) || bestOn < 0.75 * strongest)
+    if (!(bestOn > 0) || (strongest > 0 && bestOn < 0.75 * strongest))
         return 0;
     double between = bestOn;
     for (int j = 1; j < parts; ++j)
-        between = std::min(between, strengthAt(onsets, level, parent, phase, double(j) / parts));
+        between =
+            std::min(between, strengthAt(onsets, level, parent, phase, double(j) / parts, accent));
     return between / bestOn;
 }
 
@@ -261,9 +262,9 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
     // Every level related to the fitted one by a small ratio, each refitted.
     struct Level {
         BeatGrid grid;
-        double ratio2 = 0, ratio3 = 0; // pulseRatio with parents of 2 and 3 beats
-        double phase2 = 0;             // where the beats of the level twice as slow fall
-        double mean = 0;               // mean strength over all the level's beats
+        double ratio2 = 0; // pulseRatio with a parent of 2 beats
+        double phase2 = 0; // where the beats of the level twice as slow fall
+        double mean = 0;   // mean strength over all the level's beats
     };
     std::vector<Level> levels;
     for (double r : {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0}) {
@@ -296,14 +297,17 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         strongest = std::max(strongest, l.mean);
     }
     for (Level& l : levels) {
-        l.ratio2 = pulseRatio(onsets, l.grid, 2, &l.phase2, strongest);
-        l.ratio3 = pulseRatio(onsets, l.grid, 3, nullptr, strongest);
+        // Two measures of a beat's weight: the rise of the whole sound, and
+        // the rise of the band it stands out in most (a kick's low end, a
+        // snare's middle, less for hats); each says how evenly the level's
+        // beats are marked, and the two are averaged.
+        double phaseByAccent = 0;
+        l.ratio2 = 0.5 * (pulseRatio(onsets, l.grid, 2, &l.phase2, strongest, false) +
+                          pulseRatio(onsets, l.grid, 2, &phaseByAccent, 0, true));
     }
     // A level with beats mostly empty is no pulse, however its in-between
     // positions compare.
-    auto pulse = [&](const Level& l) {
-        return std::max(l.ratio2, l.ratio3) >= kPulse && l.mean >= 0.6 * strongest;
-    };
+    auto pulse = [&](const Level& l) { return l.ratio2 >= kPulse && l.mean >= 0.6 * strongest; };
     // The beat is the fastest level whose every beat is marked about as
     // strongly as the slower level's: faster levels have weak or missing
     // beats in between (hats, a bass's off-beats), slower ones skip beats

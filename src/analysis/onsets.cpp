@@ -59,7 +59,19 @@ Onset locateAttack(const Audio& audio, double time, double before, double after)
     const long long stop = std::min(static_cast<long long>(x.size()), r->at + look);
     while (i < stop && std::abs(x[std::size_t(i)]) <= threshold)
         ++i;
-    return {double(i) / rate, double(r->peak - r->before)};
+    // A sound that builds up over a few milliseconds (a bass note, a low
+    // drum) starts before it crosses that: back to where the two
+    // milliseconds before were still at the level that came before it.
+    const float quiet = r->before + 0.1f * (r->peak - r->before);
+    const long long window = 4 * block, step = std::max(1LL, block / 2);
+    const long long limit = std::max(0LL, i - 24 * block);
+    long long j = i;
+    while (j > limit && peakIn(x, j - window, j) > quiet)
+        j -= step;
+    j = std::max(j, 0LL);
+    while (j < i && std::abs(x[std::size_t(j)]) <= quiet)
+        ++j;
+    return {double(j) / rate, double(r->peak - r->before)};
 }
 
 namespace {
@@ -230,7 +242,8 @@ OnsetOutput findOnsets(const Audio& audio, const Hooks& hooks, double from, doub
     // How hard each onset hits in each band: the rise of the band's level
     // (amplitude) from the 40 ms before it to the 30 ms after it. A band's
     // rises are measured against its own strong ones, and the low band
-    // (kick, bass) counts most, the high band (hats) least.
+    // (kick, bass) counts most, the middle (snare) nearly as much, the high
+    // band (hats) least.
     std::vector<std::array<double, 3>> rises;
     const auto frames = std::ptrdiff_t(flux.energy.size());
     for (const Onset& o : out.onsets) {

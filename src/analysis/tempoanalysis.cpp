@@ -90,8 +90,10 @@ Fit fitAt(std::span<const Onset> onsets, const BeatGrid& grid, double period, do
 }
 
 // A whole or half BPM (or a quarter) when the music fits it as well as the
-// measured figure: no more beats off the grid, the onsets hardly further
-// from it. Otherwise the measured figure, within its error of a round one.
+// measured figure: the two grids part by no more than the onsets' scatter
+// over the song, no more beats fall off the grid and the onsets lie hardly
+// further from it. Otherwise the measured figure, or a round one within its
+// standard error.
 double simplestFittingBpm(std::span<const Onset> onsets, const BeatGrid& grid) {
     const double measured = grid.bpm();
     const double rounded = musicalBpm(measured, grid.bpmError());
@@ -102,6 +104,12 @@ double simplestFittingBpm(std::span<const Onset> onsets, const BeatGrid& grid) {
     for (double step : {1.0, 0.5, 0.25}) {
         const double candidate = std::round(measured / step) * step;
         if (std::abs(candidate - measured) > 0.2)
+            continue;
+        // Over the fitted span the two grids part by no more than the
+        // onsets' own scatter (and never more than 5 ms).
+        const double beats = (grid.lastBeat - grid.firstBeat) / grid.period;
+        const double parting = std::abs(60 / candidate - grid.period) * beats;
+        if (parting > std::min(0.005, std::max(0.002, own.rms)))
             continue;
         const Fit f = fitAt(onsets, grid, 60 / candidate, tol);
         if (f.count >= own.count * 0.98 && f.rms <= own.rms * 1.15 + 0.0005)
@@ -132,6 +140,23 @@ double driftOver(std::span<const Onset> onsets, const BeatGrid& g) {
         worst = std::max(worst, std::abs(sum / double(tenth)));
     }
     return worst;
+}
+
+// How far more onsets lie on the grid than would by chance if they fell
+// anywhere (a z-score): onsets in noise fit some grid as well as chance
+// allows, a beat far better.
+double onGridSignificance(std::span<const Onset> onsets, const BeatGrid& g) {
+    const double tol = std::clamp(3 * g.residual, 0.003, std::min(0.12 * g.period, 0.035));
+    int all = 0, on = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < g.firstBeat - tol || o.time > g.lastBeat + tol)
+            continue;
+        ++all;
+        on += std::abs(std::remainder(o.time - g.phase, g.period)) < tol;
+    }
+    const double chance = std::min(1.0, 2 * tol / g.period);
+    const double expected = all * chance;
+    return (on - expected) / std::sqrt(std::max(1e-9, expected * (1 - chance)) + 1);
 }
 
 // Whether the music holds different tempos: the grid over the whole song
@@ -269,16 +294,22 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
         return o.strength >= 0.3 * typical &&
                std::abs(std::remainder(o.time - grid.phase, grid.period)) < onTol;
     };
+    // The beats that have a clear onset, by their index on the grid.
+    std::vector<long long> marked;
+    for (const Onset& o : tracked.onsets)
+        if (clearOnBeat(o))
+            marked.push_back(std::llround((o.time - grid.phase) / grid.period));
+    auto isMarked = [&marked](long long k) {
+        return std::binary_search(marked.begin(), marked.end(), k);
+    };
     double firstClear = grid.firstBeat;
-    for (std::size_t i = 0; i < tracked.onsets.size(); ++i) {
-        const Onset& o = tracked.onsets[i];
+    for (const Onset& o : tracked.onsets) {
         if (!clearOnBeat(o))
             continue;
-        int following = 0;
-        for (std::size_t j = i + 1;
-             j < tracked.onsets.size() && tracked.onsets[j].time < o.time + 4.5 * grid.period; ++j)
-            following += clearOnBeat(tracked.onsets[j]);
-        if (following >= 3) {
+        const long long k = std::llround((o.time - grid.phase) / grid.period);
+        // The next beat marked too, and most of the three after it (a bar
+        // may leave one beat to a soft sound).
+        if (isMarked(k + 1) && int(isMarked(k + 2)) + isMarked(k + 3) + isMarked(k + 4) >= 2) {
             firstClear = o.time;
             break;
         }
@@ -319,7 +350,7 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
     // Hats, a bass line and the tails of drums put many onsets off the beat:
     // the beat is steady when most beats have an onset and a fair share of
     // the music's attack lies on them.
-    if (grid.inliers < 8 || grid.onGridShare < 0.15)
+    if (grid.inliers < 8 || grid.onGridShare < 0.15 || onGridSignificance(tracked.onsets, grid) < 3)
         return finish(Outcome::NoBeat, kNoBeat);
     if (tight && result.steadyShare >= 0.5 && grid.coverage >= 0.6 && grid.onGridShare >= 0.3 &&
         !result.tempoChanges)
