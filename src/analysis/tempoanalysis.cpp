@@ -159,13 +159,16 @@ double onGridSignificance(std::span<const Onset> onsets, const BeatGrid& g) {
     return (on - expected) / std::sqrt(std::max(1e-9, expected * (1 - chance)) + 1);
 }
 
-// Whether the music holds different tempos: the grid over the whole song
-// misses much of it, and its first and last thirds each fit a grid of their
-// own with periods clearly apart.
+// Whether the music holds different tempos: the grid misses much of the
+// song or spans only part of it, and the song's first and last thirds each
+// fit a grid of their own with periods clearly apart.
 bool tempoChanges(std::span<const Onset> onsets, const BeatGrid& g, double steadyShare) {
-    if (steadyShare >= 0.85 || onsets.size() < 48)
+    if (onsets.size() < 48)
         return false;
     const double t0 = onsets.front().time, t1 = onsets.back().time;
+    const double spanned = (g.lastBeat - g.firstBeat) / std::max(1e-9, t1 - t0);
+    if (steadyShare >= 0.85 && spanned >= 0.85 && g.coverage >= 0.85)
+        return false;
     std::vector<Onset> first, last;
     for (const Onset& o : onsets) {
         if (o.time < t0 + (t1 - t0) / 3)
@@ -173,7 +176,13 @@ bool tempoChanges(std::span<const Onset> onsets, const BeatGrid& g, double stead
         else if (o.time > t1 - (t1 - t0) / 3)
             last.push_back(o);
     }
-    const auto a = fitBeatGrid(first, g.period), b = fitBeatGrid(last, g.period);
+    // Each third's own commonest spacing starts its fit: its tempo may be
+    // far from the grid's.
+    auto fitOwn = [&g](const std::vector<Onset>& part) {
+        const double own = commonestSpacing(part);
+        return fitBeatGrid(part, own > 0 ? own : g.period);
+    };
+    const auto a = fitOwn(first), b = fitOwn(last);
     if (!a || !b || a->coverage < 0.7 || b->coverage < 0.7)
         return false;
     return std::abs(a->period - b->period) > 0.01 * g.period;
