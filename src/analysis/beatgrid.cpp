@@ -298,9 +298,10 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
     }
     for (Level& l : levels) {
         // Two measures of a beat's weight: the rise of the whole sound, and
-        // the rise of the band it stands out in most (a kick's low end, a
-        // snare's middle, less for hats); each says how evenly the level's
-        // beats are marked, and the two are averaged.
+        // the rises of the bands, each against the band's strong onsets,
+        // weighted low to high (a kick's low end and a snare's middle count
+        // more than hats); each says how evenly the level's beats are
+        // marked, and the two are averaged.
         double phaseByAccent = 0;
         l.ratio2 = 0.5 * (pulseRatio(onsets, l.grid, 2, &l.phase2, strongest, false) +
                           pulseRatio(onsets, l.grid, 2, &phaseByAccent, 0, true));
