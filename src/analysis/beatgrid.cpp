@@ -131,7 +131,7 @@ bool refine(std::span<const Onset> onsets, BeatGrid& g) {
 // Mean strength of the strongest onset near each point phase + (j + offset) *
 // period over the grid's span (0 where there is none).
 double strengthAt(std::span<const Onset> onsets, const BeatGrid& g, double period, double phase,
-                  double offset) {
+                  double offset, bool accent = false) {
     const double tol = std::min(0.02, 0.1 * period);
     const double first =
         phase + (std::ceil((g.firstBeat - phase) / period - offset) + offset) * period;
@@ -143,7 +143,7 @@ double strengthAt(std::span<const Onset> onsets, const BeatGrid& g, double perio
                                    [](const Onset& o, double v) { return o.time < v; });
         double best = 0;
         for (; it != onsets.end() && it->time <= t + tol; ++it)
-            best = std::max(best, it->strength);
+            best = std::max(best, accent ? it->weight() : it->strength);
         sum += best;
     }
     return points > 0 ? sum / points : 0;
@@ -223,50 +223,152 @@ std::optional<BeatGrid> fitBeatGrid(std::span<const Onset> onsets, double period
     return g;
 }
 
+namespace {
+
+// How strongly the positions between a level's parent beats (the parent
+// being every second or third beat of the level) are marked, against the
+// parent's own beats: near 1 when every beat of the level is about as strong,
+// near 0 when the in-between ones are weak or missing.
+double pulseRatio(std::span<const Onset> onsets, const BeatGrid& level, int parts,
+                  double* parentPhase, double strongest, bool accent) {
+    const double p = level.period, parent = parts * p;
+    // The parent's beats fall on the strongest of the level's `parts` phases.
+    double bestOn = -1, phase = level.phase;
+    for (int j = 0; j < parts; ++j) {
+        const double on = strengthAt(onsets, level, parent, level.phase + j * p, 0, accent);
+        if (on > bestOn) {
+            bestOn = on;
+            phase = level.phase + j * p;
+        }
+    }
+    if (parentPhase)
+        *parentPhase = phase;
+    // A parent that misses the strong beats says nothing.
+    if (!(bestOn > 0) || (strongest > 0 && bestOn < 0.75 * strongest))
+        return 0;
+    double between = bestOn;
+    for (int j = 1; j < parts; ++j)
+        between =
+            std::min(between, strengthAt(onsets, level, parent, phase, double(j) / parts, accent));
+    return between / bestOn;
+}
+
+constexpr double kPulse = 0.6; // in-between beats at least this strong make a level a pulse
+
+} // namespace
+
+BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
+                            double maxBpm) {
+    // Every level related to the fitted one by a small ratio, each refitted.
+    struct Level {
+        BeatGrid grid;
+        double ratio2 = 0; // pulseRatio with a parent of 2 beats
+        double phase2 = 0; // where the beats of the level twice as slow fall
+        double mean = 0;   // mean strength over all the level's beats
+    };
+    std::vector<Level> levels;
+    for (double r : {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0}) {
+        BeatGrid g = grid;
+        g.period = grid.period * r;
+        const double bpm = 60 / g.period;
+        if (bpm < minBpm * 0.999 || bpm > maxBpm * 1.001)
+            continue;
+        if (r > 1) {
+            // The coarser level's beats on the strongest of the phases.
+            double best = -1;
+            for (int j = 0; j < int(std::lround(r)); ++j) {
+                const double on =
+                    strengthAt(onsets, grid, g.period, grid.phase + j * grid.period, 0);
+                if (on > best) {
+                    best = on;
+                    g.phase = grid.phase + j * grid.period;
+                }
+            }
+        }
+        if (r != 1.0 && !refine(onsets, g))
+            continue;
+        levels.push_back({g});
+    }
+    std::sort(levels.begin(), levels.end(),
+              [](const Level& a, const Level& b) { return a.grid.period < b.grid.period; });
+    double strongest = 0;
+    for (Level& l : levels) {
+        l.mean = strengthAt(onsets, grid, l.grid.period, l.grid.phase, 0);
+        strongest = std::max(strongest, l.mean);
+    }
+    for (Level& l : levels) {
+        // Two measures of a beat's weight: the rise of the whole sound, and
+        // the rises of the bands, each against the band's strong onsets,
+        // weighted low to high (a kick's low end and a snare's middle count
+        // more than hats); each says how evenly the level's beats are
+        // marked, and the two are averaged.
+        double phaseByAccent = 0;
+        l.ratio2 = 0.5 * (pulseRatio(onsets, l.grid, 2, &l.phase2, strongest, false) +
+                          pulseRatio(onsets, l.grid, 2, &phaseByAccent, 0, true));
+    }
+    // A level with beats mostly empty is no pulse, however its in-between
+    // positions compare.
+    auto pulse = [&](const Level& l) { return l.ratio2 >= kPulse && l.mean >= 0.6 * strongest; };
+    // The beat is the fastest level whose every beat is marked about as
+    // strongly as the slower level's: faster levels have weak or missing
+    // beats in between (hats, a bass's off-beats), slower ones skip beats
+    // that are as strong as theirs.
+    std::size_t chosen = levels.size();
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        if (pulse(levels[i])) {
+            chosen = i;
+            break;
+        }
+    BeatLevels out;
+    if (levels.empty()) {
+        out.candidates.push_back({grid, 1});
+        return out;
+    }
+    if (chosen == levels.size()) {
+        // No level is marked evenly: the fitted one stands, unsure.
+        chosen = std::size_t(std::find_if(levels.begin(), levels.end(),
+                                          [&](const Level& l) {
+                                              return std::abs(l.grid.period - grid.period) <
+                                                     1e-9 + 0.001 * grid.period;
+                                          }) -
+                             levels.begin());
+        if (chosen == levels.size())
+            chosen = 0;
+    }
+    const Level& beat = levels[chosen];
+    out.candidates.push_back({beat.grid, 1});
+    // Twice as fast: as likely as its in-between beats come near a pulse's.
+    for (std::size_t i = 0; i < chosen; ++i)
+        if (std::abs(levels[i].grid.period * 2 - beat.grid.period) < 0.01 * beat.grid.period)
+            out.candidates.push_back(
+                {levels[i].grid, std::min(1.0, levels[i].ratio2 / kPulse) *
+                                     std::min(1.0, levels[i].mean / (0.6 * strongest + 1e-12))});
+    // Half as fast: as likely as every second beat is weaker.
+    for (std::size_t i = chosen + 1; i < levels.size(); ++i)
+        if (std::abs(levels[i].grid.period - 2 * beat.grid.period) < 0.01 * beat.grid.period) {
+            BeatGrid half = levels[i].grid;
+            half.phase = beat.phase2;
+            const double weight = std::clamp((1 - beat.ratio2) / (1 - kPulse), 0.0, 1.0);
+            out.candidates.push_back({half, std::min(weight, 0.95)});
+        }
+    // A tempo nothing speaks for is no candidate.
+    out.candidates.erase(std::remove_if(out.candidates.begin() + 1, out.candidates.end(),
+                                        [](const BeatLevel& c) { return c.weight < 0.05; }),
+                         out.candidates.end());
+    std::stable_sort(out.candidates.begin() + 1, out.candidates.end(),
+                     [](const BeatLevel& a, const BeatLevel& b) { return a.weight > b.weight; });
+    out.balanced = out.candidates.size() > 1 && out.candidates[1].weight >= 0.8;
+    double total = 0;
+    for (const BeatLevel& c : out.candidates)
+        total += c.weight;
+    for (BeatLevel& c : out.candidates)
+        c.weight /= total;
+    return out;
+}
+
 BeatGrid chooseBeatLevel(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
                          double maxBpm) {
-    BeatGrid g = grid;
-    int direction = 0;
-    for (int step = 0; step < 4; ++step) {
-        const double p = g.period;
-        const double on = strengthAt(onsets, g, p, g.phase, 0);
-        // Halves (thirds, ...) of the beat that are about as strong as the
-        // beat are beats themselves: the tracker locked onto every second
-        // (third, ...) one.
-        bool moved = false;
-        for (int parts : {2, 3, 4, 5}) {
-            double between = on;
-            for (int j = 1; j < parts; ++j)
-                between = std::min(between, strengthAt(onsets, g, p, g.phase, double(j) / parts));
-            if (direction < 0 || !(on > 0) || between < 0.6 * on || 60.0 / (p / parts) > maxBpm)
-                continue;
-            BeatGrid finer = g;
-            finer.period = p / parts;
-            if (refine(onsets, finer)) {
-                g = finer;
-                direction = 1;
-                moved = true;
-                break;
-            }
-        }
-        if (moved)
-            continue;
-        const double a = strengthAt(onsets, g, 2 * p, g.phase, 0);
-        const double b = strengthAt(onsets, g, 2 * p, g.phase, 0.5);
-        const double strong = std::max(a, b), weak = std::min(a, b);
-        if (direction <= 0 && strong > 0 && weak < 0.45 * strong && 60.0 / (2 * p) >= minBpm) {
-            BeatGrid coarser = g;
-            coarser.period = 2 * p;
-            coarser.phase = a >= b ? g.phase : g.phase + p;
-            if (refine(onsets, coarser)) {
-                g = coarser;
-                direction = -1;
-                continue;
-            }
-        }
-        break;
-    }
-    return g;
+    return chooseBeatLevels(onsets, grid, minBpm, maxBpm).candidates.front().grid;
 }
 
 double musicalBpm(double bpm, double bpmError) {

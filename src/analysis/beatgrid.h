@@ -12,6 +12,9 @@ namespace kolvo::analysis {
 struct Onset {
     double time = 0;     // seconds from the start of the file
     double strength = 0; // how hard the attack is (amplitude rise)
+    double accent = -1;  // how much it stands out as a beat (band rises weighted
+                         // low to high); below 0 when not measured: strength counts
+    double weight() const { return accent >= 0 ? accent : strength; }
 };
 
 struct BeatGrid {
@@ -35,10 +38,24 @@ struct BeatGrid {
 // nothing when fewer than eight onsets fall on any grid.
 std::optional<BeatGrid> fitBeatGrid(std::span<const Onset> onsets, double periodGuess);
 
-// Moves the grid to the beat level the strong onsets mark: half the period
-// when the in-between onsets are about as strong as the beats, twice the
-// period when every second beat is much weaker; the BPM stays within
-// [minBpm, maxBpm].
+// One beat level a chart could be written in, and how likely it is.
+struct BeatLevel {
+    BeatGrid grid;
+    double weight = 0; // share of the evidence, 0..1 over all candidates
+};
+struct BeatLevels {
+    std::vector<BeatLevel> candidates; // the chosen level first, never empty
+    bool balanced = false;             // the second is about as likely as the first
+};
+
+// The beat level the onsets mark, among levels 2, 3 and 4 times faster or
+// slower than the fitted grid with a BPM within [minBpm, maxBpm]: the fastest
+// level whose every beat is about as strong as the beats of the level twice
+// (or three times) slower. Twice as fast and half as fast follow as
+// candidates, weighted by how close they came.
+BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
+                            double maxBpm);
+// The chosen level alone.
 BeatGrid chooseBeatLevel(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
                          double maxBpm);
 

@@ -1,6 +1,7 @@
 #pragma once
-// The beat tracker's pass over decoded music: its beats and tempo estimate,
-// and every onset, with each onset's attack located to the sample.
+// Onsets found in decoded music: a rise in level in any of three bands
+// (low, middle, high), each onset's attack then located to the sample, and
+// the periods at which the rises repeat most.
 
 #include "beatgrid.h"
 #include "tempoanalysis.h"
@@ -9,16 +10,15 @@
 
 namespace kolvo::analysis {
 
-struct TrackerOutput {
-    std::vector<double> beats; // seconds
-    double bpm = 0;            // the tracker's own estimate
-    std::vector<Onset> onsets; // sorted by time
+struct OnsetOutput {
+    std::vector<Onset> onsets;         // sorted by time
+    std::vector<double> periodGuesses; // seconds, the likeliest first
     bool cancelled = false;
 };
 
-// Runs the audio library's beat tracker and onset detector over the music;
-// progress goes from `from` to `to`.
-TrackerOutput trackBeats(const Audio& audio, const Hooks& hooks, double from, double to);
+// Finds the onsets of the music and the periods they repeat at; progress
+// goes from `from` to `to`.
+OnsetOutput findOnsets(const Audio& audio, const Hooks& hooks, double from, double to);
 
 // The attack nearest `time` (searched from `before` seconds earlier to
 // `after` seconds later): the first sample that rises clearly above what came

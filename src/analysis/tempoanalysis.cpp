@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <system_error>
 
 namespace kolvo::analysis {
@@ -30,17 +31,6 @@ template <typename T> using Owned = std::unique_ptr<T, void (*)(T*)>;
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double medianInterval(const std::vector<double>& times) {
-    std::vector<double> d;
-    for (std::size_t i = 1; i < times.size(); ++i)
-        d.push_back(times[i] - times[i - 1]);
-    if (d.empty())
-        return 0;
-    auto mid = d.begin() + std::ptrdiff_t(d.size() / 2);
-    std::nth_element(d.begin(), mid, d.end());
-    return *mid;
 }
 
 // The spacing that most often separates an onset from one of the next few,
@@ -74,6 +64,128 @@ double commonestSpacing(const std::vector<Onset>& onsets) {
             total += w;
         }
     return total > 0 ? sum / total : 0;
+}
+
+// The root mean square distance of the onsets on the grid from it, and how
+// many there are, with the grid's period held at `period`.
+struct Fit {
+    double rms = 0;
+    int count = 0;
+};
+Fit fitAt(std::span<const Onset> onsets, const BeatGrid& grid, double period, double tol) {
+    const BeatGrid g = withPeriod(onsets, grid, period);
+    Fit f;
+    double ss = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < grid.firstBeat - tol || o.time > grid.lastBeat + tol)
+            continue;
+        const double r = std::remainder(o.time - g.phase, g.period);
+        if (std::abs(r) < tol) {
+            ss += r * r;
+            ++f.count;
+        }
+    }
+    f.rms = f.count > 0 ? std::sqrt(ss / f.count) : 1;
+    return f;
+}
+
+// A whole or half BPM (or a quarter) when the music fits it as well as the
+// measured figure: the two grids part by no more than the onsets' scatter
+// over the song, no more beats fall off the grid and the onsets lie hardly
+// further from it. Otherwise the measured figure, or a round one within its
+// standard error.
+double simplestFittingBpm(std::span<const Onset> onsets, const BeatGrid& grid) {
+    const double measured = grid.bpm();
+    const double rounded = musicalBpm(measured, grid.bpmError());
+    if (rounded != measured)
+        return rounded;
+    const double tol = std::clamp(4 * grid.residual, 0.004, 0.03);
+    const Fit own = fitAt(onsets, grid, grid.period, tol);
+    for (double step : {1.0, 0.5, 0.25}) {
+        const double candidate = std::round(measured / step) * step;
+        if (std::abs(candidate - measured) > 0.2)
+            continue;
+        // Over the fitted span the two grids part by no more than the
+        // onsets' own scatter (and never more than 5 ms).
+        const double beats = (grid.lastBeat - grid.firstBeat) / grid.period;
+        const double parting = std::abs(60 / candidate - grid.period) * beats;
+        if (parting > std::min(0.005, std::max(0.002, own.rms)))
+            continue;
+        const Fit f = fitAt(onsets, grid, 60 / candidate, tol);
+        if (f.count >= own.count * 0.98 && f.rms <= own.rms * 1.15 + 0.0005)
+            return candidate;
+    }
+    return measured;
+}
+
+// How far the beats' onsets at the start and at the end of the music lie
+// from the grid: the mean distance over each tenth of the on-grid onsets,
+// the largest (seconds).
+double driftOver(std::span<const Onset> onsets, const BeatGrid& g) {
+    const double tol = std::clamp(4 * g.residual, 0.004, 0.03);
+    std::vector<double> r;
+    for (const Onset& o : onsets) {
+        const double d = std::remainder(o.time - g.phase, g.period);
+        if (std::abs(d) < tol)
+            r.push_back(d);
+    }
+    if (r.size() < 20)
+        return 0;
+    double worst = 0;
+    const std::size_t tenth = r.size() / 10;
+    for (std::size_t part = 0; part < 10; ++part) {
+        double sum = 0;
+        for (std::size_t i = part * tenth; i < (part + 1) * tenth; ++i)
+            sum += r[i];
+        worst = std::max(worst, std::abs(sum / double(tenth)));
+    }
+    return worst;
+}
+
+// How far more onsets lie on the grid than would by chance if they fell
+// anywhere (a z-score): onsets in noise fit some grid as well as chance
+// allows, a beat far better.
+double onGridSignificance(std::span<const Onset> onsets, const BeatGrid& g) {
+    const double tol = std::clamp(3 * g.residual, 0.003, std::min(0.12 * g.period, 0.035));
+    int all = 0, on = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < g.firstBeat - tol || o.time > g.lastBeat + tol)
+            continue;
+        ++all;
+        on += std::abs(std::remainder(o.time - g.phase, g.period)) < tol;
+    }
+    const double chance = std::min(1.0, 2 * tol / g.period);
+    const double expected = all * chance;
+    return (on - expected) / std::sqrt(std::max(1e-9, expected * (1 - chance)) + 1);
+}
+
+// Whether the music holds different tempos: the grid misses much of the
+// song or spans only part of it, and the song's first and last thirds each
+// fit a grid of their own with periods clearly apart.
+bool tempoChanges(std::span<const Onset> onsets, const BeatGrid& g, double steadyShare) {
+    if (onsets.size() < 48)
+        return false;
+    const double t0 = onsets.front().time, t1 = onsets.back().time;
+    const double spanned = (g.lastBeat - g.firstBeat) / std::max(1e-9, t1 - t0);
+    if (steadyShare >= 0.85 && spanned >= 0.85 && g.coverage >= 0.85)
+        return false;
+    std::vector<Onset> first, last;
+    for (const Onset& o : onsets) {
+        if (o.time < t0 + (t1 - t0) / 3)
+            first.push_back(o);
+        else if (o.time > t1 - (t1 - t0) / 3)
+            last.push_back(o);
+    }
+    // Each third's own commonest spacing starts its fit: its tempo may be
+    // far from the grid's.
+    auto fitOwn = [&g](const std::vector<Onset>& part) {
+        const double own = commonestSpacing(part);
+        return fitBeatGrid(part, own > 0 ? own : g.period);
+    };
+    const auto a = fitOwn(first), b = fitOwn(last);
+    if (!a || !b || a->coverage < 0.7 || b->coverage < 0.7)
+        return false;
+    return std::abs(a->period - b->period) > 0.01 * g.period;
 }
 
 } // namespace
@@ -141,17 +253,18 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
     if (audio.sampleRate <= 0 || audio.samples.empty())
         return finish(Outcome::NoBeat, kNoBeat);
 
-    const TrackerOutput tracked = trackBeats(audio, hooks, 0, 0.9);
+    const OnsetOutput tracked = findOnsets(audio, hooks, 0, 0.9);
     if (tracked.cancelled)
         return finish(Outcome::Cancelled, "cancelled");
-    result.trackerBpm = tracked.bpm;
+    if (!tracked.periodGuesses.empty())
+        result.trackerBpm = 60 / tracked.periodGuesses.front();
 
-    // The tracker needs a few seconds to settle, and may settle on a multiple
-    // of the beat; the onsets' own commonest spacing is a second opinion.
-    // Each guess is fitted, and the grid that explains the music best wins.
+    // The periods the onsets repeat at most, and their commonest spacing:
+    // each guess is fitted, and the grid that explains the music best wins.
     std::vector<double> guesses;
-    for (double g : {medianInterval(tracked.beats), tracked.bpm > 0 ? 60 / tracked.bpm : 0.0,
-                     commonestSpacing(tracked.onsets)}) {
+    std::vector<double> candidates = tracked.periodGuesses;
+    candidates.push_back(commonestSpacing(tracked.onsets));
+    for (double g : candidates) {
         if (!(g > 60 / kMaxBpm / 2 && g < 60 / kMinBpm * 4))
             continue;
         if (std::none_of(guesses.begin(), guesses.end(),
@@ -164,21 +277,14 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
         if (hooks.cancelled())
             return finish(Outcome::Cancelled, "cancelled");
         const std::optional<BeatGrid> fitted = fitBeatGrid(tracked.onsets, guess);
-        if (!fitted)
-            continue;
-        const BeatGrid level = chooseBeatLevel(tracked.onsets, *fitted, kMinBpm, kMaxBpm);
-        if (!best || score(level) > score(*best) + 1e-9)
-            best = level;
+        if (fitted && (!best || score(*fitted) > score(*best) + 1e-9))
+            best = fitted;
     }
     if (!best)
         return finish(Outcome::NoBeat, kNoBeat);
-    BeatGrid grid = *best;
-
-    result.measuredBpm = grid.bpm();
-    result.bpmError = grid.bpmError();
-    result.bpm = musicalBpm(result.measuredBpm, result.bpmError);
-    if (result.bpm != result.measuredBpm)
-        grid = withPeriod(tracked.onsets, grid, 60.0 / result.bpm);
+    // The level a chart is written in, from the music's own accents.
+    const BeatLevels levels = chooseBeatLevels(tracked.onsets, *best, kMinBpm, kMaxBpm);
+    BeatGrid grid = levels.candidates.front().grid;
 
     // The first clear onset: as strong as a typical beat's attack, give or
     // take; a soft intro does not count.
@@ -190,25 +296,73 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
     std::nth_element(onBeat.begin(), onBeat.begin() + std::ptrdiff_t(onBeat.size() / 2),
                      onBeat.end());
     const double typical = onBeat.empty() ? 0 : onBeat[onBeat.size() / 2];
-    double firstClear = grid.firstBeat;
+    // ... on the beat, and followed by beats: a pad swelling or a noise
+    // before the music is none of these.
+    const double onTol = std::clamp(4 * grid.residual, 0.006, 0.03);
+    auto clearOnBeat = [&](const Onset& o) {
+        return o.strength >= 0.3 * typical &&
+               std::abs(std::remainder(o.time - grid.phase, grid.period)) < onTol;
+    };
+    // The beats that have a clear onset, by their index on the grid.
+    std::vector<long long> marked;
     for (const Onset& o : tracked.onsets)
-        if (o.strength >= 0.3 * typical) {
+        if (clearOnBeat(o))
+            marked.push_back(std::llround((o.time - grid.phase) / grid.period));
+    auto isMarked = [&marked](long long k) {
+        return std::binary_search(marked.begin(), marked.end(), k);
+    };
+    double firstClear = grid.firstBeat;
+    for (const Onset& o : tracked.onsets) {
+        if (!clearOnBeat(o))
+            continue;
+        const long long k = std::llround((o.time - grid.phase) / grid.period);
+        // The next beat marked too, and most of the three after it (a bar
+        // may leave one beat to a soft sound).
+        if (isMarked(k + 1) && int(isMarked(k + 2)) + isMarked(k + 3) + isMarked(k + 4) >= 2) {
             firstClear = o.time;
             break;
         }
-    const double slack = std::min(0.03, 0.25 * grid.period);
-    result.gapMs = std::max(0.0, grid.beatAtOrAfter(firstClear, slack)) * 1000;
+    }
+
+    for (const BeatLevel& level : levels.candidates) {
+        TempoCandidate c;
+        BeatGrid g = level.grid;
+        c.measuredBpm = g.bpm();
+        c.bpmError = g.bpmError();
+        c.bpm = simplestFittingBpm(tracked.onsets, g);
+        c.exact = c.bpm != c.measuredBpm;
+        if (c.exact)
+            g = withPeriod(tracked.onsets, g, 60.0 / c.bpm);
+        const double slack = std::min(0.03, 0.25 * g.period);
+        c.gapMs = std::max(0.0, g.beatAtOrAfter(firstClear, slack)) * 1000;
+        c.confidence = level.weight;
+        result.candidates.push_back(c);
+        if (result.candidates.size() == 1)
+            grid = g;
+    }
+    const TempoCandidate& chosen = result.candidates.front();
+    result.bpm = chosen.bpm;
+    result.measuredBpm = chosen.measuredBpm;
+    result.bpmError = chosen.bpmError;
+    result.gapMs = chosen.gapMs;
+    result.octaveBalanced = levels.balanced;
+    result.driftMs = driftOver(tracked.onsets, grid) * 1000;
 
     const double beatsInMusic =
         std::max(1.0, (tracked.onsets.back().time - firstClear) / grid.period + 1);
     result.beats = grid.inliers;
     result.steadyShare = std::min(1.0, grid.inliers / beatsInMusic);
+    result.tempoChanges = tempoChanges(tracked.onsets, grid, result.steadyShare);
     hooks.report(1.0);
 
     const bool tight = grid.residual <= 0.012;
-    if (grid.inliers < 8 || grid.onGridShare < 0.25)
+    // Hats, a bass line and the tails of drums put many onsets off the beat:
+    // the beat is steady when most beats have an onset and a fair share of
+    // the music's attack lies on them.
+    if (grid.inliers < 8 || grid.onGridShare < 0.15 || onGridSignificance(tracked.onsets, grid) < 3)
         return finish(Outcome::NoBeat, kNoBeat);
-    if (tight && result.steadyShare >= 0.5 && grid.onGridShare >= 0.5)
+    if (tight && result.steadyShare >= 0.5 && grid.coverage >= 0.6 && grid.onGridShare >= 0.3 &&
+        !result.tempoChanges)
         return finish(Outcome::Steady, "");
     return finish(Outcome::Guess, "");
 }

@@ -35,15 +35,29 @@ enum class Outcome {
     Cancelled,
 };
 
-struct TempoResult {
-    Outcome outcome = Outcome::NoBeat;
-    double bpm = 0;         // the figure to use (a round one when it fits as well)
+// One tempo the music could be charted in.
+struct TempoCandidate {
+    double bpm = 0;         // the figure to use
     double measuredBpm = 0; // straight from the fitted beat grid
     double bpmError = 0;    // standard error of measuredBpm
-    double gapMs = 0;       // first beat of the grid at or after the first clear onset
-    double steadyShare = 0; // share of the music's beats that have an onset on the grid
-    int beats = 0;          // onsets that lie on the grid
-    double trackerBpm = 0;  // the beat tracker's own estimate, before refinement
+    double gapMs = 0;       // first beat at this tempo at or after the first clear onset
+    double confidence = 0;  // share of the evidence for this tempo, 0..1
+    bool exact = false;     // bpm is a round figure that fits the music as well as the measured one
+};
+
+struct TempoResult {
+    Outcome outcome = Outcome::NoBeat;
+    double bpm = 0;              // the figure to use (a round one when it fits as well)
+    double measuredBpm = 0;      // straight from the fitted beat grid
+    double bpmError = 0;         // standard error of measuredBpm
+    double gapMs = 0;            // first beat of the grid at or after the first clear onset
+    double steadyShare = 0;      // share of the music's beats that have an onset on the grid
+    int beats = 0;               // onsets that lie on the grid
+    bool tempoChanges = false;   // the music's tempo is not one figure over the song
+    bool octaveBalanced = false; // the second candidate is about as likely as the first
+    double driftMs = 0;          // largest mean distance of a tenth of the beats from the grid
+    std::vector<TempoCandidate> candidates; // the chosen tempo (the figures above) first
+    double trackerBpm = 0;                  // the beat tracker's own estimate, before refinement
     double decodeSeconds = 0;
     double analysisSeconds = 0;
     std::string message; // why there are no figures ("no steady beat found", "no such file", ...)

@@ -41,8 +41,11 @@ const char kUsage[] =
     "                                extension) and write it as a work file; what the song\n"
     "                                cannot hold is listed on standard error, one per line;\n"
     "                                with --strict, anything lost fails with nothing written\n"
-    "  analyze MUSIC                 find the BPM and the gap (ms) of a music file;\n"
-    "                                prints 'bpm: NUMBER' and 'gap: MS'\n"
+    "  analyze MUSIC [--candidates]  find the BPM and the gap (ms) of a music file;\n"
+    "                                prints 'bpm: NUMBER' and 'gap: MS'; the other tempos\n"
+    "                                the music could be charted in go to standard error;\n"
+    "                                with --candidates, every tempo is listed after the two\n"
+    "                                lines as 'candidate: BPM GAP CONFIDENCE%', best first\n"
     "  --help                        show this help\n"
     "  --version                     show the version\n"
     "\n"
@@ -230,7 +233,13 @@ int importSong(const QString& in, const QString& outPath, bool strict) {
     return kOk;
 }
 
-int analyze(const QString& music) {
+QString candidateText(const analysis::TempoCandidate& c) {
+    return QString::fromStdString(analysis::bpmText(c.bpm)) + u' ' +
+           QString::number(analysis::gapWholeMs(c.gapMs)) + u' ' +
+           QString::number(qRound(100 * c.confidence)) + u'%';
+}
+
+int analyze(const QString& music, bool candidates) {
     const analysis::TempoResult r = analysis::analyseFile(music.toStdString());
     if (!r.hasFigures()) {
         out().flush();
@@ -240,11 +249,22 @@ int analyze(const QString& music) {
     }
     out() << "bpm: " << QString::fromStdString(analysis::bpmText(r.bpm)) << "\n"
           << "gap: " << analysis::gapWholeMs(r.gapMs) << "\n";
+    if (candidates)
+        for (const analysis::TempoCandidate& c : r.candidates)
+            out() << "candidate: " << candidateText(c) << "\n";
     out().flush();
-    if (r.outcome == analysis::Outcome::Guess) {
+    if (!candidates)
+        for (std::size_t i = 1; i < r.candidates.size(); ++i)
+            err() << music << ": also possible: " << candidateText(r.candidates[i]) << "\n";
+    if (r.octaveBalanced && r.candidates.size() > 1)
+        err() << music << ": the music gives about as much reason for "
+              << QString::fromStdString(analysis::bpmText(r.candidates[1].bpm)) << " as for "
+              << QString::fromStdString(analysis::bpmText(r.bpm)) << " BPM\n";
+    if (r.tempoChanges)
+        err() << music << ": the tempo changes: the figures fit only part of the music\n";
+    else if (r.outcome == analysis::Outcome::Guess)
         err() << music << ": no steady beat: the figures are a guess\n";
-        err().flush();
-    }
+    err().flush();
     return kOk;
 }
 
@@ -270,6 +290,9 @@ int main(int argc, char** argv) {
     bool strict = false;
     if (cmd == u"import" && args.removeAll(QStringLiteral("--strict")) > 0)
         strict = true;
+    bool candidates = false;
+    if (cmd == u"analyze" && args.removeAll(QStringLiteral("--candidates")) > 0)
+        candidates = true;
     for (const QString& a : args)
         if (a.startsWith(u"--"))
             return usageError(QStringLiteral("unknown option '%1'").arg(a));
@@ -297,7 +320,7 @@ int main(int argc, char** argv) {
     if (cmd == u"analyze") {
         if (args.size() != 1)
             return usageError(QStringLiteral("'analyze' needs one music file"));
-        return analyze(args[0]);
+        return analyze(args[0], candidates);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(cmd));
 }

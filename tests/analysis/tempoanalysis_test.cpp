@@ -1,6 +1,7 @@
 // The analysis of music made here with a known tempo and first beat: click
 // tracks and small songs as WAV, MP3 and OGG, and input that holds no beat.
 #include "analysis/tempoanalysis.h"
+#include "evalmusic.h"
 #include "testmusic.h"
 
 #include <QFile>
@@ -80,6 +81,77 @@ TEST_F(TempoAnalysis, SongsToTwoHundredthsAndTenMilliseconds) {
         EXPECT_NEAR(r.bpm, c.bpm, 0.02);
         EXPECT_NEAR(r.gapMs, c.gapMs, 10);
     }
+}
+
+// Music unlike the above: clicks of other timbres, lengths and levels at the
+// ends of the tempo range, intros of noise or a pad, songs whose beat is
+// marked only by hats, a bass line or a shuffle, at other sample rates and in
+// stereo. The tempo is the pulse the pattern marks, never its double or half.
+TEST_F(TempoAnalysis, HoldsOnClicksAndSongsOfEveryKind) {
+    struct Case {
+        Style style;
+        Timbre timbre;
+        double clickMs, levelDb, bpm, gapMs;
+        IntroKind intro;
+        Encoding encoding;
+        int rate, channels;
+    } cases[] = {
+        {Style::Click, Timbre::Noise, 1, -30, 300, 1234.5, IntroKind::Noise, Encoding::Ogg, 22050,
+         2},
+        {Style::Click, Timbre::Square, 50, -6, 60, 0, IntroKind::Silence, Encoding::Wav, 48000, 1},
+        {Style::Click, Timbre::Wood, 3, -18, 173.25, 4000, IntroKind::Pad, Encoding::Mp3, 44100, 2},
+        {Style::FourFloor, Timbre::Sine, 0, -3, 128, 850, IntroKind::Pad, Encoding::Mp3, 48000, 2},
+        {Style::HatsOnly, Timbre::Sine, 0, -12, 95.5, 300, IntroKind::Silence, Encoding::Wav, 32000,
+         1},
+        {Style::Shuffle, Timbre::Sine, 0, -8, 114, 2000, IntroKind::Noise, Encoding::Ogg, 44100, 1},
+        {Style::BassLed, Timbre::Sine, 0, -1, 145.37, 0, IntroKind::Silence, Encoding::Wav, 44100,
+         2},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        EvalCase e;
+        e.style = c.style;
+        e.timbre = c.timbre;
+        e.clickMs = c.clickMs;
+        e.levelDb = c.levelDb;
+        e.bpm = c.bpm;
+        e.gapMs = c.gapMs;
+        e.intro = c.intro;
+        e.encoding = c.encoding;
+        e.sampleRate = c.rate;
+        e.channels = c.channels;
+        e.seconds = 24;
+        e.seed = unsigned(77 + n);
+        const QString path =
+            dir.filePath(QStringLiteral("case%1.").arg(n++) + extension(c.encoding));
+        SCOPED_TRACE(path.toStdString() + " " + styleName(c.style) + " " + std::to_string(c.bpm));
+        ASSERT_TRUE(writeCase(path, e));
+        const TempoResult r = analyseFile(path.toStdString());
+        ASSERT_TRUE(r.hasFigures()) << r.message;
+        const bool click = c.style == Style::Click;
+        EXPECT_NEAR(r.bpm, c.bpm, click ? 0.01 : 0.02);
+        EXPECT_NEAR(r.gapMs, c.gapMs, click ? 3 : 10);
+        ASSERT_FALSE(r.candidates.empty());
+        EXPECT_EQ(r.candidates.front().bpm, r.bpm);
+    }
+}
+
+// Music in two tempos is not given one figure as if it were steady.
+TEST_F(TempoAnalysis, SaysWhenTheTempoChanges) {
+    MusicRecipe slow;
+    slow.bpm = 120;
+    slow.gapMs = 500;
+    slow.seconds = 24;
+    MusicRecipe fast = slow;
+    fast.bpm = 150;
+    fast.gapMs = 0;
+    std::vector<float> both = renderMusic(slow);
+    const std::vector<float> second = renderMusic(fast);
+    both.insert(both.end(), second.begin(), second.end());
+    const TempoResult r = analyseFile(makeRaw("two-tempos.wav", both));
+    ASSERT_TRUE(r.hasFigures()) << r.message;
+    EXPECT_TRUE(r.tempoChanges);
+    EXPECT_EQ(r.outcome, Outcome::Guess);
 }
 
 TEST_F(TempoAnalysis, InputWithoutABeatGivesNoFigures) {

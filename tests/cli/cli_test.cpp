@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -166,9 +167,10 @@ TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
         double bpm, gapMs;
         test::Encoding encoding;
         const char* out;
+        const char* firstCandidate;
     } cases[] = {
-        {150, 1234, test::Encoding::Wav, "bpm: 150\ngap: 1234\n"},
-        {191.33, 80, test::Encoding::Mp3, "bpm: 191.33\ngap: 80\n"},
+        {150, 1234, test::Encoding::Wav, "bpm: 150\ngap: 1234\n", "candidate: 150 1234 "},
+        {191.33, 80, test::Encoding::Mp3, "bpm: 191.33\ngap: 80\n", "candidate: 191.33 80 "},
     };
     for (const Case& c : cases) {
         test::MusicRecipe recipe;
@@ -177,10 +179,25 @@ TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
         recipe.seconds = 12;
         const QString music = path("music.") + test::extension(c.encoding);
         ASSERT_TRUE(test::writeMusic(music, recipe, c.encoding));
+        // The two lines scripts read stay as they are; other tempos the
+        // music could be charted in go to standard error.
         CliRun r = cli({QStringLiteral("analyze"), music});
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_EQ(r.out, c.out);
-        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+        const QRegularExpression other(QRegularExpression::escape(music) +
+                                       QStringLiteral(": also possible: [0-9.]+ [0-9]+ [0-9]+%"));
+        for (const QString& line : r.err.split(u'\n', Qt::SkipEmptyParts))
+            EXPECT_TRUE(other.match(line).hasMatch()) << line.toStdString();
+
+        // With --candidates every tempo follows the two lines, the chosen first.
+        CliRun all = cli({QStringLiteral("analyze"), QStringLiteral("--candidates"), music});
+        EXPECT_EQ(all.status, 0);
+        EXPECT_TRUE(all.err.isEmpty()) << all.err.toStdString();
+        const QStringList lines = all.out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 3);
+        EXPECT_EQ(lines.mid(0, 2).join(u'\n') + u'\n', c.out);
+        EXPECT_TRUE(lines[2].startsWith(c.firstCandidate)) << lines[2].toStdString();
+        EXPECT_EQ(lines.size() - 3, r.err.count(u'\n'));
     }
 
     const QString silence = path("silence.wav");

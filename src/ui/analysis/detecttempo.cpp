@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPromise>
 #include <QPushButton>
@@ -82,6 +83,13 @@ DetectTempo::DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter wr
     figures->addWidget(m_gap, 2, 1);
     figures->setColumnStretch(1, 1);
     layout->addLayout(figures);
+    layout->addWidget(makeLabel(this, "candidatesCaption",
+                                QStringLiteral("Tempos the music could be charted in:")));
+    m_candidates = new QListWidget(this);
+    m_candidates->setObjectName(QStringLiteral("candidateList"));
+    m_candidates->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_candidates->setMaximumHeight(6 * m_candidates->fontMetrics().height());
+    layout->addWidget(m_candidates);
     m_confidence = makeLabel(this, "confidenceLabel");
     layout->addWidget(m_confidence);
 
@@ -109,6 +117,7 @@ DetectTempo::DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter wr
     connect(m_useGap, &QPushButton::clicked, this, [this] { use(false, true); });
     connect(m_useBoth, &QPushButton::clicked, this, [this] { use(true, true); });
     connect(m_checkByEar, &QPushButton::clicked, this, &DetectTempo::checkByEar);
+    connect(m_candidates, &QListWidget::currentRowChanged, this, &DetectTempo::showCandidate);
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
     connect(&m_watcher, &QFutureWatcher<analysis::TempoResult>::progressValueChanged, m_progress,
             &QProgressBar::setValue);
@@ -132,14 +141,39 @@ bool DetectTempo::running() const {
     return m_running;
 }
 
+const analysis::TempoCandidate* DetectTempo::chosen() const {
+    if (!m_result.hasFigures() || m_chosen < 0 || m_chosen >= int(m_result.candidates.size()))
+        return nullptr;
+    return &m_result.candidates[std::size_t(m_chosen)];
+}
+
 QString DetectTempo::bpmText() const {
-    return m_result.hasFigures() ? QString::fromStdString(analysis::bpmText(m_result.bpm))
-                                 : QString();
+    const analysis::TempoCandidate* c = chosen();
+    return c ? QString::fromStdString(analysis::bpmText(c->bpm)) : QString();
 }
 
 QString DetectTempo::gapText() const {
-    return m_result.hasFigures() ? QString::number(analysis::gapWholeMs(m_result.gapMs))
-                                 : QString();
+    const analysis::TempoCandidate* c = chosen();
+    return c ? QString::number(analysis::gapWholeMs(c->gapMs)) : QString();
+}
+
+void DetectTempo::choose(int candidate) {
+    m_candidates->setCurrentRow(candidate);
+}
+
+void DetectTempo::showCandidate(int row) {
+    if (row < 0 || row >= int(m_result.candidates.size()))
+        return;
+    m_chosen = row;
+    const analysis::TempoCandidate& c = m_result.candidates[std::size_t(row)];
+    m_bpm->setText(QString::number(c.bpm, 'f', 2));
+    // "exactly" only for a round figure the music fits as well as the measured one.
+    const QString measured = QStringLiteral("measured ") + QString::number(c.measuredBpm, 'f', 4) +
+                             QStringLiteral(" \u00b1 ") + QString::number(c.bpmError, 'f', 4);
+    m_exact->setText(c.exact ? QStringLiteral("exactly ") + bpmText() + QStringLiteral(" (") +
+                                   measured + u')'
+                             : measured);
+    m_gap->setText(gapText() + QStringLiteral(" ms"));
 }
 
 void DetectTempo::start() {
@@ -206,17 +240,28 @@ void DetectTempo::showResult() {
                           QStringLiteral(". Nothing was changed."));
         break;
     }
+    m_candidates->clear();
+    m_chosen = 0;
     if (figures) {
-        m_bpm->setText(QString::number(m_result.bpm, 'f', 2));
-        QString exact = QStringLiteral("exactly ") + bpmText() + QStringLiteral(" (measured ") +
-                        QString::number(m_result.measuredBpm, 'f', 4) + QStringLiteral(" \u00b1 ") +
-                        QString::number(m_result.bpmError, 'f', 4) + QStringLiteral(")");
-        m_exact->setText(exact);
-        m_gap->setText(gapText() + QStringLiteral(" ms"));
-        m_confidence->setText(m_result.outcome == analysis::Outcome::Steady
-                                  ? QStringLiteral("Steady beat found over %1% of the song.")
-                                        .arg(qRound(100 * m_result.steadyShare))
-                                  : QStringLiteral("No steady beat: the figures are a guess."));
+        for (const analysis::TempoCandidate& c : m_result.candidates)
+            m_candidates->addItem(QStringLiteral("%1 BPM, gap %2 ms: %3%")
+                                      .arg(QString::number(c.bpm, 'f', 2))
+                                      .arg(analysis::gapWholeMs(c.gapMs))
+                                      .arg(qRound(100 * c.confidence)));
+        m_candidates->setCurrentRow(0);
+        showCandidate(0);
+        QString sure = m_result.outcome == analysis::Outcome::Steady
+                           ? QStringLiteral("Steady beat found over %1% of the song.")
+                                 .arg(qRound(100 * m_result.steadyShare))
+                           : QStringLiteral("No steady beat: the figures are a guess.");
+        if (m_result.tempoChanges)
+            sure = QStringLiteral("The tempo changes: these figures fit only part of the song.");
+        if (m_result.octaveBalanced && m_result.candidates.size() > 1)
+            sure += QStringLiteral(" The music gives about as much reason for %1 BPM as for "
+                                   "%2: check by ear.")
+                        .arg(QString::number(m_result.candidates[1].bpm, 'f', 2),
+                             QString::number(m_result.bpm, 'f', 2));
+        m_confidence->setText(sure);
     } else {
         m_bpm->clear();
         m_exact->clear();

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QLabel;
+class QListWidget;
 class QProgressBar;
 class QPushButton;
 
@@ -21,10 +22,11 @@ struct AppContext;
 enum class SummaryField : int;
 
 // "Detect BPM and Gap": analyses the song's music file on a worker thread,
-// with a progress bar and Cancel, then shows the BPM, the gap and how sure
-// the analysis is. "Use BPM", "Use Gap" and "Use Both" write the figures
-// into the summary fields; "Check by ear..." opens the synchronisation
-// checker with them.
+// with a progress bar and Cancel, then lists the tempos the music could be
+// charted in with how likely each is, the likeliest chosen, and shows the
+// chosen BPM, its gap and how sure the analysis is. "Use BPM", "Use Gap"
+// and "Use Both" write the chosen figures into the summary fields; "Check by
+// ear..." opens the synchronisation checker with them.
 class DetectTempo : public QWidget {
     Q_OBJECT
   public:
@@ -41,9 +43,11 @@ class DetectTempo : public QWidget {
     // True from the start of the analysis until its result is shown.
     bool running() const;
     const analysis::TempoResult& result() const { return m_result; }
-    // The figures as they are written ("" before there are any).
+    // The chosen candidate's figures as they are written ("" before there are any).
     QString bpmText() const;
     QString gapText() const;
+    // Chooses another candidate (a row of the list).
+    void choose(int candidate);
 
     QProgressBar* progressBar() const { return m_progress; }
     QLabel* statusLabel() const { return m_status; }
@@ -51,6 +55,7 @@ class DetectTempo : public QWidget {
     QLabel* exactLabel() const { return m_exact; }
     QLabel* gapLabel() const { return m_gap; }
     QLabel* confidenceLabel() const { return m_confidence; }
+    QListWidget* candidateList() const { return m_candidates; }
     QPushButton* cancelButton() const { return m_cancel; }
     QPushButton* useBpmButton() const { return m_useBpm; }
     QPushButton* useGapButton() const { return m_useGap; }
@@ -70,6 +75,8 @@ class DetectTempo : public QWidget {
     void cancel();
     void showResult();
     void use(bool bpm, bool gap);
+    void showCandidate(int row);
+    const analysis::TempoCandidate* chosen() const;
     void checkByEar();
 
     AppContext& m_ctx;
@@ -81,6 +88,7 @@ class DetectTempo : public QWidget {
     QFutureWatcher<analysis::TempoResult> m_watcher;
     analysis::TempoResult m_result;
     bool m_running = false;
+    int m_chosen = 0;
 
     QLabel* m_file = nullptr;
     QProgressBar* m_progress = nullptr;
@@ -89,6 +97,7 @@ class DetectTempo : public QWidget {
     QLabel* m_exact = nullptr;
     QLabel* m_gap = nullptr;
     QLabel* m_confidence = nullptr;
+    QListWidget* m_candidates = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_useBpm = nullptr;
     QPushButton* m_useGap = nullptr;

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -92,6 +93,35 @@ TEST_F(DetectTempoTest, ShowsTheFiguresAndWritesThoseAskedFor) {
     w->closeButton()->click();
     QApplication::processEvents();
     EXPECT_TRUE(summary.isEnabled());
+}
+
+// The tempos the music could be charted in are listed, the likeliest
+// chosen; choosing another shows and writes its figures, the gap following
+// the chosen tempo.
+TEST_F(DetectTempoTest, ListsTheCandidatesAndUsesTheChosenOne) {
+    DetectTempo* w = open(music("click.wav", 137.5, 1234));
+    ASSERT_TRUE(finish(w));
+    QApplication::processEvents();
+    QListWidget* list = w->candidateList();
+    ASSERT_GE(list->count(), 2);
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_TRUE(list->item(0)->text().startsWith("137.50 BPM, gap 1234 ms: "))
+        << list->item(0)->text().toStdString();
+    // The first beat of each bar is accented: half the tempo is a candidate,
+    // with its beats on the accented clicks.
+    const QList<QListWidgetItem*> half = list->findItems("68.75 BPM", Qt::MatchStartsWith);
+    ASSERT_EQ(half.size(), 1);
+    EXPECT_TRUE(half[0]->text().startsWith("68.75 BPM, gap 1234 ms: "))
+        << half[0]->text().toStdString();
+    w->choose(list->row(half[0]));
+    EXPECT_EQ(w->bpmLabel()->text(), "68.75");
+    EXPECT_EQ(w->gapLabel()->text(), "1234 ms");
+    w->useBothButton()->click();
+    EXPECT_EQ(app.model.bpm(), "68.75");
+    EXPECT_EQ(app.model.gap(), "1234");
+    w->choose(0);
+    w->useBpmButton()->click();
+    EXPECT_EQ(app.model.bpm(), "137.5");
 }
 
 TEST_F(DetectTempoTest, CheckByEarOpensTheCheckerWithTheNewFigures) {
