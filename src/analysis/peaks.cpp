@@ -171,7 +171,7 @@ std::vector<double> onsetTimesMs(const Audio& audio, const Hooks& hooks) {
     std::vector<double> out;
     if (audio.samples.empty() || audio.sampleRate <= 0)
         return out;
-    const TrackerOutput tracked = trackBeats(audio, hooks, 0, 1);
+    const OnsetOutput tracked = findOnsets(audio, hooks, 0, 1);
     if (tracked.cancelled)
         return out;
     out.reserve(tracked.onsets.size());
