@@ -30,6 +30,9 @@ printf '%s4,4,100,32,10,2\r\n3,2,1,2,7,1\r\n4,1,1,1,5,1\r\n0,0,0,0,0,0\r\n' "$he
 printf '"m","a","b","g","130","20",2,"cd","",""\r\n"3",1,"","","","","","","","","","","","","",""\r\n1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1\r\n1,1,1,1,3,2\r\n4,4,100,32,6,1\r\n' >"$corpus/legacy"
 printf 'x KOLVO-DEF y\n"a\xe9","songname","LEVELS",""\n"DATAEXISTS","","",""\n"STEPS","","",""\n1,1\n1,1,1,1\n' >"$corpus/spread"
 
+# The extended layout: charts past the old limits, every note kind, chart timing.
+printf '"KOLVO-EXT","1","","","","","needs a newer version of Kolvo"\r\nfield,"songname","a ""q"" b"\r\ncheck1,2\r\nheader,"SUBTITLE","x"\r\nsongdelay,96,50\r\nchart,1,1,"",0,"",1,1\r\ntempo,96,11,150\r\noffbeat,30,12,5\r\nn,0,1,1\r\nn,5,3,4\r\nchart,2,5,"",0,"my edit",9,1\r\ntiming,-10,180\r\nbpm,192,90\r\nwarp,384,2\r\ntimingkept,"SCROLLS","0=1"\r\nkept,"CREDIT","me"\r\nn,1919807,10,6\r\nchart,0,3,"pump-single",5,"",7,1\r\nn,48,5,3\r\nend\r\n' >"$corpus/extended"
+
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
