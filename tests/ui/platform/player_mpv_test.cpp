@@ -328,7 +328,10 @@ TEST(PlayerMpvSilent, APlayerThatExitsAtOnceIsReported) {
     owner.show();
     EXPECT_EQ(LoadWinamp(app.ctx, &owner), LoadWinampResult::NotAnswering);
     ASSERT_EQ(app.boxes.shown.size(), 1);
-    EXPECT_EQ(app.boxes.last().text, "WinAMP doesn't appear to have loaded!");
+    // Why it failed follows on a line of its own once the link has heard the
+    // player end, which a slow machine may or may not have done by then.
+    EXPECT_TRUE(app.boxes.last().text.startsWith("WinAMP doesn't appear to have loaded!"))
+        << app.boxes.last().text.toStdString();
     EXPECT_EQ(app.boxes.last().title, "Ack!");
     EXPECT_FALSE(owner.isVisible());
 }
