@@ -6,6 +6,7 @@
 // KOLVO_BENCH_MUSIC_DIR=<folder> keeps the made music between runs;
 // KOLVO_BENCH_REPORT=0 skips the accuracy report.
 #include "analysis/tempoanalysis.h"
+#include "aubioreference.h"
 #include "testmusic.h"
 
 #include <QCoreApplication>
@@ -94,23 +95,6 @@ std::vector<Case> songs() {
     return cases;
 }
 
-double aubioTempo(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("aubio"), {QStringLiteral("tempo"), path});
-    if (!p.waitForFinished(60000))
-        return 0;
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    const auto m = QRegularExpression(QStringLiteral("([0-9.]+) bpm")).match(out);
-    return m.hasMatch() ? m.captured(1).toDouble() : 0;
-}
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 // Prints one line per file and the totals of a set.
 void report(const char* title, const std::vector<Case>& cases, double bpmTol, double gapTol) {
     std::printf("\n## %s (BPM within %.2f, gap within %.0f ms)\n\n", title, bpmTol, gapTol);
@@ -120,7 +104,7 @@ void report(const char* title, const std::vector<Case>& cases, double bpmTol, do
     std::vector<double> ours, peer;
     for (const Case& c : cases) {
         const analysis::TempoResult r = analysis::analyseFile(c.path.toStdString());
-        const double aubio = aubioTempo(c.path);
+        const double aubio = kolvo::bench::aubioTempo(c.path, 60000);
         const double bpmErr = std::abs(r.bpm - c.recipe.bpm);
         const double gapErr = std::abs(r.gapMs - c.recipe.gapMs);
         const bool ok = r.hasFigures() && bpmErr <= bpmTol && gapErr <= gapTol;
@@ -141,8 +125,8 @@ void report(const char* title, const std::vector<Case>& cases, double bpmTol, do
     std::printf(
         "\n%s: %d of %zu right (%.1f%%); half tempo %.1f%%, double tempo %.1f%%; median BPM "
         "error ours %.4f, aubio tempo %.4f\n",
-        title, pass, cases.size(), 100 * pass / n, 100 * half / n, 100 * dbl / n, median(ours),
-        median(peer));
+        title, pass, cases.size(), 100 * pass / n, 100 * half / n, 100 * dbl / n,
+        kolvo::bench::median(ours), kolvo::bench::median(peer));
     std::fflush(stdout);
 }
 

@@ -11,6 +11,7 @@
 // music with #OFFSET as the first beat; --aubio runs `aubio tempo` on every
 // file too; --verbose prints every case, not only the misses.
 #include "analysis/tempoanalysis.h"
+#include "aubioreference.h"
 #include "evalmusic.h"
 
 #include <QCoreApplication>
@@ -51,23 +52,6 @@ struct Outcome {
     bool ok = false, bpmOk = false, gapOk = false, octaveOk = false;
     double seconds = 0;
 };
-
-double aubioTempo(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("aubio"), {QStringLiteral("tempo"), path});
-    if (!p.waitForFinished(120000))
-        return 0;
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    const auto m = QRegularExpression(QStringLiteral("([0-9.]+) bpm")).match(out);
-    return m.hasMatch() ? m.captured(1).toDouble() : 0;
-}
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 // Right octave: within 3% of the true BPM (not half, double, a third...).
 bool octaveRight(double found, double truth) {
@@ -202,7 +186,7 @@ int main(int argc, char** argv) {
         o.r = analysis::analyseFile(it.path.toStdString());
         o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         if (aubio)
-            o.aubio = aubioTempo(it.path);
+            o.aubio = kolvo::bench::aubioTempo(it.path, 120000);
         const double bpmTol = it.kind == Kind::Click ? 0.01 : 0.02;
         const double gapTol = it.kind == Kind::Click ? 3 : 10;
         o.bpmOk = o.r.hasFigures() && std::abs(o.r.bpm - it.bpm) <= bpmTol;
@@ -251,9 +235,10 @@ int main(int argc, char** argv) {
             auto pct = [n](int v) { return 100.0 * v / n; };
             std::printf("| %s | %s | %d | %.1f%% | %.1f%% | %.1f%% | %.1f%% | %.4f | %.1f%% | ",
                         h ? "held-out" : "dev", kindName(k), n, pct(ok), pct(bpmOk), pct(gapOk),
-                        pct(oct), median(err), 100 - pct(oct));
+                        pct(oct), kolvo::bench::median(err), 100 - pct(oct));
             if (aubio)
-                std::printf("%.3f | %.1f%% |\n", median(aubioErr), 100 - pct(aubioOct));
+                std::printf("%.3f | %.1f%% |\n", kolvo::bench::median(aubioErr),
+                            100 - pct(aubioOct));
             else
                 std::printf("- | - |\n");
         }

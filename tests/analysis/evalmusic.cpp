@@ -1,10 +1,11 @@
 #include "evalmusic.h"
 
+#include "wavfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -334,38 +335,6 @@ void nameAndSplit(EvalCase& c, int index) {
     c.heldOut = (fnv1a(c.name) >> 7) & 1;
 }
 
-QByteArray wavBytes(const std::vector<float>& samples, int rate, int channels) {
-    QByteArray data(qsizetype(samples.size() * 2), Qt::Uninitialized);
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        qToLittleEndian<qint16>(qint16(std::lround(std::clamp(samples[i], -1.0f, 1.0f) * 32767.0f)),
-                                data.data() + i * 2);
-    QByteArray wav;
-    auto u32 = [&wav](quint32 v) {
-        char b[4];
-        qToLittleEndian<quint32>(v, b);
-        wav.append(b, 4);
-    };
-    auto u16 = [&wav](quint16 v) {
-        char b[2];
-        qToLittleEndian<quint16>(v, b);
-        wav.append(b, 2);
-    };
-    wav += "RIFF";
-    u32(quint32(36 + data.size()));
-    wav += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(quint16(channels));
-    u32(quint32(rate));
-    u32(quint32(rate * channels * 2));
-    u16(quint16(channels * 2));
-    u16(16);
-    wav += "data";
-    u32(quint32(data.size()));
-    wav += data;
-    return wav;
-}
-
 } // namespace
 
 const char* styleName(Style s) {
@@ -477,7 +446,7 @@ std::vector<float> renderCase(const EvalCase& c) {
 }
 
 bool writeCase(const QString& path, const EvalCase& c) {
-    const QByteArray wav = wavBytes(renderCase(c), c.sampleRate, c.channels);
+    const QByteArray wav = wavFileBytes(renderCase(c), c.sampleRate, c.channels);
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QString wavPath =
         c.encoding == Encoding::Wav ? path : path + QStringLiteral(".source.wav");

@@ -7,7 +7,7 @@
 
 namespace kolvo::test {
 
-QByteArray wavFileBytes(const std::vector<float>& samples, int sampleRate) {
+QByteArray wavFileBytes(const std::vector<float>& samples, int sampleRate, int channels) {
     QByteArray data(qsizetype(samples.size() * 2), Qt::Uninitialized);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const float v = std::clamp(samples[i], -1.0f, 1.0f);
@@ -29,11 +29,11 @@ QByteArray wavFileBytes(const std::vector<float>& samples, int sampleRate) {
     wav += "WAVEfmt ";
     u32(16);
     u16(1); // PCM
-    u16(1); // mono
+    u16(quint16(channels));
     u32(quint32(sampleRate));
-    u32(quint32(sampleRate * 2));
-    u16(2);  // bytes per frame
-    u16(16); // bits per sample
+    u32(quint32(sampleRate * channels * 2));
+    u16(quint16(channels * 2)); // bytes per frame
+    u16(16);                    // bits per sample
     wav += "data";
     u32(quint32(data.size()));
     wav += data;
