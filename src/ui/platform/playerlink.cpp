@@ -745,6 +745,15 @@ void MpvPlayerLink::WinampCommand(int id) {
         // From the start; before the file is loaded the seek fails, but the
         // player is at 0 then anyway.
         d->call({Impl::seek(0), Impl::set("pause", false)});
+        // At the end of the song the player still reports its end until
+        // the seek back has landed; wait for that (briefly), so the state
+        // read right after Play is "playing", not "stopped at the end".
+        for (int tries = 0; tries < 50; ++tries) {
+            const Reply end = d->call1(Impl::get("eof-reached"));
+            if (!end.ok || !end.data.toBool())
+                break;
+            pauseWithEvents(10);
+        }
         d->stopped = false;
         d->pausedSeekMs.reset();
         d->pausedAtMs.reset();
