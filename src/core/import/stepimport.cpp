@@ -123,6 +123,16 @@ QByteArray tagName(const MsdTags& tags, const MsdTag& tag) {
     return tags.param(tag, 0).toUpper();
 }
 
+QByteArray tagValue(const MsdTags& tags, const MsdTag& tag) {
+    QByteArray v;
+    for (std::size_t i = 1; i < tag.params.size(); ++i) {
+        if (i > 1)
+            v += ':';
+        v += tags.param(tag, i);
+    }
+    return v;
+}
+
 QList<QByteArray> listPieces(const QByteArray& value, char sep) {
     QList<QByteArray> out;
     for (const QByteArray& piece : value.split(sep))
