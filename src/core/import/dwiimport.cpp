@@ -254,8 +254,9 @@ void tempoList(const MsdTags& tags, const MsdTag& tag, bool bpm, std::vector<Tem
         const auto at = parts.size() == 2 ? leadingNumber(parts[0]) : std::nullopt;
         const auto value = parts.size() == 2 ? leadingNumber(parts[1]) : std::nullopt;
         if (!at || !value) {
-            builder.songLoss(QStringLiteral("the #%1 entry %2 is not position=value; it was left out")
-                                 .arg(name, quoted(entry.trimmed())));
+            builder.songLoss(
+                QStringLiteral("the #%1 entry %2 is not position=value; it was left out")
+                    .arg(name, quoted(entry.trimmed())));
             continue;
         }
         const float beat = float(std::clamp(*at / 4.0, -1.0, double(kMaxBars) * 4 + 4));
@@ -350,7 +351,8 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
             kept.append({name, tagValue(tags, tag)});
         }
         if (err)
-            builder.songLoss(err->reason + QStringLiteral(" (line %1); it was left out").arg(err->line));
+            builder.songLoss(err->reason +
+                             QStringLiteral(" (line %1); it was left out").arg(err->line));
     }
 
     if (charts.empty())

@@ -185,14 +185,14 @@ void readNotes(const QByteArray& data, const StepsType& type, SongBuilder& build
                 if (n.length < 0) {
                     // never ended: the simulators drop it too
                     builder.loss(chart, n.row,
-                                 n.type == '2'
-                                     ? QStringLiteral("a freeze with no end dropped")
-                                     : QStringLiteral("a roll with no end dropped"));
+                                 n.type == '2' ? QStringLiteral("a freeze with no end dropped")
+                                               : QStringLiteral("a roll with no end dropped"));
                     break;
                 }
                 if (n.row + n.length > kLastTick) {
-                    builder.loss(chart, n.row,
-                                 QStringLiteral("a freeze ending past bar %1 dropped").arg(kMaxBars));
+                    builder.loss(
+                        chart, n.row,
+                        QStringLiteral("a freeze ending past bar %1 dropped").arg(kMaxBars));
                     break;
                 }
                 put(n.row, n.type == '2' ? NoteKind::FreezeStart : NoteKind::RollStart);
@@ -299,7 +299,7 @@ TimingData timingData(const Timing& t, bool sm, SongBuilder& builder, const QStr
 
     std::vector<std::pair<float, double>> bpms;
     std::vector<std::pair<float, double>> warps; // beat, beats skipped
-    bool negative = false; // a negative BPM waits for the next one
+    bool negative = false;                       // a negative BPM waits for the next one
     float negBeat = 0;
     double negBpm = 0;
     for (const auto& [beat, value] : t.bpms) {
@@ -389,11 +389,12 @@ TimingData timingData(const Timing& t, bool sm, SongBuilder& builder, const QStr
         if (value == 0)
             continue;
         if (beat < 0 || value < 0) {
-            builder.loss(who, -1, QStringLiteral("a delay before the first beat or below 0 dropped"));
+            builder.loss(who, -1,
+                         QStringLiteral("a delay before the first beat or below 0 dropped"));
             continue;
         }
-        td.delays.push_back({Tick(std::min(rowOfBeat(beat), kLastTick + 1)),
-                             std::round(value * 1e6) / 1000});
+        td.delays.push_back(
+            {Tick(std::min(rowOfBeat(beat), kLastTick + 1)), std::round(value * 1e6) / 1000});
     }
     for (const auto& [beat, value] : t.warps)
         warps.emplace_back(beat, value);
@@ -459,8 +460,8 @@ class SongReader {
                                                   "out")
                                        .arg(QString::fromLatin1(name), quoted(v)));
             }
-        } else if (!timingTag(name, tags, tag, m_timing, m_builder, QString()) &&
-                   !name.isEmpty() && name != "VERSION") {
+        } else if (!timingTag(name, tags, tag, m_timing, m_builder, QString()) && !name.isEmpty() &&
+                   name != "VERSION") {
             m_kept.append({name, tagValue(tags, tag)});
         }
     }
@@ -567,8 +568,8 @@ std::optional<ReadError> readSm(const ReadInput& in, SongModel& song, QList<Impo
                 level = 4;
             const QByteArray notes = tags.param(tag, 6).trimmed();
             const StepsType st = stepsTypeOf(type, notes);
-            ChartNotes c = chartOf(st, type, level, reader.decode()(description),
-                                   reader.decode()(difficulty));
+            ChartNotes c =
+                chartOf(st, type, level, reader.decode()(description), reader.decode()(difficulty));
             c.meter = meterOf(tags.param(tag, 4));
             const QByteArray radar = tags.param(tag, 5).trimmed();
             if (!radar.isEmpty())

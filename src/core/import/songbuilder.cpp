@@ -151,9 +151,14 @@ void SongBuilder::placeChart(ChartNotes&& c) {
     if (c.droppedUpToBar > kMaxBars) {
         const qsizetype before = m_losses.size();
         loss(name, kMaxBars * kRowsPerBar48,
-             QStringLiteral("notes past bar %1 dropped (up to bar %2)")
-                 .arg(kMaxBars)
-                 .arg(c.droppedUpToBar));
+             c.droppedUpToBar == kMaxBars + 1
+                 ? QStringLiteral("notes past bar %1 dropped (bar %2)")
+                       .arg(kMaxBars)
+                       .arg(kMaxBars + 1)
+                 : QStringLiteral("notes past bar %1 dropped (bars %2 to %3)")
+                       .arg(kMaxBars)
+                       .arg(kMaxBars + 1)
+                       .arg(c.droppedUpToBar));
         if (m_losses.size() > before)
             m_losses.back().beat = 0; // only the bar applies
     }
@@ -201,8 +206,7 @@ void SongBuilder::placeTempo(const std::vector<TempoEvent>& bpms,
                 continue;
             }
             if (e.row > kLastTick) {
-                loss(QString(), -1,
-                     what + QStringLiteral(" past bar %1 dropped").arg(kMaxBars));
+                loss(QString(), -1, what + QStringLiteral(" past bar %1 dropped").arg(kMaxBars));
                 continue;
             }
             if (e.row == 0 && bpm && beatZeroIsSongBpm) {
@@ -235,19 +239,19 @@ int columnsOfStepsType(const QByteArray& type) {
         const char* type;
         int columns;
     } types[] = {
-        {"dance-single", 4},      {"dance-double", 8},      {"dance-couple", 8},
-        {"dance-solo", 6},        {"dance-threepanel", 3},  {"dance-routine", 8},
-        {"pump-single", 5},       {"pump-halfdouble", 6},   {"pump-double", 10},
-        {"pump-couple", 10},      {"pump-routine", 10},     {"kb7-single", 7},
-        {"ez2-single", 5},        {"ez2-double", 10},       {"ez2-real", 7},
-        {"para-single", 5},       {"ds3ddx-single", 8},     {"bm-single5", 6},
-        {"bm-versus5", 6},        {"bm-double5", 12},       {"bm-single7", 8},
-        {"bm-versus7", 8},        {"bm-double7", 16},       {"maniax-single", 4},
-        {"maniax-double", 8},     {"techno-single4", 4},    {"techno-single5", 5},
-        {"techno-single8", 8},    {"techno-double4", 8},    {"techno-double5", 10},
-        {"techno-double8", 16},   {"pnm-five", 5},          {"pnm-nine", 9},
-        {"lights-cabinet", 8},    {"kickbox-human", 4},     {"kickbox-quadarm", 4},
-        {"kickbox-insect", 6},    {"kickbox-arachnid", 8},
+        {"dance-single", 4},    {"dance-double", 8},     {"dance-couple", 8},
+        {"dance-solo", 6},      {"dance-threepanel", 3}, {"dance-routine", 8},
+        {"pump-single", 5},     {"pump-halfdouble", 6},  {"pump-double", 10},
+        {"pump-couple", 10},    {"pump-routine", 10},    {"kb7-single", 7},
+        {"ez2-single", 5},      {"ez2-double", 10},      {"ez2-real", 7},
+        {"para-single", 5},     {"ds3ddx-single", 8},    {"bm-single5", 6},
+        {"bm-versus5", 6},      {"bm-double5", 12},      {"bm-single7", 8},
+        {"bm-versus7", 8},      {"bm-double7", 16},      {"maniax-single", 4},
+        {"maniax-double", 8},   {"techno-single4", 4},   {"techno-single5", 5},
+        {"techno-single8", 8},  {"techno-double4", 8},   {"techno-double5", 10},
+        {"techno-double8", 16}, {"pnm-five", 5},         {"pnm-nine", 9},
+        {"lights-cabinet", 8},  {"kickbox-human", 4},    {"kickbox-quadarm", 4},
+        {"kickbox-insect", 6},  {"kickbox-arachnid", 8},
     };
     const QByteArray t = type.toLower();
     for (const auto& e : types)

@@ -62,9 +62,9 @@ struct ChartNotes {
     std::optional<int> meter; // below 1 reads as 1; empty in the file stays unset
     KeptTags kept;
     std::shared_ptr<const TimingData> timing;
-    std::vector<Note> notes;   // in any order; a later one at a place wins
-    int droppedUpToBar = 0;    // the last bar of notes past the chart's end
-    QString name() const;      // "Single Basic", "pump-single Hard" for losses
+    std::vector<Note> notes; // in any order; a later one at a place wins
+    int droppedUpToBar = 0;  // the last bar of notes past the chart's end
+    QString name() const;    // "Single Basic", "pump-single Hard" for losses
 };
 
 // A timing event of the file in ticks.
