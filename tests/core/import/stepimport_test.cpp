@@ -332,6 +332,96 @@ TEST(StepImportLimits, LossesPastTenThousandAreCountedAndFarBarsSummed) {
     EXPECT_EQ(far.song->chartSteps(Single, Basic).lastBar(), kMaxBars);
 }
 
+// ---------------------------------------------------------------- timing and kept tags
+
+QString events(const std::vector<TimingEvent>& list) {
+    QStringList out;
+    for (const TimingEvent& e : list)
+        out << QStringLiteral("%1=%2").arg(e.tick).arg(e.value);
+    return out.join(u',');
+}
+
+TEST(StepImportTiming, DelaysWarpsAndKeptSegmentsReachTheSongTiming) {
+    const struct {
+        const char* name;
+        const char* file;
+        QByteArray text;
+        const char* stops;  // tick=ms
+        const char* delays; // tick=ms
+        const char* warps;  // tick=beats
+        KeptTags kept;
+    } cases[] = {
+        {"ssc delays, warps and segments kept as read",
+         "a.ssc",
+         "#VERSION:0.83;#BPMS:0=120;#DELAYS:1=0.25;#WARPS:2.5=1.5;#SPEEDS:0=1=0=0;"
+         "#SCROLLS:4=0.5;#NOTEDATA:;#STEPSTYPE:dance-single;#DIFFICULTY:Easy;#NOTES:1000;",
+         "",
+         "48=250",
+         "120=1.5",
+         {{"SPEEDS", "0=1=0=0"}, {"SCROLLS", "4=0.5"}}},
+        // At 120 BPM a stop of -0.5 s skips one beat.
+        {"sm negative stop becomes a warp",
+         "a.sm",
+         "#BPMS:0=120;#STOPS:2=-0.5,8=0.25;#NOTES:dance-single::Easy:1::1000;",
+         "384=250",
+         "",
+         "96=1",
+         {}},
+        // -120 BPM from beat 4 to 6 and 120 after: skipped up to beat 8.
+        {"sm negative BPM becomes a warp",
+         "a.sm",
+         "#BPMS:0=120,4=-120,6=120;#NOTES:dance-single::Easy:1::1000;",
+         "",
+         "",
+         "192=4",
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ImportResult r = importText(c.text, QString::fromLatin1(c.file));
+        ASSERT_TRUE(r.ok()) << r.error->message().toStdString();
+        EXPECT_EQ(importLossLines(r.losses), QStringList());
+        const TimingData t = r.song->songTiming();
+        EXPECT_EQ(events(t.stops), c.stops);
+        EXPECT_EQ(events(t.delays), c.delays);
+        EXPECT_EQ(events(t.warps), c.warps);
+        EXPECT_EQ(t.kept, c.kept);
+    }
+}
+
+TEST(StepImportTiming, ChartTimingAndTagsAreKept) {
+    const QByteArray text = "#VERSION:0.83;#TITLE:T;#SUBTITLE:(x);#BANNER:b.png;#OFFSET:-0.5;"
+                            "#BPMS:0=150;#SELECTABLE:YES;"
+                            "#NOTEDATA:;#CHARTNAME:Mild;#STEPSTYPE:dance-single;"
+                            "#DIFFICULTY:Easy;#METER:3;#CREDIT:me;#RADARVALUES:0.1,0.2;"
+                            "#STOPS:1=0.5;#NOTES:1000;"
+                            "#NOTEDATA:;#STEPSTYPE:dance-single;#DIFFICULTY:Hard;#METER:8;"
+                            "#OFFSET:0.1;#BPMS:0=200,2=100;#NOTES:0001;";
+    const ImportResult r = importText(text, "a.ssc");
+    ASSERT_TRUE(r.ok()) << r.error->message().toStdString();
+    EXPECT_EQ(importLossLines(r.losses), QStringList());
+    const SongModel& m = *r.song;
+    EXPECT_EQ(m.songname(), "T");
+    EXPECT_EQ(m.gap(), "500");
+    EXPECT_EQ(m.bpm(), "150");
+    EXPECT_EQ(m.keptHeader(),
+              (KeptTags{{"SUBTITLE", "(x)"}, {"BANNER", "b.png"}, {"SELECTABLE", "YES"}}));
+    const Chart& easy = m.chart(SongModel::slotOf(Single, Basic));
+    EXPECT_EQ(easy.kept,
+              (KeptTags{{"CHARTNAME", "Mild"}, {"CREDIT", "me"}, {"RADARVALUES", "0.1,0.2"}}));
+    // Only stops: the chart runs at 60 BPM from the song's offset.
+    ASSERT_TRUE(easy.timing);
+    EXPECT_EQ(easy.timing->bpm, 60);
+    EXPECT_EQ(easy.timing->offsetMs, 500);
+    EXPECT_EQ(events(easy.timing->stops), "48=500");
+    const Chart& hard = m.chart(SongModel::slotOf(Single, Maniac));
+    ASSERT_TRUE(hard.timing);
+    EXPECT_EQ(hard.timing->bpm, 200);
+    EXPECT_EQ(hard.timing->offsetMs, -100);
+    EXPECT_EQ(events(hard.timing->bpms), "96=100");
+    EXPECT_EQ(hard.footlevels, Value::text("8"));
+}
+
 // ---------------------------------------------------------------- header fields
 
 TEST(StepImportHeader, FieldsShowWhatAUserWouldType) {
