@@ -259,12 +259,13 @@ TEST(CliImport, StatusesLossesAndNothingWrittenOnFailure) {
     const QString clean =
         file("clean.sm", "#TITLE:Clean;#BPMS:0=140;#NOTES:dance-single::Hard:4::1000;");
     const QString lossy =
-        file("lossy.dwi", "#TITLE:Lossy;#BPM:120;#SINGLE:BASIC:1:[04;#SINGLE:EDIT:1:4;");
+        file("lossy.dwi", "#TITLE:Lossy;#BPM:120;#SINGLE:BASIC:1:[04:4;#CHANGEBPM:-4=90;");
     const QString cut = file("cut.ssc", "#VERSION:0.83;\n#NOTEDATA:;\n#NOTES:1000");
     const QString out = dir.filePath("out.kolvo");
     const QString lossLines =
-        "Single EDIT chart skipped: the song has no Edit charts\n"
-        "Single Basic, bar 1 beat 1: a 24th note moved to the nearest 32nd row\n";
+        "a BPM change before the first beat dropped\n"
+        "Single Basic, bar 1 beat 1: an arrow on a panel a Single chart does not have "
+        "dropped\n";
     const struct {
         QStringList args;
         int status;

@@ -89,16 +89,6 @@ bool opens192nds(const QByteArray& data, qsizetype pos) {
     return false;
 }
 
-// The marks of one chart as written: per panel, rows with a note, each a
-// tap or a freeze start ("!").
-struct Marks {
-    struct Mark {
-        int row;
-        bool head;
-    };
-    std::array<std::vector<Mark>, 11> panels;
-};
-
 class ChartReader {
   public:
     ChartReader(SongBuilder& builder, int style, const QString& chart)
@@ -171,28 +161,14 @@ class ChartReader {
         }
     }
 
-    // Pairs each freeze start with the next note of its panel, as the
-    // simulators do, and hands the chart to the builder.
+    // The chart's notes: a freeze start lasts to the next note of its panel,
+    // as the simulators pair them.
     void finish(ChartNotes& out) {
         out.droppedUpToBar = m_droppedUpTo;
-        for (int p = 1; p <= kArrowPanels; ++p) {
-            const auto& marks = m_marks.panels[std::size_t(p)];
-            auto& units = out.panels[std::size_t(p)];
-            for (std::size_t i = 0; i < marks.size();) {
-                if (!marks[i].head) {
-                    units.push_back({NoteUnit::Tap, marks[i].row, 0, 1});
-                    ++i;
-                } else if (i + 1 < marks.size()) {
-                    units.push_back(
-                        {NoteUnit::Freeze, marks[i].row, marks[i + 1].row,
-                         std::uint8_t(marks[i + 1].head ? StepFreezeStart : StepArrow)});
-                    i += 2;
-                } else {
-                    units.push_back({NoteUnit::LoneHead, marks[i].row, 0, 1});
-                    ++i;
-                }
-            }
-        }
+        for (int p = 1; p <= kArrowPanels; ++p)
+            for (const Mark& m : m_marks[std::size_t(p)])
+                out.notes.push_back({Tick(m.row), std::uint8_t(p),
+                                     m.head ? NoteKind::FreezeStart : NoteKind::Arrow});
     }
 
   private:
@@ -209,12 +185,11 @@ class ChartReader {
                         .arg(styleName(m_style)));
                 continue;
             }
-            auto& marks = m_marks.panels[std::size_t(panel)];
-            // Past bar 101 one mark is kept, to end a freeze begun before.
-            if (row >= kKeptRows48 && !marks.empty() && marks.back().row >= kKeptRows48) {
+            if (row > kLastTick) {
                 m_droppedUpTo = std::max(m_droppedUpTo, row / kRowsPerBar48 + 1);
                 continue;
             }
+            auto& marks = m_marks[std::size_t(panel)];
             if (!marks.empty() && marks.back().row == row)
                 marks.back().head = head; // the later mark of a row wins
             else
@@ -222,10 +197,14 @@ class ChartReader {
         }
     }
 
+    struct Mark {
+        int row;
+        bool head;
+    };
     SongBuilder& m_builder;
     int m_style;
     QString m_chart;
-    Marks m_marks;
+    std::array<std::vector<Mark>, 11> m_marks;
     int m_droppedUpTo = 0;
     static constexpr int kRowCeiling = 1 << 30;
 };
@@ -267,18 +246,21 @@ std::optional<ReadError> sampleTime(const MsdTags& tags, const MsdTag& tag, Song
 }
 
 // "#CHANGEBPM:0=150,36=75;" and "#FREEZE:16=500;": quarter beats = value.
-std::optional<ReadError> tempoList(const MsdTags& tags, const MsdTag& tag, bool bpm,
-                                   std::vector<TempoEvent>& out, SongBuilder& builder) {
+void tempoList(const MsdTags& tags, const MsdTag& tag, bool bpm, std::vector<TempoEvent>& out,
+               SongBuilder& builder) {
     const QString name = QString::fromLatin1(tagName(tags, tag));
     for (const QByteArray& entry : listPieces(tags.param(tag, 1), ',')) {
         const QList<QByteArray> parts = listPieces(entry, '=');
         const auto at = parts.size() == 2 ? leadingNumber(parts[0]) : std::nullopt;
         const auto value = parts.size() == 2 ? leadingNumber(parts[1]) : std::nullopt;
-        if (!at || !value)
-            return ReadError{tags.paramLine(tag, 1),
-                             QStringLiteral("the #%1 entry %2 is not position=value")
-                                 .arg(name, quoted(entry.trimmed()))};
-        const int row = int(std::lrint(float(*at) / 4.0f * float(kRowsPerBeat48)));
+        if (!at || !value) {
+            builder.songLoss(
+                QStringLiteral("the #%1 entry %2 is not position=value; it was left out")
+                    .arg(name, quoted(entry.trimmed())));
+            continue;
+        }
+        const float beat = float(std::clamp(*at / 4.0, -1.0, double(kMaxBars) * 4 + 4));
+        const int row = int(std::lrint(beat * float(kRowsPerBeat48)));
         if (*value <= 0) {
             builder.loss(QString(), row < 0 ? -1 : row,
                          QStringLiteral("%1 of %2 ignored: not above 0")
@@ -288,7 +270,6 @@ std::optional<ReadError> tempoList(const MsdTags& tags, const MsdTag& tag, bool 
         }
         out.push_back({row, *value});
     }
-    return std::nullopt;
 }
 
 } // namespace
@@ -297,9 +278,9 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
     const MsdTags& tags = in.tags;
     const TextDecoder decode(in.bytes);
     SongBuilder builder(song, losses);
-    ChartSlots takenCharts(builder);
     std::vector<TempoEvent> bpms, stops;
     std::vector<ChartNotes> charts;
+    KeptTags kept;
     bool hasBpm = false;
 
     for (const MsdTag& tag : tags.tags) {
@@ -319,7 +300,7 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
             song.setField(SummaryField::Text1, text());
         } else if (name == "BPM") {
             err = headerNumber(tags, tag, song, SummaryField::Bpm);
-            hasBpm = true;
+            hasBpm = !err;
         } else if (name == "GAP") {
             err = headerNumber(tags, tag, song, SummaryField::Gap);
         } else if (name == "SAMPLESTART") {
@@ -332,65 +313,58 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
                 song.setCheck1(1);
             else if (v == "NORMAL")
                 song.setCheck1(0);
+            else
+                kept.append({name, tagValue(tags, tag)});
         } else if (name == "CHANGEBPM" || name == "BPMCHANGE") {
-            err = tempoList(tags, tag, true, bpms, builder);
+            tempoList(tags, tag, true, bpms, builder);
         } else if (name == "FREEZE") {
-            err = tempoList(tags, tag, false, stops, builder);
+            tempoList(tags, tag, false, stops, builder);
         } else if (name == "SINGLE" || name == "DOUBLE" || name == "COUPLE" || name == "SOLO") {
             const int style = name == "SINGLE"   ? Single
                               : name == "DOUBLE" ? Double
                               : name == "COUPLE" ? Couple
                                                  : Solo;
-            if (tag.count < 4)
-                return ReadError{tag.line, QStringLiteral("the #%1 tag has no steps; it is written "
-                                                          "#%1:difficulty:foot level:steps;")
-                                               .arg(QString::fromLatin1(name))};
-            const QByteArray difficulty = tags.param(tag, 1);
-            const QString what = styleName(style) + u' ' + decode(difficulty).trimmed();
-            const int level = levelOfDifficulty(difficulty);
-            if (level == 0) {
-                takenCharts.skip(what, QStringLiteral("the song has no Beginner charts"));
+            if (tag.count < 4) {
+                builder.songLoss(QStringLiteral("a #%1 chart with no steps (line %2) dropped")
+                                     .arg(QString::fromLatin1(name))
+                                     .arg(tag.line));
                 continue;
             }
-            if (level == 5) {
-                takenCharts.skip(what, QStringLiteral("the song has no Edit charts"));
-                continue;
-            }
-            if (level < 0) {
-                takenCharts.skip(what, QStringLiteral("unknown difficulty"));
-                continue;
-            }
-            if (!takenCharts.take(style, level, what))
-                continue;
+            const QByteArray difficulty = tags.param(tag, 1).trimmed();
             ChartNotes chart;
             chart.style = style;
-            chart.level = level;
+            chart.level = levelOfDifficulty(difficulty);
+            if (chart.level < 0) {
+                // The simulators play a chart of an unknown difficulty as an edit.
+                chart.level = Edit;
+                chart.description = decode(difficulty);
+            }
             if (!tags.param(tag, 2).trimmed().isEmpty())
                 chart.meter = leadingInt(tags.param(tag, 2)).value_or(1);
-            ChartReader reader(builder, style, SongBuilder::chartName(style, level));
+            ChartReader reader(builder, style, chart.name());
             reader.readPad(tags.param(tag, 3), 0);
             if (tag.count == 5)
                 reader.readPad(tags.param(tag, 4), 1);
             reader.finish(chart);
             charts.push_back(std::move(chart));
+        } else if (!name.isEmpty()) {
+            kept.append({name, tagValue(tags, tag)});
         }
         if (err)
-            return err;
+            builder.songLoss(err->reason +
+                             QStringLiteral(" (line %1); it was left out").arg(err->line));
     }
 
-    if (!takenCharts.any())
-        return ReadError{0, takenCharts.skipped().isEmpty()
-                                ? QStringLiteral("the file holds no chart")
-                                : QStringLiteral("the file holds no chart this song can take "
-                                                 "(found: %1)")
-                                      .arg(takenCharts.skipped().join(QStringLiteral(", ")))};
+    if (charts.empty())
+        return ReadError{0, QStringLiteral("the file holds no chart")};
     if (!hasBpm) {
         // The simulators play a song that names no tempo at 60 BPM.
         song.setField(SummaryField::Bpm, QStringLiteral("60"));
         builder.songLoss(QStringLiteral("the file sets no BPM; 60 is used"));
     }
-    for (const ChartNotes& c : charts)
-        builder.placeChart(c);
+    song.setKeptHeader(kept);
+    for (ChartNotes& c : charts)
+        builder.placeChart(std::move(c));
     builder.placeTempo(bpms, stops, false);
     builder.closeList();
     return std::nullopt;

@@ -36,6 +36,8 @@ QString musicPath(const QString& stepFile, const QString& name);
 QString quoted(const QByteArray& value);
 // The tag's name as the readers compare it (upper case).
 QByteArray tagName(const MsdTags& tags, const MsdTag& tag);
+// Everything after the tag's name as read, parameters joined by ":".
+QByteArray tagValue(const MsdTags& tags, const MsdTag& tag);
 // Pieces of a "a=b,c=d" list: split at `sep`, empty (or blank) pieces left out.
 QList<QByteArray> listPieces(const QByteArray& value, char sep);
 

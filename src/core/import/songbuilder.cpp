@@ -15,28 +15,8 @@ namespace kolvo {
 
 namespace {
 
-constexpr int kRowsPer32nd = kRowsPerBar48 / kRows; // 6
-constexpr int kLastCell = kBars * kRows;            // cells 0..3199
-
-int cellOf(int row) {
-    return (row + 2) / kRowsPer32nd; // nearest 32nd row, ties to the earlier one
-}
-
 bool isSpaceByte(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-// "24th" for a row 8/192 into a bar, "12th" for 16/192, ...
-QString noteName(int row) {
-    const int within = row % kRowsPerBar48;
-    const int denominator = kRowsPerBar48 / std::gcd(within, kRowsPerBar48);
-    const int lastTwo = denominator % 100;
-    const char* suffix = (lastTwo >= 11 && lastTwo <= 13) ? "th"
-                         : denominator % 10 == 1          ? "st"
-                         : denominator % 10 == 2          ? "nd"
-                         : denominator % 10 == 3          ? "rd"
-                                                          : "th";
-    return QString::number(denominator) + QLatin1String(suffix);
 }
 
 } // namespace
@@ -112,12 +92,17 @@ QString TextDecoder::operator()(const QByteArray& bytes) const {
 
 // ---------------------------------------------------------------- SongBuilder
 
+QString ChartNotes::name() const {
+    Chart c;
+    c.style = style;
+    c.level = level;
+    c.stepsType = stepsType;
+    c.description = description;
+    return c.name();
+}
+
 SongBuilder::SongBuilder(SongModel& song, QList<ImportLoss>& losses)
     : m_song(song), m_losses(losses) {}
-
-QString SongBuilder::chartName(int style, int level) {
-    return styleName(style) + u' ' + levelName(level);
-}
 
 void SongBuilder::loss(const QString& chart, int row, const QString& text) {
     if (m_losses.size() >= kMaxListedLosses) {
@@ -140,210 +125,139 @@ void SongBuilder::closeList() {
             {QString(), -1, 0, QStringLiteral("%1 more losses not listed").arg(m_unlisted)});
 }
 
-void SongBuilder::placeChart(const ChartNotes& chart) {
-    const int s = chart.style;
-    const int l = chart.level;
-    const QString name = chartName(s, l);
-    if (chart.meter) {
-        int meter = std::max(*chart.meter, 1);
-        if (meter > 20) {
+void SongBuilder::placeChart(ChartNotes&& c) {
+    const bool dance = c.style >= 1 && c.style <= kStyles;
+    bool table = dance && c.level >= Beginner && c.level <= kLevels;
+    if (table && m_taken[ChartId{c.style, c.level}.index()]) {
+        const QString was = c.name();
+        if (c.description.isEmpty())
+            c.description = levelName(c.level);
+        c.level = Edit;
+        loss(QString(), -1, QStringLiteral("a second %1 chart became an Edit chart").arg(was));
+        table = false;
+    }
+    const QString name = c.name();
+    Value meter;
+    if (c.meter) {
+        int m = std::max(*c.meter, 1);
+        if (dance && m > 20) {
             loss(name, -1,
                  QStringLiteral("the meter %1 is above 20, the highest foot level; it became 20")
-                     .arg(meter));
-            meter = 20;
+                     .arg(m));
+            m = 20;
         }
-        m_song.setFootlevels(s, l, Value::text(QString::number(meter)));
+        meter = Value::text(QString::number(m));
     }
-    m_song.setDataexists(s, l, Value::number(1));
-
-    int droppedUpTo = chart.droppedUpToBar;
-    auto dropBar = [&](int row) { droppedUpTo = std::max(droppedUpTo, row / kRowsPerBar48 + 1); };
-    for (int p = 1; p <= kArrowPanels; ++p) {
-        int lastTail = -1; // cell of the end of the freeze placed last
-        auto get = [&](int cell) {
-            return m_song.step(s, l, cell / kRows + 1, cell % kRows + 1, p);
-        };
-        auto set = [&](int cell, std::uint8_t v) {
-            m_song.setStep(s, l, cell / kRows + 1, cell % kRows + 1, p, v);
-        };
-        auto moved = [&](int row, const char* what) {
-            if (row % kRowsPer32nd != 0)
-                loss(name, row,
-                     QStringLiteral("a %1 %2 moved to the nearest 32nd row")
-                         .arg(noteName(row), QLatin1String(what)));
-        };
-        auto merged = [&](int row) {
-            loss(name, row, QStringLiteral("two notes landed on one 32nd row and became one"));
-        };
-        // A tap or a freeze start on a cell; a start on a tap makes it a start.
-        auto put = [&](int cell, int row, std::uint8_t v) {
-            const std::uint8_t was = get(cell);
-            if (was == 0) {
-                set(cell, v);
-                return;
-            }
-            merged(row);
-            if (v == StepFreezeStart && cell != lastTail)
-                set(cell, v);
-        };
-        for (const NoteUnit& u : chart.panels[std::size_t(p)]) {
-            const int head = cellOf(u.head);
-            if (head >= kLastCell) {
-                dropBar(u.head);
-                continue;
-            }
-            moved(u.head, "note");
-            if (u.kind == NoteUnit::Tap) {
-                put(head, u.head, StepArrow);
-                continue;
-            }
-            if (u.kind == NoteUnit::LoneHead) {
-                put(head, u.head, StepFreezeStart);
-                continue;
-            }
-            const int tail = cellOf(u.tail);
-            if (tail >= kLastCell) {
-                loss(name, u.head, QStringLiteral("a freeze ending past bar 100 became an arrow"));
-                dropBar(u.tail);
-                put(head, u.head, StepArrow);
-                continue;
-            }
-            moved(u.tail, "freeze end");
-            if (head == tail) {
-                loss(name, u.head,
-                     QStringLiteral("a freeze shorter than a 32nd note became an arrow"));
-                put(head, u.head, StepArrow);
-                continue;
-            }
-            if (get(head) != 0 && head == lastTail) {
-                loss(name, u.head,
-                     QStringLiteral("a freeze start landed on the end of the freeze before it; "
-                                    "the freeze became an arrow"));
-                put(tail, u.tail, StepArrow);
-                continue;
-            }
-            put(head, u.head, StepFreezeStart);
-            put(tail, u.tail, u.tailValue);
-            lastTail = tail;
-        }
-    }
-    if (droppedUpTo > kBars) {
+    if (c.droppedUpToBar > kMaxBars) {
         const qsizetype before = m_losses.size();
-        loss(name, kBars * kRowsPerBar48,
-             droppedUpTo == kBars + 1
-                 ? QStringLiteral("notes past bar 100 dropped (bar 101)")
-                 : QStringLiteral("notes past bar 100 dropped (bars 101 to %1)").arg(droppedUpTo));
+        loss(name, kMaxBars * kRowsPerBar48,
+             c.droppedUpToBar == kMaxBars + 1
+                 ? QStringLiteral("notes past bar %1 dropped (bar %2)")
+                       .arg(kMaxBars)
+                       .arg(kMaxBars + 1)
+                 : QStringLiteral("notes past bar %1 dropped (bars %2 to %3)")
+                       .arg(kMaxBars)
+                       .arg(kMaxBars + 1)
+                       .arg(c.droppedUpToBar));
         if (m_losses.size() > before)
             m_losses.back().beat = 0; // only the bar applies
     }
-}
-
-void SongBuilder::markHoldsOfGroups(int style, int level) {
-    // The panels of each pad, left to right, as the exports write a row.
-    std::span<const int> pads[2] = {stylePanels(style), {}};
-    if (style == Double || style == Couple)
-        pads[0] = kFirstPadPanels, pads[1] = kSecondPadPanels;
-    const QString name = chartName(style, level);
-    for (int b = 1; b <= kBars; ++b)
-        for (int r = 1; r <= kRows; ++r) {
-            for (const std::span<const int> pad : pads) {
-                const std::array<std::uint8_t, 11> row = m_song.arrowRow(style, level, b, r);
-                int struck = 0;
-                for (int p : pad)
-                    struck += row[p] > 0;
-                if (struck < 3)
-                    continue;
-                bool holdBefore = false; // a hold to the left waits for an arrow between
-                int between = 0;         // the first arrow after it; 0 while none
-                for (int p : pad) {
-                    const std::uint8_t v = row[p];
-                    if (v == 0)
-                        continue;
-                    if (v != StepFreezeStart) {
-                        if (holdBefore && between == 0)
-                            between = p;
-                        continue;
-                    }
-                    if (holdBefore && between == 0) {
-                        loss(name, ((b - 1) * kRows + r - 1) * kRowsPer32nd,
-                             QStringLiteral("a hold right after another hold in a row of three or "
-                                            "more arrows became an arrow"));
-                        m_song.setStep(style, level, b, r, p, StepArrow);
-                        between = p; // it now stands between this hold and the next
-                        continue;
-                    }
-                    if (holdBefore)
-                        m_song.setStep(style, level, b, r, between, StepFreezeStart);
-                    holdBefore = true;
-                    between = 0;
-                }
-            }
-        }
+    ChartSteps steps;
+    for (const Note& n : c.notes)
+        steps.append(n);
+    steps.finish();
+    ++m_charts;
+    ChartSlot slot;
+    if (table) {
+        slot = SongModel::slotOf(c.style, c.level);
+        m_taken[std::size_t(slot)] = true;
+        if (!meter.isUnassigned())
+            m_song.setChartFlags(slot, meter, Value::number(1));
+        else
+            m_song.setDataexists(c.style, c.level, Value::number(1));
+        m_song.swapSteps(slot, steps);
+        m_song.setDescription(slot, c.description);
+    } else {
+        Chart added;
+        added.style = dance ? c.style : 0;
+        added.level = c.level;
+        added.stepsType = dance ? QByteArray() : c.stepsType;
+        added.columns = dance ? 0 : c.columns;
+        added.description = c.description;
+        added.footlevels = meter.isUnassigned() ? Value::text(QString()) : meter;
+        added.dataexists = Value::number(1);
+        added.steps.swap(steps);
+        slot = m_song.addChart(std::move(added));
+    }
+    m_song.setChartKept(slot, c.kept);
+    m_song.setChartTiming(slot, std::move(c.timing));
 }
 
 void SongBuilder::placeTempo(const std::vector<TempoEvent>& bpms,
                              const std::vector<TempoEvent>& stops, bool beatZeroIsSongBpm) {
-    placeChannel(bpms, BPMCHANNEL, beatZeroIsSongBpm);
-    placeChannel(stops, FREEZECHANNEL, false);
-}
-
-void SongBuilder::placeChannel(const std::vector<TempoEvent>& events, int channel,
-                               bool beatZeroIsSongBpm) {
-    const bool bpm = channel == BPMCHANNEL;
-    const QString what = bpm ? QStringLiteral("a BPM change") : QStringLiteral("a stop");
-    std::vector<TempoEvent> sorted = events;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const TempoEvent& a, const TempoEvent& b) { return a.row < b.row; });
-    std::array<int, kBars * 4 + 1> setBy;
-    setBy.fill(-1);
-    int songBpmRow = -1;
-    for (const TempoEvent& e : sorted) {
-        if (e.row < 0) {
-            loss(QString(), -1, what + QStringLiteral(" before the first beat dropped"));
-            continue;
+    std::vector<TempoCell> cells;
+    cells.reserve(bpms.size() + stops.size());
+    auto place = [&](const std::vector<TempoEvent>& events, int channel) {
+        const bool bpm = channel == BPMCHANNEL;
+        const QString what = bpm ? QStringLiteral("a BPM change") : QStringLiteral("a stop");
+        for (const TempoEvent& e : events) {
+            if (e.row < 0) {
+                loss(QString(), -1, what + QStringLiteral(" before the first beat dropped"));
+                continue;
+            }
+            if (e.row > kLastTick) {
+                loss(QString(), -1, what + QStringLiteral(" past bar %1 dropped").arg(kMaxBars));
+                continue;
+            }
+            if (e.row == 0 && bpm && beatZeroIsSongBpm) {
+                m_song.setField(SummaryField::Bpm, fieldNumber(e.value));
+                continue;
+            }
+            cells.push_back({Tick(e.row), std::uint8_t(channel), e.value});
         }
-        const int beat = (e.row + kRowsPerBeat48 / 2 - 1) / kRowsPerBeat48;
-        if (e.row % kRowsPerBeat48 != 0)
-            loss(QString(), e.row, what + QStringLiteral(" moved to the nearest beat"));
-        if (beat == 0 && bpm && beatZeroIsSongBpm) {
-            loss(QString(), e.row, QStringLiteral("a BPM change at beat 0 became the song's BPM"));
-            if (songBpmRow >= 0 && songBpmRow != e.row)
-                loss(QString(), e.row,
-                     QStringLiteral("two BPM changes landed on one beat; the later one is kept"));
-            songBpmRow = e.row;
-            m_song.setField(SummaryField::Bpm, fieldNumber(e.value));
-            continue;
-        }
-        if (beat >= kBars * 4) {
-            loss(QString(), e.row, what + QStringLiteral(" past bar 100 dropped"));
-            continue;
-        }
-        int& by = setBy[std::size_t(beat)];
-        if (by >= 0 && by != e.row)
-            loss(QString(), e.row,
-                 (bpm ? QStringLiteral("two BPM changes") : QStringLiteral("two stops")) +
-                     QStringLiteral(" landed on one beat; the later one is kept"));
-        by = e.row;
-        m_song.setTempo(Single, Basic, beat / 4 + 1, beat % 4 + 1, channel, e.value);
+    };
+    place(bpms, BPMCHANNEL);
+    place(stops, FREEZECHANNEL);
+    // Of two events of a channel at one tick the later one in the file is kept.
+    std::stable_sort(cells.begin(), cells.end(), [](const TempoCell& a, const TempoCell& b) {
+        return a.tick < b.tick || (a.tick == b.tick && a.channel < b.channel);
+    });
+    std::vector<TempoCell> unique;
+    unique.reserve(cells.size());
+    for (const TempoCell& cell : cells) {
+        if (!unique.empty() && unique.back().tick == cell.tick &&
+            unique.back().channel == cell.channel)
+            unique.back() = cell;
+        else
+            unique.push_back(cell);
     }
+    m_song.setTempoCells(SongModel::slotOf(Single, Basic), std::move(unique));
 }
 
-// ---------------------------------------------------------------- ChartSlots
-
-void ChartSlots::skip(const QString& what, const QString& why) {
-    m_skipped << what;
-    m_builder.songLoss(QStringLiteral("%1 chart skipped: %2").arg(what, why));
-}
-
-bool ChartSlots::take(int style, int level, const QString& what) {
-    bool& t = m_taken[ChartId{style, level}.index()];
-    if (t) {
-        skip(what, QStringLiteral("a second %1 chart").arg(SongBuilder::chartName(style, level)));
-        return false;
-    }
-    t = true;
-    ++m_count;
-    return true;
+int columnsOfStepsType(const QByteArray& type) {
+    static const struct {
+        const char* type;
+        int columns;
+    } types[] = {
+        {"dance-single", 4},    {"dance-double", 8},     {"dance-couple", 8},
+        {"dance-solo", 6},      {"dance-threepanel", 3}, {"dance-routine", 8},
+        {"pump-single", 5},     {"pump-halfdouble", 6},  {"pump-double", 10},
+        {"pump-couple", 10},    {"pump-routine", 10},    {"kb7-single", 7},
+        {"ez2-single", 5},      {"ez2-double", 10},      {"ez2-real", 7},
+        {"para-single", 5},     {"ds3ddx-single", 8},    {"bm-single5", 6},
+        {"bm-versus5", 6},      {"bm-double5", 12},      {"bm-single7", 8},
+        {"bm-versus7", 8},      {"bm-double7", 16},      {"maniax-single", 4},
+        {"maniax-double", 8},   {"techno-single4", 4},   {"techno-single5", 5},
+        {"techno-single8", 8},  {"techno-double4", 8},   {"techno-double5", 10},
+        {"techno-double8", 16}, {"pnm-five", 5},         {"pnm-nine", 9},
+        {"lights-cabinet", 8},  {"kickbox-human", 4},    {"kickbox-quadarm", 4},
+        {"kickbox-insect", 6},  {"kickbox-arachnid", 8},
+    };
+    const QByteArray t = type.toLower();
+    for (const auto& e : types)
+        if (t == e.type)
+            return e.columns;
+    return 0;
 }
 
 int levelOfDifficulty(const QByteArray& name) {

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include <vector>
+
 #include <sys/stat.h>
 
 namespace kolvo {
@@ -123,6 +125,16 @@ QByteArray tagName(const MsdTags& tags, const MsdTag& tag) {
     return tags.param(tag, 0).toUpper();
 }
 
+QByteArray tagValue(const MsdTags& tags, const MsdTag& tag) {
+    QByteArray v;
+    for (std::size_t i = 1; i < tag.params.size(); ++i) {
+        if (i > 1)
+            v += ':';
+        v += tags.param(tag, i);
+    }
+    return v;
+}
+
 QList<QByteArray> listPieces(const QByteArray& value, char sep) {
     QList<QByteArray> out;
     for (const QByteArray& piece : value.split(sep))
@@ -169,13 +181,22 @@ std::optional<StepFormat> formatOfExtension(const QString& path) {
     return std::nullopt;
 }
 
-// Song-wide losses first, then the charts in the song's order, each by place.
+// Song-wide losses first, then the charts of the chart table in the song's
+// order (Beginner before Basic), then the added charts, each by place.
 int chartOrder(const QString& chart) {
-    for (int s = 1; s <= kStyles; ++s)
-        for (int l = 1; l <= kLevels; ++l)
-            if (chart == styleName(s) + u' ' + levelName(l))
-                return int(ChartId{s, l}.index());
-    return 0;
+    if (chart.isEmpty())
+        return 0;
+    static const std::vector<QString> names = [] {
+        std::vector<QString> n(kChartSlots);
+        for (int s = 1; s <= kStyles; ++s)
+            for (int l = Beginner; l <= kLevels; ++l)
+                n[ChartId{s, l}.index()] = styleName(s) + u' ' + levelName(l);
+        return n;
+    }();
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (!names[i].isEmpty() && chart == names[i])
+            return int(i);
+    return int(kChartSlots);
 }
 
 ImportResult refused(const QString& path, StepFormat format, int line, const QString& reason) {
