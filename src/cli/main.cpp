@@ -33,6 +33,9 @@ const char kUsage[] =
     "Commands:\n"
     "  export SONG.kolvo OUT.dwi     read a work file and write it as a DWI file\n"
     "  export SONG.kolvo OUT.sm      the same as a StepMania file (chosen by the .sm ending)\n"
+    "  export SONG.kolvo OUT.ssc     the same as a StepMania 5 file, which carries every chart\n"
+    "                                and timing; what a format cannot carry is listed on\n"
+    "                                standard error and the file is written without it\n"
     "  resave SONG.kolvo OUT.kolvo   read a work file and write it again (keyed layout)\n"
     "  check SONG.kolvo...           read each file; print 'FILE: ok' or 'FILE:LINE: reason'\n"
     "  info SONG.kolvo               show the header, the tempo events and the charts\n"
@@ -111,6 +114,11 @@ int convert(const QString& in, const QString& outPath, const FileFormat& format)
         return report(*e);
     // Values the format's readers would misread are still written as typed.
     if (auto warning = format.misreadWarning(model)) {
+        err() << "kolvo-cli: warning: " << *warning << "\n";
+        err().flush();
+    }
+    // What the format cannot carry is named, and the file written without it.
+    if (auto warning = cannotCarryWarning(format, model)) {
         err() << "kolvo-cli: warning: " << *warning << "\n";
         err().flush();
     }

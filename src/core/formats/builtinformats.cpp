@@ -6,6 +6,7 @@
 #include "core/formats/tagtext.h"
 #include "core/import/stepimport.h"
 #include "core/sm/smwriter.h"
+#include "core/ssc/sscwriter.h"
 #include "core/song/songmodel.h"
 
 namespace kolvo {
@@ -128,11 +129,26 @@ const FileFormat& smFormat() {
 }
 
 const FileFormat& sscFormat() {
-    // Read only: the program writes no .ssc.
+    // StepMania 5's format: it carries the whole song.
     class SscFormat final : public StepFileFormat {
       public:
         SscFormat() : StepFileFormat(StepFormat::Ssc) {}
-        int capabilities() const override { return CanRead; }
+        int capabilities() const override { return CanRead | CanWrite; }
+        QString writeFilter() const override {
+            return QStringLiteral("StepMania 5 Step File (*.ssc)|*.ssc");
+        }
+        std::optional<QString> misreadWarning(const SongModel& song) const override {
+            const QList<TagTextProblem> problems = smTagTextProblems(song);
+            if (problems.isEmpty())
+                return std::nullopt;
+            return tagTextWarning(problems, QStringLiteral("StepMania"));
+        }
+        QStringList cannotCarry(const SongModel& song) const override {
+            return sscCannotCarry(song);
+        }
+        QByteArray write(const SongModel& song, const std::function<void(int)>&) const override {
+            return encodeSscFile(song);
+        }
     };
     static const SscFormat f;
     return f;

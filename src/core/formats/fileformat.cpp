@@ -31,6 +31,22 @@ std::optional<QString> FileFormat::misreadWarning(const SongModel&) const {
     return std::nullopt;
 }
 
+QStringList FileFormat::cannotCarry(const SongModel&) const {
+    return {};
+}
+
+std::optional<QString> cannotCarryWarning(const FileFormat& format, const SongModel& song) {
+    const QStringList lines = format.cannotCarry(song);
+    if (lines.isEmpty())
+        return std::nullopt;
+    QString text = QStringLiteral("A %1 file cannot carry everything this song holds; these "
+                                  "will be missing from it:")
+                       .arg(format.shortName().toUpper());
+    for (const QString& l : lines)
+        text += QStringLiteral("\n  ") + l;
+    return text;
+}
+
 QByteArray FileFormat::write(const SongModel&, const std::function<void(int)>&) const {
     return QByteArray();
 }

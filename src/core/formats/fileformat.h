@@ -60,6 +60,10 @@ class FileFormat {
     // differently (a ";" in a title ends the tag), or nothing. Export goes on
     // after it when the user agrees.
     virtual std::optional<QString> misreadWarning(const SongModel& song) const;
+    // What this song holds that the format cannot carry, one line each
+    // ("Single Edit (Mine): its own timing"), or none. Export goes on after
+    // it when the user agrees; the file then reads back without these.
+    virtual QStringList cannotCarry(const SongModel& song) const;
     // The whole file. Call unwritableValue first. `progress` is called
     // after each chart written, with the count so far (1..16), where the
     // format writes chart by chart.
@@ -70,6 +74,9 @@ class FileFormat {
     bool canWrite() const { return capabilities() & CanWrite; }
     bool hasExtension(const QString& path) const;
 };
+
+// One warning listing what the format cannot carry for the song, or nothing.
+std::optional<QString> cannotCarryWarning(const FileFormat& format, const SongModel& song);
 
 // Every format the program knows, the work file first.
 const std::vector<const FileFormat*>& fileFormats();
