@@ -2,6 +2,7 @@
 
 #include "core/song/songmodel.h"
 
+#include <cstdint>
 #include <span>
 
 namespace kolvo {
@@ -50,12 +51,13 @@ void transformBar(ChartSteps& c, int bar, BarTransform t) {
         return;
     const auto moves = movesOf(t);
     for (int r = 1; r <= kRows; ++r) {
-        // Read the whole row first so every move sees the old cells.
-        bool arrow[kArrowPanels + 1] = {};
+        // Read the whole row first so every move sees the old cells. A cell
+        // travels whole, whatever note it holds (arrow, freeze start, ...).
+        std::uint8_t cell[kArrowPanels + 1] = {};
         for (const Move& mv : moves)
-            arrow[mv.source] = c.at(bar, r, mv.source) == StepArrow;
+            cell[mv.source] = c.at(bar, r, mv.source);
         for (const Move& mv : moves)
-            c.set(bar, r, mv.target, arrow[mv.source] ? StepArrow : StepEmpty);
+            c.set(bar, r, mv.target, cell[mv.source]);
     }
 }
 

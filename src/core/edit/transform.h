@@ -1,9 +1,9 @@
 #pragma once
 
-// Rewrites one bar by swapping arrow panels. Only arrows (1) travel: every
-// moved panel receives 1 where its source panel held 1 and 0 otherwise, so a
-// freeze start in a moved panel is dropped. Panels an operation does not move
-// keep their values.
+// Rewrites one bar by swapping arrow panels. Every moved panel receives
+// whatever its source panel held (an arrow, a freeze start, nothing), so a
+// freeze travels with its arrow. Panels an operation does not move keep their
+// values.
 
 namespace kolvo {
 

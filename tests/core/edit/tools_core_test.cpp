@@ -242,20 +242,36 @@ TEST_F(BarOps, EachTransformMovesArrowsWithinTheirPad) {
     }
 }
 
-TEST_F(BarOps, FreezeStartsAreLostOnlyInMovedPanels) {
-    model.setStep(Single, Basic, 3, 7, PanelLeft, StepFreezeStart);
-    model.setStep(Single, Basic, 3, 7, PanelDown, StepFreezeStart);
-    transformBar(model, Single, Basic, 3, BarTransform::Mirror);
-    EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelLeft), StepEmpty);
-    EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelRight), StepEmpty);
-    EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelDown), StepFreezeStart);
+TEST_F(BarOps, FreezeStartsTravelWithTheirPanels) {
+    // Every transform moves a freeze start exactly as it moves an arrow.
+    const struct {
+        BarTransform t;
+        int from, to;
+    } cases[] = {
+        {BarTransform::Mirror, PanelLeft, PanelRight},
+        {BarTransform::Flip, PanelDown, PanelUp},
+        {BarTransform::Turn, PanelLeft, PanelUp},
+        {BarTransform::Turn, PanelDown2, PanelLeft2},
+    };
+    for (const auto& c : cases) {
+        clearBar(model, Double, Basic, 3);
+        model.setStep(Double, Basic, 3, 7, c.from, StepFreezeStart);
+        transformBar(model, Double, Basic, 3, c.t);
+        for (int p = 1; p <= kArrowPanels; ++p)
+            EXPECT_EQ(model.step(Double, Basic, 3, 7, p), p == c.to ? StepFreezeStart : StepEmpty)
+                << "transform " << int(c.t) << " from " << c.from << " panel " << p;
+    }
 
-    // An arrow moving into a panel replaces the freeze start there.
+    // An arrow and a freeze start trading places both survive; a panel the
+    // transform does not move keeps its freeze start.
+    clearBar(model, Single, Basic, 3);
     model.setStep(Single, Basic, 3, 9, PanelUp, StepArrow);
     model.setStep(Single, Basic, 3, 9, PanelDown, StepFreezeStart);
+    model.setStep(Single, Basic, 3, 9, PanelLeft, StepFreezeStart);
     transformBar(model, Single, Basic, 3, BarTransform::Flip);
     EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelDown), StepArrow);
-    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelUp), StepEmpty);
+    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelUp), StepFreezeStart);
+    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelLeft), StepFreezeStart);
 }
 
 // ---- play position ----
