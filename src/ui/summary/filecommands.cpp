@@ -50,8 +50,10 @@ QString FileCommands::saveQuestion() {
 }
 
 QString FileCommands::exportWarning() {
-    return QStringLiteral("Kolvo cannot currently import DWI files; do you want to save your "
-                          "stepfile as an Kolvo file before exporting?");
+    // A DWI file can be imported again, but not everything comes back
+    // (foot levels that are not numbers, text the simulator reads as tags).
+    return QStringLiteral("A DWI file does not keep everything in your stepfile; do you want to "
+                          "save your stepfile as a Kolvo file before exporting?");
 }
 
 QString FileCommands::smExportWarning() {
@@ -101,15 +103,13 @@ void FileCommands::newmenu() {
 }
 
 void FileCommands::openmenu() {
-    SongModel& m = m_ctx.model;
     m_ctx.session.dialogcancelled = 0;
     if (!mayClose()) { // the song stays: the question was cancelled or the save failed
         m_ctx.session.dialogcancelled = 0;
         return;
     }
-    // Emptied before the file is chosen: cancelling the dialog leaves a new song.
-    m.resetparameters();
-    m_ctx.document.startFresh();
+    // Nothing is reset before a file is chosen: a cancelled dialog leaves the
+    // song as it was (openFile starts from the reset state).
     prepareDialog(QStringLiteral("kolvo"), kolvoFormat().readFilter(),
                   clsOpenSave::OFN_FILEMUSTEXIST);
     dialog().ShowOpen();
@@ -267,7 +267,7 @@ void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst
     d.setInitDir(d.folderOfFileName());
     d.setFileName(QString());
     d.setFilter(format.writeFilter());
-    d.setFlags(0); // an existing export is replaced without a question
+    d.setFlags(clsOpenSave::OFN_OVERWRITEPROMPT);
     d.ShowSave();
     if (m_ctx.session.dialogcancelled == 1) {
         m_ctx.session.dialogcancelled = 0;

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -25,8 +26,8 @@ namespace {
 const QString kQuestion = "Do you want to save your current stepfile?";
 const QString kSaveFilter = "Kolvo Work In Progress (*.kolvo)|*.kolvo";
 const QString kOpenFilter = "Kolvo Work In Progress File (*.kolvo)|*.kolvo";
-const QString kExportWarning = "Kolvo cannot currently import DWI files; do you want to save "
-                               "your stepfile as an Kolvo file before exporting?";
+const QString kExportWarning = "A DWI file does not keep everything in your stepfile; do you "
+                               "want to save your stepfile as a Kolvo file before exporting?";
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -214,12 +215,13 @@ TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
     EXPECT_EQ(w->chartButton(2)->text(), "No Data");
     EXPECT_TRUE(w->isEnabled());
 
-    // No, then the open dialog cancelled: an empty song.
+    // No, then the open dialog cancelled: the song stays as it was.
     app.boxes.answers = {MsgAnswer::No};
     app.dialogs.answers = {std::nullopt};
     trigger("openmenu");
-    EXPECT_TRUE(songReset());
-    EXPECT_TRUE(allButtonsNoData());
+    EXPECT_EQ(app.model.songname(), "From File");
+    EXPECT_EQ(app.model.tempo(Single, Basic, 5, 3, BPMCHANNEL), 75.5);
+    EXPECT_EQ(w->chartButton(1)->text(), "Data");
     EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
     EXPECT_EQ(app.dialogs.asked[2].initialDir, app.path("in") + "/");
 }
@@ -343,6 +345,26 @@ TEST_F(FileCommandsTest, ExportWarnsOnceAboutTextThatSplitsATag) {
     trigger("dwimenu");
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.shown[0].text, kExportWarning);
+}
+
+// A song put back from a recovery copy is unsaved; New or Open replaces it
+// with a song that is not.
+TEST_F(FileCommandsTest, NewOrOpenAfterARestoredSongClearTheUnsavedMark) {
+    const QString file = app.writeFile("saved.kolvo", kolvoFileText(app.model));
+    w->show();
+    ASSERT_NE(w->windowHandle(), nullptr);
+    for (const char* menu : {"newmenu", "openmenu"}) {
+        SCOPED_TRACE(menu);
+        app.ctx.document.startRestored(QString());
+        ASSERT_TRUE(w->windowHandle()->title().endsWith(" *"));
+        app.boxes.answers = {MsgAnswer::No};
+        app.dialogs.answers = {file};
+        trigger(menu);
+        EXPECT_FALSE(app.ctx.document.isModified());
+        EXPECT_FALSE(w->isWindowModified());
+        EXPECT_FALSE(w->windowHandle()->title().endsWith(" *"))
+            << w->windowHandle()->title().toStdString();
+    }
 }
 
 TEST_F(FileCommandsTest, AFileNamedAtStartIsOpenedWithoutTheQuestion) {
