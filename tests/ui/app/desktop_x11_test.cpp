@@ -1,0 +1,171 @@
+// The program's windows on a real X server under a window manager, with
+// the desktop's own key scheme (where a text field takes Ctrl+E as "end of
+// line"): every shortcut of a window works from each of its text fields.
+//
+// This program has its own entry point: it starts the X server and the
+// window manager before the QApplication. The screen size comes from the
+// first argument ("1600x1000"); QT_SCALE_FACTOR gives the scale.
+#include "ui/dwi/freezes.h"
+#include "ui/editor/kolvo.h"
+#include "ui/summary/mainmenu.h"
+
+#include "privatehome.h"
+#include "testapp.h"
+#include "waituntil.h"
+#include "x11desktop.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kolvo;
+using namespace kolvo::test;
+
+namespace {
+
+X11Desktop* g_desktop = nullptr;
+
+// Records which action a key reached, and stops it there: nothing runs.
+class ShortcutRecorder : public QObject {
+  public:
+    QList<QAction*> hits;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Shortcut)
+            return false;
+        hits << static_cast<QAction*>(watched);
+        return true;
+    }
+};
+
+bool activate(QWidget* w) {
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return waitUntil([&] { return QApplication::activeWindow() == w; }, 5000);
+}
+
+// Every shortcut of `window`, pressed in each of `fields`, reaches its
+// action; only Ctrl+X stays with the field (it cuts there).
+// Something to undo and to redo, so both are on (a field left with a
+// normalised number is a step of its own, which ends the redo).
+void historyBothWays(Document& doc) {
+    if (doc.history().canUndo() && doc.history().canRedo())
+        return;
+    doc.closeMerging();
+    doc.setField(SummaryField::Artist, QStringLiteral("A"));
+    doc.closeMerging();
+    doc.setField(SummaryField::Artist, QStringLiteral("B"));
+    doc.history().undo();
+}
+
+void expectShortcutsWorkFromFields(Document& doc, QWidget* window,
+                                   const QList<QLineEdit*>& fields) {
+    ASSERT_TRUE(activate(window)) << window->objectName().toStdString();
+    ShortcutRecorder recorder;
+    QList<QPair<QKeySequence, QAction*>> keys;
+    for (QAction* a : window->findChildren<QAction*>()) {
+        if (a->shortcuts().isEmpty() || !a->isEnabled())
+            continue;
+        a->installEventFilter(&recorder);
+        for (const QKeySequence& k : a->shortcuts())
+            keys << qMakePair(k, a);
+    }
+    ASSERT_FALSE(keys.isEmpty());
+    const QKeySequence cut(Qt::CTRL | Qt::Key_X);
+    for (QLineEdit* field : fields) {
+        ASSERT_TRUE(field->isVisible()) << field->objectName().toStdString();
+        field->setFocus();
+        ASSERT_TRUE(waitUntil([&] { return field->hasFocus(); }, 2000))
+            << field->objectName().toStdString();
+        for (const auto& [key, action] : keys) {
+            historyBothWays(doc);
+            recorder.hits.clear();
+            const QKeyCombination k = key[0];
+            QTest::keyClick(field, k.key(), k.keyboardModifiers());
+            const QString where = window->objectName() + u' ' + field->objectName() + u' ' +
+                                  key.toString() + u' ' + action->objectName();
+            if (key == cut)
+                EXPECT_TRUE(recorder.hits.isEmpty()) << where.toStdString();
+            else
+                EXPECT_EQ(recorder.hits, QList<QAction*>{action}) << where.toStdString();
+        }
+    }
+}
+
+TEST(Desktop, EveryShortcutWorksFromEveryTextField) {
+    ASSERT_NE(g_desktop, nullptr) << "no X server (Xvfb) could be started";
+    // The desktop's key scheme is the one where a field takes Ctrl+E.
+    ASSERT_TRUE(QKeySequence::keyBindings(QKeySequence::MoveToEndOfLine)
+                    .contains(QKeySequence(Qt::CTRL | Qt::Key_E)));
+    TestApp app;
+    historyBothWays(app.ctx.document);
+
+    {
+        MainMenu summary(app.ctx);
+        QList<QLineEdit*> fields;
+        for (QLineEdit* e : summary.findChildren<QLineEdit*>())
+            if (e->focusPolicy() != Qt::NoFocus && !e->isReadOnly())
+                fields << e;
+        summary.show();
+        SCOPED_TRACE("summary window");
+        expectShortcutsWorkFromFields(app.ctx.document, &summary, fields);
+
+        auto* freezes = new Freezes(app.ctx, &summary);
+        QList<QLineEdit*> freezeFields;
+        for (QLineEdit* e : freezes->findChildren<QLineEdit*>())
+            if (e->isVisible() || e->focusPolicy() != Qt::NoFocus)
+                freezeFields << e;
+        freezes->show();
+        SCOPED_TRACE("arrow freezes window");
+        expectShortcutsWorkFromFields(app.ctx.document, freezes, freezeFields);
+        delete freezes;
+    }
+    {
+        app.ctx.session.currentstyle = Single;
+        app.ctx.session.currentlevel = Basic;
+        QPointer<Kolvo> editor = new Kolvo(app.ctx, nullptr);
+        editor->show();
+        SCOPED_TRACE("step editor");
+        expectShortcutsWorkFromFields(app.ctx.document, editor,
+                                      {editor->gotobat(), editor->footlevel()});
+        delete editor.data();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    kolvo::test::usePrivateHome(home.path());
+    QSize screen(1600, 1000);
+    if (argc > 1) {
+        const QList<QByteArray> wh = QByteArray(argv[1]).split('x');
+        if (wh.size() == 2)
+            screen = QSize(wh[0].toInt(), wh[1].toInt());
+    }
+    auto desktop = std::make_unique<X11Desktop>();
+    if (desktop->start(screen))
+        g_desktop = desktop.get();
+
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Kolvo"));
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    g_desktop = nullptr;
+    desktop.reset();
+    return result;
+}
