@@ -461,6 +461,7 @@ void MainMenu::fillRecentMenu() {
     // Later, not now: the list changes while one of its entries runs.
     for (QAction* a : m_recent->actions()) {
         m_recent->removeAction(a);
+        a->setObjectName(QString());
         a->deleteLater();
     }
     const QStringList songs = FileCommands::recentSongs();

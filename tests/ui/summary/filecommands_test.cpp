@@ -4,14 +4,18 @@
 #include "core/files/kolvofile.h"
 #include "core/song/songmodel.h"
 #include "testapp.h"
+#include "ui/platform/settings.h"
 #include "ui/summary/filecommands.h"
 #include "ui/summary/mainmenu.h"
 #include "ui/summary/process.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QWindow>
 
@@ -365,6 +369,63 @@ TEST_F(FileCommandsTest, NewOrOpenAfterARestoredSongClearTheUnsavedMark) {
         EXPECT_FALSE(w->windowHandle()->title().endsWith(" *"))
             << w->windowHandle()->title().toStdString();
     }
+}
+
+// The songs last opened, imported and saved, newest first, ten at most;
+// an entry opens its song after the save question.
+TEST_F(FileCommandsTest, RecentSongsListsOpenedImportedAndSavedFiles) {
+    for (int n = 1; n <= FileCommands::kRecentSongs; ++n) // other tests' songs
+        WriteSetting("recentsongs", QStringLiteral("song%1").arg(n), QString());
+    const QString work = app.writeFile("a/work.kolvo", kolvoFileText(app.model));
+    const QString steps = app.writeFile(
+        "b/steps.sm", "#TITLE:Imported;#BPMS:0=140;#NOTES:dance-single::Easy:3::1000\n0100;");
+    ASSERT_TRUE(w->openFile(work));
+    ASSERT_TRUE(w->openFile(steps)); // a step file named at start is imported
+    EXPECT_EQ(app.model.songname(), "Imported");
+    app.dialogs.answers = {app.path("c/saved.kolvo")};
+    QDir().mkpath(app.path("c"));
+    trigger("savemenu");
+    EXPECT_EQ(FileCommands::recentSongs(), (QStringList{app.path("c/saved.kolvo"), steps, work}));
+    QAction* second = w->menuAction("recentsong2");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->text(), "&2 steps.sm  (" + app.path("b") + ")");
+
+    // An entry: the save question, then its song (here a work file again).
+    app.boxes.answers = {MsgAnswer::No};
+    w->menuAction("recentsong3")->trigger();
+    expectSaveQuestion(int(app.boxes.shown.size()) - 1);
+    EXPECT_TRUE(songIntact());
+    EXPECT_EQ(FileCommands::recentSongs().first(), work);
+
+    // Ten at most, each once.
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(w->openFile(
+            app.writeFile(QStringLiteral("many/%1.kolvo").arg(i), kolvoFileText(app.model))));
+    const QStringList recent = FileCommands::recentSongs();
+    EXPECT_EQ(recent.size(), FileCommands::kRecentSongs);
+    EXPECT_EQ(recent.first(), app.path("many/11.kolvo"));
+    EXPECT_EQ(QSet<QString>(recent.begin(), recent.end()).size(), recent.size());
+    EXPECT_NE(w->menuAction("recentsong10"), nullptr);
+    EXPECT_EQ(w->menuAction("recentsong11"), nullptr);
+}
+
+// Save As starts in the folder of the song that is open, however it came.
+TEST_F(FileCommandsTest, TheSaveDialogStartsInTheOpenSongsFolder) {
+    const QString work = app.writeFile("start/work.kolvo", kolvoFileText(app.model));
+    const QString steps = app.writeFile(
+        "imports/steps.sm", "#TITLE:Imported;#BPMS:0=140;#NOTES:dance-single::Easy:3::1000;");
+    for (const QString& file : {work, steps}) {
+        SCOPED_TRACE(file.toStdString());
+        ASSERT_TRUE(w->openFile(file)); // as from the command line
+        app.dialogs.answers = {std::nullopt};
+        trigger("savemenu");
+        EXPECT_EQ(app.dialogs.asked.last().initialDir, QFileInfo(file).absolutePath() + "/");
+    }
+    // A song put back from a recovery copy: its work file's folder.
+    w->fileCommands().startDialogsAt(app.path("elsewhere/song.kolvo"));
+    app.dialogs.answers = {std::nullopt};
+    trigger("savemenu");
+    EXPECT_EQ(app.dialogs.asked.last().initialDir, app.path("elsewhere") + "/");
 }
 
 TEST_F(FileCommandsTest, AFileNamedAtStartIsOpenedWithoutTheQuestion) {
