@@ -5,6 +5,7 @@
 #include "ui/app/versionfetcher.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
+#include "ui/platform/questionkeys.h"
 #include "ui/platform/settings.h"
 
 #include <QCheckBox>
@@ -65,6 +66,9 @@ CheckForUpdates::CheckForUpdates(AppContext& ctx, QWidget* setAside, QWidget* pa
     connect(Check1, &QCheckBox::clicked, this, &CheckForUpdates::storeChoice);
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
     connect(Command1, &QPushButton::clicked, this, &CheckForUpdates::checkNow);
+    // Keyboard alone: Return does not check (nothing goes out unasked),
+    // Escape is the same.
+    giveQuestionKeys(this, Command2, Command2, Command2);
 
     // Load
     Label3->setText(QStringLiteral("Currently using v") + versionText());

@@ -5,6 +5,9 @@
 // This program has its own entry point: it starts the X server and the
 // window manager before the QApplication. The screen size comes from the
 // first argument ("1600x1000"); QT_SCALE_FACTOR gives the scale.
+#include "ui/app/checkforupdates.h"
+#include "ui/app/folderdialogs.h"
+#include "ui/app/folderlist.h"
 #include "ui/dwi/freezes.h"
 #include "ui/editor/kolvo.h"
 #include "ui/summary/mainmenu.h"
@@ -18,6 +21,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -139,6 +143,56 @@ TEST(Desktop, EveryShortcutWorksFromEveryTextField) {
                                       {editor->gotobat(), editor->footlevel()});
         delete editor.data();
     }
+}
+
+// First run with the keyboard alone: each question takes the keyboard from
+// the splash, Return answers it with its default, Escape cancels.
+TEST(Desktop, FirstRunQuestionsTakeTheKeyboard) {
+    ASSERT_NE(g_desktop, nullptr) << "no X server (Xvfb) could be started";
+    TestApp app;
+    QWidget splash;
+    splash.setObjectName(QStringLiteral("splash"));
+    splash.resize(300, 200);
+    ASSERT_TRUE(activate(&splash));
+
+    // The simulator folder: the list has the keyboard; Return on a folder
+    // opens it, Return on the open folder is OK.
+    app.ctx.goahead = 0;
+    QPointer<DDRLocation> ddr = new DDRLocation(app.ctx, &splash);
+    ddr->show();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == ddr; }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return QApplication::focusWidget() == static_cast<QWidget*>(ddr->Dir1); }, 5000));
+    const QString home = ddr->Dir1->path();
+    QTest::keyClick(ddr->Dir1, Qt::Key_Up); // the open folder's parent
+    QTest::keyClick(ddr->Dir1, Qt::Key_Return);
+    ASSERT_FALSE(ddr.isNull());
+    EXPECT_NE(ddr->Dir1->path(), home);
+    const QString chosen = ddr->Dir1->path();
+    QTest::keyClick(ddr->Dir1, Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return ddr.isNull(); }, 2000));
+    EXPECT_EQ(app.ctx.goahead, 1);
+    EXPECT_EQ(app.ctx.simulatorpath, chosen);
+
+    // The player folder: Escape cancels.
+    QPointer<WinampLocation> player = new WinampLocation(app.ctx, &splash);
+    player->show();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == player; }, 5000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return player.isNull(); }, 2000));
+    EXPECT_EQ(app.ctx.goahead, 2);
+
+    // The update question: Return is "Do not check".
+    QPointer<CheckForUpdates> updates = new CheckForUpdates(app.ctx, &splash);
+    updates->show();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == updates; }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return QApplication::focusWidget() == static_cast<QWidget*>(updates->Command2); },
+        5000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return updates.isNull(); }, 2000));
+    EXPECT_EQ(app.ctx.goahead, 3);
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
 }
 
 } // namespace
