@@ -14,6 +14,7 @@
 #include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/messageboxes.h"
+#include "ui/platform/onscreen.h"
 #include "ui/platform/playerlink.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/mainmenu.h"
@@ -187,6 +188,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Kolvo"));
     QApplication::setDesktopFileName(QStringLiteral("kolvo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kolvo.svg")));
+    // Every window fully on its screen (a tool window beside the editor
+    // moves the editor and its tools as one).
+    kolvo::keepWindowsOnScreen();
 
     const QStringList args = QApplication::arguments();
     kolvo::setDebugLogFromArguments(args);

@@ -5,12 +5,26 @@
 // This program has its own entry point: it starts the X server and the
 // window manager before the QApplication. The screen size comes from the
 // first argument ("1600x1000"); QT_SCALE_FACTOR gives the scale.
+#include "ui/analysis/detecttempo.h"
+#include "ui/app/aboutform.h"
 #include "ui/app/checkforupdates.h"
 #include "ui/app/folderdialogs.h"
 #include "ui/app/folderlist.h"
+#include "ui/app/freezearrowhelp.h"
+#include "ui/app/frmsplash.h"
+#include "ui/app/infowindows.h"
+#include "ui/dwi/dwiloading.h"
 #include "ui/dwi/freezes.h"
 #include "ui/editor/kolvo.h"
+#include "ui/editor/powertools.h"
+#include "ui/platform/onscreen.h"
+#include "ui/summary/importlosses.h"
 #include "ui/summary/mainmenu.h"
+#include "ui/summary/process.h"
+#include "ui/timing/findbpm.h"
+#include "ui/timing/findthegap.h"
+#include "ui/timing/keytester.h"
+#include "ui/timing/synchro.h"
 
 #include "privatehome.h"
 #include "testapp.h"
@@ -27,6 +41,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 using namespace kolvo;
@@ -193,6 +209,99 @@ TEST(Desktop, FirstRunQuestionsTakeTheKeyboard) {
     EXPECT_TRUE(waitUntil([&] { return updates.isNull(); }, 2000));
     EXPECT_EQ(app.ctx.goahead, 3);
     EXPECT_TRUE(app.boxes.shown.isEmpty());
+}
+
+// ---- every window on its screen ----
+
+bool inside(const QRect& area, const QWidget* w) {
+    return area.contains(w->frameGeometry());
+}
+
+// The editor opened low on the screen, as a window manager may place it:
+// the editor and its three docked tools end up fully on screen, together.
+TEST(Desktop, TheEditorAndItsToolsStayOnScreenAsAGroup) {
+    ASSERT_NE(g_desktop, nullptr) << "no X server (Xvfb) could be started";
+    keepWindowsOnScreen();
+    TestApp app;
+    MainMenu summary(app.ctx);
+    summary.show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    app.ctx.session.currentstyle = Double;
+    app.ctx.session.currentlevel = Basic;
+    QPointer<Kolvo> editor = new Kolvo(app.ctx, &summary);
+    editor->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+    editor->move(area.right() - area.width() * 45 / 100, area.bottom() - area.height() * 42 / 100);
+    for (QPushButton* toggle : {editor->Command4(), editor->Command5(), editor->Command6()})
+        toggle->click();
+    QList<QWidget*> group{editor};
+    for (QWidget* w : editor->findChildren<QWidget*>())
+        if (w->isWindow() && w->isVisible())
+            group << w;
+    ASSERT_EQ(group.size(), 4);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return std::all_of(group.begin(), group.end(),
+                               [&](QWidget* w) { return inside(area, w); });
+        },
+        5000));
+    for (QWidget* w : group)
+        EXPECT_TRUE(inside(area, w))
+            << w->objectName().toStdString() << " at " << w->frameGeometry().x() << ","
+            << w->frameGeometry().y() << " " << w->width() << "x" << w->height();
+    // The tools stayed at their places beside the editor.
+    auto* power = editor->findChild<PowerTools*>();
+    ASSERT_NE(power, nullptr);
+    EXPECT_EQ(power->frameGeometry().top(), editor->frameGeometry().bottom() + 1 + 2);
+    delete editor.data();
+}
+
+// Any other window put partly off the screen comes back onto it whole.
+TEST(Desktop, EveryWindowComesBackOntoTheScreen) {
+    ASSERT_NE(g_desktop, nullptr) << "no X server (Xvfb) could be started";
+    keepWindowsOnScreen();
+    TestApp app;
+    MainMenu summary(app.ctx);
+    summary.show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    using Make = std::function<QWidget*()>;
+    const QList<QPair<const char*, Make>> windows = {
+        {"summary window", [&] { return new MainMenu(app.ctx); }},
+        {"splash", [&] { return new frmSplash(app.ctx, {}); }},
+        {"simulator folder", [&] { return new DDRLocation(app.ctx, nullptr); }},
+        {"player folder", [&] { return new WinampLocation(app.ctx, nullptr); }},
+        {"update centre", [&] { return new CheckForUpdates(app.ctx, nullptr); }},
+        {"tempo events", [&] { return new Freezes(app.ctx, &summary); }},
+        {"gap finder", [&] { return new FindTheGap(app.ctx, &summary); }},
+        {"BPM finder", [&] { return new FindBPM(app.ctx, &summary); }},
+        {"tempo detection", [&] { return new DetectTempo(app.ctx, &summary); }},
+        {"sync checker", [&] { return new Synchro(app.ctx, &summary); }},
+        {"help", [&] { return new HelpInformation(app.ctx, &summary); }},
+        {"about", [&] { return new AboutForm(app.ctx); }},
+        {"music info", [&] { return new MusicInfo; }},
+        {"arrow help", [&] { return new FreezeArrowHelp; }},
+        {"key tester", [&] { return new KeyTester(&summary); }},
+        {"simulator loading", [&] { return new DWILoading(QStringLiteral("/")); }},
+        {"import losses",
+         [&] {
+             return new ImportLosses(QStringLiteral("song.sm"), {{"", 0, 0, "attacks dropped"}},
+                                     &summary);
+         }},
+        {"progress", [&] { return new Process(&summary); }},
+        {"step editor", [&] { return new Kolvo(app.ctx, &summary); }},
+    };
+    for (const auto& [what, make] : windows) {
+        SCOPED_TRACE(what);
+        QPointer<QWidget> w = make();
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        w->move(area.right() - 40, area.bottom() - 40);
+        EXPECT_TRUE(waitUntil([&] { return w && inside(area, w); }, 5000))
+            << w->frameGeometry().x() << "," << w->frameGeometry().y() << " " << w->width() << "x"
+            << w->height() << " on " << area.width() << "x" << area.height();
+        delete w.data();
+        summary.setEnabled(true);
+    }
 }
 
 } // namespace
