@@ -255,6 +255,30 @@ TEST_F(FileCommandsTest, AFileThatCannotBeReadIsReportedAndLeavesAnEmptySong) {
     }
 }
 
+// Whatever a damaged file holds, the message shows no control characters
+// and no endless line.
+TEST_F(FileCommandsTest, AMessageAboutAFileShowsNoRawBytes) {
+    // The older layout: the seventh line is a value the message quotes.
+    QByteArray bytes;
+    for (int i = 0; i < 6; ++i)
+        bytes += "\"x\"\r\n";
+    bytes += QByteArray("\x01\x02\x1b[31m\x7f") + QByteArray(900, 'x') + "\x03\r\n";
+    for (int i = 0; i < 20; ++i)
+        bytes += "\"y\"\r\n";
+    const QString junk = app.writeFile("junk.kolvo", bytes);
+    app.boxes.answers = {MsgAnswer::No};
+    app.dialogs.answers = {junk};
+    trigger("openmenu");
+    ASSERT_EQ(app.boxes.shown.size(), 2);
+    const QString text = app.boxes.last().text;
+    EXPECT_TRUE(text.startsWith("Kolvo could not open this file.")) << text.toStdString();
+    for (const QString& line : text.split(u'\n')) {
+        EXPECT_LE(line.size(), 161) << line.toStdString();
+        for (QChar c : line)
+            EXPECT_TRUE(c.isPrint() || c == u'\t') << int(c.unicode());
+    }
+}
+
 TEST_F(FileCommandsTest, ClosingAfterEachAnswer) {
     struct Case {
         const char* what;
