@@ -30,6 +30,10 @@ void Document::startFresh() {
     const bool wasModified = isModified();
     // clear() leaves the stack clean; say so when the song had been unsaved.
     m_history.clear();
+    // An empty history is left as it was by clear(), so a restored song
+    // (empty history, never clean) is made clean here.
+    if (!m_history.isClean())
+        m_history.setClean();
     m_filePath.clear();
     if (wasModified && !isModified())
         emit modifiedChanged(false);
@@ -42,6 +46,36 @@ void Document::startRestored(const QString& path) {
     m_filePath = path;
     m_history.resetClean(); // nothing matches the history's clean state now
     emit modifiedChanged(true);
+}
+
+void Document::beginStep(const QString& name) {
+    ++m_stepDepth;
+    m_history.beginMacro(name);
+}
+
+void Document::endStep() {
+    m_history.endMacro();
+    if (--m_stepDepth > 0)
+        return;
+    const int top = m_history.index() - 1;
+    if (top < 0)
+        return;
+    // An empty step is dropped: marked obsolete, undo removes it unapplied.
+    auto* step = const_cast<QUndoCommand*>(m_history.command(top));
+    if (step->childCount() == 0) {
+        step->setObsolete(true);
+        m_history.undo();
+    }
+}
+
+std::optional<ChartId> Document::chartOf(const QUndoCommand* step) {
+    if (const auto* s = dynamic_cast<const SetStepCommand*>(step))
+        return s->chart();
+    if (const auto* s = dynamic_cast<const SwapChartCommand*>(step))
+        return s->chart();
+    if (const auto* s = dynamic_cast<const SetFootlevelCommand*>(step))
+        return s->chart();
+    return std::nullopt;
 }
 
 void Document::setStep(int style, int level, int bar, int row, int panel, std::uint8_t value) {

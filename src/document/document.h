@@ -73,9 +73,14 @@ class Document : public QObject {
     void closeMerging() { ++m_mergeSerial; }
     int mergeSerial() const { return m_mergeSerial; }
 
-    // Runs the changes made inside as one step of the history.
-    void beginStep(const QString& name) { m_history.beginMacro(name); }
-    void endStep() { m_history.endMacro(); }
+    // Runs the changes made inside as one step of the history. A step in
+    // which nothing changed leaves no trace.
+    void beginStep(const QString& name);
+    void endStep();
+
+    // The chart a step of the history belongs to; none for a step of the
+    // whole song (a summary field, a tempo event, several things at once).
+    static std::optional<ChartId> chartOf(const QUndoCommand* step);
 
     // Called by the steps of the history once applied.
     void announce(const SongChange& change) { emit changed(change); }
@@ -97,6 +102,7 @@ class Document : public QObject {
     SongModel& m_song;
     QUndoStack m_history;
     int m_mergeSerial = 0;
+    int m_stepDepth = 0;
     QString m_filePath;
 };
 

@@ -21,6 +21,7 @@ class SetStepCommand : public QUndoCommand {
     SetStepCommand(Document& doc, const StepPosition& at, std::uint8_t before, std::uint8_t after);
     void undo() override { apply(m_before); }
     void redo() override { apply(m_after); }
+    ChartId chart() const { return m_at.chart; }
 
   private:
     void apply(std::uint8_t value);
@@ -42,6 +43,7 @@ class SwapChartCommand : public QUndoCommand {
                      std::optional<Value> otherDataexists = std::nullopt);
     void undo() override { swap(); }
     void redo() override;
+    ChartId chart() const { return {m_style, m_level}; }
 
   private:
     void swap();
@@ -59,6 +61,7 @@ class SetFootlevelCommand : public QUndoCommand {
     void redo() override { apply(m_after); }
     int id() const override { return 900; }
     bool mergeWith(const QUndoCommand* other) override;
+    ChartId chart() const { return {m_style, m_level}; }
 
   private:
     void apply(const Value& v);

@@ -1,7 +1,8 @@
 // kolvo: the desktop program. Builds the real services around the one song
-// and starts with the splash, which opens the song summary window; a .kolvo
-// file named on the command line is opened once that window is up (so a file
-// manager can open songs with the program).
+// and starts with the splash, which opens the song summary window; a song
+// named on the command line (a work file, or a step file to import) is
+// opened once that window is up, so a file manager can open songs with the
+// program. --help and --version print and end without a window.
 #include "core/app/startuprules.h"
 #include "core/files/atomicwrite.h"
 #include "core/files/kolvofile.h"
@@ -13,15 +14,20 @@
 #include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
 #include "ui/platform/messageboxes.h"
+#include "ui/platform/onscreen.h"
 #include "ui/platform/playerlink.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/mainmenu.h"
 #include "ui/summary/recovery.h"
 
+#include "core/app/version.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QIcon>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -90,24 +96,101 @@ void applyTestEdits(kolvo::Document& doc, const QString& edits) {
     }
 }
 
-// The first argument that names a file to open (not the "/debug" switch).
-QString fileArgument(const QStringList& args) {
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QStringLiteral("/debug") || a.startsWith(u'-'))
+struct CommandLine {
+    enum class Action { Run, Exit };
+    Action action = Action::Run;
+    int status = 0;
+    QString file; // a song to open, or ""
+};
+
+void describe(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral("Kolvo DWI Creator: write step charts for dance simulators.\n\n"
+                       "SONG is a Kolvo work file (.kolvo) to open, or a step file (.dwi, .sm, "
+                       ".ssc) to import. /debug writes kolvodebug.txt in the per-user data "
+                       "folder."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("SONG"), QStringLiteral("The song to open."),
+                                 QStringLiteral("[SONG]"));
+}
+
+// Reads the command line. Help, version and mistakes are printed here,
+// before any window (a terminal without a display can ask for them).
+CommandLine readCommandLine(int argc, char** argv) {
+    QCoreApplication probe(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kolvo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KOLVO_VERSION));
+    QCommandLineParser parser;
+    describe(parser);
+    // Qt's own window options (-platform xcb, -style fusion, ...) are the
+    // QApplication's: taken out here; anything else unknown is refused.
+    static const QStringList qtValued = {
+        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowtitle"),
+        QStringLiteral("qwindowicon"),     QStringLiteral("style"),
+        QStringLiteral("stylesheet"),      QStringLiteral("session"),
+        QStringLiteral("display"),         QStringLiteral("geometry")};
+    static const QStringList qtFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                        QStringLiteral("sync"), QStringLiteral("nograb"),
+                                        QStringLiteral("dograb")};
+    QStringList args;
+    const QStringList all = QCoreApplication::arguments();
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        QString name = all[i];
+        while (i > 0 && name.startsWith(u'-'))
+            name.remove(0, 1);
+        if (i > 0 && all[i].startsWith(u'-') && qtValued.contains(name)) {
+            ++i; // and its value
             continue;
-        return a;
+        }
+        if (i > 0 && all[i].startsWith(u'-') && qtFlags.contains(name))
+            continue;
+        args << all[i];
     }
-    return QString();
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const bool parsed = parser.parse(args);
+    CommandLine out;
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return {CommandLine::Action::Exit, 0, {}};
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("kolvo %s\n", KOLVO_VERSION);
+        return {CommandLine::Action::Exit, 0, {}};
+    }
+    QStringList files;
+    for (const QString& a : parser.positionalArguments())
+        if (a != QStringLiteral("/debug"))
+            files << a;
+    if (!parsed) {
+        std::fprintf(stderr, "kolvo: %s\nTry 'kolvo --help'.\n", qPrintable(parser.errorText()));
+        return {CommandLine::Action::Exit, 2, {}};
+    }
+    if (files.size() > 1) {
+        std::fprintf(stderr, "kolvo: give one song at most\nTry 'kolvo --help'.\n");
+        return {CommandLine::Action::Exit, 2, {}};
+    }
+    out.file = files.isEmpty() ? QString() : files.first();
+    return out;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.action == CommandLine::Action::Exit)
+        return commandLine.status;
+
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(KOLVO_VERSION));
     QApplication::setApplicationName(QStringLiteral("Kolvo"));
     QApplication::setDesktopFileName(QStringLiteral("kolvo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kolvo.svg")));
+    // Every window fully on its screen (a tool window beside the editor
+    // moves the editor and its tools as one).
+    kolvo::keepWindowsOnScreen();
 
     const QStringList args = QApplication::arguments();
     kolvo::setDebugLogFromArguments(args);
@@ -137,22 +220,26 @@ int main(int argc, char** argv) {
     // The splash settles the folders, the auto-display flags and the update
     // question, then hands over to the summary window.
     std::unique_ptr<kolvo::MainMenu> window;
-    const QString file = fileArgument(args);
+    const QString file = commandLine.file;
     auto openMainMenu = [&] {
         window = std::make_unique<kolvo::MainMenu>(ctx);
         // Closing the summary window ends the program, whatever else is open.
         QObject::connect(window.get(), &kolvo::MainMenu::closed, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         window->show();
-        const bool restored = kolvo::offerRecovery(ctx, *window, autosave);
-        if (!restored && !file.isEmpty())
-            window->openFile(QFileInfo(file).absoluteFilePath());
-        if (qEnvironmentVariableIsSet("KOLVO_TEST_EDITS"))
-            applyTestEdits(ctx.document, qEnvironmentVariable("KOLVO_TEST_EDITS"));
-        // A test hook: the song as the program holds it once started.
-        if (qEnvironmentVariableIsSet("KOLVO_TEST_DUMP"))
-            kolvo::writeFileAtomically(qEnvironmentVariable("KOLVO_TEST_DUMP"),
-                                       kolvo::kolvoFileText(model));
+        // After the splash has gone: a question or a refusal about the file
+        // comes over the summary window alone.
+        QTimer::singleShot(0, window.get(), [&] {
+            const bool restored = kolvo::offerRecovery(ctx, *window, autosave);
+            if (!restored && !file.isEmpty())
+                window->openFile(QFileInfo(file).absoluteFilePath());
+            if (qEnvironmentVariableIsSet("KOLVO_TEST_EDITS"))
+                applyTestEdits(ctx.document, qEnvironmentVariable("KOLVO_TEST_EDITS"));
+            // A test hook: the song as the program holds it once started.
+            if (qEnvironmentVariableIsSet("KOLVO_TEST_DUMP"))
+                kolvo::writeFileAtomically(qEnvironmentVariable("KOLVO_TEST_DUMP"),
+                                           kolvo::kolvoFileText(model));
+        });
     };
     (new kolvo::frmSplash(ctx, openMainMenu))->show();
     const int status = QApplication::exec();

@@ -266,7 +266,7 @@ TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
     auto* power = tool<PowerTools>(12, w);
     ASSERT_FALSE(w->isEnabled());
     power->Command11()->click();
-    EXPECT_EQ(undo->text(), "&Undo Paste Replace, bar 12");
+    EXPECT_EQ(undo->text(), "&Undo Paste Replace, Single Basic bar 12");
     auto* editorUndo = editor->findChild<QAction*>(QStringLiteral("undomenu"));
     ASSERT_NE(editorUndo, nullptr);
     EXPECT_EQ(editorUndo->text(), "&Undo Paste Replace, bar 12");
@@ -279,7 +279,7 @@ TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
     EXPECT_EQ(app.ctx.document.history().index(), 1);
     editorUndo->trigger();
     EXPECT_EQ(app.ctx.document.history().index(), 0);
-    EXPECT_EQ(redo->text(), "&Redo Paste Replace, bar 12");
+    EXPECT_EQ(redo->text(), "&Redo Paste Replace, Single Basic bar 12");
     EXPECT_TRUE(editor->updatenow()->isActive());
     EXPECT_FALSE(w->isWindowModified());
 
@@ -295,6 +295,49 @@ TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
     EXPECT_EQ(w->chartButton(1)->text(), "Data");
     redo->trigger();
     EXPECT_EQ(w->chartButton(1)->text(), "No Data");
+}
+
+// An editor shows one chart: a step of another chart is named with its chart
+// and left for the summary window, where every chart step is named.
+TEST_F(UndoTest, AnotherChartsStepIsNamedAndLeftForTheSummaryWindow) {
+    app.model.setStep(Single, Maniac, 12, 1, PanelLeft, StepEmpty);
+    app.ctx.document.startFresh();
+    MainMenu* w = openSummary();
+    QAction* undo = w->menuAction(QStringLiteral("undomenu"));
+    app.ctx.document.setStep(Single, Maniac, 12, 1, PanelLeft, StepArrow);
+    EXPECT_EQ(undo->text(), "&Undo Place arrow, Single Maniac bar 12");
+
+    app.ctx.session.currentstyle = Single;
+    app.ctx.session.currentlevel = Basic;
+    openEditor(1, w);
+    auto* editorUndo = editor->findChild<QAction*>(QStringLiteral("undomenu"));
+    ASSERT_NE(editorUndo, nullptr);
+    EXPECT_EQ(editorUndo->text(), "&Undo Place arrow, Single Maniac bar 12 (another chart: "
+                                  "close the editor to undo it)");
+    EXPECT_FALSE(editorUndo->isEnabled());
+    editorUndo->trigger();
+    EXPECT_EQ(app.model.step(Single, Maniac, 12, 1, PanelLeft), StepArrow);
+    // A step of the whole song is the editor's to take back.
+    app.ctx.document.setField(SummaryField::Artist, "Someone");
+    EXPECT_EQ(editorUndo->text(), "&Undo Edit Artist");
+    EXPECT_TRUE(editorUndo->isEnabled());
+    editorUndo->trigger();
+    editor->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // In that chart's own editor the step is plainly its own.
+    app.ctx.session.currentlevel = Maniac;
+    openEditor(12, w);
+    editorUndo = editor->findChild<QAction*>(QStringLiteral("undomenu"));
+    EXPECT_EQ(editorUndo->text(), "&Undo Place arrow, bar 12");
+    editorUndo->trigger();
+    EXPECT_EQ(app.model.step(Single, Maniac, 12, 1, PanelLeft), StepEmpty);
+    auto* editorRedo = editor->findChild<QAction*>(QStringLiteral("redomenu"));
+    EXPECT_EQ(editorRedo->text(), "&Redo Place arrow, bar 12");
+    editor->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w->menuAction(QStringLiteral("redomenu"))->text(),
+              "&Redo Place arrow, Single Maniac bar 12");
 }
 
 TEST_F(UndoTest, TypingInOneFieldIsOneStepUntilAnotherFieldTakesOver) {

@@ -27,8 +27,9 @@ metainfo=$share/metainfo/$app_id.metainfo.xml
 mime=$share/mime/packages/kolvo.xml
 icon=$share/icons/hicolor/scalable/apps/kolvo.svg
 manpage=$share/man/man1/kolvo-cli.1
+guipage=$share/man/man1/kolvo.1
 for f in "$prefix/bin/kolvo" "$prefix/bin/kolvo-cli" "$desktop" "$metainfo" "$mime" "$icon" \
-    "$manpage"; do
+    "$manpage" "$guipage"; do
     [[ -s $f ]] || fail "not installed: ${f#"$prefix"/}"
 done
 
@@ -65,9 +66,20 @@ fi
 # The manual page formats without warnings and names every command the
 # program's own help lists.
 if have man; then
-    warnings=$(MANWIDTH=80 man --warnings -l "$manpage" 2>&1 >/dev/null)
-    [[ -z $warnings ]] || fail "the manual page has warnings: $warnings"
+    for page in "$manpage" "$guipage"; do
+        warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+        [[ -z $warnings ]] || fail "the manual page ${page##*/} has warnings: $warnings"
+    done
 fi
+# The program's own help and the page name the same options, and the help
+# needs no display.
+options=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$prefix/bin/kolvo" --help |
+    grep -o -- '--[a-z-]*' | sort -u)
+[[ -n $options ]] || fail "kolvo --help printed no options"
+for o in $options; do
+    [[ $o == --help-all ]] && continue
+    sed 's/\\//g' "$guipage" | grep -q -- "$o" || fail "kolvo(1) does not describe '$o'"
+done
 commands=$("$prefix/bin/kolvo-cli" --help |
     awk '/^Commands:/ {on = 1; next} on && !NF {exit} on && /^  [^ ]/ {print $1}')
 [[ -n $commands ]] || fail "kolvo-cli --help lists no commands"

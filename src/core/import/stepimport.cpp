@@ -86,15 +86,64 @@ QStringList importLossLines(const QList<ImportLoss>& losses) {
 }
 
 QString importLossReport(const QList<ImportLoss>& losses) {
+    // One line per place and kind, under its chart, in file order:
+    //   Double S-Maniac
+    //       bar 57 beat 3: 8 mines dropped
+    // "a mine dropped" counted 8 times reads "8 mines dropped"; a kind that
+    // does not start with "a"/"an" gets "(8 times)".
+    auto counted = [](const QString& text, qsizetype n) {
+        if (n == 1)
+            return text;
+        static const QStringList verbs = {QStringLiteral(" dropped"), QStringLiteral(" moved"),
+                                          QStringLiteral(" became"),  QStringLiteral(" landed"),
+                                          QStringLiteral(" ended"),   QStringLiteral(" was")};
+        qsizetype verb = -1;
+        for (const QString& v : verbs) {
+            const qsizetype at = text.indexOf(v);
+            if (at > 0 && (verb < 0 || at < verb))
+                verb = at;
+        }
+        const qsizetype article = text.startsWith(QStringLiteral("a "))    ? 2
+                                  : text.startsWith(QStringLiteral("an ")) ? 3
+                                                                           : -1;
+        if (verb < 0 || article < 0 || verb <= article)
+            return QStringLiteral("%1 (%2 times)").arg(text).arg(n);
+        QString subject = text.mid(article, verb - article);
+        const bool sibilant = subject.endsWith(u's') || subject.endsWith(u'x') ||
+                              subject.endsWith(QStringLiteral("ch")) ||
+                              subject.endsWith(QStringLiteral("sh"));
+        subject += sibilant ? QStringLiteral("es") : QStringLiteral("s");
+        return QString::number(n) + u' ' + subject + text.mid(verb);
+    };
+    struct Line {
+        int bar, beat;
+        QString text;
+        qsizetype count;
+    };
+    QStringList charts; // in order of first appearance
+    QHash<QString, QList<Line>> lines;
+    for (const ImportLoss& l : losses) {
+        if (!lines.contains(l.chart))
+            charts << l.chart;
+        QList<Line>& list = lines[l.chart];
+        auto same = std::find_if(list.begin(), list.end(), [&](const Line& x) {
+            return x.bar == l.bar && x.beat == l.beat && x.text == l.text;
+        });
+        if (same == list.end())
+            list.append({l.bar, l.beat, l.text, 1});
+        else
+            ++same->count;
+    }
     QString out;
-    for (const ImportLossGroup& g : groupImportLosses(losses)) {
-        out += g.places.size() == 1
-                   ? g.text
-                   : QStringLiteral("%1 (%2 times)").arg(g.text).arg(g.places.size());
-        out += u'\n';
-        for (const QString& p : g.places)
-            if (!p.isEmpty())
-                out += QStringLiteral("    ") + p + u'\n';
+    for (const QString& chart : charts) {
+        out += (chart.isEmpty() ? QStringLiteral("The whole song") : chart) + u'\n';
+        for (const Line& l : lines[chart]) {
+            ImportLoss where{QString(), l.bar, l.beat, QString()};
+            const QString place = where.place();
+            out += QStringLiteral("    ") +
+                   (place.isEmpty() ? QString() : place + QStringLiteral(": ")) +
+                   counted(l.text, l.count) + u'\n';
+        }
     }
     return out;
 }

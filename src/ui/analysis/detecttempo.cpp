@@ -274,10 +274,18 @@ void DetectTempo::showResult() {
 void DetectTempo::use(bool bpm, bool gap) {
     if (!m_result.hasFigures())
         return;
+    // One step of the history, named for what it writes.
+    Document& doc = m_ctx.document;
+    doc.closeMerging();
+    doc.beginStep(bpm && gap ? QStringLiteral("Edit BPM and Gap")
+                  : bpm      ? QStringLiteral("Edit BPM")
+                             : QStringLiteral("Edit Gap"));
     if (bpm)
         m_write(SummaryField::Bpm, bpmText());
     if (gap)
         m_write(SummaryField::Gap, gapText());
+    doc.endStep();
+    doc.closeMerging();
     m_status->setText(bpm && gap ? QStringLiteral("BPM and gap written into the song.")
                       : bpm      ? QStringLiteral("BPM written into the song.")
                                  : QStringLiteral("Gap written into the song."));

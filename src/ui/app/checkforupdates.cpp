@@ -6,6 +6,7 @@
 #include "ui/platform/appcontext.h"
 #include "ui/platform/closeonescape.h"
 #include "ui/platform/messageboxes.h"
+#include "ui/platform/questionkeys.h"
 #include "ui/platform/settings.h"
 
 #include <QCheckBox>
@@ -67,6 +68,9 @@ CheckForUpdates::CheckForUpdates(AppContext& ctx, QWidget* setAside, QWidget* pa
     connect(Check1, &QCheckBox::clicked, this, &CheckForUpdates::storeChoice);
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
     connect(Command1, &QPushButton::clicked, this, &CheckForUpdates::checkNow);
+    // Keyboard alone: Return does not check (nothing goes out unasked),
+    // Escape is the same.
+    giveQuestionKeys(this, Command2, Command2, Command2);
 
     // Load
     Label3->setText(QStringLiteral("Currently using v") + versionText());

@@ -4,6 +4,7 @@
 #include "core/edit/twips.h"
 #include "ui/app/folderlist.h"
 #include "ui/platform/appcontext.h"
+#include "ui/platform/questionkeys.h"
 #include "ui/platform/settings.h"
 
 #include <QCloseEvent>
@@ -59,6 +60,9 @@ FolderLocationDialog::FolderLocationDialog(AppContext& ctx, QWidget* setAside, i
     connect(Command1, &QPushButton::clicked, this, &FolderLocationDialog::accept);
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
     Drive1->showFolder(Dir1->path());
+    // Keyboard alone: the folder list has the keys (Return opens a folder),
+    // Return elsewhere is OK, Escape is Cancel.
+    giveQuestionKeys(this, Dir1, Command1, Command2);
 
     if (m_setAside)
         m_setAside->setEnabled(false);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QStyle>
@@ -36,6 +37,21 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
     connect(this, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { setPath(item->data(kPathRole).toString()); });
     setPath(QDir::homePath());
+}
+
+void FolderList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        const QListWidgetItem* item = currentItem();
+        const QString target = item ? item->data(kPathRole).toString() : QString();
+        if (!target.isEmpty() && QDir::cleanPath(target) != m_path) {
+            setPath(target);
+            event->accept();
+        } else {
+            event->ignore();
+        }
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 bool FolderList::setPath(const QString& folder) {

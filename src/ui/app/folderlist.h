@@ -20,6 +20,11 @@ class FolderList : public QListWidget {
   signals:
     void pathChanged(const QString& path);
 
+  protected:
+    // Return opens the folder under the cursor; on the open folder itself it
+    // is left to the window (its OK).
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     void fill();
     QString m_path;

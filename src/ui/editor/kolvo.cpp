@@ -217,7 +217,9 @@ void Kolvo::buildControls() {
     }
 
     // Edit: undo and redo, named after the step they would take.
-    m_history = makeHistoryActions(m_ctx.document, this);
+    m_history = makeHistoryActions(m_ctx.document, this, [this] {
+        return ChartId{m_ctx.session.currentstyle, m_ctx.session.currentlevel};
+    });
     auto* editButton = new QPushButton(QStringLiteral("&Edit"), this);
     editButton->setObjectName(QStringLiteral("editmenubutton"));
     editButton->setGeometry(twips(120), twips(grid::kClientHeight), 60, kEditStripHeight - 2);
@@ -434,27 +436,52 @@ void Kolvo::gotoBar() {
     refreshwideview(); // the wide view's bar marker follows a jump too
 }
 
-void Kolvo::gotobatKeyPressed() {
-    gotoBar();
+void Kolvo::startBarTyping() {
+    if (m_typingBar)
+        return;
+    m_typingBar = true;
     m_gotobat->clear();
+    m_gotobat->raise(); // what is typed shows in place of the bar number
+}
+
+void Kolvo::endBarTyping() {
+    if (!m_typingBar)
+        return;
+    m_typingBar = false;
+    m_gotobat->setText(m_barnumber->text());
+    m_barnumber->raise();
+}
+
+void Kolvo::gotobatEntered() {
+    gotoBar();
+    endBarTyping();
     m_timer1->start();
     m_timer2->start();
 }
 
 bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_gotobat && event->type() == QEvent::FocusOut)
+        endBarTyping();
     if (watched == m_gotobat && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {
         case Qt::Key_Return:
-        case Qt::Key_Enter: // these press the default button instead
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
+        case Qt::Key_Enter:
+            // The typed number is the bar to go to; the key goes no further
+            // (it would press Finish Editing).
+            gotobatEntered();
+            return true;
+        case Qt::Key_Escape:
+            if (m_typingBar) {
+                endBarTyping();
+                return true;
+            }
             break;
         default:
-            // Keys that type a character (or a control character such as
-            // Backspace) act before they reach the box.
-            if (!key->text().isEmpty())
-                gotobatKeyPressed();
+            // The first key that types something starts a new number.
+            if (!key->text().isEmpty() && key->text().front().isPrint() &&
+                !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+                startBarTyping();
         }
     }
     return QWidget::eventFilter(watched, event);

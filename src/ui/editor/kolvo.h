@@ -104,7 +104,12 @@ class Kolvo : public QWidget {
 
     // Handlers of the named controls.
     void barnumberChanged();
-    void gotobatKeyPressed();
+    // Typing a bar number: the first key empties the box and shows it over
+    // the bar number; Enter goes to the typed bar; Escape or leaving the box
+    // gives the bar number back.
+    void startBarTyping();
+    void endBarTyping();
+    void gotobatEntered();
     void gotoBar(); // the hidden Command84
     void lastBar();
     void nextBar();
@@ -146,6 +151,7 @@ class Kolvo : public QWidget {
     QTimer* m_updatenow = nullptr;
 
     bool m_loadingFootlevel = false;
+    bool m_typingBar = false;
     bool m_unloaded = false;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/platform/historyactions.h"
 
+#include "core/song/songmodel.h"
 #include "document/document.h"
 
 #include <QAction>
@@ -8,6 +9,8 @@
 #include <QPointer>
 #include <QUndoStack>
 #include <QWidget>
+
+#include <optional>
 
 namespace kolvo {
 
@@ -41,7 +44,26 @@ class HistoryKeys : public QObject {
     QWidget* m_window;
 };
 
-QAction* historyAction(Document& doc, QWidget* owner, bool undo) {
+// The step's name, with its chart when that is not the open one:
+// "Clear Bar, bar 12" -> "Clear Bar, Single Maniac bar 12".
+QString stepCaption(const QUndoCommand* step, const std::optional<ChartId>& open,
+                    bool& otherChart) {
+    QString text = step->actionText();
+    const std::optional<ChartId> chart = Document::chartOf(step);
+    otherChart = chart && open && *chart != *open;
+    if (!chart || (open && *chart == *open))
+        return text;
+    const QString name = styleName(chart->style) + u' ' + levelName(chart->level);
+    const QString atBar = QStringLiteral(", bar ");
+    if (text.contains(atBar))
+        text.replace(text.indexOf(atBar), atBar.size(),
+                     QStringLiteral(", ") + name + QStringLiteral(" bar "));
+    else if (!text.contains(name))
+        text += QStringLiteral(", ") + name;
+    return text;
+}
+
+QAction* historyAction(Document& doc, QWidget* owner, bool undo, const OpenChart& openChart) {
     QUndoStack& history = doc.history();
     const QString prefix = undo ? QStringLiteral("&Undo") : QStringLiteral("&Redo");
     auto* action = new QAction(prefix, owner);
@@ -49,11 +71,26 @@ QAction* historyAction(Document& doc, QWidget* owner, bool undo) {
     action->setShortcut(undo ? QKeySequence(Qt::CTRL | Qt::Key_Z)
                              : QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     action->setShortcutContext(Qt::WindowShortcut);
-    auto follow = [action, prefix, &history, undo] {
-        const bool can = undo ? history.canUndo() : history.canRedo();
-        const QString text = undo ? history.undoText() : history.redoText();
-        action->setEnabled(can);
-        action->setText(text.isEmpty() ? prefix : prefix + u' ' + text);
+    // A window showing one chart (the editor and its tools) does not take
+    // back or redo another chart's step, which it could not show: the
+    // caption names that chart and says where it can be undone.
+    auto follow = [action, prefix, &history, undo, openChart] {
+        const int at = undo ? history.index() - 1 : history.index();
+        const QUndoCommand* step = at >= 0 && at < history.count() ? history.command(at) : nullptr;
+        if (!step) {
+            action->setEnabled(false);
+            action->setText(prefix);
+            return;
+        }
+        bool otherChart = false;
+        const std::optional<ChartId> open = openChart ? openChart() : std::optional<ChartId>();
+        const QString text = stepCaption(step, open, otherChart);
+        action->setEnabled(!otherChart);
+        action->setText(prefix + u' ' + text +
+                        (otherChart ? QStringLiteral(" (another chart: close the editor to ") +
+                                          (undo ? QStringLiteral("undo") : QStringLiteral("redo")) +
+                                          QStringLiteral(" it)")
+                                    : QString()));
     };
     follow();
     QObject::connect(&history, &QUndoStack::indexChanged, action, follow);
@@ -75,9 +112,10 @@ QAction* historyAction(Document& doc, QWidget* owner, bool undo) {
 
 } // namespace
 
-HistoryActions makeHistoryActions(Document& doc, QWidget* owner) {
+HistoryActions makeHistoryActions(Document& doc, QWidget* owner, const OpenChart& openChart) {
     new HistoryKeys(owner->window());
-    return {historyAction(doc, owner, true), historyAction(doc, owner, false)};
+    return {historyAction(doc, owner, true, openChart),
+            historyAction(doc, owner, false, openChart)};
 }
 
 void shareHistoryActions(const HistoryActions& actions, QWidget* window) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "core/song/songmodel.h"
+
+#include <functional>
+
 class QAction;
 class QWidget;
 
@@ -18,7 +22,12 @@ struct HistoryActions {
 // another stays locked; every window showing the song refreshes on the
 // document's announcement. The actions are added to `owner` (shortcuts work
 // anywhere in its window); put them in a menu as well where there is one.
-HistoryActions makeHistoryActions(Document& doc, QWidget* owner);
+//
+// `openChart`, for a window that shows one chart, gives that chart: a step of
+// another chart is named with its chart and not taken back or redone there.
+// Elsewhere every step of a chart is named with its chart.
+using OpenChart = std::function<ChartId()>;
+HistoryActions makeHistoryActions(Document& doc, QWidget* owner, const OpenChart& openChart = {});
 
 // Adds the same actions to another window (a tool window of the editor), so
 // the shortcuts work there too.

@@ -23,7 +23,21 @@ QSettings store() {
 
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue) {
     QSettings s = store();
-    const QVariant v = s.value(settingsKey(section, key), defaultValue);
+    // The program writes lower-case names; a hand-edited file may spell them
+    // otherwise ("[Settings]", "AutoSaveSeconds").
+    const QString wanted = settingsKey(section, key);
+    QVariant v;
+    if (s.contains(wanted)) {
+        v = s.value(wanted);
+    } else {
+        for (const QString& k : s.allKeys())
+            if (k.toLower() == wanted) {
+                v = s.value(k);
+                break;
+            }
+    }
+    if (!v.isValid())
+        v = defaultValue;
     // A hand-edited value with a comma reads as a list; it is still one text.
     if (v.typeId() == QMetaType::QStringList)
         return v.toStringList().join(u',');

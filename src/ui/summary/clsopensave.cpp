@@ -48,7 +48,9 @@ void clsOpenSave::show(bool save) {
     r.initialDir = m_initDir;
     r.fileName = m_fileName;
     r.defaultExt = m_defaultExt;
-    r.overwritePrompt = save && (m_flags & OFN_OVERWRITEPROMPT);
+    // Whatever the flags say, no save-type dialog replaces a file without
+    // asking first.
+    r.overwritePrompt = save;
     r.fileMustExist = !save && (m_flags & OFN_FILEMUSTEXIST);
 
     const std::optional<QString> chosen = m_dialogs.ask(m_hwnd, r);

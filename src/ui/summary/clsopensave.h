@@ -19,7 +19,8 @@ struct EditSession;
 class clsOpenSave {
   public:
     // Option flags, with the values of the common dialog options they stand
-    // for. Only these two change what the dialog does.
+    // for. Only FILEMUSTEXIST changes what the dialog does: a save-type
+    // dialog always asks before replacing a file.
     static constexpr std::int32_t OFN_OVERWRITEPROMPT = 0x2;
     static constexpr std::int32_t OFN_FILEMUSTEXIST = 0x1000;
 

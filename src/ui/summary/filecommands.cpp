@@ -11,13 +11,39 @@
 #include "ui/summary/importlosses.h"
 #include "ui/summary/process.h"
 
+#include "ui/platform/settings.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QWidget>
 
 namespace kolvo {
 
 namespace {
 const QString kTitle = QStringLiteral("Kolvo");
+const QString kRecentSection = QStringLiteral("recentsongs");
+
+QString recentKey(int n) {
+    return QStringLiteral("song%1").arg(n);
+}
+
+// A message for a box: no control characters or stray bytes from a file,
+// and no line longer than a box can show.
+QString printable(const QString& text) {
+    constexpr qsizetype kLongestLine = 160;
+    QStringList lines;
+    for (QString line : text.split(u'\n')) {
+        for (QChar& c : line)
+            if (!c.isPrint() && c != u'\t')
+                c = QChar(0xFFFD);
+        if (line.size() > kLongestLine)
+            line = line.left(kLongestLine) + QChar(0x2026);
+        lines << line;
+    }
+    return lines.join(u'\n');
+}
 
 // The window takes no input for as long as this lives.
 class InputPause {
@@ -50,8 +76,10 @@ QString FileCommands::saveQuestion() {
 }
 
 QString FileCommands::exportWarning() {
-    return QStringLiteral("Kolvo cannot currently import DWI files; do you want to save your "
-                          "stepfile as an Kolvo file before exporting?");
+    // A DWI file can be imported again, but not everything comes back
+    // (foot levels that are not numbers, text the simulator reads as tags).
+    return QStringLiteral("A DWI file does not keep everything in your stepfile; do you want to "
+                          "save your stepfile as a Kolvo file before exporting?");
 }
 
 QString FileCommands::smExportWarning() {
@@ -101,15 +129,13 @@ void FileCommands::newmenu() {
 }
 
 void FileCommands::openmenu() {
-    SongModel& m = m_ctx.model;
     m_ctx.session.dialogcancelled = 0;
     if (!mayClose()) { // the song stays: the question was cancelled or the save failed
         m_ctx.session.dialogcancelled = 0;
         return;
     }
-    // Emptied before the file is chosen: cancelling the dialog leaves a new song.
-    m.resetparameters();
-    m_ctx.document.startFresh();
+    // Nothing is reset before a file is chosen: a cancelled dialog leaves the
+    // song as it was (openFile starts from the reset state).
     prepareDialog(QStringLiteral("kolvo"), kolvoFormat().readFilter(),
                   clsOpenSave::OFN_FILEMUSTEXIST);
     dialog().ShowOpen();
@@ -173,11 +199,12 @@ bool FileCommands::importFile(const QString& path) {
     m.resetparameters();
     m.copySongFrom(*r.song);
     m_ctx.document.startFresh();
+    remember(path);
     emit fileLoaded();
     return true;
 }
 
-bool FileCommands::openFile(const QString& path) {
+bool FileCommands::openFile(const QString& path, bool recent) {
     SongModel& m = m_ctx.model;
     m.resetparameters();
     std::optional<FileError> err;
@@ -186,8 +213,11 @@ bool FileCommands::openFile(const QString& path) {
         err = readKolvoFile(path, m);
     }
     m_ctx.document.startFresh();
-    if (!err)
+    if (!err) {
         m_ctx.document.setFilePath(path);
+        if (recent)
+            remember(path);
+    }
     emit fileLoaded();
     if (err) {
         reportFailure(QStringLiteral("Kolvo could not open this file."), *err);
@@ -197,8 +227,65 @@ bool FileCommands::openFile(const QString& path) {
 }
 
 void FileCommands::reportFailure(const QString& what, const FileError& error) {
-    m_ctx.boxes.show(m_window, what + QStringLiteral("\n\n") + error.message(), kTitle,
+    m_ctx.boxes.show(m_window, what + QStringLiteral("\n\n") + printable(error.message()), kTitle,
                      MsgButtons::Ok, MsgIcon::Critical);
+}
+
+QStringList FileCommands::recentSongs() {
+    QStringList out;
+    for (int n = 1; n <= kRecentSongs; ++n) {
+        const QString path = ReadSetting(kRecentSection, recentKey(n), QString());
+        if (!path.isEmpty() && !out.contains(path))
+            out << path;
+    }
+    return out;
+}
+
+void FileCommands::startDialogsAt(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    clsOpenSave& d = dialog();
+    d.setFileName(full);
+    d.setFileTitle(QFileInfo(full).fileName());
+}
+
+void FileCommands::remember(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    startDialogsAt(full);
+    QStringList list = recentSongs();
+    list.removeAll(full);
+    list.prepend(full);
+    for (int n = 1; n <= kRecentSongs; ++n)
+        WriteSetting(kRecentSection, recentKey(n), n <= list.size() ? list[n - 1] : QString());
+    emit recentChanged();
+}
+
+bool FileCommands::openAnyFile(const QString& path) {
+    QByteArray head;
+    {
+        QFile f(path);
+        if (QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly))
+            head = f.read(64 * 1024);
+    }
+    const FileFormat* format = formatForReading(path, head);
+    if (format == &kolvoFormat())
+        return openFile(path);
+    if (format && format->canRead())
+        return importFile(path);
+    m_ctx.boxes.show(m_window,
+                     QStringLiteral("Kolvo cannot open \"%1\": it is neither a Kolvo work file "
+                                    "(.kolvo) nor a step file (.dwi, .sm, .ssc).")
+                         .arg(printable(QFileInfo(path).fileName())),
+                     kTitle, MsgButtons::Ok, MsgIcon::Critical);
+    return false;
+}
+
+void FileCommands::openRecent(const QString& path) {
+    m_ctx.session.dialogcancelled = 0;
+    if (!mayClose()) { // the song stays: the question was cancelled or the save failed
+        m_ctx.session.dialogcancelled = 0;
+        return;
+    }
+    openAnyFile(path);
 }
 
 void FileCommands::savemenu() {
@@ -232,6 +319,7 @@ bool FileCommands::saveFile(const QString& path) {
         return false;
     }
     m_ctx.document.markSaved(path);
+    remember(path);
     return true;
 }
 
@@ -267,7 +355,7 @@ void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst
     d.setInitDir(d.folderOfFileName());
     d.setFileName(QString());
     d.setFilter(format.writeFilter());
-    d.setFlags(0); // an existing export is replaced without a question
+    d.setFlags(clsOpenSave::OFN_OVERWRITEPROMPT);
     d.ShowSave();
     if (m_ctx.session.dialogcancelled == 1) {
         m_ctx.session.dialogcancelled = 0;

@@ -46,10 +46,24 @@ class FileCommands : public QObject {
     // Puts the song back to its reset state and reads `path` into it (Open
     // after its dialog; also used for a file named on the command line).
     // False, after telling the user why, when the file could not be read.
-    bool openFile(const QString& path);
+    // With `recent` false (a recovery copy) the file is not remembered as
+    // the song's file.
+    bool openFile(const QString& path, bool recent = true);
+    // The next file dialog starts in the folder of `path`, with its name.
+    void startDialogsAt(const QString& path);
     // Replaces the song with the step file at `path`. A file that cannot be
     // read is told to the user and leaves the song exactly as it was.
     bool importFile(const QString& path);
+    // A song named outside the File menu's dialogs (the command line, File >
+    // Recent Songs): a work file is opened, a step file imported, anything
+    // else refused with a short message. False when nothing was read.
+    bool openAnyFile(const QString& path);
+    // File > Recent Songs: the save question, then openAnyFile.
+    void openRecent(const QString& path);
+    // The work files and step files last opened, imported or saved, newest
+    // first (at most kRecentSongs), as kept in the settings.
+    static constexpr int kRecentSongs = 10;
+    static QStringList recentSongs();
     // The dialog filter of the import: all step files, each format, all files.
     static QString importFilter();
     // Writes the song to `path` with the progress window. A failure is told
@@ -70,8 +84,13 @@ class FileCommands : public QObject {
     // One more chart of a work file written (1..16), after the progress
     // window was redrawn.
     void chartWritten(int chartsDone);
+    // The list of recent songs changed.
+    void recentChanged();
 
   private:
+    // A song file now open (read, imported or saved): the next dialog starts
+    // in its folder, and it heads the recent songs.
+    void remember(const QString& path);
     // A file operation that failed: what failed, then the reason.
     void reportFailure(const QString& what, const FileError& error);
     enum class Answer { Yes, No, Cancel };

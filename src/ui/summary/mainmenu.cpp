@@ -15,7 +15,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -52,6 +54,7 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ct
     connect(m_files, &FileCommands::fileLoaded, this, &MainMenu::datacheck);
 
     buildMenus();
+    fillRecentMenu();
     auto* central = new QWidget(this);
     auto* v = new QVBoxLayout(central);
     v->addWidget(buildFields());
@@ -136,18 +139,24 @@ void MainMenu::buildMenus() {
     connect(addItem(file, QStringLiteral("&Import Step File..."), "importmenu",
                     QKeySequence(Qt::CTRL | Qt::Key_I)),
             &QAction::triggered, m_files, &FileCommands::importmenu);
+    m_recent = addMenu(file, QStringLiteral("&Recent Songs"), "recentmenu");
+    connect(m_recent, &QMenu::aboutToShow, this, &MainMenu::fillRecentMenu);
+    connect(m_files, &FileCommands::recentChanged, this, &MainMenu::fillRecentMenu);
     connect(addItem(file, QStringLiteral("&Save As Kolvo Work In Progress..."), "savemenu",
                     QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, m_files, [this] { m_files->savemenu(); });
     connect(addItem(file, QStringLiteral("&Export to DWI..."), "dwimenu",
                     QKeySequence(Qt::CTRL | Qt::Key_D)),
             &QAction::triggered, m_files, &FileCommands::dwimenu);
-    connect(addItem(file, QStringLiteral("Export to &StepMania..."), "smmenu",
-                    QKeySequence(Qt::CTRL | Qt::Key_E)),
+    // Ctrl+E would be a text field's end of line; M for StepMania.
+    connect(addItem(file, QStringLiteral("Export to Step&Mania..."), "smmenu",
+                    QKeySequence(Qt::CTRL | Qt::Key_M)),
             &QAction::triggered, m_files, &FileCommands::smmenu);
     file->addSeparator();
-    connect(addItem(file, QStringLiteral("E&xit"), "exitmenu", QKeySequence(Qt::CTRL | Qt::Key_X)),
-            &QAction::triggered, this, &QWidget::close);
+    QAction* exit = addItem(file, QStringLiteral("E&xit"), "exitmenu");
+    // Ctrl+X, and the desktop's usual Ctrl+Q. In a text field Ctrl+X cuts.
+    exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::CTRL | Qt::Key_Q)});
+    connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = addMenu(bar, QStringLiteral("&Edit"), "editmenu");
     const HistoryActions history = makeHistoryActions(m_ctx.document, this);
@@ -179,8 +188,9 @@ void MainMenu::buildMenus() {
              QKeySequence(Qt::CTRL | Qt::Key_B)));
     (addItem(tools, QStringLiteral("&Detect BPM and Gap..."), "detecttempomenu",
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)));
+    // Ctrl+U would empty a text field (its "delete line").
     (addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
-             QKeySequence(Qt::CTRL | Qt::Key_U)));
+             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_U)));
     (addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
              QKeySequence(Qt::CTRL | Qt::Key_Y)));
 
@@ -444,7 +454,31 @@ void MainMenu::openFreezes() {
 }
 
 bool MainMenu::openFile(const QString& path) {
-    return m_files->openFile(path);
+    return m_files->openAnyFile(path);
+}
+
+void MainMenu::fillRecentMenu() {
+    // Later, not now: the list changes while one of its entries runs.
+    for (QAction* a : m_recent->actions()) {
+        m_recent->removeAction(a);
+        a->setObjectName(QString());
+        a->deleteLater();
+    }
+    const QStringList songs = FileCommands::recentSongs();
+    for (qsizetype i = 0; i < songs.size(); ++i) {
+        // "&1 song.kolvo  (/home/me/songs)": the key, the name, the folder.
+        const QFileInfo fi(songs[i]);
+        const QString number = i < 9 ? u'&' + QString::number(i + 1) : QStringLiteral("1&0");
+        auto plain = [](QString s) { return s.replace(u'&', QStringLiteral("&&")); };
+        const QString caption = number + u' ' + plain(fi.fileName()) + QStringLiteral("  (") +
+                                plain(QDir::toNativeSeparators(fi.absolutePath())) + u')';
+        QAction* a = m_recent->addAction(caption);
+        a->setObjectName(QStringLiteral("recentsong%1").arg(i + 1));
+        const QString path = songs[i];
+        connect(a, &QAction::triggered, m_files, [this, path] { m_files->openRecent(path); });
+    }
+    if (songs.isEmpty())
+        m_recent->addAction(QStringLiteral("(none)"))->setEnabled(false);
 }
 
 void MainMenu::showEvent(QShowEvent* e) {

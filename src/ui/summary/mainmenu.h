@@ -48,8 +48,9 @@ class MainMenu : public QMainWindow {
     void datacheck();
     // The confirmation and wipe behind Edit > Delete.
     void deletepattern(int style, int level);
-    // A .kolvo file named on the command line: read without the save
-    // question (nothing has been typed yet).
+    // A song named on the command line, without the save question (nothing
+    // has been typed yet): a work file is opened, a step file imported,
+    // anything else refused.
     bool openFile(const QString& path);
 
     // Writes `text` into a number field (bpm, gap, samplestart,
@@ -76,6 +77,8 @@ class MainMenu : public QMainWindow {
 
   private:
     void buildMenus();
+    // File > Recent Songs, from the list kept in the settings.
+    void fillRecentMenu();
     QWidget* buildFields();
     QWidget* buildChartGrid();
     void connectModel();
@@ -101,6 +104,7 @@ class MainMenu : public QMainWindow {
     QAction* m_wideview = nullptr;
     QAction* m_autotrans = nullptr;
     QAction* m_autopower = nullptr;
+    QMenu* m_recent = nullptr;
     QPointer<QWidget> m_freezes;
 };
 

@@ -243,6 +243,38 @@ TEST_F(BarOps, EachTransformMovesArrowsWithinTheirPad) {
     }
 }
 
+TEST_F(BarOps, FreezeStartsTravelWithTheirPanels) {
+    // Every transform moves a freeze start exactly as it moves an arrow.
+    const struct {
+        BarTransform t;
+        int from, to;
+    } cases[] = {
+        {BarTransform::Mirror, PanelLeft, PanelRight},
+        {BarTransform::Flip, PanelDown, PanelUp},
+        {BarTransform::Turn, PanelLeft, PanelUp},
+        {BarTransform::Turn, PanelDown2, PanelLeft2},
+    };
+    for (const auto& c : cases) {
+        clearBar(model, Double, Basic, 3);
+        model.setStep(Double, Basic, 3, 7, c.from, StepFreezeStart);
+        transformBar(model, Double, Basic, 3, c.t);
+        for (int p = 1; p <= kArrowPanels; ++p)
+            EXPECT_EQ(model.step(Double, Basic, 3, 7, p), p == c.to ? StepFreezeStart : StepEmpty)
+                << "transform " << int(c.t) << " from " << c.from << " panel " << p;
+    }
+
+    // An arrow and a freeze start trading places both survive; a panel the
+    // transform does not move keeps its freeze start.
+    clearBar(model, Single, Basic, 3);
+    model.setStep(Single, Basic, 3, 9, PanelUp, StepArrow);
+    model.setStep(Single, Basic, 3, 9, PanelDown, StepFreezeStart);
+    model.setStep(Single, Basic, 3, 9, PanelLeft, StepFreezeStart);
+    transformBar(model, Single, Basic, 3, BarTransform::Flip);
+    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelDown), StepArrow);
+    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelUp), StepFreezeStart);
+    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelLeft), StepFreezeStart);
+}
+
 // Every note travels with its panel, keeping its kind and its row, also
 // between the 32nd rows.
 TEST_F(BarOps, EveryNoteKindTravelsWithItsPanel) {
@@ -252,13 +284,6 @@ TEST_F(BarOps, EveryNoteKindTravelsWithItsPanel) {
     EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelLeft), StepEmpty);
     EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelRight), StepFreezeStart);
     EXPECT_EQ(model.step(Single, Basic, 3, 7, PanelDown), StepFreezeStart);
-
-    // An arrow and a freeze start swap places.
-    model.setStep(Single, Basic, 3, 9, PanelUp, StepArrow);
-    model.setStep(Single, Basic, 3, 9, PanelDown, StepFreezeStart);
-    transformBar(model, Single, Basic, 3, BarTransform::Flip);
-    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelDown), StepArrow);
-    EXPECT_EQ(model.step(Single, Basic, 3, 9, PanelUp), StepFreezeStart);
 
     ChartSteps steps;
     steps.setKind(3, 5, PanelLeft, NoteKind::Mine);

@@ -601,8 +601,8 @@ TEST(StepImportDetection, ContentDecidesWhereItIsClearElseTheExtension) {
 
 // ---------------------------------------------------------------- losses as shown
 
-TEST(StepImportLosses, GroupedByKindWithTheirPlaces) {
-    const QList<ImportLoss> losses = {
+TEST(StepImportLosses, GroupedByChartPlaceAndKind) {
+    QList<ImportLoss> losses = {
         {"Double Maniac", 12, 3, "a 24th note moved to the nearest 32nd row"},
         {"", 0, 0, "attacks dropped"},
         {"Single Basic", 101, 0, "notes past bar 100 dropped"},
@@ -613,12 +613,27 @@ TEST(StepImportLosses, GroupedByKindWithTheirPlaces) {
         QStringList({"Double Maniac, bar 12 beat 3: a 24th note moved to the nearest 32nd row",
                      "attacks dropped", "Single Basic, bar 101: notes past bar 100 dropped",
                      "Double Maniac, bar 14 beat 1: a 24th note moved to the nearest 32nd row"}));
-    EXPECT_EQ(importLossReport(losses), "a 24th note moved to the nearest 32nd row (2 times)\n"
-                                        "    Double Maniac, bar 12 beat 3\n"
-                                        "    Double Maniac, bar 14 beat 1\n"
-                                        "attacks dropped\n"
-                                        "notes past bar 100 dropped\n"
-                                        "    Single Basic, bar 101\n");
+    // Many of one kind at one place: one line with the count.
+    for (int i = 0; i < 8; ++i)
+        losses.append({"Double S-Maniac", 57, 3, "a mine dropped"});
+    losses.append({"Double S-Maniac", 57, 3, "a roll became a freeze"});
+    losses.append({"Double S-Maniac", 57, 3, "a roll became a freeze"});
+    losses.append({"Double S-Maniac", 58, 1, "a mine dropped"});
+    losses.append({"", 0, 0, "attacks dropped"});
+    losses.append({"Double Maniac", 12, 3, "a 24th note moved to the nearest 32nd row"});
+    EXPECT_EQ(importLossReport(losses), "Double Maniac\n"
+                                        "    bar 12 beat 3: 2 24th notes moved to the nearest "
+                                        "32nd row\n"
+                                        "    bar 14 beat 1: a 24th note moved to the nearest "
+                                        "32nd row\n"
+                                        "The whole song\n"
+                                        "    attacks dropped (2 times)\n"
+                                        "Single Basic\n"
+                                        "    bar 101: notes past bar 100 dropped\n"
+                                        "Double S-Maniac\n"
+                                        "    bar 57 beat 3: 8 mines dropped\n"
+                                        "    bar 57 beat 3: 2 rolls became a freeze\n"
+                                        "    bar 58 beat 1: a mine dropped\n");
 }
 
 // ---------------------------------------------------------------- round trip

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUndoStack>
 
 #include <gtest/gtest.h>
 
@@ -228,10 +229,23 @@ TEST_F(DetectTempoTest, SummaryMenuEntryOpensTheWindow) {
     ASSERT_NE(w, nullptr);
     EXPECT_FALSE(menu.isEnabled());
     ASSERT_TRUE(finish(w));
+    const QString bpmBefore = app.model.bpm(), gapBefore = app.model.gap();
+    const int stepsBefore = app.ctx.document.history().index();
     w->useBothButton()->click();
     EXPECT_EQ(app.model.bpm(), "96");
     EXPECT_EQ(app.model.gap(), "2000");
     EXPECT_EQ(menu.findChild<QLineEdit*>(QStringLiteral("bpm"))->text(), "96");
+    // Both figures are one step of the history, undone together.
+    QUndoStack& history = app.ctx.document.history();
+    EXPECT_EQ(history.index(), stepsBefore + 1);
+    EXPECT_EQ(history.undoText(), "Edit BPM and Gap");
+    w->useBothButton()->click(); // nothing changes: no step
+    EXPECT_EQ(history.index(), stepsBefore + 1);
+    history.undo();
+    EXPECT_EQ(app.model.bpm(), bpmBefore);
+    EXPECT_EQ(app.model.gap(), gapBefore);
+    history.redo();
+    EXPECT_EQ(app.model.gap(), "2000");
     w->close();
     QApplication::processEvents();
     EXPECT_TRUE(menu.isEnabled());

@@ -138,8 +138,8 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
              MainMenu m(w.app.ctx);
              m.menuAction("dwimenu")->trigger();
          },
-         "Kolvo cannot currently import DWI files; do you want to save your stepfile as an Kolvo "
-         "file before exporting?",
+         "A DWI file does not keep everything in your stepfile; do you want to save your stepfile "
+         "as a Kolvo file before exporting?",
          "Warning", B::YesNo, I::None},
         {"export complete",
          [](World& w) {
@@ -178,8 +178,8 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         {"bad bar number",
          [](World& w) {
              Kolvo* e = w.editor();
-             e->gotobat()->setText("0");
-             QTest::keyClick(e->gotobat(), '5');
+             QTest::keyClick(e->gotobat(), '0');
+             QTest::keyClick(e->gotobat(), Qt::Key_Return);
          },
          "That bar number is invalid; it must be a whole number between 1 and 9999.", "Kolvo",
          B::Ok, I::None},

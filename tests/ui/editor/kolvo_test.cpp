@@ -47,10 +47,10 @@ class EditorTest : public ::testing::Test {
 
     int bar() const { return app.ctx.session.currentbar; }
     QString barText() const { return editor->barnumber()->text(); }
-    // A key typed into the bar box: acts on what the box held before it.
-    void typeIntoGotobat(const QString& held, char key = 'x') {
-        editor->gotobat()->setText(held);
-        QTest::keyClick(editor->gotobat(), key);
+    // A bar number typed into the bar box, then Enter.
+    void typeIntoGotobat(const QString& typed) {
+        QTest::keyClicks(editor->gotobat(), typed);
+        QTest::keyClick(editor->gotobat(), Qt::Key_Return);
     }
     void press(Qt::MouseButton button, int row, int column) {
         QTest::mousePress(editor->grid(), button, {}, cellCentre(row, column));
@@ -242,8 +242,8 @@ TEST_F(EditorTest, LastAndNextStopAtTheEnds) {
 }
 
 struct GotoCase {
-    const char* text;
-    int bar; // 0: refused
+    const char* text; // typed before Enter ("": Enter alone goes to the bar shown)
+    int bar;          // 0: refused
 };
 
 class GotoBar : public EditorTest, public ::testing::WithParamInterface<GotoCase> {};
@@ -254,9 +254,9 @@ TEST_P(GotoBar, GoesOnlyToWholeBarNumbers) {
     open(Single, Basic);
     typeIntoGotobat("5");
     ASSERT_EQ(bar(), 5);
-    ASSERT_EQ(editor->gotobat()->text(), "x"); // emptied, then the key typed
+    ASSERT_EQ(editor->gotobat()->text(), "5");
 
-    typeIntoGotobat(c.text, '7');
+    typeIntoGotobat(c.text);
     if (c.bar) {
         EXPECT_TRUE(app.boxes.shown.isEmpty());
         EXPECT_EQ(bar(), c.bar);
@@ -271,30 +271,52 @@ TEST_P(GotoBar, GoesOnlyToWholeBarNumbers) {
         EXPECT_EQ(bar(), 5);
         EXPECT_EQ(barText(), "5");
     }
-    // Whatever happened, the box was emptied before the key took effect.
-    EXPECT_EQ(editor->gotobat()->text(), "7");
+    // Whatever happened, the box shows the bar again and the editor stays.
+    EXPECT_EQ(editor->gotobat()->text(), barText());
+    EXPECT_TRUE(editor->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, GotoBar,
                          ::testing::Values(GotoCase{"100", 100}, GotoCase{"1", 1},
                                            GotoCase{"42", 42}, GotoCase{"10000", 0},
                                            GotoCase{"0", 0}, GotoCase{"2.5", 0}, GotoCase{"07", 0},
-                                           GotoCase{"", 0}, GotoCase{" 7", 0}, GotoCase{"+7", 0},
+                                           GotoCase{"", 5}, GotoCase{" 7", 0}, GotoCase{"+7", 0},
                                            GotoCase{"7.0", 0}, GotoCase{"-1", 0}),
                          [](const auto& param) { return std::to_string(param.index); });
 
-TEST_F(EditorTest, TypingTwoKeysGoesToTheFirstDigitAndFlashesTheBarBox) {
+TEST_F(EditorTest, TypingABarNumberShowsItAndEnterGoesThereWithoutClosing) {
+    app.model.setStep(Single, Basic, 12, 3, PanelLeft, StepArrow);
     open(Single, Basic);
-    editor->gotobat()->clear();
-    QTest::keyClick(editor->gotobat(), '3'); // empty box: invalid message
-    ASSERT_EQ(app.boxes.shown.size(), 1);
-    QTest::keyClick(editor->gotobat(), '4'); // goes to 3, box holds 4
-    EXPECT_EQ(bar(), 3);
-    EXPECT_EQ(editor->gotobat()->text(), "4");
+    editor->activateWindow();
+    editor->gotobat()->setFocus();
+    const QPoint middle = editor->barnumber()->geometry().center();
+    QTest::keyClick(editor->gotobat(), '1');
+    EXPECT_EQ(bar(), 1);
+    QTest::keyClick(editor->gotobat(), '2');
+    EXPECT_EQ(bar(), 1); // nothing happens until Enter
+    EXPECT_EQ(editor->gotobat()->text(), "12");
+    EXPECT_EQ(editor->childAt(middle), editor->gotobat()); // what is typed is what is seen
 
+    QTest::keyClick(editor->gotobat(), Qt::Key_Return);
+    EXPECT_EQ(bar(), 12);
+    EXPECT_EQ(barText(), "12");
+    EXPECT_EQ(editor->grid()->shownValue(3, PanelLeft), StepArrow);
+    EXPECT_TRUE(editor->isVisible()); // Enter did not press Finish Editing
+    EXPECT_EQ(editor->childAt(middle), editor->barnumber());
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+
+    // Escape gives the bar number back; nothing moves.
+    QTest::keyClicks(editor->gotobat(), "3");
+    QTest::keyClick(editor->gotobat(), Qt::Key_Escape);
+    EXPECT_EQ(editor->gotobat()->text(), "12");
+    EXPECT_EQ(bar(), 12);
+    EXPECT_TRUE(editor->isVisible());
+
+    // The box flashes after a jump.
     const QColor white(Qt::white), green(128, 255, 128);
     auto base = [&] { return editor->barnumber()->palette().color(QPalette::Base); };
-    EXPECT_EQ(base(), white);
+    typeIntoGotobat("4");
+    EXPECT_EQ(bar(), 4);
     QTRY_COMPARE_WITH_TIMEOUT(base(), green, 1000);
     QTRY_COMPARE_WITH_TIMEOUT(base(), white, 1000);
 }

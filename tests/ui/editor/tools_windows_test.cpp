@@ -429,9 +429,11 @@ TEST_F(ToolWindows, TransformationsRewriteTheCurrentBarAndHideTurnForSolo) {
     EXPECT_EQ(model().step(s(), l(), 8, 6, PanelDown2), StepFreezeStart); // not moved by Mirror
 
     trans->Command14()->click();
-    EXPECT_EQ(model().step(s(), l(), 8, 6, PanelDown2), StepEmpty); // lost by Flip
+    EXPECT_EQ(model().step(s(), l(), 8, 6, PanelDown2), StepEmpty); // moved by Flip
+    EXPECT_EQ(model().step(s(), l(), 8, 6, PanelUp2), StepFreezeStart);
     trans->Command15()->click();
     EXPECT_EQ(model().step(s(), l(), 8, 5, PanelDown), StepArrow);
+    EXPECT_EQ(model().step(s(), l(), 8, 6, PanelRight2), StepFreezeStart);
     EXPECT_EQ(app.ctx.session.currentbar, 8);
 
     editor->close();

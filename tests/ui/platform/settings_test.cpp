@@ -82,9 +82,12 @@ TEST(Settings, HandEditedValuesReadAsWritten) {
     WriteSetting("HandEdited", "placeholder", "x"); // the file exists
     QFile f(iniPath());
     ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write("\n[handmade]\nwinamp=/opt/a,b/player\n");
+    f.write("\n[handmade]\nwinamp=/opt/a,b/player\n[Typed]\nAutoSaveSeconds=5\n");
     f.close();
     EXPECT_EQ(ReadSetting("HandMade", "Winamp", "/"), "/opt/a,b/player");
+    // Names spelt with capitals by hand are found as well.
+    EXPECT_EQ(ReadSetting("typed", "autosaveseconds", "60"), "5");
+    EXPECT_EQ(ReadSetting("Typed", "AUTOSAVESECONDS", "60"), "5");
 }
 
 TEST(Settings, DataFilesGoToThePerUserDataFolder) {

@@ -37,8 +37,8 @@ void PrintTo(const ExportKind& k, std::ostream* os) {
 
 const ExportKind kKinds[] = {
     {"dwi", "dwimenu", "dwi", "Dance With Intensity Datafile (*.dwi)|*.dwi",
-     "Kolvo cannot currently import DWI files; do you want to save your stepfile as an Kolvo "
-     "file before exporting?",
+     "A DWI file does not keep everything in your stepfile; do you want to save your stepfile "
+     "as a Kolvo file before exporting?",
      "DWI export complete!", "Kolvo could not export the DWI file.", "#SAMPLESTART:12000;",
      [](const SongModel& m) { return dwiFileText(m, DwiMode::Export); }},
     {"sm", "smmenu", "sm", "StepMania Step File (*.sm)|*.sm",
@@ -85,7 +85,7 @@ TEST_P(ExportCommandTest, WritesWhatTheFormatsWriterWritesAfterEachAnswer) {
     const QByteArray expected = k.expected(app.model);
     ASSERT_FALSE(expected.isEmpty());
 
-    // No: the dialog comes at once; an existing file is replaced.
+    // No: the dialog comes at once, and asks before replacing a file.
     const QString out = app.writeFile(QStringLiteral("out/song.") + k.ext, "an older export");
     app.boxes.answers = {MsgAnswer::No};
     app.dialogs.answers = {out};
@@ -99,7 +99,7 @@ TEST_P(ExportCommandTest, WritesWhatTheFormatsWriterWritesAfterEachAnswer) {
     EXPECT_EQ(r.mode, FileDialogRequest::Mode::Save);
     EXPECT_EQ(r.filter, k.filter);
     EXPECT_EQ(r.defaultExt, k.ext);
-    EXPECT_FALSE(r.overwritePrompt);
+    EXPECT_TRUE(r.overwritePrompt);
     EXPECT_EQ(r.initialDir, ""); // no file chosen yet
     EXPECT_EQ(readAll(out), expected);
     EXPECT_EQ(app.boxes.last().text, k.done);

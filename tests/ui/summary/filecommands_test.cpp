@@ -4,15 +4,20 @@
 #include "core/files/kolvofile.h"
 #include "core/song/songmodel.h"
 #include "testapp.h"
+#include "ui/platform/settings.h"
 #include "ui/summary/filecommands.h"
 #include "ui/summary/mainmenu.h"
 #include "ui/summary/process.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QSignalSpy>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -25,8 +30,8 @@ namespace {
 const QString kQuestion = "Do you want to save your current stepfile?";
 const QString kSaveFilter = "Kolvo Work In Progress (*.kolvo)|*.kolvo";
 const QString kOpenFilter = "Kolvo Work In Progress File (*.kolvo)|*.kolvo";
-const QString kExportWarning = "Kolvo cannot currently import DWI files; do you want to save "
-                               "your stepfile as an Kolvo file before exporting?";
+const QString kExportWarning = "A DWI file does not keep everything in your stepfile; do you "
+                               "want to save your stepfile as a Kolvo file before exporting?";
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -214,12 +219,13 @@ TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
     EXPECT_EQ(w->chartButton(2)->text(), "No Data");
     EXPECT_TRUE(w->isEnabled());
 
-    // No, then the open dialog cancelled: an empty song.
+    // No, then the open dialog cancelled: the song stays as it was.
     app.boxes.answers = {MsgAnswer::No};
     app.dialogs.answers = {std::nullopt};
     trigger("openmenu");
-    EXPECT_TRUE(songReset());
-    EXPECT_TRUE(allButtonsNoData());
+    EXPECT_EQ(app.model.songname(), "From File");
+    EXPECT_EQ(app.model.tempo(Single, Basic, 5, 3, BPMCHANNEL), 75.5);
+    EXPECT_EQ(w->chartButton(1)->text(), "Data");
     EXPECT_EQ(app.ctx.session.dialogcancelled, 0);
     EXPECT_EQ(app.dialogs.asked[2].initialDir, app.path("in") + "/");
 }
@@ -246,6 +252,30 @@ TEST_F(FileCommandsTest, AFileThatCannotBeReadIsReportedAndLeavesAnEmptySong) {
         EXPECT_EQ(app.boxes.last().icon, MsgIcon::Critical);
         EXPECT_TRUE(songReset());
         EXPECT_TRUE(w->isEnabled());
+    }
+}
+
+// Whatever a damaged file holds, the message shows no control characters
+// and no endless line.
+TEST_F(FileCommandsTest, AMessageAboutAFileShowsNoRawBytes) {
+    // The older layout: the seventh line is a value the message quotes.
+    QByteArray bytes;
+    for (int i = 0; i < 6; ++i)
+        bytes += "\"x\"\r\n";
+    bytes += QByteArray("\x01\x02\x1b[31m\x7f") + QByteArray(900, 'x') + "\x03\r\n";
+    for (int i = 0; i < 20; ++i)
+        bytes += "\"y\"\r\n";
+    const QString junk = app.writeFile("junk.kolvo", bytes);
+    app.boxes.answers = {MsgAnswer::No};
+    app.dialogs.answers = {junk};
+    trigger("openmenu");
+    ASSERT_EQ(app.boxes.shown.size(), 2);
+    const QString text = app.boxes.last().text;
+    EXPECT_TRUE(text.startsWith("Kolvo could not open this file.")) << text.toStdString();
+    for (const QString& line : text.split(u'\n')) {
+        EXPECT_LE(line.size(), 161) << line.toStdString();
+        for (QChar c : line)
+            EXPECT_TRUE(c.isPrint() || c == u'\t') << int(c.unicode());
     }
 }
 
@@ -343,6 +373,83 @@ TEST_F(FileCommandsTest, ExportWarnsOnceAboutTextThatSplitsATag) {
     trigger("dwimenu");
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.shown[0].text, kExportWarning);
+}
+
+// A song put back from a recovery copy is unsaved; New or Open replaces it
+// with a song that is not.
+TEST_F(FileCommandsTest, NewOrOpenAfterARestoredSongClearTheUnsavedMark) {
+    const QString file = app.writeFile("saved.kolvo", kolvoFileText(app.model));
+    w->show();
+    ASSERT_NE(w->windowHandle(), nullptr);
+    for (const char* menu : {"newmenu", "openmenu"}) {
+        SCOPED_TRACE(menu);
+        app.ctx.document.startRestored(QString());
+        ASSERT_TRUE(w->windowHandle()->title().endsWith(" *"));
+        app.boxes.answers = {MsgAnswer::No};
+        app.dialogs.answers = {file};
+        trigger(menu);
+        EXPECT_FALSE(app.ctx.document.isModified());
+        EXPECT_FALSE(w->isWindowModified());
+        EXPECT_FALSE(w->windowHandle()->title().endsWith(" *"))
+            << w->windowHandle()->title().toStdString();
+    }
+}
+
+// The songs last opened, imported and saved, newest first, ten at most;
+// an entry opens its song after the save question.
+TEST_F(FileCommandsTest, RecentSongsListsOpenedImportedAndSavedFiles) {
+    for (int n = 1; n <= FileCommands::kRecentSongs; ++n) // other tests' songs
+        WriteSetting("recentsongs", QStringLiteral("song%1").arg(n), QString());
+    const QString work = app.writeFile("a/work.kolvo", kolvoFileText(app.model));
+    const QString steps = app.writeFile(
+        "b/steps.sm", "#TITLE:Imported;#BPMS:0=140;#NOTES:dance-single::Easy:3::1000\n0100;");
+    ASSERT_TRUE(w->openFile(work));
+    ASSERT_TRUE(w->openFile(steps)); // a step file named at start is imported
+    EXPECT_EQ(app.model.songname(), "Imported");
+    app.dialogs.answers = {app.path("c/saved.kolvo")};
+    QDir().mkpath(app.path("c"));
+    trigger("savemenu");
+    EXPECT_EQ(FileCommands::recentSongs(), (QStringList{app.path("c/saved.kolvo"), steps, work}));
+    QAction* second = w->menuAction("recentsong2");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->text(), "&2 steps.sm  (" + app.path("b") + ")");
+
+    // An entry: the save question, then its song (here a work file again).
+    app.boxes.answers = {MsgAnswer::No};
+    w->menuAction("recentsong3")->trigger();
+    expectSaveQuestion(int(app.boxes.shown.size()) - 1);
+    EXPECT_TRUE(songIntact());
+    EXPECT_EQ(FileCommands::recentSongs().first(), work);
+
+    // Ten at most, each once.
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(w->openFile(
+            app.writeFile(QStringLiteral("many/%1.kolvo").arg(i), kolvoFileText(app.model))));
+    const QStringList recent = FileCommands::recentSongs();
+    EXPECT_EQ(recent.size(), FileCommands::kRecentSongs);
+    EXPECT_EQ(recent.first(), app.path("many/11.kolvo"));
+    EXPECT_EQ(QSet<QString>(recent.begin(), recent.end()).size(), recent.size());
+    EXPECT_NE(w->menuAction("recentsong10"), nullptr);
+    EXPECT_EQ(w->menuAction("recentsong11"), nullptr);
+}
+
+// Save As starts in the folder of the song that is open, however it came.
+TEST_F(FileCommandsTest, TheSaveDialogStartsInTheOpenSongsFolder) {
+    const QString work = app.writeFile("start/work.kolvo", kolvoFileText(app.model));
+    const QString steps = app.writeFile(
+        "imports/steps.sm", "#TITLE:Imported;#BPMS:0=140;#NOTES:dance-single::Easy:3::1000;");
+    for (const QString& file : {work, steps}) {
+        SCOPED_TRACE(file.toStdString());
+        ASSERT_TRUE(w->openFile(file)); // as from the command line
+        app.dialogs.answers = {std::nullopt};
+        trigger("savemenu");
+        EXPECT_EQ(app.dialogs.asked.last().initialDir, QFileInfo(file).absolutePath() + "/");
+    }
+    // A song put back from a recovery copy: its work file's folder.
+    w->fileCommands().startDialogsAt(app.path("elsewhere/song.kolvo"));
+    app.dialogs.answers = {std::nullopt};
+    trigger("savemenu");
+    EXPECT_EQ(app.dialogs.asked.last().initialDir, app.path("elsewhere") + "/");
 }
 
 TEST_F(FileCommandsTest, AFileNamedAtStartIsOpenedWithoutTheQuestion) {

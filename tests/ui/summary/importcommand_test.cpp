@@ -148,9 +148,10 @@ TEST_F(ImportCommand, LossesAreShownBeforeTheSongAndCanBeCopied) {
     EXPECT_EQ(songWhileOpen, "Old Song");
     EXPECT_EQ(heading, "lossy.sm holds 2 things the song cannot hold. The song was imported "
                        "without them:");
-    EXPECT_EQ(listed, "pump-single Easy chart skipped: another game or style\n"
-                      "a mine dropped\n"
-                      "    Single Basic, bar 1 beat 1\n");
+    EXPECT_EQ(listed, "The whole song\n"
+                      "    pump-single Easy chart skipped: another game or style\n"
+                      "Single Basic\n"
+                      "    bar 1 beat 1: a mine dropped\n");
     EXPECT_EQ(QApplication::clipboard()->text(),
               "pump-single Easy chart skipped: another game or style\n"
               "Single Basic, bar 1 beat 1: a mine dropped\n");

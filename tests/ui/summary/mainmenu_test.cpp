@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -214,13 +215,14 @@ TEST_F(MainMenuTest, MenusHaveTheirCaptionsAndShortcuts) {
         {"openmenu", "&Open Kolvo Work In Progress...", "Ctrl+O", true},
         {"savemenu", "&Save As Kolvo Work In Progress...", "Ctrl+S", true},
         {"dwimenu", "&Export to DWI...", "Ctrl+D", true},
-        {"smmenu", "Export to &StepMania...", "Ctrl+E", true},
+        {"smmenu", "Export to Step&Mania...", "Ctrl+M", true},
         {"exitmenu", "E&xit", "Ctrl+X", true},
+        {"recentmenu", "&Recent Songs", "", true},
         {"deletemenu", "&Delete", "", true},
         {"findgapmenu", "Find The &Gap...", "Ctrl+G", true},
         {"findbpmmenu", "Find &BPM...", "Ctrl+B", true},
         {"detecttempomenu", "&Detect BPM and Gap...", "Ctrl+Shift+B", true},
-        {"checkupdatesmenu", "Check for &Updates...", "Ctrl+U", true},
+        {"checkupdatesmenu", "Check for &Updates...", "Ctrl+Alt+U", true},
         {"synchromenu", "&Synchronisation Checker...", "Ctrl+Y", true},
         {"ddrlocationmenu", "&DDR Simulator Address...", "", true},
         {"winamplocationmenu", "&Winamp Address...", "", true},
@@ -242,6 +244,23 @@ TEST_F(MainMenuTest, MenusHaveTheirCaptionsAndShortcuts) {
         EXPECT_EQ(a->text(), it.caption) << it.name;
         EXPECT_EQ(a->shortcut().toString(), it.shortcut) << it.name;
         EXPECT_EQ(a->isEnabled(), it.enabled) << it.name;
+    }
+    // Ctrl+Q quits too.
+    EXPECT_EQ(w->menuAction("exitmenu")->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_X),
+                                   QKeySequence(Qt::CTRL | Qt::Key_Q)}));
+    // No two entries of a menu share their Alt letter.
+    for (QMenu* menu : w->findChildren<QMenu*>()) {
+        QSet<QChar> letters;
+        for (QAction* a : menu->actions()) {
+            const qsizetype amp = a->text().indexOf(u'&');
+            if (a->isSeparator() || amp < 0 || amp + 1 >= a->text().size())
+                continue;
+            const QChar letter = a->text().at(amp + 1).toLower();
+            EXPECT_FALSE(letters.contains(letter))
+                << menu->objectName().toStdString() << ": " << a->text().toStdString();
+            letters << letter;
+        }
     }
     for (const char* top : {"filemenu", "editmenu", "toolsmenu", "optionsmenu", "helpmenu"})
         EXPECT_NE(w->menuAction(top), nullptr) << top;
