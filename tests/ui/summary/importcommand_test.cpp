@@ -36,7 +36,8 @@ const QString kImportFilter =
 
 const QByteArray kCleanSm = "#TITLE:Imported;#ARTIST:Someone;#MUSIC:song.ogg;#OFFSET:-0.1;"
                             "#BPMS:0=140;#NOTES:dance-double::Hard:8::20000000\n30000001;";
-const QByteArray kLossySm = "#TITLE:Lossy;#BPMS:0=140,oops;#NOTES:dance-single::Easy:3::2000\n0100;";
+const QByteArray kLossySm =
+    "#TITLE:Lossy;#BPMS:0=140,oops;#NOTES:dance-single::Easy:3::2000\n0100;";
 
 // Runs `whileOpen` on the losses window once it is up; the callback closes it.
 void whenLossesShow(std::function<void(QWidget*)> whileOpen, bool* seen) {
