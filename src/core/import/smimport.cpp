@@ -478,7 +478,8 @@ class SongReader {
                          [](const auto& e) { return e.second > 0; }))
             m_builder.songLoss(QStringLiteral("the file sets no BPM; 60 is used"));
         m_song.setField(SummaryField::Bpm, fieldNumber(td.bpm));
-        m_song.setField(SummaryField::Gap, fieldNumber(td.offsetMs, 0));
+        m_song.setField(SummaryField::Gap,
+                        fieldNumber(td.offsetMs)); // unrounded: offsets are often finer than 1 ms
         std::vector<TempoEvent> bpms, stops;
         for (const TimingEvent& e : td.bpms)
             bpms.push_back({int(e.tick), e.value});

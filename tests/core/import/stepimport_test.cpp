@@ -459,7 +459,7 @@ TEST(StepImportHeader, FieldsShowWhatAUserWouldType) {
          "#SAMPLESTART:12.3456;#SAMPLELENGTH:7;#MUSIC:/abs/song.ogg;#BPMS:0=150;" +
              smChart,
          {{SummaryField::Songname, "A:B"},
-          {SummaryField::Gap, "13"},
+          {SummaryField::Gap, "12.5"},
           {SummaryField::Samplestart, "12345.6"},
           {SummaryField::Samplelength, "7000"},
           {SummaryField::Musicadd, "/abs/song.ogg"},
