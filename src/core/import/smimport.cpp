@@ -88,9 +88,29 @@ bool isHead(char t) {
 // the simulators' rules for holds: the end pairs with the nearest note
 // before it when that is a hold start, a note between start and end drops
 // the hold (the note stays), and a start without an end disappears.
-void readNotes(const QByteArray& data, const StepsType& type, SongBuilder& builder,
+void readNotes(const QByteArray& text, const StepsType& type, SongBuilder& builder,
                ChartNotes& out) {
     const QString chart = out.name();
+    // A routine chart holds two players' notes, the second after "&". A
+    // chart of this program holds one player's: the second's are a loss.
+    QByteArray data = text;
+    if (out.stepsType.endsWith("-routine")) {
+        if (const qsizetype amp = text.indexOf('&'); amp >= 0) {
+            data.truncate(amp);
+            int count = 0;
+            bool bracket = false;
+            for (const char ch : text.mid(amp + 1)) {
+                bracket = ch == '[' || (bracket && ch != ']');
+                count += !bracket && (ch == '1' || ch == '2' || ch == '4' || ch == 'M' ||
+                                      ch == 'L' || ch == 'F');
+            }
+            if (count > 0)
+                builder.loss(chart, -1,
+                             QStringLiteral("the second player's notes dropped (%1): a chart "
+                                            "holds one player's notes")
+                                 .arg(count));
+        }
+    }
     const int tracks = int(type.panels.size());
     std::vector<std::vector<SmNote>> notes(static_cast<std::size_t>(tracks) + 0);
     const char* const base = data.constData();

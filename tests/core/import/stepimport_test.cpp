@@ -265,6 +265,13 @@ const QList<Case>& ruleCases() {
          {"[pump-single Maniac] 1.1 5=1", "[lights-cabinet Basic] 1.1 8=1",
           "[my-game Basic] 1.1 7=1"},
          {"my-game Basic, bar 1 beat 1: a keysound dropped"}},
+        {"a routine chart keeps the first player's notes; the second's are a loss",
+         "a.sm",
+         "#BPMS:0=120;#NOTES:pump-routine::Hard:12::0000100000\n0000000000&1000000000\n0M000[3]"
+         "00001;",
+         {"[pump-routine Maniac] 1.1 5=1"},
+         {"pump-routine Maniac: the second player's notes dropped (3): a chart holds one "
+          "player's notes"}},
         {"sm tempo events at any row, stops in ms",
          "a.sm",
          sm("1000", "#BPMS:0=120,1.5=140,2=160;#STOPS:0.25=0.5,4=1.25;"),
