@@ -19,7 +19,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -344,6 +347,35 @@ TEST_F(Packs, ConvertReportsLossesAndRefusals) {
         }
     }
     EXPECT_EQ(readAll(path("Pack/cover.png")), QByteArray("png"));
+}
+
+// On a terminal a progress line (files done of the total, the file under
+// way) is drawn on standard error and wiped before each other line; in a
+// pipe there is none (the exact outputs above).
+TEST_F(Packs, ProgressLineOnlyOnATerminal) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    QProcess p;
+    p.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(master)));
+    p.start(QStringLiteral(KOLVO_BINARY_DIR "/src/cli/kolvo-cli"),
+            {QStringLiteral("check"), path("Pack/Three"), path("Pack/Good Song")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    QByteArray terminal;
+    pollfd pfd{master, POLLIN, 0};
+    char buffer[4096];
+    while (::poll(&pfd, 1, 200) > 0) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        terminal.append(buffer, n);
+    }
+    ::close(master);
+    EXPECT_TRUE(terminal.contains("\r\033[K[4/4] ")) << terminal.toStdString();
+    EXPECT_TRUE(terminal.endsWith("\r\033[K")) << terminal.toStdString();
+    EXPECT_EQ(p.readAllStandardOutput().count("ok\n"), 4);
 }
 
 // Ctrl+C in the middle of a large pack: the run stops soon, says so, and
