@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <span>
 #include <vector>
 
 extern char** environ;
@@ -68,10 +70,57 @@ void fillTypical(SongModel& m) {
     m.setTempo(1, 1, 20, 1, FREEZECHANNEL, 500);
 }
 
+// A long song: 2,000 bars, 20 charts (the sixteen, four Beginner) of 16ths
+// with 12ths and 24ths mixed in, a freeze every bar, BPM changes between
+// beats. It goes past the old limits, so it is written in the extended form.
+void fillLong(SongModel& m) {
+    m.resetparameters();
+    m.setField(SummaryField::Songname, QStringLiteral("Long"));
+    constexpr int kLongBars = 2000;
+    for (int s = 1; s <= kStyles; ++s)
+        for (int l = Beginner; l <= kLevels; ++l) {
+            ChartSteps steps;
+            const std::span<const int> panels = stylePanels(s);
+            for (int b = 1; b <= kLongBars; ++b)
+                for (int r = 0; r < kFineRows; r += (b % 3 == 0 ? 16 : 12))
+                    steps.setKind(b, r, panels[std::size_t(b + r) % panels.size()],
+                                  r == 0 ? NoteKind::FreezeStart : NoteKind::Arrow);
+            const ChartSlot slot = SongModel::slotOf(s, l);
+            m.swapSteps(slot, steps);
+            m.setChartFlags(slot, Value::number(l + 1), Value::number(1));
+        }
+    for (int b = 1; b <= kLongBars; b += 8)
+        m.setTempoAt(SongModel::slotOf(Single, Basic), tickOf(b, 18), BPMCHANNEL, 140 + b % 20);
+}
+
 void setBytes(benchmark::State& state, qsizetype bytes) {
     state.SetBytesProcessed(int64_t(state.iterations()) * bytes);
     state.counters["file_MB"] = double(bytes) / 1e6;
 }
+
+// Open (read a work file into a fresh song) and save (write it) of the
+// long song.
+void BM_OpenSaveLong(benchmark::State& state) {
+    SongModel m;
+    fillLong(m);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.kolvo"));
+    if (writeKolvoFile(path, m))
+        state.SkipWithError("write failed");
+    const bool open = state.range(0) == 0;
+    for (auto _ : state) {
+        if (open) {
+            SongModel target;
+            if (readKolvoFile(path, target))
+                state.SkipWithError("read failed");
+        } else if (writeKolvoFile(path, m)) {
+            state.SkipWithError("write failed");
+        }
+    }
+    state.SetLabel(open ? "open" : "save");
+    setBytes(state, QFileInfo(path).size());
+}
+BENCHMARK(BM_OpenSaveLong)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_ReadLargest(benchmark::State& state) {
     SongModel m;

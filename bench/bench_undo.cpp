@@ -3,6 +3,7 @@
 // session of 2,000 arrows.
 #include "core/edit/barops.h"
 #include "core/song/songmodel.h"
+#include "core/song/stylepanels.h"
 #include "document/document.h"
 
 #include <QUndoStack>
@@ -21,6 +22,24 @@ void fillChart(SongModel& m, int style, int level) {
             for (int panel = 1; panel <= kArrowPanels; ++panel)
                 m.setStep(style, level, bar, row, panel, (bar + row + panel) % 3 == 0 ? 2 : 1);
 }
+
+// One grid press and its undo on a chart of 20,000 notes (2,000 bars).
+void BM_EditAndUndoOnAChartOf20000Notes(benchmark::State& state) {
+    SongModel song;
+    ChartSteps steps;
+    for (int b = 1; b <= 2000; ++b)
+        for (int r = 0; r < 10; ++r)
+            steps.setKind(b, r * 18, kFirstPadPanels[std::size_t(r % 4)], NoteKind::Arrow);
+    song.swapChartSteps(Single, Maniac, steps);
+    Document doc(song);
+    for (auto _ : state) {
+        doc.setStep(Single, Maniac, 1000, 2, PanelUp, 1);
+        doc.history().undo();
+    }
+    state.counters["notes"] = double(song.chartSteps(Single, Maniac).size());
+    state.SetLabel("one press plus its undo per iteration");
+}
+BENCHMARK(BM_EditAndUndoOnAChartOf20000Notes)->Unit(benchmark::kMicrosecond);
 
 void BM_UndoRedoInsertBarOnAFullChart(benchmark::State& state) {
     SongModel song;

@@ -1,11 +1,16 @@
 // libFuzzer target: the step-file importers must refuse or accept any bytes
 // without touching memory they do not own; a refusal says why and lists no
 // loss, and a song they accept exports as DWI and reads back from its own
-// export when it has a chart of the chart table. The first byte picks the format (DWI, SM or SSC);
-// the rest is the file. (The work file's reader has a fuzzer of its own.)
+// export when it has a chart of the chart table; the .sm and .ssc exports
+// and each format's list of what it cannot carry run on it too. The first
+// byte picks the format (DWI, SM or SSC); the rest is the file. (The work file's reader has a
+// fuzzer of its own.)
 #include "core/dwi/dwiwriter.h"
+#include "core/formats/fileformat.h"
 #include "core/import/stepimport.h"
+#include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
+#include "core/ssc/sscwriter.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -36,5 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         importStepFile(dwi, QStringLiteral("/fuzz/again.dwi"), StepFormat::Dwi);
     if (tableChart ? !again.ok() : (!again.ok() && !again.error))
         std::abort();
+    // The other exports and what each cannot carry, on whatever was read;
+    // the .ssc export is read back too.
+    for (const FileFormat* f : fileFormats())
+        if (f->canWrite())
+            (void)f->cannotCarry(*r.song);
+    (void)encodeSmFile(*r.song);
+    (void)importStepFile(encodeSscFile(*r.song), QStringLiteral("/fuzz/again.ssc"),
+                         StepFormat::Ssc);
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace kolvo {
 
@@ -38,14 +39,30 @@ char singleChar(int panel) {
     return kSingle[kPanelArrow[panel]];
 }
 
-void appendRow(std::string& out, const SongModel& m, int s, int l, int b, int r,
-               std::span<const int> panels) {
+// What DWI can write of a note: 1 an arrow, 2 a freeze start. A roll is
+// written as a freeze and a lift as an arrow; mines and fakes have no place.
+std::uint8_t dwiValue(NoteKind kind) {
+    switch (kind) {
+    case NoteKind::Arrow:
+    case NoteKind::Lift:
+        return 1;
+    case NoteKind::FreezeStart:
+    case NoteKind::RollStart:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+// A row of a chart: the DWI value of each arrow panel 1..10.
+using DwiRow = std::array<std::uint8_t, kArrowPanels + 1>;
+
+void appendRow(std::string& out, const DwiRow& row, std::span<const int> panels) {
     int struck[kArrowPanels];
     bool freeze[kArrowPanels];
     int n = 0;
-    const std::array<std::uint8_t, 11> row = m.arrowRow(s, l, b, r);
     for (int p : panels) {
-        std::uint8_t v = (p >= 1 && p <= kArrowPanels) ? row[p] : 0;
+        std::uint8_t v = (p >= 1 && p <= kArrowPanels) ? row[std::size_t(p)] : 0;
         if (v > 0 && n < kArrowPanels) {
             struck[n] = p;
             freeze[n] = v == 2;
@@ -91,48 +108,95 @@ void appendRow(std::string& out, const SongModel& m, int s, int l, int b, int r,
     }
 }
 
-void appendBars(std::string& out, const SongModel& m, int s, int l, int count,
-                std::span<const int> panels) {
-    for (int b = 1; b <= count; ++b) {
-        switch (ChooseBarResolution(m, s, l, b)) {
-        case BarResolution::Eighths:
-            for (int r = 1; r <= kRows; r += 4)
-                appendRow(out, m, s, l, b, r, panels);
-            break;
-        case BarResolution::Sixteenths:
-            out += '(';
-            for (int r = 1; r <= kRows; r += 2)
-                appendRow(out, m, s, l, b, r, panels);
-            out += ')';
-            break;
-        case BarResolution::ThirtySeconds:
-            // DWI has no thirty-second bracket: each is two sixty-fourths.
-            out += '{';
-            for (int r = 1; r <= kRows; ++r) {
-                appendRow(out, m, s, l, b, r, panels);
-                out += '0';
-            }
-            out += '}';
-            break;
+// The rows of one bar that hold something DWI writes, by fine row (0..191).
+struct BarRows {
+    std::vector<int> fineRows;
+    std::vector<DwiRow> rows;
+
+    const DwiRow* at(int fineRow) const {
+        const auto it = std::lower_bound(fineRows.begin(), fineRows.end(), fineRow);
+        return it != fineRows.end() && *it == fineRow ? &rows[std::size_t(it - fineRows.begin())]
+                                                      : nullptr;
+    }
+};
+
+BarRows barRows(const ChartSteps& steps, int bar) {
+    BarRows out;
+    if (bar < 1 || bar > kMaxBars)
+        return out;
+    const Tick first = tickOf(bar, 0);
+    for (const Note& n : steps.notesBetween(first, first + kFineRows - 1)) {
+        const std::uint8_t v = dwiValue(n.kind);
+        if (v == 0 || n.panel < 1 || n.panel > kArrowPanels)
+            continue;
+        const int fine = fineRowOfTick(n.tick);
+        if (out.fineRows.empty() || out.fineRows.back() != fine) {
+            out.fineRows.push_back(fine);
+            out.rows.emplace_back();
         }
+        out.rows.back()[n.panel] = v;
+    }
+    return out;
+}
+
+// Fine rows between the bar's written rows, and its brackets: 8ths bare,
+// 16ths in (), 24ths in [], 64ths in {}, 192nds in ``. Thirty-seconds have no
+// bracket: each is two sixty-fourths, the second one empty.
+struct Layout {
+    BarResolution resolution;
+    int step;
+    const char* open;
+    const char* close;
+};
+constexpr Layout kLayouts[] = {
+    {BarResolution::Eighths, 24, "", ""},        {BarResolution::Sixteenths, 12, "(", ")"},
+    {BarResolution::TwentyFourths, 8, "[", "]"}, {BarResolution::ThirtySeconds, 6, "{", "}"},
+    {BarResolution::SixtyFourths, 3, "{", "}"},  {BarResolution::HundredNinetySeconds, 1, "`", "'"},
+};
+
+const Layout& layoutOf(const BarRows& rows) {
+    for (const Layout& l : kLayouts)
+        if (std::all_of(rows.fineRows.begin(), rows.fineRows.end(),
+                        [&](int r) { return r % l.step == 0; }))
+            return l;
+    return kLayouts[std::size(kLayouts) - 1];
+}
+
+void appendBars(std::string& out, const ChartSteps& steps, int count, std::span<const int> panels) {
+    const DwiRow empty{};
+    for (int b = 1; b <= count; ++b) {
+        const BarRows rows = barRows(steps, b);
+        const Layout& layout = layoutOf(rows);
+        out += layout.open;
+        for (int r = 0; r < kFineRows; r += layout.step) {
+            const DwiRow* row = rows.at(r);
+            appendRow(out, row ? *row : empty, panels);
+            if (layout.resolution == BarResolution::ThirtySeconds)
+                out += '0';
+        }
+        out += layout.close;
     }
 }
 
 } // namespace
 
+int dwiBarCount(int lastBar) {
+    // One bar past the last: a chart that ends within the first hundred
+    // bars stops at bar 100, as it always has.
+    return std::min(lastBar + 1, lastBar <= kBars ? kBars : kMaxBars);
+}
+
 void appendChartSteps(std::string& out, const SongModel& m, int s, int l) {
-    if (!SongModel::validChart(s, l))
+    if (!ChartId{s, l}.hasSlot())
         return;
-    int last = FindLastBar(m, s, l);
-    int count = last < kBars ? last + 1 : kBars;
+    const int count = dwiBarCount(FindLastBar(m, s, l));
+    const ChartSteps& steps = m.chart(SongModel::slotOf(s, l)).steps;
     if (s == Single || s == Solo) {
-        appendBars(out, m, s, l, count, stylePanels(s));
+        appendBars(out, steps, count, stylePanels(s));
     } else { // one half per pad, in the order their characters are written
-        appendBars(out, m, s, l, count, kFirstPadPanels);
+        appendBars(out, steps, count, kFirstPadPanels);
         out += ':';
-        if (count < kBars)
-            ++count;
-        appendBars(out, m, s, l, count, kSecondPadPanels);
+        appendBars(out, steps, dwiBarCount(count), kSecondPadPanels);
     }
 }
 
@@ -143,40 +207,34 @@ QString EncodeChartSteps(const SongModel& model, int style, int level) {
 }
 
 int FindLastBar(const SongModel& model, int style, int level) {
-    if (!SongModel::validChart(style, level))
+    if (!ChartId{style, level}.hasSlot())
         return 0;
-    // The last bar of the old grid holding an arrow or a tempo event.
+    // The last bar holding a note on an arrow panel or a tempo event.
     int last = 0;
     const ChartSlot slot = SongModel::slotOf(style, level);
     for (const Note& n : model.chart(slot).steps.notes())
-        if (n.tick % kFinePerRow == 0 && n.panel <= kArrowPanels && barOfTick(n.tick) <= kBars)
+        if (n.panel <= kArrowPanels)
             last = std::max(last, barOfTick(n.tick));
     for (const TempoCell& t : model.tempoCells(slot))
-        if (SongModel::tempoEvent(t.value) && t.tick % kFinePerRow == 0 &&
-            barOfTick(t.tick) <= kBars)
+        if (SongModel::tempoEvent(t.value))
             last = std::max(last, barOfTick(t.tick));
     return last;
 }
 
 BarResolution ChooseBarResolution(const SongModel& model, int style, int level, int bar) {
-    bool sixteenth = false;
-    for (int r = 1; r <= kRows; ++r) {
-        if (bar < 1 || bar > kMaxBars)
-            return BarResolution::Eighths;
-        if (SongModel::anyArrow(model.arrowRow(style, level, bar, r))) {
-            if (r % 2 == 0)
-                return BarResolution::ThirtySeconds;
-            if (r % 4 == 3)
-                sixteenth = true;
-        }
-    }
-    return sixteenth ? BarResolution::Sixteenths : BarResolution::Eighths;
+    if (!SongModel::validChart(style, level))
+        return BarResolution::Eighths;
+    return layoutOf(barRows(model.chart(SongModel::slotOf(style, level)).steps, bar)).resolution;
 }
 
 QString EncodeRow(const SongModel& model, int style, int level, int bar, int row,
                   std::span<const int> panels) {
+    DwiRow values{};
+    const std::array<std::uint8_t, 11> kinds = model.arrowRow(style, level, bar, row);
+    for (int p = 1; p <= kArrowPanels; ++p)
+        values[std::size_t(p)] = dwiValue(NoteKind(kinds[std::size_t(p)]));
     std::string out;
-    appendRow(out, model, style, level, bar, row, panels);
+    appendRow(out, values, panels);
     return QString::fromLatin1(out.data(), qsizetype(out.size()));
 }
 

@@ -3,8 +3,10 @@
 #include "core/dwi/dwiencoder_p.h"
 #include "core/files/atomicwrite.h"
 #include "core/files/filenumber.h"
+#include "core/formats/cannotcarry.h"
 #include "core/song/songmodel.h"
 
+#include <cmath>
 #include <string>
 
 namespace kolvo {
@@ -24,18 +26,28 @@ void appendTag(std::string& out, const char* tag, const QString& value) {
 
 } // namespace
 
+QString dwiPositionText(Tick tick) {
+    // 12 ticks to a position; a finer row needs decimals, as few as still
+    // name its tick.
+    if (tick % 12 == 0)
+        return QString::number(tick / 12);
+    for (int decimals = 1;; ++decimals) {
+        const QString text = QString::number(double(tick) / 12.0, 'f', decimals);
+        if (std::llround(text.toDouble() * 12.0) == tick && decimals >= 1)
+            return text;
+    }
+}
+
 QString BuildTempoList(const SongModel& model, int channel) {
     QString list;
-    for (int b = 1; b <= kBars; ++b)
-        for (int beat = 1; beat <= 4; ++beat) {
-            if (!model.cellSet(Single, Basic, b, beat, channel))
-                continue;
-            list += list.isEmpty() ? (channel == BPMCHANNEL ? QStringLiteral("#CHANGEBPM:")
-                                                            : QStringLiteral("#FREEZE:"))
-                                   : QStringLiteral(",");
-            list += QString::number(TempoEventPosition(b, beat)) + u'=' +
-                    fileNumberText(model.tempo(Single, Basic, b, beat, channel));
-        }
+    for (const TempoCell& c : model.songTempoCells()) {
+        if (c.channel != channel || !SongModel::tempoEvent(c.value))
+            continue;
+        list += list.isEmpty() ? (channel == BPMCHANNEL ? QStringLiteral("#CHANGEBPM:")
+                                                        : QStringLiteral("#FREEZE:"))
+                               : QStringLiteral(",");
+        list += dwiPositionText(c.tick) + u'=' + fileNumberText(c.value);
+    }
     if (!list.isEmpty())
         list += u';';
     return list;
@@ -79,14 +91,16 @@ QByteArray dwiFileText(const SongModel& m, DwiMode mode) {
         appendLine(out, tickChartLine());
     } else {
         static const char* const styleTags[] = {"", "#SINGLE:", "#DOUBLE:", "#COUPLE:", "#SOLO:"};
-        static const char* const levelTags[] = {"", "BASIC:", "ANOTHER:", "MANIAC:", "SMANIAC:"};
+        static const char* const levelTags[] = {
+            "BEGINNER:", "BASIC:", "ANOTHER:", "MANIAC:", "SMANIAC:"};
         for (int s = 1; s <= kStyles; ++s)
-            for (int l = 1; l <= kLevels; ++l) {
-                if (!m.hasData(s, l))
+            for (int l = Beginner; l <= kLevels; ++l) {
+                if (!m.chart(SongModel::slotOf(s, l)).hasData())
                     continue;
                 out += styleTags[s];
                 out += levelTags[l];
-                out += trimmedBlanks(m.footlevels(s, l).toText()).toStdString();
+                out += trimmedBlanks(m.chart(SongModel::slotOf(s, l)).footlevels.toText())
+                           .toStdString();
                 out += ':';
                 appendChartSteps(out, m, s, l);
                 out += ";\r\n";
@@ -100,6 +114,22 @@ std::optional<FileError> WriteDwiFile(const SongModel& model, const QString& pat
     if (auto why = writeFileAtomically(path, text))
         return FileError{path, 0, *why};
     return std::nullopt;
+}
+
+QStringList dwiCannotCarry(const SongModel& m) {
+    CarryRules rules;
+    rules.chartTiming = true;
+    rules.editCharts = true;
+    rules.otherGames = true;
+    rules.mines = true;
+    rules.rolls = true;
+    rules.lifts = true;
+    rules.groupFreezes = true;
+    rules.delays = true;
+    rules.warps = true;
+    rules.keptHeader = true;
+    rules.keptChartTags = true;
+    return cannotCarryLines(m, rules);
 }
 
 QString trimmedBlanks(const QString& t) {

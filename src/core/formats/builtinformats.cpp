@@ -6,8 +6,8 @@
 #include "core/formats/tagtext.h"
 #include "core/import/stepimport.h"
 #include "core/sm/smwriter.h"
-#include "core/ssc/sscwriter.h"
 #include "core/song/songmodel.h"
+#include "core/ssc/sscwriter.h"
 
 namespace kolvo {
 
@@ -87,12 +87,13 @@ class DwiFormat final : public StepFileFormat {
             return std::nullopt;
         return tagTextWarning(problems, QStringLiteral("DWI"));
     }
+    QStringList cannotCarry(const SongModel& song) const override { return dwiCannotCarry(song); }
     QByteArray write(const SongModel& song, const std::function<void(int)>&) const override {
         return dwiFileText(song, DwiMode::Export);
     }
 };
 
-// The simulators' own format, written so it plays as the DWI export does.
+// StepMania's .sm format.
 class SmFormat final : public StepFileFormat {
   public:
     SmFormat() : StepFileFormat(StepFormat::Sm) {}
@@ -106,6 +107,7 @@ class SmFormat final : public StepFileFormat {
             return std::nullopt;
         return tagTextWarning(problems, QStringLiteral("StepMania"));
     }
+    QStringList cannotCarry(const SongModel& song) const override { return smCannotCarry(song); }
     QByteArray write(const SongModel& song, const std::function<void(int)>&) const override {
         return encodeSmFile(song);
     }

@@ -39,9 +39,9 @@ std::optional<QString> cannotCarryWarning(const FileFormat& format, const SongMo
     const QStringList lines = format.cannotCarry(song);
     if (lines.isEmpty())
         return std::nullopt;
-    QString text = QStringLiteral("A %1 file cannot carry everything this song holds; these "
+    QString text = QStringLiteral("A .%1 file cannot carry everything this song holds; these "
                                   "will be missing from it:")
-                       .arg(format.shortName().toUpper());
+                       .arg(format.extensions().value(0, format.shortName()));
     for (const QString& l : lines)
         text += QStringLiteral("\n  ") + l;
     return text;

@@ -3,6 +3,8 @@
 #include "core/dwi/dwiencoder.h"
 #include "core/dwi/dwiwriter.h"
 #include "core/files/atomicwrite.h"
+#include "core/formats/cannotcarry.h"
+#include "core/sm/stepnotes.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "core/song/stylepanels.h"
@@ -19,10 +21,7 @@ namespace kolvo {
 
 namespace {
 
-// The most columns a style has (Double and Couple: both pads).
-constexpr int kMaxColumns = int(std::size(kTwoPadPanels));
-
-const char* const kDifficulty[] = {"", "Easy", "Medium", "Hard", "Challenge"};
+const char* const kDifficulty[] = {"Beginner", "Easy", "Medium", "Hard", "Challenge", "Edit"};
 
 void appendTag(std::string& out, const char* tag, const QString& value) {
     out += tag;
@@ -74,174 +73,106 @@ void appendDecimal(std::string& out, double value, int shift) {
     out.append(std::size_t(point) + 3 - std::min(end, std::size_t(point) + 3), '0');
 }
 
-// One chart laid out as the simulators read it from the DWI export:
-// '0' nothing, '1' arrow, '2' hold start, '3' hold end; one row of eight
-// cells per thirty-second of every bar the DWI export writes.
-class ChartNotes {
-  public:
-    ChartNotes(const SongModel& m, int style, int level) : m_columns(stylePanels(style)) {
-        int count = FindLastBar(m, style, level);
-        count = count < kBars ? count + 1 : kBars;
-        const bool twoPads = style == Double || style == Couple;
-        // The second pad's half runs one bar longer.
-        m_bars = twoPads && count < kBars ? count + 1 : count;
-        m_cells.assign(std::size_t(m_bars * kRows * kMaxColumns), '0');
-        const int width = int(m_columns.size());
-        // Rows in order: a hold ends on the next note of its column, whatever
-        // that note was; a hold with nothing after it is dropped.
-        int openHold[kMaxColumns];
-        std::fill(std::begin(openHold), std::end(openHold), -1);
-        for (int b = 1; b <= m_bars; ++b)
-            for (int r = 1; r <= kRows; ++r) {
-                const int index = (b - 1) * kRows + (r - 1);
-                const std::array<std::uint8_t, 11> arrows = m.arrowRow(style, level, b, r);
-                char* cells = &m_cells[std::size_t(index * kMaxColumns)];
-                if (twoPads) {
-                    placeHalf(arrows.data(), cells, 0, 4);
-                    placeHalf(arrows.data(), cells, 4, 8);
-                } else {
-                    placeHalf(arrows.data(), cells, 0, width);
-                }
-                if (!rowUsed(index))
-                    continue;
-                for (int c = 0; c < width; ++c) {
-                    if (cells[c] == '0')
-                        continue;
-                    if (openHold[c] >= 0) {
-                        cells[c] = '3';
-                        openHold[c] = -1;
-                    } else if (cells[c] == '2') {
-                        openHold[c] = index;
-                    }
-                }
-            }
-        for (int c = 0; c < width; ++c)
-            if (openHold[c] >= 0)
-                m_cells[std::size_t(openHold[c] * kMaxColumns + c)] = '0';
-    }
-
-    int bars() const { return m_bars; }
-    int columns() const { return int(m_columns.size()); }
-    const char* row(int index) const { return &m_cells[std::size_t(index * kMaxColumns)]; }
-    bool rowUsed(int index) const {
-        std::uint64_t cells;
-        std::memcpy(&cells, row(index), sizeof cells);
-        return cells != kEmptyRow;
-    }
-
-  private:
-    static constexpr std::uint64_t kEmptyRow = 0x3030303030303030; // eight '0'
-
-    // The columns [first, last) of one row make one half of a DWI chart. A
-    // row of one or two arrows keeps every freeze; in a group of three or
-    // more, a simulator takes the first freeze mark, reads the next one's
-    // "!" as nothing and its arrow as a plain arrow, and so on: the first,
-    // third, ... freeze of the group start holds.
-    void placeHalf(const std::uint8_t* arrows, char* cells, int first, int last) const {
-        int struck = 0;
-        for (int c = first; c < last; ++c)
-            struck += arrows[m_columns[std::size_t(c)]] > 0;
-        if (struck == 0)
-            return;
-        int freezes = 0;
-        for (int c = first; c < last; ++c) {
-            const std::uint8_t v = arrows[m_columns[std::size_t(c)]];
-            if (v == 0)
-                continue;
-            bool holdStart = false;
-            if (v == StepFreezeStart) {
-                holdStart = struck < 3 || freezes % 2 == 0;
-                ++freezes;
-            }
-            cells[c] = holdStart ? '2' : '1';
-        }
-    }
-
-    std::span<const int> m_columns;
-    int m_bars = 0;
-    std::vector<char> m_cells;
-};
-
-// Thirty-seconds between the lines of a bar: the fewest lines of 4, 8, 16
-// or 32 that hold every row the bar uses.
-int lineStep(const ChartNotes& notes, int bar) {
-    int offsets = 0; // every row's place within its eighth of the bar
-    for (int r = 0; r < kRows; ++r)
-        if (notes.rowUsed(bar * kRows + r))
-            offsets |= r % 8;
-    return offsets == 0 ? 8 : offsets & -offsets;
+bool isOneOf(const QByteArray& tag, std::initializer_list<const char*> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char* n) { return tag == n; });
 }
 
-void appendChart(std::string& out, const SongModel& m, int s, int l) {
+// Header tags the writer makes itself, never copied from the kept ones.
+bool writtenHeaderTag(const QByteArray& tag) {
+    return isOneOf(tag, {"VERSION", "TITLE", "SUBTITLE", "ARTIST", "GENRE", "CDTITLE", "MUSIC",
+                         "OFFSET", "SAMPLESTART", "SAMPLELENGTH", "BPMS", "STOPS", "FREEZES",
+                         "DELAYS", "WARPS", "NOTEDATA", "NOTES", "NOTES2"});
+}
+
+// Timing segments kept from a step file that the .sm file has a tag for.
+bool smTimingTag(const QByteArray& tag) {
+    return isOneOf(tag, {"TIMESIGNATURES", "TICKCOUNTS"});
+}
+
+// The last bar a chart's file needs: the last bar holding a note, or (for
+// the chart that holds the song's tempo) a tempo event.
+int lastBarOf(const SongModel& m, ChartSlot slot) {
+    int last = m.chart(slot).steps.lastBar();
+    for (const TempoCell& t : m.tempoCells(slot))
+        if (SongModel::tempoEvent(t.value))
+            last = std::max(last, barOfTick(t.tick));
+    return last;
+}
+
+void appendChart(std::string& out, const SongModel& m, ChartSlot slot) {
+    const Chart& c = m.chart(slot);
     out += "\r\n#NOTES:\r\n     ";
-    out += smStepsType(s);
-    out += ":\r\n     :\r\n     ";
-    out += kDifficulty[l];
+    out += c.dance() ? std::string(smStepsType(c.style)) : c.stepsType.toStdString();
     out += ":\r\n     ";
-    out += std::to_string(smMeterOfFootLevel(m.footlevels(s, l).toText()));
+    out += trimmedBlanks(c.description).toStdString();
+    out += ":\r\n     ";
+    out += c.level >= 0 && c.level < int(std::size(kDifficulty)) ? kDifficulty[c.level] : "";
+    out += ":\r\n     ";
+    out += std::to_string(smMeterOfFootLevel(c.footlevels.toText()));
     out += ":\r\n     0,0,0,0,0:\r\n";
-    const ChartNotes notes(m, s, l);
-    const std::size_t width = std::size_t(notes.columns());
-    for (int b = 0; b < notes.bars(); ++b) {
-        const int step = lineStep(notes, b);
-        // The bar's lines and the separator after it, written in place.
-        std::size_t at = out.size();
-        out.resize(at + std::size_t(kRows / step) * (width + 2) + 3);
-        char* p = out.data() + at;
-        for (int r = 0; r < kRows; r += step) {
-            // A row is eight cells: copy all eight (a single move) and keep
-            // `width` of them; the rest is overwritten next, and the last
-            // line with its line end and the separator takes eight bytes or
-            // more, so nothing is written past the bar.
-            std::memcpy(p, notes.row(b * kRows + r), kMaxColumns);
-            p += width;
-            *p++ = '\r';
-            *p++ = '\n';
-        }
-        std::memcpy(p, b + 1 < notes.bars() ? ",\r\n" : ";\r\n", 3);
-    }
+    // One bar past the last, and one more for a two-pad chart: the bars the
+    // simulators read from the DWI export of the same chart, which stops at
+    // bar 100 for a chart that ends there.
+    const bool twoPads = c.style == Double || c.style == Couple;
+    const int last = lastBarOf(m, slot);
+    const int bars = std::min(last + 1 + (twoPads ? 1 : 0), last <= kBars ? kBars : kMaxBars);
+    const std::vector<int> columns = chartColumns(c);
+    appendMeasures(out, stepCells(c, columns), int(columns.size()), bars, "\r\n");
 }
 
-void appendBpms(std::string& out, const SongModel& m) {
-    // The DWI reader drops a tempo that is not above 0, and a change on
-    // beat 0 replaces the song's BPM.
-    out += "#BPMS:";
-    bool first = true;
-    auto entry = [&](int beat, double bpm) {
-        if (!(bpm > 0))
-            return;
-        if (!first)
-            out += ',';
-        first = false;
-        appendDecimal(out, beat, 0);
-        out += '=';
-        appendDecimal(out, bpm, 0);
+// The song's BPM changes and stops as its tempo cells hold them: a change
+// that is not above 0 is left out (the DWI reader drops it too), and a
+// change at the first row replaces the song's BPM.
+void appendBpmsAndStops(std::string& out, const SongModel& m) {
+    std::string bpms, stops;
+    auto entry = [](std::string& list, Tick tick, double value, int shift) {
+        if (!list.empty())
+            list += ',';
+        appendDecimal(list, double(tick) / kFineRowsPerBeat, 0);
+        list += '=';
+        appendDecimal(list, value, shift);
     };
-    if (!m.cellSet(Single, Basic, 1, 1, BPMCHANNEL) ||
-        !(m.tempo(Single, Basic, 1, 1, BPMCHANNEL) > 0))
-        entry(0, fieldNumber(m.bpm()));
-    for (int b = 1; b <= kBars; ++b)
-        for (int beat = 1; beat <= 4; ++beat)
-            if (m.cellSet(Single, Basic, b, beat, BPMCHANNEL))
-                entry(TempoEventPosition(b, beat) / 4, m.tempo(Single, Basic, b, beat, BPMCHANNEL));
-    out += ";\r\n";
-}
-
-void appendStops(std::string& out, const SongModel& m) {
-    out += "#STOPS:";
-    bool first = true;
-    for (int b = 1; b <= kBars; ++b)
-        for (int beat = 1; beat <= 4; ++beat) {
-            if (!m.cellSet(Single, Basic, b, beat, FREEZECHANNEL))
-                continue;
-            if (!first)
-                out += ',';
-            first = false;
-            appendDecimal(out, TempoEventPosition(b, beat) / 4, 0);
-            out += '=';
-            appendDecimal(out, m.tempo(Single, Basic, b, beat, FREEZECHANNEL), 3);
+    bool startsWithChange = false;
+    for (const TempoCell& t : m.songTempoCells()) {
+        if (t.channel == BPMCHANNEL) {
+            if (t.tick == 0 && t.value > 0)
+                startsWithChange = true;
+            if (t.value > 0)
+                entry(bpms, t.tick, t.value, 0);
+        } else if (SongModel::tempoEvent(t.value)) {
+            entry(stops, t.tick, t.value, 3);
         }
+    }
+    out += "#BPMS:";
+    if (!startsWithChange && fieldNumber(m.bpm()) > 0) {
+        appendDecimal(out, 0, 0);
+        out += '=';
+        appendDecimal(out, fieldNumber(m.bpm()), 0);
+        if (!bpms.empty())
+            out += ',';
+    }
+    out += bpms;
+    out += ";\r\n#STOPS:";
+    out += stops;
     out += ";\r\n";
+    // Delays have a tag of their own; a song without them writes none.
+    const TimingData& extras = m.songTimingExtras();
+    if (!extras.delays.empty()) {
+        std::string delays;
+        for (const TimingEvent& e : extras.delays)
+            entry(delays, e.tick, e.value, 3);
+        out += "#DELAYS:";
+        out += delays;
+        out += ";\r\n";
+    }
+    for (const auto& [tag, value] : extras.kept)
+        if (smTimingTag(tag)) {
+            out += '#';
+            out.append(tag.constData(), std::size_t(tag.size()));
+            out += ':';
+            out.append(value.constData(), std::size_t(value.size()));
+            out += ";\r\n";
+        }
 }
 
 } // namespace
@@ -277,11 +208,23 @@ QByteArray encodeSmFile(const SongModel& m) {
     std::string out;
     out.reserve(4096);
     appendTag(out, "#TITLE:", m.songname());
-    out += "#SUBTITLE:;\r\n";
+    out += "#SUBTITLE:";
+    for (const auto& [tag, value] : m.keptHeader())
+        if (tag == "SUBTITLE")
+            out.append(value.constData(), std::size_t(value.size()));
+    out += ";\r\n";
     appendTag(out, "#ARTIST:", m.artist());
     appendTag(out, "#GENRE:", m.genre());
     appendTag(out, "#CDTITLE:", m.Text1());
     appendTag(out, "#MUSIC:", m.filetag());
+    for (const auto& [tag, value] : m.keptHeader())
+        if (!writtenHeaderTag(tag)) {
+            out += '#';
+            out.append(tag.constData(), std::size_t(tag.size()));
+            out += ':';
+            out.append(value.constData(), std::size_t(value.size()));
+            out += ";\r\n";
+        }
     out += "#OFFSET:";
     out += smSecondsFromMs(-fieldNumber(m.gap()));
     out += ";\r\n";
@@ -293,19 +236,10 @@ QByteArray encodeSmFile(const SongModel& m) {
         out += smSecondsFromMs(fieldNumber(m.samplelength()));
         out += ";\r\n";
     }
-    appendBpms(out, m);
-    appendStops(out, m);
-    // Room for every chart's bars at their finest, so the text is not
-    // copied as it grows.
-    int charts = 0;
-    for (int s = 1; s <= kStyles; ++s)
-        for (int l = 1; l <= kLevels; ++l)
-            charts += m.hasData(s, l);
-    out.reserve(out.size() + std::size_t(charts) * (256 + kBars * kRows * (kMaxColumns + 2)));
-    for (int s = 1; s <= kStyles; ++s)
-        for (int l = 1; l <= kLevels; ++l)
-            if (m.hasData(s, l))
-                appendChart(out, m, s, l);
+    appendBpmsAndStops(out, m);
+    for (ChartSlot slot = 0; slot < m.chartSlots(); ++slot)
+        if (m.usedSlot(slot) && m.chart(slot).hasData())
+            appendChart(out, m, slot);
     return QByteArray(out.data(), qsizetype(out.size()));
 }
 
@@ -319,6 +253,16 @@ const char* smStepsType(int style) {
     static const char* const names[] = {"", "dance-single", "dance-double", "dance-couple",
                                         "dance-solo"};
     return ChartId{style, Basic}.valid() ? names[style] : "";
+}
+
+QStringList smCannotCarry(const SongModel& m) {
+    CarryRules rules;
+    rules.chartTiming = true;
+    rules.warps = true;
+    rules.keptTimingTags = {"TIMESIGNATURES", "TICKCOUNTS"};
+    rules.keptChartTags = true;
+    rules.wholeMeter = true;
+    return cannotCarryLines(m, rules);
 }
 
 } // namespace kolvo

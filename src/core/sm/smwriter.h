@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -12,17 +13,21 @@ namespace kolvo {
 
 class SongModel;
 
-// The song as a StepMania step file (.sm): CR LF line ends, UTF-8. It holds
-// what the simulators read from this program's DWI export of the same song:
-// the same charts, bars, notes, holds, tempo changes and stops, so that the
-// two files play alike.
+// The song as a StepMania step file (.sm): CR LF line ends, UTF-8. Every
+// chart with data (Beginner, Edit and other games' charts too), its notes
+// at their exact rows and kinds, the song's BPM changes, stops and delays at
+// any row, and the kept header tags. A chart's own timing, warps and the
+// timing segments .sm has no tag for are not written (see cannotCarry).
 //
-// A freeze arrow becomes a hold that ends on the next arrow of its panel
-// (written as the hold's end, not as a tap); a freeze arrow with no later
-// arrow in its panel, and the second, fourth, ... freeze arrow of a row of
-// three or more arrows, are read from the DWI file as nothing and as a plain
-// arrow, and are written so here.
+// A freeze or roll becomes a hold that ends on the next note of its panel
+// (written as the hold's end, not as a tap); one with no later note in its
+// panel is left out, as the simulators drop a head with no end. Each chart
+// runs one bar past its last note (two-pad charts two), as the simulators
+// read the DWI export of the same song.
 QByteArray encodeSmFile(const SongModel& model);
+
+// What the song holds that a .sm file cannot carry, one line each.
+QStringList smCannotCarry(const SongModel& model);
 
 // Writes encodeSmFile through a temporary file that replaces `path` only
 // when complete; a failure leaves any existing file untouched.

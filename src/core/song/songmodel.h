@@ -213,6 +213,8 @@ struct Chart {
     bool operator==(const Chart& o) const;
     // A chart of one of the four dance styles.
     bool dance() const { return style >= 1 && style <= kStyles; }
+    // Whether the chart is marked as holding data (the number 1, or the text "1").
+    bool hasData() const { return !dataexists.isUnassigned() && dataexists.toNumber() == 1.0; }
     // "Single Basic", "Double Edit (My edit)", "pump-single Hard".
     QString name() const;
 };

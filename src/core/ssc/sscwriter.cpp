@@ -1,6 +1,7 @@
 #include "core/ssc/sscwriter.h"
 
 #include "core/dwi/dwiwriter.h"
+#include "core/formats/cannotcarry.h"
 #include "core/sm/smwriter.h"
 #include "core/sm/stepnotes.h"
 #include "core/song/numbertext.h"
@@ -38,8 +39,7 @@ std::string beatOf(Tick t) {
 }
 
 // "beat=value,..." of the events; `value` turns an event's value into text.
-template <typename F>
-std::string eventList(const std::vector<TimingEvent>& events, F value) {
+template <typename F> std::string eventList(const std::vector<TimingEvent>& events, F value) {
     std::string s;
     for (const TimingEvent& e : events) {
         if (!s.empty())
@@ -74,10 +74,6 @@ void appendTiming(std::string& out, const TimingData& t) {
     for (const auto& [tag, value] : t.kept)
         appendTag(out, std::string_view(tag.constData(), std::size_t(tag.size())),
                   std::string_view(value.constData(), std::size_t(value.size())));
-}
-
-bool chartHasData(const Chart& c) {
-    return !c.dataexists.isUnassigned() && c.dataexists.toNumber() == 1.0;
 }
 
 // Tags of a step file the writer makes itself, never copied from kept ones.
@@ -128,7 +124,8 @@ QByteArray encodeSscFile(const SongModel& m) {
     appendTag(out, "TITLE", m.songname());
     for (const auto& [tag, value] : m.keptHeader())
         if (tag == "SUBTITLE")
-            appendTag(out, "SUBTITLE", std::string_view(value.constData(), std::size_t(value.size())));
+            appendTag(out, "SUBTITLE",
+                      std::string_view(value.constData(), std::size_t(value.size())));
     appendTag(out, "ARTIST", m.artist());
     appendTag(out, "GENRE", m.genre());
     appendTag(out, "CDTITLE", m.Text1());
@@ -139,30 +136,23 @@ QByteArray encodeSscFile(const SongModel& m) {
                       std::string_view(value.constData(), std::size_t(value.size())));
     // The sample start field decides both sample tags, as in the other exports.
     if (!m.samplestart().isEmpty()) {
-        appendTag(out, "SAMPLESTART", smSecondsFromMs(numericValue(trimmedBlanks(m.samplestart()))));
+        appendTag(out, "SAMPLESTART",
+                  smSecondsFromMs(numericValue(trimmedBlanks(m.samplestart()))));
         appendTag(out, "SAMPLELENGTH",
                   smSecondsFromMs(numericValue(trimmedBlanks(m.samplelength()))));
     }
     appendTiming(out, m.songTiming());
     for (ChartSlot s = 0; s < m.chartSlots(); ++s)
-        if (m.usedSlot(s) && chartHasData(m.chart(s)))
+        if (m.usedSlot(s) && m.chart(s).hasData())
             appendChart(out, m.chart(s));
     return QByteArray(out.data(), qsizetype(out.size()));
 }
 
 QStringList sscCannotCarry(const SongModel& m) {
-    QStringList lines;
-    for (ChartSlot s = 0; s < m.chartSlots(); ++s) {
-        if (!m.usedSlot(s) || !chartHasData(m.chart(s)))
-            continue;
-        const Chart& c = m.chart(s);
-        const QString meter = trimmedBlanks(c.footlevels.toText());
-        if (QString::number(smMeterOfFootLevel(meter)) != meter)
-            lines << QStringLiteral("%1: the foot level \"%2\" (written as %3)")
-                         .arg(c.name(), c.footlevels.toText())
-                         .arg(smMeterOfFootLevel(meter));
-    }
-    return lines;
+    CarryRules rules;
+    rules.anyKeptTiming = true;
+    rules.wholeMeter = true;
+    return cannotCarryLines(m, rules);
 }
 
 } // namespace kolvo

@@ -1,9 +1,11 @@
 #include "core/dwi/dwiencoder.h"
+#include "core/dwi/dwiwriter.h"
 #include "core/song/songmodel.h"
 #include "core/song/stylepanels.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 using namespace kolvo;
@@ -156,4 +158,52 @@ TEST(DwiEncoder, ResolutionAndLength) {
     EXPECT_EQ(FindLastBar(m, Double, Maniac), 2);
     // Bars 1..8: bar 3 in thirty-seconds (66 characters), the others in eighths.
     EXPECT_EQ(EncodeChartSteps(m, Single, Basic).size(), 7 * 8 + 66);
+}
+
+// Rows between the 32nds take DWI's own brackets; kinds DWI has no mark for
+// are written as the nearest it has, or left out.
+TEST(DwiEncoder, FineRowsAndKinds) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, NoteKind>> notes; // fine row of bar 1 on Left, kind
+        std::string expected;                        // bar 1 of the chart
+    } cases[] = {
+        {"a 24th", {{8, NoteKind::Arrow}}, "[040000000000000000000000]"},
+        {"a 12th fits 24ths", {{16, NoteKind::Arrow}}, "[004000000000000000000000]"},
+        {"a 64th",
+         {{3, NoteKind::Arrow}},
+         "{0400000000000000000000000000000000000000000000000000000000000000}"},
+        {"a 48th takes 192nds",
+         {{4, NoteKind::FreezeStart}, {8, NoteKind::Arrow}},
+         "`00004!40004" + std::string(183, '0') + "'"},
+        {"a roll is a freeze, a lift an arrow, mines and fakes are left out",
+         {{0, NoteKind::RollStart},
+          {24, NoteKind::Lift},
+          {48, NoteKind::Mine},
+          {72, NoteKind::Fake}},
+         "4!440000000"},
+    };
+    for (const Case& c : cases) {
+        SongModel m;
+        m.resetparameters();
+        ChartSteps steps;
+        for (const auto& [row, kind] : c.notes)
+            steps.setKind(1, row, PanelLeft, kind);
+        m.swapChartSteps(Single, Basic, steps);
+        const QString bars = EncodeChartSteps(m, Single, Basic);
+        EXPECT_EQ(bars.left(qsizetype(c.expected.size())), QString::fromStdString(c.expected))
+            << c.what;
+    }
+
+    // A chart past bar 100 runs one bar past its last, and a tempo event
+    // between beats keeps its place.
+    SongModel m;
+    m.resetparameters();
+    ChartSteps steps;
+    steps.setKind(150, 0, PanelLeft, NoteKind::Arrow);
+    m.swapChartSteps(Single, Basic, steps);
+    EXPECT_EQ(EncodeChartSteps(m, Single, Basic).size(), 151 * 8);
+    m.setTempoAt(SongModel::slotOf(Single, Basic), 4, BPMCHANNEL, 150);  // a 48th in
+    m.setTempoAt(SongModel::slotOf(Single, Basic), 18, BPMCHANNEL, 160); // a 32nd and a half
+    EXPECT_EQ(BuildTempoList(m, BPMCHANNEL), "#CHANGEBPM:0.3=150,1.5=160;");
 }

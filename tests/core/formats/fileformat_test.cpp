@@ -181,3 +181,54 @@ TEST(FileFormats, RefusedFilesGiveAnErrorAndNoSong) {
         EXPECT_FALSE(r.error->reason.isEmpty());
     }
 }
+
+// Each export lists, before writing, what the song holds that its format
+// has no place for; the whole song's lines first, then each chart's.
+TEST(FileFormats, EachExportListsWhatItCannotCarry) {
+    SongModel m;
+    m.resetparameters();
+    TimingData extras;
+    extras.warps.push_back({96, 2});
+    extras.kept.append({QByteArray("SPEEDS"), QByteArray("0=1=0=0")});
+    m.setSongTimingExtras(extras);
+    ChartSteps steps;
+    steps.setKind(1, 0, PanelLeft, NoteKind::Mine);
+    steps.setKind(1, 0, PanelDown, NoteKind::RollStart);
+    steps.setKind(2, 0, PanelDown, NoteKind::Arrow);
+    m.swapChartSteps(Single, Basic, steps);
+    m.setDataexists(Single, Basic, Value::number(1));
+    m.setFootlevels(Single, Basic, Value::number(3));
+    m.setChartTiming(SongModel::slotOf(Single, Basic), std::make_shared<TimingData>());
+    Chart edit;
+    edit.style = Double;
+    edit.level = Edit;
+    edit.description = QStringLiteral("Mine");
+    edit.dataexists = Value::number(1);
+    edit.footlevels = Value::number(7);
+    m.addChart(std::move(edit));
+
+    const struct {
+        const char* format;
+        QStringList lines;
+    } cases[] = {
+        {"dwi",
+         {"the song's warps (1)", "the song's timing segments #SPEEDS",
+          "Single Basic: its own timing (it plays to the song's)",
+          "Single Basic: 1 mine, 1 roll (written as a freeze)",
+          "Double Edit (Mine): the whole chart (Edit charts have no place)"}},
+        {"sm",
+         {"the song's warps (1)", "the song's timing segments #SPEEDS",
+          "Single Basic: its own timing (it plays to the song's)"}},
+        {"ssc", {}},
+        {"kolvo", {}},
+    };
+    for (const auto& c : cases) {
+        const FileFormat* f = formatNamed(QString::fromLatin1(c.format));
+        ASSERT_NE(f, nullptr) << c.format;
+        EXPECT_EQ(f->cannotCarry(m), c.lines) << c.format;
+    }
+    EXPECT_EQ(cannotCarryWarning(*formatNamed("sm"), m),
+              "A .sm file cannot carry everything this song holds; these will be missing from "
+              "it:\n  the song's warps (1)\n  the song's timing segments #SPEEDS\n  Single Basic: "
+              "its own timing (it plays to the song's)");
+}

@@ -280,13 +280,13 @@ TEST(SmWriter, Charts) {
          },
          block("dance-single", "Easy", 1,
                bars({bar(8, 4, {{0, "2002"}, {1, "3003"}}), bar(4, 4)}))},
-        {"three or more arrows: the first, third, ... freeze of the row hold, the others tap",
+        {"every freeze of a row of three or more arrows holds",
          [](SongModel& m) {
              chart(m, Single, Basic);
              for (int p : {PanelLeft, PanelDown, PanelUp})
                  m.setStep(Single, Basic, 1, 1, p, 2);
              m.setStep(Single, Basic, 1, 1, PanelRight, 1);
-             // Up ends its hold here; down and right freeze, right as the second.
+             // Down and up end their holds here; right freezes.
              m.setStep(Single, Basic, 1, 9, PanelDown, 2);
              m.setStep(Single, Basic, 1, 9, PanelUp, 1);
              m.setStep(Single, Basic, 1, 9, PanelRight, 2);
@@ -294,8 +294,8 @@ TEST(SmWriter, Charts) {
                  m.setStep(Single, Basic, 1, 17, p, 1);
          },
          block("dance-single", "Easy", 1,
-               bars({bar(4, 4, {{0, "2121"}, {1, "0231"}, {2, "3311"}}), bar(4, 4)}))},
-        {"the rule holds per pad: a second pad's group is counted on its own",
+               bars({bar(4, 4, {{0, "2221"}, {1, "0332"}, {2, "3113"}}), bar(4, 4)}))},
+        {"both pads' freezes hold",
          [](SongModel& m) {
              chart(m, Couple, Basic);
              for (int p : {PanelLeft, PanelDown, PanelUp, PanelLeft2, PanelDown2, PanelUp2})
@@ -304,8 +304,8 @@ TEST(SmWriter, Charts) {
                  m.setStep(Couple, Basic, 1, 5, p, 1);
          },
          block("dance-couple", "Easy", 1,
-               bars({bar(8, 8, {{0, "21202120"}, {1, "31303130"}}), bar(4, 8), bar(4, 8)}))},
-        {"Solo groups follow the same rule in Solo's panel order",
+               bars({bar(8, 8, {{0, "22202220"}, {1, "33303330"}}), bar(4, 8), bar(4, 8)}))},
+        {"Solo's freezes hold in Solo's panel order",
          [](SongModel& m) {
              chart(m, Solo, Basic);
              for (int p : {PanelUpLeft, PanelUp, PanelUpRight})
@@ -314,7 +314,7 @@ TEST(SmWriter, Charts) {
                  m.setStep(Solo, Basic, 2, 1, p, 1);
          },
          block("dance-solo", "Easy", 1,
-               bars({bar(4, 6, {{0, "020120"}}), bar(4, 6, {{0, "030130"}}), bar(4, 6)}))},
+               bars({bar(4, 6, {{0, "020220"}}), bar(4, 6, {{0, "030330"}}), bar(4, 6)}))},
         {"charts in style then level order with their difficulties",
          [](SongModel& m) {
              chart(m, Solo, Another, "2");
@@ -467,4 +467,41 @@ TEST(SmWriter, WritesTheWholeFileOrNothing) {
     }
     ASSERT_FALSE(writeSmFile(m, existing));
     EXPECT_EQ(readAll(existing), encodeSmFile(m));
+}
+
+// Beginner and Edit charts, every note kind, notes between the 32nd rows and
+// past bar 100: all of it is written.
+TEST(SmWriter, EveryChartAndNoteKind) {
+    SongModel m;
+    m.resetparameters();
+    ChartSteps steps;
+    steps.setKind(1, 0, PanelLeft, NoteKind::Mine);
+    steps.setKind(1, 16, PanelDown, NoteKind::RollStart); // a 12th
+    steps.setKind(1, 64, PanelDown, NoteKind::Arrow);     // the roll's end
+    steps.setKind(1, 96, PanelUp, NoteKind::Lift);
+    steps.setKind(1, 128, PanelRight, NoteKind::Fake);
+    steps.setKind(120, 0, PanelLeft, NoteKind::Arrow);
+    const ChartSlot beginner = SongModel::slotOf(Single, Beginner);
+    m.swapSteps(beginner, steps);
+    m.setChartFlags(beginner, Value::number(1), Value::number(1));
+    Chart edit;
+    edit.style = Double;
+    edit.level = Edit;
+    edit.description = QStringLiteral("My edit");
+    edit.dataexists = Value::number(1);
+    edit.footlevels = Value::number(9);
+    m.addChart(std::move(edit));
+
+    const QByteArray sm = encodeSmFile(m);
+    EXPECT_TRUE(
+        sm.contains("#NOTES:\r\n     dance-single:\r\n     :\r\n     Beginner:\r\n     1:\r\n"
+                    "     0,0,0,0,0:\r\nM000\r\n0400\r\n0000\r\n0000\r\n0300\r\n0000\r\n"
+                    "00L0\r\n0000\r\n000F\r\n0000\r\n0000\r\n0000\r\n,\r\n"))
+        << sm.toStdString();
+    // Bar 120 and the one after it end the chart.
+    EXPECT_TRUE(
+        sm.contains(",\r\n1000\r\n0000\r\n0000\r\n0000\r\n,\r\n0000\r\n0000\r\n0000\r\n0000\r\n;"));
+    EXPECT_EQ(sm.count("\r\n,\r\n"), 120 + 1); // 121 bars and the Edit chart's two
+    EXPECT_TRUE(
+        sm.contains("#NOTES:\r\n     dance-double:\r\n     My edit:\r\n     Edit:\r\n     9:\r\n"));
 }

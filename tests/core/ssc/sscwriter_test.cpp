@@ -5,9 +5,9 @@
 #include "core/formats/builtinformats.h"
 #include "core/formats/fileformat.h"
 #include "core/import/stepimport.h"
-#include "core/ssc/sscwriter.h"
 #include "core/sm/stepnotes.h"
 #include "core/song/songmodel.h"
+#include "core/ssc/sscwriter.h"
 
 #include <gtest/gtest.h>
 
@@ -131,15 +131,15 @@ TEST(SscWriter, SmallSongMatchesTheExpectedText) {
     QByteArray bar3;
     for (int l = 2; l < 192; ++l)
         bar3 += "0000\r\n";
-    QByteArray rest = bar3 + lines({";", "", "#NOTEDATA:;", "#STEPSTYPE:dance-double;",
-                                   "#DESCRIPTION:Mine;", "#DIFFICULTY:Edit;", "#METER:12;",
-                                   "#OFFSET:0.100;", "#BPMS:0.000=90.000;", "#STOPS:1.000=1.000;",
-                                   "#NOTES:"});
+    QByteArray rest =
+        bar3 + lines({";", "", "#NOTEDATA:;", "#STEPSTYPE:dance-double;", "#DESCRIPTION:Mine;",
+                      "#DIFFICULTY:Edit;", "#METER:12;", "#OFFSET:0.100;", "#BPMS:0.000=90.000;",
+                      "#STOPS:1.000=1.000;", "#NOTES:"});
     for (int l = 0; l < 16; ++l)
         rest += l == 1 ? "00000001\r\n" : "00000000\r\n";
     rest += lines({";", "", "#NOTEDATA:;", "#STEPSTYPE:pump-single;", "#DESCRIPTION:;",
-                   "#DIFFICULTY:Hard;", "#METER:7;", "#NOTES:", "00001", "00000", "00000",
-                   "00000", ";"});
+                   "#DIFFICULTY:Hard;", "#METER:7;", "#NOTES:", "00001", "00000", "00000", "00000",
+                   ";"});
     EXPECT_EQ(encodeSscFile(m).toStdString(), (expected + rest).toStdString());
 }
 
@@ -157,9 +157,8 @@ TEST(SscWriter, LinesOfABar) {
         std::vector<int> rows;
         int lines;
     } cases[] = {
-        {{}, 4},          {{0, 48, 96}, 4},  {{24}, 8},      {{16}, 12}, {{12}, 16},
-        {{8, 12}, 48},    {{6}, 32},         {{4}, 48},      {{3}, 64},  {{1}, 192},
-        {{3, 4}, 192},    {{0, 96, 189}, 64},
+        {{}, 4},   {{0, 48, 96}, 4}, {{24}, 8}, {{16}, 12}, {{12}, 16},    {{8, 12}, 48},
+        {{6}, 32}, {{4}, 48},        {{3}, 64}, {{1}, 192}, {{3, 4}, 192}, {{0, 96, 189}, 64},
     };
     for (const Case& c : cases)
         EXPECT_EQ(linesForBar(c.rows), c.lines) << ::testing::PrintToString(c.rows);

@@ -36,8 +36,8 @@ const QString kImportFilter =
 
 const QByteArray kCleanSm = "#TITLE:Imported;#ARTIST:Someone;#MUSIC:song.ogg;#OFFSET:-0.1;"
                             "#BPMS:0=140;#NOTES:dance-double::Hard:8::20000000\n30000001;";
-const QByteArray kLossySm = "#TITLE:Lossy;#BPMS:0=140;#NOTES:dance-single::Easy:3::M000\n0100;"
-                            "#NOTES:pump-single::Easy:3::00000;";
+const QByteArray kLossySm =
+    "#TITLE:Lossy;#BPMS:0=140,oops;#NOTES:dance-single::Easy:3::2000\n0100;";
 
 // Runs `whileOpen` on the losses window once it is up; the callback closes it.
 void whenLossesShow(std::function<void(QWidget*)> whileOpen, bool* seen) {
@@ -149,12 +149,12 @@ TEST_F(ImportCommand, LossesAreShownBeforeTheSongAndCanBeCopied) {
     EXPECT_EQ(heading, "lossy.sm holds 2 things the song cannot hold. The song was imported "
                        "without them:");
     EXPECT_EQ(listed, "The whole song\n"
-                      "    pump-single Easy chart skipped: another game or style\n"
+                      "    the #BPMS entry \"oops\" (line 1) is not beat=value; it was left out\n"
                       "Single Basic\n"
-                      "    bar 1 beat 1: a mine dropped\n");
+                      "    bar 1 beat 1: a freeze with no end dropped\n");
     EXPECT_EQ(QApplication::clipboard()->text(),
-              "pump-single Easy chart skipped: another game or style\n"
-              "Single Basic, bar 1 beat 1: a mine dropped\n");
+              "the #BPMS entry \"oops\" (line 1) is not beat=value; it was left out\n"
+              "Single Basic, bar 1 beat 1: a freeze with no end dropped\n");
     EXPECT_EQ(app.model.songname(), "Lossy");
     EXPECT_EQ(app.model.step(Single, Basic, 1, 17, PanelDown), StepArrow);
     EXPECT_EQ(w->chartButton(1)->text(), "Data");
