@@ -248,6 +248,20 @@ TEST_F(Packs, JsonGivesOneObjectPerFile) {
             EXPECT_TRUE(o[u"reason"].isNull());
     }
     EXPECT_EQ(QJsonDocument::fromJson(out[1].toUtf8()).object()[u"line"].toInt(), 48);
+
+    // convert adds where the song went and what the format could not carry.
+    writeAll(path("In/level.kolvo"), kolvoSong([](SongModel& m) {
+                 m.setFootlevels(Single, Basic, Value::text(QStringLiteral("Hard")));
+             }));
+    r = cli({QStringLiteral("convert"), QStringLiteral("--json"), QStringLiteral("--to"),
+             QStringLiteral("ssc"), path("In/level.kolvo")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    ASSERT_EQ(lines(r.out).size(), 1) << r.out.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(o[u"status"].toString(), QStringLiteral("written"));
+    EXPECT_EQ(o[u"format"].toString(), QStringLiteral("kolvo"));
+    EXPECT_EQ(o[u"output"].toString(), path("In/level.ssc"));
+    EXPECT_EQ(o[u"notCarried"].toArray().size(), 1);
 }
 
 // Into OUTDIR, mirroring the tree: the .ssc of a folder with all three
