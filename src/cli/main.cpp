@@ -1,5 +1,6 @@
 // kolvo-cli: the song files without the desktop program.
 #include "analysis/tempoanalysis.h"
+#include "cli/packs.h"
 #include "core/app/version.h"
 #include "core/dwi/dwiencoder.h"
 #include "core/dwi/dwiwriter.h"
@@ -37,7 +38,6 @@ const char kUsage[] =
     "                                and timing; what a format cannot carry is listed on\n"
     "                                standard error and the file is written without it\n"
     "  resave SONG.kolvo OUT.kolvo   read a work file and write it again (keyed layout)\n"
-    "  check SONG.kolvo...           read each file; print 'FILE: ok' or 'FILE:LINE: reason'\n"
     "  info SONG.kolvo               show the header, the tempo events and the charts\n"
     "  import STEPS OUT.kolvo [--strict]\n"
     "                                read a .dwi, .sm or .ssc file (format by content, else by\n"
@@ -48,12 +48,13 @@ const char kUsage[] =
     "                                prints 'bpm: NUMBER' and 'gap: MS'; the other tempos\n"
     "                                the music could be charted in go to standard error;\n"
     "                                with --candidates, every tempo is listed after the two\n"
-    "                                lines as 'candidate: BPM GAP CONFIDENCE%', best first\n"
+    "                                lines as 'candidate: BPM GAP CONFIDENCE%', best first\n";
+const char kUsageEnd[] =
     "  --help                        show this help\n"
     "  --version                     show the version\n"
     "\n"
     "Exit status: 0 success, 1 a file could not be read or written (or held no beat),\n"
-    "2 usage error.\n";
+    "2 usage error, 130 stopped by Ctrl+C (check, convert).\n";
 
 // Standard output or error as UTF-8. Plain stdio: a text stream and an
 // application object take longer to set up than checking a large song.
@@ -134,20 +135,6 @@ const FileFormat& exportFormatFor(const QString& outPath) {
     if (f && f != &kolvoFormat())
         return *f;
     return dwiFormat();
-}
-
-int check(const QStringList& files) {
-    int status = kOk;
-    for (const QString& f : files) {
-        if (auto e = checkKolvoFile(f)) {
-            out().flush();
-            status = report(*e);
-        } else {
-            out() << f << ": ok\n";
-        }
-    }
-    out().flush();
-    return status;
 }
 
 QString shownValue(const Value& v) {
@@ -286,7 +273,7 @@ int main(int argc, char** argv) {
         return usageError(QStringLiteral("no command given"));
     const QString cmd = args.takeFirst();
     if (cmd == u"--help" || cmd == u"-h" || cmd == u"help") {
-        out() << kUsage;
+        out() << kUsage << cli::kPackUsage << kUsageEnd;
         out().flush();
         return kOk;
     }
@@ -295,6 +282,11 @@ int main(int argc, char** argv) {
         out().flush();
         return kOk;
     }
+    // Files and folders, with options of their own.
+    if (cmd == u"check")
+        return cli::checkCommand(args);
+    if (cmd == u"convert")
+        return cli::convertCommand(args);
     bool strict = false;
     if (cmd == u"import" && args.removeAll(QStringLiteral("--strict")) > 0)
         strict = true;
@@ -314,11 +306,6 @@ int main(int argc, char** argv) {
             return usageError(QStringLiteral("'%1' needs an input and an output file").arg(cmd));
         return convert(args[0], args[1],
                        cmd == u"export" ? exportFormatFor(args[1]) : kolvoFormat());
-    }
-    if (cmd == u"check") {
-        if (args.isEmpty())
-            return usageError(QStringLiteral("'check' needs at least one file"));
-        return check(args);
     }
     if (cmd == u"info") {
         if (args.size() != 1)

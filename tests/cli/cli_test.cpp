@@ -146,17 +146,21 @@ TEST_F(Cli, UnreadableInputTouchesNoOutput) {
         << r.err.toStdString();
 }
 
-// A named pipe or a folder given as a song is refused at once, never waited on.
+// A named pipe given as a song is refused at once, never waited on; a
+// folder, even one named like a song, is walked for the songs in it.
 TEST_F(Cli, CheckRefusesWhatIsNotAFile) {
     const QString fifo = path("pipe.kolvo");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.kolvo")));
-    for (const QString& p : {fifo, path("folder.kolvo")}) {
+    for (const QString& p : {fifo}) {
         CliRun r = cli({QStringLiteral("check"), p});
         EXPECT_EQ(r.status, 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.startsWith(p + QStringLiteral(": is a "))) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("not a regular file"))) << r.err.toStdString();
     }
+    CliRun walked = cli({QStringLiteral("check"), path("folder.kolvo")});
+    EXPECT_EQ(walked.status, 0) << walked.err.toStdString();
+    EXPECT_TRUE(walked.out.startsWith(QStringLiteral("0 files: "))) << walked.out.toStdString();
     CliRun r = cli({QStringLiteral("export"), fifo, path("out.dwi")});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(QFile::exists(path("out.dwi")));
