@@ -53,7 +53,7 @@ void pasteBarCells(ChartSteps& c, int bar, const BarCells& cells, PasteMode mode
 }
 
 void pasteBarCells(SongModel& m, int s, int l, int bar, const BarCells& cells, PasteMode mode) {
-    if (!SongModel::validChart(s, l))
+    if (!ChartId{s, l}.hasSlot())
         return;
     ChartSteps copy = m.chartSteps(s, l);
     pasteBarCells(copy, bar, cells, mode);
