@@ -2,7 +2,10 @@
 // lands, what it writes, how notes between the snap's rows are shown,
 // selected and removed, and that changing the snap moves nothing.
 #include "core/edit/snaps.h"
+#include "core/files/kolvofile.h"
+#include "core/import/stepimport.h"
 #include "core/song/songmodel.h"
+#include "core/ssc/sscwriter.h"
 #include "testapp.h"
 #include "ui/editor/kolvo.h"
 #include "ui/editor/notecolours.h"
@@ -10,7 +13,9 @@
 #include "ui/editor/stepgrid.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QUndoStack>
 
@@ -219,6 +224,75 @@ TEST_F(NoteToolsTest, AfterATripThroughEverySnapThe32ndGridIsAsItWas) {
         tools()->setSnap(snap);
     tools()->setSnap(32);
     EXPECT_EQ(editor->grid()->grab().toImage(), first);
+}
+
+// A Beginner chart written in the editor past bar 100 with notes of every
+// kind at 12ths, 24ths, 48ths, 64ths and 192nds keeps every note through a
+// save, an open and an .ssc export read back.
+TEST_F(NoteToolsTest, ABeginnerChartOfEveryKindSurvivesSaveOpenAndSscExport) {
+    open(Single, Beginner);
+    QTest::keyClicks(editor->gotobat(), QStringLiteral("101"));
+    QTest::keyClick(editor->gotobat(), Qt::Key_Return);
+    ASSERT_EQ(app.ctx.session.currentbar, 101);
+    struct Press {
+        int snap, row, column;
+        NoteKind chosen;
+        Qt::MouseButton button;
+        Qt::KeyboardModifiers mods;
+    };
+    const Press bar101[] = {
+        {12, 1, PanelLeft, NoteKind::Arrow, Qt::LeftButton, {}},
+        {192, 191, PanelLeft, NoteKind::Fake, Qt::LeftButton, {}},
+        {24, 5, PanelDown, NoteKind::Arrow, Qt::RightButton, Qt::ShiftModifier},
+        {64, 3, PanelUp, NoteKind::Arrow, Qt::LeftButton, Qt::ShiftModifier},
+        {48, 7, PanelUp, NoteKind::Arrow, Qt::RightButton, {}},
+        {192, 100, PanelRight, NoteKind::Lift, Qt::LeftButton, {}},
+    };
+    const Press bar102[] = {
+        {4, 0, PanelDown, NoteKind::Arrow, Qt::LeftButton, {}},
+        {8, 2, PanelUp, NoteKind::Arrow, Qt::LeftButton, {}},
+    };
+    auto write = [&](const Press& p) {
+        tools()->setSnap(p.snap);
+        tools()->setNoteKind(p.chosen);
+        press(p.button, rowCentre(p.snap, p.row, p.column), p.mods);
+    };
+    for (const Press& p : bar101)
+        write(p);
+    editor->findChild<QPushButton*>(QStringLiteral("Command2"))->click(); // Next bar
+    for (const Press& p : bar102)
+        write(p);
+
+    const std::vector<Note> expected = {
+        {tickOf(101, 9), PanelUp, NoteKind::Mine},
+        {tickOf(101, 16), PanelLeft, NoteKind::Arrow},
+        {tickOf(101, 28), PanelUp, NoteKind::FreezeStart},
+        {tickOf(101, 40), PanelDown, NoteKind::RollStart},
+        {tickOf(101, 100), PanelRight, NoteKind::Lift},
+        {tickOf(101, 191), PanelLeft, NoteKind::Fake},
+        {tickOf(102, 0), PanelDown, NoteKind::Arrow},
+        {tickOf(102, 48), PanelUp, NoteKind::Arrow},
+    };
+    auto notesOf = [](const SongModel& m) {
+        const auto n = m.chartSteps(Single, Beginner).notes();
+        return std::vector<Note>(n.begin(), n.end());
+    };
+    ASSERT_EQ(notesOf(app.model), expected);
+    EXPECT_TRUE(app.model.chartSteps(Single, Basic).empty());
+
+    const QString path = app.path(QStringLiteral("beginner.kolvo"));
+    ASSERT_FALSE(writeKolvoFile(path, app.model).has_value());
+    SongModel reopened;
+    ASSERT_FALSE(readKolvoFile(path, reopened).has_value());
+    EXPECT_EQ(notesOf(reopened), expected);
+    EXPECT_TRUE(reopened.hasData(Single, Beginner));
+
+    const QByteArray ssc = encodeSscFile(reopened);
+    EXPECT_TRUE(ssc.contains("#DIFFICULTY:Beginner;"));
+    const ImportResult back = importStepFile(ssc, QStringLiteral("beginner.ssc"), StepFormat::Ssc);
+    ASSERT_TRUE(back.ok());
+    EXPECT_TRUE(back.losses.isEmpty()) << importLossReport(back.losses).toStdString();
+    EXPECT_EQ(notesOf(*back.song), expected);
 }
 
 } // namespace
