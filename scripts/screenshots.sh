@@ -185,6 +185,12 @@ shoot "$here/docs/editor.png" "$editor" "${tools[@]}"
 # at 192nd rows. `,` and `.` step the snap; the grid is at the editor's
 # origin, a 24th row 160 twips (32/3 pixels) high.
 xdotool windowactivate --sync "$editor" 2>/dev/null || xdotool windowfocus --sync "$editor"
+# First three arrows at 32nd rows that lie between the 24th rows (a 32nd
+# and two 16ths): the 24th grid shows them at their height in their colours.
+for c in "3 208" "10 112" "22 272"; do
+    read -r row x <<<"$c"
+    xdotool mousemove --window "$editor" "$x" $(((1260 + 120 * row) / 15)) click 1
+done
 xdotool key --window "$editor" comma
 columns=(112 176 208 272) # left, down, up, right
 clicks=("1 0 1" "2 1 1" "4 2 3" "5 3 1" "7 1 2" "8 0 4" "10 2 1" "11 3 1" "13 1 1" "14 2 3"
