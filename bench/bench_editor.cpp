@@ -1,7 +1,11 @@
-// Step editor speed: refreshgrid, a press to the repainted cell, and Next
-// bar through all 100 bars. Runs on the offscreen platform.
+// Step editor speed: refreshgrid, a press to the repainted cell, Next bar
+// through all 100 bars, the grid's repaint at every snap on a bar holding a
+// note on each of its 192 rows, and switching the snap. Runs on the
+// offscreen platform.
+#include "core/edit/snaps.h"
 #include "core/song/songmodel.h"
 #include "ui/editor/kolvo.h"
+#include "ui/editor/notetools.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/platform/appcontext.h"
 
@@ -104,5 +108,52 @@ void BM_NextBarThrough100Bars(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_NextBarThrough100Bars)->Unit(benchmark::kMillisecond);
+
+// Bar 1 of Double Basic holds a note on every one of its 192 rows, of every
+// kind in turn, on two panels a row.
+void fillFineBar(SongModel& model) {
+    ChartSteps steps;
+    for (int fine = 0; fine < kFineRows; ++fine)
+        for (int panel : {1 + fine % 4, 7 + fine % 4})
+            steps.append({tickOf(1, fine), std::uint8_t(panel), NoteKind(1 + fine % 6)});
+    steps.finish();
+    model.swapChartSteps(Double, Basic, steps);
+}
+
+void BM_GridRepaintAtSnap(benchmark::State& state) {
+    Editor e(Double);
+    fillFineBar(e.model);
+    e.window->findChild<NoteTools*>()->setSnap(int(state.range(0)));
+    for (auto _ : state) {
+        e.window->refreshgrid();
+        e.window->grid()->repaint();
+    }
+    state.SetLabel("refreshgrid plus repaint, 384 notes in the bar");
+}
+BENCHMARK(BM_GridRepaintAtSnap)
+    ->Arg(4)
+    ->Arg(8)
+    ->Arg(12)
+    ->Arg(16)
+    ->Arg(24)
+    ->Arg(32)
+    ->Arg(48)
+    ->Arg(64)
+    ->Arg(192)
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_SwitchSnap(benchmark::State& state) {
+    Editor e(Double);
+    fillFineBar(e.model);
+    e.window->refreshgrid();
+    NoteTools* tools = e.window->findChild<NoteTools*>();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        tools->setSnap(grid::kSnaps[i++ % grid::kSnaps.size()]);
+        e.window->grid()->repaint(); // the switched grid on screen
+    }
+    state.SetLabel("one snap change through the box, then the repaint");
+}
+BENCHMARK(BM_SwitchSnap)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -1,6 +1,6 @@
 // The song's history: undo and redo of Insert Bar on a full chart, the
 // memory a history of 10,000 grid presses takes, and undo of a grabbing
-// session of 2,000 arrows.
+// session of 2,000 arrows, and undo of a bar tool on a chart of 2,000 bars.
 #include "core/edit/barops.h"
 #include "core/song/songmodel.h"
 #include "core/song/stylepanels.h"
@@ -11,6 +11,8 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+
+#include <string>
 
 using namespace kolvo;
 
@@ -56,6 +58,31 @@ void BM_UndoRedoInsertBarOnAFullChart(benchmark::State& state) {
     state.SetLabel("one undo plus one redo per iteration");
 }
 BENCHMARK(BM_UndoRedoInsertBarOnAFullChart)->Unit(benchmark::kMicrosecond);
+
+// A chart of 2,000 bars with notes of every kind at 16th, 24th and 192nd
+// rows; Delete Bar at bar 1 done once, then undone and redone.
+void BM_UndoRedoDeleteBarOn2000Bars(benchmark::State& state) {
+    SongModel song;
+    ChartSteps big;
+    for (int bar = 1; bar <= 2000; ++bar)
+        for (int fine : {0, 8, 12, 24, 36, 40, 48, 97, 120, 144, 176, 191})
+            big.append({tickOf(bar, fine), std::uint8_t(1 + (bar + fine) % 10),
+                        NoteKind(1 + (bar + fine) % 6)});
+    big.finish();
+    song.swapChartSteps(Double, Maniac, big);
+    Document doc(song);
+    ChartSteps copy = song.chartSteps(Double, Maniac);
+    deleteBar(copy, 1);
+    doc.replaceChart(Double, Maniac, std::move(copy), QStringLiteral("Delete Bar, bar 1"), 1,
+                     kMaxBars);
+    for (auto _ : state) {
+        doc.history().undo();
+        doc.history().redo();
+    }
+    state.SetLabel(std::to_string(song.chartSteps(Double, Maniac).size()) +
+                   " notes; one undo plus one redo per iteration");
+}
+BENCHMARK(BM_UndoRedoDeleteBarOn2000Bars)->Unit(benchmark::kMicrosecond);
 
 // Also the time to do Insert Bar through the history (copy, insert, swap).
 void BM_InsertBarThroughTheHistory(benchmark::State& state) {

@@ -179,3 +179,34 @@ for name in "Wide View" "Transformations" "Power Tools"; do
     tools+=("$(wait_window "$name")")
 done
 shoot "$here/docs/editor.png" "$editor" "${tools[@]}"
+
+# The same bar at 24th rows with notes of several kinds placed there (the
+# left button an arrow, the right one a freeze, Shift a mine or a roll), then
+# at 192nd rows. `,` and `.` step the snap; the grid is at the editor's
+# origin, a 24th row 160 twips (32/3 pixels) high.
+xdotool windowactivate --sync "$editor" 2>/dev/null || xdotool windowfocus --sync "$editor"
+# First three arrows at 32nd rows that lie between the 24th rows (a 32nd
+# and two 16ths): the 24th grid shows them at their height in their colours.
+for c in "3 208" "10 112" "22 272"; do
+    read -r row x <<<"$c"
+    xdotool mousemove --window "$editor" "$x" $(((1260 + 120 * row) / 15)) click 1
+done
+xdotool key --window "$editor" comma
+columns=(112 176 208 272) # left, down, up, right
+clicks=("1 0 1" "2 1 1" "4 2 3" "5 3 1" "7 1 2" "8 0 4" "10 2 1" "11 3 1" "13 1 1" "14 2 3"
+    "16 0 2" "17 3 1" "19 1 1" "20 2 4" "22 0 1" "23 3 1")
+for c in "${clicks[@]}"; do
+    read -r row column kind <<<"$c"
+    x=${columns[$column]}
+    y=$(((1280 + 160 * row) / 15))
+    xdotool mousemove --window "$editor" "$x" "$y"
+    case $kind in
+    1) xdotool click 1 ;;                                   # arrow
+    2) xdotool click 3 ;;                                   # freeze start
+    3) xdotool keydown shift click 1 keyup shift ;;         # mine
+    4) xdotool keydown shift click 3 keyup shift ;;         # roll start
+    esac
+done
+shoot "$here/docs/editor-24th.png" "$editor"
+xdotool key --window "$editor" period period period period
+shoot "$here/docs/editor-192nd.png" "$editor"

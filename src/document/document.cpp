@@ -71,6 +71,8 @@ void Document::endStep() {
 std::optional<ChartId> Document::chartOf(const QUndoCommand* step) {
     if (const auto* s = dynamic_cast<const SetStepCommand*>(step))
         return s->chart();
+    if (const auto* s = dynamic_cast<const SetNoteCommand*>(step))
+        return s->chart();
     if (const auto* s = dynamic_cast<const SwapChartCommand*>(step))
         return s->chart();
     if (const auto* s = dynamic_cast<const SetFootlevelCommand*>(step))
@@ -80,7 +82,9 @@ std::optional<ChartId> Document::chartOf(const QUndoCommand* step) {
 
 void Document::setStep(int style, int level, int bar, int row, int panel, std::uint8_t value) {
     const StepPosition at{{style, level}, bar, row, panel};
-    if (!at.onGrid() || panel < 1 || panel > kArrowPanels)
+    // Any chart of the table, the Beginner charts included.
+    if (!at.chart.hasSlot() || bar < 1 || bar > kMaxBars || row < 1 || row > kRows || panel < 1 ||
+        panel > kArrowPanels)
         return;
     const std::uint8_t before = m_song.step(style, level, bar, row, panel);
     if (before == value)
@@ -90,21 +94,21 @@ void Document::setStep(int style, int level, int bar, int row, int panel, std::u
 
 void Document::replaceChart(int style, int level, ChartSteps steps, const QString& name,
                             int firstBar, int lastBar) {
-    if (!SongModel::validChart(style, level) || steps == m_song.chartSteps(style, level))
+    if (!ChartId{style, level}.hasSlot() || steps == m_song.chartSteps(style, level))
         return;
     m_history.push(
         new SwapChartCommand(*this, style, level, std::move(steps), name, firstBar, lastBar));
 }
 
 void Document::recordChart(int style, int level, ChartSteps before, const QString& name) {
-    if (!SongModel::validChart(style, level) || before == m_song.chartSteps(style, level))
+    if (!ChartId{style, level}.hasSlot() || before == m_song.chartSteps(style, level))
         return;
     m_history.push(
         new SwapChartCommand(*this, style, level, std::move(before), name, 1, kMaxBars, true));
 }
 
 void Document::clearChart(int style, int level) {
-    if (!SongModel::validChart(style, level))
+    if (!ChartId{style, level}.hasSlot())
         return;
     const QString name = QStringLiteral("Delete ") + styleName(style) + u' ' + levelName(level);
     m_history.push(new SwapChartCommand(*this, style, level, ChartSteps(), name, 1, kMaxBars, false,
@@ -112,7 +116,7 @@ void Document::clearChart(int style, int level) {
 }
 
 void Document::setFootlevel(int style, int level, const Value& value) {
-    if (!SongModel::validChart(style, level))
+    if (!ChartId{style, level}.hasSlot())
         return;
     const Value before = m_song.footlevels(style, level);
     if (before == value)

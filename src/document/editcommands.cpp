@@ -21,6 +21,60 @@ void SetStepCommand::apply(std::uint8_t value) {
     m_doc.announce(SongChange::steps(chart.style, chart.level, bar, bar));
 }
 
+namespace {
+QString placeName(NoteKind kind) {
+    switch (kind) {
+    case NoteKind::Arrow:
+        return QStringLiteral("Place arrow");
+    case NoteKind::FreezeStart:
+        return QStringLiteral("Place freeze arrow");
+    case NoteKind::RollStart:
+        return QStringLiteral("Place roll");
+    case NoteKind::Mine:
+        return QStringLiteral("Place mine");
+    case NoteKind::Lift:
+        return QStringLiteral("Place lift");
+    case NoteKind::Fake:
+        return QStringLiteral("Place fake arrow");
+    case NoteKind::None:
+        break;
+    }
+    return QStringLiteral("Remove note");
+}
+} // namespace
+
+void setNote(Document& doc, int style, int level, Tick tick, int panel, NoteKind kind) {
+    if (!ChartId{style, level}.hasSlot() || !ChartSteps::validPlace(tick, panel) ||
+        panel > kArrowPanels || std::uint8_t(kind) >= kNoteKinds)
+        return;
+    const NoteKind before = doc.song().chartSteps(style, level).kindAtTick(tick, panel);
+    if (before == kind)
+        return;
+    auto oldCell = [](NoteKind k) { return k <= NoteKind::FreezeStart; };
+    if (tick % kFinePerRow == 0 && oldCell(before) && oldCell(kind)) {
+        doc.setStep(style, level, barOfTick(tick), fineRowOfTick(tick) / kFinePerRow + 1, panel,
+                    std::uint8_t(kind));
+        return;
+    }
+    doc.history().push(new SetNoteCommand(doc, {style, level}, tick, panel, before, kind));
+}
+
+SetNoteCommand::SetNoteCommand(Document& doc, ChartId chart, Tick tick, int panel, NoteKind before,
+                               NoteKind after)
+    : m_doc(doc), m_chart(chart), m_tick(tick), m_panel(panel), m_before(before), m_after(after) {
+    setText(placeName(after) + QStringLiteral(", bar ") + QString::number(barOfTick(tick)));
+}
+
+void SetNoteCommand::apply(NoteKind kind) {
+    // The chart's notes are taken out, changed and put back: two swaps, no copy.
+    ChartSteps steps;
+    m_doc.song().swapChartSteps(m_chart.style, m_chart.level, steps);
+    steps.setKindAtTick(m_tick, m_panel, kind);
+    m_doc.song().swapChartSteps(m_chart.style, m_chart.level, steps);
+    const int bar = barOfTick(m_tick);
+    m_doc.announce(SongChange::steps(m_chart.style, m_chart.level, bar, bar));
+}
+
 SwapChartCommand::SwapChartCommand(Document& doc, int style, int level, ChartSteps other,
                                    const QString& name, int firstBar, int lastBar,
                                    bool alreadyApplied, std::optional<Value> otherDataexists)

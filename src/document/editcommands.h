@@ -30,6 +30,30 @@ class SetStepCommand : public QUndoCommand {
     std::uint8_t m_before, m_after;
 };
 
+// One note of any kind at any row of a chart of the table (kind None
+// removes it), as one step of the document's history. A note the old grid
+// can hold (an arrow or freeze start on a 32nd row) is the same step a press
+// on that grid has always made.
+void setNote(Document& doc, int style, int level, Tick tick, int panel, NoteKind kind);
+
+// One note at any row of a chart, of any kind.
+class SetNoteCommand : public QUndoCommand {
+  public:
+    SetNoteCommand(Document& doc, ChartId chart, Tick tick, int panel, NoteKind before,
+                   NoteKind after);
+    void undo() override { apply(m_before); }
+    void redo() override { apply(m_after); }
+    ChartId chart() const { return m_chart; }
+
+  private:
+    void apply(NoteKind kind);
+    Document& m_doc;
+    ChartId m_chart;
+    Tick m_tick;
+    int m_panel;
+    NoteKind m_before, m_after;
+};
+
 // A whole chart's cells (and optionally its dataexists flag) exchanged with
 // the copy this step holds: redo and undo are the same swap, so a bar
 // operation costs one chart copy in the history and constant time to apply.

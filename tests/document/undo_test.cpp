@@ -6,6 +6,7 @@
 #include "testapp.h"
 #include "ui/dwi/freezes.h"
 #include "ui/editor/kolvo.h"
+#include "ui/editor/notetools.h"
 #include "ui/editor/powertools.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/editor/transformations.h"
@@ -106,6 +107,15 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
              t.openEditor(3);
              QTest::mousePress(t.editor->grid(), Qt::LeftButton, {},
                                StepGrid::cellRect(12, 4).center());
+         }},
+        {"Place mine, bar 3",
+         [](UndoTest& t) {
+             // Shift and the left button at the sixth 24th row.
+             Kolvo* k = t.openEditor(3);
+             k->findChild<NoteTools*>()->setSnap(24);
+             QTest::mousePress(k->grid(), Qt::LeftButton, Qt::ShiftModifier,
+                               QPoint(StepGrid::cellRect(1, 1).center().x(),
+                                      twips(grid::kOriginY + 160 * 5 + 80)));
          }},
         {"Insert Bar, bar 12",
          [](UndoTest& t) {

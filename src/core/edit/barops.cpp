@@ -15,7 +15,7 @@ bool validBar(int bar) {
 
 // Runs `op` on a copy of the chart and swaps the result in.
 template <class Op> void onChart(SongModel& m, int s, int l, Op op) {
-    if (!SongModel::validChart(s, l))
+    if (!ChartId{s, l}.hasSlot())
         return;
     ChartSteps copy = m.chartSteps(s, l);
     op(copy);

@@ -67,7 +67,7 @@ void transformBar(ChartSteps& c, int bar, BarTransform t) {
 }
 
 void transformBar(SongModel& m, int s, int l, int bar, BarTransform t) {
-    if (!SongModel::validChart(s, l) || bar < 1 || bar > kMaxBars)
+    if (!ChartId{s, l}.hasSlot() || bar < 1 || bar > kMaxBars)
         return;
     ChartSteps copy = m.chartSteps(s, l);
     transformBar(copy, bar, t);

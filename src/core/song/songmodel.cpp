@@ -164,12 +164,14 @@ SongModel::SongModel(QObject* parent) : QObject(parent), m_charts(kChartSlots) {
 
 SongModel::~SongModel() = default;
 
+// The (style, level) calls reach the sixteen charts and the Beginner chart
+// of each style.
 Chart* SongModel::tableChart(int s, int l) {
-    return validChart(s, l) ? &m_charts[ChartId{s, l}.index()] : nullptr;
+    return ChartId{s, l}.hasSlot() ? &m_charts[ChartId{s, l}.index()] : nullptr;
 }
 
 const Chart* SongModel::tableChart(int s, int l) const {
-    return validChart(s, l) ? &m_charts[ChartId{s, l}.index()] : nullptr;
+    return ChartId{s, l}.hasSlot() ? &m_charts[ChartId{s, l}.index()] : nullptr;
 }
 
 bool SongModel::usedSlot(ChartSlot slot) const {

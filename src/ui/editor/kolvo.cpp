@@ -5,6 +5,7 @@
 #include "core/song/songmodel.h"
 #include "ui/app/freezearrowhelp.h"
 #include "ui/dwi/simulatortest.h"
+#include "ui/editor/notetools.h"
 #include "ui/editor/powertools.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/editor/transformations.h"
@@ -18,6 +19,7 @@
 #include "ui/timing/stepgrabbersetup.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -111,6 +113,7 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
     m_grid = new StepGrid(ctx, this);
     buildControls();
     buildWaveStrip();
+    new NoteTools(this, m_grid, m_waveToggle);
 
     // Opening steps, in order.
     if (m_summary)

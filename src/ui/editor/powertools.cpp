@@ -173,29 +173,29 @@ void PowerTools::cutBar() {
 }
 
 void PowerTools::pasteReplace() {
-    const auto cells = barCellsFromClipboardText(clipboardText());
-    if (!cells) {
+    const auto notes = barNotesFromClipboardText(clipboardText());
+    if (!notes) {
         refuseClipboard();
         return;
     }
     apply(QStringLiteral("Paste Replace"), m_ctx.session.currentbar,
-          [&](ChartSteps& c, int bar) { pasteBarCells(c, bar, *cells, PasteMode::Replace); });
+          [&](ChartSteps& c, int bar) { pasteBarNotes(c, bar, *notes, PasteMode::Replace); });
 }
 
 void PowerTools::pasteMerge() {
-    const auto cells = barCellsFromClipboardText(clipboardText());
-    if (!cells) {
+    const auto notes = barNotesFromClipboardText(clipboardText());
+    if (!notes) {
         refuseClipboard();
         return;
     }
     apply(QStringLiteral("Paste Merge"), m_ctx.session.currentbar,
-          [&](ChartSteps& c, int bar) { pasteBarCells(c, bar, *cells, PasteMode::Merge); });
+          [&](ChartSteps& c, int bar) { pasteBarNotes(c, bar, *notes, PasteMode::Merge); });
 }
 
 void PowerTools::pasteInsert() {
     // The clipboard is checked first, so a bad text inserts nothing.
-    const auto cells = barCellsFromClipboardText(clipboardText());
-    if (!cells) {
+    const auto notes = barNotesFromClipboardText(clipboardText());
+    if (!notes) {
         refuseClipboard();
         return;
     }
@@ -203,7 +203,7 @@ void PowerTools::pasteInsert() {
         return;
     apply(QStringLiteral("Paste Insert"), kMaxBars, [&](ChartSteps& c, int bar) {
         kolvo::insertBar(c, bar);
-        pasteBarCells(c, bar, *cells, PasteMode::Replace);
+        pasteBarNotes(c, bar, *notes, PasteMode::Replace);
     });
 }
 

@@ -78,6 +78,17 @@ QWidget* MainMenu::buildChartGrid() {
         g->addWidget(b, 5, s);
         m_buttons[std::size_t(n)] = b;
     }
+    // The Beginner charts, beside the table.
+    g->addWidget(new QLabel(levelName(Beginner), box), 6, 0);
+    for (int s = 1; s <= kStyles; ++s) {
+        auto* b = new QPushButton(box);
+        b->setObjectName(QStringLiteral("beginner%1").arg(s));
+        b->setMinimumWidth(90);
+        setLook(b, false);
+        connect(b, &QPushButton::clicked, this, [this, s] { openChart(s, Beginner); });
+        g->addWidget(b, 6, s);
+        m_beginnerButtons[std::size_t(s)] = b;
+    }
     auto* hint = new QLabel(QStringLiteral("Click on a button above to create/edit a pattern. "
                                            "To wipe a pattern, go to Edit > Delete."),
                             box);
@@ -91,14 +102,24 @@ QPushButton* MainMenu::chartButton(int n) const {
     return n >= 1 && n <= 23 ? m_buttons[std::size_t(n)] : nullptr;
 }
 
+QPushButton* MainMenu::beginnerButton(int style) const {
+    return style >= 1 && style <= kStyles ? m_beginnerButtons[std::size_t(style)] : nullptr;
+}
+
 void MainMenu::datacheck() {
     for (int n = 1; n <= 16; ++n)
         setLook(m_buttons[std::size_t(n)], m_ctx.model.hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
+    for (int s = 1; s <= kStyles; ++s)
+        setLook(m_beginnerButtons[std::size_t(s)], m_ctx.model.hasData(s, Beginner));
 }
 
 void MainMenu::chartButtonClicked(int n) {
-    m_ctx.session.currentstyle = (n - 1) % 4 + 1;
-    m_ctx.session.currentlevel = (n - 1) / 4 + 1;
+    openChart((n - 1) % 4 + 1, (n - 1) / 4 + 1);
+}
+
+void MainMenu::openChart(int style, int level) {
+    m_ctx.session.currentstyle = style;
+    m_ctx.session.currentlevel = level;
     setEnabled(false);
     auto* editor = new Kolvo(m_ctx, this);
     connect(editor, &Kolvo::unloaded, this, [this] {

@@ -177,6 +177,9 @@ void MainMenu::buildMenus() {
             connect(addItem(sm, QString::fromLatin1(levelCaptions[l - 1]), name.constData()),
                     &QAction::triggered, this, [this, s, l] { deletepattern(s, l); });
         }
+        const QByteArray beginnerName = QByteArray("del") + styleWords[s - 1] + "beginnermenu";
+        connect(addItem(sm, QStringLiteral("Be&ginner..."), beginnerName.constData()),
+                &QAction::triggered, this, [this, s] { deletepattern(s, Beginner); });
         const QByteArray editName = QByteArray("del") + styleWords[s - 1] + "editmenu";
         addItem(sm, QStringLiteral("&Edit..."), editName.constData())->setEnabled(false);
     }

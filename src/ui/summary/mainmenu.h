@@ -40,6 +40,8 @@ class MainMenu : public QMainWindow {
     QRadioButton* Option1(int index) const;
     // Command1..Command16 (the chart buttons) and Command20..Command23.
     QPushButton* chartButton(int n) const;
+    // The Beginner chart of a style (1..4), in the row under the table.
+    QPushButton* beginnerButton(int style) const;
 
     FileCommands& fileCommands() { return *m_files; }
     QTimer* Timer1() const { return m_timer1; }
@@ -89,6 +91,7 @@ class MainMenu : public QMainWindow {
     void updateDigest();
     void browseMusic();
     void chartButtonClicked(int n);
+    void openChart(int style, int level);
     void toggleAutoDisplay(QAction* action, int& flag, const QString& key);
     void openFreezes();
     void connectOpeners();
@@ -100,6 +103,7 @@ class MainMenu : public QMainWindow {
     std::array<QRadioButton*, 3> m_option1{};
     QCheckBox* m_check1 = nullptr;
     std::array<QPushButton*, 24> m_buttons{};
+    std::array<QPushButton*, 5> m_beginnerButtons{}; // by style 1..4
     QTimer* m_timer1 = nullptr;
     QAction* m_wideview = nullptr;
     QAction* m_autotrans = nullptr;

@@ -1,5 +1,6 @@
 // The press-to-cell arithmetic of the step grid and the press table.
 #include "core/edit/gridgeometry.h"
+#include "core/edit/snaps.h"
 #include "core/song/songmodel.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,72 @@ TEST(PressTable, LeftTogglesArrowRightTogglesFreezeStart) {
     for (const Row& r : rows)
         EXPECT_EQ(valueAfterPress(r.value, r.button), r.written)
             << "value " << int(r.value) << " button " << int(r.button);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Snaps, PressLandsOnTheSnapsRow) {
+    struct Row {
+        float x, y;
+        int snap;
+        std::optional<Place> expected;
+    };
+    const Row rows[] = {
+        {1500.f, 1200.f, 12, Place{1, 0}},  {1500.f, 1519.f, 12, Place{1, 0}},
+        {1500.f, 1520.f, 12, Place{1, 16}}, {1500.f, 5039.f, 12, Place{1, 176}},
+        {1500.f, 5040.f, 12, std::nullopt}, {1500.f, 1199.f, 12, std::nullopt},
+        {1500.f, 1360.f, 24, Place{1, 8}},  {1500.f, 1219.f, 192, Place{1, 0}},
+        {1500.f, 1220.f, 192, Place{1, 1}}, {1500.f, 5039.f, 192, Place{1, 191}},
+        {1500.f, 2160.f, 4, Place{1, 48}},  {4400.f, 1500.f, 64, Place{6, 15}},
+        {1500.f, 1500.f, 5, std::nullopt},  {kNaN, 1500.f, 48, std::nullopt},
+        {1500.f, kHuge, 64, std::nullopt},  {2400.f, 1500.f, 16, Place{3, 12}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(placeAtTwips(r.x, r.y, Double, r.snap), r.expected)
+            << "x=" << r.x << " y=" << r.y << " snap " << r.snap;
+    // A column the style does not use takes no press at any snap.
+    EXPECT_EQ(placeAtTwips(1920.f, 1500.f, Single, 12), std::nullopt);
+}
+
+TEST(Snaps, At32RowsAPressLandsWhereTheOldGridPutIt) {
+    for (float y = 1190.f; y <= 5050.f; y += 7.5f)
+        for (float x : {1430.f, 1440.f, 4330.f, 4560.f, 6479.f}) {
+            const auto cell = cellAtTwips(x, y, Double);
+            const auto place = placeAtTwips(x, y, Double, kDefaultSnap);
+            ASSERT_EQ(cell.has_value(), place.has_value()) << x << "," << y;
+            if (cell) {
+                EXPECT_EQ(*place, (Place{cell->column, (cell->row - 1) * kFinePerRow}));
+            }
+        }
+}
+
+TEST(Snaps, EachRowBelongsToItsCoarsestSnapAndTheKeysStepThroughThem) {
+    const std::pair<int, int> ofRow[] = {{0, 4},   {48, 4}, {24, 8},  {16, 12}, {32, 12},
+                                         {12, 16}, {8, 24}, {6, 32},  {18, 32}, {4, 48},
+                                         {3, 64},  {9, 64}, {1, 192}, {2, 192}, {191, 192}};
+    for (auto [fine, snap] : ofRow)
+        EXPECT_EQ(snapOfFineRow(fine), snap) << "fine row " << fine;
+
+    const std::tuple<int, int, int> steps[] = {{4, -1, 4},    {4, 1, 8},           {32, -1, 24},
+                                               {32, 1, 48},   {64, 1, 192},        {192, 1, 192},
+                                               {192, -1, 64}, {7, 1, kDefaultSnap}};
+    for (auto [from, direction, to] : steps)
+        EXPECT_EQ(stepSnap(from, direction), to) << from << " " << direction;
+}
+
+TEST(Snaps, APressWritesTheChosenKindOrRemovesTheSameOne) {
+    // The old grid's buttons: left chooses an arrow, right a freeze start.
+    for (std::uint8_t v : {0, 1, 2})
+        for (auto [button, chosen] : {std::pair{PressButton::Left, NoteKind::Arrow},
+                                      std::pair{PressButton::Right, NoteKind::FreezeStart}})
+            EXPECT_EQ(std::uint8_t(kindAfterPress(NoteKind(v), chosen)),
+                      valueAfterPress(v, button).value())
+                << int(v);
+    EXPECT_EQ(kindAfterPress(NoteKind::Mine, NoteKind::Mine), NoteKind::None);
+    EXPECT_EQ(kindAfterPress(NoteKind::Mine, NoteKind::Arrow), NoteKind::Arrow);
+    EXPECT_EQ(kindAfterPress(NoteKind::None, NoteKind::Fake), NoteKind::Fake);
 }
 
 } // namespace

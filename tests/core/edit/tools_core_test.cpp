@@ -181,6 +181,78 @@ TEST(ClipboardText, RefusesAnythingButAWholeBar) {
     EXPECT_TRUE(barCellsFromClipboardText(good + QStringLiteral("1,2,x\r\n")).has_value());
 }
 
+// A bar the bar form cannot carry goes in the note form, which Paste reads
+// back exactly and the bar-form reader refuses.
+TEST_F(BarOps, ABarOfFineRowsAndNewKindsTravelsInTheNoteForm) {
+    ChartSteps steps;
+    for (const Note& n : {Note{tickOf(7, 0), PanelLeft, NoteKind::Arrow},
+                          Note{tickOf(7, 16), PanelDown, NoteKind::Mine},
+                          Note{tickOf(7, 16), PanelRight, NoteKind::RollStart},
+                          Note{tickOf(7, 191), PanelRight2, NoteKind::Fake},
+                          Note{tickOf(8, 0), PanelUp, NoteKind::Arrow}})
+        steps.append(n);
+    steps.finish();
+    model.swapChartSteps(Double, Maniac, steps);
+
+    const QString text = clipboardTextFromBar(model, Double, Maniac, 7);
+    EXPECT_EQ(text, "KOLVO-BAR-NOTES-v1"
+                    "0:1:1,16:3:4,16:6:3,191:10:6,");
+    EXPECT_FALSE(barCellsFromClipboardText(text).has_value());
+
+    // Replace empties the whole bar first, notes between the 32nd rows too.
+    model.setStep(Double, Basic, 120, 4, PanelUp, StepArrow);
+    ChartSteps target = model.chartSteps(Double, Basic);
+    target.setKindAtTick(tickOf(120, 100), PanelDown, NoteKind::Lift);
+    const auto notes = barNotesFromClipboardText(text);
+    ASSERT_TRUE(notes.has_value());
+    pasteBarNotes(target, 120, *notes, PasteMode::Replace);
+    ASSERT_EQ(target.notesOfBar(120).size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Note& from = model.chartSteps(Double, Maniac).notesOfBar(7)[i];
+        const Note& to = target.notesOfBar(120)[i];
+        EXPECT_EQ(to.tick - tickOf(120, 0), from.tick - tickOf(7, 0));
+        EXPECT_EQ(to.panel, from.panel);
+        EXPECT_EQ(to.kind, from.kind);
+    }
+    // Merge leaves every note already there.
+    ChartSteps merged;
+    merged.setKindAtTick(tickOf(3, 16), PanelDown, NoteKind::Arrow);
+    pasteBarNotes(merged, 3, *notes, PasteMode::Merge);
+    EXPECT_EQ(merged.kindAtTick(tickOf(3, 16), PanelDown), NoteKind::Arrow);
+    EXPECT_EQ(merged.kindAtTick(tickOf(3, 16), PanelRight), NoteKind::RollStart);
+    EXPECT_EQ(merged.size(), 4u);
+
+    // A bar of the bar form reads through the same call.
+    model.setStep(Single, Basic, 2, 9, PanelDown, StepFreezeStart);
+    const auto old = barNotesFromClipboardText(clipboardTextFromBar(model, Single, Basic, 2));
+    ASSERT_TRUE(old.has_value());
+    EXPECT_EQ(*old, (std::vector<Note>{{48, PanelDown, NoteKind::FreezeStart}}));
+}
+
+TEST(ClipboardText, RefusesANoteFormThatIsNotWhole) {
+    const QString header = QStringLiteral("KOLVO-BAR-NOTES-v1");
+    const struct {
+        const char* fields;
+        bool read;
+    } cases[] = {
+        {"", true},           {"0:1:1,191:10:6,", true},
+        {"0:1:1,\r\n", true}, {"192:1:1,", false},
+        {"0:11:1,", false},   {"0:0:1,", false},
+        {"0:1:0,", false},    {"0:1:7,", false},
+        {"-1:1:1,", false},   {"0001:1:1,", false},
+        {"0:1,", false},      {"0:1:1:1,", false},
+        {"x:1:1,", false},    {" 0:1:1,", false},
+        {"0:1:1", false},     {"0:1:1,0:1:2,", false},
+        {"0:1:1,,", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(barNotesFromClipboardText(header + QString::fromLatin1(c.fields)).has_value(),
+                  c.read)
+            << c.fields;
+    }
+    EXPECT_FALSE(barNotesFromClipboardText(QStringLiteral("kolvo-bar-notes-v1")).has_value());
+}
+
 // ---- transformations ----
 
 namespace {

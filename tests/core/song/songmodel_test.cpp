@@ -75,9 +75,13 @@ TEST(SongModel, OpeningAChartSetsFootLevelOnlyTheFirstTime) {
 
 TEST(SongModel, OutOfRangeCellsReadAsEmptyAndIgnoreWrites) {
     SongModel m;
-    const int bad[][5] = {{0, 1, 1, 1, 1},  {5, 1, 1, 1, 1},
-                          {1, 0, 1, 1, 1},  {1, 1, kMaxBars + 1, 1, 1},
-                          {1, 1, 1, 33, 1}, {-1, -1, -1, -1, -1}};
+    const int bad[][5] = {{0, 1, 1, 1, 1},
+                          {5, 1, 1, 1, 1},
+                          {1, -1, 1, 1, 1},
+                          {1, Edit, 1, 1, 1},
+                          {1, 1, kMaxBars + 1, 1, 1},
+                          {1, 1, 1, 33, 1},
+                          {-1, -1, -1, -1, -1}};
     for (const auto& c : bad) {
         m.setStep(c[0], c[1], c[2], c[3], c[4], 1);
         EXPECT_EQ(m.step(c[0], c[1], c[2], c[3], c[4]), 0);
@@ -88,6 +92,11 @@ TEST(SongModel, OutOfRangeCellsReadAsEmptyAndIgnoreWrites) {
     EXPECT_EQ(m.step(1, 1, 1, 1, 11), 0);
     EXPECT_FALSE(m.hasTempo(1, 1, 1, 1, 10));
     EXPECT_TRUE(m.dataexists(0, 0).isUnassigned());
+    // Level 0 is the style's Beginner chart.
+    m.setStep(Double, Beginner, 1, 1, 1, 1);
+    EXPECT_EQ(m.step(Double, Beginner, 1, 1, 1), 1);
+    EXPECT_EQ(m.chart(SongModel::slotOf(Double, Beginner)).steps.size(), 1u);
+    EXPECT_TRUE(m.chartSteps(Double, Basic).empty());
 }
 
 TEST(SongModel, ValueKeepsItsForm) {

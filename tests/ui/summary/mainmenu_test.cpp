@@ -5,6 +5,8 @@
 #include "core/files/digest.h"
 #include "core/song/songmodel.h"
 #include "testapp.h"
+#include "ui/editor/kolvo.h"
+#include "ui/editor/stepgrid.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/clicklabel.h"
 #include "ui/summary/filecommands.h"
@@ -28,6 +30,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QUndoStack>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -400,6 +403,48 @@ TEST_F(MainMenuTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
     EXPECT_EQ(w->Timer1()->interval(), 100);
     EXPECT_TRUE(QTest::qWaitFor([&] { return button(7)->text() == "Data"; }, 2000));
     EXPECT_FALSE(w->Timer1()->isActive());
+}
+
+// Beginner charts sit in a row of their own under the table: they open in
+// the editor, show their flag, and Edit > Delete asks about them as it asks
+// about the others.
+TEST_F(MainMenuTest, BeginnerChartsOpenShowTheirDataAndAreDeletedAfterTheQuestion) {
+    w->show();
+    for (int s = 1; s <= kStyles; ++s) {
+        ASSERT_NE(w->beginnerButton(s), nullptr);
+        EXPECT_EQ(w->beginnerButton(s)->text(), "No Data");
+    }
+    w->beginnerButton(Double)->click();
+    EXPECT_EQ(app.ctx.session.currentstyle, Double);
+    EXPECT_EQ(app.ctx.session.currentlevel, Beginner);
+    Kolvo* editor = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* k = qobject_cast<Kolvo*>(top); k && k->isVisible())
+            editor = k;
+    ASSERT_NE(editor, nullptr);
+    QTest::mousePress(editor->grid(), Qt::LeftButton, {},
+                      StepGrid::cellRect(9, PanelDown2).center());
+    EXPECT_EQ(app.model.step(Double, Beginner, 1, 9, PanelDown2), StepArrow);
+    EXPECT_FALSE(app.model.hasData(Double, Basic)); // the table's charts are untouched
+    EXPECT_EQ(app.model.step(Double, Basic, 1, 9, PanelDown2), StepEmpty);
+    editor->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->beginnerButton(Double)->text() == "Data"; }, 2000));
+    EXPECT_EQ(button(2)->text(), "No Data");
+
+    QAction* del = w->menuAction("deldoublebeginnermenu");
+    ASSERT_NE(del, nullptr);
+    EXPECT_EQ(del->text(), "Be&ginner...");
+    app.boxes.answers << MsgAnswer::No << MsgAnswer::Yes;
+    del->trigger();
+    EXPECT_EQ(app.boxes.last().text, "WARNING! This will delete the entire Double Beginner step "
+                                     "sequence! Are you sure you want to continue?");
+    EXPECT_EQ(app.model.step(Double, Beginner, 1, 9, PanelDown2), StepArrow);
+    del->trigger();
+    EXPECT_EQ(app.model.step(Double, Beginner, 1, 9, PanelDown2), StepEmpty);
+    EXPECT_EQ(w->beginnerButton(Double)->text(), "No Data");
+    app.ctx.document.history().undo();
+    EXPECT_EQ(app.model.step(Double, Beginner, 1, 9, PanelDown2), StepArrow);
+    EXPECT_EQ(w->beginnerButton(Double)->text(), "Data");
 }
 
 // The close box of the summary window, pressed while the step editor holds
