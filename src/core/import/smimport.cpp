@@ -499,7 +499,7 @@ class SongReader {
             m_builder.songLoss(QStringLiteral("the file sets no BPM; 60 is used"));
         m_song.setField(SummaryField::Bpm, fieldNumber(td.bpm));
         m_song.setField(SummaryField::Gap,
-                        fieldNumber(td.offsetMs)); // unrounded: offsets are often finer than 1 ms
+                        fieldNumber(td.offsetMs, 6)); // offsets are often finer than 1 ms
         std::vector<TempoEvent> bpms, stops;
         for (const TimingEvent& e : td.bpms)
             bpms.push_back({int(e.tick), e.value});
