@@ -66,7 +66,7 @@ int groupFreezesLost(const Chart& c) {
 
 QStringList cannotCarryLines(const SongModel& m, const CarryRules& rules) {
     QStringList lines;
-    const TimingData& extras = m.songTimingExtras();
+    const TimingData& extras = rules.timing ? *rules.timing : m.songTimingExtras();
     if (rules.delays && !extras.delays.empty())
         lines << QStringLiteral("the song's delays (%1)").arg(extras.delays.size());
     if (rules.warps && !extras.warps.empty())
@@ -96,7 +96,10 @@ QStringList cannotCarryLines(const SongModel& m, const CarryRules& rules) {
             continue;
         }
         const QString meter = trimmedBlanks(c.footlevels.toText());
-        if (rules.wholeMeter && QString::number(smMeterOfFootLevel(meter)) != meter)
+        // An empty foot level (never set) is simply 1; anything else that is
+        // not a whole number changes.
+        if (rules.wholeMeter && !meter.isEmpty() &&
+            QString::number(smMeterOfFootLevel(meter)) != meter)
             lines << QStringLiteral("%1: the foot level \"%2\" (written as %3)")
                          .arg(name, c.footlevels.toText())
                          .arg(smMeterOfFootLevel(meter));

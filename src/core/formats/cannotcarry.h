@@ -6,6 +6,7 @@
 namespace kolvo {
 
 class SongModel;
+struct TimingData;
 
 // What a step-file format has no place for. Each export states its own;
 // cannotCarryLines() turns them into the lines the user reads before
@@ -25,6 +26,8 @@ struct CarryRules {
     QByteArrayList keptTimingTags; // timing segments the format writes back
     bool anyKeptTiming = false;    // or: every kept timing segment is written
     bool wholeMeter = false;       // the meter is written as a whole number
+    // The timing the file carries for the song: null for the song's own.
+    const TimingData* timing = nullptr;
 };
 
 QStringList cannotCarryLines(const SongModel& song, const CarryRules& rules);

@@ -120,10 +120,10 @@ void appendChart(std::string& out, const SongModel& m, ChartSlot slot) {
     appendMeasures(out, stepCells(c, columns), int(columns.size()), bars, "\r\n");
 }
 
-// The song's BPM changes and stops as its tempo cells hold them: a change
-// that is not above 0 is left out (the DWI reader drops it too), and a
-// change at the first row replaces the song's BPM.
-void appendBpmsAndStops(std::string& out, const SongModel& m) {
+// BPM changes and stops of a timing: a change that is not above 0 is left
+// out (the DWI reader drops it too), and a change at the first row replaces
+// the starting BPM. Then its delays, time signatures and tick counts.
+void appendTiming(std::string& out, const TimingData& t) {
     std::string bpms, stops;
     auto entry = [](std::string& list, Tick tick, double value, int shift) {
         if (!list.empty())
@@ -133,21 +133,19 @@ void appendBpmsAndStops(std::string& out, const SongModel& m) {
         appendDecimal(list, value, shift);
     };
     bool startsWithChange = false;
-    for (const TempoCell& t : m.songTempoCells()) {
-        if (t.channel == BPMCHANNEL) {
-            if (t.tick == 0 && t.value > 0)
-                startsWithChange = true;
-            if (t.value > 0)
-                entry(bpms, t.tick, t.value, 0);
-        } else if (SongModel::tempoEvent(t.value)) {
-            entry(stops, t.tick, t.value, 3);
-        }
+    for (const TimingEvent& e : t.bpms) {
+        if (!(e.value > 0))
+            continue;
+        startsWithChange = startsWithChange || e.tick == 0;
+        entry(bpms, e.tick, e.value, 0);
     }
+    for (const TimingEvent& e : t.stops)
+        entry(stops, e.tick, e.value, 3);
     out += "#BPMS:";
-    if (!startsWithChange && fieldNumber(m.bpm()) > 0) {
+    if (!startsWithChange && t.bpm > 0) {
         appendDecimal(out, 0, 0);
         out += '=';
-        appendDecimal(out, fieldNumber(m.bpm()), 0);
+        appendDecimal(out, t.bpm, 0);
         if (!bpms.empty())
             out += ',';
     }
@@ -156,16 +154,15 @@ void appendBpmsAndStops(std::string& out, const SongModel& m) {
     out += stops;
     out += ";\r\n";
     // Delays have a tag of their own; a song without them writes none.
-    const TimingData& extras = m.songTimingExtras();
-    if (!extras.delays.empty()) {
+    if (!t.delays.empty()) {
         std::string delays;
-        for (const TimingEvent& e : extras.delays)
+        for (const TimingEvent& e : t.delays)
             entry(delays, e.tick, e.value, 3);
         out += "#DELAYS:";
         out += delays;
         out += ";\r\n";
     }
-    for (const auto& [tag, value] : extras.kept)
+    for (const auto& [tag, value] : t.kept)
         if (smTimingTag(tag)) {
             out += '#';
             out.append(tag.constData(), std::size_t(tag.size()));
@@ -173,6 +170,22 @@ void appendBpmsAndStops(std::string& out, const SongModel& m) {
             out.append(value.constData(), std::size_t(value.size()));
             out += ";\r\n";
         }
+}
+
+// A .sm file has one timing for all its charts. When every chart written
+// has a timing of its own and they are all the same, that one is written;
+// otherwise the song's.
+const TimingData* sharedChartTiming(const SongModel& m) {
+    const TimingData* shared = nullptr;
+    for (ChartSlot slot = 0; slot < m.chartSlots(); ++slot) {
+        if (!m.usedSlot(slot) || !m.chart(slot).hasData())
+            continue;
+        const TimingData* own = m.chart(slot).timing.get();
+        if (!own || (shared && !(*own == *shared)))
+            return nullptr;
+        shared = own;
+    }
+    return shared;
 }
 
 } // namespace
@@ -225,8 +238,9 @@ QByteArray encodeSmFile(const SongModel& m) {
             out.append(value.constData(), std::size_t(value.size()));
             out += ";\r\n";
         }
+    const TimingData* shared = sharedChartTiming(m);
     out += "#OFFSET:";
-    out += smSecondsFromMs(-fieldNumber(m.gap()));
+    out += smSecondsFromMs(shared ? -shared->offsetMs : -fieldNumber(m.gap()));
     out += ";\r\n";
     // The sample start field decides both sample lines, as in the DWI file.
     if (!m.samplestart().isEmpty()) {
@@ -236,7 +250,7 @@ QByteArray encodeSmFile(const SongModel& m) {
         out += smSecondsFromMs(fieldNumber(m.samplelength()));
         out += ";\r\n";
     }
-    appendBpmsAndStops(out, m);
+    appendTiming(out, shared ? *shared : m.songTiming());
     for (ChartSlot slot = 0; slot < m.chartSlots(); ++slot)
         if (m.usedSlot(slot) && m.chart(slot).hasData())
             appendChart(out, m, slot);
@@ -257,12 +271,18 @@ const char* smStepsType(int style) {
 
 QStringList smCannotCarry(const SongModel& m) {
     CarryRules rules;
-    rules.chartTiming = true;
+    const TimingData* shared = sharedChartTiming(m);
+    rules.chartTiming = !shared;
+    rules.timing = shared;
     rules.warps = true;
     rules.keptTimingTags = {"TIMESIGNATURES", "TICKCOUNTS"};
     rules.keptChartTags = true;
     rules.wholeMeter = true;
-    return cannotCarryLines(m, rules);
+    QStringList lines = cannotCarryLines(m, rules);
+    if (shared && !(m.songTiming() == *shared))
+        lines.prepend(QStringLiteral("the song's own timing (every chart has the same timing of "
+                                     "its own, which is written instead)"));
+    return lines;
 }
 
 } // namespace kolvo

@@ -505,3 +505,33 @@ TEST(SmWriter, EveryChartAndNoteKind) {
     EXPECT_TRUE(
         sm.contains("#NOTES:\r\n     dance-double:\r\n     My edit:\r\n     Edit:\r\n     9:\r\n"));
 }
+
+// A .sm file has one timing. Charts that all carry the same timing of their
+// own get it written; charts that differ get the song's, and the list of
+// what cannot be carried names them.
+TEST(SmWriter, ChartTimingSharedByEveryChartIsWritten) {
+    SongModel m;
+    m.resetparameters();
+    auto own = std::make_shared<TimingData>();
+    own->offsetMs = 25;
+    own->bpm = 180;
+    own->bpms.push_back({kFineRowsPerBeat * 4, 90});
+    for (int l : {Basic, Another}) {
+        m.setDataexists(Single, l, Value::number(1));
+        m.setChartTiming(SongModel::slotOf(Single, l), own);
+    }
+    QByteArray sm = encodeSmFile(m);
+    EXPECT_TRUE(sm.contains("#OFFSET:-0.025;\r\n#BPMS:0.000=180.000,4.000=90.000;\r\n"))
+        << sm.data();
+    EXPECT_EQ(smCannotCarry(m), QStringList{"the song's own timing (every chart has the same "
+                                            "timing of its own, which is written instead)"});
+
+    auto other = std::make_shared<TimingData>(*own);
+    other->bpm = 200;
+    m.setChartTiming(SongModel::slotOf(Single, Another), other);
+    sm = encodeSmFile(m);
+    EXPECT_TRUE(sm.contains("#OFFSET:0.000;\r\n#BPMS:0.000=120.000;\r\n")) << sm.data();
+    EXPECT_EQ(smCannotCarry(m),
+              (QStringList{"Single Basic: its own timing (it plays to the song's)",
+                           "Single Another: its own timing (it plays to the song's)"}));
+}
