@@ -337,7 +337,10 @@ const char* introName(IntroKind i) {
 
 void nameAndSplit(EvalCase& c, int index) {
     char buf[200];
-    if (c.style == Style::Click)
+    if (!c.tempoChanges.empty())
+        std::snprintf(buf, sizeof buf, "map%03d-%s-%zu", index, styleName(c.style),
+                      c.tempoChanges.size());
+    else if (c.style == Style::Click)
         std::snprintf(buf, sizeof buf, "click%03d-%s-%gms-%s", index, timbreName(c.timbre),
                       c.clickMs, c.accents ? "acc" : "flat");
     else
@@ -488,6 +491,63 @@ bool writeCase(const QString& path, const EvalCase& c) {
                     ffmpeg.exitCode() == 0;
     QFile::remove(wavPath);
     return ok;
+}
+
+std::vector<EvalCase> tempoMapSet() {
+    std::mt19937 rng(2520);
+    auto uniform = [&rng](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    auto pick = [&rng](int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(rng)); };
+    const Style styles[] = {Style::Click,      Style::FourFloor, Style::Rock,
+                            Style::Syncopated, Style::Swing,     Style::Shuffle,
+                            Style::KickOnly,   Style::HatsOnly,  Style::BassLed};
+    const int rates[] = {22050, 32000, 44100, 48000};
+    std::vector<EvalCase> set;
+    for (int i = 0; i < 54; ++i) {
+        EvalCase c;
+        c.style = styles[i % 9];
+        c.timbre = Timbre(pick(4));
+        c.clickMs = 10;
+        c.levelDb = std::round(uniform(-20, 0));
+        c.bpm = std::round(uniform(90, 200) * 2) / 2;
+        c.gapMs = std::round(uniform(0, 3000));
+        c.encoding = Encoding(pick(3));
+        c.sampleRate = rates[pick(4)];
+        c.channels = 1 + pick(2);
+        c.seed = unsigned(5000 + i);
+        // Two to four sections of 24 to 64 beats, each tempo at least 8 %
+        // from the one before; a stop of a tenth of a beat to a beat and a
+        // half at some section ends and inside some sections.
+        const int sections = 2 + i % 3;
+        double seconds = c.gapMs / 1000, bpm = c.bpm;
+        int beat = 0;
+        for (int s = 0; s < sections; ++s) {
+            const int length = 4 * (6 + pick(11));
+            if (s > 0) {
+                double next = bpm;
+                while (std::abs(next / bpm - 1) < 0.08)
+                    next = std::round(uniform(90, 200) * 2) / 2;
+                MadeTempoChange change{beat, next, 0};
+                if (pick(4) == 0)
+                    change.stopSeconds = std::round(uniform(0.1, 1.5) * 60 / next * 1000) / 1000;
+                c.tempoChanges.push_back(change);
+                bpm = next;
+                seconds += change.stopSeconds;
+            }
+            if (pick(3) == 0) {
+                const double stop = std::round(uniform(0.1, 1.5) * 60 / bpm * 1000) / 1000;
+                c.tempoChanges.push_back({beat + length / 2, 0, stop});
+                seconds += stop;
+            }
+            beat += length;
+            seconds += length * 60 / bpm;
+        }
+        c.seconds = std::ceil(seconds + 2);
+        nameAndSplit(c, i);
+        set.push_back(c);
+    }
+    return set;
 }
 
 } // namespace kolvo::test

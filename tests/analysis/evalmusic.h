@@ -67,6 +67,10 @@ const char* styleName(Style s);
 // Every case of the set, the same on every run.
 std::vector<EvalCase> evaluationSet();
 
+// Made music whose tempo changes: two to four sections in many styles, some
+// with stops, split like the set above.
+std::vector<EvalCase> tempoMapSet();
+
 // The case's samples, interleaved when it has two channels, -1..1.
 std::vector<float> renderCase(const EvalCase& c);
 
