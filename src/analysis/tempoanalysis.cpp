@@ -311,6 +311,15 @@ std::optional<Section> followSection(std::span<const Onset> onsets, double from)
     if (!fitted || fitted->inliers < 8)
         return std::nullopt;
     s.grid = chooseBeatLevel(part, *fitted, kMinBpm, kMaxBpm);
+    // The section starts at its first strong onset on the chosen level's
+    // grid (the grid followed may have been another level of it).
+    const double onTol = std::clamp(4 * s.grid.residual, 0.008, 0.1 * s.grid.period);
+    for (const Onset& o : onsets)
+        if (o.time >= from && o.time <= s.end && o.strength >= strong &&
+            std::abs(std::remainder(o.time - s.grid.phase, s.grid.period)) < onTol) {
+            s.start = o.time;
+            break;
+        }
     return s;
 }
 
@@ -386,9 +395,11 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         if (offset > nextTol) {
             // A stop longer than a beat: the silence until the next section
             // sounds tells how many beats it holds.
+            // (A silence of more than a few beats is a rest, not a stop.)
             const double silence = sections[i + 1].start - last - next.period;
-            offset +=
-                std::max(0.0, std::floor((silence - offset + nextTol) / next.period)) * next.period;
+            const double beats = std::floor((silence - offset + nextTol) / next.period);
+            if (beats >= 1 && beats <= 2)
+                offset += beats * next.period;
             map.stops.push_back({beat, offset});
         } else {
             offset = 0;
