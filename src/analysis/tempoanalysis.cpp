@@ -222,6 +222,8 @@ struct Section {
     BeatGrid grid;
     double start = 0;
     double end = 0;
+    double firstStrong = 0; // the first strong onset where the following began
+    double strong = 0;      // an onset this strong counts
 };
 
 std::vector<Onset> onsetsBetween(std::span<const Onset> onsets, double from, double to) {
@@ -235,11 +237,10 @@ std::vector<Onset> onsetsBetween(std::span<const Onset> onsets, double from, dou
 // Follows the grid of the music from `from` while its strong onsets stay on
 // it; the section ends at the last strong onset on the grid before four in
 // a row fall off it (a fill or a syncopation puts fewer off it than that).
-std::optional<Section> followSection(std::span<const Onset> onsets, double from) {
-    constexpr double kWindow = 8;
-    std::vector<Onset> window = onsetsBetween(onsets, from, from + kWindow);
+std::optional<Section> followSectionIn(std::span<const Onset> onsets, double from, double seconds) {
+    std::vector<Onset> window = onsetsBetween(onsets, from, from + seconds);
     if (window.size() < 16)
-        window = onsetsBetween(onsets, from, from + 1.5 * kWindow);
+        window = onsetsBetween(onsets, from, from + 1.5 * seconds);
     if (window.size() < 8)
         return std::nullopt;
     const double guess = commonestSpacing(window);
@@ -260,6 +261,7 @@ std::optional<Section> followSection(std::span<const Onset> onsets, double from)
 
     Section s;
     s.start = -1;
+    s.strong = strong;
     LineFit line;
     // The last few strong onsets: whether each lay on the grid, and the
     // section's end before it. Four in a row off the grid, or at most one of
@@ -269,9 +271,12 @@ std::optional<Section> followSection(std::span<const Onset> onsets, double from)
         double endBefore;
     };
     std::vector<Seen> recent;
+    s.firstStrong = -1;
     for (const Onset& o : onsets) {
         if (o.time < from || o.strength < strong)
             continue;
+        if (s.firstStrong < 0)
+            s.firstStrong = o.time;
         const long long k = std::llround((o.time - phase) / period);
         const double r = o.time - (phase + double(k) * period);
         const bool on = std::abs(r) < tol;
@@ -323,12 +328,31 @@ std::optional<Section> followSection(std::span<const Onset> onsets, double from)
     return s;
 }
 
+// The section from `from` on, fitted over the next eight seconds, or four
+// when those hold the next tempo more than this one: a section's following
+// starts within a couple of beats of the first strong onset.
+std::optional<Section> followSection(std::span<const Onset> onsets, double from) {
+    std::optional<Section> first;
+    for (double seconds : {8.0, 4.0}) {
+        std::optional<Section> s = followSectionIn(onsets, from, seconds);
+        if (s && s->start - s->firstStrong < 2.5 * s->grid.period)
+            return s;
+        if (!first)
+            first = s;
+    }
+    return first;
+}
+
 // Whether section b goes on in the tempo and phase of section a.
+// The longer of the two has the surer period: a's end and b's start both
+// lie on its grid.
 bool sameGrid(const Section& a, const Section& b) {
-    const double tol = std::clamp(4 * a.grid.residual, 0.008, 0.1 * a.grid.period);
-    if (std::abs(b.grid.period - a.grid.period) > 0.002 * a.grid.period)
+    const BeatGrid& g = a.end - a.start > b.end - b.start ? a.grid : b.grid;
+    const double tol = std::clamp(4 * g.residual, 0.008, 0.1 * g.period);
+    if (std::abs(b.grid.period - a.grid.period) > 0.01 * g.period)
         return false;
-    return std::abs(std::remainder(b.start - a.grid.phase, a.grid.period)) < tol;
+    return std::abs(std::remainder(b.start - g.phase, g.period)) < tol &&
+           std::abs(std::remainder(a.end - g.phase, g.period)) < tol;
 }
 
 // The tempo sections and stops of the music.
@@ -350,21 +374,89 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         }
         if (!sections.empty() && sameGrid(sections.back(), *s)) {
             // A fill in the same tempo: the section goes on.
+            if (s->end - s->start > sections.back().end - sections.back().start)
+                sections.back().grid = s->grid;
             sections.back().end = std::max(sections.back().end, s->end);
         } else {
             sections.push_back(*s);
         }
         from = std::max(from + 1, s->end + 0.5 * s->grid.period);
     }
-    // Sections too short to be more than a fill or a break are left out.
-    std::erase_if(sections, [](const Section& s) { return s.end - s.start < 6 * s.grid.period; });
-    for (std::size_t i = 1; i < sections.size();) {
-        if (sameGrid(sections[i - 1], sections[i])) {
-            sections[i - 1].end = sections[i].end;
-            sections.erase(sections.begin() + std::ptrdiff_t(i));
-        } else {
-            ++i;
+    // Sections too short to be more than a fill or a break are left out
+    // (once those a fill cut in two are one again).
+    auto mergeSame = [&sections] {
+        for (std::size_t i = 1; i < sections.size();) {
+            if (sameGrid(sections[i - 1], sections[i])) {
+                if (sections[i].end - sections[i].start >
+                    sections[i - 1].end - sections[i - 1].start)
+                    sections[i - 1].grid = sections[i].grid;
+                sections[i - 1].end = sections[i].end;
+                sections.erase(sections.begin() + std::ptrdiff_t(i));
+            } else {
+                ++i;
+            }
         }
+    };
+    mergeSame();
+    std::erase_if(sections, [](const Section& s) { return s.end - s.start < 6 * s.grid.period; });
+    mergeSame();
+    // A section whose following began late (its first window held too
+    // little of it, or the section before took a few of its onsets that
+    // happened to fall on its grid) reaches back over the strong onsets on
+    // its grid, until four in a row are off it or two beats in a row have
+    // none; the section before then ends at its last onset before.
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        Section& s = sections[i];
+        const double limit = i > 0
+                                 ? std::max(sections[i - 1].start + 6 * sections[i - 1].grid.period,
+                                            sections[i - 1].end - 8 * sections[i - 1].grid.period)
+                                 : -1e300;
+        // Tight, and beat after beat with at most one missing: onsets of the
+        // section before may fall near this grid now and then.
+        const double tol = std::clamp(4 * s.grid.residual, 0.006, 0.05 * s.grid.period);
+        int off = 0;
+        double reached = s.start;
+        auto it = std::lower_bound(onsets.begin(), onsets.end(), s.start,
+                                   [](const Onset& o, double t) { return o.time < t; });
+        while (it != onsets.begin()) {
+            --it;
+            if (it->time <= limit || it->time < reached - 2.5 * s.grid.period)
+                break;
+            if (it->strength < s.strong)
+                continue;
+            if (std::abs(std::remainder(it->time - s.grid.phase, s.grid.period)) < tol) {
+                reached = it->time;
+                off = 0;
+            } else if (++off >= 4) {
+                break;
+            }
+        }
+        s.start = reached;
+        if (i == 0 || s.start >= sections[i - 1].end)
+            continue;
+        Section& before = sections[i - 1];
+        const double beforeTol =
+            std::clamp(4 * before.grid.residual, 0.008, 0.1 * before.grid.period);
+        // (The beat where the tempo changes is on both grids.)
+        for (auto b = std::lower_bound(onsets.begin(), onsets.end(), s.start + 1e-6,
+                                       [](const Onset&o, double t) { return o.time < t; });
+             b != onsets.begin();) {
+            --b;
+            if (b->strength >= before.strong &&
+                std::abs(std::remainder(b->time - before.grid.phase, before.grid.period)) <
+                    beforeTol) {
+                before.end = b->time;
+                break;
+            }
+        }
+    }
+    // Each section's grid fitted over the whole of it, at its level.
+    for (Section& s : sections) {
+        const double tol = std::clamp(4 * s.grid.residual, 0.008, 0.1 * s.grid.period);
+        const std::optional<BeatGrid> g =
+            fitBeatGrid(onsetsBetween(onsets, s.start - tol, s.end + tol), s.grid.period);
+        if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
+            s.grid = *g;
     }
     if (sections.size() < 2)
         return map;
