@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
         } else {
             o.falseMap = o.r.tempoMap.changesTempo();
         }
-        if (verbose || !o.ok)
+        if (verbose || !o.ok || o.falseMap)
             std::printf("%-4s %-5s %-80s true %8.3f %8.1f  found %8s %6lld  %s%s%s  aubio %.2f  "
                         "%.2fs\n",
                         o.ok ? "ok" : "MISS", it.heldOut ? "held" : "dev", qPrintable(it.name),

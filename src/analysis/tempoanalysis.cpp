@@ -345,14 +345,22 @@ std::optional<Section> followSection(std::span<const Onset> onsets, double from)
 
 // Whether section b goes on in the tempo and phase of section a.
 // The longer of the two has the surer period: a's end and b's start both
-// lie on its grid.
+// lie on its grid. A section at twice, half, three times or a third of the
+// other's tempo with its beats on the other's is the same music with its
+// beat level chosen otherwise, not a change of tempo.
 bool sameGrid(const Section& a, const Section& b) {
     const BeatGrid& g = a.end - a.start > b.end - b.start ? a.grid : b.grid;
-    const double tol = std::clamp(4 * g.residual, 0.008, 0.1 * g.period);
-    if (std::abs(b.grid.period - a.grid.period) > 0.01 * g.period)
+    const BeatGrid& other = &g == &a.grid ? b.grid : a.grid;
+    const double ratio = other.period / g.period;
+    double fine = 0;
+    for (double r : {1.0, 2.0, 0.5, 3.0, 1.0 / 3})
+        if (std::abs(ratio / r - 1) < 0.01)
+            fine = g.period * std::min(1.0, r);
+    if (fine <= 0)
         return false;
-    return std::abs(std::remainder(b.start - g.phase, g.period)) < tol &&
-           std::abs(std::remainder(a.end - g.phase, g.period)) < tol;
+    const double tol = std::clamp(4 * g.residual, 0.008, 0.1 * fine);
+    return std::abs(std::remainder(b.start - g.phase, fine)) < tol &&
+           std::abs(std::remainder(a.end - g.phase, fine)) < tol;
 }
 
 // The tempo sections and stops of the music.
