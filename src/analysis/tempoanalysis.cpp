@@ -344,23 +344,36 @@ std::optional<Section> followSection(std::span<const Onset> onsets, double from)
 }
 
 // Whether section b goes on in the tempo and phase of section a.
-// The longer of the two has the surer period: a's end and b's start both
-// lie on its grid. A section at twice, half, three times or a third of the
-// other's tempo with its beats on the other's is the same music with its
-// beat level chosen otherwise, not a change of tempo.
-bool sameGrid(const Section& a, const Section& b) {
-    const BeatGrid& g = a.end - a.start > b.end - b.start ? a.grid : b.grid;
-    const BeatGrid& other = &g == &a.grid ? b.grid : a.grid;
-    const double ratio = other.period / g.period;
+// Whether section b goes on in the tempo and phase of section a: the
+// longer of the two has the surer grid, and most of the shorter one's beats
+// lie on it. A section at twice, half, three times or a third of the other's
+// tempo with its beats on the other's is the same music with its beat level
+// chosen otherwise, not a change of tempo.
+bool sameGrid(std::span<const Onset> onsets, const Section& a, const Section& b) {
+    const bool aLonger = a.end - a.start > b.end - b.start;
+    const Section& longer = aLonger ? a : b;
+    const Section& shorter = aLonger ? b : a;
+    const BeatGrid& g = longer.grid;
+    const double ratio = shorter.grid.period / g.period;
     double fine = 0;
     for (double r : {1.0, 2.0, 0.5, 3.0, 1.0 / 3})
         if (std::abs(ratio / r - 1) < 0.01)
             fine = g.period * std::min(1.0, r);
     if (fine <= 0)
         return false;
-    const double tol = std::clamp(4 * g.residual, 0.008, 0.1 * fine);
-    return std::abs(std::remainder(b.start - g.phase, fine)) < tol &&
-           std::abs(std::remainder(a.end - g.phase, fine)) < tol;
+    // (Loose: the longer grid's BPM may be a little off over the shorter.)
+    const double tol = std::clamp(4 * g.residual, 0.015, 0.1 * fine);
+    const double ownTol = std::clamp(4 * shorter.grid.residual, 0.008, 0.1 * shorter.grid.period);
+    int beats = 0, on = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < shorter.start - ownTol || o.time > shorter.end + ownTol ||
+            o.strength < shorter.strong ||
+            std::abs(std::remainder(o.time - shorter.grid.phase, shorter.grid.period)) >= ownTol)
+            continue;
+        ++beats;
+        on += std::abs(std::remainder(o.time - g.phase, fine)) < tol;
+    }
+    return beats > 0 && on >= 0.6 * beats;
 }
 
 // The tempo sections and stops of the music.
@@ -380,7 +393,7 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
             from += 2;
             continue;
         }
-        if (!sections.empty() && sameGrid(sections.back(), *s)) {
+        if (!sections.empty() && sameGrid(onsets, sections.back(), *s)) {
             // A fill in the same tempo: the section goes on.
             if (s->end - s->start > sections.back().end - sections.back().start)
                 sections.back().grid = s->grid;
@@ -392,9 +405,9 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
     }
     // Sections too short to be more than a fill or a break are left out
     // (once those a fill cut in two are one again).
-    auto mergeSame = [&sections] {
+    auto mergeSame = [&sections, onsets] {
         for (std::size_t i = 1; i < sections.size();) {
-            if (sameGrid(sections[i - 1], sections[i])) {
+            if (sameGrid(onsets, sections[i - 1], sections[i])) {
                 if (sections[i].end - sections[i].start >
                     sections[i - 1].end - sections[i - 1].start)
                     sections[i - 1].grid = sections[i].grid;
