@@ -346,8 +346,8 @@ std::optional<Section> followSection(std::span<const Onset> onsets, double from)
 // Whether section b goes on in the tempo and phase of section a.
 // Whether section b goes on in the tempo and phase of section a: the
 // longer of the two has the surer grid, and most of the shorter one's beats
-// lie on it. A section at twice, half, three times or a third of the other's
-// tempo with its beats on the other's is the same music with its beat level
+// lie on it. A section at twice, half, three or four times or a third or a
+// quarter of the other's tempo with its beats on the other's is the same music with its beat level
 // chosen otherwise, not a change of tempo.
 bool sameGrid(std::span<const Onset> onsets, const Section& a, const Section& b) {
     const bool aLonger = a.end - a.start > b.end - b.start;
@@ -356,7 +356,7 @@ bool sameGrid(std::span<const Onset> onsets, const Section& a, const Section& b)
     const BeatGrid& g = longer.grid;
     const double ratio = shorter.grid.period / g.period;
     double fine = 0;
-    for (double r : {1.0, 2.0, 0.5, 3.0, 1.0 / 3})
+    for (double r : {1.0, 2.0, 0.5, 3.0, 1.0 / 3, 4.0, 0.25})
         if (std::abs(ratio / r - 1) < 0.01)
             fine = g.period * std::min(1.0, r);
     if (fine <= 0)
@@ -419,7 +419,9 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         }
     };
     mergeSame();
-    std::erase_if(sections, [](const Section& s) { return s.end - s.start < 6 * s.grid.period; });
+    // (Four bars: a section of the music is rarely shorter, a stretch of a
+    // few beats followed at another level is often no section at all.)
+    std::erase_if(sections, [](const Section& s) { return s.end - s.start < 16 * s.grid.period; });
     mergeSame();
     // A section whose following began late (its first window held too
     // little of it, or the section before took a few of its onsets that

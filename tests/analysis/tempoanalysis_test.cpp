@@ -160,8 +160,8 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
         {"kicks, a change and a stop",
          Style::KickOnly,
          100,
-         {{24, 0, 0.25}, {40, 133, 0}},
-         {{0, 100}, {40, 133}},
+         {{24, 0, 0.25}, {48, 133, 0}},
+         {{0, 100}, {48, 133}},
          {{24, 0.25}}},
     };
     for (const Case& c : cases) {
