@@ -34,7 +34,7 @@ using namespace kolvo::test;
 
 namespace {
 
-enum class Kind { Click, Synthetic, Real };
+enum class Kind { Click, Synthetic, Real, Map };
 
 struct Item {
     QString path;
@@ -44,12 +44,14 @@ struct Item {
     double bpm;
     double gapMs;
     bool heldOut;
+    std::vector<MadeTempoChange> tempoChanges; // music whose tempo changes
 };
 
 struct Outcome {
     analysis::TempoResult r;
     double aubio = 0;
     bool ok = false, bpmOk = false, gapOk = false, octaveOk = false;
+    bool falseMap = false; // tempo changes proposed in music that has none
     double seconds = 0;
 };
 
@@ -109,7 +111,33 @@ std::vector<Item> realMusic(const QString& dir) {
 const char* kindName(Kind k) {
     return k == Kind::Click       ? "click tracks"
            : k == Kind::Synthetic ? "drum/synth songs"
-                                  : "real music";
+           : k == Kind::Real      ? "real music"
+                                  : "tempo maps";
+}
+
+// The tempo map found against the made one: as many BPM changes and stops,
+// each within a beat of its place, each BPM within 0.05 and each stop within
+// 10 ms. `bpmOk` says the BPMs alone are right, `octaveOk` within 3 %.
+bool mapRight(const Item& it, const analysis::TempoMapGuess& found, bool& bpmOk, bool& octaveOk) {
+    std::vector<analysis::BpmChange> changes{{0, it.bpm}};
+    std::vector<analysis::TempoStop> stops;
+    for (const MadeTempoChange& c : it.tempoChanges) {
+        if (c.bpm > 0)
+            changes.push_back({double(c.beat), c.bpm});
+        if (c.stopSeconds > 0)
+            stops.push_back({double(c.beat), c.stopSeconds});
+    }
+    bpmOk = octaveOk = found.changes.size() == changes.size();
+    bool placed = bpmOk && found.stops.size() == stops.size();
+    for (std::size_t i = 0; bpmOk && i < changes.size(); ++i) {
+        octaveOk = octaveOk && octaveRight(found.changes[i].bpm, changes[i].bpm);
+        bpmOk = bpmOk && std::abs(found.changes[i].bpm - changes[i].bpm) <= 0.05;
+        placed = placed && std::abs(found.changes[i].beat - changes[i].beat) <= 1;
+    }
+    for (std::size_t i = 0; placed && i < stops.size(); ++i)
+        placed = std::abs(found.stops[i].beat - stops[i].beat) <= 1 &&
+                 std::abs(found.stops[i].seconds - stops[i].seconds) <= 0.01;
+    return bpmOk && placed;
 }
 
 } // namespace
@@ -144,11 +172,17 @@ int main(int argc, char** argv) {
 
     std::vector<Item> items;
     std::vector<EvalCase> toMake;
-    for (const EvalCase& c : evaluationSet()) {
+    std::vector<EvalCase> cases = evaluationSet();
+    for (const EvalCase& c : tempoMapSet())
+        cases.push_back(c);
+    for (const EvalCase& c : cases) {
         Item item;
         item.name = QString::fromStdString(c.name);
         item.path = QDir(dir).filePath(item.name);
-        item.kind = c.style == Style::Click ? Kind::Click : Kind::Synthetic;
+        item.kind = !c.tempoChanges.empty()   ? Kind::Map
+                    : c.style == Style::Click ? Kind::Click
+                                              : Kind::Synthetic;
+        item.tempoChanges = c.tempoChanges;
         item.style = c.style;
         item.bpm = c.bpm;
         item.gapMs = c.gapMs;
@@ -185,7 +219,7 @@ int main(int argc, char** argv) {
         const auto t0 = std::chrono::steady_clock::now();
         o.r = analysis::analyseFile(it.path.toStdString());
         o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        if (aubio)
+        if (aubio && it.kind != Kind::Map)
             o.aubio = kolvo::bench::aubioTempo(it.path, 120000);
         const double bpmTol = it.kind == Kind::Click ? 0.01 : 0.02;
         const double gapTol = it.kind == Kind::Click ? 3 : 10;
@@ -199,7 +233,13 @@ int main(int argc, char** argv) {
         o.gapOk = o.r.hasFigures() && std::abs(gapErr) <= gapTol;
         o.octaveOk = octaveRight(o.r.bpm, it.bpm);
         o.ok = o.bpmOk && o.gapOk;
-        if (verbose || !o.ok)
+        if (it.kind == Kind::Map) {
+            o.gapOk = std::abs(o.r.tempoMap.gapMs - it.gapMs) <= 10;
+            o.ok = mapRight(it, o.r.tempoMap, o.bpmOk, o.octaveOk) && o.gapOk;
+        } else {
+            o.falseMap = o.r.tempoMap.changesTempo();
+        }
+        if (verbose || !o.ok || o.falseMap)
             std::printf("%-4s %-5s %-80s true %8.3f %8.1f  found %8s %6lld  %s%s%s  aubio %.2f  "
                         "%.2fs\n",
                         o.ok ? "ok" : "MISS", it.heldOut ? "held" : "dev", qPrintable(it.name),
@@ -207,15 +247,29 @@ int main(int argc, char** argv) {
                         analysis::gapWholeMs(o.r.gapMs), o.r.message.c_str(),
                         o.r.outcome == analysis::Outcome::Guess ? "guess" : "",
                         o.r.tempoChanges ? " changes" : "", o.aubio, o.seconds);
+        if ((verbose || !o.ok || o.falseMap) && o.r.tempoMap.changesTempo()) {
+            std::printf("     map: gap %.1f", o.r.tempoMap.gapMs);
+            for (const analysis::BpmChange& c : o.r.tempoMap.changes)
+                std::printf("  %g:%s", c.beat, analysis::bpmText(c.bpm).c_str());
+            for (const analysis::TempoStop& st : o.r.tempoMap.stops)
+                std::printf("  stop %g:%.3f", st.beat, st.seconds);
+            if (it.kind == Kind::Map) {
+                std::printf("   made:");
+                for (const MadeTempoChange& c : it.tempoChanges)
+                    std::printf("  %d:%g/%.3f", c.beat, c.bpm, c.stopSeconds);
+            }
+            std::printf("\n");
+        }
         std::fflush(stdout);
     }
 
     std::printf("\n| half | set | files | right (BPM and gap) | BPM right | gap right | octave "
                 "right | median BPM error | octave errors | median BPM error, aubio | octave "
-                "errors, aubio |\n|---|---|---|---|---|---|---|---|---|---|---|\n");
+                "errors, aubio | tempo changes proposed in steady music |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (int h = 0; h < 2; ++h)
-        for (Kind k : {Kind::Click, Kind::Synthetic, Kind::Real}) {
-            int n = 0, ok = 0, bpmOk = 0, gapOk = 0, oct = 0, aubioOct = 0;
+        for (Kind k : {Kind::Click, Kind::Synthetic, Kind::Real, Kind::Map}) {
+            int n = 0, ok = 0, bpmOk = 0, gapOk = 0, oct = 0, aubioOct = 0, falseMaps = 0;
             std::vector<double> err, aubioErr;
             for (std::size_t i = 0; i < items.size(); ++i) {
                 if (items[i].heldOut != (h == 1) || items[i].kind != k)
@@ -226,6 +280,7 @@ int main(int argc, char** argv) {
                 bpmOk += o.bpmOk;
                 gapOk += o.gapOk;
                 oct += o.octaveOk;
+                falseMaps += o.falseMap;
                 aubioOct += octaveRight(o.aubio, items[i].bpm);
                 err.push_back(o.r.hasFigures() ? std::abs(o.r.bpm - items[i].bpm) : items[i].bpm);
                 aubioErr.push_back(o.aubio > 0 ? std::abs(o.aubio - items[i].bpm) : items[i].bpm);
@@ -236,11 +291,15 @@ int main(int argc, char** argv) {
             std::printf("| %s | %s | %d | %.1f%% | %.1f%% | %.1f%% | %.1f%% | %.4f | %.1f%% | ",
                         h ? "held-out" : "dev", kindName(k), n, pct(ok), pct(bpmOk), pct(gapOk),
                         pct(oct), kolvo::bench::median(err), 100 - pct(oct));
-            if (aubio)
-                std::printf("%.3f | %.1f%% |\n", kolvo::bench::median(aubioErr),
+            if (aubio && k != Kind::Map)
+                std::printf("%.3f | %.1f%% | ", kolvo::bench::median(aubioErr),
                             100 - pct(aubioOct));
             else
-                std::printf("- | - |\n");
+                std::printf("- | - | ");
+            if (k == Kind::Map)
+                std::printf("- |\n");
+            else
+                std::printf("%d |\n", falseMaps);
         }
     return 0;
 }

@@ -45,6 +45,27 @@ struct TempoCandidate {
     bool exact = false;     // bpm is a round figure that fits the music as well as the measured one
 };
 
+// A tempo the music takes from a beat on, counted from the first beat (beat
+// 0, at the gap).
+struct BpmChange {
+    double beat = 0;
+    double bpm = 0;
+};
+// The music holding still after a beat's sounds, before the next beat.
+struct TempoStop {
+    double beat = 0;
+    double seconds = 0;
+};
+// The tempos of music whose tempo changes: the first change is at beat 0
+// with the BPM the music starts in. One change and no stops when the tempo
+// holds over the song.
+struct TempoMapGuess {
+    double gapMs = 0; // time of beat 0
+    std::vector<BpmChange> changes;
+    std::vector<TempoStop> stops;
+    bool changesTempo() const { return changes.size() > 1 || !stops.empty(); }
+};
+
 struct TempoResult {
     Outcome outcome = Outcome::NoBeat;
     double bpm = 0;              // the figure to use (a round one when it fits as well)
@@ -57,6 +78,7 @@ struct TempoResult {
     bool octaveBalanced = false; // the second candidate is about as likely as the first
     double driftMs = 0;          // largest mean distance of a tenth of the beats from the grid
     std::vector<TempoCandidate> candidates; // the chosen tempo (the figures above) first
+    TempoMapGuess tempoMap;                 // sections and stops found over the whole song
     double trackerBpm = 0;                  // the beat tracker's own estimate, before refinement
     double decodeSeconds = 0;
     double analysisSeconds = 0;

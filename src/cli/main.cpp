@@ -44,11 +44,15 @@ const char kUsage[] =
     "                                extension) and write it as a work file; what the song\n"
     "                                cannot hold is listed on standard error, one per line;\n"
     "                                with --strict, anything lost fails with nothing written\n"
-    "  analyze MUSIC [--candidates]  find the BPM and the gap (ms) of a music file;\n"
+    "  analyze MUSIC [--candidates] [--map]\n"
+    "                                find the BPM and the gap (ms) of a music file;\n"
     "                                prints 'bpm: NUMBER' and 'gap: MS'; the other tempos\n"
     "                                the music could be charted in go to standard error;\n"
     "                                with --candidates, every tempo is listed after the two\n"
-    "                                lines as 'candidate: BPM GAP CONFIDENCE%', best first\n";
+    "                                lines as 'candidate: BPM GAP CONFIDENCE%', best first;\n"
+    "                                with --map, the tempo map follows: 'map-gap: MS' (the\n"
+    "                                time of beat 0), then 'tempo: BEAT BPM' for each tempo\n"
+    "                                from the beat on and 'stop: BEAT MS' for each stop\n";
 const char kUsageEnd[] =
     "  --help                        show this help\n"
     "  --version                     show the version\n"
@@ -234,7 +238,7 @@ QString candidateText(const analysis::TempoCandidate& c) {
            QString::number(qRound(100 * c.confidence)) + u'%';
 }
 
-int analyze(const QString& music, bool candidates) {
+int analyze(const QString& music, bool candidates, bool map) {
     const analysis::TempoResult r = analysis::analyseFile(music.toStdString());
     if (!r.hasFigures()) {
         out().flush();
@@ -247,6 +251,15 @@ int analyze(const QString& music, bool candidates) {
     if (candidates)
         for (const analysis::TempoCandidate& c : r.candidates)
             out() << "candidate: " << candidateText(c) << "\n";
+    if (map) {
+        out() << "map-gap: " << analysis::gapWholeMs(r.tempoMap.gapMs) << "\n";
+        for (const analysis::BpmChange& c : r.tempoMap.changes)
+            out() << "tempo: " << QString::number(c.beat) << " "
+                  << QString::fromStdString(analysis::bpmText(c.bpm)) << "\n";
+        for (const analysis::TempoStop& s : r.tempoMap.stops)
+            out() << "stop: " << QString::number(s.beat) << " "
+                  << analysis::gapWholeMs(s.seconds * 1000) << "\n";
+    }
     out().flush();
     if (!candidates)
         for (std::size_t i = 1; i < r.candidates.size(); ++i)
@@ -255,7 +268,11 @@ int analyze(const QString& music, bool candidates) {
         err() << music << ": the music gives about as much reason for "
               << QString::fromStdString(analysis::bpmText(r.candidates[1].bpm)) << " as for "
               << QString::fromStdString(analysis::bpmText(r.bpm)) << " BPM\n";
-    if (r.tempoChanges)
+    if (r.tempoMap.changesTempo() && !map)
+        err() << music << ": the tempo changes: the figures fit only part of the music ("
+              << int(r.tempoMap.changes.size()) << " tempos, " << int(r.tempoMap.stops.size())
+              << " stops; --map lists them)\n";
+    else if (r.tempoChanges && !map)
         err() << music << ": the tempo changes: the figures fit only part of the music\n";
     else if (r.outcome == analysis::Outcome::Guess)
         err() << music << ": no steady beat: the figures are a guess\n";
@@ -293,6 +310,9 @@ int main(int argc, char** argv) {
     bool candidates = false;
     if (cmd == u"analyze" && args.removeAll(QStringLiteral("--candidates")) > 0)
         candidates = true;
+    bool map = false;
+    if (cmd == u"analyze" && args.removeAll(QStringLiteral("--map")) > 0)
+        map = true;
     for (const QString& a : args)
         if (a.startsWith(u"--"))
             return usageError(QStringLiteral("unknown option '%1'").arg(a));
@@ -315,7 +335,7 @@ int main(int argc, char** argv) {
     if (cmd == u"analyze") {
         if (args.size() != 1)
             return usageError(QStringLiteral("'analyze' needs one music file"));
-        return analyze(args[0], candidates);
+        return analyze(args[0], candidates, map);
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(cmd));
 }

@@ -68,7 +68,7 @@ class Band {
     double vel() { return std::uniform_real_distribution<double>(0.92, 1.08)(m_rng); }
 
     void kick(double t, double a) {
-        m_mix.add(t, 0.35, 0, [a](double x) {
+        add(t, 0.35, 0, [a](double x) {
             const double phase = kTwoPi * (45 * x + 110 * 0.025 * (1 - std::exp(-x / 0.025)));
             return a * std::min(1.0, x / 0.001) * std::exp(-x / 0.12) * std::sin(phase);
         });
@@ -76,7 +76,7 @@ class Band {
     void snare(double t, double a) {
         auto noise = std::make_shared<Noise>(m_rng, 0.25, m_mix.rate);
         const int rate = m_mix.rate;
-        m_mix.add(t, 0.25, 0.1, [=](double x) {
+        add(t, 0.25, 0.1, [=](double x) {
             return a * std::min(1.0, x / 0.0005) *
                    (0.5 * noise->at(x, rate) * std::exp(-x / 0.06) +
                     0.35 * std::sin(kTwoPi * 185 * x) * std::exp(-x / 0.05));
@@ -85,14 +85,14 @@ class Band {
     void hat(double t, double a, double decay) {
         auto noise = std::make_shared<Noise>(m_rng, 6 * decay, m_mix.rate);
         const int rate = m_mix.rate;
-        m_mix.add(t, 6 * decay, 0.4, [=](double x) {
+        add(t, 6 * decay, 0.4, [=](double x) {
             return a * std::min(1.0, x / 0.0003) * noise->bright(x, rate) * std::exp(-x / decay);
         });
     }
     void ride(double t, double a) {
         auto noise = std::make_shared<Noise>(m_rng, 0.6, m_mix.rate);
         const int rate = m_mix.rate;
-        m_mix.add(t, 0.6, -0.4, [=](double x) {
+        add(t, 0.6, -0.4, [=](double x) {
             const double ping = std::sin(kTwoPi * 3150 * x) + 0.6 * std::sin(kTwoPi * 4730 * x);
             return a * std::min(1.0, x / 0.0005) * (0.6 * noise->bright(x, rate) + 0.25 * ping) *
                    std::exp(-x / 0.15);
@@ -100,7 +100,7 @@ class Band {
     }
     // A bass note of `length` seconds: plucked decays, held ones sustain.
     void bass(double t, double f, double length, double a, bool plucked) {
-        m_mix.add(t, length, -0.1, [=](double x) {
+        add(t, length, -0.1, [=](double x) {
             const double env = std::min(1.0, x / 0.004) * std::min(1.0, (length - x) / 0.01) *
                                (plucked ? std::exp(-x / 0.25) : 1 - 0.3 * std::min(1.0, x / 0.1));
             double v = 0;
@@ -114,7 +114,7 @@ class Band {
         const Timbre timbre = m_c.timbre;
         auto noise = std::make_shared<Noise>(m_rng, length, m_mix.rate);
         const int rate = m_mix.rate;
-        m_mix.add(t, length, 0, [=](double x) {
+        add(t, length, 0, [=](double x) {
             // Full level at once, falling to a quarter by the click's end,
             // with a short fade so the end is not a click of its own.
             const double env =
@@ -136,7 +136,7 @@ class Band {
     }
     // A synth note that starts within a few milliseconds and fades slowly.
     void lead(double t, double f, double length, double a) {
-        m_mix.add(t, length + 0.03, 0.2, [=](double x) {
+        add(t, length + 0.03, 0.2, [=](double x) {
             const double env = std::min(1.0, x / 0.006) * std::exp(-x / 0.5) *
                                std::clamp((length + 0.03 - x) / 0.03, 0.0, 1.0);
             double v = 0;
@@ -146,7 +146,7 @@ class Band {
         });
     }
     void pad(double start, double length, double root, double a) {
-        m_mix.add(start, length, -0.2, [=](double x) {
+        add(start, length, -0.2, [=](double x) {
             const double env = std::min({1.0, x / 1.5, (length - x) / 1.0});
             return a * std::max(0.0, env) *
                    (std::sin(kTwoPi * root * x) + std::sin(kTwoPi * semitone(root, 4) * x) +
@@ -166,13 +166,21 @@ class Band {
     }
 
     void play() {
-        const double beat = 60.0 / m_c.bpm;
         const double gap = m_c.gapMs / 1000;
         const double roots[] = {55.0, 55.0, 65.41, 49.0, 55.0, 73.42, 65.41, 61.74};
         const int walk[] = {0, 4, 7, 9, 12, 9, 7, 4};
         std::uniform_real_distribution<double> unit(0, 1);
-        for (int k = 0;; ++k) {
-            const double t = gap + k * beat;
+        double beat = 60.0 / m_c.bpm;
+        double t = gap;
+        for (int k = 0;; t += beat + m_shift, ++k) {
+            m_shift = 0;
+            for (const MadeTempoChange& change : m_c.tempoChanges)
+                if (change.beat == k) {
+                    if (change.bpm > 0)
+                        beat = 60.0 / change.bpm;
+                    m_shift = change.stopSeconds;
+                }
+            m_beatStart = t;
             if (t >= m_c.seconds)
                 break;
             const int bar = k / 4, inBar = k % 4;
@@ -283,6 +291,13 @@ class Band {
     const EvalCase& m_c;
     Mix& m_mix;
     std::mt19937 m_rng;
+    double m_beatStart = 0; // the beat being played
+    double m_shift = 0;     // how long the music holds still after that beat's sounds
+
+    // Sounds after the beat's own come after its stop.
+    template <typename F> void add(double t, double length, double pan, F f) {
+        m_mix.add(t > m_beatStart + 1e-9 ? t + m_shift : t, length, pan, std::move(f));
+    }
 };
 
 std::uint32_t fnv1a(const std::string& s) {
@@ -322,7 +337,10 @@ const char* introName(IntroKind i) {
 
 void nameAndSplit(EvalCase& c, int index) {
     char buf[200];
-    if (c.style == Style::Click)
+    if (!c.tempoChanges.empty())
+        std::snprintf(buf, sizeof buf, "map%03d-%s-%zu", index, styleName(c.style),
+                      c.tempoChanges.size());
+    else if (c.style == Style::Click)
         std::snprintf(buf, sizeof buf, "click%03d-%s-%gms-%s", index, timbreName(c.timbre),
                       c.clickMs, c.accents ? "acc" : "flat");
     else
@@ -473,6 +491,63 @@ bool writeCase(const QString& path, const EvalCase& c) {
                     ffmpeg.exitCode() == 0;
     QFile::remove(wavPath);
     return ok;
+}
+
+std::vector<EvalCase> tempoMapSet() {
+    std::mt19937 rng(2520);
+    auto uniform = [&rng](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    auto pick = [&rng](int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(rng)); };
+    const Style styles[] = {Style::Click,      Style::FourFloor, Style::Rock,
+                            Style::Syncopated, Style::Swing,     Style::Shuffle,
+                            Style::KickOnly,   Style::HatsOnly,  Style::BassLed};
+    const int rates[] = {22050, 32000, 44100, 48000};
+    std::vector<EvalCase> set;
+    for (int i = 0; i < 54; ++i) {
+        EvalCase c;
+        c.style = styles[i % 9];
+        c.timbre = Timbre(pick(4));
+        c.clickMs = 10;
+        c.levelDb = std::round(uniform(-20, 0));
+        c.bpm = std::round(uniform(90, 200) * 2) / 2;
+        c.gapMs = std::round(uniform(0, 3000));
+        c.encoding = Encoding(pick(3));
+        c.sampleRate = rates[pick(4)];
+        c.channels = 1 + pick(2);
+        c.seed = unsigned(5000 + i);
+        // Two to four sections of 24 to 64 beats, each tempo at least 8 %
+        // from the one before; a stop of a tenth of a beat to a beat and a
+        // half at some section ends and inside some sections.
+        const int sections = 2 + i % 3;
+        double seconds = c.gapMs / 1000, bpm = c.bpm;
+        int beat = 0;
+        for (int s = 0; s < sections; ++s) {
+            const int length = 4 * (6 + pick(11));
+            if (s > 0) {
+                double next = bpm;
+                while (std::abs(next / bpm - 1) < 0.08)
+                    next = std::round(uniform(90, 200) * 2) / 2;
+                MadeTempoChange change{beat, next, 0};
+                if (pick(4) == 0)
+                    change.stopSeconds = std::round(uniform(0.1, 1.5) * 60 / next * 1000) / 1000;
+                c.tempoChanges.push_back(change);
+                bpm = next;
+                seconds += change.stopSeconds;
+            }
+            if (pick(3) == 0) {
+                const double stop = std::round(uniform(0.1, 1.5) * 60 / bpm * 1000) / 1000;
+                c.tempoChanges.push_back({beat + length / 2, 0, stop});
+                seconds += stop;
+            }
+            beat += length;
+            seconds += length * 60 / bpm;
+        }
+        c.seconds = std::ceil(seconds + 2);
+        nameAndSplit(c, i);
+        set.push_back(c);
+    }
+    return set;
 }
 
 } // namespace kolvo::test

@@ -35,6 +35,14 @@ enum class IntroKind {
     Pad,     // a slowly swelling chord with no beat
 };
 
+// From `beat` (counted from the first beat, 0) on, the music goes at `bpm`
+// (0: as before) and, after that beat's sounds, holds still `stopSeconds`.
+struct MadeTempoChange {
+    int beat = 0;
+    double bpm = 0;
+    double stopSeconds = 0;
+};
+
 struct EvalCase {
     std::string name;
     Style style = Style::Click;
@@ -43,7 +51,8 @@ struct EvalCase {
     bool accents = true;          // the first beat of each bar louder and higher
     double levelDb = -1;          // peak level, dBFS
     double bpm = 120;
-    double gapMs = 0; // time of the first beat
+    double gapMs = 0;                          // time of the first beat
+    std::vector<MadeTempoChange> tempoChanges; // later tempos and stops, by beat
     IntroKind intro = IntroKind::Silence;
     Encoding encoding = Encoding::Wav;
     int sampleRate = 44100;
@@ -57,6 +66,10 @@ const char* styleName(Style s);
 
 // Every case of the set, the same on every run.
 std::vector<EvalCase> evaluationSet();
+
+// Made music whose tempo changes: two to four sections in many styles, some
+// with stops, split like the set above.
+std::vector<EvalCase> tempoMapSet();
 
 // The case's samples, interleaved when it has two channels, -1..1.
 std::vector<float> renderCase(const EvalCase& c);

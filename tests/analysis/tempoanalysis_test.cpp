@@ -133,6 +133,64 @@ TEST_F(TempoAnalysis, HoldsOnClicksAndSongsOfEveryKind) {
         EXPECT_NEAR(r.gapMs, c.gapMs, click ? 3 : 10);
         ASSERT_FALSE(r.candidates.empty());
         EXPECT_EQ(r.candidates.front().bpm, r.bpm);
+        EXPECT_FALSE(r.tempoMap.changesTempo())
+            << r.tempoMap.changes.size() << " tempos, " << r.tempoMap.stops.size() << " stops";
+    }
+}
+
+// Music with tempo sections and stops gets them proposed at their beats, each
+// section's BPM close; the beats are counted from the first.
+TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
+    struct Case {
+        const char* what;
+        Style style;
+        double bpm;
+        std::vector<MadeTempoChange> made;
+        std::vector<BpmChange> changes;
+        std::vector<TempoStop> stops;
+    } cases[] = {
+        {"clicks, two tempos", Style::Click, 120, {{32, 150, 0}}, {{0, 120}, {32, 150}}, {}},
+        {"drums, three tempos",
+         Style::FourFloor,
+         140,
+         {{40, 175, 0}, {88, 128, 0}},
+         {{0, 140}, {40, 175}, {88, 128}},
+         {}},
+        {"clicks, a stop", Style::Click, 160, {{48, 0, 0.6}}, {{0, 160}}, {{48, 0.6}}},
+        {"kicks, a change and a stop",
+         Style::KickOnly,
+         100,
+         {{24, 0, 0.25}, {48, 133, 0}},
+         {{0, 100}, {48, 133}},
+         {{24, 0.25}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EvalCase e;
+        e.style = c.style;
+        e.bpm = c.bpm;
+        e.gapMs = 700;
+        e.tempoChanges = c.made;
+        e.seconds = 50;
+        e.levelDb = -6;
+        e.channels = 1;
+        Audio audio;
+        audio.samples = renderCase(e);
+        audio.sampleRate = e.sampleRate;
+        const TempoResult r = analyseAudio(audio);
+        ASSERT_TRUE(r.hasFigures()) << r.message;
+        EXPECT_TRUE(r.tempoChanges);
+        EXPECT_NEAR(r.tempoMap.gapMs, e.gapMs, 10);
+        ASSERT_EQ(r.tempoMap.changes.size(), c.changes.size());
+        for (std::size_t i = 0; i < c.changes.size(); ++i) {
+            EXPECT_NEAR(r.tempoMap.changes[i].beat, c.changes[i].beat, 1) << i;
+            EXPECT_NEAR(r.tempoMap.changes[i].bpm, c.changes[i].bpm, 0.05) << i;
+        }
+        ASSERT_EQ(r.tempoMap.stops.size(), c.stops.size());
+        for (std::size_t i = 0; i < c.stops.size(); ++i) {
+            EXPECT_NEAR(r.tempoMap.stops[i].beat, c.stops[i].beat, 1) << i;
+            EXPECT_NEAR(r.tempoMap.stops[i].seconds, c.stops[i].seconds, 0.01) << i;
+        }
     }
 }
 

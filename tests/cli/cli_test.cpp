@@ -1,6 +1,7 @@
 #include "clirun.h"
 #include "core/files/kolvofile.h"
 #include "core/song/songmodel.h"
+#include "evalmusic.h"
 #include "testmusic.h"
 #include "workedexample.h"
 
@@ -172,9 +173,12 @@ TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
         test::Encoding encoding;
         const char* out;
         const char* firstCandidate;
+        const char* map;
     } cases[] = {
-        {150, 1234, test::Encoding::Wav, "bpm: 150\ngap: 1234\n", "candidate: 150 1234 "},
-        {191.33, 80, test::Encoding::Mp3, "bpm: 191.33\ngap: 80\n", "candidate: 191.33 80 "},
+        {150, 1234, test::Encoding::Wav, "bpm: 150\ngap: 1234\n", "candidate: 150 1234 ",
+         "map-gap: 1234\ntempo: 0 150\n"},
+        {191.33, 80, test::Encoding::Mp3, "bpm: 191.33\ngap: 80\n", "candidate: 191.33 80 ",
+         "map-gap: 80\ntempo: 0 191.33\n"},
     };
     for (const Case& c : cases) {
         test::MusicRecipe recipe;
@@ -202,6 +206,11 @@ TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
         EXPECT_EQ(lines.mid(0, 2).join(u'\n') + u'\n', c.out);
         EXPECT_TRUE(lines[2].startsWith(c.firstCandidate)) << lines[2].toStdString();
         EXPECT_EQ(lines.size() - 3, r.err.count(u'\n'));
+
+        // Steady music's tempo map is its one tempo from its first beat.
+        CliRun map = cli({QStringLiteral("analyze"), QStringLiteral("--map"), music});
+        EXPECT_EQ(map.status, 0);
+        EXPECT_EQ(map.out, QString::fromLatin1(c.out) + QString::fromLatin1(c.map));
     }
 
     const QString silence = path("silence.wav");
@@ -220,6 +229,26 @@ TEST_F(Cli, AnalyzePrintsTheBpmAndTheGap) {
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_EQ(r.err, b.file + QString::fromLatin1(b.reason));
     }
+}
+
+TEST_F(Cli, AnalyzeMapListsTheTempoChangesAndStops) {
+    test::EvalCase made;
+    made.bpm = 120;
+    made.gapMs = 700;
+    made.tempoChanges = {{32, 150, 0}, {64, 0, 0.25}};
+    made.seconds = 40;
+    const QString music = path("changes.wav");
+    ASSERT_TRUE(test::writeCase(music, made));
+    CliRun r = cli({QStringLiteral("analyze"), QStringLiteral("--map"), music});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines.mid(2).join(u'\n'), QStringLiteral("map-gap: 700\ntempo: 0 120\ntempo: 32 "
+                                                       "150\nstop: 64 250"));
+    // Without --map, standard error says the tempo changes and how to see it.
+    CliRun plain = cli({QStringLiteral("analyze"), music});
+    EXPECT_TRUE(plain.err.contains(QStringLiteral("the tempo changes"))) << plain.err.toStdString();
+    EXPECT_TRUE(plain.err.contains(QStringLiteral("--map"))) << plain.err.toStdString();
 }
 
 TEST(CliUsage, HelpVersionAndUsageErrors) {

@@ -2,6 +2,7 @@
 
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
+#include "document/document.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/closeonescape.h"
 #include "ui/timing/synchro.h"
@@ -19,6 +20,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace kolvo {
 
@@ -92,17 +97,30 @@ DetectTempo::DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter wr
     layout->addWidget(m_candidates);
     m_confidence = makeLabel(this, "confidenceLabel");
     layout->addWidget(m_confidence);
+    m_tempoMapCaption = makeLabel(this, "tempoMapCaption",
+                                  QStringLiteral("Where the tempo changes (beats from the gap):"));
+    layout->addWidget(m_tempoMapCaption);
+    m_tempoMap = new QListWidget(this);
+    m_tempoMap->setObjectName(QStringLiteral("tempoMapList"));
+    m_tempoMap->setSelectionMode(QAbstractItemView::NoSelection);
+    m_tempoMap->setMaximumHeight(6 * m_tempoMap->fontMetrics().height());
+    layout->addWidget(m_tempoMap);
+    m_tempoMapCaption->hide();
+    m_tempoMap->hide();
 
     m_cancel = makeButton(this, "cancelButton", QStringLiteral("Cancel"));
     m_useBpm = makeButton(this, "useBpmButton", QStringLiteral("Use BPM"));
     m_useGap = makeButton(this, "useGapButton", QStringLiteral("Use Gap"));
     m_useBoth = makeButton(this, "useBothButton", QStringLiteral("Use Both"));
+    m_useMap = makeButton(this, "useMapButton", QStringLiteral("Use Tempo Map"));
+    m_useMap->setEnabled(false);
     m_checkByEar = makeButton(this, "checkByEarButton", QStringLiteral("Check by ear\u2026"));
     m_close = makeButton(this, "closeButton", QStringLiteral("Close"));
     auto* uses = new QHBoxLayout;
     uses->addWidget(m_useBpm);
     uses->addWidget(m_useGap);
     uses->addWidget(m_useBoth);
+    uses->addWidget(m_useMap);
     uses->addStretch();
     uses->addWidget(m_checkByEar);
     layout->addLayout(uses);
@@ -116,6 +134,7 @@ DetectTempo::DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter wr
     connect(m_useBpm, &QPushButton::clicked, this, [this] { use(true, false); });
     connect(m_useGap, &QPushButton::clicked, this, [this] { use(false, true); });
     connect(m_useBoth, &QPushButton::clicked, this, [this] { use(true, true); });
+    connect(m_useMap, &QPushButton::clicked, this, &DetectTempo::useMap);
     connect(m_checkByEar, &QPushButton::clicked, this, &DetectTempo::checkByEar);
     connect(m_candidates, &QListWidget::currentRowChanged, this, &DetectTempo::showCandidate);
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
@@ -177,7 +196,7 @@ void DetectTempo::showCandidate(int row) {
 }
 
 void DetectTempo::start() {
-    for (QPushButton* b : {m_useBpm, m_useGap, m_useBoth, m_checkByEar})
+    for (QPushButton* b : {m_useBpm, m_useGap, m_useBoth, m_useMap, m_checkByEar})
         b->setEnabled(false);
     m_progress->setValue(0);
     if (m_music.trimmed().isEmpty()) {
@@ -241,6 +260,37 @@ void DetectTempo::showResult() {
         break;
     }
     m_candidates->clear();
+    m_tempoMap->clear();
+    const bool map = figures && m_result.tempoMap.changesTempo();
+    m_useMap->setEnabled(map);
+    m_tempoMapCaption->setVisible(map);
+    m_tempoMap->setVisible(map);
+    if (map) {
+        // Stops and changes in beat order; a stop at a change's beat after it.
+        struct Line {
+            double beat;
+            int order;
+            QString text;
+        };
+        std::vector<Line> lines;
+        for (const analysis::BpmChange& c : m_result.tempoMap.changes)
+            lines.push_back({c.beat, 0,
+                             QStringLiteral("beat %1: %2 BPM")
+                                 .arg(c.beat)
+                                 .arg(QString::fromStdString(analysis::bpmText(c.bpm)))});
+        for (const analysis::TempoStop& st : m_result.tempoMap.stops)
+            lines.push_back({st.beat, 1,
+                             QStringLiteral("beat %1: stop %2 ms")
+                                 .arg(st.beat)
+                                 .arg(analysis::gapWholeMs(st.seconds * 1000))});
+        std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+            return a.beat < b.beat || (a.beat == b.beat && a.order < b.order);
+        });
+        m_tempoMap->addItem(
+            QStringLiteral("gap %1 ms").arg(analysis::gapWholeMs(m_result.tempoMap.gapMs)));
+        for (const Line& l : lines)
+            m_tempoMap->addItem(l.text);
+    }
     m_chosen = 0;
     if (figures) {
         for (const analysis::TempoCandidate& c : m_result.candidates)
@@ -254,7 +304,10 @@ void DetectTempo::showResult() {
                            ? QStringLiteral("Steady beat found over %1% of the song.")
                                  .arg(qRound(100 * m_result.steadyShare))
                            : QStringLiteral("No steady beat: the figures are a guess.");
-        if (m_result.tempoChanges)
+        if (map)
+            sure = QStringLiteral("The tempo changes: these figures fit only part of the song. "
+                                  "Use Tempo Map writes every tempo below.");
+        else if (m_result.tempoChanges)
             sure = QStringLiteral("The tempo changes: these figures fit only part of the song.");
         if (m_result.octaveBalanced && m_result.candidates.size() > 1)
             sure += QStringLiteral(" The music gives about as much reason for %1 BPM as for "
@@ -289,6 +342,45 @@ void DetectTempo::use(bool bpm, bool gap) {
     m_status->setText(bpm && gap ? QStringLiteral("BPM and gap written into the song.")
                       : bpm      ? QStringLiteral("BPM written into the song.")
                                  : QStringLiteral("Gap written into the song."));
+}
+
+void DetectTempo::useMap() {
+    if (!m_result.hasFigures() || !m_result.tempoMap.changesTempo())
+        return;
+    const analysis::TempoMapGuess& map = m_result.tempoMap;
+    constexpr ChartSlot kSongSlot = SongModel::slotOf(Single, Basic);
+    auto tickOfBeat = [](double beat) { return Tick(std::llround(beat * kFineRowsPerBeat)); };
+    auto bpmValue = [](double bpm) { return std::round(bpm * 1000) / 1000; };
+    Document& doc = m_ctx.document;
+    doc.closeMerging();
+    doc.beginStep(QStringLiteral("Use Tempo Map"));
+    m_write(SummaryField::Bpm, QString::fromStdString(analysis::bpmText(map.changes.front().bpm)));
+    m_write(SummaryField::Gap, QString::number(analysis::gapWholeMs(map.gapMs)));
+    // The map takes the place of the song's BPM changes and freezes.
+    const std::vector<TempoCell> old = m_ctx.model.songTempoCells();
+    for (const TempoCell& cell : old)
+        doc.setTempoAt(kSongSlot, cell.tick, cell.channel, std::nullopt);
+    int dropped = 0;
+    for (std::size_t i = 1; i < map.changes.size(); ++i) {
+        const Tick tick = tickOfBeat(map.changes[i].beat);
+        if (tick > 0 && tick <= kLastTick)
+            doc.setTempoAt(kSongSlot, tick, BPMCHANNEL, bpmValue(map.changes[i].bpm));
+        else
+            ++dropped;
+    }
+    for (const analysis::TempoStop& st : map.stops) {
+        const Tick tick = tickOfBeat(st.beat);
+        if (tick >= 0 && tick <= kLastTick)
+            doc.setTempoAt(kSongSlot, tick, FREEZECHANNEL, std::round(st.seconds * 1000));
+        else
+            ++dropped;
+    }
+    doc.endStep();
+    doc.closeMerging();
+    m_status->setText(dropped == 0 ? QStringLiteral("Tempo map written into the song.")
+                                   : QStringLiteral("Tempo map written into the song; %1 events "
+                                                    "past the last bar left out.")
+                                         .arg(dropped));
 }
 
 void DetectTempo::checkByEar() {

@@ -26,7 +26,10 @@ enum class SummaryField : int;
 // charted in with how likely each is, the likeliest chosen, and shows the
 // chosen BPM, its gap and how sure the analysis is. "Use BPM", "Use Gap"
 // and "Use Both" write the chosen figures into the summary fields; "Check by
-// ear..." opens the synchronisation checker with them.
+// ear..." opens the synchronisation checker with them. Where the tempo
+// changes, the tempo map found is listed, and "Use Tempo Map" writes it (the
+// first BPM and its gap into the summary, the later BPM changes and the
+// stops as the song's tempo events in place of those it had) as one step.
 class DetectTempo : public QWidget {
     Q_OBJECT
   public:
@@ -56,10 +59,12 @@ class DetectTempo : public QWidget {
     QLabel* gapLabel() const { return m_gap; }
     QLabel* confidenceLabel() const { return m_confidence; }
     QListWidget* candidateList() const { return m_candidates; }
+    QListWidget* tempoMapList() const { return m_tempoMap; }
     QPushButton* cancelButton() const { return m_cancel; }
     QPushButton* useBpmButton() const { return m_useBpm; }
     QPushButton* useGapButton() const { return m_useGap; }
     QPushButton* useBothButton() const { return m_useBoth; }
+    QPushButton* useMapButton() const { return m_useMap; }
     QPushButton* checkByEarButton() const { return m_checkByEar; }
     QPushButton* closeButton() const { return m_close; }
 
@@ -75,6 +80,7 @@ class DetectTempo : public QWidget {
     void cancel();
     void showResult();
     void use(bool bpm, bool gap);
+    void useMap();
     void showCandidate(int row);
     const analysis::TempoCandidate* chosen() const;
     void checkByEar();
@@ -98,10 +104,13 @@ class DetectTempo : public QWidget {
     QLabel* m_gap = nullptr;
     QLabel* m_confidence = nullptr;
     QListWidget* m_candidates = nullptr;
+    QLabel* m_tempoMapCaption = nullptr;
+    QListWidget* m_tempoMap = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_useBpm = nullptr;
     QPushButton* m_useGap = nullptr;
     QPushButton* m_useBoth = nullptr;
+    QPushButton* m_useMap = nullptr;
     QPushButton* m_checkByEar = nullptr;
     QPushButton* m_close = nullptr;
 };

@@ -2,6 +2,7 @@
 // shows and writes, the summary window it holds, Cancel, bad files, and its
 // entry in the summary window's Tools menu.
 #include "core/song/songmodel.h"
+#include "evalmusic.h"
 #include "testapp.h"
 #include "testmusic.h"
 #include "ui/analysis/detecttempo.h"
@@ -72,6 +73,8 @@ TEST_F(DetectTempoTest, ShowsTheFiguresAndWritesThoseAskedFor) {
         << exact.toStdString();
     EXPECT_EQ(w->gapLabel()->text(), "1234 ms");
     EXPECT_EQ(w->confidenceLabel()->text(), "Steady beat found over 100% of the song.");
+    EXPECT_FALSE(w->useMapButton()->isEnabled());
+    EXPECT_FALSE(w->tempoMapList()->isVisible());
     EXPECT_EQ(w->progressBar()->value(), w->progressBar()->maximum());
     EXPECT_FALSE(w->cancelButton()->isEnabled());
 
@@ -249,6 +252,52 @@ TEST_F(DetectTempoTest, SummaryMenuEntryOpensTheWindow) {
     w->close();
     QApplication::processEvents();
     EXPECT_TRUE(menu.isEnabled());
+}
+
+// Music whose tempo changes: the window lists the map, and Use Tempo Map
+// writes it in place of the song's tempo events as one step of the history.
+TEST_F(DetectTempoTest, UseTempoMapWritesTheChangesAndStopsAsOneStep) {
+    test::EvalCase made;
+    made.bpm = 120;
+    made.gapMs = 700;
+    made.tempoChanges = {{32, 150, 0}, {64, 0, 0.25}};
+    made.seconds = 40;
+    const QString file = app.path(QStringLiteral("changes.wav"));
+    ASSERT_TRUE(test::writeCase(file, made));
+    constexpr ChartSlot kSong = SongModel::slotOf(Single, Basic);
+    app.model.setField(SummaryField::Bpm, QStringLiteral("100"));
+    app.model.setField(SummaryField::Gap, QStringLiteral("0"));
+    app.model.setTempoAt(kSong, 5 * kFineRowsPerBeat, BPMCHANNEL, 90.0);
+    const std::vector<TempoCell> cellsBefore = app.model.songTempoCells();
+    app.model.setField(SummaryField::Musicadd, file);
+    // The figures go through the document, as the summary window's fields do.
+    auto* w = new DetectTempo(app.ctx, &summary, [this](SummaryField f, const QString& text) {
+        app.ctx.document.setField(f, text);
+    });
+    w->show();
+    ASSERT_TRUE(finish(w));
+    QApplication::processEvents();
+    ASSERT_TRUE(w->useMapButton()->isEnabled());
+    EXPECT_TRUE(w->tempoMapList()->isVisible());
+    QStringList lines;
+    for (int i = 0; i < w->tempoMapList()->count(); ++i)
+        lines << w->tempoMapList()->item(i)->text();
+    EXPECT_EQ(lines.join(u'|'), "gap 700 ms|beat 0: 120 BPM|beat 32: 150 BPM|beat 64: stop 250 ms");
+
+    QUndoStack& history = app.ctx.document.history();
+    const int stepsBefore = history.index();
+    w->useMapButton()->click();
+    EXPECT_EQ(history.index(), stepsBefore + 1);
+    EXPECT_EQ(history.undoText(), "Use Tempo Map");
+    EXPECT_EQ(app.model.bpm(), "120");
+    EXPECT_EQ(app.model.gap(), "700");
+    const std::vector<TempoCell> written{{32 * kFineRowsPerBeat, BPMCHANNEL, 150.0},
+                                         {64 * kFineRowsPerBeat, FREEZECHANNEL, 250.0}};
+    EXPECT_EQ(app.model.songTempoCells(), written);
+    history.undo();
+    EXPECT_EQ(app.model.bpm(), "100");
+    EXPECT_EQ(app.model.gap(), "0");
+    EXPECT_EQ(app.model.songTempoCells(), cellsBefore);
 }
 
 } // namespace
