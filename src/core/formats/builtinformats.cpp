@@ -6,8 +6,8 @@
 #include "core/formats/tagtext.h"
 #include "core/import/stepimport.h"
 #include "core/sm/smwriter.h"
-#include "core/ssc/sscwriter.h"
 #include "core/song/songmodel.h"
+#include "core/ssc/sscwriter.h"
 
 namespace kolvo {
 
@@ -18,7 +18,8 @@ class KolvoFormat final : public FileFormat {
   public:
     QString shortName() const override { return QStringLiteral("kolvo"); }
     QStringList extensions() const override { return {QStringLiteral("kolvo")}; }
-    int capabilities() const override { return CanRead | CanWrite; }
+    int capabilities() const override { return CanRead | CanWrite | IsWorkFile; }
+    QString displayName() const override { return QStringLiteral("Kolvo"); }
     QString readFilter() const override {
         return QStringLiteral("Kolvo Work In Progress File (*.kolvo)|*.kolvo");
     }
@@ -34,6 +35,16 @@ class KolvoFormat final : public FileFormat {
         auto song = std::make_unique<SongModel>();
         song->resetparameters();
         r.error = readKolvoData(bytes, name, *song);
+        if (!r.error)
+            r.song = std::move(song);
+        return r;
+    }
+    ReadResult readFile(const QString& path) const override {
+        // The work-file reader checks the text a piece at a time as it reads.
+        ReadResult r;
+        auto song = std::make_unique<SongModel>();
+        song->resetparameters();
+        r.error = readKolvoFile(path, *song);
         if (!r.error)
             r.song = std::move(song);
         return r;
@@ -64,7 +75,7 @@ class StepFileFormat : public FileFormat {
         ReadResult r;
         r.song = std::move(imported.song);
         r.error = imported.error;
-        r.losses = importLossLines(imported.losses);
+        r.losses = std::move(imported.losses);
         return r;
     }
 
@@ -78,6 +89,11 @@ class DwiFormat final : public StepFileFormat {
   public:
     DwiFormat() : StepFileFormat(StepFormat::Dwi) {}
     int capabilities() const override { return CanRead | CanWrite; }
+    QString displayName() const override { return QStringLiteral("DWI"); }
+    std::optional<ExportCommand> exportCommand() const override {
+        return ExportCommand{QStringLiteral("&Export to DWI..."), QStringLiteral("dwimenu"),
+                             QStringLiteral("Ctrl+D")};
+    }
     QString writeFilter() const override {
         return QStringLiteral("Dance With Intensity Datafile (*.dwi)|*.dwi");
     }
@@ -97,6 +113,12 @@ class SmFormat final : public StepFileFormat {
   public:
     SmFormat() : StepFileFormat(StepFormat::Sm) {}
     int capabilities() const override { return CanRead | CanWrite; }
+    QString displayName() const override { return QStringLiteral("StepMania"); }
+    std::optional<ExportCommand> exportCommand() const override {
+        // Ctrl+E would be a text field's end of line; M for StepMania.
+        return ExportCommand{QStringLiteral("Export to Step&Mania..."), QStringLiteral("smmenu"),
+                             QStringLiteral("Ctrl+M")};
+    }
     QString writeFilter() const override {
         return QStringLiteral("StepMania Step File (*.sm)|*.sm");
     }
@@ -134,6 +156,11 @@ const FileFormat& sscFormat() {
       public:
         SscFormat() : StepFileFormat(StepFormat::Ssc) {}
         int capabilities() const override { return CanRead | CanWrite; }
+        QString displayName() const override { return QStringLiteral("StepMania 5"); }
+        std::optional<ExportCommand> exportCommand() const override {
+            return ExportCommand{QStringLiteral("Export to StepMania &5 (.ssc)..."),
+                                 QStringLiteral("sscmenu"), QString()};
+        }
         QString writeFilter() const override {
             return QStringLiteral("StepMania 5 Step File (*.ssc)|*.ssc");
         }

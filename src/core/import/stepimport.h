@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/files/kolvofile.h"
+#include "core/files/regularfile.h"
 
 #include <QByteArray>
 #include <QList>
@@ -75,7 +76,7 @@ ImportResult importStepFile(const QByteArray& bytes, const QString& path);
 // Reads the file at `path` (a regular file of at most 64 MiB) and imports it.
 ImportResult importStepFileAt(const QString& path);
 
-// Files larger than this are refused unread.
-constexpr qint64 kMaxStepFileSize = 64LL * 1024 * 1024;
+// Files larger than this are refused unread: the one limit of every reader.
+constexpr qint64 kMaxStepFileSize = kMaxSongFileSize;
 
 } // namespace kolvo

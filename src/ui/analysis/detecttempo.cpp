@@ -53,11 +53,11 @@ DetectTempo::DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter wr
     setMinimumWidth(420);
     if (!m_write)
         m_write = [this](SummaryField f, const QString& text) {
-            m_ctx.model.setField(f, normalizedNumberText(text));
+            m_ctx.document.setField(f, normalizedNumberText(text));
         };
 
     auto* layout = new QVBoxLayout(this);
-    m_music = ctx.model.musicadd();
+    m_music = ctx.document.song().musicadd();
     m_file = makeLabel(this, "musicLabel", QStringLiteral("Music: ") + m_music);
     layout->addWidget(m_file);
     m_progress = new QProgressBar(this);

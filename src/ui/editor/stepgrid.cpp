@@ -39,10 +39,10 @@ void StepGrid::refreshgrid() {
     for (int column = 1; column <= kColumnsShown; ++column)
         for (int row = 1; row <= kRowsShown; ++row)
             m_cells[std::size_t(cellIndex(row, column))] =
-                m_ctx.model.step(style, level, bar, row, column);
+                m_ctx.document.song().step(style, level, bar, row, column);
     // Notes between the 32nd rows are shown at their own height.
     m_offGrid.clear();
-    for (const Note& n : m_ctx.model.chartSteps(style, level).notesOfBar(bar))
+    for (const Note& n : m_ctx.document.song().chartSteps(style, level).notesOfBar(bar))
         if (n.tick % kFinePerRow != 0 && n.panel <= kColumnsShown)
             m_offGrid.push_back(n);
     update();
@@ -71,8 +71,8 @@ bool StepGrid::pressAtTwips(float x, float y, PressButton button) {
     const int style = m_ctx.session.currentstyle;
     const int level = m_ctx.session.currentlevel;
     const int bar = m_ctx.session.currentbar;
-    const auto written =
-        valueAfterPress(m_ctx.model.step(style, level, bar, cell->row, cell->column), button);
+    const auto written = valueAfterPress(
+        m_ctx.document.song().step(style, level, bar, cell->row, cell->column), button);
     if (!written)
         return false;
     m_writing = true;

@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/editor/kolvo.h"
@@ -93,7 +92,8 @@ QPushButton* MainMenu::chartButton(int n) const {
 
 void MainMenu::datacheck() {
     for (int n = 1; n <= 16; ++n)
-        setLook(m_buttons[std::size_t(n)], m_ctx.model.hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
+        setLook(m_buttons[std::size_t(n)],
+                m_ctx.document.song().hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
 }
 
 void MainMenu::chartButtonClicked(int n) {
@@ -101,10 +101,7 @@ void MainMenu::chartButtonClicked(int n) {
     m_ctx.session.currentlevel = (n - 1) / 4 + 1;
     setEnabled(false);
     auto* editor = new Kolvo(m_ctx, this);
-    connect(editor, &Kolvo::unloaded, this, [this] {
-        setEnabled(true);
-        m_timer1->start();
-    });
+    connect(editor, &Kolvo::unloaded, this, [this] { setEnabled(true); });
     editor->show();
 }
 
@@ -115,7 +112,6 @@ void MainMenu::deletepattern(int style, int level) {
     if (m_ctx.boxes.show(this, text, QStringLiteral("Are you sure?"), MsgButtons::YesNo,
                          MsgIcon::Question) == MsgAnswer::Yes)
         m_ctx.document.clearChart(style, level);
-    datacheck();
 }
 
 void MainMenu::toggleAutoDisplay(QAction* action, int& flag, const QString& key) {
