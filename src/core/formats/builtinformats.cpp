@@ -62,10 +62,14 @@ class KolvoFormat final : public FileFormat {
 // cannot hold is listed, one line per loss.
 class StepFileFormat : public FileFormat {
   public:
-    explicit StepFileFormat(StepFormat format) : m_format(format) {}
-    QString shortName() const override { return stepFormatExtension(m_format); }
-    QStringList extensions() const override { return {stepFormatExtension(m_format)}; }
-    QString readFilter() const override { return stepFormatFilter(m_format); }
+    // `extension` without the dot, also the short name; `readFilter` as
+    // the import dialog lists the format.
+    StepFileFormat(StepFormat format, const char* extension, const char* readFilter)
+        : m_format(format), m_extension(QString::fromLatin1(extension)),
+          m_readFilter(QString::fromLatin1(readFilter)) {}
+    QString shortName() const override { return m_extension; }
+    QStringList extensions() const override { return {m_extension}; }
+    QString readFilter() const override { return m_readFilter; }
     bool recognisesContent(const QByteArray& head) const override {
         // With no name to fall back on, only the content decides.
         return detectStepFormat(head, QString()) == m_format;
@@ -81,13 +85,14 @@ class StepFileFormat : public FileFormat {
 
   private:
     StepFormat m_format;
+    QString m_extension, m_readFilter;
 };
 
 // The export for the simulators, read back through the importer (the
 // simulator test's own variants of it stay with the simulator test).
 class DwiFormat final : public StepFileFormat {
   public:
-    DwiFormat() : StepFileFormat(StepFormat::Dwi) {}
+    DwiFormat() : StepFileFormat(StepFormat::Dwi, "dwi", "Dance With Intensity (*.dwi)|*.dwi") {}
     int capabilities() const override { return CanRead | CanWrite; }
     QString displayName() const override { return QStringLiteral("DWI"); }
     std::optional<ExportCommand> exportCommand() const override {
@@ -111,7 +116,7 @@ class DwiFormat final : public StepFileFormat {
 // The simulators' own format, written so it plays as the DWI export does.
 class SmFormat final : public StepFileFormat {
   public:
-    SmFormat() : StepFileFormat(StepFormat::Sm) {}
+    SmFormat() : StepFileFormat(StepFormat::Sm, "sm", "StepMania (*.sm)|*.sm") {}
     int capabilities() const override { return CanRead | CanWrite; }
     QString displayName() const override { return QStringLiteral("StepMania"); }
     std::optional<ExportCommand> exportCommand() const override {
@@ -154,7 +159,7 @@ const FileFormat& sscFormat() {
     // StepMania 5's format: it carries the whole song.
     class SscFormat final : public StepFileFormat {
       public:
-        SscFormat() : StepFileFormat(StepFormat::Ssc) {}
+        SscFormat() : StepFileFormat(StepFormat::Ssc, "ssc", "StepMania 5 (*.ssc)|*.ssc") {}
         int capabilities() const override { return CanRead | CanWrite; }
         QString displayName() const override { return QStringLiteral("StepMania 5"); }
         std::optional<ExportCommand> exportCommand() const override {

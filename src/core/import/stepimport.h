@@ -20,8 +20,6 @@ enum class StepFormat { Dwi, Sm, Ssc };
 
 // "DWI", "SM", "SSC".
 QString stepFormatName(StepFormat format);
-// One file-dialog filter entry, "Description (*.ext)|*.ext".
-QString stepFormatFilter(StepFormat format);
 // "dwi", "sm", "ssc".
 QString stepFormatExtension(StepFormat format);
 
