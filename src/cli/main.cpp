@@ -106,17 +106,22 @@ int report(const FileError& e) {
     return kFileFailed;
 }
 
-// Reads a song the way File > Open does: a reset model, then the file.
-std::optional<FileError> openSong(const QString& path, SongModel& model) {
-    model.resetparameters();
-    return readKolvoFile(path, model);
+// Reads a song the way File > Open does: the work file's reader, whatever
+// the file's name.
+std::optional<FileError> openSong(const QString& path, std::unique_ptr<SongModel>& model) {
+    ReadResult r = readSongFile(path, kolvoFormat());
+    if (!r.ok())
+        return r.error;
+    model = std::move(r.song);
+    return std::nullopt;
 }
 
 // Reads a work file and writes it in the given format.
 int convert(const QString& in, const QString& outPath, const FileFormat& format) {
-    SongModel model;
-    if (auto e = openSong(in, model))
+    std::unique_ptr<SongModel> song;
+    if (auto e = openSong(in, song))
         return report(*e);
+    const SongModel& model = *song;
     // Values the format's readers would misread are still written as typed.
     if (auto warning = format.misreadWarning(model)) {
         err() << "kolvo-cli: warning: " << *warning << "\n";
@@ -136,7 +141,7 @@ int convert(const QString& in, const QString& outPath, const FileFormat& format)
 // of its own gets the DWI export, as it always did.
 const FileFormat& exportFormatFor(const QString& outPath) {
     const FileFormat* f = formatForWriting(outPath);
-    if (f && f != &kolvoFormat())
+    if (f && f->canExport())
         return *f;
     return dwiFormat();
 }
@@ -150,9 +155,10 @@ QString shownValue(const Value& v) {
 }
 
 int info(const QString& in) {
-    SongModel model;
-    if (auto e = openSong(in, model))
+    std::unique_ptr<SongModel> song;
+    if (auto e = openSong(in, song))
         return report(*e);
+    const SongModel& model = *song;
     Printer& o = out();
     for (int i = 0; i < kSummaryTextFields; ++i)
         o << summaryFieldKey(SummaryField(i)) << ": " << model.field(SummaryField(i)) << "\n";
@@ -212,7 +218,8 @@ int info(const QString& in) {
 }
 
 int importSong(const QString& in, const QString& outPath, bool strict) {
-    const ImportResult r = importStepFileAt(in);
+    // Every format that imports, picked by content, else by extension.
+    const ReadResult r = readSongFile(in, ReadFor::Import);
     if (!r.ok())
         return report(*r.error);
     for (const QString& line : importLossLines(r.losses))
@@ -225,9 +232,7 @@ int importSong(const QString& in, const QString& outPath, bool strict) {
         err().flush();
         return kFileFailed;
     }
-    if (auto why = unwritableKolvoField(*r.song))
-        return report(FileError{outPath, 0, *why});
-    if (auto e = writeKolvoFile(outPath, *r.song))
+    if (auto e = writeSongFile(kolvoFormat(), outPath, *r.song))
         return report(*e);
     return kOk;
 }

@@ -5,6 +5,7 @@
 #include "core/files/kolvofile.h"
 #include "core/formats/builtinformats.h"
 #include "core/formats/fileformat.h"
+#include "core/import/stepimport.h"
 #include "core/song/songmodel.h"
 
 #include <QDir>
@@ -55,9 +56,6 @@ constexpr int kInterrupted = 130;
 // What the simulators read first in a song folder.
 const QStringList kSimulatorPreference = {QStringLiteral("ssc"), QStringLiteral("sm"),
                                           QStringLiteral("dwi")};
-
-// The largest work file is about 8 MB; nothing the program reads comes near this.
-constexpr qint64 kReadLimit = 256LL * 1024 * 1024;
 
 std::atomic<bool> g_interrupted{false};
 
@@ -230,7 +228,7 @@ struct CheckResult {
 // them; on failure the error.
 std::optional<FileError> readBytes(const QString& path, QByteArray& bytes,
                                    const FileFormat*& format) {
-    if (auto e = readWholeFile(path, kReadLimit, bytes))
+    if (auto e = readWholeFile(path, bytes))
         return e;
     format = formatForReading(path, bytes.left(4096));
     if (!format)
@@ -251,7 +249,7 @@ CheckResult checkFile(const QString& path) {
         r.error = read.error;
         if (!read.error && !read.song)
             r.error = FileError{path, 0, QStringLiteral("holds no song")};
-        r.losses = read.losses;
+        r.losses = importLossLines(read.losses);
     }
     if (r.error)
         r.status = CheckResult::Refused;
@@ -473,7 +471,7 @@ ConvertResult convertFile(const QString& path, const QString& output, const File
     if (!read.ok())
         return refuse(read.error ? *read.error
                                  : FileError{path, 0, QStringLiteral("holds no song")});
-    r.losses = read.losses;
+    r.losses = importLossLines(read.losses);
     const SongModel& song = *read.song;
     if (auto why = target.unwritableValue(song))
         return refuse(FileError{path, 0, *why});

@@ -39,7 +39,11 @@ Autosave::Autosave(Document& doc, const QString& folder, int seconds, QObject* p
     }
     connect(&doc, &Document::riskAhead, this, [this] { writeNow(); });
     connect(&doc, &Document::saved, this, &Autosave::remove);
-    connect(&doc, &Document::startedFresh, this, &Autosave::remove);
+    // New, Open and Import put a song in place that has nothing to lose.
+    connect(&doc, &Document::changed, this, [this](const SongChange& change) {
+        if (change.replacedEverything() && !m_doc.isModified())
+            remove();
+    });
     // The clock runs while there is something to lose.
     connect(&doc, &Document::modifiedChanged, this, [this](bool modified) {
         if (!modified || m_seconds <= 0 || m_slot < 0)

@@ -25,27 +25,64 @@ void Document::markSaved(const QString& path) {
     emit saved();
 }
 
-void Document::startFresh() {
+void Document::freshHistory(bool modified, const QString& path) {
     closeMerging();
     const bool wasModified = isModified();
-    // clear() leaves the stack clean; say so when the song had been unsaved.
+    // clear() leaves the stack as clean as it was.
     m_history.clear();
-    // An empty history is left as it was by clear(), so a restored song
-    // (empty history, never clean) is made clean here.
-    if (!m_history.isClean())
+    if (modified) {
+        m_history.resetClean(); // nothing matches the history's clean state now
+    } else if (!m_history.isClean()) {
+        // An empty history is left as it was by clear(), so a restored song
+        // (empty history, never clean) is made clean here.
         m_history.setClean();
-    m_filePath.clear();
-    if (wasModified && !isModified())
-        emit modifiedChanged(false);
-    emit startedFresh();
+    }
+    m_filePath = path;
+    if (wasModified != isModified() || modified)
+        emit modifiedChanged(isModified());
+}
+
+void Document::newSong() {
+    m_song.resetparameters();
+    startFresh();
+}
+
+void Document::loadSong(const SongModel& from, const QString& path) {
+    if (&from != &m_song)
+        m_song.copySongFrom(from);
+    freshHistory(false, path);
+    emit changed(SongChange::everything());
+}
+
+void Document::restoreSong(const SongModel& from, const QString& path) {
+    if (&from != &m_song)
+        m_song.copySongFrom(from);
+    freshHistory(true, path);
+    emit changed(SongChange::everything());
+}
+
+void Document::startFresh() {
+    loadSong(m_song, QString());
 }
 
 void Document::startRestored(const QString& path) {
-    closeMerging();
-    m_history.clear();
-    m_filePath = path;
-    m_history.resetClean(); // nothing matches the history's clean state now
-    emit modifiedChanged(true);
+    restoreSong(m_song, path);
+}
+
+void Document::openChart(int style, int level) {
+    if (!ChartId{style, level}.hasSlot() || m_song.hasData(style, level))
+        return;
+    m_song.openChart(style, level);
+    emit changed(SongChange::flags(style, level));
+}
+
+void Document::placeLive(int style, int level, int bar, int row, int panel, std::uint8_t value) {
+    const StepPosition at{{style, level}, bar, row, panel};
+    if (!at.onGrid() || panel < 1 || panel > kArrowPanels ||
+        m_song.step(style, level, bar, row, panel) == value)
+        return;
+    m_song.setStep(style, level, bar, row, panel, value);
+    emit changed(SongChange::steps(style, level, bar, bar));
 }
 
 void Document::beginStep(const QString& name) {

@@ -11,20 +11,19 @@
 
 namespace kolvo {
 
-// The open song with its undo history: every edit a window makes goes
-// through here as one undoable step, and every step, done, undone or redone,
-// ends in one changed() saying what it touched. The history's clean state is
-// the song as last saved or opened.
-//
-// The song itself stays a plain model; code that fills it wholesale (reading
-// a file, New) works on it directly and then calls startFresh().
+// The open song with its undo history, and the song's only voice. Windows
+// read the song through song(); every change, an edit (one undoable step),
+// New, Open, Import or a recovery, goes through here and ends in one
+// changed() saying what it touched, or that everything was replaced. The
+// history's clean state is the song as last saved or opened.
 class Document : public QObject {
     Q_OBJECT
   public:
     explicit Document(SongModel& song, QObject* parent = nullptr);
     ~Document() override;
 
-    SongModel& song() const { return m_song; }
+    // The song, to read.
+    const SongModel& song() const { return m_song; }
     QUndoStack& history() { return m_history; }
 
     // The song differs from what was last saved or opened.
@@ -32,12 +31,27 @@ class Document : public QObject {
     // The song as it is now is what the work file at `path` holds (after a
     // Save).
     void markSaved(const QString& path);
-    // A new song (New, Open, Import): no history, nothing unsaved, no path
-    // (Open sets the path after reading).
+    // ---- the whole song replaced: no history, one changed(everything) ----
+    // New: the reset song, nothing unsaved, no path.
+    void newSong();
+    // Open or Import: `from` becomes the song, nothing unsaved; `path` is the
+    // work file it was read from ("" for an import: Save asks).
+    void loadSong(const SongModel& from, const QString& path);
+    // A recovery copy put back: `from` becomes the song, unsaved, and is
+    // saved to `path` next (may be "").
+    void restoreSong(const SongModel& from, const QString& path);
+    // The song as it stands is taken as new (no history, nothing unsaved, no
+    // path); startRestored as restoreSong without a song to copy.
     void startFresh();
-    // A song put back from a recovery copy: no history, unsaved, and saved
-    // to `path` next (may be "").
     void startRestored(const QString& path);
+
+    // What the editor does when it opens a chart: a chart without data gets
+    // data and foot level 1. Not a step of the history: the song is
+    // unchanged until something is drawn.
+    void openChart(int style, int level);
+    // One arrow placed live by a grabbing session, outside the history; the
+    // session records the whole grab as one step when it ends (recordChart).
+    void placeLive(int style, int level, int bar, int row, int panel, std::uint8_t value);
     // Something that may bring the program down is about to run (the
     // simulator, the player): a recovery copy is written first.
     void beforeRiskyStep() { emit riskAhead(); }
@@ -89,16 +103,29 @@ class Document : public QObject {
     static QString fieldName(SummaryField field);
 
   signals:
-    // After every edit, undo and redo; windows showing the song listen.
+    // After every edit, undo and redo, and after the whole song was
+    // replaced (SongChange::replacedEverything()); windows showing the song
+    // listen.
     void changed(const kolvo::SongChange& change);
     // The song became unsaved, or saved again.
     void modifiedChanged(bool modified);
-    // After markSaved() / startFresh(): the song on disk or a new one.
+    // After markSaved(): the song is on disk.
     void saved();
-    void startedFresh();
     void riskAhead();
 
   private:
+    // The steps of the history are the only code that writes the song.
+    friend class SetStepCommand;
+    friend class SwapChartCommand;
+    friend class SetFootlevelCommand;
+    friend class SetTempoCommand;
+    friend class SetFieldCommand;
+    friend class SetCheck1Command;
+    friend class SetNoteCommand;
+    SongModel& songForEdit() { return m_song; }
+
+    void freshHistory(bool modified, const QString& path);
+
     SongModel& m_song;
     QUndoStack m_history;
     int m_mergeSerial = 0;

@@ -2,8 +2,6 @@
 
 #include "document/document.h"
 
-#include <QSignalBlocker>
-
 namespace kolvo {
 
 SetStepCommand::SetStepCommand(Document& doc, const StepPosition& at, std::uint8_t before,
@@ -17,7 +15,7 @@ SetStepCommand::SetStepCommand(Document& doc, const StepPosition& at, std::uint8
 
 void SetStepCommand::apply(std::uint8_t value) {
     const auto& [chart, bar, row, panel] = m_at;
-    m_doc.song().setStep(chart.style, chart.level, bar, row, panel, value);
+    m_doc.songForEdit().setStep(chart.style, chart.level, bar, row, panel, value);
     m_doc.announce(SongChange::steps(chart.style, chart.level, bar, bar));
 }
 
@@ -68,9 +66,9 @@ SetNoteCommand::SetNoteCommand(Document& doc, ChartId chart, Tick tick, int pane
 void SetNoteCommand::apply(NoteKind kind) {
     // The chart's notes are taken out, changed and put back: two swaps, no copy.
     ChartSteps steps;
-    m_doc.song().swapChartSteps(m_chart.style, m_chart.level, steps);
+    m_doc.songForEdit().swapChartSteps(m_chart.style, m_chart.level, steps);
     steps.setKindAtTick(m_tick, m_panel, kind);
-    m_doc.song().swapChartSteps(m_chart.style, m_chart.level, steps);
+    m_doc.songForEdit().swapChartSteps(m_chart.style, m_chart.level, steps);
     const int bar = barOfTick(m_tick);
     m_doc.announce(SongChange::steps(m_chart.style, m_chart.level, bar, bar));
 }
@@ -94,14 +92,11 @@ void SwapChartCommand::redo() {
 }
 
 void SwapChartCommand::swap() {
-    SongModel& song = m_doc.song();
+    SongModel& song = m_doc.songForEdit();
     song.swapChartSteps(m_style, m_level, m_other);
     SongChange change = SongChange::steps(m_style, m_level, m_firstBar, m_lastBar);
     if (m_otherDataexists) {
         Value current = song.dataexists(m_style, m_level);
-        // The model's flag setter announces on its own; the document's
-        // announcement below covers both.
-        const QSignalBlocker quiet(&song);
         song.setDataexists(m_style, m_level, *m_otherDataexists);
         m_otherDataexists = std::move(current);
         change.what |= SongChange::Flags;
@@ -126,7 +121,7 @@ bool SetFootlevelCommand::mergeWith(const QUndoCommand* other) {
 }
 
 void SetFootlevelCommand::apply(const Value& v) {
-    m_doc.song().setFootlevels(m_style, m_level, v);
+    m_doc.songForEdit().setFootlevels(m_style, m_level, v);
     m_doc.announce(SongChange::flags(m_style, m_level));
 }
 
@@ -140,7 +135,7 @@ SetTempoCommand::SetTempoCommand(Document& doc, ChartSlot slot, Tick tick, int c
 }
 
 void SetTempoCommand::apply(std::optional<double> v) {
-    m_doc.song().setTempoAt(m_slot, m_tick, m_channel, v);
+    m_doc.songForEdit().setTempoAt(m_slot, m_tick, m_channel, v);
     const int bar = barOfTick(m_tick);
     m_doc.announce(SongChange::tempo(bar, bar));
 }
@@ -161,8 +156,8 @@ bool SetFieldCommand::mergeWith(const QUndoCommand* other) {
 }
 
 void SetFieldCommand::apply(const QString& text) {
-    m_doc.song().setField(m_field, text);
-    m_doc.announce({SongChange::Fields, 0, 0, 1, kMaxBars});
+    m_doc.songForEdit().setField(m_field, text);
+    m_doc.announce(SongChange::summaryField(m_field));
 }
 
 SetCheck1Command::SetCheck1Command(Document& doc, int before, int after)
@@ -171,8 +166,8 @@ SetCheck1Command::SetCheck1Command(Document& doc, int before, int after)
 }
 
 void SetCheck1Command::apply(int v) {
-    m_doc.song().setCheck1(v);
-    m_doc.announce({SongChange::Fields, 0, 0, 1, kMaxBars});
+    m_doc.songForEdit().setCheck1(v);
+    m_doc.announce(SongChange::check1());
 }
 
 } // namespace kolvo

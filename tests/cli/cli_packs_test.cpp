@@ -192,7 +192,7 @@ TEST_F(Packs, ExitStatuses) {
         {{QStringLiteral("check"), path("Pack/Good Song"), path("Pack/Three")}, 0, ""},
         {{QStringLiteral("check"), path("Pack/Three/three.ssc")}, 0, ""},
         {{QStringLiteral("check"), path("Pack/Refused")}, 1, ":48: "},
-        {{QStringLiteral("check"), path("Pack/nothing.sm")}, 1, "cannot be opened"},
+        {{QStringLiteral("check"), path("Pack/nothing.sm")}, 1, "does not exist"},
         {{QStringLiteral("check")}, 2, "needs at least one"},
         {{QStringLiteral("check"), QStringLiteral("--fast"), path("Pack")}, 2, "unknown option"},
         {{QStringLiteral("convert"), path("Pack")}, 2, "needs --to"},

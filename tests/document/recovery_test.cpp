@@ -2,21 +2,29 @@
 // crash of the real program, never shared between two running copies.
 #include "core/app/startuprules.h"
 #include "core/files/kolvofile.h"
+#include "core/sm/smwriter.h"
+#include "core/song/songmodel.h"
 #include "document/autosave.h"
 #include "document/document.h"
 #include "testapp.h"
 #include "ui/platform/settings.h"
+#include "ui/summary/filecommands.h"
 #include "ui/summary/mainmenu.h"
 #include "ui/summary/recovery.h"
 #include "waituntil.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 
 using namespace kolvo;
 
@@ -32,6 +40,79 @@ QString recoveryFolder() {
 }
 
 // ---- in one process ----
+
+// New, Open, Import and a recovery each replace the whole song and say so
+// once; whoever hears it already sees the new song, its unsaved state and
+// its charts' buttons.
+TEST(Document, EveryWholeSongReplacementIsOneAnnouncement) {
+    test::TestApp app;
+    auto songNamed = [](const char* name) {
+        auto m = std::make_unique<SongModel>();
+        m->resetparameters();
+        m->setField(SummaryField::Songname, QString::fromLatin1(name));
+        m->setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
+        m->setDataexists(Single, Basic, Value::number(1));
+        m->setFootlevels(Single, Basic, Value::number(3));
+        return m;
+    };
+    const QString work = app.writeFile("opened.kolvo", kolvoFileText(*songNamed("Opened")));
+    const QString copy = app.writeFile("copy.kolvo", kolvoFileText(*songNamed("Restored")));
+    const QString steps = app.writeFile("imported.sm", encodeSmFile(*songNamed("Imported")));
+    MainMenu w(app.ctx);
+    auto trigger = [&w](const char* menu) { w.menuAction(QString::fromLatin1(menu))->trigger(); };
+
+    struct Case {
+        const char* command;
+        std::function<void()> run;
+        const char* name; // the song's name afterwards
+        bool unsaved;
+        bool singleBasicData;
+    };
+    const Case cases[] = {
+        {"open",
+         [&] {
+             app.dialogs.answers = {work};
+             trigger("openmenu");
+         },
+         "Opened", false, true},
+        {"new", [&] { trigger("newmenu"); }, "", false, false},
+        {"import",
+         [&] {
+             app.dialogs.answers = {steps};
+             trigger("importmenu");
+         },
+         "Imported", false, true},
+        {"recovery", [&] { w.fileCommands().restoreFile(copy, work); }, "Restored", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        // An unsaved edit first: the save question is answered No.
+        app.ctx.document.setField(SummaryField::Genre, QStringLiteral("Edited"));
+        app.boxes.answers = {MsgAnswer::No};
+        struct Heard {
+            bool everything;
+            bool unsaved;
+            QString nameShown;
+            QString button;
+        };
+        QList<Heard> heard;
+        const QMetaObject::Connection listening =
+            QObject::connect(&app.ctx.document, &Document::changed, [&](const SongChange& change) {
+                heard << Heard{change.replacedEverything(), app.ctx.document.isModified(),
+                               w.findChild<QLineEdit*>(QStringLiteral("songname"))->text(),
+                               w.chartButton(1)->text()};
+            });
+        c.run();
+        QObject::disconnect(listening);
+        ASSERT_EQ(heard.size(), 1);
+        EXPECT_TRUE(heard[0].everything);
+        EXPECT_EQ(heard[0].unsaved, c.unsaved);
+        EXPECT_EQ(heard[0].nameShown, QString::fromLatin1(c.name));
+        EXPECT_EQ(heard[0].button, c.singleBasicData ? "Data" : "No Data");
+        EXPECT_EQ(app.ctx.document.song().genre(), "");
+        EXPECT_EQ(app.ctx.document.history().count(), 0);
+    }
+}
 
 TEST(Autosave, WritesOnlyUnsavedSongsAndTwoOwnersKeepApart) {
     test::TestApp a, b;

@@ -33,7 +33,7 @@ namespace {
 
 // Files larger than this are certainly not work files (the largest song is
 // about 8 MB); refusing them keeps a stray choice from exhausting memory.
-constexpr qint64 kMaxFileSize = 256LL * 1024 * 1024;
+constexpr qint64 kMaxFileSize = kMaxSongFileSize;
 
 const QString kMagic = QStringLiteral("KOLVO-DEF");
 
@@ -212,8 +212,7 @@ class PendingSong {
     }
     void clearTempo(int s, int l, int b, int r, int p) { setTempo(s, l, b, r, p, std::nan("")); }
 
-    // Puts everything read into the model (cells first, so that whoever
-    // hears of a changed field already sees the new steps).
+    // Puts everything read into the model.
     void apply() {
         if (!m_model)
             return;
@@ -239,7 +238,6 @@ class PendingSong {
                 if (const auto& v = m_flags[ChartId{s, l}.index()])
                     m.setDataexists(s, l, *v);
             }
-        m.notifyChanged(SongChange::everything());
     }
 
   private:

@@ -12,4 +12,9 @@ namespace kolvo {
 // has no bytes to read.
 std::optional<QString> notARegularFile(const QString& path);
 
+// The largest file any reader of songs takes (work files and step files
+// alike): far beyond any real song (the largest work file is about 8 MB),
+// small enough to refuse a wrong file quickly.
+constexpr qint64 kMaxSongFileSize = 64LL * 1024 * 1024;
+
 } // namespace kolvo

@@ -18,7 +18,8 @@ class KolvoFormat final : public FileFormat {
   public:
     QString shortName() const override { return QStringLiteral("kolvo"); }
     QStringList extensions() const override { return {QStringLiteral("kolvo")}; }
-    int capabilities() const override { return CanRead | CanWrite; }
+    int capabilities() const override { return CanRead | CanWrite | IsWorkFile; }
+    QString displayName() const override { return QStringLiteral("Kolvo"); }
     QString readFilter() const override {
         return QStringLiteral("Kolvo Work In Progress File (*.kolvo)|*.kolvo");
     }
@@ -38,6 +39,16 @@ class KolvoFormat final : public FileFormat {
             r.song = std::move(song);
         return r;
     }
+    ReadResult readFile(const QString& path) const override {
+        // The work-file reader checks the text a piece at a time as it reads.
+        ReadResult r;
+        auto song = std::make_unique<SongModel>();
+        song->resetparameters();
+        r.error = readKolvoFile(path, *song);
+        if (!r.error)
+            r.song = std::move(song);
+        return r;
+    }
     std::optional<QString> unwritableValue(const SongModel& song) const override {
         return unwritableKolvoField(song);
     }
@@ -51,10 +62,14 @@ class KolvoFormat final : public FileFormat {
 // cannot hold is listed, one line per loss.
 class StepFileFormat : public FileFormat {
   public:
-    explicit StepFileFormat(StepFormat format) : m_format(format) {}
-    QString shortName() const override { return stepFormatExtension(m_format); }
-    QStringList extensions() const override { return {stepFormatExtension(m_format)}; }
-    QString readFilter() const override { return stepFormatFilter(m_format); }
+    // `extension` without the dot, also the short name; `readFilter` as
+    // the import dialog lists the format.
+    StepFileFormat(StepFormat format, const char* extension, const char* readFilter)
+        : m_format(format), m_extension(QString::fromLatin1(extension)),
+          m_readFilter(QString::fromLatin1(readFilter)) {}
+    QString shortName() const override { return m_extension; }
+    QStringList extensions() const override { return {m_extension}; }
+    QString readFilter() const override { return m_readFilter; }
     bool recognisesContent(const QByteArray& head) const override {
         // With no name to fall back on, only the content decides.
         return detectStepFormat(head, QString()) == m_format;
@@ -64,20 +79,26 @@ class StepFileFormat : public FileFormat {
         ReadResult r;
         r.song = std::move(imported.song);
         r.error = imported.error;
-        r.losses = importLossLines(imported.losses);
+        r.losses = std::move(imported.losses);
         return r;
     }
 
   private:
     StepFormat m_format;
+    QString m_extension, m_readFilter;
 };
 
 // The export for the simulators, read back through the importer (the
 // simulator test's own variants of it stay with the simulator test).
 class DwiFormat final : public StepFileFormat {
   public:
-    DwiFormat() : StepFileFormat(StepFormat::Dwi) {}
+    DwiFormat() : StepFileFormat(StepFormat::Dwi, "dwi", "Dance With Intensity (*.dwi)|*.dwi") {}
     int capabilities() const override { return CanRead | CanWrite; }
+    QString displayName() const override { return QStringLiteral("DWI"); }
+    std::optional<ExportCommand> exportCommand() const override {
+        return ExportCommand{QStringLiteral("&Export to DWI..."), QStringLiteral("dwimenu"),
+                             QStringLiteral("Ctrl+D")};
+    }
     QString writeFilter() const override {
         return QStringLiteral("Dance With Intensity Datafile (*.dwi)|*.dwi");
     }
@@ -96,8 +117,14 @@ class DwiFormat final : public StepFileFormat {
 // StepMania's .sm format.
 class SmFormat final : public StepFileFormat {
   public:
-    SmFormat() : StepFileFormat(StepFormat::Sm) {}
+    SmFormat() : StepFileFormat(StepFormat::Sm, "sm", "StepMania (*.sm)|*.sm") {}
     int capabilities() const override { return CanRead | CanWrite; }
+    QString displayName() const override { return QStringLiteral("StepMania"); }
+    std::optional<ExportCommand> exportCommand() const override {
+        // Ctrl+E would be a text field's end of line; M for StepMania.
+        return ExportCommand{QStringLiteral("Export to Step&Mania..."), QStringLiteral("smmenu"),
+                             QStringLiteral("Ctrl+M")};
+    }
     QString writeFilter() const override {
         return QStringLiteral("StepMania Step File (*.sm)|*.sm");
     }
@@ -134,8 +161,13 @@ const FileFormat& sscFormat() {
     // StepMania 5's format: it carries the whole song.
     class SscFormat final : public StepFileFormat {
       public:
-        SscFormat() : StepFileFormat(StepFormat::Ssc) {}
+        SscFormat() : StepFileFormat(StepFormat::Ssc, "ssc", "StepMania 5 (*.ssc)|*.ssc") {}
         int capabilities() const override { return CanRead | CanWrite; }
+        QString displayName() const override { return QStringLiteral("StepMania 5"); }
+        std::optional<ExportCommand> exportCommand() const override {
+            return ExportCommand{QStringLiteral("Export to StepMania &5 (.ssc)..."),
+                                 QStringLiteral("sscmenu"), QString()};
+        }
         QString writeFilter() const override {
             return QStringLiteral("StepMania 5 Step File (*.ssc)|*.ssc");
         }

@@ -6,8 +6,10 @@ namespace kolvo {
 
 class FileFormat;
 
-// The work file, then the simulators' step files (DWI, SM written and
-// read, SSC read); each further format adds its entry here.
+// The work file, then the simulators' step files (DWI, SM and SSC, each
+// read and written); each further format adds its entry here and nowhere
+// else: Open, Import, the File menu's exports and kolvo-cli work from the
+// list.
 const FileFormat& kolvoFormat();
 const FileFormat& dwiFormat();
 const FileFormat& smFormat();

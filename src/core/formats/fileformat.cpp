@@ -23,6 +23,16 @@ ReadResult FileFormat::read(const QByteArray&, const QString& name) const {
     return r;
 }
 
+ReadResult FileFormat::readFile(const QString& path) const {
+    ReadResult r;
+    QByteArray bytes;
+    if (auto e = readWholeFile(path, bytes)) {
+        r.error = e;
+        return r;
+    }
+    return read(bytes, path);
+}
+
 std::optional<QString> FileFormat::unwritableValue(const SongModel&) const {
     return std::nullopt;
 }
@@ -71,20 +81,59 @@ const FileFormat* formatNamed(const QString& shortName) {
     return nullptr;
 }
 
-const FileFormat* formatForReading(const QString& path, const QByteArray& head) {
+namespace {
+bool readsFor(const FileFormat& f, ReadFor purpose) {
+    switch (purpose) {
+    case ReadFor::Any:
+        return f.canRead();
+    case ReadFor::Open:
+        return f.canRead() && f.isWorkFile();
+    case ReadFor::Import:
+        return f.canImport();
+    }
+    return false;
+}
+} // namespace
+
+const FileFormat* formatForReading(const QString& path, const QByteArray& head, ReadFor purpose) {
     const FileFormat* byContent = nullptr;
     int recognised = 0;
     for (const FileFormat* f : fileFormats())
-        if (f->canRead() && f->recognisesContent(head)) {
+        if (readsFor(*f, purpose) && f->recognisesContent(head)) {
             byContent = f;
             ++recognised;
         }
     if (recognised == 1)
         return byContent;
     for (const FileFormat* f : fileFormats())
-        if (f->canRead() && f->hasExtension(path))
+        if (readsFor(*f, purpose) && f->hasExtension(path))
             return f;
     return nullptr;
+}
+
+QString readFilterFor(ReadFor purpose) {
+    QStringList patterns, parts;
+    for (const FileFormat* f : fileFormats()) {
+        if (!readsFor(*f, purpose))
+            continue;
+        for (const QString& e : f->extensions())
+            patterns << QStringLiteral("*.") + e;
+        parts << f->readFilter();
+    }
+    if (parts.size() > 1) {
+        parts.prepend(
+            QStringLiteral("Step files (%1)|%2").arg(patterns.join(u' '), patterns.join(u';')));
+        parts << QStringLiteral("All files (*.*)|*.*");
+    }
+    return parts.join(u'|');
+}
+
+std::vector<const FileFormat*> exportFormats() {
+    std::vector<const FileFormat*> out;
+    for (const FileFormat* f : fileFormats())
+        if (f->canExport() && f->exportCommand())
+            out.push_back(f);
+    return out;
 }
 
 const FileFormat* formatForWriting(const QString& path) {
@@ -94,35 +143,47 @@ const FileFormat* formatForWriting(const QString& path) {
     return nullptr;
 }
 
-std::optional<FileError> readWholeFile(const QString& path, qint64 limit, QByteArray& bytes) {
+std::optional<FileError> readWholeFile(const QString& path, QByteArray& bytes) {
+    if (!QFileInfo::exists(path))
+        return FileError{path, 0, QStringLiteral("the file does not exist")};
     if (auto why = notARegularFile(path))
         return FileError{path, 0, *why};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return FileError{path, 0, QStringLiteral("cannot be opened: %1").arg(file.errorString())};
-    if (file.size() > limit)
-        return FileError{path, 0, QStringLiteral("the file is too large to be a step file")};
+    if (file.size() > kMaxSongFileSize)
+        return FileError{path, 0, QStringLiteral("the file is too large to be a song file")};
     bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return FileError{path, 0, QStringLiteral("cannot be read: %1").arg(file.errorString())};
     return std::nullopt;
 }
 
-ReadResult readSongFile(const QString& path) {
-    ReadResult r;
-    QByteArray bytes;
-    // The largest work file is about 8 MB; nothing the program reads comes near this.
-    constexpr qint64 kLimit = 256LL * 1024 * 1024;
-    if (auto e = readWholeFile(path, kLimit, bytes)) {
-        r.error = e;
-        return r;
+ReadResult readSongFile(const QString& path, const FileFormat& format) {
+    return format.readFile(path);
+}
+
+ReadResult readSongFile(const QString& path, ReadFor purpose) {
+    QByteArray head;
+    {
+        QFile f(path);
+        // Only a regular file is looked into: a pipe could block the read.
+        if (!notARegularFile(path) && f.open(QIODevice::ReadOnly))
+            head = f.read(4096);
     }
-    const FileFormat* f = formatForReading(path, bytes.left(4096));
+    const FileFormat* f = formatForReading(path, head, purpose);
     if (!f) {
+        // The reader's own refusal where the file cannot be read at all.
+        if (auto why = notARegularFile(path)) {
+            ReadResult r;
+            r.error = FileError{path, 0, *why};
+            return r;
+        }
+        ReadResult r;
         r.error = FileError{path, 0, QStringLiteral("is not a file this program can read")};
         return r;
     }
-    return f->read(bytes, path);
+    return f->readFile(path);
 }
 
 std::optional<FileError> writeSongFile(const FileFormat& format, const QString& path,

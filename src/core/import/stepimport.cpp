@@ -32,18 +32,6 @@ QString stepFormatExtension(StepFormat format) {
     return stepFormatName(format).toLower();
 }
 
-QString stepFormatFilter(StepFormat format) {
-    switch (format) {
-    case StepFormat::Dwi:
-        return QStringLiteral("Dance With Intensity (*.dwi)|*.dwi");
-    case StepFormat::Sm:
-        return QStringLiteral("StepMania (*.sm)|*.sm");
-    case StepFormat::Ssc:
-        return QStringLiteral("StepMania 5 (*.ssc)|*.ssc");
-    }
-    return QString();
-}
-
 // ---------------------------------------------------------------- losses
 
 QString ImportLoss::place() const {

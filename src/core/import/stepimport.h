@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/files/kolvofile.h"
+#include "core/files/regularfile.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,8 +20,6 @@ enum class StepFormat { Dwi, Sm, Ssc };
 
 // "DWI", "SM", "SSC".
 QString stepFormatName(StepFormat format);
-// One file-dialog filter entry, "Description (*.ext)|*.ext".
-QString stepFormatFilter(StepFormat format);
 // "dwi", "sm", "ssc".
 QString stepFormatExtension(StepFormat format);
 
@@ -75,7 +74,7 @@ ImportResult importStepFile(const QByteArray& bytes, const QString& path);
 // Reads the file at `path` (a regular file of at most 64 MiB) and imports it.
 ImportResult importStepFileAt(const QString& path);
 
-// Files larger than this are refused unread.
-constexpr qint64 kMaxStepFileSize = 64LL * 1024 * 1024;
+// Files larger than this are refused unread: the one limit of every reader.
+constexpr qint64 kMaxStepFileSize = kMaxSongFileSize;
 
 } // namespace kolvo

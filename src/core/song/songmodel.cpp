@@ -150,7 +150,7 @@ const Chart& noChart() {
 }
 } // namespace
 
-SongModel::SongModel(QObject* parent) : QObject(parent), m_charts(kChartSlots) {
+SongModel::SongModel() : m_charts(kChartSlots) {
     for (int s = 1; s <= kStyles; ++s)
         for (int l = Beginner; l <= kLevels; ++l) {
             Chart& c = m_charts[std::size_t(slotOf(s, l))];
@@ -412,7 +412,6 @@ void SongModel::setDataexists(int s, int l, const Value& v) {
     if (!c)
         return;
     c->dataexists = v;
-    emit changed(SongChange::flags(s, l));
 }
 
 bool SongModel::hasData(int s, int l) const {
@@ -431,7 +430,6 @@ void SongModel::setFootlevels(int s, int l, const Value& v) {
     if (!c)
         return;
     c->footlevels = v;
-    emit changed(SongChange::flags(s, l));
 }
 
 const QString& SongModel::field(SummaryField f) const {
@@ -443,14 +441,12 @@ void SongModel::setField(SummaryField f, const QString& text) {
     if (slot == text)
         return;
     slot = text;
-    emit summaryFieldChanged(f);
 }
 
 void SongModel::setCheck1(int v) {
     if (m_check1 == v)
         return;
     m_check1 = v;
-    emit check1Changed(v);
 }
 
 TimingData SongModel::songTiming() const {
@@ -493,8 +489,6 @@ void SongModel::resetparameters() {
     setField(SummaryField::Bpm, QStringLiteral("120"));
     setField(SummaryField::Gap, QStringLiteral("0"));
     setCheck1(2);
-    emit songReset();
-    emit changed(SongChange::everything());
 }
 
 void SongModel::clearChart(int s, int l) {
@@ -503,7 +497,6 @@ void SongModel::clearChart(int s, int l) {
         return;
     c->steps.clear();
     c->dataexists = Value::number(0);
-    emit changed({SongChange::Steps | SongChange::Flags, s, l, 1, kMaxBars});
 }
 
 void SongModel::openChart(int s, int l) {
@@ -578,7 +571,6 @@ void SongModel::copySongFrom(const SongModel& other) {
     for (int i = 0; i < kSummaryTextFields; ++i)
         setField(SummaryField(i), other.m_fields[std::size_t(i)]);
     setCheck1(other.m_check1);
-    emit changed(SongChange::everything());
 }
 
 } // namespace kolvo

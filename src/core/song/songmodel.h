@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QObject>
+#include <QByteArray>
 #include <QString>
 
 #include "core/song/chartsteps.h"
@@ -159,6 +159,9 @@ struct SongChange {
     int level = 0;
     int firstBar = 1;
     int lastBar = kMaxBars;
+    // For Fields: the one summary field changed; none: every field and
+    // Mark as new.
+    std::optional<SummaryField> field = std::nullopt;
 
     static SongChange steps(int style, int level, int firstBar = 1, int lastBar = kMaxBars) {
         return {Steps, style, level, firstBar, lastBar};
@@ -168,6 +171,8 @@ struct SongChange {
     }
     static SongChange flags(int style, int level) { return {Flags, style, level, 1, kMaxBars}; }
     static SongChange everything() { return {Everything, 0, 0, 1, kMaxBars}; }
+    static SongChange summaryField(SummaryField f) { return {Fields, 0, 0, 1, kMaxBars, f}; }
+    static SongChange check1() { return {Fields, 0, 0, 1, kMaxBars}; }
 
     bool touches(unsigned kinds) const { return (what & kinds) != 0; }
     bool replacedEverything() const { return what == Everything && style == 0 && level == 0; }
@@ -176,6 +181,7 @@ struct SongChange {
         return (style == 0 || style == s) && (level == 0 || level == l);
     }
     bool touchesBar(int bar) const { return bar >= firstBar && bar <= lastBar; }
+    bool touchesField(SummaryField f) const { return touches(Fields) && (!field || *field == f); }
 };
 
 // A value of a tempo channel (BPMCHANNEL, FREEZECHANNEL) at a row of a chart,
@@ -227,11 +233,15 @@ using ChartSlot = int;
 // The one song being edited: the charts, their flags and foot levels, the
 // song's timing and the summary values. Which chart and bar the user is on
 // lives in the editing session, not here.
-class SongModel : public QObject {
-    Q_OBJECT
+//
+// A plain value: it announces nothing. The document owns the one song a
+// window shows and says what each change touched.
+class SongModel {
   public:
-    explicit SongModel(QObject* parent = nullptr);
-    ~SongModel() override;
+    SongModel();
+    ~SongModel();
+    SongModel(const SongModel&) = delete;
+    SongModel& operator=(const SongModel&) = delete;
 
     // ---- steps(style, level, bar, row, panel): the old grid's view ----
     // A 32nd row (1..32) of bar 1..kMaxBars of one of the sixteen charts;
@@ -382,19 +392,7 @@ class SongModel : public QObject {
     // Bytes the song's notes and cells take (for the memory figures).
     std::size_t noteBytes() const;
 
-    // Announces a batch of changes made through the silent setters
-    // (setStep/setTempo/swapChartSteps stay silent so bulk edits cost
-    // nothing; every batch ends in one announcement).
-    void notifyChanged(const kolvo::SongChange& change) { emit changed(change); }
-
     static bool validChart(int style, int level) { return ChartId{style, level}.valid(); }
-
-  signals:
-    void summaryFieldChanged(kolvo::SummaryField field);
-    void check1Changed(int value);
-    // Every change to the steps, tempo events or chart flags ends in this.
-    void changed(const kolvo::SongChange& change);
-    void songReset();
 
   private:
     Chart* tableChart(int s, int l);

@@ -58,11 +58,11 @@ DetectTempo::DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter wr
     setMinimumWidth(420);
     if (!m_write)
         m_write = [this](SummaryField f, const QString& text) {
-            m_ctx.model.setField(f, normalizedNumberText(text));
+            m_ctx.document.setField(f, normalizedNumberText(text));
         };
 
     auto* layout = new QVBoxLayout(this);
-    m_music = ctx.model.musicadd();
+    m_music = ctx.document.song().musicadd();
     m_file = makeLabel(this, "musicLabel", QStringLiteral("Music: ") + m_music);
     layout->addWidget(m_file);
     m_progress = new QProgressBar(this);
@@ -357,7 +357,7 @@ void DetectTempo::useMap() {
     m_write(SummaryField::Bpm, QString::fromStdString(analysis::bpmText(map.changes.front().bpm)));
     m_write(SummaryField::Gap, QString::number(analysis::gapWholeMs(map.gapMs)));
     // The map takes the place of the song's BPM changes and freezes.
-    const std::vector<TempoCell> old = m_ctx.model.songTempoCells();
+    const std::vector<TempoCell> old = m_ctx.document.song().songTempoCells();
     for (const TempoCell& cell : old)
         doc.setTempoAt(kSongSlot, cell.tick, cell.channel, std::nullopt);
     int dropped = 0;

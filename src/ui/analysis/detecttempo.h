@@ -36,9 +36,9 @@ class DetectTempo : public QWidget {
     // Writes a figure into a summary field the way the field takes a typed value.
     using FieldWriter = std::function<void(SummaryField, const QString&)>;
 
-    // Analyses ctx.model's music file at once. `summaryWindow` (may be null)
+    // Analyses the song's music file at once. `summaryWindow` (may be null)
     // is disabled until this window closes. Without `write`, figures go
-    // into the model as normalised number text.
+    // into the song through the document as normalised number text.
     DetectTempo(AppContext& ctx, QWidget* summaryWindow, FieldWriter write = {},
                 QWidget* parent = nullptr);
     ~DetectTempo() override;

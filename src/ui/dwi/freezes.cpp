@@ -159,7 +159,7 @@ void Freezes::unload() {
 void Freezes::fillList() {
     // Every event of the song, whatever its row; cells are sorted by row,
     // a BPM change before a freeze on the same row.
-    for (const TempoCell& c : m_ctx.model.songTempoCells()) {
+    for (const TempoCell& c : m_ctx.document.song().songTempoCells()) {
         if (!(c.value > 0))
             continue;
         const QString b = bar3(barOfTick(c.tick));

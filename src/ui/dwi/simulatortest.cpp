@@ -62,7 +62,7 @@ bool simulatorMissing(AppContext& ctx, QWidget* owner) {
 // emptied again, since nothing will read the file.
 void writeAndRun(AppContext& ctx, QWidget* owner, DwiMode mode, int style, int level, bool tick) {
     const QString sim = ctx.simulatorpath;
-    if (const auto error = WriteDwiFile(ctx.model, testFilePath(sim), mode)) {
+    if (const auto error = WriteDwiFile(ctx.document.song(), testFilePath(sim), mode)) {
         ctx.boxes.show(
             owner, QStringLiteral("The test file could not be written: %1").arg(error->message()),
             QStringLiteral("DWI Not Started"), MsgButtons::Ok, MsgIcon::Exclamation);
@@ -162,7 +162,7 @@ void TestInSimulator(AppContext& ctx, QWidget* owner) {
 }
 
 void TickTest(AppContext& ctx, QWidget* owner) {
-    const SongModel& m = ctx.model;
+    const SongModel& m = ctx.document.song();
     if (m.musicadd().isEmpty() || m.songname().isEmpty() || m.artist().isEmpty()) {
         ctx.boxes.show(owner,
                        QStringLiteral("MP3 File Location, song name and artist are not all filled "

@@ -127,8 +127,8 @@ ChartStatsWindow::ChartStatsWindow(AppContext& ctx, Kolvo* editor)
 void ChartStatsWindow::refresh() {
     const ChartSlot slot =
         SongModel::slotOf(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
-    const Chart& chart = m_ctx.model.chart(slot);
-    m_stats = chartStats(chart, TempoMap(m_ctx.model.timingOf(slot)));
+    const Chart& chart = m_ctx.document.song().chart(slot);
+    m_stats = chartStats(chart, TempoMap(m_ctx.document.song().timingOf(slot)));
     const ChartStats& s = m_stats;
     m_counts->setText(QStringLiteral("%1: %2 steps (%3 taps), %4 jumps, %5 hands, %6 freezes, "
                                      "%7 rolls, %8 mines, %9 lifts, %10 fakes; %11 bars")
@@ -158,7 +158,8 @@ void ChartStatsWindow::checkAgainstMusic() {
     }
     const ChartSlot slot =
         SongModel::slotOf(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
-    const auto off = rowsOffTheMusic(m_ctx.model.chart(slot), TempoMap(m_ctx.model.timingOf(slot)),
+    const auto off = rowsOffTheMusic(m_ctx.document.song().chart(slot),
+                                     TempoMap(m_ctx.document.song().timingOf(slot)),
                                      music->onsetsMs(), m_tolerance->value());
     QStringList lines;
     for (const OffTheMusic& o : off)

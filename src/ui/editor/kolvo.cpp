@@ -120,7 +120,7 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
         m_summary->setEnabled(false);
     // A chart without data gets data and foot level 1 (opening is not an
     // edit of its own: the song is unchanged until something is drawn).
-    m_ctx.model.openChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+    m_ctx.document.openChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
     m_ctx.session.currentbar = 1;
     hideUnusedHeaders();
     showFootlevel();
@@ -494,8 +494,9 @@ bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
 
 void Kolvo::showFootlevel() {
     // The box shows the stored foot level as it is; showing it is not an edit.
-    const QString text =
-        m_ctx.model.footlevels(m_ctx.session.currentstyle, m_ctx.session.currentlevel).toText();
+    const QString text = m_ctx.document.song()
+                             .footlevels(m_ctx.session.currentstyle, m_ctx.session.currentlevel)
+                             .toText();
     if (m_footlevel->text() == text)
         return;
     m_loadingFootlevel = true;
@@ -516,7 +517,7 @@ void Kolvo::footlevelChanged() {
         m_ctx.boxes.show(this, QStringLiteral("Footlevel must be a whole number between 1 and 20."),
                          QStringLiteral("Footlevel invalid."), MsgButtons::Ok, MsgIcon::Critical);
         m_loadingFootlevel = true;
-        m_footlevel->setText(m_ctx.model.footlevels(style, level).toText());
+        m_footlevel->setText(m_ctx.document.song().footlevels(style, level).toText());
         m_loadingFootlevel = false;
         return;
     }
@@ -541,7 +542,6 @@ void Kolvo::testInSimulator() {
 }
 
 void Kolvo::finishEditing() {
-    // The summary window's refresh starts from unloaded(), which closing emits.
     close();
 }
 

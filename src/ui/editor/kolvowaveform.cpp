@@ -46,7 +46,7 @@ void Kolvo::buildWaveStrip() {
         if (change.touches(SongChange::Fields) &&
             (m_waveToggle->isChecked() ||
              findChild<ChartStatsWindow*>(QString(), Qt::FindDirectChildrenOnly)))
-            m_music->setMusic(m_ctx.model.musicadd());
+            m_music->setMusic(m_ctx.document.song().musicadd());
         if (change.touches(SongChange::Fields | SongChange::Tempo)) {
             layOutWaveStrip();
             refreshwideview();
@@ -68,7 +68,7 @@ ChartStatsWindow* Kolvo::showChartStats(bool check) {
     if (!w) {
         w = new ChartStatsWindow(m_ctx, this);
         // The music is needed for the check; load it even while the strip is hidden.
-        m_music->setMusic(m_ctx.model.musicadd());
+        m_music->setMusic(m_ctx.document.song().musicadd());
     }
     w->show();
     w->raise();
@@ -84,7 +84,7 @@ void Kolvo::showWaveStrip(bool shown) {
     if (!property("kolvoDockBaseSize").isValid())
         setFixedSize(twips(grid::kClientWidth) + (shown ? kWaveStripWidth : 0), height());
     if (shown) {
-        m_music->setMusic(m_ctx.model.musicadd());
+        m_music->setMusic(m_ctx.document.song().musicadd());
         layOutWaveStrip();
     }
 }
@@ -96,7 +96,7 @@ void Kolvo::layOutWaveStrip() {
     const ChartSlot slot =
         SongModel::slotOf(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
     m_waveStrip->setLayout(
-        TempoMap(m_ctx.model.timingOf(slot)),
+        TempoMap(m_ctx.document.song().timingOf(slot)),
         {{twips(grid::kOriginY), twips(grid::kGridBottom), tickOf(bar, 0), tickOf(bar + 1, 0)}});
 }
 

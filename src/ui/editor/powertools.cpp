@@ -119,7 +119,7 @@ void PowerTools::refuseClipboard() {
 void PowerTools::apply(const QString& name, int lastBar,
                        const std::function<void(ChartSteps&, int bar)>& op) {
     const EditSession& e = m_ctx.session;
-    ChartSteps copy = m_ctx.model.chartSteps(e.currentstyle, e.currentlevel);
+    ChartSteps copy = m_ctx.document.song().chartSteps(e.currentstyle, e.currentlevel);
     op(copy, e.currentbar);
     m_ctx.document.replaceChart(e.currentstyle, e.currentlevel, std::move(copy),
                                 name + QStringLiteral(", bar ") + QString::number(e.currentbar),
@@ -128,12 +128,12 @@ void PowerTools::apply(const QString& name, int lastBar,
 
 bool PowerTools::currentBarHasSteps() const {
     const EditSession& e = m_ctx.session;
-    return barHasSteps(m_ctx.model, e.currentstyle, e.currentlevel, e.currentbar);
+    return barHasSteps(m_ctx.document.song(), e.currentstyle, e.currentlevel, e.currentbar);
 }
 
 bool PowerTools::lastBarHasSteps() const {
     const EditSession& e = m_ctx.session;
-    return barHasSteps(m_ctx.model, e.currentstyle, e.currentlevel, kMaxBars);
+    return barHasSteps(m_ctx.document.song(), e.currentstyle, e.currentlevel, kMaxBars);
 }
 
 void PowerTools::insertBar() {
@@ -162,8 +162,8 @@ void PowerTools::clearBar() {
 void PowerTools::copyBar() {
     const EditSession& e = m_ctx.session;
     if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(
-            clipboardTextFromBar(m_ctx.model, e.currentstyle, e.currentlevel, e.currentbar));
+        clipboard->setText(clipboardTextFromBar(m_ctx.document.song(), e.currentstyle,
+                                                e.currentlevel, e.currentbar));
 }
 
 void PowerTools::cutBar() {

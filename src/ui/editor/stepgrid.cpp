@@ -44,9 +44,9 @@ void StepGrid::refreshgrid() {
     for (int column = 1; column <= kColumnsShown; ++column)
         for (int row = 1; row <= kRowsShown; ++row)
             m_cells[std::size_t(cellIndex(row, column))] =
-                m_ctx.model.step(style, level, bar, row, column);
+                m_ctx.document.song().step(style, level, bar, row, column);
     m_notes.clear();
-    for (const Note& n : m_ctx.model.chartSteps(style, level).notesOfBar(bar))
+    for (const Note& n : m_ctx.document.song().chartSteps(style, level).notesOfBar(bar))
         if (n.panel <= kColumnsShown)
             m_notes.push_back(n);
     if (m_selected && std::find(m_notes.begin(), m_notes.end(), *m_selected) == m_notes.end())
@@ -149,7 +149,8 @@ bool StepGrid::pressAtTwips(float x, float y, PressButton button, Qt::KeyboardMo
                                 ? (shift ? NoteKind::Mine : m_kind)
                                 : (shift ? NoteKind::RollStart : NoteKind::FreezeStart);
     const Tick tick = tickOf(bar, place->fineRow);
-    const NoteKind current = m_ctx.model.chartSteps(style, level).kindAtTick(tick, place->column);
+    const NoteKind current =
+        m_ctx.document.song().chartSteps(style, level).kindAtTick(tick, place->column);
     const NoteKind written = kindAfterPress(current, chosen);
     if (m_snap != kDefaultSnap || written > NoteKind::FreezeStart ||
         current > NoteKind::FreezeStart) {
@@ -163,7 +164,7 @@ bool StepGrid::pressAtTwips(float x, float y, PressButton button, Qt::KeyboardMo
     m_writing = false;
     m_cells[std::size_t(cellIndex(row, place->column))] = std::uint8_t(written);
     m_notes.clear();
-    for (const Note& n : m_ctx.model.chartSteps(style, level).notesOfBar(bar))
+    for (const Note& n : m_ctx.document.song().chartSteps(style, level).notesOfBar(bar))
         if (n.panel <= kColumnsShown)
             m_notes.push_back(n);
     // The cell overlaps its neighbours' lines by a pixel; repaint that much.

@@ -188,7 +188,7 @@ WideView::Cell WideView::Lines(int k) const {
 void WideView::refreshwideview() {
     if (m_ctx.wideviewopen != 1)
         return;
-    const SongModel& m = m_ctx.model;
+    const SongModel& m = m_ctx.document.song();
     const EditSession& e = m_ctx.session;
     // The scroll reaches the chart's last bar (and the bar being edited)
     // with a screen to spare, and at least the first 100 bars.
@@ -307,7 +307,7 @@ void WideView::playBar(int bar) {
         return;
     }
 
-    const PlayPositionResult where = barPlayPosition(m_ctx.model, bar);
+    const PlayPositionResult where = barPlayPosition(m_ctx.document.song(), bar);
     QString problem;
     switch (where.status) {
     case PlayPositionStatus::Ok:

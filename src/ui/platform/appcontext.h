@@ -19,7 +19,9 @@ class PlayerLink;
 // the operating system's, and the few values the tools share. Owned by the
 // program (or by a test), passed by reference, never global.
 struct AppContext {
-    SongModel& model;
+    // The song's storage, handed to the document: windows read the song
+    // through document.song() and change it only through the document.
+    SongModel& songStore;
     MessageBoxes& boxes;
     FileDialogs& dialogs;
     Launcher& launcher;
@@ -35,8 +37,8 @@ struct AppContext {
     int grabsetupopen = 0; // 1 while the step grabber setup is open
     double playbarend = 0; // ms at which the wide view pauses a played bar
 
-    EditSession session = {}; // chart and bar being edited, dialog answer, auto-display
-    Document document{model}; // every edit goes through here
+    EditSession session = {};     // chart and bar being edited, dialog answer, auto-display
+    Document document{songStore}; // the song's only owner and voice
 };
 
 } // namespace kolvo

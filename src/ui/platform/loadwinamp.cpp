@@ -121,7 +121,7 @@ class FocusKeeper : public QObject {
 
 LoadWinampResult CheckSongAndPlayer(AppContext& ctx, QWidget* owner) {
     QPointer<QWidget> guard(owner);
-    const QString music = ctx.model.musicadd();
+    const QString music = ctx.document.song().musicadd();
     if (music.isEmpty()) {
         exclamation(ctx, owner,
                     QStringLiteral("It would help to specify an MP3 file in the main DWI creator "
@@ -159,7 +159,7 @@ LoadWinampResult LoadWinamp(AppContext& ctx, QWidget* owner, QTimer* timer) {
     if (checked != LoadWinampResult::Loaded)
         return checked;
     // The player runs in its own folder: give it the file the check found.
-    const QString music = QFileInfo(ctx.model.musicadd()).absoluteFilePath();
+    const QString music = QFileInfo(ctx.document.song().musicadd()).absoluteFilePath();
 
     // The player already has this very file: stop it at the start rather
     // than start another (a new player costs time, and the song's place).

@@ -17,7 +17,7 @@ enum class LoadWinampResult {
     Busy,         // another LoadWinamp is still waiting: nothing done
 };
 
-// Loads the song's music file (`ctx.model.musicadd()`) into the player:
+// Loads the song's music file (`ctx.document.song().musicadd()`) into the player:
 // checks the file and the player folder (`ctx.winamppath`), starts the
 // player through `ctx.launcher`, then looks for it up to five times; between
 // looks the owner's one-shot 1000 ms timer runs once while events keep being

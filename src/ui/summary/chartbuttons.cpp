@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/editor/kolvo.h"
@@ -108,9 +107,10 @@ QPushButton* MainMenu::beginnerButton(int style) const {
 
 void MainMenu::datacheck() {
     for (int n = 1; n <= 16; ++n)
-        setLook(m_buttons[std::size_t(n)], m_ctx.model.hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
+        setLook(m_buttons[std::size_t(n)],
+                m_ctx.document.song().hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
     for (int s = 1; s <= kStyles; ++s)
-        setLook(m_beginnerButtons[std::size_t(s)], m_ctx.model.hasData(s, Beginner));
+        setLook(m_beginnerButtons[std::size_t(s)], m_ctx.document.song().hasData(s, Beginner));
 }
 
 void MainMenu::chartButtonClicked(int n) {
@@ -122,10 +122,7 @@ void MainMenu::openChart(int style, int level) {
     m_ctx.session.currentlevel = level;
     setEnabled(false);
     auto* editor = new Kolvo(m_ctx, this);
-    connect(editor, &Kolvo::unloaded, this, [this] {
-        setEnabled(true);
-        m_timer1->start();
-    });
+    connect(editor, &Kolvo::unloaded, this, [this] { setEnabled(true); });
     editor->show();
 }
 
@@ -136,7 +133,6 @@ void MainMenu::deletepattern(int style, int level) {
     if (m_ctx.boxes.show(this, text, QStringLiteral("Are you sure?"), MsgButtons::YesNo,
                          MsgIcon::Question) == MsgAnswer::Yes)
         m_ctx.document.clearChart(style, level);
-    datacheck();
 }
 
 void MainMenu::toggleAutoDisplay(QAction* action, int& flag, const QString& key) {

@@ -1,9 +1,7 @@
 #include "ui/summary/filecommands.h"
 
-#include "core/files/kolvofile.h"
 #include "core/formats/builtinformats.h"
 #include "core/formats/fileformat.h"
-#include "core/import/stepimport.h"
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
@@ -75,18 +73,12 @@ QString FileCommands::saveQuestion() {
     return QStringLiteral("Do you want to save your current stepfile?");
 }
 
-QString FileCommands::exportWarning() {
-    // A DWI file can be imported again, but not everything comes back
-    // (foot levels that are not numbers, text the simulator reads as tags).
-    return QStringLiteral("A DWI file does not keep everything in your stepfile; do you want to "
-                          "save your stepfile as a Kolvo file before exporting?");
-}
-
-QString FileCommands::smExportWarning() {
-    // A StepMania file can be imported again, but foot levels that are not
-    // numbers and panels a style does not use do not come back.
-    return QStringLiteral("A StepMania file does not keep everything in your stepfile; do you "
-                          "want to save your stepfile as a Kolvo file before exporting?");
+QString FileCommands::saveFirstQuestion(const FileFormat& format) {
+    // A step file can be imported again, but not everything comes back
+    // (foot levels that are not numbers, text the simulators read as tags).
+    return QStringLiteral("A %1 file does not keep everything in your stepfile; do you want to "
+                          "save your stepfile as a Kolvo file before exporting?")
+        .arg(format.displayName());
 }
 
 clsOpenSave& FileCommands::dialog() {
@@ -124,8 +116,7 @@ void FileCommands::newmenu() {
         m_ctx.session.dialogcancelled = 0;
         return;
     }
-    m_ctx.model.resetparameters();
-    m_ctx.document.startFresh();
+    m_ctx.document.newSong();
 }
 
 void FileCommands::openmenu() {
@@ -136,7 +127,7 @@ void FileCommands::openmenu() {
     }
     // Nothing is reset before a file is chosen: a cancelled dialog leaves the
     // song as it was (openFile starts from the reset state).
-    prepareDialog(QStringLiteral("kolvo"), kolvoFormat().readFilter(),
+    prepareDialog(kolvoFormat().extensions().first(), readFilterFor(ReadFor::Open),
                   clsOpenSave::OFN_FILEMUSTEXIST);
     dialog().ShowOpen();
     if (m_ctx.session.dialogcancelled == 1) {
@@ -144,22 +135,6 @@ void FileCommands::openmenu() {
         return;
     }
     openFile(dialog().FileName());
-}
-
-QString FileCommands::importFilter() {
-    // Every format that reads, but the work file, which Open reads.
-    QStringList patterns, parts;
-    for (const FileFormat* f : fileFormats()) {
-        if (!f->canRead() || f == &kolvoFormat())
-            continue;
-        for (const QString& e : f->extensions())
-            patterns << QStringLiteral("*.") + e;
-        parts << f->readFilter();
-    }
-    parts.prepend(
-        QStringLiteral("Step files (%1)|%2").arg(patterns.join(u' '), patterns.join(u';')));
-    parts << QStringLiteral("All files (*.*)|*.*");
-    return parts.join(u'|');
 }
 
 void FileCommands::importmenu() {
@@ -170,7 +145,7 @@ void FileCommands::importmenu() {
     }
     // Unlike Open, nothing is reset before the file is chosen and read: a
     // cancelled dialog or a refused file leaves the song as it was.
-    prepareDialog(QString(), importFilter(), clsOpenSave::OFN_FILEMUSTEXIST);
+    prepareDialog(QString(), readFilterFor(ReadFor::Import), clsOpenSave::OFN_FILEMUSTEXIST);
     dialog().ShowOpen();
     if (m_ctx.session.dialogcancelled == 1) {
         m_ctx.session.dialogcancelled = 0;
@@ -180,10 +155,10 @@ void FileCommands::importmenu() {
 }
 
 bool FileCommands::importFile(const QString& path) {
-    ImportResult r;
+    ReadResult r;
     {
         InputPause pause(m_window);
-        r = importStepFileAt(path);
+        r = readSongFile(path, ReadFor::Import);
     }
     if (!r.ok()) {
         reportFailure(QStringLiteral("Kolvo could not import this file."), *r.error);
@@ -195,34 +170,43 @@ bool FileCommands::importFile(const QString& path) {
     }
     // No work-file path comes with it: the next Save asks, starting in the
     // imported file's folder (the dialog remembers that file).
-    SongModel& m = m_ctx.model;
-    m.resetparameters();
-    m.copySongFrom(*r.song);
-    m_ctx.document.startFresh();
+    m_ctx.document.loadSong(*r.song, QString());
     remember(path);
-    emit fileLoaded();
     return true;
 }
 
 bool FileCommands::openFile(const QString& path, bool recent) {
-    SongModel& m = m_ctx.model;
-    m.resetparameters();
-    std::optional<FileError> err;
+    ReadResult r;
     {
         InputPause pause(m_window);
-        err = readKolvoFile(path, m);
+        r = readSongFile(path, ReadFor::Open);
     }
-    m_ctx.document.startFresh();
-    if (!err) {
-        m_ctx.document.setFilePath(path);
-        if (recent)
-            remember(path);
-    }
-    emit fileLoaded();
-    if (err) {
-        reportFailure(QStringLiteral("Kolvo could not open this file."), *err);
+    if (!r.ok()) {
+        // As before a work file is read: the song is the reset one.
+        m_ctx.document.newSong();
+        reportFailure(QStringLiteral("Kolvo could not open this file."), *r.error);
         return false;
     }
+    m_ctx.document.loadSong(*r.song, path);
+    if (recent)
+        remember(path);
+    return true;
+}
+
+bool FileCommands::restoreFile(const QString& copyPath, const QString& originalPath) {
+    ReadResult r;
+    {
+        InputPause pause(m_window);
+        r = readSongFile(copyPath, kolvoFormat());
+    }
+    if (!r.ok()) {
+        reportFailure(QStringLiteral("Kolvo could not open this file."), *r.error);
+        return false;
+    }
+    m_ctx.document.restoreSong(*r.song, originalPath);
+    // The next Save starts in the work file's folder with its name.
+    if (!originalPath.isEmpty())
+        startDialogsAt(originalPath);
     return true;
 }
 
@@ -264,17 +248,24 @@ bool FileCommands::openAnyFile(const QString& path) {
     {
         QFile f(path);
         if (QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly))
-            head = f.read(64 * 1024);
+            head = f.read(4096);
     }
-    const FileFormat* format = formatForReading(path, head);
-    if (format == &kolvoFormat())
-        return openFile(path);
-    if (format && format->canRead())
+    if (const FileFormat* format = formatForReading(path, head)) {
+        if (format->isWorkFile())
+            return openFile(path);
         return importFile(path);
+    }
+    QStringList extensions;
+    for (const FileFormat* f : fileFormats())
+        if (f->canImport())
+            for (const QString& e : f->extensions())
+                extensions << u'.' + e;
     m_ctx.boxes.show(m_window,
                      QStringLiteral("Kolvo cannot open \"%1\": it is neither a Kolvo work file "
-                                    "(.kolvo) nor a step file (.dwi, .sm, .ssc).")
-                         .arg(printable(QFileInfo(path).fileName())),
+                                    "(.%2) nor a step file (%3).")
+                         .arg(printable(QFileInfo(path).fileName()),
+                              kolvoFormat().extensions().first(),
+                              extensions.join(QStringLiteral(", "))),
                      kTitle, MsgButtons::Ok, MsgIcon::Critical);
     return false;
 }
@@ -290,7 +281,7 @@ void FileCommands::openRecent(const QString& path) {
 
 void FileCommands::savemenu() {
     m_ctx.session.dialogcancelled = 0;
-    prepareDialog(QStringLiteral("kolvo"), kolvoFormat().writeFilter(),
+    prepareDialog(kolvoFormat().extensions().first(), kolvoFormat().writeFilter(),
                   clsOpenSave::OFN_OVERWRITEPROMPT);
     dialog().ShowSave();
     if (m_ctx.session.dialogcancelled == 1)
@@ -307,7 +298,7 @@ bool FileCommands::saveFile(const QString& path) {
         process.show();
         // Let the window appear before the work starts.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        err = writeSongFile(kolvoFormat(), path, m_ctx.model, [this](int chartsDone) {
+        err = writeSongFile(kolvoFormat(), path, m_ctx.document.song(), [this](int chartsDone) {
             m_process->setChartsDone(chartsDone);
             emit chartWritten(chartsDone);
         });
@@ -323,19 +314,8 @@ bool FileCommands::saveFile(const QString& path) {
     return true;
 }
 
-void FileCommands::dwimenu() {
-    exportSong(dwiFormat(), exportWarning(), QStringLiteral("DWI export complete!"),
-               QStringLiteral("Kolvo could not export the DWI file."));
-}
-
-void FileCommands::smmenu() {
-    exportSong(smFormat(), smExportWarning(), QStringLiteral("StepMania export complete!"),
-               QStringLiteral("Kolvo could not export the StepMania file."));
-}
-
-void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst,
-                              const QString& done, const QString& failed) {
-    const SongModel& m = m_ctx.model;
+void FileCommands::exportmenu(const FileFormat& format) {
+    const SongModel& m = m_ctx.document.song();
     m_ctx.session.dialogcancelled = 0;
     // Some text is written as typed though the simulators read it
     // differently; the user hears first what they will make of it.
@@ -343,8 +323,14 @@ void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst
         if (m_ctx.boxes.show(m_window, *misread + QStringLiteral("\n\nExport anyway?"), kTitle,
                              MsgButtons::OkCancel, MsgIcon::Exclamation) != MsgAnswer::Ok)
             return;
-    if (m_ctx.boxes.show(m_window, saveFirst, QStringLiteral("Warning"), MsgButtons::YesNo,
-                         MsgIcon::None) == MsgAnswer::Yes)
+    // Everything the format cannot carry, in one list, before anything is
+    // written.
+    if (const std::optional<QString> missing = cannotCarryWarning(format, m))
+        if (m_ctx.boxes.show(m_window, *missing + QStringLiteral("\n\nExport anyway?"), kTitle,
+                             MsgButtons::OkCancel, MsgIcon::Exclamation) != MsgAnswer::Ok)
+            return;
+    if (m_ctx.boxes.show(m_window, saveFirstQuestion(format), QStringLiteral("Warning"),
+                         MsgButtons::YesNo, MsgIcon::None) == MsgAnswer::Yes)
         savemenu();
     if (m_ctx.session.dialogcancelled == 1) {
         m_ctx.session.dialogcancelled = 0;
@@ -367,10 +353,12 @@ void FileCommands::exportSong(const FileFormat& format, const QString& saveFirst
     // disabled along with it.
     pause.resume();
     if (err) {
-        reportFailure(failed, *err);
+        reportFailure(
+            QStringLiteral("Kolvo could not export the %1 file.").arg(format.displayName()), *err);
         return;
     }
-    m_ctx.boxes.show(m_window, done, kTitle, MsgButtons::Ok, MsgIcon::None);
+    m_ctx.boxes.show(m_window, QStringLiteral("%1 export complete!").arg(format.displayName()),
+                     kTitle, MsgButtons::Ok, MsgIcon::None);
 }
 
 bool FileCommands::mayClose() {

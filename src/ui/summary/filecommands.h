@@ -36,19 +36,24 @@ class FileCommands : public QObject {
     // File > Import Step File: the save question, a .dwi/.sm/.ssc file, the
     // list of what the song cannot hold (when anything), then the song.
     void importmenu();
-    void dwimenu();
-    // File > Export to StepMania: as Export to DWI, to a .sm file.
-    void smmenu();
+    // File > Export to ...: the warnings about text the format's readers
+    // take differently and about what the format cannot carry, the
+    // save-first question, the dialog, the write, and the completion or
+    // failure message.
+    void exportmenu(const FileFormat& format);
     // The save question of the close box and File > Exit: true when the
     // window may close (No, or Yes with a completed save).
     bool mayClose();
 
-    // Puts the song back to its reset state and reads `path` into it (Open
-    // after its dialog; also used for a file named on the command line).
-    // False, after telling the user why, when the file could not be read.
-    // With `recent` false (a recovery copy) the file is not remembered as
-    // the song's file.
+    // Reads the work file at `path` as the song (Open after its dialog; also
+    // used for a file named on the command line). False, after telling the
+    // user why, when the file could not be read: the song is then the reset
+    // one. With `recent` false the file is not remembered.
     bool openFile(const QString& path, bool recent = true);
+    // Puts back the recovery copy at `copyPath` as an unsaved song that is
+    // saved to `originalPath` next ("" for none). False, after telling the
+    // user why, when the copy could not be read: the song stays as it was.
+    bool restoreFile(const QString& copyPath, const QString& originalPath);
     // The next file dialog starts in the folder of `path`, with its name.
     void startDialogsAt(const QString& path);
     // Replaces the song with the step file at `path`. A file that cannot be
@@ -64,8 +69,6 @@ class FileCommands : public QObject {
     // first (at most kRecentSongs), as kept in the settings.
     static constexpr int kRecentSongs = 10;
     static QStringList recentSongs();
-    // The dialog filter of the import: all step files, each format, all files.
-    static QString importFilter();
     // Writes the song to `path` with the progress window. A failure is told
     // to the user and counts as a cancelled save (dialogcancelled := 1).
     bool saveFile(const QString& path);
@@ -74,13 +77,10 @@ class FileCommands : public QObject {
     Process* progressWindow() const { return m_process; }
 
     static QString saveQuestion();
-    static QString exportWarning();
-    static QString smExportWarning();
+    // Asked before an export: save as a work file first?
+    static QString saveFirstQuestion(const FileFormat& format);
 
   signals:
-    // A work file has been read (or failed to read) into the model; the
-    // chart buttons need refreshing.
-    void fileLoaded();
     // One more chart of a work file written (1..16), after the progress
     // window was redrawn.
     void chartWritten(int chartsDone);
@@ -96,11 +96,6 @@ class FileCommands : public QObject {
     enum class Answer { Yes, No, Cancel };
     Answer askSave();
     void prepareDialog(const QString& defaultExt, const QString& filter, int flags);
-    // An export: the warning about text the format's readers take
-    // differently, the save-first question, the dialog, the write, and the
-    // completion or failure message.
-    void exportSong(const FileFormat& format, const QString& saveFirst, const QString& done,
-                    const QString& failed);
 
     AppContext& m_ctx;
     QWidget* m_window;

@@ -2,6 +2,7 @@
 
 #include "clicklabel.h"
 #include "core/files/digest.h"
+#include "core/formats/fileformat.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "ui/dwi/freezes.h"
@@ -25,7 +26,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -51,7 +51,6 @@ QString MainMenu::titleFor(const QString& songname) {
 MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(ctx) {
     setObjectName(QStringLiteral("MainMenu"));
     m_files = new FileCommands(ctx, this);
-    connect(m_files, &FileCommands::fileLoaded, this, &MainMenu::datacheck);
 
     buildMenus();
     fillRecentMenu();
@@ -61,18 +60,8 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ct
     v->addWidget(buildChartGrid());
     setCentralWidget(central);
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(100);
-    connect(m_timer1, &QTimer::timeout, this, [this] {
-        m_timer1->stop();
-        datacheck();
-    });
-
     connectModel();
-    for (int i = 0; i < kSummaryTextFields; ++i)
-        showField(SummaryField(i));
-    showCheck1(m_ctx.model.Check1());
+    showSong(SongChange::everything());
 
     // Load: start-up is over, the selection starts at Single Basic, a
     // leftover kolvo.ini goes, and the auto-display ticks follow the flags.
@@ -145,13 +134,14 @@ void MainMenu::buildMenus() {
     connect(addItem(file, QStringLiteral("&Save As Kolvo Work In Progress..."), "savemenu",
                     QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, m_files, [this] { m_files->savemenu(); });
-    connect(addItem(file, QStringLiteral("&Export to DWI..."), "dwimenu",
-                    QKeySequence(Qt::CTRL | Qt::Key_D)),
-            &QAction::triggered, m_files, &FileCommands::dwimenu);
-    // Ctrl+E would be a text field's end of line; M for StepMania.
-    connect(addItem(file, QStringLiteral("Export to Step&Mania..."), "smmenu",
-                    QKeySequence(Qt::CTRL | Qt::Key_M)),
-            &QAction::triggered, m_files, &FileCommands::smmenu);
+    // One entry for each format that exports, in the format list's order.
+    for (const FileFormat* format : exportFormats()) {
+        const ExportCommand command = *format->exportCommand();
+        const QByteArray name = command.objectName.toLatin1();
+        connect(addItem(file, command.caption, name.constData(),
+                        QKeySequence::fromString(command.shortcut, QKeySequence::PortableText)),
+                &QAction::triggered, m_files, [this, format] { m_files->exportmenu(*format); });
+    }
     file->addSeparator();
     QAction* exit = addItem(file, QStringLiteral("E&xit"), "exitmenu");
     // Ctrl+X, and the desktop's usual Ctrl+Q. In a text field Ctrl+X cuts.
@@ -358,22 +348,27 @@ QWidget* MainMenu::buildFields() {
 }
 
 void MainMenu::connectModel() {
-    SongModel& m = m_ctx.model;
-    connect(&m, &SongModel::summaryFieldChanged, this, &MainMenu::showField);
-    connect(&m, &SongModel::check1Changed, this, &MainMenu::showCheck1);
-    connect(&m, &SongModel::songReset, this, &MainMenu::datacheck);
     connect(&m_ctx.document, &Document::modifiedChanged, this, &MainMenu::showModifiedMark);
-    // A chart wiped, or a wipe undone or redone, shows on its button at once.
-    // (Drawing in the editor shows when the editor closes, through Timer1.)
-    connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
-        if (change.touches(SongChange::Flags) && isEnabled())
-            datacheck();
-    });
+    connect(&m_ctx.document, &Document::changed, this, &MainMenu::showSong);
+}
+
+void MainMenu::showSong(const SongChange& change) {
+    if (change.touches(SongChange::Fields)) {
+        for (int i = 0; i < kSummaryTextFields; ++i)
+            if (change.touchesField(SummaryField(i)))
+                showField(SummaryField(i));
+        if (!change.field)
+            showCheck1(m_ctx.document.song().Check1());
+    }
+    // A chart given data or wiped (by any window, an undo or a new song)
+    // shows on its button at once.
+    if (change.touches(SongChange::Flags))
+        datacheck();
 }
 
 void MainMenu::showField(SummaryField f) {
     QLineEdit* e = m_fields[std::size_t(f)];
-    const QString& text = m_ctx.model.field(f);
+    const QString& text = m_ctx.document.song().field(f);
     if (e->text() != text)
         e->setText(text);
     if (f == SummaryField::Songname) {
@@ -406,7 +401,7 @@ void MainMenu::showCheck1(int value) {
 void MainMenu::updateDigest() {
     m_text2->setText(QStringLiteral("Stand by..."));
     m_text2->repaint();
-    m_text2->setText(DigestFile(m_ctx.model.musicadd()));
+    m_text2->setText(DigestFile(m_ctx.document.song().musicadd()));
 }
 
 bool MainMenu::eventFilter(QObject* watched, QEvent* e) {

@@ -11,7 +11,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 
 namespace kolvo {
 
@@ -19,6 +18,7 @@ struct AppContext;
 class ClickLabel;
 class FileCommands;
 enum class SummaryField : int;
+struct SongChange;
 
 // The song summary window: the song's header fields, the menus, and the grid
 // of chart buttons. The fields show the summary values of the shared model
@@ -44,7 +44,6 @@ class MainMenu : public QMainWindow {
     QPushButton* beginnerButton(int style) const;
 
     FileCommands& fileCommands() { return *m_files; }
-    QTimer* Timer1() const { return m_timer1; }
 
     // Gives every chart button the look of its chart's dataexists flag.
     void datacheck();
@@ -84,6 +83,8 @@ class MainMenu : public QMainWindow {
     QWidget* buildFields();
     QWidget* buildChartGrid();
     void connectModel();
+    // Brings the fields, marks and chart buttons up to date with a change.
+    void showSong(const SongChange& change);
     void showField(SummaryField f);
     void showCheck1(int value);
     void showModifiedMark();
@@ -104,7 +105,6 @@ class MainMenu : public QMainWindow {
     QCheckBox* m_check1 = nullptr;
     std::array<QPushButton*, 24> m_buttons{};
     std::array<QPushButton*, 5> m_beginnerButtons{}; // by style 1..4
-    QTimer* m_timer1 = nullptr;
     QAction* m_wideview = nullptr;
     QAction* m_autotrans = nullptr;
     QAction* m_autopower = nullptr;

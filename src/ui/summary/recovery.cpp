@@ -24,14 +24,10 @@ bool offerRecovery(AppContext& ctx, MainMenu& window, Autosave& autosave) {
     if (ctx.boxes.show(&window, question, QStringLiteral("Kolvo"), MsgButtons::YesNo,
                        MsgIcon::Question) == MsgAnswer::Yes) {
         autosave.setHeld(true);
-        const bool read = window.fileCommands().openFile(left->copyPath, false);
+        const bool read = window.fileCommands().restoreFile(left->copyPath, left->originalPath);
         autosave.setHeld(false);
         if (!read)
-            return false; // told why; the copy stays where it is for another try
-        ctx.document.startRestored(left->originalPath);
-        // The next Save starts in the work file's folder with its name.
-        if (!left->originalPath.isEmpty())
-            window.fileCommands().startDialogsAt(left->originalPath);
+            return false;    // told why; the copy stays where it is for another try
         autosave.writeNow(); // the song is unsaved again from this moment
         return true;
     }

@@ -54,7 +54,7 @@ QString unusableBpmMessage(const QString& bpmText) {
 Grabber::Grabber(AppContext& ctx, EditorLink link, QWidget* parent)
     : QWidget(parent, Qt::Window), m_ctx(ctx), m_link(std::move(link)),
       m_style(ctx.session.currentstyle), m_level(ctx.session.currentlevel),
-      m_before(ctx.model.chartSteps(m_style, m_level)) {
+      m_before(ctx.document.song().chartSteps(m_style, m_level)) {
     setObjectName(QStringLiteral("Grabber"));
     setWindowTitle(QStringLiteral("Now grabbing."));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -98,21 +98,21 @@ Grabber::~Grabber() {
 }
 
 double Grabber::bpm() const {
-    return numericValue(m_ctx.model.bpm());
+    return numericValue(m_ctx.document.song().bpm());
 }
 double Grabber::gap() const {
-    return numericValue(m_ctx.model.gap());
+    return numericValue(m_ctx.document.song().gap());
 }
 TempoMap Grabber::tempoMap() const {
     // The song's whole timing: presses land on the right rows across BPM
     // changes and stops.
-    return TempoMap(m_ctx.model.songTiming());
+    return TempoMap(m_ctx.document.song().songTiming());
 }
 
 bool Grabber::start() {
     QPointer<Grabber> self(this);
     if (!grab::usableBpm(bpm())) {
-        m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.model.bpm()),
+        m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.document.song().bpm()),
                          QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
         if (self)
             close();
@@ -177,7 +177,7 @@ void Grabber::keyDown(int virtualKey) {
     setFill(m_label4, kLitGreen);
     const double b = bpm();
     if (!grab::usableBpm(b)) {
-        m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.model.bpm()),
+        m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.document.song().bpm()),
                          QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
@@ -212,8 +212,8 @@ void Grabber::keyDown(int virtualKey) {
     const int panel = grab::panelForKey(virtualKey, m_ctx.session.currentstyle);
     if (panel == 0)
         return;
-    m_ctx.model.setStep(m_ctx.session.currentstyle, m_ctx.session.currentlevel, int(cell.bar),
-                        cell.row, panel, StepArrow);
+    m_ctx.document.placeLive(m_ctx.session.currentstyle, m_ctx.session.currentlevel, int(cell.bar),
+                             cell.row, panel, StepArrow);
     emit placed(int(cell.bar), cell.row, panel, position);
 }
 

@@ -201,8 +201,8 @@ void StepGrabberSetup::startGrabbing(bool fromBarOne) {
     if (m_closing)
         return;
     // Without a tempo no press can be placed: say so before starting anything.
-    if (!grab::usableBpm(numericValue(m_ctx.model.bpm()))) {
-        m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.model.bpm()),
+    if (!grab::usableBpm(numericValue(m_ctx.document.song().bpm()))) {
+        m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.document.song().bpm()),
                          QStringLiteral("Cannot grab steps"), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }

@@ -93,9 +93,9 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
     layout->addLayout(lights);
 
     auto* grid = new QGridLayout;
-    m_text1 = new QLineEdit(ctx.model.bpm(), this);
+    m_text1 = new QLineEdit(ctx.document.song().bpm(), this);
     m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text2 = new QLineEdit(ctx.model.gap(), this);
+    m_text2 = new QLineEdit(ctx.document.song().gap(), this);
     m_text2->setObjectName(QStringLiteral("Text2"));
     grid->addWidget(makeLabel(this, "Label2", QStringLiteral("BPM"), false), 0, 0);
     grid->addWidget(m_text1, 0, 1);

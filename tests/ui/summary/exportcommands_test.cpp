@@ -1,10 +1,12 @@
-// File > Export to DWI and Export to StepMania, one table over both: the
+// File > Export to DWI, StepMania and StepMania 5, one table over all: the
 // save-first question and its answers, the dialog, a failed write, and the
 // file itself, which is the format writer's text and the command-line
 // tool's export of the saved song.
 #include "core/dwi/dwiwriter.h"
+#include "core/formats/fileformat.h"
 #include "core/sm/smwriter.h"
 #include "core/song/songmodel.h"
+#include "core/ssc/sscwriter.h"
 #include "testapp.h"
 #include "ui/summary/mainmenu.h"
 
@@ -46,6 +48,11 @@ const ExportKind kKinds[] = {
      "stepfile as a Kolvo file before exporting?",
      "StepMania export complete!", "Kolvo could not export the StepMania file.",
      "#SAMPLESTART:12.000;", [](const SongModel& m) { return encodeSmFile(m); }},
+    {"ssc", "sscmenu", "ssc", "StepMania 5 Step File (*.ssc)|*.ssc",
+     "A StepMania 5 file does not keep everything in your stepfile; do you want to save your "
+     "stepfile as a Kolvo file before exporting?",
+     "StepMania 5 export complete!", "Kolvo could not export the StepMania 5 file.",
+     "#SAMPLESTART:12.000;", [](const SongModel& m) { return encodeSscFile(m); }},
 };
 
 QByteArray readAll(const QString& path) {
@@ -70,6 +77,7 @@ class ExportCommandTest : public ::testing::TestWithParam<ExportKind> {
         m.setDataexists(Single, Basic, Value::number(1));
         m.setDataexists(Solo, SManiac, Value::number(1));
         m.setFootlevels(Single, Basic, Value::text("7"));
+        m.setFootlevels(Solo, SManiac, Value::number(9));
         m.setTempo(Single, Basic, 5, 3, BPMCHANNEL, 75.5);
         m.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 250);
         w->datacheck();
@@ -166,7 +174,52 @@ TEST_P(ExportCommandTest, EqualsTheCommandLineExportOfTheSavedSong) {
     EXPECT_TRUE(readAll(window).contains(k.sampleStartTag));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFormats, ExportCommandTest, ::testing::ValuesIn(kKinds),
+INSTANTIATE_TEST_SUITE_P(EveryExport, ExportCommandTest, ::testing::ValuesIn(kKinds),
                          [](const auto& kind) { return std::string(kind.param.name); });
+
+// Every export whose format cannot carry something the song holds lists it
+// all in one warning before anything else: Cancel writes nothing and asks
+// nothing more, OK goes on to the export.
+TEST(ExportCommand, WhatAFormatCannotCarryIsOneWarningBeforeWriting) {
+    test::TestApp app;
+    SongModel& m = app.model;
+    m.resetparameters();
+    m.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
+    m.setDataexists(Single, Basic, Value::number(1));
+    m.setFootlevels(Single, Basic, Value::text("hard")); // no meter
+    m.setDataexists(Double, Maniac, Value::number(1));
+    m.setFootlevels(Double, Maniac, Value::text("?"));
+    MainMenu w(app.ctx);
+    int warned = 0;
+    for (const FileFormat* format : exportFormats()) {
+        const QStringList lines = format->cannotCarry(m);
+        if (lines.isEmpty())
+            continue;
+        ++warned;
+        SCOPED_TRACE(format->shortName().toStdString());
+        QAction* menu = w.menuAction(format->exportCommand()->objectName);
+        ASSERT_NE(menu, nullptr);
+        const QString out = app.path("song." + format->extensions().first());
+
+        app.boxes.shown.clear();
+        app.dialogs.asked.clear();
+        app.boxes.answers = {MsgAnswer::Cancel};
+        menu->trigger();
+        ASSERT_EQ(app.boxes.shown.size(), 1);
+        EXPECT_EQ(app.boxes.shown[0].buttons, MsgButtons::OkCancel);
+        for (const QString& line : lines)
+            EXPECT_TRUE(app.boxes.shown[0].text.contains(line)) << line.toStdString();
+        EXPECT_TRUE(app.dialogs.asked.isEmpty());
+        EXPECT_FALSE(QFile::exists(out));
+
+        app.boxes.shown.clear();
+        app.boxes.answers = {MsgAnswer::Ok, MsgAnswer::No};
+        app.dialogs.answers = {out};
+        menu->trigger();
+        ASSERT_EQ(app.boxes.shown.size(), 3); // the list, save first?, complete
+        EXPECT_EQ(readAll(out), format->write(m));
+    }
+    EXPECT_GT(warned, 0); // the .ssc export at least names the foot levels
+}
 
 } // namespace

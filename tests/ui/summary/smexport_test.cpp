@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace kolvo;
 
 namespace {
@@ -43,14 +45,20 @@ class SmExportTest : public ::testing::Test {
     void trigger(const char* menu) { w->menuAction(menu)->trigger(); }
 };
 
-TEST_F(SmExportTest, TheMenuItemFollowsExportToDwi) {
-    QAction* sm = w->menuAction("smmenu");
-    ASSERT_NE(sm, nullptr);
+// Export to StepMania follows Export to DWI, and the .ssc export the .sm one.
+TEST_F(SmExportTest, TheExportItemsFollowEachOther) {
+    const std::pair<const char*, const char*> pairs[] = {{"dwimenu", "smmenu"},
+                                                         {"smmenu", "sscmenu"}};
     const QList<QAction*> items = w->findChild<QMenu*>("filemenu")->actions();
-    const qsizetype dwi = items.indexOf(w->menuAction("dwimenu"));
-    ASSERT_GE(dwi, 0);
-    ASSERT_LT(dwi + 1, items.size());
-    EXPECT_EQ(items[dwi + 1], sm);
+    for (const auto& [before, after] : pairs) {
+        SCOPED_TRACE(after);
+        QAction* a = w->menuAction(after);
+        ASSERT_NE(a, nullptr);
+        const qsizetype b = items.indexOf(w->menuAction(before));
+        ASSERT_GE(b, 0);
+        ASSERT_LT(b + 1, items.size());
+        EXPECT_EQ(items[b + 1], a);
+    }
 }
 
 TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
