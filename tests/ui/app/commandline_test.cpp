@@ -112,7 +112,8 @@ TEST_F(CommandLine, AStepFileIsImported) {
 }
 
 TEST_F(CommandLine, AnythingElseIsRefusedInCleanWords) {
-    QByteArray junk("OggS\0\x02\x01\x7f\xff\xfe binary \x1b[31m", 28);
+    static const char kHead[] = "OggS\0\x02\x01\x7f\xff\xfe binary \x1b[31m";
+    QByteArray junk(kHead, sizeof kHead - 1); // the NUL inside is part of the bytes
     junk += QByteArray(2000, '\x03');
     const QString music = app.writeFile("music.ogg", junk);
     const QString err = startAndWaitFor({music}, {{"KOLVO_TEST_ANSWERS", "Ok"}},
