@@ -7,6 +7,7 @@
 #include "core/dwi/dwiwriter.h"
 #include "core/import/stepimport.h"
 #include "core/song/songmodel.h"
+#include "smtext.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,25 +20,7 @@ namespace {
 QByteArray smChart(const char* type, const char* difficulty, int columns, int bars, int lines) {
     QByteArray out = QByteArray("#NOTES:\n     ") + type + ":\n     :\n     " + difficulty +
                      ":\n     9:\n     0,0,0,0,0:\n";
-    int open = -1;
-    for (int b = 0; b < bars; ++b) {
-        for (int l = 0; l < lines; ++l) {
-            QByteArray line(columns, '0');
-            const int c = (b + l) % columns;
-            if (open >= 0 && open != c) {
-                line[open] = '3';
-                open = -1;
-            }
-            if (l % 8 == 0 && open < 0) {
-                line[c] = '2';
-                open = c;
-            } else if (line[c] == '0') {
-                line[c] = '1';
-            }
-            out += line + '\n';
-        }
-        out += b + 1 < bars ? ",\n" : ";\n";
-    }
+    out += benchSmMeasures(columns, bars, lines);
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include "core/formats/builtinformats.h"
 #include "core/formats/fileformat.h"
 #include "core/song/songmodel.h"
+#include "smtext.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,25 +35,7 @@ namespace {
 QByteArray smChart(const char* difficulty, int meter, int bars) {
     QByteArray out = QByteArray("#NOTES:\n     dance-single:\n     :\n     ") + difficulty +
                      ":\n     " + QByteArray::number(meter) + ":\n     0,0,0,0,0:\n";
-    int open = -1;
-    for (int b = 0; b < bars; ++b) {
-        for (int l = 0; l < 16; ++l) {
-            QByteArray line(4, '0');
-            const int c = (b + l) % 4;
-            if (open >= 0 && open != c) {
-                line[open] = '3';
-                open = -1;
-            }
-            if (l % 8 == 0 && open < 0) {
-                line[c] = '2';
-                open = c;
-            } else if (line[c] == '0') {
-                line[c] = '1';
-            }
-            out += line + '\n';
-        }
-        out += b + 1 < bars ? ",\n" : ";\n";
-    }
+    out += benchSmMeasures(4, bars, 16);
     return out;
 }
 
