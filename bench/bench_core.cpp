@@ -1,6 +1,7 @@
 // The song core: work-file read and write of the largest song, the DWI
 // and .sm exports of the largest song, a typical song, and the model's memory;
 // and kolvo-cli on the largest song against dd moving the same bytes.
+#include "childrun.h"
 #include "core/dwi/dwiencoder.h"
 #include "core/dwi/dwiwriter.h"
 #include "core/files/kolvofile.h"
@@ -14,12 +15,7 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <malloc.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -210,38 +206,6 @@ void BM_InMemoryLargest(benchmark::State& state) {
 }
 BENCHMARK(BM_InMemoryLargest)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
-struct RunTime {
-    double wallMs = -1; // negative when the program could not run or failed
-    double cpuMs = 0;   // user and system time
-};
-
-// Runs a program with its output thrown away and waits for it.
-RunTime runProgram(const std::vector<QByteArray>& args) {
-    std::vector<char*> argv;
-    for (const QByteArray& a : args)
-        argv.push_back(const_cast<char*>(a.constData()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    RunTime t;
-    if (rc != 0)
-        return t;
-    int status = 0;
-    struct rusage usage = {};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return t;
-    t.wallMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    auto ms = [](const timeval& tv) { return double(tv.tv_sec) * 1e3 + double(tv.tv_usec) / 1e3; };
-    t.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
-    return t;
-}
-
 // kolvo-cli check (arg 0) and resave (arg 1) of the largest song, each run
 // right after dd moves the same bytes with a 64 KiB buffer: reading them for
 // check, copying them to a file synced with fdatasync for resave. Both
@@ -267,11 +231,11 @@ void BM_CliAgainstDd(benchmark::State& state) {
     const std::vector<QByteArray> cli =
         resave ? std::vector<QByteArray>{KOLVO_CLI, "resave", song, copy}
                : std::vector<QByteArray>{KOLVO_CLI, "check", song};
-    runProgram(dd); // the song into the page cache
-    std::vector<RunTime> ddRuns, cliRuns;
+    runChild(dd); // the song into the page cache
+    std::vector<ChildRun> ddRuns, cliRuns;
     for (auto _ : state) {
-        RunTime d = runProgram(dd);
-        RunTime c = runProgram(cli);
+        ChildRun d = runChild(dd);
+        ChildRun c = runChild(cli);
         if (d.wallMs < 0 || c.wallMs < 0) {
             state.SkipWithError("dd or kolvo-cli failed");
             break;
@@ -282,25 +246,26 @@ void BM_CliAgainstDd(benchmark::State& state) {
     }
     if (ddRuns.empty())
         return;
-    auto least = [](const std::vector<RunTime>& runs, double RunTime::*what) {
+    auto least = [](const std::vector<ChildRun>& runs, double ChildRun::*what) {
         double lowest = runs.front().*what;
-        for (const RunTime& r : runs)
+        for (const ChildRun& r : runs)
             lowest = std::min(lowest, r.*what);
         return lowest;
     };
-    auto median = [](const std::vector<RunTime>& runs, double RunTime::*what) {
+    auto median = [](const std::vector<ChildRun>& runs, double ChildRun::*what) {
         std::vector<double> v;
-        for (const RunTime& r : runs)
+        for (const ChildRun& r : runs)
             v.push_back(r.*what);
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    state.counters["dd_ms"] = least(ddRuns, &RunTime::wallMs);
-    state.counters["cli_ms"] = least(cliRuns, &RunTime::wallMs);
-    state.counters["ratio"] = least(cliRuns, &RunTime::wallMs) / least(ddRuns, &RunTime::wallMs);
+    state.counters["dd_ms"] = least(ddRuns, &ChildRun::wallMs);
+    state.counters["cli_ms"] = least(cliRuns, &ChildRun::wallMs);
+    state.counters["ratio"] = least(cliRuns, &ChildRun::wallMs) / least(ddRuns, &ChildRun::wallMs);
     state.counters["ratio_median"] =
-        median(cliRuns, &RunTime::wallMs) / median(ddRuns, &RunTime::wallMs);
-    state.counters["ratio_cpu"] = least(cliRuns, &RunTime::cpuMs) / least(ddRuns, &RunTime::cpuMs);
+        median(cliRuns, &ChildRun::wallMs) / median(ddRuns, &ChildRun::wallMs);
+    state.counters["ratio_cpu"] =
+        least(cliRuns, &ChildRun::cpuMs) / least(ddRuns, &ChildRun::cpuMs);
     state.SetLabel(resave ? "resave vs dd conv=fdatasync" : "check vs dd of=/dev/null");
 }
 BENCHMARK(BM_CliAgainstDd)

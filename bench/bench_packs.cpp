@@ -4,6 +4,7 @@
 // pack), a third a .ssc. Timed: `check` of the whole pack, and `convert --to
 // ssc` into a fresh folder. The time is kolvo-cli's wall time; peak_MB is
 // its largest resident size (ru_maxrss), files the song files in the pack.
+#include "childrun.h"
 #include "core/formats/builtinformats.h"
 #include "core/formats/fileformat.h"
 #include "core/song/songmodel.h"
@@ -14,12 +15,7 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
-#include <chrono>
 #include <map>
 #include <memory>
 #include <vector>
@@ -92,37 +88,6 @@ int makePack(const QString& root, int songs) {
     return count;
 }
 
-struct Run {
-    double wallS = -1; // negative when it could not run or failed
-    double peakMb = 0;
-};
-
-// Runs kolvo-cli with its output thrown away and waits for it.
-Run runCli(const std::vector<QByteArray>& args) {
-    std::vector<char*> argv;
-    for (const QByteArray& a : args)
-        argv.push_back(const_cast<char*>(a.constData()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    Run run;
-    if (rc != 0)
-        return run;
-    int status = 0;
-    struct rusage usage = {};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return run;
-    run.wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakMb = double(usage.ru_maxrss) / 1024;
-    return run;
-}
-
 struct Pack {
     std::unique_ptr<QTemporaryDir> dir;
     int files = -1;
@@ -138,9 +103,9 @@ const Pack& packOf(int songs) {
     return p;
 }
 
-void report(benchmark::State& state, const std::vector<Run>& runs, int files) {
+void report(benchmark::State& state, const std::vector<ChildRun>& runs, int files) {
     double peak = 0;
-    for (const Run& r : runs)
+    for (const ChildRun& r : runs)
         peak = std::max(peak, r.peakMb);
     state.counters["peak_MB"] = peak;
     state.counters["files"] = files;
@@ -154,15 +119,15 @@ void BM_PackCheck(benchmark::State& state) {
         return;
     }
     const QByteArray root = QFile::encodeName(pack.dir->filePath(QStringLiteral("Pack")));
-    std::vector<Run> runs;
+    std::vector<ChildRun> runs;
     for (auto _ : state) {
-        const Run r = runCli({KOLVO_CLI, "check", root});
-        if (r.wallS < 0) {
+        const ChildRun r = runChild({KOLVO_CLI, "check", root}, ChildStderr::Discard);
+        if (r.wallMs < 0) {
             state.SkipWithError("kolvo-cli check failed");
             return;
         }
         runs.push_back(r);
-        state.SetIterationTime(r.wallS);
+        state.SetIterationTime(r.wallMs / 1000);
     }
     report(state, runs, pack.files);
 }
@@ -175,19 +140,20 @@ void BM_PackConvertToSsc(benchmark::State& state) {
         return;
     }
     const QByteArray root = QFile::encodeName(pack.dir->filePath(QStringLiteral("Pack")));
-    std::vector<Run> runs;
+    std::vector<ChildRun> runs;
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir out;
         state.ResumeTiming();
-        const Run r = runCli(
-            {KOLVO_CLI, "convert", "--to", "ssc", root, "-o", QFile::encodeName(out.path())});
-        if (r.wallS < 0) {
+        const ChildRun r = runChild(
+            {KOLVO_CLI, "convert", "--to", "ssc", root, "-o", QFile::encodeName(out.path())},
+            ChildStderr::Discard);
+        if (r.wallMs < 0) {
             state.SkipWithError("kolvo-cli convert failed");
             return;
         }
         runs.push_back(r);
-        state.SetIterationTime(r.wallS);
+        state.SetIterationTime(r.wallMs / 1000);
     }
     report(state, runs, pack.files);
 }
