@@ -253,7 +253,10 @@ double pulseRatio(std::span<const Onset> onsets, const BeatGrid& level, int part
     return between / bestOn;
 }
 
-constexpr double kPulse = 0.6; // in-between beats at least this strong make a level a pulse
+// A level whose evidence reaches this is a pulse: its in-between beats
+// come near the strength of its main ones, and all of them near the
+// strongest level's.
+constexpr double kPulse = 0.47;
 
 } // namespace
 
@@ -262,9 +265,10 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
     // Every level related to the fitted one by a small ratio, each refitted.
     struct Level {
         BeatGrid grid;
-        double ratio2 = 0; // pulseRatio with a parent of 2 beats
-        double phase2 = 0; // where the beats of the level twice as slow fall
-        double mean = 0;   // mean strength over all the level's beats
+        double ratio2 = 0;   // pulseRatio with a parent of 2 beats
+        double phase2 = 0;   // where the beats of the level twice as slow fall
+        double mean = 0;     // mean strength over all the level's beats
+        double evidence = 0; // how surely the level is the pulse, 0..1
     };
     std::vector<Level> levels;
     for (double r : {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0}) {
@@ -301,14 +305,23 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         // the rises of the bands, each against the band's strong onsets,
         // weighted low to high (a kick's low end and a snare's middle count
         // more than hats); each says how evenly the level's beats are
-        // marked, and the two are averaged.
+        // marked. The whole sound counts twice: a snare between the kicks
+        // marks a beat as surely as the kick does, though its low end is
+        // slight; the bands still keep hats and a bass's off-beats, whose
+        // whole-sound rise can come near a beat's, from passing as beats.
         double phaseByAccent = 0;
-        l.ratio2 = 0.5 * (pulseRatio(onsets, l.grid, 2, &l.phase2, strongest, false) +
-                          pulseRatio(onsets, l.grid, 2, &phaseByAccent, 0, true));
+        l.ratio2 = (2 * pulseRatio(onsets, l.grid, 2, &l.phase2, strongest, false) +
+                    pulseRatio(onsets, l.grid, 2, &phaseByAccent, 0, true)) /
+                   3;
+        // Evenness alone is not enough: the level's beats must also be
+        // marked about as hard as the strongest level's. Eighths of hats
+        // and percussion between a song's beats can be fairly even, but
+        // they lower the level's mean; a backbeat's snares do not.
+        l.evidence = strongest > 0 ? l.ratio2 * l.mean / strongest : 0;
     }
     // A level with beats mostly empty is no pulse, however its in-between
     // positions compare.
-    auto pulse = [&](const Level& l) { return l.ratio2 >= kPulse && l.mean >= 0.6 * strongest; };
+    auto pulse = [&](const Level& l) { return l.evidence >= kPulse && l.mean >= 0.6 * strongest; };
     // The beat is the fastest level whose every beat is marked about as
     // strongly as the slower level's: faster levels have weak or missing
     // beats in between (hats, a bass's off-beats), slower ones skip beats
@@ -337,18 +350,18 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
     }
     const Level& beat = levels[chosen];
     out.candidates.push_back({beat.grid, 1});
-    // Twice as fast: as likely as its in-between beats come near a pulse's.
+    // Twice as fast: as likely as its evidence comes near a pulse's.
     for (std::size_t i = 0; i < chosen; ++i)
         if (std::abs(levels[i].grid.period * 2 - beat.grid.period) < 0.01 * beat.grid.period)
             out.candidates.push_back(
-                {levels[i].grid, std::min(1.0, levels[i].ratio2 / kPulse) *
+                {levels[i].grid, std::min(1.0, levels[i].evidence / kPulse) *
                                      std::min(1.0, levels[i].mean / (0.6 * strongest + 1e-12))});
-    // Half as fast: as likely as every second beat is weaker.
+    // Half as fast: as likely as the chosen level's evidence is slight.
     for (std::size_t i = chosen + 1; i < levels.size(); ++i)
         if (std::abs(levels[i].grid.period - 2 * beat.grid.period) < 0.01 * beat.grid.period) {
             BeatGrid half = levels[i].grid;
             half.phase = beat.phase2;
-            const double weight = std::clamp((1 - beat.ratio2) / (1 - kPulse), 0.0, 1.0);
+            const double weight = std::clamp((1 - beat.evidence) / (1 - kPulse), 0.0, 1.0);
             out.candidates.push_back({half, std::min(weight, 0.95)});
         }
     // A tempo nothing speaks for is no candidate.

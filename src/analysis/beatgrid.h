@@ -51,8 +51,8 @@ struct BeatLevels {
 // The beat level the onsets mark, among levels 2, 3 and 4 times faster or
 // slower than the fitted grid with a BPM within [minBpm, maxBpm]: the fastest
 // level whose every beat is about as strong as the beats of the level twice
-// (or three times) slower. Twice as fast and half as fast follow as
-// candidates, weighted by how close they came.
+// slower, and as the strongest level's. Twice as fast and half as fast follow
+// as candidates, weighted by how close they came.
 BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
                             double maxBpm);
 // The chosen level alone.

@@ -161,6 +161,18 @@ double onGridSignificance(std::span<const Onset> onsets, const BeatGrid& g) {
     return (on - expected) / std::sqrt(std::max(1e-9, expected * (1 - chance)) + 1);
 }
 
+// How far the beats of a figure part from the music's over the song: the
+// fitted grid's own drift, and how far the figure's grid parts from the
+// fitted one at the ends of the fitted span (its phase is fitted over all
+// the beats, so it parts by half the whole either way). Seconds.
+double figureDrift(std::span<const Onset> onsets, const BeatGrid& measured, double bpm) {
+    const double written = std::round(bpm * 1000) / 1000;
+    const BeatGrid figure = withPeriod(onsets, measured, 60 / written);
+    const double beats = (measured.lastBeat - measured.firstBeat) / measured.period;
+    const double parting = std::abs(figure.period - measured.period) * beats / 2;
+    return std::max(driftOver(onsets, figure), driftOver(onsets, measured) + parting);
+}
+
 // Whether the music holds different tempos: the grid misses much of the
 // song or spans only part of it, and the song's first and last thirds each
 // fit a grid of their own with periods clearly apart.
@@ -583,6 +595,10 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
     auto finish = [&](Outcome outcome, const char* message) {
         result.outcome = outcome;
         result.message = message;
+        // Only a steady beat over the song makes a figure exact.
+        if (outcome != Outcome::Steady)
+            for (TempoCandidate& c : result.candidates)
+                c.exact = false;
         result.analysisSeconds = secondsSince(start);
         return result;
     };
@@ -608,7 +624,12 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
             guesses.push_back(g);
     }
     std::optional<BeatGrid> best;
-    auto score = [](const BeatGrid& g) { return g.coverage * g.onGridShare; };
+    // A grid at a period the music does not keep (four thirds of the beat
+    // over sixteenths, say) still meets many onsets, but loosely: the
+    // onsets' scatter about it counts against it.
+    auto score = [](const BeatGrid& g) {
+        return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
+    };
     for (double guess : guesses) {
         if (hooks.cancelled())
             return finish(Outcome::Cancelled, "cancelled");
@@ -666,8 +687,9 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
         c.measuredBpm = g.bpm();
         c.bpmError = g.bpmError();
         c.bpm = simplestFittingBpm(tracked.onsets, g);
-        c.exact = c.bpm != c.measuredBpm;
-        if (c.exact)
+        c.driftMs = figureDrift(tracked.onsets, g, c.bpm) * 1000;
+        c.exact = c.driftMs <= kExactDriftMs;
+        if (c.bpm != c.measuredBpm)
             g = withPeriod(tracked.onsets, g, 60.0 / c.bpm);
         const double slack = std::min(0.03, 0.25 * g.period);
         c.gapMs = std::max(0.0, g.beatAtOrAfter(firstClear, slack)) * 1000;
@@ -682,7 +704,7 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
     result.bpmError = chosen.bpmError;
     result.gapMs = chosen.gapMs;
     result.octaveBalanced = levels.balanced;
-    result.driftMs = driftOver(tracked.onsets, grid) * 1000;
+    result.driftMs = chosen.driftMs;
 
     const double beatsInMusic =
         std::max(1.0, (tracked.onsets.back().time - firstClear) / grid.period + 1);
@@ -706,7 +728,7 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
         result.bpm = result.measuredBpm = result.tempoMap.changes.front().bpm;
         result.gapMs = result.tempoMap.gapMs;
         result.candidates.resize(1);
-        result.candidates.front() = {result.bpm, result.bpm, 0, result.gapMs, 1, false};
+        result.candidates.front() = {result.bpm, result.bpm, 0, result.gapMs, 1, 0, false};
         result.octaveBalanced = false;
         return finish(Outcome::Guess, "");
     }

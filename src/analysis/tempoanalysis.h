@@ -42,8 +42,14 @@ struct TempoCandidate {
     double bpmError = 0;    // standard error of measuredBpm
     double gapMs = 0;       // first beat at this tempo at or after the first clear onset
     double confidence = 0;  // share of the evidence for this tempo, 0..1
-    bool exact = false;     // bpm is a round figure that fits the music as well as the measured one
+    double driftMs = 0;     // how far the beats of bpm (as written, three decimals) part from
+                            // the music's over the song, at the worst
+    bool exact = false;     // a steady beat whose figure stays within kExactDriftMs of the
+                            // music over the whole song
 };
+// How far a figure's beats may part from the music's over the song for the
+// figure to be called exact.
+inline constexpr double kExactDriftMs = 5;
 
 // A tempo the music takes from a beat on, counted from the first beat (beat
 // 0, at the gap).
@@ -76,7 +82,7 @@ struct TempoResult {
     int beats = 0;               // onsets that lie on the grid
     bool tempoChanges = false;   // the music's tempo is not one figure over the song
     bool octaveBalanced = false; // the second candidate is about as likely as the first
-    double driftMs = 0;          // largest mean distance of a tenth of the beats from the grid
+    double driftMs = 0;          // the chosen candidate's driftMs
     std::vector<TempoCandidate> candidates; // the chosen tempo (the figures above) first
     TempoMapGuess tempoMap;                 // sections and stops found over the whole song
     double trackerBpm = 0;                  // the beat tracker's own estimate, before refinement

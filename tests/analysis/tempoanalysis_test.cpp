@@ -106,6 +106,13 @@ TEST_F(TempoAnalysis, HoldsOnClicksAndSongsOfEveryKind) {
         {Style::Shuffle, Timbre::Sine, 0, -8, 114, 2000, IntroKind::Noise, Encoding::Ogg, 44100, 1},
         {Style::BassLed, Timbre::Sine, 0, -1, 145.37, 0, IntroKind::Silence, Encoding::Wav, 44100,
          2},
+        // A backbeat at a fast tempo: the snares between the kicks are beats.
+        {Style::Rock, Timbre::Sine, 0, -10, 208, 0, IntroKind::Silence, Encoding::Wav, 44100, 2},
+        {Style::Shuffle, Timbre::Sine, 0, -9, 172, 1500, IntroKind::Silence, Encoding::Wav, 22050,
+         1},
+        // Kicks off the beat over sixteenths: no reading in three.
+        {Style::Syncopated, Timbre::Sine, 0, -5, 187.39, 2366, IntroKind::Noise, Encoding::Wav,
+         48000, 2},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -210,6 +217,51 @@ TEST_F(TempoAnalysis, SaysWhenTheTempoChanges) {
     ASSERT_TRUE(r.hasFigures()) << r.message;
     EXPECT_TRUE(r.tempoChanges);
     EXPECT_EQ(r.outcome, Outcome::Guess);
+}
+
+// A figure is called exact only when its beats stay within a few
+// milliseconds of the music's over the whole song: not for music that
+// speeds up little by little (one figure fits its middle and parts from
+// its ends), nor for music in two tempos.
+TEST_F(TempoAnalysis, CallsAFigureExactOnlyWhenItHoldsOverTheSong) {
+    // From 179.565 to 180.445 BPM over a minute: 180 in the middle.
+    std::vector<MadeTempoChange> creeping;
+    for (int beat = 4; beat < 180; beat += 4)
+        creeping.push_back({beat, 179.565 + 0.02 * beat / 4, 0});
+    struct Case {
+        const char* what;
+        Style style;
+        double bpm;
+        std::vector<MadeTempoChange> made;
+        bool exact;
+    } cases[] = {
+        {"steady clicks", Style::Click, 150, {}, true},
+        {"steady drums", Style::Rock, 132.5, {}, true},
+        {"clicks speeding up by a two-hundredth of a BPM a beat", Style::Click, 179.565, creeping,
+         false},
+        {"drums in two tempos", Style::FourFloor, 140, {{40, 175, 0}}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EvalCase e;
+        e.style = c.style;
+        e.bpm = c.bpm;
+        e.gapMs = 400;
+        e.tempoChanges = c.made;
+        e.seconds = 60;
+        e.levelDb = -6;
+        Audio audio;
+        audio.samples = renderCase(e);
+        audio.sampleRate = e.sampleRate;
+        const TempoResult r = analyseAudio(audio);
+        ASSERT_TRUE(r.hasFigures()) << r.message;
+        EXPECT_EQ(r.candidates.front().exact, c.exact) << r.driftMs << " ms drift";
+        if (c.exact)
+            EXPECT_LE(r.driftMs, kExactDriftMs);
+        else
+            for (const TempoCandidate& candidate : r.candidates)
+                EXPECT_FALSE(candidate.exact) << candidate.bpm;
+    }
 }
 
 TEST_F(TempoAnalysis, InputWithoutABeatGivesNoFigures) {

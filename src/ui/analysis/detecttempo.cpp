@@ -186,12 +186,20 @@ void DetectTempo::showCandidate(int row) {
     m_chosen = row;
     const analysis::TempoCandidate& c = m_result.candidates[std::size_t(row)];
     m_bpm->setText(QString::number(c.bpm, 'f', 2));
-    // "exactly" only for a round figure the music fits as well as the measured one.
+    // "exactly" only for a figure whose beats stay on the music's over the
+    // whole song; a figure that parts from it says by how much.
     const QString measured = QStringLiteral("measured ") + QString::number(c.measuredBpm, 'f', 4) +
                              QStringLiteral(" \u00b1 ") + QString::number(c.bpmError, 'f', 4);
-    m_exact->setText(c.exact ? QStringLiteral("exactly ") + bpmText() + QStringLiteral(" (") +
-                                   measured + u')'
-                             : measured);
+    if (c.exact)
+        m_exact->setText(QStringLiteral("exactly ") + bpmText() + QStringLiteral(" (") + measured +
+                         u')');
+    else if (c.driftMs > analysis::kExactDriftMs)
+        m_exact->setText(QStringLiteral("about ") + bpmText() + QStringLiteral(" (") + measured +
+                         QStringLiteral("): its beats part from the music's by up to %1 ms")
+                             .arg(qRound(c.driftMs)));
+    else
+        m_exact->setText(QStringLiteral("about ") + bpmText() + QStringLiteral(" (") + measured +
+                         u')');
     m_gap->setText(gapText() + QStringLiteral(" ms"));
 }
 
@@ -310,10 +318,12 @@ void DetectTempo::showResult() {
         else if (m_result.tempoChanges)
             sure = QStringLiteral("The tempo changes: these figures fit only part of the song.");
         if (m_result.octaveBalanced && m_result.candidates.size() > 1)
-            sure += QStringLiteral(" The music gives about as much reason for %1 BPM as for "
-                                   "%2: check by ear.")
-                        .arg(QString::number(m_result.candidates[1].bpm, 'f', 2),
-                             QString::number(m_result.bpm, 'f', 2));
+            sure += QStringLiteral(" The music gives about as much reason for %1 BPM (%2%) as for "
+                                   "%3 (%4%): check by ear.")
+                        .arg(QString::number(m_result.candidates[1].bpm, 'f', 2))
+                        .arg(qRound(100 * m_result.candidates[1].confidence))
+                        .arg(QString::number(m_result.bpm, 'f', 2))
+                        .arg(qRound(100 * m_result.candidates[0].confidence));
         m_confidence->setText(sure);
     } else {
         m_bpm->clear();

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUndoStack>
 
 #include <gtest/gtest.h>
@@ -252,6 +253,27 @@ TEST_F(DetectTempoTest, SummaryMenuEntryOpensTheWindow) {
     w->close();
     QApplication::processEvents();
     EXPECT_TRUE(menu.isEnabled());
+}
+
+// Music that speeds up little by little fits one figure only in its middle:
+// the window does not call it exact, and says how far its beats part from
+// the music's.
+TEST_F(DetectTempoTest, SaysExactlyOnlyOfAFigureThatHoldsOverTheSong) {
+    test::EvalCase made;
+    made.bpm = 179.565;
+    for (int beat = 4; beat < 180; beat += 4)
+        made.tempoChanges.push_back({beat, 179.565 + 0.02 * beat / 4, 0});
+    made.gapMs = 400;
+    made.seconds = 60;
+    const QString file = app.path(QStringLiteral("creeping.wav"));
+    ASSERT_TRUE(test::writeCase(file, made));
+    DetectTempo* w = open(file);
+    ASSERT_TRUE(finish(w));
+    QApplication::processEvents();
+    const QString text = w->exactLabel()->text();
+    EXPECT_TRUE(text.startsWith("about 180")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QRegularExpression("part from the music's by up to [0-9]+ ms$")))
+        << text.toStdString();
 }
 
 // Music whose tempo changes: the window lists the map, and Use Tempo Map
