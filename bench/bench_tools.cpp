@@ -121,7 +121,7 @@ void BM_PauseAtBarEndRealPlayer(benchmark::State& state) {
     s.ctx.winamppath = QFileInfo(mpv).absolutePath();
     const QString music = dir.filePath("bench bar.wav");
     test::writeTestWav(music, 8000);
-    s.model.setField(SummaryField::Musicadd, music);
+    s.model.setField(SummaryField::MusicFile, music);
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
     if (LoadWinamp(s.ctx, s.editor) != LoadWinampResult::Loaded) {

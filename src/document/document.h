@@ -99,9 +99,6 @@ class Document : public QObject {
     // Called by the steps of the history once applied.
     void announce(const SongChange& change) { emit changed(change); }
 
-    // A readable name of a summary field ("BPM", "Song Name", ...).
-    static QString fieldName(SummaryField field);
-
   signals:
     // After every edit, undo and redo, and after the whole song was
     // replaced (SongChange::replacedEverything()); windows showing the song

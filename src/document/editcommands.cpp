@@ -143,7 +143,7 @@ void SetTempoCommand::apply(std::optional<double> v) {
 SetFieldCommand::SetFieldCommand(Document& doc, SummaryField field, QString before, QString after)
     : m_doc(doc), m_field(field), m_before(std::move(before)), m_after(std::move(after)),
       m_serial(doc.mergeSerial()) {
-    setText(QStringLiteral("Edit ") + Document::fieldName(field));
+    setText(QStringLiteral("Edit ") + QString::fromLatin1(summaryFieldInfo(field).undoName));
 }
 
 bool SetFieldCommand::mergeWith(const QUndoCommand* other) {

@@ -49,7 +49,7 @@ TEST(Document, EveryWholeSongReplacementIsOneAnnouncement) {
     auto songNamed = [](const char* name) {
         auto m = std::make_unique<SongModel>();
         m->resetparameters();
-        m->setField(SummaryField::Songname, QString::fromLatin1(name));
+        m->setField(SummaryField::SongName, QString::fromLatin1(name));
         m->setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
         m->setDataexists(Single, Basic, Value::number(1));
         m->setFootlevels(Single, Basic, Value::number(3));
@@ -125,7 +125,7 @@ TEST(Autosave, WritesOnlyUnsavedSongsAndTwoOwnersKeepApart) {
 
     EXPECT_FALSE(first.writeNow()); // nothing unsaved
     EXPECT_FALSE(QFile::exists(first.copyPath()));
-    a.ctx.document.setField(SummaryField::Songname, QStringLiteral("Mine"));
+    a.ctx.document.setField(SummaryField::SongName, QStringLiteral("Mine"));
     a.ctx.document.markSaved(QStringLiteral("/songs/mine.kolvo"));
     a.ctx.document.setField(SummaryField::Artist, QStringLiteral("Me"));
     EXPECT_TRUE(first.writeNow());
@@ -161,7 +161,7 @@ TEST(Autosave, TheTimerRunsOnlyWhileTheSongIsUnsaved) {
     Autosave saver(a.ctx.document, a.path("recovery"), 1);
     ASSERT_TRUE(saver.claimSlot());
     QSignalSpy written(&saver, &Autosave::written);
-    a.ctx.document.setField(SummaryField::Songname, QStringLiteral("Timed"));
+    a.ctx.document.setField(SummaryField::SongName, QStringLiteral("Timed"));
     ASSERT_TRUE(written.wait(5000));
     EXPECT_EQ(readAll(saver.copyPath()), kolvoFileText(a.model));
     a.ctx.document.history().undo(); // back to the saved state: nothing to keep
@@ -175,7 +175,7 @@ TEST(Autosave, RestoringAsksOnceAndNoKeepsTheCopyAside) {
     {
         Autosave crashed(dead.ctx.document, folder, 60);
         ASSERT_TRUE(crashed.claimSlot());
-        dead.ctx.document.setField(SummaryField::Songname, QStringLiteral("Lost Song"));
+        dead.ctx.document.setField(SummaryField::SongName, QStringLiteral("Lost Song"));
         ASSERT_TRUE(crashed.writeNow());
         // Destroyed without remove(): as after a crash, the copy stays.
     }

@@ -37,7 +37,7 @@ namespace {
 // A song with something in every part an edit can touch.
 void fillSong(SongModel& m) {
     m.resetparameters();
-    m.setField(SummaryField::Songname, QStringLiteral("Before"));
+    m.setField(SummaryField::SongName, QStringLiteral("Before"));
     for (int b = 1; b <= kBars; b += 3)
         for (int p = 1; p <= kArrowPanels; ++p)
             m.setStep(Double, Maniac, b, 1 + (b + p) % kRows, p, p % 3 == 0 ? 2 : 1);

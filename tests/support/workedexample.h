@@ -8,9 +8,9 @@ namespace kolvo::test {
 
 // The song of the worked example the export golden files hold.
 inline void fillWorkedExample(SongModel& m) {
-    m.setField(SummaryField::Filetag, QString());
+    m.setField(SummaryField::FileTag, QString());
     m.resetparameters();
-    m.setField(SummaryField::Songname, QStringLiteral("Demo"));
+    m.setField(SummaryField::SongName, QStringLiteral("Demo"));
     m.setField(SummaryField::Artist, QStringLiteral("Someone"));
     m.setField(SummaryField::Gap, QStringLiteral("250"));
     m.setField(SummaryField::Bpm, QStringLiteral("140"));

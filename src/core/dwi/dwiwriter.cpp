@@ -78,8 +78,8 @@ QByteArray dwiFileText(const SongModel& m, DwiMode mode) {
         out += "#STATUS:NEW\r\n";
     else if (m.Check1() == 0)
         out += "#STATUS:NORMAL\r\n";
-    if (!m.Text1().isEmpty())
-        appendTag(out, "#CDTITLE:", m.Text1());
+    if (!m.cdTitle().isEmpty())
+        appendTag(out, "#CDTITLE:", m.cdTitle());
     if (!m.genre().isEmpty())
         appendTag(out, "#GENRE:", m.genre());
     for (int channel : {BPMCHANNEL, FREEZECHANNEL}) {

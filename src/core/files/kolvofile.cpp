@@ -570,19 +570,19 @@ class KolvoReader {
     }
 
     std::optional<ReadFailure> readLegacy(const Field& first) {
-        m_model.setField(SummaryField::Musicadd, text(first));
+        m_model.setField(SummaryField::MusicFile, text(first));
         Field h[9];
         if (!read(h, 9, "inside the header"))
             return failure();
-        const SummaryField order[] = {SummaryField::Songname, SummaryField::Artist,
+        const SummaryField order[] = {SummaryField::SongName, SummaryField::Artist,
                                       SummaryField::Genre, SummaryField::Bpm, SummaryField::Gap};
         for (int i = 0; i < 5; ++i)
             m_model.setField(order[i], text(h[i]));
         if (!setCheck1(h[5]))
             return failure();
-        m_model.setField(SummaryField::Text1, text(h[6]));
-        m_model.setField(SummaryField::Samplestart, text(h[7]));
-        m_model.setField(SummaryField::Samplelength, text(h[8]));
+        m_model.setField(SummaryField::CdTitle, text(h[6]));
+        m_model.setField(SummaryField::SampleStart, text(h[7]));
+        m_model.setField(SummaryField::SampleLength, text(h[8]));
         Field v[16];
         if (!read(v, 16, "inside the foot levels"))
             return failure();
@@ -634,11 +634,11 @@ char* putInt(char* p, int v) {
 }
 
 // The header pairs in file order, around the check1 pair.
-const SummaryField kHeaderBeforeCheck[] = {SummaryField::Musicadd, SummaryField::Songname,
+const SummaryField kHeaderBeforeCheck[] = {SummaryField::MusicFile, SummaryField::SongName,
                                            SummaryField::Artist,   SummaryField::Genre,
                                            SummaryField::Bpm,      SummaryField::Gap};
-const SummaryField kHeaderAfterCheck[] = {SummaryField::Text1, SummaryField::Samplestart,
-                                          SummaryField::Samplelength, SummaryField::Filetag};
+const SummaryField kHeaderAfterCheck[] = {SummaryField::CdTitle, SummaryField::SampleStart,
+                                          SummaryField::SampleLength, SummaryField::FileTag};
 
 std::optional<QString> textProblem(const QString& text, const QString& what) {
     if (!text.isValidUtf16())

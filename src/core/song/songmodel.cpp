@@ -20,22 +20,6 @@ QString levelName(int level) {
     return (level >= Beginner && level <= Edit) ? QString::fromLatin1(names[level]) : QString();
 }
 
-const char* summaryFieldKey(SummaryField f) {
-    static const char* const keys[kSummaryTextFields] = {
-        "musicadd", "songname",    "artist",       "genre", "bpm",
-        "gap",      "samplestart", "samplelength", "text1", "filetag"};
-    const int i = int(f);
-    return i >= 0 && i < kSummaryTextFields ? keys[i] : "";
-}
-
-QString summaryFieldLabel(SummaryField f) {
-    static const char* const labels[kSummaryTextFields] = {
-        "Location of MP3 file", "Name of song",    "Name of artist",     "Genre",    "BPM", "Gap",
-        "Start sample at",      "Play sample for", "Location of CD pic", "#FILE tag"};
-    const int i = int(f);
-    return i >= 0 && i < kSummaryTextFields ? QString::fromLatin1(labels[i]) : QString();
-}
-
 // ---------------------------------------------------------------- Value
 
 Value Value::number(double v) {
@@ -158,8 +142,8 @@ SongModel::SongModel() : m_charts(kChartSlots) {
             c.level = l;
         }
     // Design values of the summary fields (equal to the reset values).
-    m_fields[int(SummaryField::Bpm)] = QStringLiteral("120");
-    m_fields[int(SummaryField::Gap)] = QStringLiteral("0");
+    for (const SummaryFieldInfo& f : summaryFields())
+        m_fields[std::size_t(f.field)] = QString::fromLatin1(f.resetValue);
 }
 
 SongModel::~SongModel() = default;
@@ -482,12 +466,9 @@ void SongModel::resetparameters() {
     }
     m_keptHeader.clear();
     m_songTimingExtras = TimingData();
-    for (SummaryField f :
-         {SummaryField::Musicadd, SummaryField::Songname, SummaryField::Artist, SummaryField::Genre,
-          SummaryField::Text1, SummaryField::Samplestart, SummaryField::Samplelength})
-        setField(f, QString());
-    setField(SummaryField::Bpm, QStringLiteral("120"));
-    setField(SummaryField::Gap, QStringLiteral("0"));
+    for (const SummaryFieldInfo& f : summaryFields())
+        if (!f.keptByReset)
+            setField(f.field, QString::fromLatin1(f.resetValue));
     setCheck1(2);
 }
 

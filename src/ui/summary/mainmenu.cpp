@@ -32,10 +32,6 @@
 namespace kolvo {
 
 namespace {
-const char* const kFieldNames[kSummaryTextFields] = {
-    "musicadd", "songname",    "artist",       "genre", "bpm",
-    "gap",      "samplestart", "samplelength", "Text1", "filetag"};
-
 QLabel* plainLabel(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setTextFormat(Qt::PlainText);
@@ -220,28 +216,27 @@ QWidget* MainMenu::buildFields() {
     g->setContentsMargins(0, 0, 0, 0);
     g->setColumnStretch(1, 1);
 
-    for (int i = 0; i < kSummaryTextFields; ++i) {
+    for (const SummaryFieldInfo& info : summaryFields()) {
         auto* e = new QLineEdit(box);
-        e->setObjectName(QString::fromLatin1(kFieldNames[i]));
-        const auto f = SummaryField(i);
+        e->setObjectName(QString::fromLatin1(info.controlName));
+        const SummaryField f = info.field;
         connect(e, &QLineEdit::textEdited, this,
                 [this, f](const QString& t) { m_ctx.document.setField(f, t); });
-        m_fields[std::size_t(i)] = e;
+        if (info.isNumber) {
+            e->installEventFilter(this);
+            e->setMaximumWidth(110);
+        }
+        m_fields[std::size_t(f)] = e;
     }
     auto field = [this](SummaryField f) { return m_fields[std::size_t(f)]; };
-    for (SummaryField f : {SummaryField::Bpm, SummaryField::Gap, SummaryField::Samplestart,
-                           SummaryField::Samplelength}) {
-        field(f)->installEventFilter(this);
-        field(f)->setMaximumWidth(110);
-    }
 
     int row = 0;
     // Music file, its browse button and its digest.
-    auto* musicLabel = new ClickLabel(QStringLiteral("Location of MP3 file"), box);
+    auto* musicLabel = new ClickLabel(summaryFieldLabel(SummaryField::MusicFile), box);
     musicLabel->setObjectName(QStringLiteral("musicinfolabel"));
     g->addWidget(musicLabel, row, 0);
     auto* musicRow = new QHBoxLayout;
-    musicRow->addWidget(field(SummaryField::Musicadd), 1);
+    musicRow->addWidget(field(SummaryField::MusicFile), 1);
     auto* browse = new QPushButton(QStringLiteral("..."), box);
     browse->setObjectName(QStringLiteral("Command18"));
     browse->setFixedWidth(32);
@@ -256,15 +251,10 @@ QWidget* MainMenu::buildFields() {
     m_text2->setFrame(false);
     g->addWidget(m_text2, row++, 1, 1, 3);
 
-    auto addRow = [&](const QString& label, SummaryField f, QWidget* extra = nullptr,
-                      const QString& unit = QString()) {
-        g->addWidget(plainLabel(label, box), row, 0);
+    auto addRow = [&](SummaryField f, QWidget* extra = nullptr, const QString& unit = QString()) {
+        g->addWidget(plainLabel(summaryFieldLabel(f), box), row, 0);
         auto* h = new QHBoxLayout;
-        h->addWidget(field(f), f == SummaryField::Bpm || f == SummaryField::Gap ||
-                                       f == SummaryField::Samplestart ||
-                                       f == SummaryField::Samplelength
-                                   ? 0
-                                   : 1);
+        h->addWidget(field(f), summaryFieldInfo(f).isNumber ? 0 : 1);
         if (!unit.isEmpty())
             h->addWidget(plainLabel(unit, box));
         if (extra) {
@@ -275,25 +265,23 @@ QWidget* MainMenu::buildFields() {
             h->addStretch(1);
         g->addLayout(h, row++, 1, 1, 3);
     };
-    addRow(QStringLiteral("Name of song"), SummaryField::Songname);
-    addRow(QStringLiteral("Name of artist"), SummaryField::Artist);
-    addRow(QStringLiteral("Genre"), SummaryField::Genre);
+    addRow(SummaryField::SongName);
+    addRow(SummaryField::Artist);
+    addRow(SummaryField::Genre);
     auto* findBpm = new ClickLabel(QStringLiteral("Find BPM"), box);
     findBpm->setObjectName(QStringLiteral("findbpmlabel"));
-    addRow(QStringLiteral("BPM"), SummaryField::Bpm, findBpm);
+    addRow(SummaryField::Bpm, findBpm);
     auto* findGap = new ClickLabel(QStringLiteral("Find gap"), box);
     findGap->setObjectName(QStringLiteral("findgaplabel"));
-    addRow(QStringLiteral("Gap"), SummaryField::Gap, findGap, QStringLiteral("ms"));
-    addRow(QStringLiteral("Start sample at"), SummaryField::Samplestart, nullptr,
-           QStringLiteral("ms"));
-    addRow(QStringLiteral("Play sample for"), SummaryField::Samplelength, nullptr,
-           QStringLiteral("ms"));
-    addRow(QStringLiteral("Location of CD pic"), SummaryField::Text1);
+    addRow(SummaryField::Gap, findGap, QStringLiteral("ms"));
+    addRow(SummaryField::SampleStart, nullptr, QStringLiteral("ms"));
+    addRow(SummaryField::SampleLength, nullptr, QStringLiteral("ms"));
+    addRow(SummaryField::CdTitle);
 
-    auto* fileTagLabel = new ClickLabel(QStringLiteral("#FILE tag"), box);
+    auto* fileTagLabel = new ClickLabel(summaryFieldLabel(SummaryField::FileTag), box);
     fileTagLabel->setObjectName(QStringLiteral("filetaglabel"));
     g->addWidget(fileTagLabel, row, 0);
-    g->addWidget(field(SummaryField::Filetag), row++, 1, 1, 3);
+    g->addWidget(field(SummaryField::FileTag), row++, 1, 1, 3);
 
     // "Mark as new": three option buttons over the hidden three-state box.
     g->addWidget(plainLabel(QStringLiteral("Mark as new:"), box), row, 0);
@@ -371,10 +359,10 @@ void MainMenu::showField(SummaryField f) {
     const QString& text = m_ctx.document.song().field(f);
     if (e->text() != text)
         e->setText(text);
-    if (f == SummaryField::Songname) {
+    if (f == SummaryField::SongName) {
         setWindowTitle(titleFor(text));
         showModifiedMark();
-    } else if (f == SummaryField::Musicadd)
+    } else if (f == SummaryField::MusicFile)
         updateDigest();
 }
 
@@ -412,11 +400,10 @@ bool MainMenu::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void MainMenu::leaveField(QLineEdit* edit) {
-    for (SummaryField f : {SummaryField::Bpm, SummaryField::Gap, SummaryField::Samplestart,
-                           SummaryField::Samplelength}) {
-        if (m_fields[std::size_t(f)] != edit)
+    for (const SummaryFieldInfo& info : summaryFields()) {
+        if (!info.isNumber || m_fields[std::size_t(info.field)] != edit)
             continue;
-        commitField(f, edit->text());
+        commitField(info.field, edit->text());
         return;
     }
 }
@@ -440,7 +427,7 @@ void MainMenu::browseMusic() {
     d.setFlags(clsOpenSave::OFN_FILEMUSTEXIST);
     d.ShowOpen();
     m_ctx.document.closeMerging();
-    m_ctx.document.setField(SummaryField::Musicadd, d.FileName());
+    m_ctx.document.setField(SummaryField::MusicFile, d.FileName());
 }
 
 void MainMenu::openFreezes() {

@@ -19,8 +19,8 @@ TEST(SongModel, StartsWithDesignValuesAndUnassignedCharts) {
 
 TEST(SongModel, ResetEmptiesEverythingButFiletag) {
     SongModel m;
-    m.setField(SummaryField::Filetag, "song.mp3");
-    m.setField(SummaryField::Songname, "Demo");
+    m.setField(SummaryField::FileTag, "song.mp3");
+    m.setField(SummaryField::SongName, "Demo");
     m.setField(SummaryField::Bpm, "140");
     m.setCheck1(0);
     m.setStep(2, 3, 50, 7, 9, 2);

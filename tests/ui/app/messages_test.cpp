@@ -50,8 +50,8 @@ struct World {
 
     World() {
         app.model.resetparameters();
-        app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));
-        app.model.setField(SummaryField::Songname, "Song");
+        app.model.setField(SummaryField::MusicFile, app.writeFile("song.wav", "RIFF"));
+        app.model.setField(SummaryField::SongName, "Song");
         app.model.setField(SummaryField::Artist, "Artist");
         app.model.setField(SummaryField::Bpm, "120");
         app.model.setField(SummaryField::Gap, "500");
@@ -189,14 +189,14 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         // Loading the song into the player.
         {"no music",
          [](World& w) {
-             w.app.model.setField(SummaryField::Musicadd, "");
+             w.app.model.setField(SummaryField::MusicFile, "");
              LoadWinamp(w.app.ctx, w.owner());
          },
          "It would help to specify an MP3 file in the main DWI creator screen.",
          "No MP3 file selected", B::Ok, I::Exclamation},
         {"music missing",
          [](World& w) {
-             w.app.model.setField(SummaryField::Musicadd, w.app.path("gone.wav"));
+             w.app.model.setField(SummaryField::MusicFile, w.app.path("gone.wav"));
              LoadWinamp(w.app.ctx, w.owner());
          },
          "<gone> could not be found. Please check the MP3 file address and the path to "

@@ -426,7 +426,7 @@ TEST_P(Closing, UnloadsOnceClosesToolWindowsAndEnablesSummary) {
         editor->close();
         break;
     case CloseBy::LoadFailure: // no player in the player folder: the editor closes
-        app.model.setField(SummaryField::Musicadd, app.writeFile("song.mp3", "x"));
+        app.model.setField(SummaryField::MusicFile, app.writeFile("song.mp3", "x"));
         app.ctx.winamppath = app.path("noplayer");
         editor->findChild<QPushButton*>("Command7")->click();
         break;
@@ -489,7 +489,7 @@ TEST_F(EditorTest, ButtonsOpenTheirWindows) {
 // A grab from bar 1 started while the editor shows another bar: when it
 // ends, the bar box, the grid and the bar a press edits are all bar 1.
 TEST_F(EditorTest, AGrabFromBarOneLeavesTheEditorOnBarOne) {
-    app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));
+    app.model.setField(SummaryField::MusicFile, app.writeFile("song.wav", "RIFF"));
     app.writeFile("player/mpv", "#!/bin/sh\n");
     app.ctx.winamppath = app.path("player");
     app.model.setField(SummaryField::Bpm, "120");

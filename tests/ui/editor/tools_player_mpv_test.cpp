@@ -52,7 +52,7 @@ TEST(ToolsPlayerMpv, RightClickPlaysOneBarAndPausesAtItsEnd) {
     const QString music = s.dir.filePath("bar test.wav");
     ASSERT_TRUE(kolvo::test::writeTestWav(music, 10000));
     s.model.resetparameters();
-    s.model.setField(SummaryField::Musicadd, music);
+    s.model.setField(SummaryField::MusicFile, music);
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
 
@@ -120,7 +120,7 @@ TEST(ToolsPlayerMpv, HalfSpeedBarsEndInTheSongAndAKilledPlayerIsReported) {
     const QString music = s.dir.filePath("bar test.wav");
     ASSERT_TRUE(kolvo::test::writeTestWav(music, 10000));
     s.model.resetparameters();
-    s.model.setField(SummaryField::Musicadd, music);
+    s.model.setField(SummaryField::MusicFile, music);
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
 

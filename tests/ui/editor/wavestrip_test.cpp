@@ -97,7 +97,7 @@ TEST_F(WaveStripTest, EachClickLandsOnItsRowAcrossABpmChangeAndAStop) {
     ASSERT_GT(tempo.msAtTick(tickOf(3, 0) + 24) - tempo.msAtTick(tickOf(3, 0)), 400);
     const QString music = app.path(QStringLiteral("clicks.wav"));
     ASSERT_TRUE(test::writeWav(music, clickTrack(times, times.back() + 1000), kRate));
-    app.model.setField(SummaryField::Musicadd, music);
+    app.model.setField(SummaryField::MusicFile, music);
 
     open();
     const WaveStrip* strip = editor->waveStrip();
@@ -205,7 +205,7 @@ TEST_F(WaveStripTest, MusicThatCannotBeDrawnSaysWhyInTheStrip) {
         if (*c.file)
             path = c.bytes ? app.writeFile(QLatin1String(c.file), QByteArray(c.bytes))
                            : app.path(QLatin1String(c.file));
-        app.model.setField(SummaryField::Musicadd, path);
+        app.model.setField(SummaryField::MusicFile, path);
         open();
         EXPECT_TRUE(test::waitUntil(
             [&] { return editor->music()->state() != MusicWaveform::State::Loading; }));
@@ -225,7 +225,7 @@ TEST_F(WaveStripTest, StatisticsAndTheCheckAgainstTheMusic) {
     recipe.seconds = 6;
     const QString music = app.path(QStringLiteral("beats.wav"));
     ASSERT_TRUE(test::writeWav(music, test::renderMusic(recipe), recipe.sampleRate));
-    app.model.setField(SummaryField::Musicadd, music);
+    app.model.setField(SummaryField::MusicFile, music);
     app.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     app.model.setField(SummaryField::Gap, QStringLiteral("100"));
     ChartSteps steps;

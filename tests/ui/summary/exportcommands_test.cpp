@@ -68,9 +68,9 @@ class ExportCommandTest : public ::testing::TestWithParam<ExportKind> {
     void SetUp() override {
         w = std::make_unique<MainMenu>(app.ctx);
         SongModel& m = app.model;
-        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
-        m.setField(SummaryField::Filetag, "music/track.ogg");
+        m.setField(SummaryField::FileTag, "music/track.ogg");
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepFreezeStart);
         m.setStep(Single, Basic, 1, 17, PanelLeft, StepArrow);
         m.setStep(Solo, SManiac, 100, 32, PanelUpRight, StepFreezeStart);
@@ -156,7 +156,7 @@ TEST_P(ExportCommandTest, WritesWhatTheFormatsWriterWritesAfterEachAnswer) {
 // export of the saved file is the same file.
 TEST_P(ExportCommandTest, EqualsTheCommandLineExportOfTheSavedSong) {
     const ExportKind& k = GetParam();
-    app.model.setField(SummaryField::Samplestart, "12000");
+    app.model.setField(SummaryField::SampleStart, "12000");
     const QString work = app.path("song.kolvo");
     const QString window = file("window");
     app.boxes.answers = {MsgAnswer::Yes};

@@ -46,7 +46,7 @@ class FileCommandsTest : public ::testing::Test {
     void SetUp() override {
         w = std::make_unique<MainMenu>(app.ctx);
         SongModel& m = app.model;
-        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
         m.setCheck1(0);
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
@@ -179,10 +179,10 @@ TEST_F(FileCommandsTest, ASongThatCannotBeWrittenIsRefusedAndNotDiscarded) {
 
 TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
     // A file to open: the fixture's song under another name.
-    app.model.setField(SummaryField::Songname, "From File");
+    app.model.setField(SummaryField::SongName, "From File");
     const QString file = app.path("in/from.kolvo");
     ASSERT_FALSE(test::writeScratchFile(file, kolvoFileText(app.model)).isEmpty());
-    app.model.setField(SummaryField::Songname, "Old Song");
+    app.model.setField(SummaryField::SongName, "Old Song");
 
     // Cancel: nothing happens.
     app.boxes.answers = {MsgAnswer::Cancel};
@@ -328,14 +328,14 @@ TEST_F(FileCommandsTest, ExportWarnsOnceAboutTextThatSplitsATag) {
         QString shown; // the field as the window names it, and the character
         MsgAnswer answer;
     } cases[] = {
-        {"title, export anyway", SummaryField::Songname, "Act 1: Go",
+        {"title, export anyway", SummaryField::SongName, "Act 1: Go",
          "\"Name of song\" holds \":\"", MsgAnswer::Ok},
         {"artist, cancel", SummaryField::Artist, "A;B", "\"Name of artist\" holds \";\"",
          MsgAnswer::Cancel},
         {"genre", SummaryField::Genre, "x//y", "\"Genre\" holds \"//\"", MsgAnswer::Ok},
-        {"CD title", SummaryField::Text1, "a:b.png", "\"Location of CD pic\" holds \":\"",
+        {"CD title", SummaryField::CdTitle, "a:b.png", "\"Location of CD pic\" holds \":\"",
          MsgAnswer::Ok},
-        {"file tag", SummaryField::Filetag, "t;.mp3", "\"#FILE tag\" holds \";\"", MsgAnswer::Ok},
+        {"file tag", SummaryField::FileTag, "t;.mp3", "\"#FILE tag\" holds \";\"", MsgAnswer::Ok},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -69,7 +69,7 @@ class ImportCommand : public ::testing::Test {
     void SetUp() override {
         w = std::make_unique<MainMenu>(app.ctx);
         SongModel& m = app.model;
-        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
         m.setDataexists(Single, Basic, Value::number(1));

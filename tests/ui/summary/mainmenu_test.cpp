@@ -73,8 +73,8 @@ TEST_F(MainMenuTest, LeavingANumberFieldNormalisesIt) {
     };
     const QMap<QString, SummaryField> fields{{"bpm", SummaryField::Bpm},
                                              {"gap", SummaryField::Gap},
-                                             {"samplestart", SummaryField::Samplestart},
-                                             {"samplelength", SummaryField::Samplelength}};
+                                             {"samplestart", SummaryField::SampleStart},
+                                             {"samplelength", SummaryField::SampleLength}};
     const Case cases[] = {
         {"bpm", "150bpm", "150"},
         {"bpm", "", "0"},
@@ -104,7 +104,7 @@ TEST_F(MainMenuTest, FieldsFollowTheModelBothWays) {
     EXPECT_EQ(app.model.genre(), "Trance");
     app.ctx.document.setField(SummaryField::Bpm, "133"); // e.g. the BPM finder
     EXPECT_EQ(edit("bpm")->text(), "133");
-    app.ctx.document.setField(SummaryField::Filetag, "song.mp3");
+    app.ctx.document.setField(SummaryField::FileTag, "song.mp3");
     EXPECT_EQ(edit("filetag")->text(), "song.mp3");
 }
 
@@ -115,7 +115,7 @@ TEST_F(MainMenuTest, TitleFollowsTheSongName) {
     edit("songname")->selectAll();
     QTest::keyClick(edit("songname"), Qt::Key_Backspace);
     EXPECT_EQ(w->windowTitle(), "Kolvo DWI Creator");
-    app.ctx.document.setField(SummaryField::Songname, "Loaded");
+    app.ctx.document.setField(SummaryField::SongName, "Loaded");
     EXPECT_EQ(w->windowTitle(), "Loaded - Kolvo DWI Creator");
 }
 
@@ -453,7 +453,7 @@ TEST_F(MainMenuTest, BeginnerChartsOpenShowTheirDataAndAreDeletedAfterTheQuestio
 // it, asks nothing and ends nothing; once the editor is gone it asks again.
 TEST_F(MainMenuTest, CloseBoxDoesNothingWhileAnotherWindowHoldsTheSummary) {
     QSignalSpy closed(w.get(), &MainMenu::closed);
-    app.model.setField(SummaryField::Songname, "Unsaved");
+    app.model.setField(SummaryField::SongName, "Unsaved");
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     button(1)->click();

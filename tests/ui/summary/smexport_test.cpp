@@ -31,9 +31,9 @@ class SmExportTest : public ::testing::Test {
     void SetUp() override {
         w = std::make_unique<MainMenu>(app.ctx);
         SongModel& m = app.model;
-        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
-        m.setField(SummaryField::Filetag, "track.ogg");
+        m.setField(SummaryField::FileTag, "track.ogg");
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepFreezeStart);
         m.setStep(Single, Basic, 1, 17, PanelLeft, StepArrow);
         m.setDataexists(Single, Basic, Value::number(1));
@@ -62,7 +62,7 @@ TEST_F(SmExportTest, TheExportItemsFollowEachOther) {
 }
 
 TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
-    app.model.setField(SummaryField::Songname, "Act 1: The Start");
+    app.model.setField(SummaryField::SongName, "Act 1: The Start");
     app.model.setField(SummaryField::Genre, "drum//bass");
     const QString out = app.path("song.sm");
 
@@ -90,7 +90,7 @@ TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
     EXPECT_TRUE(readAll(out).startsWith("#TITLE:Act 1: The Start;\r\n"));
 
     // Without such text there is no warning.
-    app.model.setField(SummaryField::Songname, "Act 1 - The Start");
+    app.model.setField(SummaryField::SongName, "Act 1 - The Start");
     app.model.setField(SummaryField::Genre, "drum and bass");
     app.boxes.shown.clear();
     app.boxes.answers = {MsgAnswer::No};

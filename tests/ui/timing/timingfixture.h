@@ -16,7 +16,7 @@ struct TimingFixture {
     qint64 nowNs = 0;
 
     TimingFixture() {
-        app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));
+        app.model.setField(SummaryField::MusicFile, app.writeFile("song.wav", "RIFF"));
         app.writeFile("player/mpv", "#!/bin/sh\n");
         app.ctx.winamppath = app.path("player");
         summary.setObjectName(QStringLiteral("MainMenu"));
