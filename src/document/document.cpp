@@ -186,12 +186,12 @@ void Document::setField(SummaryField field, const QString& text) {
     m_history.push(new SetFieldCommand(*this, field, before, text));
 }
 
-void Document::setCheck1(int value) {
-    const int before = m_song.Check1();
+void Document::setMarkAsNew(int value) {
+    const int before = m_song.markAsNew();
     if (before == value)
         return;
     closeMerging();
-    m_history.push(new SetCheck1Command(*this, before, value));
+    m_history.push(new SetMarkAsNewCommand(*this, before, value));
 }
 
 } // namespace kolvo

@@ -82,8 +82,8 @@ class Document : public QObject {
     // A summary text. Typing into one field merges into one step until
     // closeMerging() (another field or window took over).
     void setField(SummaryField field, const QString& text);
-    // Mark as new.
-    void setCheck1(int value);
+    // "Mark as new": 0 Never, 1 Always, 2 Normal.
+    void setMarkAsNew(int value);
     void closeMerging() { ++m_mergeSerial; }
     int mergeSerial() const { return m_mergeSerial; }
 
@@ -117,7 +117,7 @@ class Document : public QObject {
     friend class SetFootlevelCommand;
     friend class SetTempoCommand;
     friend class SetFieldCommand;
-    friend class SetCheck1Command;
+    friend class SetMarkAsNewCommand;
     friend class SetNoteCommand;
     SongModel& songForEdit() { return m_song; }
 

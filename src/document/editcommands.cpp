@@ -160,14 +160,14 @@ void SetFieldCommand::apply(const QString& text) {
     m_doc.announce(SongChange::summaryField(m_field));
 }
 
-SetCheck1Command::SetCheck1Command(Document& doc, int before, int after)
+SetMarkAsNewCommand::SetMarkAsNewCommand(Document& doc, int before, int after)
     : m_doc(doc), m_before(before), m_after(after) {
     setText(QStringLiteral("Mark as New"));
 }
 
-void SetCheck1Command::apply(int v) {
-    m_doc.songForEdit().setCheck1(v);
-    m_doc.announce(SongChange::check1());
+void SetMarkAsNewCommand::apply(int v) {
+    m_doc.songForEdit().setMarkAsNew(v);
+    m_doc.announce(SongChange::markAsNew());
 }
 
 } // namespace kolvo

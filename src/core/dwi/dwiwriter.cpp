@@ -74,9 +74,9 @@ QByteArray dwiFileText(const SongModel& m, DwiMode mode) {
         appendTag(out, "#SAMPLESTART:", m.samplestart());
         appendTag(out, "#SAMPLELENGTH:", m.samplelength());
     }
-    if (m.Check1() == 1)
+    if (m.markAsNew() == 1)
         out += "#STATUS:NEW\r\n";
-    else if (m.Check1() == 0)
+    else if (m.markAsNew() == 0)
         out += "#STATUS:NORMAL\r\n";
     if (!m.cdTitle().isEmpty())
         appendTag(out, "#CDTITLE:", m.cdTitle());

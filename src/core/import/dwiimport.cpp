@@ -310,9 +310,9 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
         } else if (name == "STATUS") {
             const QByteArray v = tags.param(tag, 1).trimmed().toUpper();
             if (v == "NEW")
-                song.setCheck1(1);
+                song.setMarkAsNew(1);
             else if (v == "NORMAL")
-                song.setCheck1(0);
+                song.setMarkAsNew(0);
             else
                 kept.append({name, tagValue(tags, tag)});
         } else if (name == "CHANGEBPM" || name == "BPMCHANGE") {

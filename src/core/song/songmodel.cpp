@@ -427,10 +427,10 @@ void SongModel::setField(SummaryField f, const QString& text) {
     slot = text;
 }
 
-void SongModel::setCheck1(int v) {
-    if (m_check1 == v)
+void SongModel::setMarkAsNew(int v) {
+    if (m_markAsNew == v)
         return;
-    m_check1 = v;
+    m_markAsNew = v;
 }
 
 TimingData SongModel::songTiming() const {
@@ -469,7 +469,7 @@ void SongModel::resetparameters() {
     for (const SummaryFieldInfo& f : summaryFields())
         if (!f.keptByReset)
             setField(f.field, QString::fromLatin1(f.resetValue));
-    setCheck1(2);
+    setMarkAsNew(2);
 }
 
 void SongModel::clearChart(int s, int l) {
@@ -499,7 +499,7 @@ void SongModel::swapChartSteps(int s, int l, ChartSteps& steps) {
 }
 
 bool SongModel::sameSongAs(const SongModel& o) const {
-    return m_charts == o.m_charts && m_fields == o.m_fields && m_check1 == o.m_check1 &&
+    return m_charts == o.m_charts && m_fields == o.m_fields && m_markAsNew == o.m_markAsNew &&
            m_keptHeader == o.m_keptHeader && m_songTimingExtras == o.m_songTimingExtras;
 }
 
@@ -551,7 +551,7 @@ void SongModel::copySongFrom(const SongModel& other) {
     m_songTimingExtras = other.m_songTimingExtras;
     for (int i = 0; i < kSummaryTextFields; ++i)
         setField(SummaryField(i), other.m_fields[std::size_t(i)]);
-    setCheck1(other.m_check1);
+    setMarkAsNew(other.m_markAsNew);
 }
 
 } // namespace kolvo

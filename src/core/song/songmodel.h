@@ -153,7 +153,7 @@ struct SongChange {
     static SongChange flags(int style, int level) { return {Flags, style, level, 1, kMaxBars}; }
     static SongChange everything() { return {Everything, 0, 0, 1, kMaxBars}; }
     static SongChange summaryField(SummaryField f) { return {Fields, 0, 0, 1, kMaxBars, f}; }
-    static SongChange check1() { return {Fields, 0, 0, 1, kMaxBars}; }
+    static SongChange markAsNew() { return {Fields, 0, 0, 1, kMaxBars}; }
 
     bool touches(unsigned kinds) const { return (what & kinds) != 0; }
     bool replacedEverything() const { return what == Everything && style == 0 && level == 0; }
@@ -273,8 +273,9 @@ class SongModel {
     // ---- summary values ----
     const QString& field(SummaryField f) const;
     void setField(SummaryField f, const QString& text);
-    int Check1() const { return m_check1; }
-    void setCheck1(int v);
+    // "Mark as new": 0 Never, 1 Always, 2 Normal.
+    int markAsNew() const { return m_markAsNew; }
+    void setMarkAsNew(int v);
 
     const QString& musicadd() const { return field(SummaryField::MusicFile); }
     const QString& songname() const { return field(SummaryField::SongName); }
@@ -381,7 +382,7 @@ class SongModel {
 
     std::vector<Chart> m_charts; // kChartSlots table slots, then the added charts
     std::array<QString, kSummaryTextFields> m_fields;
-    int m_check1 = 2;
+    int m_markAsNew = 2;
     KeptTags m_keptHeader;
     TimingData m_songTimingExtras;
 };

@@ -297,12 +297,12 @@ QWidget* MainMenu::buildFields() {
         m_option1[std::size_t(i)] = rb;
     }
     connect(group, &QButtonGroup::idClicked, this, [this](int i) {
-        m_ctx.document.setCheck1(i == 0 ? 2 : i == 1 ? 1 : 0);
+        m_ctx.document.setMarkAsNew(i == 0 ? 2 : i == 1 ? 1 : 0);
     });
-    m_check1 = new QCheckBox(QStringLiteral("Invisible Status-New"), box);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    m_check1->setTristate(true);
-    m_check1->setVisible(false);
+    m_markAsNewBox = new QCheckBox(QStringLiteral("Invisible Status-New"), box);
+    m_markAsNewBox->setObjectName(QStringLiteral("Check1"));
+    m_markAsNewBox->setTristate(true);
+    m_markAsNewBox->setVisible(false);
     marks->addStretch(1);
     g->addLayout(marks, row++, 1, 1, 3);
 
@@ -346,7 +346,7 @@ void MainMenu::showSong(const SongChange& change) {
             if (change.touchesField(SummaryField(i)))
                 showField(SummaryField(i));
         if (!change.field)
-            showCheck1(m_ctx.document.song().Check1());
+            showMarkAsNew(m_ctx.document.song().markAsNew());
     }
     // A chart given data or wiped (by any window, an undo or a new song)
     // shows on its button at once.
@@ -377,8 +377,8 @@ void MainMenu::showModifiedMark() {
         handle->setTitle(modified ? windowTitle() + QStringLiteral(" *") : windowTitle());
 }
 
-void MainMenu::showCheck1(int value) {
-    m_check1->setCheckState(value == 2   ? Qt::PartiallyChecked
+void MainMenu::showMarkAsNew(int value) {
+    m_markAsNewBox->setCheckState(value == 2   ? Qt::PartiallyChecked
                             : value == 1 ? Qt::Checked
                                          : Qt::Unchecked);
     const int index = value == 2 ? 0 : value == 1 ? 1 : value == 0 ? 2 : -1;

@@ -86,7 +86,7 @@ class MainMenu : public QMainWindow {
     // Brings the fields, marks and chart buttons up to date with a change.
     void showSong(const SongChange& change);
     void showField(SummaryField f);
-    void showCheck1(int value);
+    void showMarkAsNew(int value);
     void showModifiedMark();
     void leaveField(QLineEdit* edit);
     void updateDigest();
@@ -102,7 +102,7 @@ class MainMenu : public QMainWindow {
     std::array<QLineEdit*, 10> m_fields{};
     QLineEdit* m_text2 = nullptr;
     std::array<QRadioButton*, 3> m_option1{};
-    QCheckBox* m_check1 = nullptr;
+    QCheckBox* m_markAsNewBox = nullptr;
     std::array<QPushButton*, 24> m_buttons{};
     std::array<QPushButton*, 5> m_beginnerButtons{}; // by style 1..4
     QAction* m_wideview = nullptr;

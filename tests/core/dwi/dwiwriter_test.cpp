@@ -55,7 +55,7 @@ TEST(DwiWriter, LineConditions) {
              m.setField(SummaryField::FileTag, QStringLiteral("  song.mp3 "));
              m.setField(SummaryField::SongName, QStringLiteral(" Title "));
              m.setField(SummaryField::Artist, QString::fromUtf8("Bj\u00f6rk"));
-             m.setCheck1(0);
+             m.setMarkAsNew(0);
          },
          DwiMode::Export,
          lines({"#FILE:song.mp3;", "#TITLE:Title;", "#ARTIST:Bj\xc3\xb6rk;", "#GAP:0;", "#BPM:120;",

@@ -56,7 +56,7 @@ void fillRichSong(SongModel& m) {
     m.setField(SummaryField::Artist, QStringLiteral("line\r\nbreak"));
     m.setField(SummaryField::Bpm, QStringLiteral("140.5"));
     m.setField(SummaryField::SampleStart, QStringLiteral("1000"));
-    m.setCheck1(1);
+    m.setMarkAsNew(1);
     m.setFootlevels(1, 1, Value::text(QStringLiteral("7")));
     m.setFootlevels(2, 3, Value::number(1));
     m.setFootlevels(4, 4, Value());
@@ -138,7 +138,7 @@ TEST(KolvoFile, RoundTripIsByteForByte) {
     EXPECT_TRUE(back.footlevels(4, 4).isUnassigned());
     EXPECT_EQ(back.step(1, 1, 2, 9, 1), 2);
     EXPECT_EQ(back.tempo(1, 1, 100, 4, BPMCHANNEL), 1e-7);
-    EXPECT_EQ(back.Check1(), 1);
+    EXPECT_EQ(back.markAsNew(), 1);
 
     // And through a real file.
     QTemporaryDir dir;
@@ -173,7 +173,7 @@ TEST(KolvoReader, KeyedLayoutReadsFieldsNotLines) {
     EXPECT_EQ(m.bpm(), QStringLiteral("150"));
     EXPECT_EQ(m.gap(), QStringLiteral("0")); // not in the file: the reset value stays
     EXPECT_EQ(m.filetag(), QStringLiteral("T"));
-    EXPECT_EQ(m.Check1(), 0);
+    EXPECT_EQ(m.markAsNew(), 0);
     EXPECT_EQ(m.footlevels(1, 1), Value::text(QStringLiteral("12")));
     EXPECT_EQ(m.footlevels(4, 4), Value::number(1));
     EXPECT_EQ(m.dataexists(1, 1), Value::text(QStringLiteral("1")));
@@ -197,7 +197,7 @@ TEST(KolvoReader, LegacyLayoutHasNoMagicAndKeepsFiletag) {
     EXPECT_EQ(m.genre(), QStringLiteral("Genre"));
     EXPECT_EQ(m.bpm(), QStringLiteral("130"));
     EXPECT_EQ(m.gap(), QStringLiteral("20"));
-    EXPECT_EQ(m.Check1(), 1);
+    EXPECT_EQ(m.markAsNew(), 1);
     EXPECT_EQ(m.cdTitle(), QStringLiteral("cd.png"));
     EXPECT_EQ(m.samplestart(), QStringLiteral("500"));
     EXPECT_EQ(m.filetag(), QStringLiteral("t"));

@@ -86,7 +86,7 @@ TEST(StepImportFixtures, TheSameSongInEachFormatMapsWithoutLoss) {
         EXPECT_EQ(dwiFileText(*r.song, DwiMode::Export), expected);
         EXPECT_EQ(r.song->filetag(), "music/song.ogg");
         EXPECT_EQ(r.song->musicadd(), QDir::cleanPath(KOLVO_TEST_DATA_DIR "/music/song.ogg"));
-        EXPECT_EQ(r.song->Check1(), 2);
+        EXPECT_EQ(r.song->markAsNew(), 2);
         for (int s = 1; s <= kStyles; ++s)
             EXPECT_TRUE(r.song->hasData(s, s)) << s;
         EXPECT_EQ(r.song->footlevels(Couple, Maniac), Value::text("7"));
@@ -487,7 +487,7 @@ TEST(StepImportHeader, FieldsShowWhatAUserWouldType) {
         ASSERT_TRUE(r.ok()) << r.error->message().toStdString();
         for (const auto& [field, text] : c.fields)
             EXPECT_EQ(r.song->field(field), text) << summaryFieldKey(field);
-        EXPECT_EQ(r.song->Check1(), c.check1);
+        EXPECT_EQ(r.song->markAsNew(), c.check1);
     }
 }
 
@@ -677,7 +677,7 @@ TEST(StepImportRoundTrip, TheProgramsOwnExportReadsBackExactly) {
              m.setField(SummaryField::SampleStart, ".5");
              m.setField(SummaryField::SampleLength, "");
              m.setField(SummaryField::CdTitle, "cd.png");
-             m.setCheck1(0);
+             m.setMarkAsNew(0);
              m.setDataexists(Couple, SManiac, Value::number(1));
              m.setFootlevels(Couple, SManiac, Value::text("20"));
              m.setStep(Couple, SManiac, 3, 2, PanelRight2, StepFreezeStart);
@@ -723,7 +723,7 @@ TEST(StepImportRoundTrip, RandomSongs) {
         baseSong(m);
         m.setField(SummaryField::Bpm, QString::number(60 + pick(200)));
         m.setField(SummaryField::Gap, QString::number(pick(3000)));
-        m.setCheck1(pick(3));
+        m.setMarkAsNew(pick(3));
         for (int s = 1; s <= kStyles; ++s)
             for (int l = 1; l <= kLevels; ++l) {
                 if (pick(3) != 0)

@@ -72,7 +72,7 @@ class SimulatorTest : public ::testing::Test {
         m.setField(SummaryField::Artist, "Someone");
         m.setField(SummaryField::Gap, "250");
         m.setField(SummaryField::Bpm, "140");
-        m.setCheck1(1);
+        m.setMarkAsNew(1);
         m.setTempo(Single, Basic, 5, 1, BPMCHANNEL, 70);
         m.setDataexists(Single, Basic, Value::number(1));
         m.setFootlevels(Single, Basic, Value::text("3"));

@@ -48,7 +48,7 @@ class FileCommandsTest : public ::testing::Test {
         SongModel& m = app.model;
         m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
-        m.setCheck1(0);
+        m.setMarkAsNew(0);
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
         m.setStep(Solo, SManiac, 100, 32, PanelUpRight, StepFreezeStart);
         m.setDataexists(Single, Basic, Value::number(1));
@@ -65,7 +65,7 @@ class FileCommandsTest : public ::testing::Test {
     }
     bool songReset() const {
         return app.model.songname().isEmpty() && app.model.bpm() == "120" &&
-               !app.model.hasData(Single, Basic) && app.model.Check1() == 2;
+               !app.model.hasData(Single, Basic) && app.model.markAsNew() == 2;
     }
     bool allButtonsNoData() const {
         for (int n = 1; n <= 16; ++n)

@@ -152,13 +152,13 @@ TEST_F(MainMenuTest, MarkAsNewMapsOptionsToCheck1) {
     const int expected[] = {2, 1, 0};
     for (int i : {2, 1, 0}) {
         QTest::mouseClick(w->Option1(i), Qt::LeftButton);
-        EXPECT_EQ(app.model.Check1(), expected[i]) << "Option1(" << i << ")";
+        EXPECT_EQ(app.model.markAsNew(), expected[i]) << "Option1(" << i << ")";
     }
-    app.ctx.document.setCheck1(0); // e.g. an undo
+    app.ctx.document.setMarkAsNew(0); // e.g. an undo
     EXPECT_TRUE(w->Option1(2)->isChecked());
     SongModel loaded;
     loaded.resetparameters();
-    loaded.setCheck1(1);
+    loaded.setMarkAsNew(1);
     app.ctx.document.loadSong(loaded, QString()); // as Open does
     EXPECT_TRUE(w->Option1(1)->isChecked());
     app.ctx.document.newSong();
