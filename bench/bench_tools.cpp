@@ -3,7 +3,7 @@
 // player (mpv with null outputs). Runs on the offscreen platform.
 #include "core/edit/barops.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/powertools.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/appcontext.h"
@@ -52,14 +52,14 @@ template <class PlayerT> struct Session {
     ProcessLauncher launcher;
     PlayerT player;
     AppContext ctx{model, boxes, dialogs, launcher, player};
-    Kolvo* editor = nullptr;
+    StepEditorWindow* editor = nullptr;
 
     Session() {
         model.resetparameters();
         ctx.session.currentstyle = Double;
         ctx.session.currentlevel = Maniac;
         fillChart(model, Double, Maniac);
-        editor = new Kolvo(ctx, nullptr);
+        editor = new StepEditorWindow(ctx, nullptr);
         editor->setAttribute(Qt::WA_DeleteOnClose, false);
         editor->show();
         QApplication::processEvents();

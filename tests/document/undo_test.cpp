@@ -5,7 +5,7 @@
 #include "document/document.h"
 #include "testapp.h"
 #include "ui/dwi/freezes.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/notetools.h"
 #include "ui/editor/powertools.h"
 #include "ui/editor/stepgrid.h"
@@ -71,8 +71,8 @@ class UndoTest : public ::testing::Test {
         delete summary.data();
     }
     // With `summaryWindow`, the editor locks it as a chart button does.
-    Kolvo* openEditor(int bar, QWidget* summaryWindow = nullptr) {
-        editor = new Kolvo(app.ctx, summaryWindow);
+    StepEditorWindow* openEditor(int bar, QWidget* summaryWindow = nullptr) {
+        editor = new StepEditorWindow(app.ctx, summaryWindow);
         editor->show();
         app.ctx.session.currentbar = bar;
         editor->barnumber()->setText(QString::number(bar));
@@ -91,7 +91,7 @@ class UndoTest : public ::testing::Test {
     }
 
     test::TestApp app;
-    QPointer<Kolvo> editor;
+    QPointer<StepEditorWindow> editor;
     QPointer<MainMenu> summary;
 };
 
@@ -111,7 +111,7 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
         {"Place mine, bar 3",
          [](UndoTest& t) {
              // Shift and the left button at the sixth 24th row.
-             Kolvo* k = t.openEditor(3);
+             StepEditorWindow* k = t.openEditor(3);
              k->findChild<NoteTools*>()->setSnap(24);
              QTest::mousePress(k->grid(), Qt::LeftButton, Qt::ShiftModifier,
                                QPoint(StepGrid::cellRect(1, 1).center().x(),

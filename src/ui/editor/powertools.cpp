@@ -4,7 +4,7 @@
 #include "core/edit/clipboardbar.h"
 #include "core/edit/twips.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/tooldock.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
@@ -30,7 +30,7 @@ QString clipboardText() {
 
 } // namespace
 
-PowerTools::PowerTools(AppContext& ctx, Kolvo* editor)
+PowerTools::PowerTools(AppContext& ctx, StepEditorWindow* editor)
     : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command5()) {
     setObjectName(QStringLiteral("PowerTools"));
     setWindowTitle(QStringLiteral("Power Tools"));
@@ -67,7 +67,7 @@ PowerTools::PowerTools(AppContext& ctx, Kolvo* editor)
     if (m_toggle)
         m_toggle->setText(kOpenCaption);
     m_dock = new ToolDock(this, editor, DockPlace::Below);
-    connect(editor, &Kolvo::unloaded, this, &QWidget::close);
+    connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
 }
 
 PowerTools::~PowerTools() {

@@ -11,7 +11,7 @@ namespace kolvo {
 
 struct AppContext;
 class ChartSteps;
-class Kolvo;
+class StepEditorWindow;
 class ToolDock;
 
 // The bar-operations tool window ("Power Tools"), docked under the step
@@ -24,7 +24,7 @@ class ToolDock;
 class PowerTools : public QWidget {
     Q_OBJECT
   public:
-    PowerTools(AppContext& ctx, Kolvo* editor);
+    PowerTools(AppContext& ctx, StepEditorWindow* editor);
     ~PowerTools() override;
 
     QPushButton* Command5() const { return m_buttons[0]; }  // Insert Bar
@@ -61,7 +61,7 @@ class PowerTools : public QWidget {
     void unload();
 
     AppContext& m_ctx;
-    QPointer<Kolvo> m_editor;
+    QPointer<StepEditorWindow> m_editor;
     QPointer<QPushButton> m_toggle;
     QPushButton* m_buttons[8] = {};
     ToolDock* m_dock = nullptr;

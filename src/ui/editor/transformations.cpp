@@ -3,7 +3,7 @@
 #include "core/edit/transform.h"
 #include "core/edit/twips.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/tooldock.h"
 #include "ui/platform/appcontext.h"
 
@@ -19,7 +19,7 @@ const QString kClosedCaption = QStringLiteral("Transforms >>");
 
 } // namespace
 
-Transformations::Transformations(AppContext& ctx, Kolvo* editor)
+Transformations::Transformations(AppContext& ctx, StepEditorWindow* editor)
     : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command6()) {
     setObjectName(QStringLiteral("Transformations"));
     setWindowTitle(QStringLiteral("Transformations"));
@@ -49,7 +49,7 @@ Transformations::Transformations(AppContext& ctx, Kolvo* editor)
     if (m_toggle)
         m_toggle->setText(kOpenCaption);
     m_dock = new ToolDock(this, editor, DockPlace::BelowRight);
-    connect(editor, &Kolvo::unloaded, this, &QWidget::close);
+    connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
 }
 
 Transformations::~Transformations() {

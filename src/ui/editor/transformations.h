@@ -8,7 +8,7 @@ class QPushButton;
 namespace kolvo {
 
 struct AppContext;
-class Kolvo;
+class StepEditorWindow;
 class ToolDock;
 enum class BarTransform;
 
@@ -21,7 +21,7 @@ enum class BarTransform;
 class Transformations : public QWidget {
     Q_OBJECT
   public:
-    Transformations(AppContext& ctx, Kolvo* editor);
+    Transformations(AppContext& ctx, StepEditorWindow* editor);
     ~Transformations() override;
 
     QPushButton* Command13() const { return m_command13; } // Mirror
@@ -42,7 +42,7 @@ class Transformations : public QWidget {
     void unload();
 
     AppContext& m_ctx;
-    QPointer<Kolvo> m_editor;
+    QPointer<StepEditorWindow> m_editor;
     QPointer<QPushButton> m_toggle;
     QPushButton* m_command13 = nullptr;
     QPushButton* m_command14 = nullptr;

@@ -3,7 +3,7 @@
 #include "core/edit/playposition.h"
 #include "core/edit/twips.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/notecolours.h"
 #include "ui/editor/tooldock.h"
 #include "ui/editor/wavestrip.h"
@@ -53,7 +53,7 @@ std::size_t cellSlot(int j, int panel, int row) {
 
 } // namespace
 
-WideView::WideView(AppContext& ctx, Kolvo* editor)
+WideView::WideView(AppContext& ctx, StepEditorWindow* editor)
     : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command4()) {
     setObjectName(QStringLiteral("WideView"));
     setWindowTitle(QStringLiteral("Wide View"));
@@ -136,8 +136,8 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     if (m_toggle)
         m_toggle->setText(kOpenCaption);
     m_dock = new ToolDock(this, editor, DockPlace::Right);
-    connect(editor, &Kolvo::unloaded, this, &QWidget::close);
-    connect(editor, &Kolvo::refreshed, this, &WideView::refreshwideview);
+    connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
+    connect(editor, &StepEditorWindow::refreshed, this, &WideView::refreshwideview);
     // Steps of the history (a tool's edit, undo, redo) show at once.
     connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
         if (change.touches(SongChange::Steps) &&

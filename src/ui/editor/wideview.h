@@ -19,7 +19,7 @@ class QTimer;
 namespace kolvo {
 
 struct AppContext;
-class Kolvo;
+class StepEditorWindow;
 class ToolDock;
 class WaveStrip;
 
@@ -37,7 +37,7 @@ class WideView : public QWidget {
   public:
     static constexpr int kShownBars = 12;
 
-    WideView(AppContext& ctx, Kolvo* editor);
+    WideView(AppContext& ctx, StepEditorWindow* editor);
     ~WideView() override;
 
     // One short line of the cell array: cell k = 385(p - 1) + 32j + r for
@@ -81,7 +81,7 @@ class WideView : public QWidget {
     void showWaveStrip(bool shown);
 
     AppContext& m_ctx;
-    QPointer<Kolvo> m_editor;
+    QPointer<StepEditorWindow> m_editor;
     QPointer<QPushButton> m_toggle;
     std::array<QLabel*, kShownBars> m_barlabels{};
     QWidget* m_indicator = nullptr;

@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 
 namespace kolvo {
 
@@ -121,8 +121,8 @@ void MainMenu::openChart(int style, int level) {
     m_ctx.session.currentstyle = style;
     m_ctx.session.currentlevel = level;
     setEnabled(false);
-    auto* editor = new Kolvo(m_ctx, this);
-    connect(editor, &Kolvo::unloaded, this, [this] { setEnabled(true); });
+    auto* editor = new StepEditorWindow(m_ctx, this);
+    connect(editor, &StepEditorWindow::unloaded, this, [this] { setEnabled(true); });
     editor->show();
 }
 

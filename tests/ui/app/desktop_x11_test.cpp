@@ -15,7 +15,7 @@
 #include "ui/app/infowindows.h"
 #include "ui/dwi/dwiloading.h"
 #include "ui/dwi/freezes.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/powertools.h"
 #include "ui/platform/onscreen.h"
 #include "ui/summary/importlosses.h"
@@ -152,7 +152,7 @@ TEST(Desktop, EveryShortcutWorksFromEveryTextField) {
     {
         app.ctx.session.currentstyle = Single;
         app.ctx.session.currentlevel = Basic;
-        QPointer<Kolvo> editor = new Kolvo(app.ctx, nullptr);
+        QPointer<StepEditorWindow> editor = new StepEditorWindow(app.ctx, nullptr);
         editor->show();
         SCOPED_TRACE("step editor");
         expectShortcutsWorkFromFields(app.ctx.document, editor,
@@ -228,7 +228,7 @@ TEST(Desktop, TheEditorAndItsToolsStayOnScreenAsAGroup) {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     app.ctx.session.currentstyle = Double;
     app.ctx.session.currentlevel = Basic;
-    QPointer<Kolvo> editor = new Kolvo(app.ctx, &summary);
+    QPointer<StepEditorWindow> editor = new StepEditorWindow(app.ctx, &summary);
     editor->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     editor->move(area.right() - area.width() * 45 / 100, area.bottom() - area.height() * 42 / 100);
@@ -288,7 +288,7 @@ TEST(Desktop, EveryWindowComesBackOntoTheScreen) {
                                      &summary);
          }},
         {"progress", [&] { return new Process(&summary); }},
-        {"step editor", [&] { return new Kolvo(app.ctx, &summary); }},
+        {"step editor", [&] { return new StepEditorWindow(app.ctx, &summary); }},
     };
     for (const auto& [what, make] : windows) {
         SCOPED_TRACE(what);

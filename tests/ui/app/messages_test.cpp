@@ -11,7 +11,7 @@
 #include "ui/app/updateactions.h"
 #include "ui/dwi/freezes.h"
 #include "ui/dwi/simulatortest.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/powertools.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/loadwinamp.h"
@@ -70,12 +70,12 @@ struct World {
         w->show();
         return w;
     }
-    Kolvo* editor() {
+    StepEditorWindow* editor() {
         app.ctx.session.currentstyle = Single;
         app.ctx.session.currentlevel = Basic;
-        return show(new Kolvo(app.ctx, &summary));
+        return show(new StepEditorWindow(app.ctx, &summary));
     }
-    EditorLink link(Kolvo* e) {
+    EditorLink link(StepEditorWindow* e) {
         EditorLink l;
         l.editor = e;
         l.openToolWindows = [] { return QList<QWidget*>{}; };
@@ -177,7 +177,7 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         // The step editor.
         {"bad bar number",
          [](World& w) {
-             Kolvo* e = w.editor();
+             StepEditorWindow* e = w.editor();
              QTest::keyClick(e->gotobat(), '0');
              QTest::keyClick(e->gotobat(), Qt::Key_Return);
          },
@@ -225,7 +225,7 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
          kLastBarQuestion, "Sure?", B::YesNo, I::None},
         {"delete a bar with steps",
          [](World& w) {
-             Kolvo* e = w.editor();
+             StepEditorWindow* e = w.editor();
              w.app.model.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
              w.show(new PowerTools(w.app.ctx, e))->deleteBar();
          },

@@ -1,7 +1,7 @@
 // The wide view playing one bar in the real mpv (null audio and video
 // outputs, so it runs headless with its clock in real time).
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/launcher.h"
@@ -56,7 +56,7 @@ TEST(ToolsPlayerMpv, RightClickPlaysOneBarAndPausesAtItsEnd) {
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
 
-    auto* editor = new Kolvo(s.ctx, nullptr);
+    auto* editor = new StepEditorWindow(s.ctx, nullptr);
     editor->show();
     ASSERT_EQ(LoadWinamp(s.ctx, editor), LoadWinampResult::Loaded);
     const int pid = s.player.winampwindow;
@@ -124,7 +124,7 @@ TEST(ToolsPlayerMpv, HalfSpeedBarsEndInTheSongAndAKilledPlayerIsReported) {
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
 
-    auto* editor = new Kolvo(s.ctx, nullptr);
+    auto* editor = new StepEditorWindow(s.ctx, nullptr);
     editor->show();
     ASSERT_EQ(LoadWinamp(s.ctx, editor), LoadWinampResult::Loaded);
     auto* wide = new WideView(s.ctx, editor);

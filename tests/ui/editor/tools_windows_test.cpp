@@ -2,7 +2,7 @@
 // scripted message boxes and a scripted player.
 #include "core/edit/barops.h"
 #include "core/edit/clipboardbar.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/powertools.h"
 #include "ui/editor/tooldock.h"
 #include "ui/editor/transformations.h"
@@ -64,7 +64,7 @@ class ToolWindows : public ::testing::Test {
         delete editor.data();
     }
     void openEditor() {
-        editor = new Kolvo(app.ctx, nullptr);
+        editor = new StepEditorWindow(app.ctx, nullptr);
         editor->move(100, 80);
         editor->show();
     }
@@ -82,7 +82,7 @@ class ToolWindows : public ::testing::Test {
     int l() { return app.ctx.session.currentlevel; }
 
     TestApp app;
-    QPointer<Kolvo> editor;
+    QPointer<StepEditorWindow> editor;
 };
 
 } // namespace
@@ -165,7 +165,7 @@ TEST_F(ToolWindows, WindowsDockBesideTheEditorAndFollowIt) {
 TEST_F(ToolWindows, WindowsOpenedBeforeTheEditorShowsDockOnceItDoes) {
     // What the editor's auto-display does: the tools open while it loads.
     delete editor.data();
-    editor = new Kolvo(app.ctx, nullptr);
+    editor = new StepEditorWindow(app.ctx, nullptr);
     editor->move(200, 150);
     QPointer<QWidget> tools[] = {open<WideView>(), open<PowerTools>(), open<Transformations>()};
     editor->show();

@@ -6,7 +6,7 @@
 #include "testapp.h"
 #include "testmusic.h"
 #include "ui/editor/chartstatswindow.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/musicwaveform.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/editor/wavestrip.h"
@@ -63,12 +63,12 @@ class WaveStripTest : public ::testing::Test {
   protected:
     test::TestApp app;
     QWidget summary;
-    QPointer<Kolvo> editor;
+    QPointer<StepEditorWindow> editor;
 
     void open() {
         app.ctx.session.currentstyle = Single;
         app.ctx.session.currentlevel = Basic;
-        editor = new Kolvo(app.ctx, &summary);
+        editor = new StepEditorWindow(app.ctx, &summary);
         editor->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     }
@@ -177,7 +177,7 @@ TEST_F(WaveStripTest, TheToggleHidesTheStripAndIsRemembered) {
     const int wide = editor->width();
     editor->waveToggle()->click();
     EXPECT_FALSE(editor->waveStrip()->isVisible());
-    EXPECT_EQ(editor->width(), wide - Kolvo::kWaveStripWidth);
+    EXPECT_EQ(editor->width(), wide - StepEditorWindow::kWaveStripWidth);
     EXPECT_EQ(StepGrid::cellRect(1, 1).left(), narrow);
     delete editor.data();
     open();

@@ -5,7 +5,7 @@
 #include "core/files/digest.h"
 #include "core/song/songmodel.h"
 #include "testapp.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/clicklabel.h"
@@ -397,7 +397,7 @@ TEST_F(MainMenuTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
     EXPECT_FALSE(w->isEnabled());
     QWidget* editor = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->inherits("kolvo::Kolvo") && top->isVisible())
+        if (top->inherits("kolvo::StepEditorWindow") && top->isVisible())
             editor = top;
     ASSERT_NE(editor, nullptr);
     // Opening the chart gave it data; its button says so at once.
@@ -419,9 +419,9 @@ TEST_F(MainMenuTest, BeginnerChartsOpenShowTheirDataAndAreDeletedAfterTheQuestio
     w->beginnerButton(Double)->click();
     EXPECT_EQ(app.ctx.session.currentstyle, Double);
     EXPECT_EQ(app.ctx.session.currentlevel, Beginner);
-    Kolvo* editor = nullptr;
+    StepEditorWindow* editor = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* k = qobject_cast<Kolvo*>(top); k && k->isVisible())
+        if (auto* k = qobject_cast<StepEditorWindow*>(top); k && k->isVisible())
             editor = k;
     ASSERT_NE(editor, nullptr);
     QTest::mousePress(editor->grid(), Qt::LeftButton, {},
@@ -460,7 +460,7 @@ TEST_F(MainMenuTest, CloseBoxDoesNothingWhileAnotherWindowHoldsTheSummary) {
     ASSERT_FALSE(w->isEnabled());
     QWidget* editor = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->inherits("kolvo::Kolvo") && top->isVisible())
+        if (top->inherits("kolvo::StepEditorWindow") && top->isVisible())
             editor = top;
     ASSERT_NE(editor, nullptr);
 

@@ -2,7 +2,7 @@
 // navigation, the foot level, the tool-window toggles and closing.
 #include "core/song/songmodel.h"
 #include "testapp.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/timing/grabber.h"
 #include "ui/timing/stepgrabbersetup.h"
@@ -34,12 +34,12 @@ class EditorTest : public ::testing::Test {
   protected:
     test::TestApp app;
     QWidget summary;
-    QPointer<Kolvo> editor;
+    QPointer<StepEditorWindow> editor;
 
     void open(int style, int level) {
         app.ctx.session.currentstyle = style;
         app.ctx.session.currentlevel = level;
-        editor = new Kolvo(app.ctx, &summary);
+        editor = new StepEditorWindow(app.ctx, &summary);
         editor->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     }
@@ -134,7 +134,7 @@ TEST_F(EditorTest, HeadersShowOnlyTheStylesColumns) {
 
 TEST_F(EditorTest, PressesFollowThePressTableAndRepaintTheCell) {
     open(Double, Basic);
-    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+    QSignalSpy refreshed(editor.data(), &StepEditorWindow::refreshed);
     struct Step {
         Qt::MouseButton button;
         std::uint8_t after;
@@ -209,7 +209,7 @@ TEST_F(EditorTest, LastAndNextStopAtTheEnds) {
     open(Single, Basic);
     auto* last = editor->findChild<QPushButton*>("Command1");
     auto* next = editor->findChild<QPushButton*>("Command2");
-    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+    QSignalSpy refreshed(editor.data(), &StepEditorWindow::refreshed);
 
     last->click();
     EXPECT_EQ(bar(), 1);
@@ -380,7 +380,7 @@ TEST_F(EditorTest, FootLevelTypedKeyByKey) {
 
 TEST_F(EditorTest, UpdatenowRepaintsWhatOtherWindowsChanged) {
     open(Couple, Basic);
-    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+    QSignalSpy refreshed(editor.data(), &StepEditorWindow::refreshed);
     app.model.setStep(Couple, Basic, 1, 25, 9, StepArrow);
     editor->startUpdatenow();
     EXPECT_EQ(editor->grid()->shownValue(25, 9), StepEmpty); // not before the tick
@@ -413,7 +413,7 @@ TEST_P(Closing, UnloadsOnceClosesToolWindowsAndEnablesSummary) {
     auto power = toolWindow("PowerTools", editor->Command5(), "<< Power Tools", "Power Tools >>");
     auto trans =
         toolWindow("Transformations", editor->Command6(), "<< Transforms", "Transforms >>");
-    QSignalSpy unloaded(editor.data(), &Kolvo::unloaded);
+    QSignalSpy unloaded(editor.data(), &StepEditorWindow::unloaded);
 
     switch (GetParam()) {
     case CloseBy::FinishEditing:

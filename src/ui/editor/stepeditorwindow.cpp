@@ -1,4 +1,4 @@
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 
 #include "core/edit/gridgeometry.h"
 #include "core/song/numbertext.h"
@@ -98,7 +98,7 @@ void setBase(QLineEdit* box, const QColor& colour) {
 
 } // namespace
 
-Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
+StepEditorWindow::StepEditorWindow(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
     : QWidget(parent, Qt::Window), m_ctx(ctx), m_summary(summaryWindow) {
     setObjectName(QStringLiteral("Kolvo"));
     setWindowTitle(QStringLiteral("Edit Steps"));
@@ -128,11 +128,11 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
     refreshgrid();
 }
 
-Kolvo::~Kolvo() {
+StepEditorWindow::~StepEditorWindow() {
     unload();
 }
 
-void Kolvo::buildControls() {
+void StepEditorWindow::buildControls() {
     auto button = [this](const char* name, const QString& caption, QRect where, bool wrap = false) {
         QPushButton* b = wrap ? new WrappingButton(caption, this) : new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
@@ -300,7 +300,7 @@ void Kolvo::buildControls() {
     connect(m_command3, &QPushButton::clicked, this, [this] { showArrowHelp(); });
 }
 
-void Kolvo::hideUnusedHeaders() {
+void StepEditorWindow::hideUnusedHeaders() {
     for (const Header& h : kHeaders)
         if (auto* l = findChild<QLabel*>(QLatin1String(h.name), Qt::FindDirectChildrenOnly))
             l->setVisible(grid::styleUsesColumn(m_ctx.session.currentstyle, h.column));
@@ -308,7 +308,7 @@ void Kolvo::hideUnusedHeaders() {
 
 // ---- tool windows ----
 
-void Kolvo::showAutoDisplayedToolWindows() {
+void StepEditorWindow::showAutoDisplayedToolWindows() {
     if (m_ctx.session.autowide == 1)
         showWideView();
     if (m_ctx.session.autopower == 1)
@@ -320,23 +320,23 @@ void Kolvo::showAutoDisplayedToolWindows() {
 // The three tool windows open here (each shown without waiting; each sets
 // its toggle's caption itself while it is open).
 // Each also takes the editor's Undo and Redo shortcuts.
-void Kolvo::showWideView() {
+void StepEditorWindow::showWideView() {
     auto* w = new WideView(m_ctx, this);
     shareHistoryActions(m_history, w);
     w->show();
 }
-void Kolvo::showPowerTools() {
+void StepEditorWindow::showPowerTools() {
     auto* w = new PowerTools(m_ctx, this);
     shareHistoryActions(m_history, w);
     w->show();
 }
-void Kolvo::showTransformations() {
+void StepEditorWindow::showTransformations() {
     auto* w = new Transformations(m_ctx, this);
     shareHistoryActions(m_history, w);
     w->show();
 }
 
-void Kolvo::showStepGrabberSetup() {
+void StepEditorWindow::showStepGrabberSetup() {
     EditorLink link;
     link.editor = this;
     link.openToolWindows = [this] {
@@ -356,11 +356,11 @@ void Kolvo::showStepGrabberSetup() {
     (new StepGrabberSetup(m_ctx, link))->show();
 }
 
-void Kolvo::showArrowHelp() {
+void StepEditorWindow::showArrowHelp() {
     (new FreezeArrowHelp)->show();
 }
 
-void Kolvo::closeToolWindow(const char* objectName) {
+void StepEditorWindow::closeToolWindow(const char* objectName) {
     const QString name = QLatin1String(objectName);
     if (auto* w = findChild<QWidget*>(name))
         w->close();
@@ -369,7 +369,7 @@ void Kolvo::closeToolWindow(const char* objectName) {
             w->close();
 }
 
-void Kolvo::closeToolWindows() {
+void StepEditorWindow::closeToolWindows() {
     closeToolWindow("WideView");
     closeToolWindow("Transformations");
     closeToolWindow("PowerTools");
@@ -377,29 +377,29 @@ void Kolvo::closeToolWindows() {
 
 // ---- the grid and the bar ----
 
-void Kolvo::refreshgrid() {
+void StepEditorWindow::refreshgrid() {
     m_grid->refreshgrid();
     layOutWaveStrip();
 }
 
-void Kolvo::startUpdatenow() {
+void StepEditorWindow::startUpdatenow() {
     m_updatenow->start();
 }
 
-void Kolvo::refreshwideview() {
+void StepEditorWindow::refreshwideview() {
     emit refreshed();
 }
 
-void Kolvo::setBarNumberText(int bar) {
+void StepEditorWindow::setBarNumberText(int bar) {
     m_barnumber->setText(QString::number(bar));
 }
 
-void Kolvo::barnumberChanged() {
+void StepEditorWindow::barnumberChanged() {
     refreshgrid();
     m_gotobat->setText(m_barnumber->text());
 }
 
-void Kolvo::lastBar() {
+void StepEditorWindow::lastBar() {
     if (m_ctx.session.currentbar > 1) {
         --m_ctx.session.currentbar;
         setBarNumberText(m_ctx.session.currentbar);
@@ -410,7 +410,7 @@ void Kolvo::lastBar() {
     }
 }
 
-void Kolvo::nextBar() {
+void StepEditorWindow::nextBar() {
     if (m_ctx.session.currentbar < kMaxBars) {
         ++m_ctx.session.currentbar;
         setBarNumberText(m_ctx.session.currentbar);
@@ -421,7 +421,7 @@ void Kolvo::nextBar() {
     }
 }
 
-void Kolvo::gotoBar() {
+void StepEditorWindow::gotoBar() {
     const QString t = m_gotobat->text();
     const double v = numericValue(t);
     if (!isWellFormedWholeNumber(t) || v < 1 || v > kMaxBars) {
@@ -439,7 +439,7 @@ void Kolvo::gotoBar() {
     refreshwideview(); // the wide view's bar marker follows a jump too
 }
 
-void Kolvo::startBarTyping() {
+void StepEditorWindow::startBarTyping() {
     if (m_typingBar)
         return;
     m_typingBar = true;
@@ -447,7 +447,7 @@ void Kolvo::startBarTyping() {
     m_gotobat->raise(); // what is typed shows in place of the bar number
 }
 
-void Kolvo::endBarTyping() {
+void StepEditorWindow::endBarTyping() {
     if (!m_typingBar)
         return;
     m_typingBar = false;
@@ -455,14 +455,14 @@ void Kolvo::endBarTyping() {
     m_barnumber->raise();
 }
 
-void Kolvo::gotobatEntered() {
+void StepEditorWindow::gotobatEntered() {
     gotoBar();
     endBarTyping();
     m_timer1->start();
     m_timer2->start();
 }
 
-bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
+bool StepEditorWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_gotobat && event->type() == QEvent::FocusOut)
         endBarTyping();
     if (watched == m_gotobat && event->type() == QEvent::KeyPress) {
@@ -492,7 +492,7 @@ bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- foot level ----
 
-void Kolvo::showFootlevel() {
+void StepEditorWindow::showFootlevel() {
     // The box shows the stored foot level as it is; showing it is not an edit.
     const QString text = m_ctx.document.song()
                              .footlevels(m_ctx.session.currentstyle, m_ctx.session.currentlevel)
@@ -504,7 +504,7 @@ void Kolvo::showFootlevel() {
     m_loadingFootlevel = false;
 }
 
-void Kolvo::footlevelChanged() {
+void StepEditorWindow::footlevelChanged() {
     if (m_loadingFootlevel)
         return;
     const QString t = m_footlevel->text();
@@ -532,20 +532,20 @@ void Kolvo::footlevelChanged() {
 
 // ---- commands ----
 
-void Kolvo::loadIntoPlayer() {
+void StepEditorWindow::loadIntoPlayer() {
     // May close (and so delete) this window on a failure; nothing follows.
     LoadWinamp(m_ctx, this, m_timerx);
 }
 
-void Kolvo::testInSimulator() {
+void StepEditorWindow::testInSimulator() {
     TestInSimulator(m_ctx, this);
 }
 
-void Kolvo::finishEditing() {
+void StepEditorWindow::finishEditing() {
     close();
 }
 
-void Kolvo::keyPressEvent(QKeyEvent* event) {
+void StepEditorWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         m_savemenu->click();
         return;
@@ -553,12 +553,12 @@ void Kolvo::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void Kolvo::closeEvent(QCloseEvent* event) {
+void StepEditorWindow::closeEvent(QCloseEvent* event) {
     unload();
     event->accept();
 }
 
-void Kolvo::unload() {
+void StepEditorWindow::unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;

@@ -4,7 +4,7 @@
 #include "core/song/songmodel.h"
 #include "core/timing/tempomap.h"
 #include "ui/editor/chartstatswindow.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/musicwaveform.h"
 #include "ui/editor/wavestrip.h"
 #include "ui/platform/appcontext.h"
@@ -22,7 +22,7 @@ const QString kWaveSection = QStringLiteral("Editor");
 const QString kWaveKey = QStringLiteral("ShowWaveform");
 } // namespace
 
-void Kolvo::buildWaveStrip() {
+void StepEditorWindow::buildWaveStrip() {
     m_music = new MusicWaveform(this);
     m_waveStrip = new WaveStrip(m_music, this);
     // Beside the window's own area, as high as the window.
@@ -63,7 +63,7 @@ void Kolvo::buildWaveStrip() {
     }
 }
 
-ChartStatsWindow* Kolvo::showChartStats(bool check) {
+ChartStatsWindow* StepEditorWindow::showChartStats(bool check) {
     auto* w = findChild<ChartStatsWindow*>(QString(), Qt::FindDirectChildrenOnly);
     if (!w) {
         w = new ChartStatsWindow(m_ctx, this);
@@ -77,7 +77,7 @@ ChartStatsWindow* Kolvo::showChartStats(bool check) {
     return w;
 }
 
-void Kolvo::showWaveStrip(bool shown) {
+void StepEditorWindow::showWaveStrip(bool shown) {
     m_waveStrip->setVisible(shown);
     // While a tool window is laid into this window (where the window system
     // places every window itself) the size is the dock's to keep.
@@ -89,7 +89,7 @@ void Kolvo::showWaveStrip(bool shown) {
     }
 }
 
-void Kolvo::layOutWaveStrip() {
+void StepEditorWindow::layOutWaveStrip() {
     if (!m_waveStrip || !m_waveStrip->isVisibleTo(this))
         return;
     const int bar = m_ctx.session.currentbar;

@@ -23,14 +23,14 @@ class ChartStatsWindow;
 // currentlevel at a time, bar navigation, the foot level, the tool-window
 // toggles and the way back to the summary window. Made on a chart button
 // press, destroyed when it closes (WA_DeleteOnClose).
-class Kolvo : public QWidget {
+class StepEditorWindow : public QWidget {
     Q_OBJECT
   public:
     // Runs the opening steps: disables `summaryWindow` (may be null), opens
     // the chart in the model, sets up the header labels for the style and
     // paints the first bar. The caller shows the window.
-    Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent = nullptr);
-    ~Kolvo() override;
+    StepEditorWindow(AppContext& ctx, QWidget* summaryWindow, QWidget* parent = nullptr);
+    ~StepEditorWindow() override;
 
     AppContext& context() const { return m_ctx; }
     StepGrid* grid() const { return m_grid; }
