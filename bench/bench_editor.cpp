@@ -4,8 +4,8 @@
 // offscreen platform.
 #include "core/edit/snaps.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/notetools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/platform/appcontext.h"
 

@@ -3,8 +3,8 @@
 // player (mpv with null outputs). Runs on the offscreen platform.
 #include "core/edit/barops.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/launcher.h"

@@ -9,8 +9,8 @@
 #include "testapp.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
 #include "ui/summary/recovery.h"
+#include "ui/summary/songsummarywindow.h"
 #include "waituntil.h"
 
 #include <QDir>
@@ -58,7 +58,7 @@ TEST(Document, EveryWholeSongReplacementIsOneAnnouncement) {
     const QString work = app.writeFile("opened.kolvo", kolvoFileText(*songNamed("Opened")));
     const QString copy = app.writeFile("copy.kolvo", kolvoFileText(*songNamed("Restored")));
     const QString steps = app.writeFile("imported.sm", encodeSmFile(*songNamed("Imported")));
-    MainMenu w(app.ctx);
+    SongSummaryWindow w(app.ctx);
     auto trigger = [&w](const char* menu) { w.menuAction(QString::fromLatin1(menu))->trigger(); };
 
     struct Case {
@@ -190,7 +190,7 @@ TEST(Autosave, RestoringAsksOnceAndNoKeepsTheCopyAside) {
         const auto left = saver.leftover();
         ASSERT_TRUE(left);
         const QByteArray copy = readAll(left->copyPath);
-        MainMenu w(app.ctx);
+        SongSummaryWindow w(app.ctx);
         app.boxes.answers << c.answer;
         EXPECT_EQ(offerRecovery(app.ctx, w, saver), c.restored);
         ASSERT_GE(app.boxes.shown.size(), 1);

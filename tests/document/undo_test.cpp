@@ -5,13 +5,13 @@
 #include "document/document.h"
 #include "testapp.h"
 #include "ui/dwi/freezes.h"
-#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/notetools.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/editor/transformations.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 #include "ui/timing/grabber.h"
 
 #include <QAction>
@@ -84,15 +84,15 @@ class UndoTest : public ::testing::Test {
         w->show();
         return w;
     }
-    MainMenu* openSummary() {
-        summary = new MainMenu(app.ctx);
+    SongSummaryWindow* openSummary() {
+        summary = new SongSummaryWindow(app.ctx);
         summary->show();
         return summary;
     }
 
     test::TestApp app;
     QPointer<StepEditorWindow> editor;
-    QPointer<MainMenu> summary;
+    QPointer<SongSummaryWindow> summary;
 };
 
 struct EditCase {
@@ -258,7 +258,7 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
 }
 
 TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
-    MainMenu* w = openSummary();
+    SongSummaryWindow* w = openSummary();
     QAction* undo = w->menuAction(QStringLiteral("undomenu"));
     QAction* redo = w->menuAction(QStringLiteral("redomenu"));
     ASSERT_NE(undo, nullptr);
@@ -312,7 +312,7 @@ TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
 TEST_F(UndoTest, AnotherChartsStepIsNamedAndLeftForTheSummaryWindow) {
     app.model.setStep(Single, Maniac, 12, 1, PanelLeft, StepEmpty);
     app.ctx.document.startFresh();
-    MainMenu* w = openSummary();
+    SongSummaryWindow* w = openSummary();
     QAction* undo = w->menuAction(QStringLiteral("undomenu"));
     app.ctx.document.setStep(Single, Maniac, 12, 1, PanelLeft, StepArrow);
     EXPECT_EQ(undo->text(), "&Undo Place arrow, Single Maniac bar 12");
@@ -351,7 +351,7 @@ TEST_F(UndoTest, AnotherChartsStepIsNamedAndLeftForTheSummaryWindow) {
 }
 
 TEST_F(UndoTest, TypingInOneFieldIsOneStepUntilAnotherFieldTakesOver) {
-    MainMenu* w = openSummary();
+    SongSummaryWindow* w = openSummary();
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     auto* name = w->findChild<QLineEdit*>("songname");
@@ -380,7 +380,7 @@ TEST_F(UndoTest, TypingInOneFieldIsOneStepUntilAnotherFieldTakesOver) {
 }
 
 TEST_F(UndoTest, NewOpenAndSaveSetTheHistoryAndTheUnsavedState) {
-    MainMenu* w = openSummary();
+    SongSummaryWindow* w = openSummary();
     app.ctx.document.setField(SummaryField::Artist, "Someone");
     EXPECT_TRUE(app.ctx.document.isModified());
     // Save: the history stays, the song counts as saved.

@@ -635,8 +635,8 @@ char* putInt(char* p, int v) {
 
 // The header pairs in file order, around the check1 pair.
 const SummaryField kHeaderBeforeCheck[] = {SummaryField::MusicFile, SummaryField::SongName,
-                                           SummaryField::Artist,   SummaryField::Genre,
-                                           SummaryField::Bpm,      SummaryField::Gap};
+                                           SummaryField::Artist,    SummaryField::Genre,
+                                           SummaryField::Bpm,       SummaryField::Gap};
 const SummaryField kHeaderAfterCheck[] = {SummaryField::CdTitle, SummaryField::SampleStart,
                                           SummaryField::SampleLength, SummaryField::FileTag};
 

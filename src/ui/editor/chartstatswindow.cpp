@@ -2,8 +2,8 @@
 
 #include "core/song/songmodel.h"
 #include "core/timing/tempomap.h"
-#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/musicwaveform.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/platform/appcontext.h"
 
 #include <QApplication>

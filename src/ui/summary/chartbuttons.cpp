@@ -1,6 +1,6 @@
 // The "Steps Summary" grid of the summary window, the Edit > Delete command
 // and the Options > Auto-Display items.
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
@@ -18,10 +18,10 @@
 
 namespace kolvo {
 
-QColor MainMenu::dataColor() {
+QColor SongSummaryWindow::dataColor() {
     return QColor(128, 255, 128);
 }
-QColor MainMenu::noDataColor() {
+QColor SongSummaryWindow::noDataColor() {
     return QColor(255, 255, 255);
 }
 
@@ -33,14 +33,14 @@ void setLook(QPushButton* b, bool data) {
     QPalette pal = b->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         pal.setColor(group, QPalette::Button,
-                     data ? MainMenu::dataColor() : MainMenu::noDataColor());
+                     data ? SongSummaryWindow::dataColor() : SongSummaryWindow::noDataColor());
         pal.setColor(group, QPalette::ButtonText, Qt::black);
     }
     b->setPalette(pal);
 }
 } // namespace
 
-QWidget* MainMenu::buildChartGrid() {
+QWidget* SongSummaryWindow::buildChartGrid() {
     auto* box = new QGroupBox(QStringLiteral("Steps Summary"), this);
     box->setObjectName(QStringLiteral("Frame1"));
     auto* v = new QVBoxLayout(box);
@@ -97,15 +97,15 @@ QWidget* MainMenu::buildChartGrid() {
     return box;
 }
 
-QPushButton* MainMenu::chartButton(int n) const {
+QPushButton* SongSummaryWindow::chartButton(int n) const {
     return n >= 1 && n <= 23 ? m_buttons[std::size_t(n)] : nullptr;
 }
 
-QPushButton* MainMenu::beginnerButton(int style) const {
+QPushButton* SongSummaryWindow::beginnerButton(int style) const {
     return style >= 1 && style <= kStyles ? m_beginnerButtons[std::size_t(style)] : nullptr;
 }
 
-void MainMenu::datacheck() {
+void SongSummaryWindow::datacheck() {
     for (int n = 1; n <= 16; ++n)
         setLook(m_buttons[std::size_t(n)],
                 m_ctx.document.song().hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
@@ -113,11 +113,11 @@ void MainMenu::datacheck() {
         setLook(m_beginnerButtons[std::size_t(s)], m_ctx.document.song().hasData(s, Beginner));
 }
 
-void MainMenu::chartButtonClicked(int n) {
+void SongSummaryWindow::chartButtonClicked(int n) {
     openChart((n - 1) % 4 + 1, (n - 1) / 4 + 1);
 }
 
-void MainMenu::openChart(int style, int level) {
+void SongSummaryWindow::openChart(int style, int level) {
     m_ctx.session.currentstyle = style;
     m_ctx.session.currentlevel = level;
     setEnabled(false);
@@ -126,7 +126,7 @@ void MainMenu::openChart(int style, int level) {
     editor->show();
 }
 
-void MainMenu::deletepattern(int style, int level) {
+void SongSummaryWindow::deletepattern(int style, int level) {
     const QString text = QStringLiteral("WARNING! This will delete the entire ") +
                          styleName(style) + u' ' + levelName(level) +
                          QStringLiteral(" step sequence! Are you sure you want to continue?");
@@ -135,7 +135,7 @@ void MainMenu::deletepattern(int style, int level) {
         m_ctx.document.clearChart(style, level);
 }
 
-void MainMenu::toggleAutoDisplay(QAction* action, int& flag, const QString& key) {
+void SongSummaryWindow::toggleAutoDisplay(QAction* action, int& flag, const QString& key) {
     flag = flag == 1 ? 0 : 1;
     action->setChecked(flag == 1);
     WriteSetting(QStringLiteral("Settings"), key, QString::number(flag));

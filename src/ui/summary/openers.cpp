@@ -4,7 +4,7 @@
 // waiting for it and sets aside (disables) this window itself where it must;
 // none is a child of this window, since disabling a window disables its
 // children too.
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include "ui/analysis/detecttempo.h"
 #include "ui/app/aboutform.h"
@@ -21,7 +21,7 @@
 
 namespace kolvo {
 
-void MainMenu::connectOpeners() {
+void SongSummaryWindow::connectOpeners() {
     AppContext& ctx = m_ctx;
     auto onMenu = [this](const char* name, auto open) {
         if (QAction* a = menuAction(QLatin1String(name)))

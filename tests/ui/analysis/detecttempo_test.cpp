@@ -6,7 +6,7 @@
 #include "testapp.h"
 #include "testmusic.h"
 #include "ui/analysis/detecttempo.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 #include "ui/timing/synchro.h"
 #include "waituntil.h"
 
@@ -219,7 +219,7 @@ TEST_F(DetectTempoTest, CancelStopsTheAnalysisAndWritesNothing) {
 // The Tools menu entry opens the window over the song's music; figures used
 // go through the summary field's own normalisation.
 TEST_F(DetectTempoTest, SummaryMenuEntryOpensTheWindow) {
-    MainMenu menu(app.ctx);
+    SongSummaryWindow menu(app.ctx);
     menu.show();
     app.model.setField(SummaryField::MusicFile, music("click.wav", 96, 2000));
     QAction* entry = menu.menuAction(QStringLiteral("detecttempomenu"));

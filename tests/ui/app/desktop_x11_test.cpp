@@ -15,12 +15,12 @@
 #include "ui/app/infowindows.h"
 #include "ui/dwi/dwiloading.h"
 #include "ui/dwi/freezes.h"
-#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/platform/onscreen.h"
 #include "ui/summary/importlosses.h"
-#include "ui/summary/mainmenu.h"
 #include "ui/summary/process.h"
+#include "ui/summary/songsummarywindow.h"
 #include "ui/timing/findbpm.h"
 #include "ui/timing/findthegap.h"
 #include "ui/timing/keytester.h"
@@ -130,7 +130,7 @@ TEST(Desktop, EveryShortcutWorksFromEveryTextField) {
     historyBothWays(app.ctx.document);
 
     {
-        MainMenu summary(app.ctx);
+        SongSummaryWindow summary(app.ctx);
         QList<QLineEdit*> fields;
         for (QLineEdit* e : summary.findChildren<QLineEdit*>())
             if (e->focusPolicy() != Qt::NoFocus && !e->isReadOnly())
@@ -223,7 +223,7 @@ TEST(Desktop, TheEditorAndItsToolsStayOnScreenAsAGroup) {
     ASSERT_NE(g_desktop, nullptr) << "no X server (Xvfb) could be started";
     keepWindowsOnScreen();
     TestApp app;
-    MainMenu summary(app.ctx);
+    SongSummaryWindow summary(app.ctx);
     summary.show();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     app.ctx.session.currentstyle = Double;
@@ -261,12 +261,12 @@ TEST(Desktop, EveryWindowComesBackOntoTheScreen) {
     ASSERT_NE(g_desktop, nullptr) << "no X server (Xvfb) could be started";
     keepWindowsOnScreen();
     TestApp app;
-    MainMenu summary(app.ctx);
+    SongSummaryWindow summary(app.ctx);
     summary.show();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     using Make = std::function<QWidget*()>;
     const QList<QPair<const char*, Make>> windows = {
-        {"summary window", [&] { return new MainMenu(app.ctx); }},
+        {"summary window", [&] { return new SongSummaryWindow(app.ctx); }},
         {"splash", [&] { return new frmSplash(app.ctx, {}); }},
         {"simulator folder", [&] { return new DDRLocation(app.ctx, nullptr); }},
         {"player folder", [&] { return new WinampLocation(app.ctx, nullptr); }},

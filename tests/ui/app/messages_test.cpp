@@ -11,12 +11,12 @@
 #include "ui/app/updateactions.h"
 #include "ui/dwi/freezes.h"
 #include "ui/dwi/simulatortest.h"
-#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/settings.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 #include "ui/timing/findthegap.h"
 #include "ui/timing/grabber.h"
 #include "ui/timing/stepgrabbersetup.h"
@@ -129,13 +129,13 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         // The file commands.
         {"save question",
          [](World& w) {
-             MainMenu m(w.app.ctx);
+             SongSummaryWindow m(w.app.ctx);
              m.menuAction("newmenu")->trigger();
          },
          "Do you want to save your current stepfile?", "Kolvo", B::YesNoCancel, I::Question},
         {"export warning",
          [](World& w) {
-             MainMenu m(w.app.ctx);
+             SongSummaryWindow m(w.app.ctx);
              m.menuAction("dwimenu")->trigger();
          },
          "A DWI file does not keep everything in your stepfile; do you want to save your stepfile "
@@ -143,13 +143,14 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
          "Warning", B::YesNo, I::None},
         {"export complete",
          [](World& w) {
-             MainMenu m(w.app.ctx);
+             SongSummaryWindow m(w.app.ctx);
              w.app.boxes.answers = {MsgAnswer::No};
              w.app.dialogs.answers = {w.app.path("out.dwi")};
              m.menuAction("dwimenu")->trigger();
          },
          "DWI export complete!", "Kolvo", B::Ok, I::None},
-        {"delete chart", [](World& w) { MainMenu(w.app.ctx).deletepattern(Couple, Maniac); },
+        {"delete chart",
+         [](World& w) { SongSummaryWindow(w.app.ctx).deletepattern(Couple, Maniac); },
          "WARNING! This will delete the entire Couple Maniac step sequence! Are you sure you want "
          "to continue?",
          "Are you sure?", B::YesNo, I::Question},

@@ -7,9 +7,9 @@
 #include "core/song/songmodel.h"
 #include "core/ssc/sscwriter.h"
 #include "testapp.h"
-#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/notecolours.h"
 #include "ui/editor/notetools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 
 #include <QComboBox>

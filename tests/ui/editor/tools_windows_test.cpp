@@ -2,8 +2,8 @@
 // scripted message boxes and a scripted player.
 #include "core/edit/barops.h"
 #include "core/edit/clipboardbar.h"
-#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/tooldock.h"
 #include "ui/editor/transformations.h"
 #include "ui/editor/wideview.h"

@@ -8,7 +8,7 @@
 #include "core/song/songmodel.h"
 #include "core/ssc/sscwriter.h"
 #include "testapp.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -63,10 +63,10 @@ QByteArray readAll(const QString& path) {
 class ExportCommandTest : public ::testing::TestWithParam<ExportKind> {
   protected:
     test::TestApp app;
-    std::unique_ptr<MainMenu> w;
+    std::unique_ptr<SongSummaryWindow> w;
 
     void SetUp() override {
-        w = std::make_unique<MainMenu>(app.ctx);
+        w = std::make_unique<SongSummaryWindow>(app.ctx);
         SongModel& m = app.model;
         m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
@@ -189,7 +189,7 @@ TEST(ExportCommand, WhatAFormatCannotCarryIsOneWarningBeforeWriting) {
     m.setFootlevels(Single, Basic, Value::text("hard")); // no meter
     m.setDataexists(Double, Maniac, Value::number(1));
     m.setFootlevels(Double, Maniac, Value::text("?"));
-    MainMenu w(app.ctx);
+    SongSummaryWindow w(app.ctx);
     int warned = 0;
     for (const FileFormat* format : exportFormats()) {
         const QStringList lines = format->cannotCarry(m);

@@ -6,8 +6,8 @@
 #include "testapp.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
 #include "ui/summary/process.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -41,10 +41,10 @@ QByteArray readAll(const QString& path) {
 class FileCommandsTest : public ::testing::Test {
   protected:
     test::TestApp app;
-    std::unique_ptr<MainMenu> w;
+    std::unique_ptr<SongSummaryWindow> w;
 
     void SetUp() override {
-        w = std::make_unique<MainMenu>(app.ctx);
+        w = std::make_unique<SongSummaryWindow>(app.ctx);
         SongModel& m = app.model;
         m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
@@ -300,7 +300,7 @@ TEST_F(FileCommandsTest, ClosingAfterEachAnswer) {
         app.boxes.shown.clear();
         app.boxes.answers = {c.answer};
         app.dialogs.answers = {c.saveTo};
-        QSignalSpy closed(w.get(), &MainMenu::closed);
+        QSignalSpy closed(w.get(), &SongSummaryWindow::closed);
         trigger("exitmenu");
         expectSaveQuestion(0);
         EXPECT_EQ(w->isVisible(), !c.closes);

@@ -4,7 +4,7 @@
 #include "core/song/songmodel.h"
 #include "testapp.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
 #include <QFile>
@@ -26,10 +26,10 @@ QByteArray readAll(const QString& path) {
 class SmExportTest : public ::testing::Test {
   protected:
     test::TestApp app;
-    std::unique_ptr<MainMenu> w;
+    std::unique_ptr<SongSummaryWindow> w;
 
     void SetUp() override {
-        w = std::make_unique<MainMenu>(app.ctx);
+        w = std::make_unique<SongSummaryWindow>(app.ctx);
         SongModel& m = app.model;
         m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");

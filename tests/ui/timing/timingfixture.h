@@ -12,7 +12,7 @@ namespace kolvo::test {
 
 struct TimingFixture {
     TestApp app;
-    QWidget summary; // stands in for MainMenu
+    QWidget summary; // stands in for SongSummaryWindow
     qint64 nowNs = 0;
 
     TimingFixture() {

@@ -1,4 +1,4 @@
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include "clicklabel.h"
 #include "core/files/digest.h"
@@ -39,12 +39,13 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
 }
 } // namespace
 
-QString MainMenu::titleFor(const QString& songname) {
+QString SongSummaryWindow::titleFor(const QString& songname) {
     const QString app = QStringLiteral("Kolvo DWI Creator");
     return songname.isEmpty() ? app : songname + QStringLiteral(" - ") + app;
 }
 
-MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(ctx) {
+SongSummaryWindow::SongSummaryWindow(AppContext& ctx, QWidget* parent)
+    : QMainWindow(parent), m_ctx(ctx) {
     setObjectName(QStringLiteral("MainMenu"));
     m_files = new FileCommands(ctx, this);
 
@@ -74,11 +75,11 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ct
     connectOpeners();
 }
 
-MainMenu::~MainMenu() {
+SongSummaryWindow::~SongSummaryWindow() {
     delete m_freezes;
 }
 
-QAction* MainMenu::menuAction(const QString& objectName) const {
+QAction* SongSummaryWindow::menuAction(const QString& objectName) const {
     if (auto* a = findChild<QAction*>(objectName))
         return a;
     if (auto* m = findChild<QMenu*>(objectName))
@@ -86,15 +87,15 @@ QAction* MainMenu::menuAction(const QString& objectName) const {
     return nullptr;
 }
 
-ClickLabel* MainMenu::clickLabel(const QString& objectName) const {
+ClickLabel* SongSummaryWindow::clickLabel(const QString& objectName) const {
     return findChild<ClickLabel*>(objectName);
 }
 
-QRadioButton* MainMenu::Option1(int index) const {
+QRadioButton* SongSummaryWindow::Option1(int index) const {
     return index >= 0 && index < 3 ? m_option1[std::size_t(index)] : nullptr;
 }
 
-void MainMenu::buildMenus() {
+void SongSummaryWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     auto addMenu = [](QWidget* owner, const QString& title, const char* name) {
         QMenu* m = nullptr;
@@ -125,8 +126,8 @@ void MainMenu::buildMenus() {
                     QKeySequence(Qt::CTRL | Qt::Key_I)),
             &QAction::triggered, m_files, &FileCommands::importmenu);
     m_recent = addMenu(file, QStringLiteral("&Recent Songs"), "recentmenu");
-    connect(m_recent, &QMenu::aboutToShow, this, &MainMenu::fillRecentMenu);
-    connect(m_files, &FileCommands::recentChanged, this, &MainMenu::fillRecentMenu);
+    connect(m_recent, &QMenu::aboutToShow, this, &SongSummaryWindow::fillRecentMenu);
+    connect(m_files, &FileCommands::recentChanged, this, &SongSummaryWindow::fillRecentMenu);
     connect(addItem(file, QStringLiteral("&Save As Kolvo Work In Progress..."), "savemenu",
                     QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, m_files, [this] { m_files->savemenu(); });
@@ -210,7 +211,7 @@ void MainMenu::buildMenus() {
     (addItem(help, QStringLiteral("&About..."), "aboutmenu"));
 }
 
-QWidget* MainMenu::buildFields() {
+QWidget* SongSummaryWindow::buildFields() {
     auto* box = new QWidget(this);
     auto* g = new QGridLayout(box);
     g->setContentsMargins(0, 0, 0, 0);
@@ -240,7 +241,7 @@ QWidget* MainMenu::buildFields() {
     auto* browse = new QPushButton(QStringLiteral("..."), box);
     browse->setObjectName(QStringLiteral("Command18"));
     browse->setFixedWidth(32);
-    connect(browse, &QPushButton::clicked, this, &MainMenu::browseMusic);
+    connect(browse, &QPushButton::clicked, this, &SongSummaryWindow::browseMusic);
     musicRow->addWidget(browse);
     g->addLayout(musicRow, row++, 1, 1, 3);
 
@@ -308,7 +309,7 @@ QWidget* MainMenu::buildFields() {
 
     auto* freezes = new QPushButton(QStringLiteral("Arrow freezes / BPM shifts"), box);
     freezes->setObjectName(QStringLiteral("Command17"));
-    connect(freezes, &QPushButton::clicked, this, &MainMenu::openFreezes);
+    connect(freezes, &QPushButton::clicked, this, &SongSummaryWindow::openFreezes);
     auto* fr = new QHBoxLayout;
     fr->addWidget(freezes);
     fr->addStretch(1);
@@ -335,12 +336,13 @@ QWidget* MainMenu::buildFields() {
     return box;
 }
 
-void MainMenu::connectModel() {
-    connect(&m_ctx.document, &Document::modifiedChanged, this, &MainMenu::showModifiedMark);
-    connect(&m_ctx.document, &Document::changed, this, &MainMenu::showSong);
+void SongSummaryWindow::connectModel() {
+    connect(&m_ctx.document, &Document::modifiedChanged, this,
+            &SongSummaryWindow::showModifiedMark);
+    connect(&m_ctx.document, &Document::changed, this, &SongSummaryWindow::showSong);
 }
 
-void MainMenu::showSong(const SongChange& change) {
+void SongSummaryWindow::showSong(const SongChange& change) {
     if (change.touches(SongChange::Fields)) {
         for (int i = 0; i < kSummaryTextFields; ++i)
             if (change.touchesField(SummaryField(i)))
@@ -354,7 +356,7 @@ void MainMenu::showSong(const SongChange& change) {
         datacheck();
 }
 
-void MainMenu::showField(SummaryField f) {
+void SongSummaryWindow::showField(SummaryField f) {
     QLineEdit* e = m_fields[std::size_t(f)];
     const QString& text = m_ctx.document.song().field(f);
     if (e->text() != text)
@@ -368,7 +370,7 @@ void MainMenu::showField(SummaryField f) {
 
 // The title's text stays the song's; an unsaved song shows as the window's
 // modified state, and the title the desktop shows carries a mark.
-void MainMenu::showModifiedMark() {
+void SongSummaryWindow::showModifiedMark() {
     const bool modified = m_ctx.document.isModified();
     // The widget's modified state without a "[*]" in the title's text (the
     // text is the song's); the mark goes on the title the desktop shows.
@@ -377,29 +379,29 @@ void MainMenu::showModifiedMark() {
         handle->setTitle(modified ? windowTitle() + QStringLiteral(" *") : windowTitle());
 }
 
-void MainMenu::showMarkAsNew(int value) {
+void SongSummaryWindow::showMarkAsNew(int value) {
     m_markAsNewBox->setCheckState(value == 2   ? Qt::PartiallyChecked
-                            : value == 1 ? Qt::Checked
-                                         : Qt::Unchecked);
+                                  : value == 1 ? Qt::Checked
+                                               : Qt::Unchecked);
     const int index = value == 2 ? 0 : value == 1 ? 1 : value == 0 ? 2 : -1;
     if (index >= 0)
         m_option1[std::size_t(index)]->setChecked(true);
 }
 
-void MainMenu::updateDigest() {
+void SongSummaryWindow::updateDigest() {
     m_text2->setText(QStringLiteral("Stand by..."));
     m_text2->repaint();
     m_text2->setText(DigestFile(m_ctx.document.song().musicadd()));
 }
 
-bool MainMenu::eventFilter(QObject* watched, QEvent* e) {
+bool SongSummaryWindow::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::FocusOut)
         if (auto* edit = qobject_cast<QLineEdit*>(watched))
             leaveField(edit);
     return QMainWindow::eventFilter(watched, e);
 }
 
-void MainMenu::leaveField(QLineEdit* edit) {
+void SongSummaryWindow::leaveField(QLineEdit* edit) {
     for (const SummaryFieldInfo& info : summaryFields()) {
         if (!info.isNumber || m_fields[std::size_t(info.field)] != edit)
             continue;
@@ -408,7 +410,7 @@ void MainMenu::leaveField(QLineEdit* edit) {
     }
 }
 
-void MainMenu::commitField(SummaryField f, const QString& text) {
+void SongSummaryWindow::commitField(SummaryField f, const QString& text) {
     QString clean = normalizedNumberText(text);
     if (f == SummaryField::Gap && numericValue(clean) < 0)
         clean = QStringLiteral("0");
@@ -416,7 +418,7 @@ void MainMenu::commitField(SummaryField f, const QString& text) {
     showField(f);
 }
 
-void MainMenu::browseMusic() {
+void SongSummaryWindow::browseMusic() {
     clsOpenSave& d = m_files->dialog();
     d.setFilter(QStringLiteral("Music File (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg"));
     // No leftover "kolvo" or "dwi" from the last work-file dialog gets added
@@ -430,7 +432,7 @@ void MainMenu::browseMusic() {
     m_ctx.document.setField(SummaryField::MusicFile, d.FileName());
 }
 
-void MainMenu::openFreezes() {
+void SongSummaryWindow::openFreezes() {
     if (m_freezes)
         return;
     auto* w = new Freezes(m_ctx, this);
@@ -438,11 +440,11 @@ void MainMenu::openFreezes() {
     w->show();
 }
 
-bool MainMenu::openFile(const QString& path) {
+bool SongSummaryWindow::openFile(const QString& path) {
     return m_files->openAnyFile(path);
 }
 
-void MainMenu::fillRecentMenu() {
+void SongSummaryWindow::fillRecentMenu() {
     // Later, not now: the list changes while one of its entries runs.
     for (QAction* a : m_recent->actions()) {
         m_recent->removeAction(a);
@@ -466,12 +468,12 @@ void MainMenu::fillRecentMenu() {
         m_recent->addAction(QStringLiteral("(none)"))->setEnabled(false);
 }
 
-void MainMenu::showEvent(QShowEvent* e) {
+void SongSummaryWindow::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     showModifiedMark(); // the window handle exists from now on
 }
 
-void MainMenu::closeEvent(QCloseEvent* e) {
+void SongSummaryWindow::closeEvent(QCloseEvent* e) {
     // While another window holds this one, its close box does nothing: the
     // window manager still sends the request to a disabled window.
     if (e->spontaneous() && !isEnabled()) {

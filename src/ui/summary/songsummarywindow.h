@@ -24,11 +24,11 @@ struct SongChange;
 // of chart buttons. The fields show the summary values of the shared model
 // and write back what is typed, so a value changed anywhere shows here at
 // once.
-class MainMenu : public QMainWindow {
+class SongSummaryWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainMenu(AppContext& ctx, QWidget* parent = nullptr);
-    ~MainMenu() override;
+    explicit SongSummaryWindow(AppContext& ctx, QWidget* parent = nullptr);
+    ~SongSummaryWindow() override;
 
     // A menu entry by its objectName ("newmenu", "findgapmenu", ...), for
     // wiring the entries whose windows live elsewhere; null when unknown.
