@@ -140,7 +140,7 @@ void BM_PauseAtBarEndRealPlayer(benchmark::State& state) {
                           Qt::RightButton, Qt::RightButton, Qt::NoModifier);
         QApplication::sendEvent(wide, &press);
         clock.start();
-        while (wide->Timer2()->isActive() && clock.elapsed() < 6000)
+        while (wide->barEndTimer()->isActive() && clock.elapsed() < 6000)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         const double wall = double(clock.elapsed()) - 2000.0;
         lateWall += wall;

@@ -120,39 +120,39 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
         {"Insert Bar, bar 12",
          [](UndoTest& t) {
              t.app.boxes.answers << MsgAnswer::Yes;
-             t.tool<PowerTools>(12)->Command5()->click();
+             t.tool<PowerTools>(12)->insertBarButton()->click();
          }},
         {"Delete Bar, bar 4",
          [](UndoTest& t) {
              t.app.boxes.answers << MsgAnswer::Yes;
-             t.tool<PowerTools>(4)->Command6()->click();
+             t.tool<PowerTools>(4)->deleteBarButton()->click();
          }},
         {"Clear Bar, bar 7",
          [](UndoTest& t) {
              t.app.boxes.answers << MsgAnswer::Yes;
-             t.tool<PowerTools>(7)->Command7()->click();
+             t.tool<PowerTools>(7)->clearBarButton()->click();
          }},
-        {"Cut Bar, bar 10", [](UndoTest& t) { t.tool<PowerTools>(10)->Command8()->click(); }},
+        {"Cut Bar, bar 10", [](UndoTest& t) { t.tool<PowerTools>(10)->cutBarButton()->click(); }},
         {"Paste Insert, bar 2",
          [](UndoTest& t) {
              QGuiApplication::clipboard()->setText(barText(1));
              t.app.boxes.answers << MsgAnswer::Yes;
-             t.tool<PowerTools>(2)->Command10()->click();
+             t.tool<PowerTools>(2)->pasteInsertButton()->click();
          }},
         {"Paste Replace, bar 12",
          [](UndoTest& t) {
              QGuiApplication::clipboard()->setText(barText(2));
-             t.tool<PowerTools>(12)->Command11()->click();
+             t.tool<PowerTools>(12)->pasteReplaceButton()->click();
          }},
         {"Paste Merge, bar 13",
          [](UndoTest& t) {
              QGuiApplication::clipboard()->setText(barText(3));
-             t.tool<PowerTools>(13)->Command12()->click();
+             t.tool<PowerTools>(13)->pasteMergeButton()->click();
          }},
         {"Mirror Bar, bar 1",
-         [](UndoTest& t) { t.tool<Transformations>(1)->Command13()->click(); }},
-        {"Flip Bar, bar 4", [](UndoTest& t) { t.tool<Transformations>(4)->Command14()->click(); }},
-        {"Turn Bar, bar 7", [](UndoTest& t) { t.tool<Transformations>(7)->Command15()->click(); }},
+         [](UndoTest& t) { t.tool<Transformations>(1)->mirrorButton()->click(); }},
+        {"Flip Bar, bar 4", [](UndoTest& t) { t.tool<Transformations>(4)->flipButton()->click(); }},
+        {"Turn Bar, bar 7", [](UndoTest& t) { t.tool<Transformations>(7)->turnButton()->click(); }},
         {"Foot Level",
          [](UndoTest& t) {
              // Typing "12" over the old level is one step.
@@ -223,7 +223,7 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
              name->setFocus();
              QTest::keyClicks(name, QStringLiteral(" and after"));
          }},
-        {"Mark as New", [](UndoTest& t) { t.openSummary()->Option1(2)->click(); }},
+        {"Mark as New", [](UndoTest& t) { t.openSummary()->markAsNewOption(2)->click(); }},
     };
     for (const EditCase& c : cases) {
         SCOPED_TRACE(c.step);
@@ -275,7 +275,7 @@ TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
     QGuiApplication::clipboard()->setText(barText(0));
     auto* power = tool<PowerTools>(12, w);
     ASSERT_FALSE(w->isEnabled());
-    power->Command11()->click();
+    power->pasteReplaceButton()->click();
     EXPECT_EQ(undo->text(), "&Undo Paste Replace, Single Basic bar 12");
     auto* editorUndo = editor->findChild<QAction*>(QStringLiteral("undomenu"));
     ASSERT_NE(editorUndo, nullptr);

@@ -31,7 +31,7 @@ QString clipboardText() {
 } // namespace
 
 PowerTools::PowerTools(AppContext& ctx, StepEditorWindow* editor)
-    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command5()) {
+    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->powerToolsButton()) {
     setObjectName(QStringLiteral("PowerTools"));
     setWindowTitle(QStringLiteral("Power Tools"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -27,14 +27,14 @@ class PowerTools : public QWidget {
     PowerTools(AppContext& ctx, StepEditorWindow* editor);
     ~PowerTools() override;
 
-    QPushButton* Command5() const { return m_buttons[0]; }  // Insert Bar
-    QPushButton* Command6() const { return m_buttons[1]; }  // Delete Bar
-    QPushButton* Command7() const { return m_buttons[2]; }  // Clear Bar
-    QPushButton* Command8() const { return m_buttons[3]; }  // Cut Bar
-    QPushButton* Command9() const { return m_buttons[4]; }  // Copy Bar
-    QPushButton* Command10() const { return m_buttons[5]; } // Paste Insert
-    QPushButton* Command11() const { return m_buttons[6]; } // Paste Replc
-    QPushButton* Command12() const { return m_buttons[7]; } // Paste Merge
+    QPushButton* insertBarButton() const { return m_buttons[0]; }
+    QPushButton* deleteBarButton() const { return m_buttons[1]; }
+    QPushButton* clearBarButton() const { return m_buttons[2]; }
+    QPushButton* cutBarButton() const { return m_buttons[3]; }
+    QPushButton* copyBarButton() const { return m_buttons[4]; }
+    QPushButton* pasteInsertButton() const { return m_buttons[5]; }
+    QPushButton* pasteReplaceButton() const { return m_buttons[6]; }
+    QPushButton* pasteMergeButton() const { return m_buttons[7]; }
     ToolDock* dock() const { return m_dock; }
 
   public slots:

@@ -159,17 +159,18 @@ void StepEditorWindow::buildControls() {
 
     label("Label2", QStringLiteral("Windows:"), twipRect(120, 120, 1095, 255),
           Qt::AlignLeft | Qt::AlignVCenter);
-    m_command4 = button("Command4", kWideViewClosed, twipRect(960, 120, 1335, 255));
-    m_command6 = button("Command6", kTransformsClosed, twipRect(2280, 120, 1335, 255));
-    m_command5 = button("Command5", kPowerToolsClosed, twipRect(3600, 120, 1335, 255));
+    m_wideViewButton = button("Command4", kWideViewClosed, twipRect(960, 120, 1335, 255));
+    m_transformsButton = button("Command6", kTransformsClosed, twipRect(2280, 120, 1335, 255));
+    m_powerToolsButton = button("Command5", kPowerToolsClosed, twipRect(3600, 120, 1335, 255));
     m_savemenu =
         button("savemenu", QStringLiteral("Finish Editing"), twipRect(5280, 120, 1215, 255));
     m_savemenu->setDefault(true);
     // The tool windows' captions ("<< Wide View") are as long as these.
-    for (QPushButton* b : {m_command4, m_command6, m_command5, m_savemenu})
+    for (QPushButton* b : {m_wideViewButton, m_transformsButton, m_powerToolsButton, m_savemenu})
         fitFont(b, b->text(), b->width() - 6);
 
-    m_command1 = button("Command1", QStringLiteral("Last bar"), twipRect(120, 600, 495, 495), true);
+    m_lastBarButton =
+        button("Command1", QStringLiteral("Last bar"), twipRect(120, 600, 495, 495), true);
     // gotobat lies under barnumber: the visible box shows the bar and
     // passes the keyboard on to gotobat, which takes the typed bar number.
     m_gotobat = box("gotobat", QStringLiteral("1"), twipRect(120, 1080, 495, 285));
@@ -177,25 +178,26 @@ void StepEditorWindow::buildControls() {
     m_barnumber->setReadOnly(true);
     m_barnumber->setFocusProxy(m_gotobat);
     setBase(m_barnumber, Qt::white);
-    m_command2 =
+    m_nextBarButton =
         button("Command2", QStringLiteral("Next bar"), twipRect(120, 1320, 495, 495), true);
-    m_command7 = button("Command7", QStringLiteral("Load"), twipRect(120, 1920, 495, 735), true);
+    m_loadButton = button("Command7", QStringLiteral("Load"), twipRect(120, 1920, 495, 735), true);
     m_dwitest =
         button("dwitest", QStringLiteral("Test in DWI"), twipRect(120, 2760, 495, 1215), true);
-    m_command8 =
+    m_stepGrabButton =
         button("Command8", QStringLiteral("Step Grab"), twipRect(120, 4080, 495, 495), true);
     auto* footLabel = label("Label1", QStringLiteral("Foot Level"), twipRect(120, 4680, 495, 495),
                             Qt::AlignCenter);
     footLabel->setWordWrap(true);
     m_footlevel = box("footlevel", QStringLiteral("1"), twipRect(120, 5160, 495, 285));
-    m_command3 =
+    m_arrowHelpButton =
         button("Command3",
                QStringLiteral("Click for help on creating and timing arrows, and designing "
                               "freeze arrows."),
                twipRect(840, 5160, 5655, 255));
-    fitFont(m_command3, m_command3->text(), m_command3->width() - 8);
-    m_command84 = button("Command84", QStringLiteral("Goto bar"), twipRect(6120, 5040, 495, 495));
-    m_command84->hide();
+    fitFont(m_arrowHelpButton, m_arrowHelpButton->text(), m_arrowHelpButton->width() - 8);
+    m_gotoBarButton =
+        button("Command84", QStringLiteral("Goto bar"), twipRect(6120, 5040, 495, 495));
+    m_gotoBarButton->hide();
 
     QFont arrowFont = font();
     arrowFont.setPixelSize(15);
@@ -241,19 +243,19 @@ void StepEditorWindow::buildControls() {
         t->setSingleShot(true);
         return t;
     };
-    m_timer1 = timer("Timer1", 200);
-    m_timer2 = timer("Timer2", 400);
-    m_timerx = timer("Timerx", 1000);
+    m_barFlashOn = timer("Timer1", 200);
+    m_barFlashOff = timer("Timer2", 400);
+    m_playerTick = timer("Timerx", 1000);
     m_updatenow = timer("updatenow", 50);
-    connect(m_timer1, &QTimer::timeout, this, [this] { setBase(m_barnumber, kBarFlash); });
-    connect(m_timer2, &QTimer::timeout, this, [this] { setBase(m_barnumber, Qt::white); });
-    connect(m_timerx, &QTimer::timeout, this, [this] { m_ctx.player.timertick = 1; });
+    connect(m_barFlashOn, &QTimer::timeout, this, [this] { setBase(m_barnumber, kBarFlash); });
+    connect(m_barFlashOff, &QTimer::timeout, this, [this] { setBase(m_barnumber, Qt::white); });
+    connect(m_playerTick, &QTimer::timeout, this, [this] { m_ctx.player.timertick = 1; });
     connect(m_updatenow, &QTimer::timeout, this, [this] {
         refreshgrid();
         refreshwideview();
     });
-    m_timer2->start();
-    m_timerx->start();
+    m_barFlashOff->start();
+    m_playerTick->start();
 
     connect(m_grid, &StepGrid::cellEdited, this, [this] { refreshwideview(); });
     // Any step of the history that touches this chart (a tool's bar
@@ -271,33 +273,33 @@ void StepEditorWindow::buildControls() {
     });
     connect(m_barnumber, &QLineEdit::textChanged, this, [this] { barnumberChanged(); });
     m_gotobat->installEventFilter(this);
-    connect(m_command84, &QPushButton::clicked, this, [this] { gotoBar(); });
-    connect(m_command1, &QPushButton::clicked, this, [this] { lastBar(); });
-    connect(m_command2, &QPushButton::clicked, this, [this] { nextBar(); });
+    connect(m_gotoBarButton, &QPushButton::clicked, this, [this] { gotoBar(); });
+    connect(m_lastBarButton, &QPushButton::clicked, this, [this] { lastBar(); });
+    connect(m_nextBarButton, &QPushButton::clicked, this, [this] { nextBar(); });
     connect(m_footlevel, &QLineEdit::textChanged, this, [this] { footlevelChanged(); });
-    connect(m_command4, &QPushButton::clicked, this, [this] {
-        if (m_command4->text() == kWideViewClosed)
+    connect(m_wideViewButton, &QPushButton::clicked, this, [this] {
+        if (m_wideViewButton->text() == kWideViewClosed)
             showWideView();
         else
             closeToolWindow("WideView");
     });
-    connect(m_command5, &QPushButton::clicked, this, [this] {
-        if (m_command5->text() == kPowerToolsClosed)
+    connect(m_powerToolsButton, &QPushButton::clicked, this, [this] {
+        if (m_powerToolsButton->text() == kPowerToolsClosed)
             showPowerTools();
         else
             closeToolWindow("PowerTools");
     });
-    connect(m_command6, &QPushButton::clicked, this, [this] {
-        if (m_command6->text() == kTransformsClosed)
+    connect(m_transformsButton, &QPushButton::clicked, this, [this] {
+        if (m_transformsButton->text() == kTransformsClosed)
             showTransformations();
         else
             closeToolWindow("Transformations");
     });
-    connect(m_command7, &QPushButton::clicked, this, [this] { loadIntoPlayer(); });
+    connect(m_loadButton, &QPushButton::clicked, this, [this] { loadIntoPlayer(); });
     connect(m_dwitest, &QPushButton::clicked, this, [this] { testInSimulator(); });
     connect(m_savemenu, &QPushButton::clicked, this, [this] { finishEditing(); });
-    connect(m_command8, &QPushButton::clicked, this, [this] { showStepGrabberSetup(); });
-    connect(m_command3, &QPushButton::clicked, this, [this] { showArrowHelp(); });
+    connect(m_stepGrabButton, &QPushButton::clicked, this, [this] { showStepGrabberSetup(); });
+    connect(m_arrowHelpButton, &QPushButton::clicked, this, [this] { showArrowHelp(); });
 }
 
 void StepEditorWindow::hideUnusedHeaders() {
@@ -458,8 +460,8 @@ void StepEditorWindow::endBarTyping() {
 void StepEditorWindow::gotobatEntered() {
     gotoBar();
     endBarTyping();
-    m_timer1->start();
-    m_timer2->start();
+    m_barFlashOn->start();
+    m_barFlashOff->start();
 }
 
 bool StepEditorWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -534,7 +536,7 @@ void StepEditorWindow::footlevelChanged() {
 
 void StepEditorWindow::loadIntoPlayer() {
     // May close (and so delete) this window on a failure; nothing follows.
-    LoadWinamp(m_ctx, this, m_timerx);
+    LoadWinamp(m_ctx, this, m_playerTick);
 }
 
 void StepEditorWindow::testInSimulator() {

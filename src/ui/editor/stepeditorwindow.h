@@ -35,14 +35,14 @@ class StepEditorWindow : public QWidget {
     AppContext& context() const { return m_ctx; }
     StepGrid* grid() const { return m_grid; }
 
-    // Controls other windows and tests reach by name.
-    QPushButton* Command4() const { return m_command4; } // "Wide View >>" toggle
-    QPushButton* Command5() const { return m_command5; } // "Power Tools >>" toggle
-    QPushButton* Command6() const { return m_command6; } // "Transforms >>" toggle
-    QPushButton* Command8() const { return m_command8; } // "Step Grab"
-    QPushButton* Command3() const { return m_command3; } // arrow help
-    QPushButton* dwitest() const { return m_dwitest; }   // "Test in DWI"
-    QPushButton* savemenu() const { return m_savemenu; } // "Finish Editing"
+    // Controls other windows and tests reach.
+    QPushButton* wideViewButton() const { return m_wideViewButton; }     // "Wide View >>" toggle
+    QPushButton* powerToolsButton() const { return m_powerToolsButton; } // "Power Tools >>" toggle
+    QPushButton* transformsButton() const { return m_transformsButton; } // "Transforms >>" toggle
+    QPushButton* stepGrabButton() const { return m_stepGrabButton; }     // "Step Grab"
+    QPushButton* arrowHelpButton() const { return m_arrowHelpButton; }   // arrow help
+    QPushButton* dwitest() const { return m_dwitest; }                   // "Test in DWI"
+    QPushButton* savemenu() const { return m_savemenu; }                 // "Finish Editing"
     QLineEdit* barnumber() const { return m_barnumber; }
     QLineEdit* gotobat() const { return m_gotobat; }
     QLineEdit* footlevel() const { return m_footlevel; }
@@ -90,7 +90,7 @@ class StepEditorWindow : public QWidget {
     void showPowerTools();
     void showTransformations();
     void closeToolWindow(const char* objectName);
-    // Command8 and Command3: the step grabber setup and the arrow help, each
+    // Step Grab and the arrow help: the step grabber setup and the help, each
     // shown without waiting. Their buttons stay disabled until these open them.
     void showStepGrabberSetup();
     void showArrowHelp();
@@ -110,7 +110,7 @@ class StepEditorWindow : public QWidget {
     void startBarTyping();
     void endBarTyping();
     void gotobatEntered();
-    void gotoBar(); // the hidden Command84
+    void gotoBar(); // the hidden "Goto bar" button
     void lastBar();
     void nextBar();
     void footlevelChanged();
@@ -124,17 +124,17 @@ class StepEditorWindow : public QWidget {
     QPointer<QWidget> m_summary;
     StepGrid* m_grid = nullptr;
 
-    QPushButton* m_command4 = nullptr;
-    QPushButton* m_command5 = nullptr;
-    QPushButton* m_command6 = nullptr;
+    QPushButton* m_wideViewButton = nullptr;
+    QPushButton* m_powerToolsButton = nullptr;
+    QPushButton* m_transformsButton = nullptr;
     QPushButton* m_savemenu = nullptr;
-    QPushButton* m_command1 = nullptr;
-    QPushButton* m_command2 = nullptr;
-    QPushButton* m_command7 = nullptr;
+    QPushButton* m_lastBarButton = nullptr;
+    QPushButton* m_nextBarButton = nullptr;
+    QPushButton* m_loadButton = nullptr;
     QPushButton* m_dwitest = nullptr;
-    QPushButton* m_command8 = nullptr;
-    QPushButton* m_command3 = nullptr;
-    QPushButton* m_command84 = nullptr;
+    QPushButton* m_stepGrabButton = nullptr;
+    QPushButton* m_arrowHelpButton = nullptr;
+    QPushButton* m_gotoBarButton = nullptr;
     QLineEdit* m_barnumber = nullptr;
     QLineEdit* m_gotobat = nullptr;
     QLineEdit* m_footlevel = nullptr;
@@ -145,9 +145,11 @@ class StepEditorWindow : public QWidget {
     WaveStrip* m_waveStrip = nullptr;
     QCheckBox* m_waveToggle = nullptr;
 
-    QTimer* m_timer1 = nullptr;
-    QTimer* m_timer2 = nullptr;
-    QTimer* m_timerx = nullptr;
+    // After a typed bar number: the bar box flashes green, then white again.
+    QTimer* m_barFlashOn = nullptr;
+    QTimer* m_barFlashOff = nullptr;
+    // Lets the player be asked again a second after a load.
+    QTimer* m_playerTick = nullptr;
     QTimer* m_updatenow = nullptr;
 
     bool m_loadingFootlevel = false;

@@ -20,7 +20,7 @@ const QString kClosedCaption = QStringLiteral("Transforms >>");
 } // namespace
 
 Transformations::Transformations(AppContext& ctx, StepEditorWindow* editor)
-    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command6()) {
+    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->transformsButton()) {
     setObjectName(QStringLiteral("Transformations"));
     setWindowTitle(QStringLiteral("Transformations"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -36,14 +36,14 @@ Transformations::Transformations(AppContext& ctx, StepEditorWindow* editor)
         connect(button, &QPushButton::clicked, this, slot);
         return button;
     };
-    m_command13 = makeButton("Command13", QStringLiteral("Mirror Bar (Swap L-R Arrows)"), 120,
-                             &Transformations::mirrorBar);
-    m_command14 = makeButton("Command14", QStringLiteral("Flip Bar (Swap U-D Arrows)"), 360,
-                             &Transformations::flipBar);
-    m_command15 = makeButton("Command15", QStringLiteral("Turn Bar 90\u00B0 Clockwise"), 600,
-                             &Transformations::turnBar);
+    m_mirrorButton = makeButton("Command13", QStringLiteral("Mirror Bar (Swap L-R Arrows)"), 120,
+                                &Transformations::mirrorBar);
+    m_flipButton = makeButton("Command14", QStringLiteral("Flip Bar (Swap U-D Arrows)"), 360,
+                              &Transformations::flipBar);
+    m_turnButton = makeButton("Command15", QStringLiteral("Turn Bar 90\u00B0 Clockwise"), 600,
+                              &Transformations::turnBar);
     // Solo's pad has diagonals, which a quarter turn cannot carry.
-    m_command15->setVisible(m_ctx.session.currentstyle != Solo);
+    m_turnButton->setVisible(m_ctx.session.currentstyle != Solo);
 
     m_ctx.transformationsopen = 1;
     if (m_toggle)

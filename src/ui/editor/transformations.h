@@ -24,9 +24,9 @@ class Transformations : public QWidget {
     Transformations(AppContext& ctx, StepEditorWindow* editor);
     ~Transformations() override;
 
-    QPushButton* Command13() const { return m_command13; } // Mirror
-    QPushButton* Command14() const { return m_command14; } // Flip
-    QPushButton* Command15() const { return m_command15; } // Turn
+    QPushButton* mirrorButton() const { return m_mirrorButton; } // Mirror
+    QPushButton* flipButton() const { return m_flipButton; }     // Flip
+    QPushButton* turnButton() const { return m_turnButton; }     // Turn
     ToolDock* dock() const { return m_dock; }
 
   public slots:
@@ -44,9 +44,9 @@ class Transformations : public QWidget {
     AppContext& m_ctx;
     QPointer<StepEditorWindow> m_editor;
     QPointer<QPushButton> m_toggle;
-    QPushButton* m_command13 = nullptr;
-    QPushButton* m_command14 = nullptr;
-    QPushButton* m_command15 = nullptr;
+    QPushButton* m_mirrorButton = nullptr;
+    QPushButton* m_flipButton = nullptr;
+    QPushButton* m_turnButton = nullptr;
     ToolDock* m_dock = nullptr;
     bool m_unloaded = false;
 };

@@ -54,7 +54,7 @@ std::size_t cellSlot(int j, int panel, int row) {
 } // namespace
 
 WideView::WideView(AppContext& ctx, StepEditorWindow* editor)
-    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command4()) {
+    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->wideViewButton()) {
     setObjectName(QStringLiteral("WideView"));
     setWindowTitle(QStringLiteral("Wide View"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -118,14 +118,14 @@ WideView::WideView(AppContext& ctx, StepEditorWindow* editor)
     speedLabel->setGeometry(twips(120), twips(kHelpBottom), twips(780), twips(kSpeedRow - 30));
     // A new speed takes effect at once on a bar being played.
     connect(m_speed, &QComboBox::currentIndexChanged, this, [this] {
-        if (m_timer2 && m_timer2->isActive())
+        if (m_barEndTimer && m_barEndTimer->isActive())
             m_ctx.player.setSpeed(chosenSpeed(m_speed));
     });
 
-    m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer2->setInterval(30);
-    connect(m_timer2, &QTimer::timeout, this, &WideView::pauseAtBarEnd);
+    m_barEndTimer = new QTimer(this);
+    m_barEndTimer->setObjectName(QStringLiteral("Timer2"));
+    m_barEndTimer->setInterval(30);
+    connect(m_barEndTimer, &QTimer::timeout, this, &WideView::pauseAtBarEnd);
 
     m_waveStrip = new WaveStrip(editor->music(), this);
     m_waveStrip->setGeometry(twips(2055), 0, kWaveStripWidth, twips(kBarPitch * kShownBars) + 1);
@@ -150,9 +150,9 @@ WideView::WideView(AppContext& ctx, StepEditorWindow* editor)
     connect(
         m_ctx.player.events(), &PlayerEvents::ended, this,
         [this] {
-            if (m_unloaded || !m_timer2->isActive())
+            if (m_unloaded || !m_barEndTimer->isActive())
                 return;
-            m_timer2->stop();
+            m_barEndTimer->stop();
             m_ctx.playbarend = 0;
             ReportPlayerGone(m_ctx, this);
         },
@@ -350,24 +350,24 @@ void WideView::playBar(int bar) {
                          QStringLiteral("Winamp not found."), MsgButtons::Ok, MsgIcon::None);
         return;
     }
-    m_timer2->start();
+    m_barEndTimer->start();
 }
 
 void WideView::pauseAtBarEnd() {
     PlayerLink& player = m_ctx.player;
     if (!player.IsWindow()) {
-        m_timer2->stop();
+        m_barEndTimer->stop();
         return;
     }
     const std::optional<int> position = player.positionIfAnswering();
     if (!position) { // a player that has gone is not "at 0": stop waiting
-        m_timer2->stop();
+        m_barEndTimer->stop();
         return;
     }
     if (*position > m_ctx.playbarend) {
         player.WinampCommand(winamp::Pause);
         m_ctx.playbarend = 0;
-        m_timer2->stop();
+        m_barEndTimer->stop();
     }
 }
 
@@ -387,7 +387,7 @@ void WideView::unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_timer2->stop();
+    m_barEndTimer->stop();
     m_ctx.playbarend = 0;
     m_ctx.wideviewopen = 0;
     if (m_toggle)

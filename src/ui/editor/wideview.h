@@ -53,7 +53,7 @@ class WideView : public QWidget {
     QLabel* barlabel(int i) const; // 1..12
     QWidget* indicator() const { return m_indicator; }
     QScrollBar* VScroll1() const { return m_vscroll; }
-    QTimer* Timer2() const { return m_timer2; }
+    QTimer* barEndTimer() const { return m_barEndTimer; }
     ToolDock* dock() const { return m_dock; }
     // The music beside the bars, shown while the editor shows its own.
     WaveStrip* waveStrip() const { return m_waveStrip; }
@@ -76,7 +76,7 @@ class WideView : public QWidget {
   private:
     void scrolled();
     void playBar(int bar);
-    void pauseAtBarEnd(); // Timer2 tick
+    void pauseAtBarEnd(); // the bar-end timer's tick
     void unload();
     void showWaveStrip(bool shown);
 
@@ -86,7 +86,7 @@ class WideView : public QWidget {
     std::array<QLabel*, kShownBars> m_barlabels{};
     QWidget* m_indicator = nullptr;
     QScrollBar* m_vscroll = nullptr;
-    QTimer* m_timer2 = nullptr;
+    QTimer* m_barEndTimer = nullptr;
     ToolDock* m_dock = nullptr;
     WaveStrip* m_waveStrip = nullptr;
     QComboBox* m_speed = nullptr;

@@ -66,16 +66,16 @@ QWidget* SongSummaryWindow::buildChartGrid() {
         setLook(b, false);
         connect(b, &QPushButton::clicked, this, [this, n] { chartButtonClicked(n); });
         g->addWidget(b, level, style);
-        m_buttons[std::size_t(n)] = b;
+        m_chartButtons[std::size_t(n)] = b;
     }
-    // The "Edit" row, left to right Command23, Command22, Command21, Command20.
+    // The "Edit" row: buttons 23, 22, 21, 20 from left to right.
     for (int s = 1; s <= kStyles; ++s) {
         const int n = 24 - s;
         auto* b = new QPushButton(QStringLiteral("Unavailable"), box);
         b->setObjectName(QStringLiteral("Command%1").arg(n));
         b->setEnabled(false);
         g->addWidget(b, 5, s);
-        m_buttons[std::size_t(n)] = b;
+        m_chartButtons[std::size_t(n)] = b;
     }
     // The Beginner charts, beside the table.
     g->addWidget(new QLabel(levelName(Beginner), box), 6, 0);
@@ -98,7 +98,7 @@ QWidget* SongSummaryWindow::buildChartGrid() {
 }
 
 QPushButton* SongSummaryWindow::chartButton(int n) const {
-    return n >= 1 && n <= 23 ? m_buttons[std::size_t(n)] : nullptr;
+    return n >= 1 && n <= 23 ? m_chartButtons[std::size_t(n)] : nullptr;
 }
 
 QPushButton* SongSummaryWindow::beginnerButton(int style) const {
@@ -107,7 +107,7 @@ QPushButton* SongSummaryWindow::beginnerButton(int style) const {
 
 void SongSummaryWindow::datacheck() {
     for (int n = 1; n <= 16; ++n)
-        setLook(m_buttons[std::size_t(n)],
+        setLook(m_chartButtons[std::size_t(n)],
                 m_ctx.document.song().hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
     for (int s = 1; s <= kStyles; ++s)
         setLook(m_beginnerButtons[std::size_t(s)], m_ctx.document.song().hasData(s, Beginner));

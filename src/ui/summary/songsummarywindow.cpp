@@ -68,9 +68,9 @@ SongSummaryWindow::SongSummaryWindow(AppContext& ctx, QWidget* parent)
     const QString ini = dataFilePath(QStringLiteral("kolvo.ini"));
     if (QFile::exists(ini))
         QFile::remove(ini);
-    m_wideview->setChecked(m_ctx.session.autowide == 1);
-    m_autotrans->setChecked(m_ctx.session.autotrans == 1);
-    m_autopower->setChecked(m_ctx.session.autopower == 1);
+    m_autoWideView->setChecked(m_ctx.session.autowide == 1);
+    m_autoTransforms->setChecked(m_ctx.session.autotrans == 1);
+    m_autoPowerTools->setChecked(m_ctx.session.autopower == 1);
 
     connectOpeners();
 }
@@ -91,8 +91,8 @@ ClickLabel* SongSummaryWindow::clickLabel(const QString& objectName) const {
     return findChild<ClickLabel*>(objectName);
 }
 
-QRadioButton* SongSummaryWindow::Option1(int index) const {
-    return index >= 0 && index < 3 ? m_option1[std::size_t(index)] : nullptr;
+QRadioButton* SongSummaryWindow::markAsNewOption(int index) const {
+    return index >= 0 && index < 3 ? m_markAsNewOptions[std::size_t(index)] : nullptr;
 }
 
 void SongSummaryWindow::buildMenus() {
@@ -189,20 +189,20 @@ void SongSummaryWindow::buildMenus() {
     (addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu"));
     QMenu* autod = addMenu(options, QStringLiteral("&Auto-Display on opening Step Editor..."),
                            "autodisplaymenu");
-    m_wideview = addItem(autod, QStringLiteral("&Wide View"), "wideviewmenu");
-    m_autotrans =
+    m_autoWideView = addItem(autod, QStringLiteral("&Wide View"), "wideviewmenu");
+    m_autoTransforms =
         addItem(autod, QStringLiteral("&Transformations"), "autodisplaytransformationsmenu");
-    m_autopower = addItem(autod, QStringLiteral("&Power Tools"), "autodisplaypowertoolsmenu");
-    for (QAction* a : {m_wideview, m_autotrans, m_autopower})
+    m_autoPowerTools = addItem(autod, QStringLiteral("&Power Tools"), "autodisplaypowertoolsmenu");
+    for (QAction* a : {m_autoWideView, m_autoTransforms, m_autoPowerTools})
         a->setCheckable(true);
-    connect(m_wideview, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_wideview, m_ctx.session.autowide, QStringLiteral("autowide"));
+    connect(m_autoWideView, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_autoWideView, m_ctx.session.autowide, QStringLiteral("autowide"));
     });
-    connect(m_autotrans, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_autotrans, m_ctx.session.autotrans, QStringLiteral("autotrans"));
+    connect(m_autoTransforms, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_autoTransforms, m_ctx.session.autotrans, QStringLiteral("autotrans"));
     });
-    connect(m_autopower, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_autopower, m_ctx.session.autopower, QStringLiteral("autopower"));
+    connect(m_autoPowerTools, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_autoPowerTools, m_ctx.session.autopower, QStringLiteral("autopower"));
     });
 
     QMenu* help = addMenu(bar, QStringLiteral("&Help"), "helpmenu");
@@ -245,12 +245,12 @@ QWidget* SongSummaryWindow::buildFields() {
     musicRow->addWidget(browse);
     g->addLayout(musicRow, row++, 1, 1, 3);
 
-    m_text2 = new QLineEdit(QStringLiteral("Not found."), box);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setReadOnly(true);
-    m_text2->setFocusPolicy(Qt::NoFocus);
-    m_text2->setFrame(false);
-    g->addWidget(m_text2, row++, 1, 1, 3);
+    m_musicDigest = new QLineEdit(QStringLiteral("Not found."), box);
+    m_musicDigest->setObjectName(QStringLiteral("Text2"));
+    m_musicDigest->setReadOnly(true);
+    m_musicDigest->setFocusPolicy(Qt::NoFocus);
+    m_musicDigest->setFrame(false);
+    g->addWidget(m_musicDigest, row++, 1, 1, 3);
 
     auto addRow = [&](SummaryField f, QWidget* extra = nullptr, const QString& unit = QString()) {
         g->addWidget(plainLabel(summaryFieldLabel(f), box), row, 0);
@@ -295,7 +295,7 @@ QWidget* SongSummaryWindow::buildFields() {
         rb->setProperty("index", i);
         group->addButton(rb, i);
         marks->addWidget(rb);
-        m_option1[std::size_t(i)] = rb;
+        m_markAsNewOptions[std::size_t(i)] = rb;
     }
     connect(group, &QButtonGroup::idClicked, this, [this](int i) {
         m_ctx.document.setMarkAsNew(i == 0 ? 2 : i == 1 ? 1 : 0);
@@ -385,13 +385,13 @@ void SongSummaryWindow::showMarkAsNew(int value) {
                                                : Qt::Unchecked);
     const int index = value == 2 ? 0 : value == 1 ? 1 : value == 0 ? 2 : -1;
     if (index >= 0)
-        m_option1[std::size_t(index)]->setChecked(true);
+        m_markAsNewOptions[std::size_t(index)]->setChecked(true);
 }
 
 void SongSummaryWindow::updateDigest() {
-    m_text2->setText(QStringLiteral("Stand by..."));
-    m_text2->repaint();
-    m_text2->setText(DigestFile(m_ctx.document.song().musicadd()));
+    m_musicDigest->setText(QStringLiteral("Stand by..."));
+    m_musicDigest->repaint();
+    m_musicDigest->setText(DigestFile(m_ctx.document.song().musicadd()));
 }
 
 bool SongSummaryWindow::eventFilter(QObject* watched, QEvent* e) {

@@ -34,11 +34,12 @@ class SongSummaryWindow : public QMainWindow {
     // wiring the entries whose windows live elsewhere; null when unknown.
     QAction* menuAction(const QString& objectName) const;
     // A clickable label by its objectName ("findbpmlabel", "Synchroloader",
-    // "Label27", ...); null when unknown.
+    // ...); null when unknown.
     ClickLabel* clickLabel(const QString& objectName) const;
-    // Option1(0) "Normal", (1) "Always", (2) "Never".
-    QRadioButton* Option1(int index) const;
-    // Command1..Command16 (the chart buttons) and Command20..Command23.
+    // The "Mark as new" choices: (0) "Normal", (1) "Always", (2) "Never".
+    QRadioButton* markAsNewOption(int index) const;
+    // The chart buttons by number: 1..16 the table, left to right and top
+    // to bottom (style across, level down), 20..23 the Edit row right to left.
     QPushButton* chartButton(int n) const;
     // The Beginner chart of a style (1..4), in the row under the table.
     QPushButton* beginnerButton(int style) const;
@@ -100,14 +101,14 @@ class SongSummaryWindow : public QMainWindow {
     AppContext& m_ctx;
     FileCommands* m_files = nullptr;
     std::array<QLineEdit*, 10> m_fields{};
-    QLineEdit* m_text2 = nullptr;
-    std::array<QRadioButton*, 3> m_option1{};
+    QLineEdit* m_musicDigest = nullptr;
+    std::array<QRadioButton*, 3> m_markAsNewOptions{};
     QCheckBox* m_markAsNewBox = nullptr;
-    std::array<QPushButton*, 24> m_buttons{};
+    std::array<QPushButton*, 24> m_chartButtons{};
     std::array<QPushButton*, 5> m_beginnerButtons{}; // by style 1..4
-    QAction* m_wideview = nullptr;
-    QAction* m_autotrans = nullptr;
-    QAction* m_autopower = nullptr;
+    QAction* m_autoWideView = nullptr;
+    QAction* m_autoTransforms = nullptr;
+    QAction* m_autoPowerTools = nullptr;
     QMenu* m_recent = nullptr;
     QPointer<QWidget> m_freezes;
 };

@@ -232,7 +232,8 @@ TEST(Desktop, TheEditorAndItsToolsStayOnScreenAsAGroup) {
     editor->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     editor->move(area.right() - area.width() * 45 / 100, area.bottom() - area.height() * 42 / 100);
-    for (QPushButton* toggle : {editor->Command4(), editor->Command5(), editor->Command6()})
+    for (QPushButton* toggle :
+         {editor->wideViewButton(), editor->powerToolsButton(), editor->transformsButton()})
         toggle->click();
     QList<QWidget*> group{editor};
     for (QWidget* w : editor->findChildren<QWidget*>())

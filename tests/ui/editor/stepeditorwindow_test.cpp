@@ -89,8 +89,8 @@ TEST_P(OpenChart, MarksChartAndShowsItsFootLevel) {
     EXPECT_EQ(editor->grid()->shownValue(9, 3), StepEmpty);
     EXPECT_TRUE(app.boxes.shown.isEmpty());
     EXPECT_EQ(editor->windowTitle(), "Edit Steps");
-    EXPECT_TRUE(editor->Command8()->isEnabled());
-    EXPECT_TRUE(editor->Command3()->isEnabled());
+    EXPECT_TRUE(editor->stepGrabButton()->isEnabled());
+    EXPECT_TRUE(editor->arrowHelpButton()->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -409,10 +409,11 @@ TEST_P(Closing, UnloadsOnceClosesToolWindowsAndEnablesSummary) {
         w->show();
         return QPointer<QWidget>(w);
     };
-    auto wide = toolWindow("WideView", editor->Command4(), "<< Wide View", "Wide View >>");
-    auto power = toolWindow("PowerTools", editor->Command5(), "<< Power Tools", "Power Tools >>");
+    auto wide = toolWindow("WideView", editor->wideViewButton(), "<< Wide View", "Wide View >>");
+    auto power =
+        toolWindow("PowerTools", editor->powerToolsButton(), "<< Power Tools", "Power Tools >>");
     auto trans =
-        toolWindow("Transformations", editor->Command6(), "<< Transforms", "Transforms >>");
+        toolWindow("Transformations", editor->transformsButton(), "<< Transforms", "Transforms >>");
     QSignalSpy unloaded(editor.data(), &StepEditorWindow::unloaded);
 
     switch (GetParam()) {
@@ -448,8 +449,8 @@ TEST_F(EditorTest, TogglePressedWhileToolWindowOpenClosesIt) {
     auto* wide = new QWidget(editor.data(), Qt::Tool);
     wide->setObjectName("WideView");
     wide->show();
-    editor->Command4()->setText("<< Wide View");
-    editor->Command4()->click();
+    editor->wideViewButton()->setText("<< Wide View");
+    editor->wideViewButton()->click();
     EXPECT_FALSE(wide->isVisible());
     EXPECT_TRUE(editor->isVisible());
 }
@@ -465,19 +466,19 @@ QWidget* topLevel(const QString& name) {
 // setup and the arrow help as windows of their own.
 TEST_F(EditorTest, ButtonsOpenTheirWindows) {
     open(Double, Basic);
-    editor->Command4()->click();
-    editor->Command5()->click();
-    editor->Command6()->click();
+    editor->wideViewButton()->click();
+    editor->powerToolsButton()->click();
+    editor->transformsButton()->click();
     for (const char* name : {"WideView", "PowerTools", "Transformations"})
         EXPECT_NE(editor->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
     EXPECT_EQ(app.ctx.wideviewopen + app.ctx.powertoolsopen + app.ctx.transformationsopen, 3);
 
-    editor->Command3()->click();
+    editor->arrowHelpButton()->click();
     QWidget* help = topLevel("FreezeArrowHelp");
     ASSERT_NE(help, nullptr);
     help->close();
 
-    editor->Command8()->click();
+    editor->stepGrabButton()->click();
     QWidget* setup = topLevel("StepGrabberSetup");
     ASSERT_NE(setup, nullptr);
     EXPECT_FALSE(editor->isEnabled()); // the setup holds the editor while it is open
@@ -501,7 +502,7 @@ TEST_F(EditorTest, AGrabFromBarOneLeavesTheEditorOnBarOne) {
         editor->findChild<QPushButton*>("Command2")->click();
     ASSERT_EQ(barText(), "9");
 
-    editor->Command8()->click();
+    editor->stepGrabButton()->click();
     auto* setup = qobject_cast<StepGrabberSetup*>(topLevel("StepGrabberSetup"));
     ASSERT_NE(setup, nullptr);
     setup->Command4()->click(); // start grabbing from bar 1

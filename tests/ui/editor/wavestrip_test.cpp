@@ -149,7 +149,7 @@ TEST_F(WaveStripTest, EachClickLandsOnItsRowAcrossABpmChangeAndAStop) {
 
     // The wide view's strip: bar j of those shown takes the 32 pixel rows
     // under its separator, one to a 32nd.
-    editor->Command4()->click();
+    editor->wideViewButton()->click();
     auto* wide = editor->findChild<WideView*>();
     ASSERT_TRUE(wide);
     const WaveStrip* wideStrip = wide->waveStrip();

@@ -212,7 +212,7 @@ TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
     EXPECT_TRUE(r.fileMustExist);
     EXPECT_EQ(app.model.songname(), "From File");
     EXPECT_EQ(w->windowTitle(), "From File - Kolvo DWI Creator");
-    EXPECT_TRUE(w->Option1(2)->isChecked()); // Check1 0: "Never"
+    EXPECT_TRUE(w->markAsNewOption(2)->isChecked()); // Check1 0: "Never"
     EXPECT_EQ(app.model.tempo(Single, Basic, 5, 3, BPMCHANNEL), 75.5);
     EXPECT_EQ(w->chartButton(1)->text(), "Data");
     EXPECT_EQ(w->chartButton(16)->text(), "Data");

@@ -140,10 +140,10 @@ TEST_F(SongSummaryWindowTest, DigestOfTheMusicFileFollowsEveryKeystroke) {
 }
 
 TEST_F(SongSummaryWindowTest, MarkAsNewMapsOptionsToCheck1) {
-    EXPECT_TRUE(w->Option1(0)->isChecked());
-    EXPECT_EQ(w->Option1(0)->text(), "Normal");
-    EXPECT_EQ(w->Option1(1)->text(), "Always");
-    EXPECT_EQ(w->Option1(2)->text(), "Never");
+    EXPECT_TRUE(w->markAsNewOption(0)->isChecked());
+    EXPECT_EQ(w->markAsNewOption(0)->text(), "Normal");
+    EXPECT_EQ(w->markAsNewOption(1)->text(), "Always");
+    EXPECT_EQ(w->markAsNewOption(2)->text(), "Never");
     auto* check1 = w->findChild<QCheckBox*>("Check1");
     ASSERT_NE(check1, nullptr);
     EXPECT_FALSE(check1->isVisibleTo(w.get()));
@@ -151,18 +151,18 @@ TEST_F(SongSummaryWindowTest, MarkAsNewMapsOptionsToCheck1) {
 
     const int expected[] = {2, 1, 0};
     for (int i : {2, 1, 0}) {
-        QTest::mouseClick(w->Option1(i), Qt::LeftButton);
+        QTest::mouseClick(w->markAsNewOption(i), Qt::LeftButton);
         EXPECT_EQ(app.model.markAsNew(), expected[i]) << "Option1(" << i << ")";
     }
     app.ctx.document.setMarkAsNew(0); // e.g. an undo
-    EXPECT_TRUE(w->Option1(2)->isChecked());
+    EXPECT_TRUE(w->markAsNewOption(2)->isChecked());
     SongModel loaded;
     loaded.resetparameters();
     loaded.setMarkAsNew(1);
     app.ctx.document.loadSong(loaded, QString()); // as Open does
-    EXPECT_TRUE(w->Option1(1)->isChecked());
+    EXPECT_TRUE(w->markAsNewOption(1)->isChecked());
     app.ctx.document.newSong();
-    EXPECT_TRUE(w->Option1(0)->isChecked());
+    EXPECT_TRUE(w->markAsNewOption(0)->isChecked());
 }
 
 TEST_F(SongSummaryWindowTest, MusicBrowseUsesTheSharedDialog) {
