@@ -31,8 +31,8 @@ void StepEditorWindow::buildWaveStrip() {
     m_waveToggle->setObjectName(QStringLiteral("wavetoggle"));
     m_waveToggle->setFocusPolicy(Qt::NoFocus);
     // In the strip under the grid, right of the Edit menu.
-    if (auto* edit = findChild<QPushButton*>(QStringLiteral("editmenubutton")))
-        m_waveToggle->setGeometry(edit->geometry().right() + 8, edit->y(), 90, edit->height());
+    m_waveToggle->setGeometry(m_editButton->geometry().right() + 8, m_editButton->y(), 90,
+                              m_editButton->height());
     m_waveToggle->setChecked(ReadSetting(kWaveSection, kWaveKey, QStringLiteral("1")) !=
                              QStringLiteral("0"));
     connect(m_waveToggle, &QCheckBox::toggled, this, [this](bool on) {
@@ -43,9 +43,7 @@ void StepEditorWindow::buildWaveStrip() {
     connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
         if (m_unloaded)
             return;
-        if (change.touches(SongChange::Fields) &&
-            (m_waveToggle->isChecked() ||
-             findChild<ChartStatsWindow*>(QString(), Qt::FindDirectChildrenOnly)))
+        if (change.touches(SongChange::Fields) && (m_waveToggle->isChecked() || m_chartStats))
             m_music->setMusic(m_ctx.document.song().musicadd());
         if (change.touches(SongChange::Fields | SongChange::Tempo)) {
             layOutWaveStrip();
@@ -54,19 +52,18 @@ void StepEditorWindow::buildWaveStrip() {
     });
     showWaveStrip(m_waveToggle->isChecked());
 
-    if (auto* menu = findChild<QMenu*>(QStringLiteral("editmenu"))) {
-        menu->addSeparator();
-        connect(menu->addAction(QStringLiteral("Chart &Statistics...")), &QAction::triggered, this,
-                [this] { showChartStats(false); });
-        connect(menu->addAction(QStringLiteral("Check Against the &Music...")), &QAction::triggered,
-                this, [this] { showChartStats(true); });
-    }
+    m_editMenu->addSeparator();
+    connect(m_editMenu->addAction(QStringLiteral("Chart &Statistics...")), &QAction::triggered,
+            this, [this] { showChartStats(false); });
+    connect(m_editMenu->addAction(QStringLiteral("Check Against the &Music...")),
+            &QAction::triggered, this, [this] { showChartStats(true); });
 }
 
 ChartStatsWindow* StepEditorWindow::showChartStats(bool check) {
-    auto* w = findChild<ChartStatsWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    ChartStatsWindow* w = m_chartStats;
     if (!w) {
         w = new ChartStatsWindow(m_ctx, this);
+        m_chartStats = w;
         // The music is needed for the check; load it even while the strip is hidden.
         m_music->setMusic(m_ctx.document.song().musicadd());
     }

@@ -209,6 +209,7 @@ void StepEditorWindow::buildControls() {
         // The header's last pixel row lies on row 1 of the grid: presses
         // there belong to the grid.
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_columnHeaders[std::size_t(h.column)] = l;
     }
     label("leftsidelabel", QStringLiteral("Left Side"), twipRect(1440, 600, 1440, 255));
     label("rightsidelabel", QStringLiteral("Right Side"), twipRect(4560, 600, 1440, 255));
@@ -225,16 +226,16 @@ void StepEditorWindow::buildControls() {
     m_history = makeHistoryActions(m_ctx.document, this, [this] {
         return ChartId{m_ctx.session.currentstyle, m_ctx.session.currentlevel};
     });
-    auto* editButton = new QPushButton(QStringLiteral("&Edit"), this);
-    editButton->setObjectName(QStringLiteral("editmenubutton"));
-    editButton->setGeometry(twips(120), twips(grid::kClientHeight), 60, kEditStripHeight - 2);
-    editButton->setAutoDefault(false);
-    editButton->setFocusPolicy(Qt::NoFocus);
-    auto* editMenu = new QMenu(editButton);
-    editMenu->setObjectName(QStringLiteral("editmenu"));
-    editMenu->addAction(m_history.undo);
-    editMenu->addAction(m_history.redo);
-    editButton->setMenu(editMenu);
+    m_editButton = new QPushButton(QStringLiteral("&Edit"), this);
+    m_editButton->setObjectName(QStringLiteral("editmenubutton"));
+    m_editButton->setGeometry(twips(120), twips(grid::kClientHeight), 60, kEditStripHeight - 2);
+    m_editButton->setAutoDefault(false);
+    m_editButton->setFocusPolicy(Qt::NoFocus);
+    m_editMenu = new QMenu(m_editButton);
+    m_editMenu->setObjectName(QStringLiteral("editmenu"));
+    m_editMenu->addAction(m_history.undo);
+    m_editMenu->addAction(m_history.redo);
+    m_editButton->setMenu(m_editMenu);
 
     auto timer = [this](const char* name, int ms) {
         auto* t = new QTimer(this);
@@ -303,9 +304,9 @@ void StepEditorWindow::buildControls() {
 }
 
 void StepEditorWindow::hideUnusedHeaders() {
-    for (const Header& h : kHeaders)
-        if (auto* l = findChild<QLabel*>(QLatin1String(h.name), Qt::FindDirectChildrenOnly))
-            l->setVisible(grid::styleUsesColumn(m_ctx.session.currentstyle, h.column));
+    for (int column = 1; column <= grid::kColumnsShown; ++column)
+        m_columnHeaders[std::size_t(column)]->setVisible(
+            grid::styleUsesColumn(m_ctx.session.currentstyle, column));
 }
 
 // ---- tool windows ----

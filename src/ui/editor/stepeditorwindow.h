@@ -1,12 +1,16 @@
 #pragma once
 
+#include "core/edit/gridgeometry.h"
 #include "ui/platform/historyactions.h"
 
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
+
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QCheckBox;
 class QPushButton;
 class QTimer;
@@ -138,12 +142,18 @@ class StepEditorWindow : public QWidget {
     QLineEdit* m_barnumber = nullptr;
     QLineEdit* m_gotobat = nullptr;
     QLineEdit* m_footlevel = nullptr;
+    // The arrow over each grid column, by column 1..10.
+    std::array<QLabel*, grid::kColumnsShown + 1> m_columnHeaders{};
 
     HistoryActions m_history;
+    // The Edit menu in the strip under the grid, and its button.
+    QPushButton* m_editButton = nullptr;
+    QMenu* m_editMenu = nullptr;
 
     MusicWaveform* m_music = nullptr;
     WaveStrip* m_waveStrip = nullptr;
     QCheckBox* m_waveToggle = nullptr;
+    QPointer<ChartStatsWindow> m_chartStats;
 
     // After a typed bar number: the bar box flashes green, then white again.
     QTimer* m_barFlashOn = nullptr;

@@ -172,21 +172,25 @@ void SongSummaryWindow::buildMenus() {
     }
 
     QMenu* tools = addMenu(bar, QStringLiteral("&Tools"), "toolsmenu");
-    (addItem(tools, QStringLiteral("Find The &Gap..."), "findgapmenu",
-             QKeySequence(Qt::CTRL | Qt::Key_G)));
-    (addItem(tools, QStringLiteral("Find &BPM..."), "findbpmmenu",
-             QKeySequence(Qt::CTRL | Qt::Key_B)));
-    (addItem(tools, QStringLiteral("&Detect BPM and Gap..."), "detecttempomenu",
-             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)));
+    m_menus.findGap = addItem(tools, QStringLiteral("Find The &Gap..."), "findgapmenu",
+                              QKeySequence(Qt::CTRL | Qt::Key_G));
+    m_menus.findBpm = addItem(tools, QStringLiteral("Find &BPM..."), "findbpmmenu",
+                              QKeySequence(Qt::CTRL | Qt::Key_B));
+    m_menus.detectTempo =
+        addItem(tools, QStringLiteral("&Detect BPM and Gap..."), "detecttempomenu",
+                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
     // Ctrl+U would empty a text field (its "delete line").
-    (addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
-             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_U)));
-    (addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
-             QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    m_menus.checkUpdates =
+        addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
+                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_U));
+    m_menus.synchro = addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
+                              QKeySequence(Qt::CTRL | Qt::Key_Y));
 
     QMenu* options = addMenu(bar, QStringLiteral("&Options"), "optionsmenu");
-    (addItem(options, QStringLiteral("&DDR Simulator Address..."), "ddrlocationmenu"));
-    (addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu"));
+    m_menus.simulatorAddress =
+        addItem(options, QStringLiteral("&DDR Simulator Address..."), "ddrlocationmenu");
+    m_menus.playerAddress =
+        addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu");
     QMenu* autod = addMenu(options, QStringLiteral("&Auto-Display on opening Step Editor..."),
                            "autodisplaymenu");
     m_autoWideView = addItem(autod, QStringLiteral("&Wide View"), "wideviewmenu");
@@ -206,9 +210,9 @@ void SongSummaryWindow::buildMenus() {
     });
 
     QMenu* help = addMenu(bar, QStringLiteral("&Help"), "helpmenu");
-    (addItem(help, QStringLiteral("Where to find &Help..."), "helpinfomenu",
-             QKeySequence(Qt::Key_F1)));
-    (addItem(help, QStringLiteral("&About..."), "aboutmenu"));
+    m_menus.helpInfo = addItem(help, QStringLiteral("Where to find &Help..."), "helpinfomenu",
+                               QKeySequence(Qt::Key_F1));
+    m_menus.about = addItem(help, QStringLiteral("&About..."), "aboutmenu");
 }
 
 QWidget* SongSummaryWindow::buildFields() {
@@ -233,9 +237,9 @@ QWidget* SongSummaryWindow::buildFields() {
 
     int row = 0;
     // Music file, its browse button and its digest.
-    auto* musicLabel = new ClickLabel(summaryFieldLabel(SummaryField::MusicFile), box);
-    musicLabel->setObjectName(QStringLiteral("musicinfolabel"));
-    g->addWidget(musicLabel, row, 0);
+    m_labels.musicInfo = new ClickLabel(summaryFieldLabel(SummaryField::MusicFile), box);
+    m_labels.musicInfo->setObjectName(QStringLiteral("musicinfolabel"));
+    g->addWidget(m_labels.musicInfo, row, 0);
     auto* musicRow = new QHBoxLayout;
     musicRow->addWidget(field(SummaryField::MusicFile), 1);
     auto* browse = new QPushButton(QStringLiteral("..."), box);
@@ -269,19 +273,19 @@ QWidget* SongSummaryWindow::buildFields() {
     addRow(SummaryField::SongName);
     addRow(SummaryField::Artist);
     addRow(SummaryField::Genre);
-    auto* findBpm = new ClickLabel(QStringLiteral("Find BPM"), box);
-    findBpm->setObjectName(QStringLiteral("findbpmlabel"));
-    addRow(SummaryField::Bpm, findBpm);
-    auto* findGap = new ClickLabel(QStringLiteral("Find gap"), box);
-    findGap->setObjectName(QStringLiteral("findgaplabel"));
-    addRow(SummaryField::Gap, findGap, QStringLiteral("ms"));
+    m_labels.findBpm = new ClickLabel(QStringLiteral("Find BPM"), box);
+    m_labels.findBpm->setObjectName(QStringLiteral("findbpmlabel"));
+    addRow(SummaryField::Bpm, m_labels.findBpm);
+    m_labels.findGap = new ClickLabel(QStringLiteral("Find gap"), box);
+    m_labels.findGap->setObjectName(QStringLiteral("findgaplabel"));
+    addRow(SummaryField::Gap, m_labels.findGap, QStringLiteral("ms"));
     addRow(SummaryField::SampleStart, nullptr, QStringLiteral("ms"));
     addRow(SummaryField::SampleLength, nullptr, QStringLiteral("ms"));
     addRow(SummaryField::CdTitle);
 
-    auto* fileTagLabel = new ClickLabel(summaryFieldLabel(SummaryField::FileTag), box);
-    fileTagLabel->setObjectName(QStringLiteral("filetaglabel"));
-    g->addWidget(fileTagLabel, row, 0);
+    m_labels.fileTag = new ClickLabel(summaryFieldLabel(SummaryField::FileTag), box);
+    m_labels.fileTag->setObjectName(QStringLiteral("filetaglabel"));
+    g->addWidget(m_labels.fileTag, row, 0);
     g->addWidget(field(SummaryField::FileTag), row++, 1, 1, 3);
 
     // "Mark as new": three option buttons over the hidden three-state box.
@@ -322,15 +326,15 @@ QWidget* SongSummaryWindow::buildFields() {
     auto* s1 = plainLabel(QStringLiteral("After using the BPM and Gap Finder, you should "), box);
     s1->setObjectName(QStringLiteral("Label25"));
     sentence->addWidget(s1);
-    auto* sync = new ClickLabel(QStringLiteral("Sync Check"), box);
-    sync->setObjectName(QStringLiteral("Synchroloader"));
-    sentence->addWidget(sync);
+    m_labels.syncCheck = new ClickLabel(QStringLiteral("Sync Check"), box);
+    m_labels.syncCheck->setObjectName(QStringLiteral("Synchroloader"));
+    sentence->addWidget(m_labels.syncCheck);
     auto* s2 = plainLabel(QStringLiteral(", or even better, "), box);
     s2->setObjectName(QStringLiteral("Label26"));
     sentence->addWidget(s2);
-    auto* tick = new ClickLabel(QStringLiteral("test in DWI."), box);
-    tick->setObjectName(QStringLiteral("Label27"));
-    sentence->addWidget(tick);
+    m_labels.tickTest = new ClickLabel(QStringLiteral("test in DWI."), box);
+    m_labels.tickTest->setObjectName(QStringLiteral("Label27"));
+    sentence->addWidget(m_labels.tickTest);
     sentence->addStretch(1);
     g->addLayout(sentence, row++, 0, 1, 4);
     return box;

@@ -110,6 +110,26 @@ class SongSummaryWindow : public QMainWindow {
     QAction* m_autoTransforms = nullptr;
     QAction* m_autoPowerTools = nullptr;
     QMenu* m_recent = nullptr;
+    // The entries and labels that open the other windows (connectOpeners).
+    struct {
+        QAction* findGap = nullptr;
+        QAction* findBpm = nullptr;
+        QAction* detectTempo = nullptr;
+        QAction* checkUpdates = nullptr;
+        QAction* synchro = nullptr;
+        QAction* simulatorAddress = nullptr;
+        QAction* playerAddress = nullptr;
+        QAction* helpInfo = nullptr;
+        QAction* about = nullptr;
+    } m_menus;
+    struct {
+        ClickLabel* musicInfo = nullptr;
+        ClickLabel* findBpm = nullptr;
+        ClickLabel* findGap = nullptr;
+        ClickLabel* fileTag = nullptr;
+        ClickLabel* syncCheck = nullptr;
+        ClickLabel* tickTest = nullptr;
+    } m_labels;
     QPointer<QWidget> m_freezes;
 };
 
