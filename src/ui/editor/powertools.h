@@ -18,7 +18,7 @@ class ToolDock;
 // editor: insert, delete, clear, cut, copy and paste the editor's current bar
 // of the chart being edited, through the clipboard's text.
 //
-// Opening sets `powertoolsopen` and the editor's toggle caption; closing, by
+// Opening sets `powertoolsopen` and tells the editor it is open; closing, by
 // any means (its close box, the editor's toggle, the editor closing), puts
 // both back. Destroyed on close.
 class PowerTools : public QWidget {
@@ -62,7 +62,6 @@ class PowerTools : public QWidget {
 
     AppContext& m_ctx;
     QPointer<StepEditorWindow> m_editor;
-    QPointer<QPushButton> m_toggle;
     QPushButton* m_buttons[8] = {};
     ToolDock* m_dock = nullptr;
     bool m_unloaded = false;

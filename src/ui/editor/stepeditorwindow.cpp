@@ -86,9 +86,19 @@ constexpr Header kHeaders[] = {
     {10, "Label24", "\u2192"},
 };
 
-const QString kWideViewClosed = QStringLiteral("Wide View >>");
-const QString kPowerToolsClosed = QStringLiteral("Power Tools >>");
-const QString kTransformsClosed = QStringLiteral("Transforms >>");
+// The toggles' captions, by EditorTool: while the tool is closed, while open.
+struct ToolCaptions {
+    const char* closed;
+    const char* open;
+};
+constexpr ToolCaptions kToolCaptions[] = {
+    {"Wide View >>", "<< Wide View"},
+    {"Power Tools >>", "<< Power Tools"},
+    {"Transforms >>", "<< Transforms"},
+};
+QString closedCaption(EditorTool tool) {
+    return QString::fromLatin1(kToolCaptions[std::size_t(tool)].closed);
+}
 
 void setBase(QLineEdit* box, const QColor& colour) {
     QPalette pal = box->palette();
@@ -159,9 +169,12 @@ void StepEditorWindow::buildControls() {
 
     label("Label2", QStringLiteral("Windows:"), twipRect(120, 120, 1095, 255),
           Qt::AlignLeft | Qt::AlignVCenter);
-    m_wideViewButton = button("Command4", kWideViewClosed, twipRect(960, 120, 1335, 255));
-    m_transformsButton = button("Command6", kTransformsClosed, twipRect(2280, 120, 1335, 255));
-    m_powerToolsButton = button("Command5", kPowerToolsClosed, twipRect(3600, 120, 1335, 255));
+    m_wideViewButton =
+        button("Command4", closedCaption(EditorTool::WideView), twipRect(960, 120, 1335, 255));
+    m_transformsButton = button("Command6", closedCaption(EditorTool::Transformations),
+                                twipRect(2280, 120, 1335, 255));
+    m_powerToolsButton =
+        button("Command5", closedCaption(EditorTool::PowerTools), twipRect(3600, 120, 1335, 255));
     m_savemenu =
         button("savemenu", QStringLiteral("Finish Editing"), twipRect(5280, 120, 1215, 255));
     m_savemenu->setDefault(true);
@@ -278,24 +291,12 @@ void StepEditorWindow::buildControls() {
     connect(m_lastBarButton, &QPushButton::clicked, this, [this] { lastBar(); });
     connect(m_nextBarButton, &QPushButton::clicked, this, [this] { nextBar(); });
     connect(m_footlevel, &QLineEdit::textChanged, this, [this] { footlevelChanged(); });
-    connect(m_wideViewButton, &QPushButton::clicked, this, [this] {
-        if (m_wideViewButton->text() == kWideViewClosed)
-            showWideView();
-        else
-            closeToolWindow("WideView");
-    });
-    connect(m_powerToolsButton, &QPushButton::clicked, this, [this] {
-        if (m_powerToolsButton->text() == kPowerToolsClosed)
-            showPowerTools();
-        else
-            closeToolWindow("PowerTools");
-    });
-    connect(m_transformsButton, &QPushButton::clicked, this, [this] {
-        if (m_transformsButton->text() == kTransformsClosed)
-            showTransformations();
-        else
-            closeToolWindow("Transformations");
-    });
+    connect(m_wideViewButton, &QPushButton::clicked, this,
+            [this] { toggleTool(EditorTool::WideView); });
+    connect(m_powerToolsButton, &QPushButton::clicked, this,
+            [this] { toggleTool(EditorTool::PowerTools); });
+    connect(m_transformsButton, &QPushButton::clicked, this,
+            [this] { toggleTool(EditorTool::Transformations); });
     connect(m_loadButton, &QPushButton::clicked, this, [this] { loadIntoPlayer(); });
     connect(m_dwitest, &QPushButton::clicked, this, [this] { testInSimulator(); });
     connect(m_savemenu, &QPushButton::clicked, this, [this] { finishEditing(); });
@@ -320,8 +321,8 @@ void StepEditorWindow::showAutoDisplayedToolWindows() {
         showTransformations();
 }
 
-// The three tool windows open here (each shown without waiting; each sets
-// its toggle's caption itself while it is open).
+// The three tool windows open here (each shown without waiting; each tells
+// the editor while it is open).
 // Each also takes the editor's Undo and Redo shortcuts.
 void StepEditorWindow::showWideView() {
     auto* w = new WideView(m_ctx, this);
@@ -344,8 +345,8 @@ void StepEditorWindow::showStepGrabberSetup() {
     link.editor = this;
     link.openToolWindows = [this] {
         QList<QWidget*> open;
-        for (const char* name : {"WideView", "PowerTools", "Transformations"})
-            if (auto* w = findChild<QWidget*>(QLatin1String(name)))
+        for (const QPointer<QWidget>& w : m_tools)
+            if (w)
                 open << w;
         return open;
     };
@@ -363,19 +364,60 @@ void StepEditorWindow::showArrowHelp() {
     (new FreezeArrowHelp)->show();
 }
 
-void StepEditorWindow::closeToolWindow(const char* objectName) {
-    const QString name = QLatin1String(objectName);
-    if (auto* w = findChild<QWidget*>(name))
+void StepEditorWindow::toggleTool(EditorTool tool) {
+    if (QWidget* w = openTool(tool)) {
         w->close();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w != this && w->objectName() == name && w->isVisible())
-            w->close();
+        return;
+    }
+    switch (tool) {
+    case EditorTool::WideView:
+        showWideView();
+        break;
+    case EditorTool::PowerTools:
+        showPowerTools();
+        break;
+    case EditorTool::Transformations:
+        showTransformations();
+        break;
+    }
+}
+
+void StepEditorWindow::toolOpened(EditorTool tool, QWidget* window) {
+    m_tools[std::size_t(tool)] = window;
+    showToolCaption(tool);
+}
+
+void StepEditorWindow::toolClosed(EditorTool tool) {
+    m_tools[std::size_t(tool)] = nullptr;
+    showToolCaption(tool);
+}
+
+QWidget* StepEditorWindow::openTool(EditorTool tool) const {
+    return m_tools[std::size_t(tool)];
+}
+
+QPushButton* StepEditorWindow::toolButton(EditorTool tool) const {
+    switch (tool) {
+    case EditorTool::WideView:
+        return m_wideViewButton;
+    case EditorTool::PowerTools:
+        return m_powerToolsButton;
+    case EditorTool::Transformations:
+        return m_transformsButton;
+    }
+    return nullptr;
+}
+
+void StepEditorWindow::showToolCaption(EditorTool tool) {
+    const ToolCaptions& c = kToolCaptions[std::size_t(tool)];
+    toolButton(tool)->setText(QString::fromLatin1(openTool(tool) ? c.open : c.closed));
 }
 
 void StepEditorWindow::closeToolWindows() {
-    closeToolWindow("WideView");
-    closeToolWindow("Transformations");
-    closeToolWindow("PowerTools");
+    for (EditorTool tool :
+         {EditorTool::WideView, EditorTool::Transformations, EditorTool::PowerTools})
+        if (QWidget* w = openTool(tool))
+            w->close();
 }
 
 // ---- the grid and the bar ----

@@ -23,6 +23,9 @@ class StepGrid;
 class WaveStrip;
 class ChartStatsWindow;
 
+// The three tool windows the editor's toggles open and close.
+enum class EditorTool { WideView, PowerTools, Transformations };
+
 // The step editor ("Edit Steps"): one bar of the chart currentstyle /
 // currentlevel at a time, bar navigation, the foot level, the tool-window
 // toggles and the way back to the summary window. Made on a chart button
@@ -59,6 +62,14 @@ class StepEditorWindow : public QWidget {
     QCheckBox* waveToggle() const { return m_waveToggle; }
     MusicWaveform* music() const { return m_music; }
     static constexpr int kWaveStripWidth = 96; // pixels
+    // A tool window tells the editor it has opened or closed. The tool's
+    // toggle shows which (its caption follows), and a press on the toggle
+    // closes the open window or opens a new one.
+    void toolOpened(EditorTool tool, QWidget* window);
+    void toolClosed(EditorTool tool);
+    // The open window of a tool; null while it is closed.
+    QWidget* openTool(EditorTool tool) const;
+
     // Opens (or raises) the chart statistics window; with `check`, also
     // checks the rows against the music's attacks. Both are in the Edit menu.
     ChartStatsWindow* showChartStats(bool check);
@@ -88,12 +99,14 @@ class StepEditorWindow : public QWidget {
     void hideUnusedHeaders();
     void showAutoDisplayedToolWindows();
 
-    // Tool windows: shown without waiting / closed (unloaded). The toggles
-    // decide from their caption which one to call.
+    // Tool windows: shown without waiting / closed (unloaded). A toggle
+    // closes its tool's window while it is open and opens one otherwise.
     void showWideView();
     void showPowerTools();
     void showTransformations();
-    void closeToolWindow(const char* objectName);
+    void toggleTool(EditorTool tool);
+    void showToolCaption(EditorTool tool);
+    QPushButton* toolButton(EditorTool tool) const;
     // Step Grab and the arrow help: the step grabber setup and the help, each
     // shown without waiting. Their buttons stay disabled until these open them.
     void showStepGrabberSetup();
@@ -154,6 +167,8 @@ class StepEditorWindow : public QWidget {
     WaveStrip* m_waveStrip = nullptr;
     QCheckBox* m_waveToggle = nullptr;
     QPointer<ChartStatsWindow> m_chartStats;
+    // The open tool windows, by EditorTool.
+    std::array<QPointer<QWidget>, 3> m_tools;
 
     // After a typed bar number: the bar box flashes green, then white again.
     QTimer* m_barFlashOn = nullptr;

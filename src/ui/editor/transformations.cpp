@@ -12,15 +12,8 @@
 
 namespace kolvo {
 
-namespace {
-
-const QString kOpenCaption = QStringLiteral("<< Transforms");
-const QString kClosedCaption = QStringLiteral("Transforms >>");
-
-} // namespace
-
 Transformations::Transformations(AppContext& ctx, StepEditorWindow* editor)
-    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->transformsButton()) {
+    : QWidget(editor), m_ctx(ctx), m_editor(editor) {
     setObjectName(QStringLiteral("Transformations"));
     setWindowTitle(QStringLiteral("Transformations"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -46,8 +39,7 @@ Transformations::Transformations(AppContext& ctx, StepEditorWindow* editor)
     m_turnButton->setVisible(m_ctx.session.currentstyle != Solo);
 
     m_ctx.transformationsopen = 1;
-    if (m_toggle)
-        m_toggle->setText(kOpenCaption);
+    editor->toolOpened(EditorTool::Transformations, this);
     m_dock = new ToolDock(this, editor, DockPlace::BelowRight);
     connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
 }
@@ -67,8 +59,8 @@ void Transformations::unload() {
         return;
     m_unloaded = true;
     m_ctx.transformationsopen = 0;
-    if (m_toggle)
-        m_toggle->setText(kClosedCaption);
+    if (m_editor)
+        m_editor->toolClosed(EditorTool::Transformations);
 }
 
 void Transformations::apply(BarTransform transform) {

@@ -16,7 +16,7 @@ enum class BarTransform;
 // editor and right-aligned with it: mirror, flip or turn the arrows of the
 // editor's current bar. Turn is not offered for Solo charts.
 //
-// Opening sets `transformationsopen` and the editor's toggle caption;
+// Opening sets `transformationsopen` and tells the editor it is open;
 // closing, by any means, puts both back. Destroyed on close.
 class Transformations : public QWidget {
     Q_OBJECT
@@ -43,7 +43,6 @@ class Transformations : public QWidget {
 
     AppContext& m_ctx;
     QPointer<StepEditorWindow> m_editor;
-    QPointer<QPushButton> m_toggle;
     QPushButton* m_mirrorButton = nullptr;
     QPushButton* m_flipButton = nullptr;
     QPushButton* m_turnButton = nullptr;

@@ -33,9 +33,6 @@ namespace kolvo {
 
 namespace {
 
-const QString kOpenCaption = QStringLiteral("<< Wide View");
-const QString kClosedCaption = QStringLiteral("Wide View >>");
-
 const QColor kMarkerColour(192, 192, 255);
 
 // Layout in twips.
@@ -54,7 +51,7 @@ std::size_t cellSlot(int j, int panel, int row) {
 } // namespace
 
 WideView::WideView(AppContext& ctx, StepEditorWindow* editor)
-    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->wideViewButton()) {
+    : QWidget(editor), m_ctx(ctx), m_editor(editor) {
     setObjectName(QStringLiteral("WideView"));
     setWindowTitle(QStringLiteral("Wide View"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -133,8 +130,7 @@ WideView::WideView(AppContext& ctx, StepEditorWindow* editor)
     showWaveStrip(editor->waveToggle()->isChecked());
 
     m_ctx.wideviewopen = 1;
-    if (m_toggle)
-        m_toggle->setText(kOpenCaption);
+    editor->toolOpened(EditorTool::WideView, this);
     m_dock = new ToolDock(this, editor, DockPlace::Right);
     connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
     connect(editor, &StepEditorWindow::refreshed, this, &WideView::refreshwideview);
@@ -390,8 +386,8 @@ void WideView::unload() {
     m_barEndTimer->stop();
     m_ctx.playbarend = 0;
     m_ctx.wideviewopen = 0;
-    if (m_toggle)
-        m_toggle->setText(kClosedCaption);
+    if (m_editor)
+        m_editor->toolClosed(EditorTool::WideView);
 }
 
 } // namespace kolvo

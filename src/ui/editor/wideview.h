@@ -30,7 +30,7 @@ class WaveStrip;
 // under the help text (kept under "wideview"), and pauses the player at the
 // bar's end. A player that ends while a bar plays is reported at once.
 //
-// Opening sets `wideviewopen` and the editor's toggle caption; closing, by
+// Opening sets `wideviewopen` and tells the editor it is open; closing, by
 // any means, puts both back. Destroyed on close.
 class WideView : public QWidget {
     Q_OBJECT
@@ -82,7 +82,6 @@ class WideView : public QWidget {
 
     AppContext& m_ctx;
     QPointer<StepEditorWindow> m_editor;
-    QPointer<QPushButton> m_toggle;
     std::array<QLabel*, kShownBars> m_barlabels{};
     QWidget* m_indicator = nullptr;
     QScrollBar* m_vscroll = nullptr;

@@ -449,7 +449,7 @@ TEST_F(EditorTest, TogglePressedWhileToolWindowOpenClosesIt) {
     auto* wide = new QWidget(editor.data(), Qt::Tool);
     wide->setObjectName("WideView");
     wide->show();
-    editor->wideViewButton()->setText("<< Wide View");
+    editor->toolOpened(EditorTool::WideView, wide);
     editor->wideViewButton()->click();
     EXPECT_FALSE(wide->isVisible());
     EXPECT_TRUE(editor->isVisible());
