@@ -164,7 +164,8 @@ int info(const QString& in) {
         o << summaryFieldKey(SummaryField(i)) << ": " << model.field(SummaryField(i)) << "\n";
     static const char* const marks[] = {"Never", "Always", "Normal"};
     o << "check1: " << model.markAsNew() << " ("
-      << (model.markAsNew() >= 0 && model.markAsNew() <= 2 ? marks[model.markAsNew()] : "?") << ")\n";
+      << (model.markAsNew() >= 0 && model.markAsNew() <= 2 ? marks[model.markAsNew()] : "?")
+      << ")\n";
 
     int events = 0;
     for (const TempoCell& c : model.songTempoCells()) {

@@ -17,8 +17,8 @@
 #include "ui/platform/onscreen.h"
 #include "ui/platform/playerlink.h"
 #include "ui/platform/settings.h"
-#include "ui/summary/songsummarywindow.h"
 #include "ui/summary/recovery.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include "core/app/version.h"
 
@@ -224,8 +224,8 @@ int main(int argc, char** argv) {
     auto openMainMenu = [&] {
         window = std::make_unique<kolvo::SongSummaryWindow>(ctx);
         // Closing the summary window ends the program, whatever else is open.
-        QObject::connect(window.get(), &kolvo::SongSummaryWindow::closed, &app, &QCoreApplication::quit,
-                         Qt::QueuedConnection);
+        QObject::connect(window.get(), &kolvo::SongSummaryWindow::closed, &app,
+                         &QCoreApplication::quit, Qt::QueuedConnection);
         window->show();
         // After the splash has gone: a question or a refusal about the file
         // comes over the summary window alone.

@@ -23,7 +23,7 @@ TEST(TagText, DwiSplittersAreFoundInEveryTagField) {
         {SummaryField::CdTitle, "C:\\cd.png", ":"},
         {SummaryField::FileTag, "back\\slash.mp3", nullptr}, // DWI reads "\" as text
         {SummaryField::FileTag, "song;.mp3", ";"},
-        {SummaryField::Bpm, "1:2", nullptr},      // not a text tag
+        {SummaryField::Bpm, "1:2", nullptr},       // not a text tag
         {SummaryField::MusicFile, "a;b", nullptr}, // the export writes the file tag, not this
     };
     for (const Case& c : cases) {

@@ -415,7 +415,7 @@ TEST(SmTagCheck, FindsTheTextThatSplitsATag) {
         {SummaryField::SongName, "a/b / c", nullptr, nullptr},
         {SummaryField::SongName, "Plain (Remix) #1 - 'x'", nullptr, nullptr},
         {SummaryField::MusicFile, "/music/a:b.mp3", nullptr, nullptr}, // not written
-        {SummaryField::Bpm, "1:2", nullptr, nullptr},                 // written as a number
+        {SummaryField::Bpm, "1:2", nullptr, nullptr},                  // written as a number
     };
     for (const Case& c : cases) {
         SongModel m;
