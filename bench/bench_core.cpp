@@ -33,7 +33,7 @@ namespace {
 // event on every beat.
 void fillLargest(SongModel& m) {
     m.resetparameters();
-    m.setField(SummaryField::Songname, QStringLiteral("Largest"));
+    m.setField(SummaryField::SongName, QStringLiteral("Largest"));
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l) {
             m.setDataexists(s, l, Value::number(1));
@@ -53,7 +53,7 @@ void fillLargest(SongModel& m) {
 // Four charts, 60 bars of sixteenth notes, a few tempo events.
 void fillTypical(SongModel& m) {
     m.resetparameters();
-    m.setField(SummaryField::Songname, QStringLiteral("Typical"));
+    m.setField(SummaryField::SongName, QStringLiteral("Typical"));
     for (int l = 1; l <= kLevels; ++l) {
         m.setDataexists(Single, l, Value::number(1));
         m.setFootlevels(Single, l, Value::text(QString::number(l * 2)));
@@ -71,7 +71,7 @@ void fillTypical(SongModel& m) {
 // beats. It goes past the old limits, so it is written in the extended form.
 void fillLong(SongModel& m) {
     m.resetparameters();
-    m.setField(SummaryField::Songname, QStringLiteral("Long"));
+    m.setField(SummaryField::SongName, QStringLiteral("Long"));
     constexpr int kLongBars = 2000;
     for (int s = 1; s <= kStyles; ++s)
         for (int l = Beginner; l <= kLevels; ++l) {

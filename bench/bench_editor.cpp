@@ -4,8 +4,8 @@
 // offscreen platform.
 #include "core/edit/snaps.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/notetools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/platform/appcontext.h"
 
@@ -34,7 +34,7 @@ struct Editor {
     ScriptedPlayer player;
     AppContext ctx{model, boxes, dialogs, launcher, player, {}};
     QWidget summary;
-    Kolvo* window = nullptr;
+    StepEditorWindow* window = nullptr;
 
     explicit Editor(int style) {
         ctx.session.currentstyle = style;
@@ -45,7 +45,7 @@ struct Editor {
                 for (int panel = 1; panel <= kArrowPanels; ++panel)
                     model.setStep(style, Basic, bar, row, panel,
                                   std::uint8_t(1 + (row + panel) % 2));
-        window = new Kolvo(ctx, &summary);
+        window = new StepEditorWindow(ctx, &summary);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->show();
         QApplication::processEvents();

@@ -56,7 +56,7 @@ struct Session {
         ctx.winamppath = QFileInfo(QStandardPaths::findExecutable("mpv")).absolutePath();
         const QString music = dir.filePath("bench song.wav");
         test::writeTestWav(music, kSongMs);
-        model.setField(SummaryField::Musicadd, music);
+        model.setField(SummaryField::MusicFile, music);
         owner.show();
     }
     ~Session() { player.quitPlayer(); }

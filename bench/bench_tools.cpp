@@ -3,8 +3,8 @@
 // player (mpv with null outputs). Runs on the offscreen platform.
 #include "core/edit/barops.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/launcher.h"
@@ -52,14 +52,14 @@ template <class PlayerT> struct Session {
     ProcessLauncher launcher;
     PlayerT player;
     AppContext ctx{model, boxes, dialogs, launcher, player};
-    Kolvo* editor = nullptr;
+    StepEditorWindow* editor = nullptr;
 
     Session() {
         model.resetparameters();
         ctx.session.currentstyle = Double;
         ctx.session.currentlevel = Maniac;
         fillChart(model, Double, Maniac);
-        editor = new Kolvo(ctx, nullptr);
+        editor = new StepEditorWindow(ctx, nullptr);
         editor->setAttribute(Qt::WA_DeleteOnClose, false);
         editor->show();
         QApplication::processEvents();
@@ -121,7 +121,7 @@ void BM_PauseAtBarEndRealPlayer(benchmark::State& state) {
     s.ctx.winamppath = QFileInfo(mpv).absolutePath();
     const QString music = dir.filePath("bench bar.wav");
     test::writeTestWav(music, 8000);
-    s.model.setField(SummaryField::Musicadd, music);
+    s.model.setField(SummaryField::MusicFile, music);
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
     if (LoadWinamp(s.ctx, s.editor) != LoadWinampResult::Loaded) {
@@ -140,7 +140,7 @@ void BM_PauseAtBarEndRealPlayer(benchmark::State& state) {
                           Qt::RightButton, Qt::RightButton, Qt::NoModifier);
         QApplication::sendEvent(wide, &press);
         clock.start();
-        while (wide->Timer2()->isActive() && clock.elapsed() < 6000)
+        while (wide->barEndTimer()->isActive() && clock.elapsed() < 6000)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         const double wall = double(clock.elapsed()) - 2000.0;
         lateWall += wall;

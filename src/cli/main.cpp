@@ -163,8 +163,9 @@ int info(const QString& in) {
     for (int i = 0; i < kSummaryTextFields; ++i)
         o << summaryFieldKey(SummaryField(i)) << ": " << model.field(SummaryField(i)) << "\n";
     static const char* const marks[] = {"Never", "Always", "Normal"};
-    o << "check1: " << model.Check1() << " ("
-      << (model.Check1() >= 0 && model.Check1() <= 2 ? marks[model.Check1()] : "?") << ")\n";
+    o << "check1: " << model.markAsNew() << " ("
+      << (model.markAsNew() >= 0 && model.markAsNew() <= 2 ? marks[model.markAsNew()] : "?")
+      << ")\n";
 
     int events = 0;
     for (const TempoCell& c : model.songTempoCells()) {

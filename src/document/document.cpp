@@ -186,38 +186,12 @@ void Document::setField(SummaryField field, const QString& text) {
     m_history.push(new SetFieldCommand(*this, field, before, text));
 }
 
-void Document::setCheck1(int value) {
-    const int before = m_song.Check1();
+void Document::setMarkAsNew(int value) {
+    const int before = m_song.markAsNew();
     if (before == value)
         return;
     closeMerging();
-    m_history.push(new SetCheck1Command(*this, before, value));
-}
-
-QString Document::fieldName(SummaryField field) {
-    switch (field) {
-    case SummaryField::Musicadd:
-        return QStringLiteral("Music File");
-    case SummaryField::Songname:
-        return QStringLiteral("Song Name");
-    case SummaryField::Artist:
-        return QStringLiteral("Artist");
-    case SummaryField::Genre:
-        return QStringLiteral("Genre");
-    case SummaryField::Bpm:
-        return QStringLiteral("BPM");
-    case SummaryField::Gap:
-        return QStringLiteral("Gap");
-    case SummaryField::Samplestart:
-        return QStringLiteral("Sample Start");
-    case SummaryField::Samplelength:
-        return QStringLiteral("Sample Length");
-    case SummaryField::Text1:
-        return QStringLiteral("CD Picture");
-    case SummaryField::Filetag:
-        return QStringLiteral("#FILE Tag");
-    }
-    return QString();
+    m_history.push(new SetMarkAsNewCommand(*this, before, value));
 }
 
 } // namespace kolvo

@@ -82,8 +82,8 @@ class Document : public QObject {
     // A summary text. Typing into one field merges into one step until
     // closeMerging() (another field or window took over).
     void setField(SummaryField field, const QString& text);
-    // Mark as new.
-    void setCheck1(int value);
+    // "Mark as new": 0 Never, 1 Always, 2 Normal.
+    void setMarkAsNew(int value);
     void closeMerging() { ++m_mergeSerial; }
     int mergeSerial() const { return m_mergeSerial; }
 
@@ -98,9 +98,6 @@ class Document : public QObject {
 
     // Called by the steps of the history once applied.
     void announce(const SongChange& change) { emit changed(change); }
-
-    // A readable name of a summary field ("BPM", "Song Name", ...).
-    static QString fieldName(SummaryField field);
 
   signals:
     // After every edit, undo and redo, and after the whole song was
@@ -120,7 +117,7 @@ class Document : public QObject {
     friend class SetFootlevelCommand;
     friend class SetTempoCommand;
     friend class SetFieldCommand;
-    friend class SetCheck1Command;
+    friend class SetMarkAsNewCommand;
     friend class SetNoteCommand;
     SongModel& songForEdit() { return m_song; }
 

@@ -143,7 +143,7 @@ void SetTempoCommand::apply(std::optional<double> v) {
 SetFieldCommand::SetFieldCommand(Document& doc, SummaryField field, QString before, QString after)
     : m_doc(doc), m_field(field), m_before(std::move(before)), m_after(std::move(after)),
       m_serial(doc.mergeSerial()) {
-    setText(QStringLiteral("Edit ") + Document::fieldName(field));
+    setText(QStringLiteral("Edit ") + QString::fromLatin1(summaryFieldInfo(field).undoName));
 }
 
 bool SetFieldCommand::mergeWith(const QUndoCommand* other) {
@@ -160,14 +160,14 @@ void SetFieldCommand::apply(const QString& text) {
     m_doc.announce(SongChange::summaryField(m_field));
 }
 
-SetCheck1Command::SetCheck1Command(Document& doc, int before, int after)
+SetMarkAsNewCommand::SetMarkAsNewCommand(Document& doc, int before, int after)
     : m_doc(doc), m_before(before), m_after(after) {
     setText(QStringLiteral("Mark as New"));
 }
 
-void SetCheck1Command::apply(int v) {
-    m_doc.songForEdit().setCheck1(v);
-    m_doc.announce(SongChange::check1());
+void SetMarkAsNewCommand::apply(int v) {
+    m_doc.songForEdit().setMarkAsNew(v);
+    m_doc.announce(SongChange::markAsNew());
 }
 
 } // namespace kolvo

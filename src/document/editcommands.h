@@ -131,9 +131,9 @@ class SetFieldCommand : public QUndoCommand {
     int m_serial;
 };
 
-class SetCheck1Command : public QUndoCommand {
+class SetMarkAsNewCommand : public QUndoCommand {
   public:
-    SetCheck1Command(Document& doc, int before, int after);
+    SetMarkAsNewCommand(Document& doc, int before, int after);
     void undo() override { apply(m_before); }
     void redo() override { apply(m_after); }
 

@@ -17,8 +17,8 @@
 #include "ui/platform/onscreen.h"
 #include "ui/platform/playerlink.h"
 #include "ui/platform/settings.h"
-#include "ui/summary/mainmenu.h"
 #include "ui/summary/recovery.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include "core/app/version.h"
 
@@ -219,13 +219,13 @@ int main(int argc, char** argv) {
 
     // The splash settles the folders, the auto-display flags and the update
     // question, then hands over to the summary window.
-    std::unique_ptr<kolvo::MainMenu> window;
+    std::unique_ptr<kolvo::SongSummaryWindow> window;
     const QString file = commandLine.file;
     auto openMainMenu = [&] {
-        window = std::make_unique<kolvo::MainMenu>(ctx);
+        window = std::make_unique<kolvo::SongSummaryWindow>(ctx);
         // Closing the summary window ends the program, whatever else is open.
-        QObject::connect(window.get(), &kolvo::MainMenu::closed, &app, &QCoreApplication::quit,
-                         Qt::QueuedConnection);
+        QObject::connect(window.get(), &kolvo::SongSummaryWindow::closed, &app,
+                         &QCoreApplication::quit, Qt::QueuedConnection);
         window->show();
         // After the splash has gone: a question or a refusal about the file
         // comes over the summary window alone.

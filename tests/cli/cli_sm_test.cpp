@@ -22,7 +22,7 @@ class CliSm : public ::testing::Test {
   protected:
     void SetUp() override {
         model.resetparameters();
-        model.setField(SummaryField::Songname, QStringLiteral("Demo"));
+        model.setField(SummaryField::SongName, QStringLiteral("Demo"));
         model.setField(SummaryField::Gap, QStringLiteral("250"));
         model.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 500);
         model.setDataexists(Double, Maniac, Value::number(1));

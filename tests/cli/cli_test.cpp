@@ -69,7 +69,7 @@ TEST_F(Cli, ExportWarnsAboutTextThatSplitsATagAndStillWrites) {
         const char* text;
         const char* warning; // nullptr: no warning
     } cases[] = {
-        {SummaryField::Songname, "Demo: Remix", "\"Name of song\" holds \":\""},
+        {SummaryField::SongName, "Demo: Remix", "\"Name of song\" holds \":\""},
         {SummaryField::Artist, "A;B", "\"Name of artist\" holds \";\""},
         {SummaryField::Genre, "x//y", "\"Genre\" holds \"//\""},
         {SummaryField::Artist, "Back\\slash", nullptr},

@@ -9,8 +9,8 @@
 #include "testapp.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
 #include "ui/summary/recovery.h"
+#include "ui/summary/songsummarywindow.h"
 #include "waituntil.h"
 
 #include <QDir>
@@ -49,7 +49,7 @@ TEST(Document, EveryWholeSongReplacementIsOneAnnouncement) {
     auto songNamed = [](const char* name) {
         auto m = std::make_unique<SongModel>();
         m->resetparameters();
-        m->setField(SummaryField::Songname, QString::fromLatin1(name));
+        m->setField(SummaryField::SongName, QString::fromLatin1(name));
         m->setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
         m->setDataexists(Single, Basic, Value::number(1));
         m->setFootlevels(Single, Basic, Value::number(3));
@@ -58,7 +58,7 @@ TEST(Document, EveryWholeSongReplacementIsOneAnnouncement) {
     const QString work = app.writeFile("opened.kolvo", kolvoFileText(*songNamed("Opened")));
     const QString copy = app.writeFile("copy.kolvo", kolvoFileText(*songNamed("Restored")));
     const QString steps = app.writeFile("imported.sm", encodeSmFile(*songNamed("Imported")));
-    MainMenu w(app.ctx);
+    SongSummaryWindow w(app.ctx);
     auto trigger = [&w](const char* menu) { w.menuAction(QString::fromLatin1(menu))->trigger(); };
 
     struct Case {
@@ -125,7 +125,7 @@ TEST(Autosave, WritesOnlyUnsavedSongsAndTwoOwnersKeepApart) {
 
     EXPECT_FALSE(first.writeNow()); // nothing unsaved
     EXPECT_FALSE(QFile::exists(first.copyPath()));
-    a.ctx.document.setField(SummaryField::Songname, QStringLiteral("Mine"));
+    a.ctx.document.setField(SummaryField::SongName, QStringLiteral("Mine"));
     a.ctx.document.markSaved(QStringLiteral("/songs/mine.kolvo"));
     a.ctx.document.setField(SummaryField::Artist, QStringLiteral("Me"));
     EXPECT_TRUE(first.writeNow());
@@ -161,7 +161,7 @@ TEST(Autosave, TheTimerRunsOnlyWhileTheSongIsUnsaved) {
     Autosave saver(a.ctx.document, a.path("recovery"), 1);
     ASSERT_TRUE(saver.claimSlot());
     QSignalSpy written(&saver, &Autosave::written);
-    a.ctx.document.setField(SummaryField::Songname, QStringLiteral("Timed"));
+    a.ctx.document.setField(SummaryField::SongName, QStringLiteral("Timed"));
     ASSERT_TRUE(written.wait(5000));
     EXPECT_EQ(readAll(saver.copyPath()), kolvoFileText(a.model));
     a.ctx.document.history().undo(); // back to the saved state: nothing to keep
@@ -175,7 +175,7 @@ TEST(Autosave, RestoringAsksOnceAndNoKeepsTheCopyAside) {
     {
         Autosave crashed(dead.ctx.document, folder, 60);
         ASSERT_TRUE(crashed.claimSlot());
-        dead.ctx.document.setField(SummaryField::Songname, QStringLiteral("Lost Song"));
+        dead.ctx.document.setField(SummaryField::SongName, QStringLiteral("Lost Song"));
         ASSERT_TRUE(crashed.writeNow());
         // Destroyed without remove(): as after a crash, the copy stays.
     }
@@ -190,7 +190,7 @@ TEST(Autosave, RestoringAsksOnceAndNoKeepsTheCopyAside) {
         const auto left = saver.leftover();
         ASSERT_TRUE(left);
         const QByteArray copy = readAll(left->copyPath);
-        MainMenu w(app.ctx);
+        SongSummaryWindow w(app.ctx);
         app.boxes.answers << c.answer;
         EXPECT_EQ(offerRecovery(app.ctx, w, saver), c.restored);
         ASSERT_GE(app.boxes.shown.size(), 1);

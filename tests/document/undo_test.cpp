@@ -5,13 +5,13 @@
 #include "document/document.h"
 #include "testapp.h"
 #include "ui/dwi/freezes.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/notetools.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/editor/transformations.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 #include "ui/timing/grabber.h"
 
 #include <QAction>
@@ -37,7 +37,7 @@ namespace {
 // A song with something in every part an edit can touch.
 void fillSong(SongModel& m) {
     m.resetparameters();
-    m.setField(SummaryField::Songname, QStringLiteral("Before"));
+    m.setField(SummaryField::SongName, QStringLiteral("Before"));
     for (int b = 1; b <= kBars; b += 3)
         for (int p = 1; p <= kArrowPanels; ++p)
             m.setStep(Double, Maniac, b, 1 + (b + p) % kRows, p, p % 3 == 0 ? 2 : 1);
@@ -71,8 +71,8 @@ class UndoTest : public ::testing::Test {
         delete summary.data();
     }
     // With `summaryWindow`, the editor locks it as a chart button does.
-    Kolvo* openEditor(int bar, QWidget* summaryWindow = nullptr) {
-        editor = new Kolvo(app.ctx, summaryWindow);
+    StepEditorWindow* openEditor(int bar, QWidget* summaryWindow = nullptr) {
+        editor = new StepEditorWindow(app.ctx, summaryWindow);
         editor->show();
         app.ctx.session.currentbar = bar;
         editor->barnumber()->setText(QString::number(bar));
@@ -84,15 +84,15 @@ class UndoTest : public ::testing::Test {
         w->show();
         return w;
     }
-    MainMenu* openSummary() {
-        summary = new MainMenu(app.ctx);
+    SongSummaryWindow* openSummary() {
+        summary = new SongSummaryWindow(app.ctx);
         summary->show();
         return summary;
     }
 
     test::TestApp app;
-    QPointer<Kolvo> editor;
-    QPointer<MainMenu> summary;
+    QPointer<StepEditorWindow> editor;
+    QPointer<SongSummaryWindow> summary;
 };
 
 struct EditCase {
@@ -111,7 +111,7 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
         {"Place mine, bar 3",
          [](UndoTest& t) {
              // Shift and the left button at the sixth 24th row.
-             Kolvo* k = t.openEditor(3);
+             StepEditorWindow* k = t.openEditor(3);
              k->findChild<NoteTools*>()->setSnap(24);
              QTest::mousePress(k->grid(), Qt::LeftButton, Qt::ShiftModifier,
                                QPoint(StepGrid::cellRect(1, 1).center().x(),
@@ -120,39 +120,39 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
         {"Insert Bar, bar 12",
          [](UndoTest& t) {
              t.app.boxes.answers << MsgAnswer::Yes;
-             t.tool<PowerTools>(12)->Command5()->click();
+             t.tool<PowerTools>(12)->insertBarButton()->click();
          }},
         {"Delete Bar, bar 4",
          [](UndoTest& t) {
              t.app.boxes.answers << MsgAnswer::Yes;
-             t.tool<PowerTools>(4)->Command6()->click();
+             t.tool<PowerTools>(4)->deleteBarButton()->click();
          }},
         {"Clear Bar, bar 7",
          [](UndoTest& t) {
              t.app.boxes.answers << MsgAnswer::Yes;
-             t.tool<PowerTools>(7)->Command7()->click();
+             t.tool<PowerTools>(7)->clearBarButton()->click();
          }},
-        {"Cut Bar, bar 10", [](UndoTest& t) { t.tool<PowerTools>(10)->Command8()->click(); }},
+        {"Cut Bar, bar 10", [](UndoTest& t) { t.tool<PowerTools>(10)->cutBarButton()->click(); }},
         {"Paste Insert, bar 2",
          [](UndoTest& t) {
              QGuiApplication::clipboard()->setText(barText(1));
              t.app.boxes.answers << MsgAnswer::Yes;
-             t.tool<PowerTools>(2)->Command10()->click();
+             t.tool<PowerTools>(2)->pasteInsertButton()->click();
          }},
         {"Paste Replace, bar 12",
          [](UndoTest& t) {
              QGuiApplication::clipboard()->setText(barText(2));
-             t.tool<PowerTools>(12)->Command11()->click();
+             t.tool<PowerTools>(12)->pasteReplaceButton()->click();
          }},
         {"Paste Merge, bar 13",
          [](UndoTest& t) {
              QGuiApplication::clipboard()->setText(barText(3));
-             t.tool<PowerTools>(13)->Command12()->click();
+             t.tool<PowerTools>(13)->pasteMergeButton()->click();
          }},
         {"Mirror Bar, bar 1",
-         [](UndoTest& t) { t.tool<Transformations>(1)->Command13()->click(); }},
-        {"Flip Bar, bar 4", [](UndoTest& t) { t.tool<Transformations>(4)->Command14()->click(); }},
-        {"Turn Bar, bar 7", [](UndoTest& t) { t.tool<Transformations>(7)->Command15()->click(); }},
+         [](UndoTest& t) { t.tool<Transformations>(1)->mirrorButton()->click(); }},
+        {"Flip Bar, bar 4", [](UndoTest& t) { t.tool<Transformations>(4)->flipButton()->click(); }},
+        {"Turn Bar, bar 7", [](UndoTest& t) { t.tool<Transformations>(7)->turnButton()->click(); }},
         {"Foot Level",
          [](UndoTest& t) {
              // Typing "12" over the old level is one step.
@@ -223,7 +223,7 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
              name->setFocus();
              QTest::keyClicks(name, QStringLiteral(" and after"));
          }},
-        {"Mark as New", [](UndoTest& t) { t.openSummary()->Option1(2)->click(); }},
+        {"Mark as New", [](UndoTest& t) { t.openSummary()->markAsNewOption(2)->click(); }},
     };
     for (const EditCase& c : cases) {
         SCOPED_TRACE(c.step);
@@ -258,7 +258,7 @@ TEST_F(UndoTest, EveryEditIsOneStepThatUndoesAndRedoesExactly) {
 }
 
 TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
-    MainMenu* w = openSummary();
+    SongSummaryWindow* w = openSummary();
     QAction* undo = w->menuAction(QStringLiteral("undomenu"));
     QAction* redo = w->menuAction(QStringLiteral("redomenu"));
     ASSERT_NE(undo, nullptr);
@@ -275,7 +275,7 @@ TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
     QGuiApplication::clipboard()->setText(barText(0));
     auto* power = tool<PowerTools>(12, w);
     ASSERT_FALSE(w->isEnabled());
-    power->Command11()->click();
+    power->pasteReplaceButton()->click();
     EXPECT_EQ(undo->text(), "&Undo Paste Replace, Single Basic bar 12");
     auto* editorUndo = editor->findChild<QAction*>(QStringLiteral("undomenu"));
     ASSERT_NE(editorUndo, nullptr);
@@ -312,7 +312,7 @@ TEST_F(UndoTest, UndoItemsNameTheStepAndRefreshTheWindowsShowingTheSong) {
 TEST_F(UndoTest, AnotherChartsStepIsNamedAndLeftForTheSummaryWindow) {
     app.model.setStep(Single, Maniac, 12, 1, PanelLeft, StepEmpty);
     app.ctx.document.startFresh();
-    MainMenu* w = openSummary();
+    SongSummaryWindow* w = openSummary();
     QAction* undo = w->menuAction(QStringLiteral("undomenu"));
     app.ctx.document.setStep(Single, Maniac, 12, 1, PanelLeft, StepArrow);
     EXPECT_EQ(undo->text(), "&Undo Place arrow, Single Maniac bar 12");
@@ -351,7 +351,7 @@ TEST_F(UndoTest, AnotherChartsStepIsNamedAndLeftForTheSummaryWindow) {
 }
 
 TEST_F(UndoTest, TypingInOneFieldIsOneStepUntilAnotherFieldTakesOver) {
-    MainMenu* w = openSummary();
+    SongSummaryWindow* w = openSummary();
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     auto* name = w->findChild<QLineEdit*>("songname");
@@ -380,7 +380,7 @@ TEST_F(UndoTest, TypingInOneFieldIsOneStepUntilAnotherFieldTakesOver) {
 }
 
 TEST_F(UndoTest, NewOpenAndSaveSetTheHistoryAndTheUnsavedState) {
-    MainMenu* w = openSummary();
+    SongSummaryWindow* w = openSummary();
     app.ctx.document.setField(SummaryField::Artist, "Someone");
     EXPECT_TRUE(app.ctx.document.isModified());
     // Save: the history stays, the song counts as saved.

@@ -74,12 +74,12 @@ QByteArray dwiFileText(const SongModel& m, DwiMode mode) {
         appendTag(out, "#SAMPLESTART:", m.samplestart());
         appendTag(out, "#SAMPLELENGTH:", m.samplelength());
     }
-    if (m.Check1() == 1)
+    if (m.markAsNew() == 1)
         out += "#STATUS:NEW\r\n";
-    else if (m.Check1() == 0)
+    else if (m.markAsNew() == 0)
         out += "#STATUS:NORMAL\r\n";
-    if (!m.Text1().isEmpty())
-        appendTag(out, "#CDTITLE:", m.Text1());
+    if (!m.cdTitle().isEmpty())
+        appendTag(out, "#CDTITLE:", m.cdTitle());
     if (!m.genre().isEmpty())
         appendTag(out, "#GENRE:", m.genre());
     for (int channel : {BPMCHANNEL, FREEZECHANNEL}) {

@@ -318,7 +318,7 @@ class ExtendedReader {
                 long long v;
                 if (!fields(2) || !integer(1, 0, 2, "check1 value", v))
                     return m_failure;
-                m_song.setCheck1(int(v));
+                m_song.setMarkAsNew(int(v));
             } else if (tag == "header") {
                 if (!fields(3))
                     return m_failure;
@@ -533,7 +533,7 @@ QByteArray extendedKolvoText(const SongModel& model) {
         out.append("\r\n");
     }
     out.append("check1,");
-    appendInt(out, model.Check1());
+    appendInt(out, model.markAsNew());
     out.append("\r\n");
     appendKept(out, "header", model.keptHeader());
     const TimingData& extras = model.songTimingExtras();

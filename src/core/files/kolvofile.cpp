@@ -190,7 +190,7 @@ class PendingSong {
     PendingSong& operator=(const PendingSong&) = delete;
 
     void setField(SummaryField f, const QString& t) { m_fields[std::size_t(f)] = t; }
-    void setCheck1(int v) { m_check1 = v; }
+    void setMarkAsNew(int v) { m_markAsNew = v; }
     void setDataexists(int s, int l, const Value& v) { m_flags[ChartId{s, l}.index()] = v; }
     void setFootlevels(int s, int l, const Value& v) { m_levels[ChartId{s, l}.index()] = v; }
     void setStep(int s, int l, int b, int r, int p, std::uint8_t v) {
@@ -229,8 +229,8 @@ class PendingSong {
         for (int i = 0; i < kSummaryTextFields; ++i)
             if (m_fields[std::size_t(i)])
                 m.setField(SummaryField(i), *m_fields[std::size_t(i)]);
-        if (m_check1)
-            m.setCheck1(*m_check1);
+        if (m_markAsNew)
+            m.setMarkAsNew(*m_markAsNew);
         for (int s = 1; s <= kStyles; ++s)
             for (int l = 1; l <= kLevels; ++l) {
                 if (const auto& v = m_levels[ChartId{s, l}.index()])
@@ -245,7 +245,7 @@ class PendingSong {
     std::array<ChartSteps, kChartSlots> m_steps;
     std::array<std::vector<TempoCell>, kChartSlots> m_tempo, m_offBeat;
     std::array<std::optional<QString>, kSummaryTextFields> m_fields;
-    std::optional<int> m_check1;
+    std::optional<int> m_markAsNew;
     std::array<std::optional<Value>, kChartSlots> m_levels, m_flags;
 };
 
@@ -369,16 +369,16 @@ class KolvoReader {
         return index(sf, "style", 1, kStyles, s) && index(lf, "level", 1, kLevels, l);
     }
 
-    bool setCheck1(const Field& f) {
+    bool setMarkAsNew(const Field& f) {
         // Never assigned (or the empty text) counts as 0.
         if (f.begin == f.end) {
-            m_model.setCheck1(0);
+            m_model.setMarkAsNew(0);
             return true;
         }
         auto v = fileFieldNumber(f.begin, f.end);
         if (!v || (*v != 0 && *v != 1 && *v != 2))
             return fail(f, QStringLiteral("check1 value %1 is not 0, 1 or 2").arg(shown(f)));
-        m_model.setCheck1(int(*v));
+        m_model.setMarkAsNew(int(*v));
         return true;
     }
 
@@ -536,7 +536,7 @@ class KolvoReader {
             for (int i = 0; i < kSummaryTextFields; ++i)
                 if (isWord(f[1], summaryFieldKey(SummaryField(i))))
                     m_model.setField(SummaryField(i), text(f[0]));
-            if (isWord(f[1], "check1") && !setCheck1(f[0]))
+            if (isWord(f[1], "check1") && !setMarkAsNew(f[0]))
                 return failure();
             if (isWord(f[0], "LEVELS"))
                 break;
@@ -570,19 +570,19 @@ class KolvoReader {
     }
 
     std::optional<ReadFailure> readLegacy(const Field& first) {
-        m_model.setField(SummaryField::Musicadd, text(first));
+        m_model.setField(SummaryField::MusicFile, text(first));
         Field h[9];
         if (!read(h, 9, "inside the header"))
             return failure();
-        const SummaryField order[] = {SummaryField::Songname, SummaryField::Artist,
+        const SummaryField order[] = {SummaryField::SongName, SummaryField::Artist,
                                       SummaryField::Genre, SummaryField::Bpm, SummaryField::Gap};
         for (int i = 0; i < 5; ++i)
             m_model.setField(order[i], text(h[i]));
-        if (!setCheck1(h[5]))
+        if (!setMarkAsNew(h[5]))
             return failure();
-        m_model.setField(SummaryField::Text1, text(h[6]));
-        m_model.setField(SummaryField::Samplestart, text(h[7]));
-        m_model.setField(SummaryField::Samplelength, text(h[8]));
+        m_model.setField(SummaryField::CdTitle, text(h[6]));
+        m_model.setField(SummaryField::SampleStart, text(h[7]));
+        m_model.setField(SummaryField::SampleLength, text(h[8]));
         Field v[16];
         if (!read(v, 16, "inside the foot levels"))
             return failure();
@@ -634,11 +634,11 @@ char* putInt(char* p, int v) {
 }
 
 // The header pairs in file order, around the check1 pair.
-const SummaryField kHeaderBeforeCheck[] = {SummaryField::Musicadd, SummaryField::Songname,
-                                           SummaryField::Artist,   SummaryField::Genre,
-                                           SummaryField::Bpm,      SummaryField::Gap};
-const SummaryField kHeaderAfterCheck[] = {SummaryField::Text1, SummaryField::Samplestart,
-                                          SummaryField::Samplelength, SummaryField::Filetag};
+const SummaryField kHeaderBeforeCheck[] = {SummaryField::MusicFile, SummaryField::SongName,
+                                           SummaryField::Artist,    SummaryField::Genre,
+                                           SummaryField::Bpm,       SummaryField::Gap};
+const SummaryField kHeaderAfterCheck[] = {SummaryField::CdTitle, SummaryField::SampleStart,
+                                          SummaryField::SampleLength, SummaryField::FileTag};
 
 std::optional<QString> textProblem(const QString& text, const QString& what) {
     if (!text.isValidUtf16())
@@ -789,8 +789,8 @@ std::optional<QString> unwritableKolvoField(const SongModel& model) {
     for (SummaryField k : kHeaderAfterCheck)
         if (auto p = header(k))
             return p;
-    if (model.Check1() < 0 || model.Check1() > 2)
-        return QStringLiteral("check1 value %1 is not 0, 1 or 2").arg(model.Check1());
+    if (model.markAsNew() < 0 || model.markAsNew() > 2)
+        return QStringLiteral("check1 value %1 is not 0, 1 or 2").arg(model.markAsNew());
     for (ChartSlot slot = 0; slot < model.chartSlots(); ++slot) {
         if (!model.usedSlot(slot))
             continue;
@@ -854,7 +854,7 @@ QByteArray originalLayoutText(const SongModel& model, const std::function<void(i
     };
     for (SummaryField k : kHeaderBeforeCheck)
         pair(model.field(k), summaryFieldKey(k));
-    out.append(QByteArray::number(model.Check1())).append(",\"check1\"\r\n");
+    out.append(QByteArray::number(model.markAsNew())).append(",\"check1\"\r\n");
     for (SummaryField k : kHeaderAfterCheck)
         pair(model.field(k), summaryFieldKey(k));
     out.append("\"LEVELS\",\"\"\r\n");

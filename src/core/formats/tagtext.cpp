@@ -35,8 +35,8 @@ const QStringList& smTagSplitters() {
 }
 
 const QList<SummaryField>& dwiTagFields() {
-    static const QList<SummaryField> fields = {SummaryField::Filetag, SummaryField::Songname,
-                                               SummaryField::Artist, SummaryField::Text1,
+    static const QList<SummaryField> fields = {SummaryField::FileTag, SummaryField::SongName,
+                                               SummaryField::Artist, SummaryField::CdTitle,
                                                SummaryField::Genre};
     return fields;
 }

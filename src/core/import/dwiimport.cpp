@@ -288,31 +288,31 @@ std::optional<ReadError> readDwi(const ReadInput& in, SongModel& song, QList<Imp
         auto text = [&] { return decode(tags.param(tag, 1)).trimmed(); };
         std::optional<ReadError> err;
         if (name == "FILE") {
-            song.setField(SummaryField::Filetag, text());
-            song.setField(SummaryField::Musicadd, musicPath(in.path, text()));
+            song.setField(SummaryField::FileTag, text());
+            song.setField(SummaryField::MusicFile, musicPath(in.path, text()));
         } else if (name == "TITLE") {
-            song.setField(SummaryField::Songname, text());
+            song.setField(SummaryField::SongName, text());
         } else if (name == "ARTIST") {
             song.setField(SummaryField::Artist, text());
         } else if (name == "GENRE") {
             song.setField(SummaryField::Genre, text());
         } else if (name == "CDTITLE") {
-            song.setField(SummaryField::Text1, text());
+            song.setField(SummaryField::CdTitle, text());
         } else if (name == "BPM") {
             err = headerNumber(tags, tag, song, SummaryField::Bpm);
             hasBpm = !err;
         } else if (name == "GAP") {
             err = headerNumber(tags, tag, song, SummaryField::Gap);
         } else if (name == "SAMPLESTART") {
-            err = sampleTime(tags, tag, song, SummaryField::Samplestart);
+            err = sampleTime(tags, tag, song, SummaryField::SampleStart);
         } else if (name == "SAMPLELENGTH") {
-            err = sampleTime(tags, tag, song, SummaryField::Samplelength);
+            err = sampleTime(tags, tag, song, SummaryField::SampleLength);
         } else if (name == "STATUS") {
             const QByteArray v = tags.param(tag, 1).trimmed().toUpper();
             if (v == "NEW")
-                song.setCheck1(1);
+                song.setMarkAsNew(1);
             else if (v == "NORMAL")
-                song.setCheck1(0);
+                song.setMarkAsNew(0);
             else
                 kept.append({name, tagValue(tags, tag)});
         } else if (name == "CHANGEBPM" || name == "BPMCHANGE") {

@@ -457,20 +457,20 @@ class SongReader {
         const MsdTags& tags = m_in.tags;
         auto text = [&] { return m_decode(tags.param(tag, 1)).trimmed(); };
         if (name == "TITLE")
-            m_song.setField(SummaryField::Songname, text());
+            m_song.setField(SummaryField::SongName, text());
         else if (name == "ARTIST")
             m_song.setField(SummaryField::Artist, text());
         else if (name == "GENRE")
             m_song.setField(SummaryField::Genre, text());
         else if (name == "CDTITLE")
-            m_song.setField(SummaryField::Text1, text());
+            m_song.setField(SummaryField::CdTitle, text());
         else if (name == "MUSIC") {
-            m_song.setField(SummaryField::Filetag, text());
-            m_song.setField(SummaryField::Musicadd, musicPath(m_in.path, text()));
+            m_song.setField(SummaryField::FileTag, text());
+            m_song.setField(SummaryField::MusicFile, musicPath(m_in.path, text()));
         } else if (name == "SAMPLESTART" || name == "SAMPLELENGTH") {
             const QByteArray v = tags.param(tag, 1).trimmed();
             const SummaryField field =
-                name == "SAMPLESTART" ? SummaryField::Samplestart : SummaryField::Samplelength;
+                name == "SAMPLESTART" ? SummaryField::SampleStart : SummaryField::SampleLength;
             if (v.isEmpty()) {
                 m_song.setField(field, QString());
             } else if (const auto n = leadingNumber(v)) {

@@ -228,7 +228,7 @@ QByteArray encodeSmFile(const SongModel& m) {
     out += ";\r\n";
     appendTag(out, "#ARTIST:", m.artist());
     appendTag(out, "#GENRE:", m.genre());
-    appendTag(out, "#CDTITLE:", m.Text1());
+    appendTag(out, "#CDTITLE:", m.cdTitle());
     appendTag(out, "#MUSIC:", m.filetag());
     for (const auto& [tag, value] : m.keptHeader())
         if (!writtenHeaderTag(tag)) {

@@ -20,22 +20,6 @@ QString levelName(int level) {
     return (level >= Beginner && level <= Edit) ? QString::fromLatin1(names[level]) : QString();
 }
 
-const char* summaryFieldKey(SummaryField f) {
-    static const char* const keys[kSummaryTextFields] = {
-        "musicadd", "songname",    "artist",       "genre", "bpm",
-        "gap",      "samplestart", "samplelength", "text1", "filetag"};
-    const int i = int(f);
-    return i >= 0 && i < kSummaryTextFields ? keys[i] : "";
-}
-
-QString summaryFieldLabel(SummaryField f) {
-    static const char* const labels[kSummaryTextFields] = {
-        "Location of MP3 file", "Name of song",    "Name of artist",     "Genre",    "BPM", "Gap",
-        "Start sample at",      "Play sample for", "Location of CD pic", "#FILE tag"};
-    const int i = int(f);
-    return i >= 0 && i < kSummaryTextFields ? QString::fromLatin1(labels[i]) : QString();
-}
-
 // ---------------------------------------------------------------- Value
 
 Value Value::number(double v) {
@@ -158,8 +142,8 @@ SongModel::SongModel() : m_charts(kChartSlots) {
             c.level = l;
         }
     // Design values of the summary fields (equal to the reset values).
-    m_fields[int(SummaryField::Bpm)] = QStringLiteral("120");
-    m_fields[int(SummaryField::Gap)] = QStringLiteral("0");
+    for (const SummaryFieldInfo& f : summaryFields())
+        m_fields[std::size_t(f.field)] = QString::fromLatin1(f.resetValue);
 }
 
 SongModel::~SongModel() = default;
@@ -443,10 +427,10 @@ void SongModel::setField(SummaryField f, const QString& text) {
     slot = text;
 }
 
-void SongModel::setCheck1(int v) {
-    if (m_check1 == v)
+void SongModel::setMarkAsNew(int v) {
+    if (m_markAsNew == v)
         return;
-    m_check1 = v;
+    m_markAsNew = v;
 }
 
 TimingData SongModel::songTiming() const {
@@ -482,13 +466,10 @@ void SongModel::resetparameters() {
     }
     m_keptHeader.clear();
     m_songTimingExtras = TimingData();
-    for (SummaryField f :
-         {SummaryField::Musicadd, SummaryField::Songname, SummaryField::Artist, SummaryField::Genre,
-          SummaryField::Text1, SummaryField::Samplestart, SummaryField::Samplelength})
-        setField(f, QString());
-    setField(SummaryField::Bpm, QStringLiteral("120"));
-    setField(SummaryField::Gap, QStringLiteral("0"));
-    setCheck1(2);
+    for (const SummaryFieldInfo& f : summaryFields())
+        if (!f.keptByReset)
+            setField(f.field, QString::fromLatin1(f.resetValue));
+    setMarkAsNew(2);
 }
 
 void SongModel::clearChart(int s, int l) {
@@ -518,7 +499,7 @@ void SongModel::swapChartSteps(int s, int l, ChartSteps& steps) {
 }
 
 bool SongModel::sameSongAs(const SongModel& o) const {
-    return m_charts == o.m_charts && m_fields == o.m_fields && m_check1 == o.m_check1 &&
+    return m_charts == o.m_charts && m_fields == o.m_fields && m_markAsNew == o.m_markAsNew &&
            m_keptHeader == o.m_keptHeader && m_songTimingExtras == o.m_songTimingExtras;
 }
 
@@ -570,7 +551,7 @@ void SongModel::copySongFrom(const SongModel& other) {
     m_songTimingExtras = other.m_songTimingExtras;
     for (int i = 0; i < kSummaryTextFields; ++i)
         setField(SummaryField(i), other.m_fields[std::size_t(i)]);
-    setCheck1(other.m_check1);
+    setMarkAsNew(other.m_markAsNew);
 }
 
 } // namespace kolvo

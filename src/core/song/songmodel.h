@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "core/song/chartsteps.h"
+#include "core/song/summaryfields.h"
 #include "core/song/timingdata.h"
 
 #include <array>
@@ -122,26 +123,6 @@ class Value {
     QString m_text;
 };
 
-enum class SummaryField : int {
-    Musicadd,
-    Songname,
-    Artist,
-    Genre,
-    Bpm,
-    Gap,
-    Samplestart,
-    Samplelength,
-    Text1,
-    Filetag,
-};
-constexpr int kSummaryTextFields = 10;
-
-// The lower-case key of a summary field in work files ("musicadd", "text1", ...).
-const char* summaryFieldKey(SummaryField f);
-// The field's caption as the summary window shows it ("Name of song", ...),
-// for messages about a value the user typed.
-QString summaryFieldLabel(SummaryField f);
-
 // What one change of the song touched, so windows refresh only what they
 // show. style/level 0 mean every chart (and a change of a chart without a
 // place in the chart table: an Edit chart or another game's); bars are
@@ -172,7 +153,7 @@ struct SongChange {
     static SongChange flags(int style, int level) { return {Flags, style, level, 1, kMaxBars}; }
     static SongChange everything() { return {Everything, 0, 0, 1, kMaxBars}; }
     static SongChange summaryField(SummaryField f) { return {Fields, 0, 0, 1, kMaxBars, f}; }
-    static SongChange check1() { return {Fields, 0, 0, 1, kMaxBars}; }
+    static SongChange markAsNew() { return {Fields, 0, 0, 1, kMaxBars}; }
 
     bool touches(unsigned kinds) const { return (what & kinds) != 0; }
     bool replacedEverything() const { return what == Everything && style == 0 && level == 0; }
@@ -292,19 +273,20 @@ class SongModel {
     // ---- summary values ----
     const QString& field(SummaryField f) const;
     void setField(SummaryField f, const QString& text);
-    int Check1() const { return m_check1; }
-    void setCheck1(int v);
+    // "Mark as new": 0 Never, 1 Always, 2 Normal.
+    int markAsNew() const { return m_markAsNew; }
+    void setMarkAsNew(int v);
 
-    const QString& musicadd() const { return field(SummaryField::Musicadd); }
-    const QString& songname() const { return field(SummaryField::Songname); }
+    const QString& musicadd() const { return field(SummaryField::MusicFile); }
+    const QString& songname() const { return field(SummaryField::SongName); }
     const QString& artist() const { return field(SummaryField::Artist); }
     const QString& genre() const { return field(SummaryField::Genre); }
     const QString& bpm() const { return field(SummaryField::Bpm); }
     const QString& gap() const { return field(SummaryField::Gap); }
-    const QString& samplestart() const { return field(SummaryField::Samplestart); }
-    const QString& samplelength() const { return field(SummaryField::Samplelength); }
-    const QString& Text1() const { return field(SummaryField::Text1); }
-    const QString& filetag() const { return field(SummaryField::Filetag); }
+    const QString& samplestart() const { return field(SummaryField::SampleStart); }
+    const QString& samplelength() const { return field(SummaryField::SampleLength); }
+    const QString& cdTitle() const { return field(SummaryField::CdTitle); }
+    const QString& filetag() const { return field(SummaryField::FileTag); }
 
     // Header tags of a step file the song has no field for (#SUBTITLE,
     // #CREDIT, #BANNER, ...), kept as read and written back by the step
@@ -400,7 +382,7 @@ class SongModel {
 
     std::vector<Chart> m_charts; // kChartSlots table slots, then the added charts
     std::array<QString, kSummaryTextFields> m_fields;
-    int m_check1 = 2;
+    int m_markAsNew = 2;
     KeptTags m_keptHeader;
     TimingData m_songTimingExtras;
 };

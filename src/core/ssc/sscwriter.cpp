@@ -128,7 +128,7 @@ QByteArray encodeSscFile(const SongModel& m) {
                       std::string_view(value.constData(), std::size_t(value.size())));
     appendTag(out, "ARTIST", m.artist());
     appendTag(out, "GENRE", m.genre());
-    appendTag(out, "CDTITLE", m.Text1());
+    appendTag(out, "CDTITLE", m.cdTitle());
     appendTag(out, "MUSIC", m.filetag());
     for (const auto& [tag, value] : m.keptHeader())
         if (!writtenHeaderTag(tag) && tag != "SUBTITLE")

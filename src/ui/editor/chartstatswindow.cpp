@@ -2,8 +2,8 @@
 
 #include "core/song/songmodel.h"
 #include "core/timing/tempomap.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/musicwaveform.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/platform/appcontext.h"
 
 #include <QApplication>
@@ -70,7 +70,7 @@ void DensityGraph::paintEvent(QPaintEvent*) {
                    .arg(n));
 }
 
-ChartStatsWindow::ChartStatsWindow(AppContext& ctx, Kolvo* editor)
+ChartStatsWindow::ChartStatsWindow(AppContext& ctx, StepEditorWindow* editor)
     : QWidget(editor, Qt::Window), m_ctx(ctx), m_editor(editor) {
     setObjectName(QStringLiteral("ChartStats"));
     setWindowTitle(QStringLiteral("Chart Statistics"));
@@ -120,7 +120,7 @@ ChartStatsWindow::ChartStatsWindow(AppContext& ctx, Kolvo* editor)
         if (change.touches(SongChange::Steps | SongChange::Tempo | SongChange::Fields))
             refresh();
     });
-    connect(editor, &Kolvo::unloaded, this, &QWidget::close);
+    connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
     refresh();
 }
 

@@ -14,7 +14,7 @@ class QSpinBox;
 namespace kolvo {
 
 struct AppContext;
-class Kolvo;
+class StepEditorWindow;
 
 // Steps per second over the song, one value per bar, with the peak marked.
 class DensityGraph : public QWidget {
@@ -39,7 +39,7 @@ class DensityGraph : public QWidget {
 class ChartStatsWindow : public QWidget {
     Q_OBJECT
   public:
-    ChartStatsWindow(AppContext& ctx, Kolvo* editor);
+    ChartStatsWindow(AppContext& ctx, StepEditorWindow* editor);
 
     const ChartStats& stats() const { return m_stats; }
     QLabel* counts() const { return m_counts; }
@@ -57,7 +57,7 @@ class ChartStatsWindow : public QWidget {
 
   private:
     AppContext& m_ctx;
-    QPointer<Kolvo> m_editor;
+    QPointer<StepEditorWindow> m_editor;
     ChartStats m_stats;
     QLabel* m_counts = nullptr;
     DensityGraph* m_graph = nullptr;

@@ -4,7 +4,7 @@
 #include "core/edit/clipboardbar.h"
 #include "core/edit/twips.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/tooldock.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
@@ -20,9 +20,6 @@ namespace kolvo {
 
 namespace {
 
-const QString kOpenCaption = QStringLiteral("<< Power Tools");
-const QString kClosedCaption = QStringLiteral("Power Tools >>");
-
 QString clipboardText() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     return clipboard ? clipboard->text() : QString();
@@ -30,8 +27,8 @@ QString clipboardText() {
 
 } // namespace
 
-PowerTools::PowerTools(AppContext& ctx, Kolvo* editor)
-    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command5()) {
+PowerTools::PowerTools(AppContext& ctx, StepEditorWindow* editor)
+    : QWidget(editor), m_ctx(ctx), m_editor(editor) {
     setObjectName(QStringLiteral("PowerTools"));
     setWindowTitle(QStringLiteral("Power Tools"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -64,10 +61,9 @@ PowerTools::PowerTools(AppContext& ctx, Kolvo* editor)
     }
 
     m_ctx.powertoolsopen = 1;
-    if (m_toggle)
-        m_toggle->setText(kOpenCaption);
+    editor->toolOpened(EditorTool::PowerTools, this);
     m_dock = new ToolDock(this, editor, DockPlace::Below);
-    connect(editor, &Kolvo::unloaded, this, &QWidget::close);
+    connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
 }
 
 PowerTools::~PowerTools() {
@@ -85,8 +81,8 @@ void PowerTools::unload() {
         return;
     m_unloaded = true;
     m_ctx.powertoolsopen = 0;
-    if (m_toggle)
-        m_toggle->setText(kClosedCaption);
+    if (m_editor)
+        m_editor->toolClosed(EditorTool::PowerTools);
 }
 
 bool PowerTools::askBar100WillBeLost() {

@@ -11,30 +11,30 @@ namespace kolvo {
 
 struct AppContext;
 class ChartSteps;
-class Kolvo;
+class StepEditorWindow;
 class ToolDock;
 
 // The bar-operations tool window ("Power Tools"), docked under the step
 // editor: insert, delete, clear, cut, copy and paste the editor's current bar
 // of the chart being edited, through the clipboard's text.
 //
-// Opening sets `powertoolsopen` and the editor's toggle caption; closing, by
+// Opening sets `powertoolsopen` and tells the editor it is open; closing, by
 // any means (its close box, the editor's toggle, the editor closing), puts
 // both back. Destroyed on close.
 class PowerTools : public QWidget {
     Q_OBJECT
   public:
-    PowerTools(AppContext& ctx, Kolvo* editor);
+    PowerTools(AppContext& ctx, StepEditorWindow* editor);
     ~PowerTools() override;
 
-    QPushButton* Command5() const { return m_buttons[0]; }  // Insert Bar
-    QPushButton* Command6() const { return m_buttons[1]; }  // Delete Bar
-    QPushButton* Command7() const { return m_buttons[2]; }  // Clear Bar
-    QPushButton* Command8() const { return m_buttons[3]; }  // Cut Bar
-    QPushButton* Command9() const { return m_buttons[4]; }  // Copy Bar
-    QPushButton* Command10() const { return m_buttons[5]; } // Paste Insert
-    QPushButton* Command11() const { return m_buttons[6]; } // Paste Replc
-    QPushButton* Command12() const { return m_buttons[7]; } // Paste Merge
+    QPushButton* insertBarButton() const { return m_buttons[0]; }
+    QPushButton* deleteBarButton() const { return m_buttons[1]; }
+    QPushButton* clearBarButton() const { return m_buttons[2]; }
+    QPushButton* cutBarButton() const { return m_buttons[3]; }
+    QPushButton* copyBarButton() const { return m_buttons[4]; }
+    QPushButton* pasteInsertButton() const { return m_buttons[5]; }
+    QPushButton* pasteReplaceButton() const { return m_buttons[6]; }
+    QPushButton* pasteMergeButton() const { return m_buttons[7]; }
     ToolDock* dock() const { return m_dock; }
 
   public slots:
@@ -61,8 +61,7 @@ class PowerTools : public QWidget {
     void unload();
 
     AppContext& m_ctx;
-    QPointer<Kolvo> m_editor;
-    QPointer<QPushButton> m_toggle;
+    QPointer<StepEditorWindow> m_editor;
     QPushButton* m_buttons[8] = {};
     ToolDock* m_dock = nullptr;
     bool m_unloaded = false;

@@ -58,11 +58,11 @@ ToolDock::ToolDock(QWidget* tool, QWidget* editor, DockPlace place)
         this->place();
     }
 
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("Timer1"));
-    m_timer->setInterval(100);
-    connect(m_timer, &QTimer::timeout, this, &ToolDock::place);
-    m_timer->start();
+    m_placeTimer = new QTimer(this);
+    m_placeTimer->setObjectName(QStringLiteral("Timer1"));
+    m_placeTimer->setInterval(100);
+    connect(m_placeTimer, &QTimer::timeout, this, &ToolDock::place);
+    m_placeTimer->start();
 }
 
 ToolDock::~ToolDock() = default;
@@ -107,8 +107,8 @@ void ToolDock::release() {
     if (m_released)
         return;
     m_released = true;
-    if (m_timer)
-        m_timer->stop();
+    if (m_placeTimer)
+        m_placeTimer->stop();
     if (m_embedded && m_tool && m_editor) {
         m_tool->setProperty(kReleased, true);
         m_tool->hide();

@@ -21,7 +21,7 @@ enum class DockPlace {
 // Keeps one tool window at its place beside the editor.
 //
 // Where the window system lets a program place its windows, the tool is a
-// small window of its own owned by the editor, and a 100 ms timer ("Timer1")
+// small window of its own owned by the editor, and a 100 ms timer
 // puts it back whenever it or the editor has moved. Where it does not (a
 // Wayland session places every window itself), the tool is laid into the
 // editor's own window instead, which grows to hold it and shrinks back when
@@ -51,7 +51,7 @@ class ToolDock : public QObject {
     // destroyed.
     void release();
 
-    QTimer* timer() const { return m_timer; }
+    QTimer* placeTimer() const { return m_placeTimer; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -64,7 +64,7 @@ class ToolDock : public QObject {
     DockPlace m_place;
     bool m_embedded = false;
     bool m_released = false;
-    QTimer* m_timer = nullptr;
+    QTimer* m_placeTimer = nullptr;
 };
 
 // The small type the editor and its tools share (11 pixels), so captions

@@ -3,7 +3,7 @@
 #include "core/edit/transform.h"
 #include "core/edit/twips.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/tooldock.h"
 #include "ui/platform/appcontext.h"
 
@@ -12,15 +12,8 @@
 
 namespace kolvo {
 
-namespace {
-
-const QString kOpenCaption = QStringLiteral("<< Transforms");
-const QString kClosedCaption = QStringLiteral("Transforms >>");
-
-} // namespace
-
-Transformations::Transformations(AppContext& ctx, Kolvo* editor)
-    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command6()) {
+Transformations::Transformations(AppContext& ctx, StepEditorWindow* editor)
+    : QWidget(editor), m_ctx(ctx), m_editor(editor) {
     setObjectName(QStringLiteral("Transformations"));
     setWindowTitle(QStringLiteral("Transformations"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -36,20 +29,19 @@ Transformations::Transformations(AppContext& ctx, Kolvo* editor)
         connect(button, &QPushButton::clicked, this, slot);
         return button;
     };
-    m_command13 = makeButton("Command13", QStringLiteral("Mirror Bar (Swap L-R Arrows)"), 120,
-                             &Transformations::mirrorBar);
-    m_command14 = makeButton("Command14", QStringLiteral("Flip Bar (Swap U-D Arrows)"), 360,
-                             &Transformations::flipBar);
-    m_command15 = makeButton("Command15", QStringLiteral("Turn Bar 90\u00B0 Clockwise"), 600,
-                             &Transformations::turnBar);
+    m_mirrorButton = makeButton("Command13", QStringLiteral("Mirror Bar (Swap L-R Arrows)"), 120,
+                                &Transformations::mirrorBar);
+    m_flipButton = makeButton("Command14", QStringLiteral("Flip Bar (Swap U-D Arrows)"), 360,
+                              &Transformations::flipBar);
+    m_turnButton = makeButton("Command15", QStringLiteral("Turn Bar 90\u00B0 Clockwise"), 600,
+                              &Transformations::turnBar);
     // Solo's pad has diagonals, which a quarter turn cannot carry.
-    m_command15->setVisible(m_ctx.session.currentstyle != Solo);
+    m_turnButton->setVisible(m_ctx.session.currentstyle != Solo);
 
     m_ctx.transformationsopen = 1;
-    if (m_toggle)
-        m_toggle->setText(kOpenCaption);
+    editor->toolOpened(EditorTool::Transformations, this);
     m_dock = new ToolDock(this, editor, DockPlace::BelowRight);
-    connect(editor, &Kolvo::unloaded, this, &QWidget::close);
+    connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
 }
 
 Transformations::~Transformations() {
@@ -67,8 +59,8 @@ void Transformations::unload() {
         return;
     m_unloaded = true;
     m_ctx.transformationsopen = 0;
-    if (m_toggle)
-        m_toggle->setText(kClosedCaption);
+    if (m_editor)
+        m_editor->toolClosed(EditorTool::Transformations);
 }
 
 void Transformations::apply(BarTransform transform) {

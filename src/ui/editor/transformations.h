@@ -8,7 +8,7 @@ class QPushButton;
 namespace kolvo {
 
 struct AppContext;
-class Kolvo;
+class StepEditorWindow;
 class ToolDock;
 enum class BarTransform;
 
@@ -16,17 +16,17 @@ enum class BarTransform;
 // editor and right-aligned with it: mirror, flip or turn the arrows of the
 // editor's current bar. Turn is not offered for Solo charts.
 //
-// Opening sets `transformationsopen` and the editor's toggle caption;
+// Opening sets `transformationsopen` and tells the editor it is open;
 // closing, by any means, puts both back. Destroyed on close.
 class Transformations : public QWidget {
     Q_OBJECT
   public:
-    Transformations(AppContext& ctx, Kolvo* editor);
+    Transformations(AppContext& ctx, StepEditorWindow* editor);
     ~Transformations() override;
 
-    QPushButton* Command13() const { return m_command13; } // Mirror
-    QPushButton* Command14() const { return m_command14; } // Flip
-    QPushButton* Command15() const { return m_command15; } // Turn
+    QPushButton* mirrorButton() const { return m_mirrorButton; } // Mirror
+    QPushButton* flipButton() const { return m_flipButton; }     // Flip
+    QPushButton* turnButton() const { return m_turnButton; }     // Turn
     ToolDock* dock() const { return m_dock; }
 
   public slots:
@@ -42,11 +42,10 @@ class Transformations : public QWidget {
     void unload();
 
     AppContext& m_ctx;
-    QPointer<Kolvo> m_editor;
-    QPointer<QPushButton> m_toggle;
-    QPushButton* m_command13 = nullptr;
-    QPushButton* m_command14 = nullptr;
-    QPushButton* m_command15 = nullptr;
+    QPointer<StepEditorWindow> m_editor;
+    QPushButton* m_mirrorButton = nullptr;
+    QPushButton* m_flipButton = nullptr;
+    QPushButton* m_turnButton = nullptr;
     ToolDock* m_dock = nullptr;
     bool m_unloaded = false;
 };

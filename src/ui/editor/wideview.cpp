@@ -3,8 +3,8 @@
 #include "core/edit/playposition.h"
 #include "core/edit/twips.h"
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/notecolours.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/tooldock.h"
 #include "ui/editor/wavestrip.h"
 #include "ui/platform/appcontext.h"
@@ -33,9 +33,6 @@ namespace kolvo {
 
 namespace {
 
-const QString kOpenCaption = QStringLiteral("<< Wide View");
-const QString kClosedCaption = QStringLiteral("Wide View >>");
-
 const QColor kMarkerColour(192, 192, 255);
 
 // Layout in twips.
@@ -53,8 +50,8 @@ std::size_t cellSlot(int j, int panel, int row) {
 
 } // namespace
 
-WideView::WideView(AppContext& ctx, Kolvo* editor)
-    : QWidget(editor), m_ctx(ctx), m_editor(editor), m_toggle(editor->Command4()) {
+WideView::WideView(AppContext& ctx, StepEditorWindow* editor)
+    : QWidget(editor), m_ctx(ctx), m_editor(editor) {
     setObjectName(QStringLiteral("WideView"));
     setWindowTitle(QStringLiteral("Wide View"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -118,14 +115,14 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     speedLabel->setGeometry(twips(120), twips(kHelpBottom), twips(780), twips(kSpeedRow - 30));
     // A new speed takes effect at once on a bar being played.
     connect(m_speed, &QComboBox::currentIndexChanged, this, [this] {
-        if (m_timer2 && m_timer2->isActive())
+        if (m_barEndTimer && m_barEndTimer->isActive())
             m_ctx.player.setSpeed(chosenSpeed(m_speed));
     });
 
-    m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer2->setInterval(30);
-    connect(m_timer2, &QTimer::timeout, this, &WideView::pauseAtBarEnd);
+    m_barEndTimer = new QTimer(this);
+    m_barEndTimer->setObjectName(QStringLiteral("Timer2"));
+    m_barEndTimer->setInterval(30);
+    connect(m_barEndTimer, &QTimer::timeout, this, &WideView::pauseAtBarEnd);
 
     m_waveStrip = new WaveStrip(editor->music(), this);
     m_waveStrip->setGeometry(twips(2055), 0, kWaveStripWidth, twips(kBarPitch * kShownBars) + 1);
@@ -133,11 +130,10 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     showWaveStrip(editor->waveToggle()->isChecked());
 
     m_ctx.wideviewopen = 1;
-    if (m_toggle)
-        m_toggle->setText(kOpenCaption);
+    editor->toolOpened(EditorTool::WideView, this);
     m_dock = new ToolDock(this, editor, DockPlace::Right);
-    connect(editor, &Kolvo::unloaded, this, &QWidget::close);
-    connect(editor, &Kolvo::refreshed, this, &WideView::refreshwideview);
+    connect(editor, &StepEditorWindow::unloaded, this, &QWidget::close);
+    connect(editor, &StepEditorWindow::refreshed, this, &WideView::refreshwideview);
     // Steps of the history (a tool's edit, undo, redo) show at once.
     connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
         if (change.touches(SongChange::Steps) &&
@@ -150,9 +146,9 @@ WideView::WideView(AppContext& ctx, Kolvo* editor)
     connect(
         m_ctx.player.events(), &PlayerEvents::ended, this,
         [this] {
-            if (m_unloaded || !m_timer2->isActive())
+            if (m_unloaded || !m_barEndTimer->isActive())
                 return;
-            m_timer2->stop();
+            m_barEndTimer->stop();
             m_ctx.playbarend = 0;
             ReportPlayerGone(m_ctx, this);
         },
@@ -350,24 +346,24 @@ void WideView::playBar(int bar) {
                          QStringLiteral("Winamp not found."), MsgButtons::Ok, MsgIcon::None);
         return;
     }
-    m_timer2->start();
+    m_barEndTimer->start();
 }
 
 void WideView::pauseAtBarEnd() {
     PlayerLink& player = m_ctx.player;
     if (!player.IsWindow()) {
-        m_timer2->stop();
+        m_barEndTimer->stop();
         return;
     }
     const std::optional<int> position = player.positionIfAnswering();
     if (!position) { // a player that has gone is not "at 0": stop waiting
-        m_timer2->stop();
+        m_barEndTimer->stop();
         return;
     }
     if (*position > m_ctx.playbarend) {
         player.WinampCommand(winamp::Pause);
         m_ctx.playbarend = 0;
-        m_timer2->stop();
+        m_barEndTimer->stop();
     }
 }
 
@@ -387,11 +383,11 @@ void WideView::unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_timer2->stop();
+    m_barEndTimer->stop();
     m_ctx.playbarend = 0;
     m_ctx.wideviewopen = 0;
-    if (m_toggle)
-        m_toggle->setText(kClosedCaption);
+    if (m_editor)
+        m_editor->toolClosed(EditorTool::WideView);
 }
 
 } // namespace kolvo

@@ -19,7 +19,7 @@ class QTimer;
 namespace kolvo {
 
 struct AppContext;
-class Kolvo;
+class StepEditorWindow;
 class ToolDock;
 class WaveStrip;
 
@@ -30,14 +30,14 @@ class WaveStrip;
 // under the help text (kept under "wideview"), and pauses the player at the
 // bar's end. A player that ends while a bar plays is reported at once.
 //
-// Opening sets `wideviewopen` and the editor's toggle caption; closing, by
+// Opening sets `wideviewopen` and tells the editor it is open; closing, by
 // any means, puts both back. Destroyed on close.
 class WideView : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kShownBars = 12;
 
-    WideView(AppContext& ctx, Kolvo* editor);
+    WideView(AppContext& ctx, StepEditorWindow* editor);
     ~WideView() override;
 
     // One short line of the cell array: cell k = 385(p - 1) + 32j + r for
@@ -53,7 +53,7 @@ class WideView : public QWidget {
     QLabel* barlabel(int i) const; // 1..12
     QWidget* indicator() const { return m_indicator; }
     QScrollBar* VScroll1() const { return m_vscroll; }
-    QTimer* Timer2() const { return m_timer2; }
+    QTimer* barEndTimer() const { return m_barEndTimer; }
     ToolDock* dock() const { return m_dock; }
     // The music beside the bars, shown while the editor shows its own.
     WaveStrip* waveStrip() const { return m_waveStrip; }
@@ -76,17 +76,16 @@ class WideView : public QWidget {
   private:
     void scrolled();
     void playBar(int bar);
-    void pauseAtBarEnd(); // Timer2 tick
+    void pauseAtBarEnd(); // the bar-end timer's tick
     void unload();
     void showWaveStrip(bool shown);
 
     AppContext& m_ctx;
-    QPointer<Kolvo> m_editor;
-    QPointer<QPushButton> m_toggle;
+    QPointer<StepEditorWindow> m_editor;
     std::array<QLabel*, kShownBars> m_barlabels{};
     QWidget* m_indicator = nullptr;
     QScrollBar* m_vscroll = nullptr;
-    QTimer* m_timer2 = nullptr;
+    QTimer* m_barEndTimer = nullptr;
     ToolDock* m_dock = nullptr;
     WaveStrip* m_waveStrip = nullptr;
     QComboBox* m_speed = nullptr;

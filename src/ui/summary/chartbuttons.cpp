@@ -1,6 +1,6 @@
 // The "Steps Summary" grid of the summary window, the Edit > Delete command
 // and the Options > Auto-Display items.
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include "core/song/songmodel.h"
 #include "ui/platform/appcontext.h"
@@ -14,14 +14,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 
 namespace kolvo {
 
-QColor MainMenu::dataColor() {
+QColor SongSummaryWindow::dataColor() {
     return QColor(128, 255, 128);
 }
-QColor MainMenu::noDataColor() {
+QColor SongSummaryWindow::noDataColor() {
     return QColor(255, 255, 255);
 }
 
@@ -33,14 +33,14 @@ void setLook(QPushButton* b, bool data) {
     QPalette pal = b->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         pal.setColor(group, QPalette::Button,
-                     data ? MainMenu::dataColor() : MainMenu::noDataColor());
+                     data ? SongSummaryWindow::dataColor() : SongSummaryWindow::noDataColor());
         pal.setColor(group, QPalette::ButtonText, Qt::black);
     }
     b->setPalette(pal);
 }
 } // namespace
 
-QWidget* MainMenu::buildChartGrid() {
+QWidget* SongSummaryWindow::buildChartGrid() {
     auto* box = new QGroupBox(QStringLiteral("Steps Summary"), this);
     box->setObjectName(QStringLiteral("Frame1"));
     auto* v = new QVBoxLayout(box);
@@ -66,16 +66,16 @@ QWidget* MainMenu::buildChartGrid() {
         setLook(b, false);
         connect(b, &QPushButton::clicked, this, [this, n] { chartButtonClicked(n); });
         g->addWidget(b, level, style);
-        m_buttons[std::size_t(n)] = b;
+        m_chartButtons[std::size_t(n)] = b;
     }
-    // The "Edit" row, left to right Command23, Command22, Command21, Command20.
+    // The "Edit" row: buttons 23, 22, 21, 20 from left to right.
     for (int s = 1; s <= kStyles; ++s) {
         const int n = 24 - s;
         auto* b = new QPushButton(QStringLiteral("Unavailable"), box);
         b->setObjectName(QStringLiteral("Command%1").arg(n));
         b->setEnabled(false);
         g->addWidget(b, 5, s);
-        m_buttons[std::size_t(n)] = b;
+        m_chartButtons[std::size_t(n)] = b;
     }
     // The Beginner charts, beside the table.
     g->addWidget(new QLabel(levelName(Beginner), box), 6, 0);
@@ -97,36 +97,36 @@ QWidget* MainMenu::buildChartGrid() {
     return box;
 }
 
-QPushButton* MainMenu::chartButton(int n) const {
-    return n >= 1 && n <= 23 ? m_buttons[std::size_t(n)] : nullptr;
+QPushButton* SongSummaryWindow::chartButton(int n) const {
+    return n >= 1 && n <= 23 ? m_chartButtons[std::size_t(n)] : nullptr;
 }
 
-QPushButton* MainMenu::beginnerButton(int style) const {
+QPushButton* SongSummaryWindow::beginnerButton(int style) const {
     return style >= 1 && style <= kStyles ? m_beginnerButtons[std::size_t(style)] : nullptr;
 }
 
-void MainMenu::datacheck() {
+void SongSummaryWindow::datacheck() {
     for (int n = 1; n <= 16; ++n)
-        setLook(m_buttons[std::size_t(n)],
+        setLook(m_chartButtons[std::size_t(n)],
                 m_ctx.document.song().hasData((n - 1) % 4 + 1, (n - 1) / 4 + 1));
     for (int s = 1; s <= kStyles; ++s)
         setLook(m_beginnerButtons[std::size_t(s)], m_ctx.document.song().hasData(s, Beginner));
 }
 
-void MainMenu::chartButtonClicked(int n) {
+void SongSummaryWindow::chartButtonClicked(int n) {
     openChart((n - 1) % 4 + 1, (n - 1) / 4 + 1);
 }
 
-void MainMenu::openChart(int style, int level) {
+void SongSummaryWindow::openChart(int style, int level) {
     m_ctx.session.currentstyle = style;
     m_ctx.session.currentlevel = level;
     setEnabled(false);
-    auto* editor = new Kolvo(m_ctx, this);
-    connect(editor, &Kolvo::unloaded, this, [this] { setEnabled(true); });
+    auto* editor = new StepEditorWindow(m_ctx, this);
+    connect(editor, &StepEditorWindow::unloaded, this, [this] { setEnabled(true); });
     editor->show();
 }
 
-void MainMenu::deletepattern(int style, int level) {
+void SongSummaryWindow::deletepattern(int style, int level) {
     const QString text = QStringLiteral("WARNING! This will delete the entire ") +
                          styleName(style) + u' ' + levelName(level) +
                          QStringLiteral(" step sequence! Are you sure you want to continue?");
@@ -135,7 +135,7 @@ void MainMenu::deletepattern(int style, int level) {
         m_ctx.document.clearChart(style, level);
 }
 
-void MainMenu::toggleAutoDisplay(QAction* action, int& flag, const QString& key) {
+void SongSummaryWindow::toggleAutoDisplay(QAction* action, int& flag, const QString& key) {
     flag = flag == 1 ? 0 : 1;
     action->setChecked(flag == 1);
     WriteSetting(QStringLiteral("Settings"), key, QString::number(flag));

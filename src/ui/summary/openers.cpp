@@ -4,7 +4,7 @@
 // waiting for it and sets aside (disables) this window itself where it must;
 // none is a child of this window, since disabling a window disables its
 // children too.
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include "ui/analysis/detecttempo.h"
 #include "ui/app/aboutform.h"
@@ -21,15 +21,11 @@
 
 namespace kolvo {
 
-void MainMenu::connectOpeners() {
+void SongSummaryWindow::connectOpeners() {
     AppContext& ctx = m_ctx;
-    auto onMenu = [this](const char* name, auto open) {
-        if (QAction* a = menuAction(QLatin1String(name)))
-            connect(a, &QAction::triggered, this, open);
-    };
-    auto onLabel = [this](const char* name, auto open) {
-        if (ClickLabel* l = clickLabel(QLatin1String(name)))
-            connect(l, &ClickLabel::clicked, this, open);
+    auto onMenu = [this](QAction* a, auto open) { connect(a, &QAction::triggered, this, open); };
+    auto onLabel = [this](ClickLabel* l, auto open) {
+        connect(l, &ClickLabel::clicked, this, open);
     };
 
     auto findGap = [this, &ctx] { (new FindTheGap(ctx, this))->show(); };
@@ -37,25 +33,25 @@ void MainMenu::connectOpeners() {
     auto sync = [this, &ctx] { (new Synchro(ctx, this))->show(); };
     auto music = [] { (new MusicInfo)->show(); };
 
-    onMenu("findgapmenu", findGap);
-    onLabel("findgaplabel", findGap);
-    onMenu("findbpmmenu", findBpm);
-    onLabel("findbpmlabel", findBpm);
-    onMenu("detecttempomenu", [this, &ctx] {
+    onMenu(m_menus.findGap, findGap);
+    onLabel(m_labels.findGap, findGap);
+    onMenu(m_menus.findBpm, findBpm);
+    onLabel(m_labels.findBpm, findBpm);
+    onMenu(m_menus.detectTempo, [this, &ctx] {
         (new DetectTempo(ctx, this, [this](SummaryField f, const QString& text) {
             commitField(f, text);
         }))->show();
     });
-    onMenu("synchromenu", sync);
-    onLabel("Synchroloader", sync);
-    onLabel("musicinfolabel", music);
-    onLabel("filetaglabel", music);
-    onLabel("Label27", [this, &ctx] { TickTest(ctx, this); });
-    onMenu("checkupdatesmenu", [this, &ctx] { (new CheckForUpdates(ctx, this))->show(); });
-    onMenu("ddrlocationmenu", [this, &ctx] { (new DDRLocation(ctx, this))->show(); });
-    onMenu("winamplocationmenu", [this, &ctx] { (new WinampLocation(ctx, this))->show(); });
-    onMenu("helpinfomenu", [this, &ctx] { (new HelpInformation(ctx, this))->show(); });
-    onMenu("aboutmenu", [&ctx] { (new AboutForm(ctx))->show(); });
+    onMenu(m_menus.synchro, sync);
+    onLabel(m_labels.syncCheck, sync);
+    onLabel(m_labels.musicInfo, music);
+    onLabel(m_labels.fileTag, music);
+    onLabel(m_labels.tickTest, [this, &ctx] { TickTest(ctx, this); });
+    onMenu(m_menus.checkUpdates, [this, &ctx] { (new CheckForUpdates(ctx, this))->show(); });
+    onMenu(m_menus.simulatorAddress, [this, &ctx] { (new DDRLocation(ctx, this))->show(); });
+    onMenu(m_menus.playerAddress, [this, &ctx] { (new WinampLocation(ctx, this))->show(); });
+    onMenu(m_menus.helpInfo, [this, &ctx] { (new HelpInformation(ctx, this))->show(); });
+    onMenu(m_menus.about, [&ctx] { (new AboutForm(ctx))->show(); });
 }
 
 } // namespace kolvo

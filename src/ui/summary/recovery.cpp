@@ -2,7 +2,7 @@
 
 #include "document/autosave.h"
 #include "document/document.h"
-#include "mainmenu.h"
+#include "songsummarywindow.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/messageboxes.h"
 #include "ui/summary/clsopensave.h"
@@ -16,7 +16,7 @@ QString recoveryQuestion(const QString& hhmm) {
            hhmm + QStringLiteral(")?");
 }
 
-bool offerRecovery(AppContext& ctx, MainMenu& window, Autosave& autosave) {
+bool offerRecovery(AppContext& ctx, SongSummaryWindow& window, Autosave& autosave) {
     const auto left = autosave.leftover();
     if (!left)
         return false;

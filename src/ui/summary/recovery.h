@@ -6,7 +6,7 @@ namespace kolvo {
 
 struct AppContext;
 class Autosave;
-class MainMenu;
+class SongSummaryWindow;
 
 // The question asked at start when a recovery copy was left by a copy of
 // the program that did not close.
@@ -16,6 +16,6 @@ QString recoveryQuestion(const QString& hhmm);
 // Yes reads it into the summary window as an unsaved song that saves to its
 // original work file next; No keeps it aside under a name with its time and
 // says where. True when a song was restored.
-bool offerRecovery(AppContext& ctx, MainMenu& window, Autosave& autosave);
+bool offerRecovery(AppContext& ctx, SongSummaryWindow& window, Autosave& autosave);
 
 } // namespace kolvo

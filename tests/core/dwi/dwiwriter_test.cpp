@@ -52,32 +52,32 @@ TEST(DwiWriter, LineConditions) {
          lines({"#TITLE:;", "#ARTIST:;", "#GAP:0;", "#BPM:120;"})},
         {"fields trimmed of blanks; filetag gives #FILE:; Never gives NORMAL",
          [](SongModel& m) {
-             m.setField(SummaryField::Filetag, QStringLiteral("  song.mp3 "));
-             m.setField(SummaryField::Songname, QStringLiteral(" Title "));
+             m.setField(SummaryField::FileTag, QStringLiteral("  song.mp3 "));
+             m.setField(SummaryField::SongName, QStringLiteral(" Title "));
              m.setField(SummaryField::Artist, QString::fromUtf8("Bj\u00f6rk"));
-             m.setCheck1(0);
+             m.setMarkAsNew(0);
          },
          DwiMode::Export,
          lines({"#FILE:song.mp3;", "#TITLE:Title;", "#ARTIST:Bj\xc3\xb6rk;", "#GAP:0;", "#BPM:120;",
                 "#STATUS:NORMAL"})},
         {"tests take #FILE: from the music path",
          [](SongModel& m) {
-             m.setField(SummaryField::Filetag, QStringLiteral("ignored"));
-             m.setField(SummaryField::Musicadd, QStringLiteral(" /music/a b.mp3"));
+             m.setField(SummaryField::FileTag, QStringLiteral("ignored"));
+             m.setField(SummaryField::MusicFile, QStringLiteral(" /music/a b.mp3"));
          },
          DwiMode::EditorTest,
          lines({"#FILE:/music/a b.mp3;", "#TITLE:;", "#ARTIST:;", "#GAP:0;", "#BPM:120;"})},
         {"sample length without sample start: no sample lines; cd title and genre",
          [](SongModel& m) {
-             m.setField(SummaryField::Samplelength, QStringLiteral("5000"));
-             m.setField(SummaryField::Text1, QStringLiteral("cd.png"));
+             m.setField(SummaryField::SampleLength, QStringLiteral("5000"));
+             m.setField(SummaryField::CdTitle, QStringLiteral("cd.png"));
              m.setField(SummaryField::Genre, QStringLiteral("Trance"));
          },
          DwiMode::Export,
          lines({"#TITLE:;", "#ARTIST:;", "#GAP:0;", "#BPM:120;", "#CDTITLE:cd.png;",
                 "#GENRE:Trance;"})},
         {"sample start alone writes an empty sample length",
-         [](SongModel& m) { m.setField(SummaryField::Samplestart, QStringLiteral("1000")); },
+         [](SongModel& m) { m.setField(SummaryField::SampleStart, QStringLiteral("1000")); },
          DwiMode::Export,
          lines({"#TITLE:;", "#ARTIST:;", "#GAP:0;", "#BPM:120;", "#SAMPLESTART:1000;",
                 "#SAMPLELENGTH:;"})},
@@ -107,7 +107,7 @@ TEST(DwiWriter, LineConditions) {
                 "#DOUBLE:SMANIAC:12:00000000:0000000000000000;", "#SOLO:BASIC:1:00000000;"})},
         {"tick test: header, tempo lists, the tick chart and no song chart",
          [](SongModel& m) {
-             m.setField(SummaryField::Musicadd, QStringLiteral("/m.mp3"));
+             m.setField(SummaryField::MusicFile, QStringLiteral("/m.mp3"));
              m.setTempo(Single, Basic, 2, 1, FREEZECHANNEL, 500);
              m.setDataexists(Single, Basic, Value::number(1));
          },

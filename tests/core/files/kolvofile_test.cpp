@@ -44,19 +44,19 @@ const char* const kResetHead =
 
 struct Reset : SongModel {
     Reset() {
-        setField(SummaryField::Filetag, QStringLiteral("t"));
+        setField(SummaryField::FileTag, QStringLiteral("t"));
         resetparameters();
     }
 };
 
 // A song using every kind of value the file carries.
 void fillRichSong(SongModel& m) {
-    m.setField(SummaryField::Musicadd, QString::fromUtf8("/music/Ünïcode, song.mp3"));
-    m.setField(SummaryField::Songname, QStringLiteral("  Title, with comma  "));
+    m.setField(SummaryField::MusicFile, QString::fromUtf8("/music/Ünïcode, song.mp3"));
+    m.setField(SummaryField::SongName, QStringLiteral("  Title, with comma  "));
     m.setField(SummaryField::Artist, QStringLiteral("line\r\nbreak"));
     m.setField(SummaryField::Bpm, QStringLiteral("140.5"));
-    m.setField(SummaryField::Samplestart, QStringLiteral("1000"));
-    m.setCheck1(1);
+    m.setField(SummaryField::SampleStart, QStringLiteral("1000"));
+    m.setMarkAsNew(1);
     m.setFootlevels(1, 1, Value::text(QStringLiteral("7")));
     m.setFootlevels(2, 3, Value::number(1));
     m.setFootlevels(4, 4, Value());
@@ -138,7 +138,7 @@ TEST(KolvoFile, RoundTripIsByteForByte) {
     EXPECT_TRUE(back.footlevels(4, 4).isUnassigned());
     EXPECT_EQ(back.step(1, 1, 2, 9, 1), 2);
     EXPECT_EQ(back.tempo(1, 1, 100, 4, BPMCHANNEL), 1e-7);
-    EXPECT_EQ(back.Check1(), 1);
+    EXPECT_EQ(back.markAsNew(), 1);
 
     // And through a real file.
     QTemporaryDir dir;
@@ -173,7 +173,7 @@ TEST(KolvoReader, KeyedLayoutReadsFieldsNotLines) {
     EXPECT_EQ(m.bpm(), QStringLiteral("150"));
     EXPECT_EQ(m.gap(), QStringLiteral("0")); // not in the file: the reset value stays
     EXPECT_EQ(m.filetag(), QStringLiteral("T"));
-    EXPECT_EQ(m.Check1(), 0);
+    EXPECT_EQ(m.markAsNew(), 0);
     EXPECT_EQ(m.footlevels(1, 1), Value::text(QStringLiteral("12")));
     EXPECT_EQ(m.footlevels(4, 4), Value::number(1));
     EXPECT_EQ(m.dataexists(1, 1), Value::text(QStringLiteral("1")));
@@ -197,8 +197,8 @@ TEST(KolvoReader, LegacyLayoutHasNoMagicAndKeepsFiletag) {
     EXPECT_EQ(m.genre(), QStringLiteral("Genre"));
     EXPECT_EQ(m.bpm(), QStringLiteral("130"));
     EXPECT_EQ(m.gap(), QStringLiteral("20"));
-    EXPECT_EQ(m.Check1(), 1);
-    EXPECT_EQ(m.Text1(), QStringLiteral("cd.png"));
+    EXPECT_EQ(m.markAsNew(), 1);
+    EXPECT_EQ(m.cdTitle(), QStringLiteral("cd.png"));
     EXPECT_EQ(m.samplestart(), QStringLiteral("500"));
     EXPECT_EQ(m.filetag(), QStringLiteral("t"));
     EXPECT_EQ(m.footlevels(1, 1), Value::text(QStringLiteral("3")));
@@ -324,7 +324,7 @@ TEST(KolvoReader, RefusesWhatBreaksTheGrammarAndLeavesTheModelReset) {
     };
     for (const Case& c : cases) {
         Reset m;
-        m.setField(SummaryField::Filetag, QStringLiteral("kept"));
+        m.setField(SummaryField::FileTag, QStringLiteral("kept"));
         QByteArray before = kolvoFileText(m);
         auto err = readText(c.text, m);
         expectCheckAgrees(c.text, err);
@@ -487,7 +487,7 @@ TEST(KolvoWriter, ValuesPastTheOriginalLayoutReadBackExactly) {
     } cases[] = {
         {"a double quote in a title",
          [](SongModel& m) {
-             m.setField(SummaryField::Songname, QStringLiteral("\"AM-3P\" (CHAOS Special)"));
+             m.setField(SummaryField::SongName, QStringLiteral("\"AM-3P\" (CHAOS Special)"));
          }},
         {"a double quote in a foot level",
          [](SongModel& m) { m.setFootlevels(2, 4, Value::text(QStringLiteral("7\""))); }},
@@ -611,7 +611,7 @@ TEST(KolvoReader, BrokenExtendedFilesAreRefusedWithTheirLine) {
     };
     for (const Case& c : cases) {
         Reset m;
-        m.setField(SummaryField::Songname, QStringLiteral("kept"));
+        m.setField(SummaryField::SongName, QStringLiteral("kept"));
         auto err = readKolvoData(head + c.body, QStringLiteral("x.kolvo"), m);
         if (!c.reason) {
             EXPECT_FALSE(err) << c.body.toStdString();

@@ -36,7 +36,7 @@ TEST(RegularFile, ReaderRefusesWhatIsNotAFile) {
         EXPECT_EQ(notARegularFile(c.path), QString::fromLatin1(c.reason));
         SongModel m;
         m.resetparameters();
-        m.setField(SummaryField::Songname, "Kept");
+        m.setField(SummaryField::SongName, "Kept");
         const std::optional<FileError> err = readKolvoFile(c.path, m);
         ASSERT_TRUE(err.has_value());
         EXPECT_EQ(err->file, c.path);

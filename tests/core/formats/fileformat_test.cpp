@@ -17,11 +17,11 @@ namespace {
 
 // A song with a little of everything a format carries.
 void fillSmallSong(SongModel& m) {
-    m.setField(SummaryField::Songname, QStringLiteral("Small"));
+    m.setField(SummaryField::SongName, QStringLiteral("Small"));
     m.setField(SummaryField::Artist, QStringLiteral("Someone"));
     m.setField(SummaryField::Bpm, QStringLiteral("150"));
     m.setField(SummaryField::Gap, QStringLiteral("250"));
-    m.setField(SummaryField::Filetag, QStringLiteral("small.mp3"));
+    m.setField(SummaryField::FileTag, QStringLiteral("small.mp3"));
     m.setDataexists(Single, Basic, Value::number(1));
     m.setFootlevels(Single, Basic, Value::number(3));
     m.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
@@ -36,10 +36,10 @@ void fillSmallSong(SongModel& m) {
 void fillRandomSong(SongModel& m, unsigned seed) {
     std::mt19937 rng(seed);
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
-    m.setField(SummaryField::Songname, QStringLiteral("Random %1").arg(seed));
+    m.setField(SummaryField::SongName, QStringLiteral("Random %1").arg(seed));
     m.setField(SummaryField::Bpm, QString::number(60 + pick(200)));
     m.setField(SummaryField::Gap, QString::number(pick(3000)));
-    m.setField(SummaryField::Filetag, QStringLiteral("r.ogg"));
+    m.setField(SummaryField::FileTag, QStringLiteral("r.ogg"));
     for (int s = 1; s <= kStyles; ++s)
         for (int l = 1; l <= kLevels; ++l) {
             if (pick(3) == 0)

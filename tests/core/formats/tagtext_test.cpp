@@ -13,18 +13,18 @@ TEST(TagText, DwiSplittersAreFoundInEveryTagField) {
         const char* text;
         const char* splitter; // nullptr: the text reads back as typed
     } cases[] = {
-        {SummaryField::Songname, "Act 2: Return", ":"},
-        {SummaryField::Songname, "Plain Title (Remix) #1", nullptr},
+        {SummaryField::SongName, "Act 2: Return", ":"},
+        {SummaryField::SongName, "Plain Title (Remix) #1", nullptr},
         {SummaryField::Artist, "A; B", ";"},
         {SummaryField::Artist, "AC/DC", nullptr},
         {SummaryField::Genre, "http://x", ":"}, // ":" comes before "//"
         {SummaryField::Genre, "a//b:c", "//"},
-        {SummaryField::Text1, "cd/title.png", nullptr},
-        {SummaryField::Text1, "C:\\cd.png", ":"},
-        {SummaryField::Filetag, "back\\slash.mp3", nullptr}, // DWI reads "\" as text
-        {SummaryField::Filetag, "song;.mp3", ";"},
-        {SummaryField::Bpm, "1:2", nullptr},      // not a text tag
-        {SummaryField::Musicadd, "a;b", nullptr}, // the export writes the file tag, not this
+        {SummaryField::CdTitle, "cd/title.png", nullptr},
+        {SummaryField::CdTitle, "C:\\cd.png", ":"},
+        {SummaryField::FileTag, "back\\slash.mp3", nullptr}, // DWI reads "\" as text
+        {SummaryField::FileTag, "song;.mp3", ";"},
+        {SummaryField::Bpm, "1:2", nullptr},       // not a text tag
+        {SummaryField::MusicFile, "a;b", nullptr}, // the export writes the file tag, not this
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -45,9 +45,9 @@ TEST(TagText, DwiSplittersAreFoundInEveryTagField) {
 TEST(TagText, OneWarningNamesEveryFieldAsShownWithItsCharacter) {
     SongModel m;
     m.resetparameters();
-    m.setField(SummaryField::Songname, "Title: Sub");
+    m.setField(SummaryField::SongName, "Title: Sub");
     m.setField(SummaryField::Artist, "Someone");
-    m.setField(SummaryField::Filetag, "x//y.mp3");
+    m.setField(SummaryField::FileTag, "x//y.mp3");
     const QList<TagTextProblem> found = dwiTagTextProblems(m);
     ASSERT_EQ(found.size(), 2);
     EXPECT_EQ(tagTextWarning(found, "DWI"),
@@ -62,11 +62,11 @@ TEST(TagText, OneWarningNamesEveryFieldAsShownWithItsCharacter) {
 TEST(TagText, TakesTheFormatsOwnSplitters) {
     SongModel m;
     m.resetparameters();
-    m.setField(SummaryField::Songname, "a\\b");
+    m.setField(SummaryField::SongName, "a\\b");
     m.setField(SummaryField::Artist, "c;d");
     const QStringList withEscapes = {":", ";", "//", "\\"};
     const QList<TagTextProblem> found =
-        tagTextProblems(m, {SummaryField::Songname, SummaryField::Artist}, withEscapes);
+        tagTextProblems(m, {SummaryField::SongName, SummaryField::Artist}, withEscapes);
     ASSERT_EQ(found.size(), 2);
     EXPECT_EQ(found[0].splitter, "\\");
     EXPECT_EQ(found[1].splitter, ";");

@@ -86,7 +86,7 @@ TEST(StepImportFixtures, TheSameSongInEachFormatMapsWithoutLoss) {
         EXPECT_EQ(dwiFileText(*r.song, DwiMode::Export), expected);
         EXPECT_EQ(r.song->filetag(), "music/song.ogg");
         EXPECT_EQ(r.song->musicadd(), QDir::cleanPath(KOLVO_TEST_DATA_DIR "/music/song.ogg"));
-        EXPECT_EQ(r.song->Check1(), 2);
+        EXPECT_EQ(r.song->markAsNew(), 2);
         for (int s = 1; s <= kStyles; ++s)
             EXPECT_TRUE(r.song->hasData(s, s)) << s;
         EXPECT_EQ(r.song->footlevels(Couple, Maniac), Value::text("7"));
@@ -445,31 +445,31 @@ TEST(StepImportHeader, FieldsShowWhatAUserWouldType) {
          "#BPM: 128.50 ;#GAP:-20;#SAMPLESTART:1:02.5;#SAMPLELENGTH:;#STATUS:new;" + chart,
          {{SummaryField::Bpm, "128.5"},
           {SummaryField::Gap, "-20"},
-          {SummaryField::Samplestart, "62500"},
-          {SummaryField::Samplelength, ""}},
+          {SummaryField::SampleStart, "62500"},
+          {SummaryField::SampleLength, ""}},
          1},
         {"dwi title cut at a colon, comment inside a value",
          "#TITLE:Part: Two;#ARTIST:A//B;\n" + chart,
-         {{SummaryField::Songname, "Part"}, {SummaryField::Artist, "A"}},
+         {{SummaryField::SongName, "Part"}, {SummaryField::Artist, "A"}},
          2},
         {"dwi text that is not UTF-8 is Windows-1252",
          "#TITLE:Caf\xe9;" + chart,
-         {{SummaryField::Songname, QString::fromUtf8("Caf\xc3\xa9")}},
+         {{SummaryField::SongName, QString::fromUtf8("Caf\xc3\xa9")}},
          2},
         {"dwi music file written on Windows",
          "#FILE:sub\\song.mp3;" + chart,
-         {{SummaryField::Filetag, "sub\\song.mp3"},
-          {SummaryField::Musicadd, "/songs/sub/song.mp3"}},
+         {{SummaryField::FileTag, "sub\\song.mp3"},
+          {SummaryField::MusicFile, "/songs/sub/song.mp3"}},
          2},
         {"sm offset, samples, subtitle and escapes",
          "\xEF\xBB\xBF#TITLE:A\\:B;#SUBTITLE:(Remix);#OFFSET:-0.0125;"
          "#SAMPLESTART:12.3456;#SAMPLELENGTH:7;#MUSIC:/abs/song.ogg;#BPMS:0=150;" +
              smChart,
-         {{SummaryField::Songname, "A:B"},
+         {{SummaryField::SongName, "A:B"},
           {SummaryField::Gap, "12.5"},
-          {SummaryField::Samplestart, "12345.6"},
-          {SummaryField::Samplelength, "7000"},
-          {SummaryField::Musicadd, "/abs/song.ogg"},
+          {SummaryField::SampleStart, "12345.6"},
+          {SummaryField::SampleLength, "7000"},
+          {SummaryField::MusicFile, "/abs/song.ogg"},
           {SummaryField::Bpm, "150"}},
          2},
         {"sm stop before the first beat delays it",
@@ -478,7 +478,7 @@ TEST(StepImportHeader, FieldsShowWhatAUserWouldType) {
          2},
         {"a tag left open is closed by a # that starts a line",
          "#TITLE:Open\n  #ARTIST:X#Y;" + chart,
-         {{SummaryField::Songname, "Open"}, {SummaryField::Artist, "X#Y"}},
+         {{SummaryField::SongName, "Open"}, {SummaryField::Artist, "X#Y"}},
          2},
     };
     for (const HeaderCase& c : cases) {
@@ -487,7 +487,7 @@ TEST(StepImportHeader, FieldsShowWhatAUserWouldType) {
         ASSERT_TRUE(r.ok()) << r.error->message().toStdString();
         for (const auto& [field, text] : c.fields)
             EXPECT_EQ(r.song->field(field), text) << summaryFieldKey(field);
-        EXPECT_EQ(r.song->Check1(), c.check1);
+        EXPECT_EQ(r.song->markAsNew(), c.check1);
     }
 }
 
@@ -658,7 +658,7 @@ void expectRoundTrip(const SongModel& song, const char* what) {
 
 void baseSong(SongModel& m) {
     m.resetparameters();
-    m.setField(SummaryField::Songname, "Round");
+    m.setField(SummaryField::SongName, "Round");
     m.setField(SummaryField::Artist, "Trip");
 }
 
@@ -670,14 +670,14 @@ TEST(StepImportRoundTrip, TheProgramsOwnExportReadsBackExactly) {
         {"one rest bar", [](SongModel& m) { m.setDataexists(Single, Basic, Value::number(1)); }},
         {"every field",
          [](SongModel& m) {
-             m.setField(SummaryField::Filetag, "song.mp3");
+             m.setField(SummaryField::FileTag, "song.mp3");
              m.setField(SummaryField::Genre, "Trance");
              m.setField(SummaryField::Bpm, "128.5");
              m.setField(SummaryField::Gap, "-20");
-             m.setField(SummaryField::Samplestart, ".5");
-             m.setField(SummaryField::Samplelength, "");
-             m.setField(SummaryField::Text1, "cd.png");
-             m.setCheck1(0);
+             m.setField(SummaryField::SampleStart, ".5");
+             m.setField(SummaryField::SampleLength, "");
+             m.setField(SummaryField::CdTitle, "cd.png");
+             m.setMarkAsNew(0);
              m.setDataexists(Couple, SManiac, Value::number(1));
              m.setFootlevels(Couple, SManiac, Value::text("20"));
              m.setStep(Couple, SManiac, 3, 2, PanelRight2, StepFreezeStart);
@@ -723,7 +723,7 @@ TEST(StepImportRoundTrip, RandomSongs) {
         baseSong(m);
         m.setField(SummaryField::Bpm, QString::number(60 + pick(200)));
         m.setField(SummaryField::Gap, QString::number(pick(3000)));
-        m.setCheck1(pick(3));
+        m.setMarkAsNew(pick(3));
         for (int s = 1; s <= kStyles; ++s)
             for (int l = 1; l <= kLevels; ++l) {
                 if (pick(3) != 0)

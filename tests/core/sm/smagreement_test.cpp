@@ -30,11 +30,11 @@ class RandomSong {
 
     void fill(SongModel& m) {
         m.resetparameters();
-        m.setField(SummaryField::Songname, QStringLiteral("Song %1").arg(pick(1000)));
+        m.setField(SummaryField::SongName, QStringLiteral("Song %1").arg(pick(1000)));
         m.setField(SummaryField::Bpm, bpmText());
         m.setField(SummaryField::Gap, QString::number(pick(4000) - 500));
         if (chance(0.3))
-            m.setField(SummaryField::Samplestart, QString::number(pick(60000)));
+            m.setField(SummaryField::SampleStart, QString::number(pick(60000)));
         for (int i = pick(5); i > 0; --i) {
             m.setTempo(Single, Basic, 1 + pick(tempoBars()), 1 + pick(4), BPMCHANNEL,
                        numericValue(bpmText()));

@@ -100,12 +100,12 @@ TEST(SmWriter, Header) {
         {"reset song: every tag, BPM 120, no sample lines", [](SongModel&) {}, reset},
         {"texts trimmed of blanks and written as UTF-8; the file tag is the music",
          [](SongModel& m) {
-             m.setField(SummaryField::Songname, QStringLiteral(" Title (Remix) "));
+             m.setField(SummaryField::SongName, QStringLiteral(" Title (Remix) "));
              m.setField(SummaryField::Artist, QString::fromUtf8("Bj\u00f6rk"));
              m.setField(SummaryField::Genre, QStringLiteral("Trance  "));
-             m.setField(SummaryField::Text1, QStringLiteral("cd.png"));
-             m.setField(SummaryField::Filetag, QStringLiteral(" song.ogg"));
-             m.setField(SummaryField::Musicadd, QStringLiteral("/not/this.mp3"));
+             m.setField(SummaryField::CdTitle, QStringLiteral("cd.png"));
+             m.setField(SummaryField::FileTag, QStringLiteral(" song.ogg"));
+             m.setField(SummaryField::MusicFile, QStringLiteral("/not/this.mp3"));
          },
          lines({"#TITLE:Title (Remix);", "#SUBTITLE:;", "#ARTIST:Bj\xc3\xb6rk;", "#GENRE:Trance;",
                 "#CDTITLE:cd.png;", "#MUSIC:song.ogg;", "#OFFSET:0.000;", "#BPMS:0.000=120.000;",
@@ -116,14 +116,14 @@ TEST(SmWriter, Header) {
                 "#OFFSET:1.2345;", "#BPMS:0.000=120.000;", "#STOPS:;"})},
         {"sample start decides both sample lines; an empty length is 0",
          [](SongModel& m) {
-             m.setField(SummaryField::Samplestart, QStringLiteral("12000"));
+             m.setField(SummaryField::SampleStart, QStringLiteral("12000"));
              m.setField(SummaryField::Gap, QStringLiteral("7"));
          },
          lines({"#TITLE:;", "#SUBTITLE:;", "#ARTIST:;", "#GENRE:;", "#CDTITLE:;", "#MUSIC:;",
                 "#OFFSET:-0.007;", "#SAMPLESTART:12.000;", "#SAMPLELENGTH:0.000;",
                 "#BPMS:0.000=120.000;", "#STOPS:;"})},
         {"sample length alone writes no sample line",
-         [](SongModel& m) { m.setField(SummaryField::Samplelength, QStringLiteral("15000")); },
+         [](SongModel& m) { m.setField(SummaryField::SampleLength, QStringLiteral("15000")); },
          reset},
         {"BPM changes and stops in bar and beat order; other charts carry no tempo events",
          [](SongModel& m) {
@@ -406,16 +406,16 @@ TEST(SmTagCheck, FindsTheTextThatSplitsATag) {
         const char* label;
         const char* splitter; // nullptr: nothing found
     } cases[] = {
-        {SummaryField::Songname, "Title: Act 2", "Name of song", ":"},
+        {SummaryField::SongName, "Title: Act 2", "Name of song", ":"},
         {SummaryField::Artist, "A;B", "Name of artist", ";"},
         {SummaryField::Genre, "drum//bass", "Genre", "//"},
-        {SummaryField::Text1, "C:\\cd.png", "Location of CD pic", ":"},
-        {SummaryField::Filetag, "music\\song.mp3", "#FILE tag", "\\"},
-        {SummaryField::Songname, "http:/a/b", "Name of song", ":"},
-        {SummaryField::Songname, "a/b / c", nullptr, nullptr},
-        {SummaryField::Songname, "Plain (Remix) #1 - 'x'", nullptr, nullptr},
-        {SummaryField::Musicadd, "/music/a:b.mp3", nullptr, nullptr}, // not written
-        {SummaryField::Bpm, "1:2", nullptr, nullptr},                 // written as a number
+        {SummaryField::CdTitle, "C:\\cd.png", "Location of CD pic", ":"},
+        {SummaryField::FileTag, "music\\song.mp3", "#FILE tag", "\\"},
+        {SummaryField::SongName, "http:/a/b", "Name of song", ":"},
+        {SummaryField::SongName, "a/b / c", nullptr, nullptr},
+        {SummaryField::SongName, "Plain (Remix) #1 - 'x'", nullptr, nullptr},
+        {SummaryField::MusicFile, "/music/a:b.mp3", nullptr, nullptr}, // not written
+        {SummaryField::Bpm, "1:2", nullptr, nullptr},                  // written as a number
     };
     for (const Case& c : cases) {
         SongModel m;
@@ -433,8 +433,8 @@ TEST(SmTagCheck, FindsTheTextThatSplitsATag) {
 
     SongModel m;
     m.resetparameters();
-    m.setField(SummaryField::Filetag, QStringLiteral("a//b"));
-    m.setField(SummaryField::Songname, QStringLiteral("x;y"));
+    m.setField(SummaryField::FileTag, QStringLiteral("a//b"));
+    m.setField(SummaryField::SongName, QStringLiteral("x;y"));
     const auto found = smTagTextProblems(m);
     ASSERT_EQ(found.size(), 2);
     EXPECT_EQ(tagTextWarning(found, QStringLiteral("StepMania")),

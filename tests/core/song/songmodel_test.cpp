@@ -9,7 +9,7 @@ TEST(SongModel, StartsWithDesignValuesAndUnassignedCharts) {
     SongModel m;
     EXPECT_EQ(m.bpm(), "120");
     EXPECT_EQ(m.gap(), "0");
-    EXPECT_EQ(m.Check1(), 2);
+    EXPECT_EQ(m.markAsNew(), 2);
     EXPECT_TRUE(m.footlevels(1, 1).isUnassigned());
     EXPECT_TRUE(m.dataexists(4, 4).isUnassigned());
     EditSession session;
@@ -19,10 +19,10 @@ TEST(SongModel, StartsWithDesignValuesAndUnassignedCharts) {
 
 TEST(SongModel, ResetEmptiesEverythingButFiletag) {
     SongModel m;
-    m.setField(SummaryField::Filetag, "song.mp3");
-    m.setField(SummaryField::Songname, "Demo");
+    m.setField(SummaryField::FileTag, "song.mp3");
+    m.setField(SummaryField::SongName, "Demo");
     m.setField(SummaryField::Bpm, "140");
-    m.setCheck1(0);
+    m.setMarkAsNew(0);
     m.setStep(2, 3, 50, 7, 9, 2);
     m.setTempo(1, 1, 5, 3, BPMCHANNEL, 150);
     m.setDataexists(2, 3, Value::number(1));
@@ -33,7 +33,7 @@ TEST(SongModel, ResetEmptiesEverythingButFiletag) {
     EXPECT_EQ(m.filetag(), "song.mp3");
     EXPECT_EQ(m.songname(), "");
     EXPECT_EQ(m.bpm(), "120");
-    EXPECT_EQ(m.Check1(), 2);
+    EXPECT_EQ(m.markAsNew(), 2);
     EXPECT_EQ(m.step(2, 3, 50, 7, 9), 0);
     EXPECT_FALSE(m.hasTempo(1, 1, 5, 3, BPMCHANNEL));
     EXPECT_EQ(m.dataexists(2, 3), Value::number(0));

@@ -35,9 +35,9 @@ ChartSteps stepsOf(std::initializer_list<Note> notes) {
 
 // A song with something of every kind the file carries.
 void fillSmallSong(SongModel& m) {
-    m.setField(SummaryField::Songname, QStringLiteral("Small"));
+    m.setField(SummaryField::SongName, QStringLiteral("Small"));
     m.setField(SummaryField::Artist, QStringLiteral("Me"));
-    m.setField(SummaryField::Filetag, QStringLiteral("small.ogg"));
+    m.setField(SummaryField::FileTag, QStringLiteral("small.ogg"));
     m.setField(SummaryField::Bpm, QStringLiteral("150"));
     m.setField(SummaryField::Gap, QStringLiteral("250"));
     m.setKeptHeader({{"SUBTITLE", "sub"}, {"BANNER", "b.png"}});

@@ -6,7 +6,7 @@
 #include "testapp.h"
 #include "testmusic.h"
 #include "ui/analysis/detecttempo.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 #include "ui/timing/synchro.h"
 #include "waituntil.h"
 
@@ -48,7 +48,7 @@ class DetectTempoTest : public ::testing::Test {
         return path;
     }
     DetectTempo* open(const QString& musicFile) {
-        app.model.setField(SummaryField::Musicadd, musicFile);
+        app.model.setField(SummaryField::MusicFile, musicFile);
         auto* w = new DetectTempo(app.ctx, &summary);
         w->show();
         return w;
@@ -220,9 +220,9 @@ TEST_F(DetectTempoTest, CancelStopsTheAnalysisAndWritesNothing) {
 // The Tools menu entry opens the window over the song's music; figures used
 // go through the summary field's own normalisation.
 TEST_F(DetectTempoTest, SummaryMenuEntryOpensTheWindow) {
-    MainMenu menu(app.ctx);
+    SongSummaryWindow menu(app.ctx);
     menu.show();
-    app.model.setField(SummaryField::Musicadd, music("click.wav", 96, 2000));
+    app.model.setField(SummaryField::MusicFile, music("click.wav", 96, 2000));
     QAction* entry = menu.menuAction(QStringLiteral("detecttempomenu"));
     ASSERT_NE(entry, nullptr);
     entry->trigger();
@@ -291,7 +291,7 @@ TEST_F(DetectTempoTest, UseTempoMapWritesTheChangesAndStopsAsOneStep) {
     app.model.setField(SummaryField::Gap, QStringLiteral("0"));
     app.model.setTempoAt(kSong, 5 * kFineRowsPerBeat, BPMCHANNEL, 90.0);
     const std::vector<TempoCell> cellsBefore = app.model.songTempoCells();
-    app.model.setField(SummaryField::Musicadd, file);
+    app.model.setField(SummaryField::MusicFile, file);
     // The figures go through the document, as the summary window's fields do.
     auto* w = new DetectTempo(app.ctx, &summary, [this](SummaryField f, const QString& text) {
         app.ctx.document.setField(f, text);

@@ -15,12 +15,12 @@
 #include "ui/app/infowindows.h"
 #include "ui/dwi/dwiloading.h"
 #include "ui/dwi/freezes.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/platform/onscreen.h"
 #include "ui/summary/importlosses.h"
-#include "ui/summary/mainmenu.h"
 #include "ui/summary/process.h"
+#include "ui/summary/songsummarywindow.h"
 #include "ui/timing/findbpm.h"
 #include "ui/timing/findthegap.h"
 #include "ui/timing/keytester.h"
@@ -130,7 +130,7 @@ TEST(Desktop, EveryShortcutWorksFromEveryTextField) {
     historyBothWays(app.ctx.document);
 
     {
-        MainMenu summary(app.ctx);
+        SongSummaryWindow summary(app.ctx);
         QList<QLineEdit*> fields;
         for (QLineEdit* e : summary.findChildren<QLineEdit*>())
             if (e->focusPolicy() != Qt::NoFocus && !e->isReadOnly())
@@ -152,7 +152,7 @@ TEST(Desktop, EveryShortcutWorksFromEveryTextField) {
     {
         app.ctx.session.currentstyle = Single;
         app.ctx.session.currentlevel = Basic;
-        QPointer<Kolvo> editor = new Kolvo(app.ctx, nullptr);
+        QPointer<StepEditorWindow> editor = new StepEditorWindow(app.ctx, nullptr);
         editor->show();
         SCOPED_TRACE("step editor");
         expectShortcutsWorkFromFields(app.ctx.document, editor,
@@ -223,16 +223,17 @@ TEST(Desktop, TheEditorAndItsToolsStayOnScreenAsAGroup) {
     ASSERT_NE(g_desktop, nullptr) << "no X server (Xvfb) could be started";
     keepWindowsOnScreen();
     TestApp app;
-    MainMenu summary(app.ctx);
+    SongSummaryWindow summary(app.ctx);
     summary.show();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     app.ctx.session.currentstyle = Double;
     app.ctx.session.currentlevel = Basic;
-    QPointer<Kolvo> editor = new Kolvo(app.ctx, &summary);
+    QPointer<StepEditorWindow> editor = new StepEditorWindow(app.ctx, &summary);
     editor->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     editor->move(area.right() - area.width() * 45 / 100, area.bottom() - area.height() * 42 / 100);
-    for (QPushButton* toggle : {editor->Command4(), editor->Command5(), editor->Command6()})
+    for (QPushButton* toggle :
+         {editor->wideViewButton(), editor->powerToolsButton(), editor->transformsButton()})
         toggle->click();
     QList<QWidget*> group{editor};
     for (QWidget* w : editor->findChildren<QWidget*>())
@@ -261,12 +262,12 @@ TEST(Desktop, EveryWindowComesBackOntoTheScreen) {
     ASSERT_NE(g_desktop, nullptr) << "no X server (Xvfb) could be started";
     keepWindowsOnScreen();
     TestApp app;
-    MainMenu summary(app.ctx);
+    SongSummaryWindow summary(app.ctx);
     summary.show();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     using Make = std::function<QWidget*()>;
     const QList<QPair<const char*, Make>> windows = {
-        {"summary window", [&] { return new MainMenu(app.ctx); }},
+        {"summary window", [&] { return new SongSummaryWindow(app.ctx); }},
         {"splash", [&] { return new frmSplash(app.ctx, {}); }},
         {"simulator folder", [&] { return new DDRLocation(app.ctx, nullptr); }},
         {"player folder", [&] { return new WinampLocation(app.ctx, nullptr); }},
@@ -288,7 +289,7 @@ TEST(Desktop, EveryWindowComesBackOntoTheScreen) {
                                      &summary);
          }},
         {"progress", [&] { return new Process(&summary); }},
-        {"step editor", [&] { return new Kolvo(app.ctx, &summary); }},
+        {"step editor", [&] { return new StepEditorWindow(app.ctx, &summary); }},
     };
     for (const auto& [what, make] : windows) {
         SCOPED_TRACE(what);

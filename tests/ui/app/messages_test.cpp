@@ -11,12 +11,12 @@
 #include "ui/app/updateactions.h"
 #include "ui/dwi/freezes.h"
 #include "ui/dwi/simulatortest.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/loadwinamp.h"
 #include "ui/platform/settings.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 #include "ui/timing/findthegap.h"
 #include "ui/timing/grabber.h"
 #include "ui/timing/stepgrabbersetup.h"
@@ -50,8 +50,8 @@ struct World {
 
     World() {
         app.model.resetparameters();
-        app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));
-        app.model.setField(SummaryField::Songname, "Song");
+        app.model.setField(SummaryField::MusicFile, app.writeFile("song.wav", "RIFF"));
+        app.model.setField(SummaryField::SongName, "Song");
         app.model.setField(SummaryField::Artist, "Artist");
         app.model.setField(SummaryField::Bpm, "120");
         app.model.setField(SummaryField::Gap, "500");
@@ -70,12 +70,12 @@ struct World {
         w->show();
         return w;
     }
-    Kolvo* editor() {
+    StepEditorWindow* editor() {
         app.ctx.session.currentstyle = Single;
         app.ctx.session.currentlevel = Basic;
-        return show(new Kolvo(app.ctx, &summary));
+        return show(new StepEditorWindow(app.ctx, &summary));
     }
-    EditorLink link(Kolvo* e) {
+    EditorLink link(StepEditorWindow* e) {
         EditorLink l;
         l.editor = e;
         l.openToolWindows = [] { return QList<QWidget*>{}; };
@@ -129,13 +129,13 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         // The file commands.
         {"save question",
          [](World& w) {
-             MainMenu m(w.app.ctx);
+             SongSummaryWindow m(w.app.ctx);
              m.menuAction("newmenu")->trigger();
          },
          "Do you want to save your current stepfile?", "Kolvo", B::YesNoCancel, I::Question},
         {"export warning",
          [](World& w) {
-             MainMenu m(w.app.ctx);
+             SongSummaryWindow m(w.app.ctx);
              m.menuAction("dwimenu")->trigger();
          },
          "A DWI file does not keep everything in your stepfile; do you want to save your stepfile "
@@ -143,13 +143,14 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
          "Warning", B::YesNo, I::None},
         {"export complete",
          [](World& w) {
-             MainMenu m(w.app.ctx);
+             SongSummaryWindow m(w.app.ctx);
              w.app.boxes.answers = {MsgAnswer::No};
              w.app.dialogs.answers = {w.app.path("out.dwi")};
              m.menuAction("dwimenu")->trigger();
          },
          "DWI export complete!", "Kolvo", B::Ok, I::None},
-        {"delete chart", [](World& w) { MainMenu(w.app.ctx).deletepattern(Couple, Maniac); },
+        {"delete chart",
+         [](World& w) { SongSummaryWindow(w.app.ctx).deletepattern(Couple, Maniac); },
          "WARNING! This will delete the entire Couple Maniac step sequence! Are you sure you want "
          "to continue?",
          "Are you sure?", B::YesNo, I::Question},
@@ -177,7 +178,7 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         // The step editor.
         {"bad bar number",
          [](World& w) {
-             Kolvo* e = w.editor();
+             StepEditorWindow* e = w.editor();
              QTest::keyClick(e->gotobat(), '0');
              QTest::keyClick(e->gotobat(), Qt::Key_Return);
          },
@@ -189,14 +190,14 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         // Loading the song into the player.
         {"no music",
          [](World& w) {
-             w.app.model.setField(SummaryField::Musicadd, "");
+             w.app.model.setField(SummaryField::MusicFile, "");
              LoadWinamp(w.app.ctx, w.owner());
          },
          "It would help to specify an MP3 file in the main DWI creator screen.",
          "No MP3 file selected", B::Ok, I::Exclamation},
         {"music missing",
          [](World& w) {
-             w.app.model.setField(SummaryField::Musicadd, w.app.path("gone.wav"));
+             w.app.model.setField(SummaryField::MusicFile, w.app.path("gone.wav"));
              LoadWinamp(w.app.ctx, w.owner());
          },
          "<gone> could not be found. Please check the MP3 file address and the path to "
@@ -225,7 +226,7 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
          kLastBarQuestion, "Sure?", B::YesNo, I::None},
         {"delete a bar with steps",
          [](World& w) {
-             Kolvo* e = w.editor();
+             StepEditorWindow* e = w.editor();
              w.app.model.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
              w.show(new PowerTools(w.app.ctx, e))->deleteBar();
          },

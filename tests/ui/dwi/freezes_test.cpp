@@ -5,7 +5,7 @@
 #include "core/song/songmodel.h"
 #include "testapp.h"
 #include "ui/dwi/freezes.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -177,7 +177,7 @@ TEST_F(FreezesTest, SummaryWindowIsDisabledWhileOpenHoweverItCloses) {
 
 TEST(FreezesFromSummary, Command17OpensItOverTheSummaryWindow) {
     test::TestApp app;
-    MainMenu w(app.ctx);
+    SongSummaryWindow w(app.ctx);
     w.show();
     w.findChild<QPushButton*>("Command17")->click();
     QWidget* freezes = nullptr;

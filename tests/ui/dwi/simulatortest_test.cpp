@@ -67,12 +67,12 @@ class SimulatorTest : public ::testing::Test {
         test::setArgRecorderOutput(recordFile);
 
         SongModel& m = app.model;
-        m.setField(SummaryField::Musicadd, "/music/Demo Song.mp3");
-        m.setField(SummaryField::Songname, "Demo");
+        m.setField(SummaryField::MusicFile, "/music/Demo Song.mp3");
+        m.setField(SummaryField::SongName, "Demo");
         m.setField(SummaryField::Artist, "Someone");
         m.setField(SummaryField::Gap, "250");
         m.setField(SummaryField::Bpm, "140");
-        m.setCheck1(1);
+        m.setMarkAsNew(1);
         m.setTempo(Single, Basic, 5, 1, BPMCHANNEL, 70);
         m.setDataexists(Single, Basic, Value::number(1));
         m.setFootlevels(Single, Basic, Value::text("3"));
@@ -199,13 +199,13 @@ const char* kIncomplete =
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Refusal,
-    ::testing::Values(RefusalCase{"editor, no simulator", false, true, SummaryField::Musicadd,
+    ::testing::Values(RefusalCase{"editor, no simulator", false, true, SummaryField::MusicFile,
                                   "DWI Not Found", kNotFound, true},
-                      RefusalCase{"tick, no simulator", true, true, SummaryField::Musicadd,
+                      RefusalCase{"tick, no simulator", true, true, SummaryField::MusicFile,
                                   "DWI Not Found", kNotFound, true},
-                      RefusalCase{"tick, no music", true, false, SummaryField::Musicadd,
+                      RefusalCase{"tick, no music", true, false, SummaryField::MusicFile,
                                   "Incomplete", kIncomplete, false},
-                      RefusalCase{"tick, no title", true, false, SummaryField::Songname,
+                      RefusalCase{"tick, no title", true, false, SummaryField::SongName,
                                   "Incomplete", kIncomplete, false},
                       RefusalCase{"tick, no artist", true, false, SummaryField::Artist,
                                   "Incomplete", kIncomplete, false}),

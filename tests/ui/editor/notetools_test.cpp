@@ -7,9 +7,9 @@
 #include "core/song/songmodel.h"
 #include "core/ssc/sscwriter.h"
 #include "testapp.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/notecolours.h"
 #include "ui/editor/notetools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 
 #include <QComboBox>
@@ -29,12 +29,12 @@ class NoteToolsTest : public ::testing::Test {
   protected:
     test::TestApp app;
     QWidget summary;
-    QPointer<Kolvo> editor;
+    QPointer<StepEditorWindow> editor;
 
     void open(int style = Single, int level = Basic) {
         app.ctx.session.currentstyle = style;
         app.ctx.session.currentlevel = level;
-        editor = new Kolvo(app.ctx, &summary);
+        editor = new StepEditorWindow(app.ctx, &summary);
         editor->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     }

@@ -1,7 +1,7 @@
 // The wide view playing one bar in the real mpv (null audio and video
 // outputs, so it runs headless with its clock in real time).
 #include "core/song/songmodel.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/wideview.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/launcher.h"
@@ -52,11 +52,11 @@ TEST(ToolsPlayerMpv, RightClickPlaysOneBarAndPausesAtItsEnd) {
     const QString music = s.dir.filePath("bar test.wav");
     ASSERT_TRUE(kolvo::test::writeTestWav(music, 10000));
     s.model.resetparameters();
-    s.model.setField(SummaryField::Musicadd, music);
+    s.model.setField(SummaryField::MusicFile, music);
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
 
-    auto* editor = new Kolvo(s.ctx, nullptr);
+    auto* editor = new StepEditorWindow(s.ctx, nullptr);
     editor->show();
     ASSERT_EQ(LoadWinamp(s.ctx, editor), LoadWinampResult::Loaded);
     const int pid = s.player.winampwindow;
@@ -72,9 +72,9 @@ TEST(ToolsPlayerMpv, RightClickPlaysOneBarAndPausesAtItsEnd) {
 
     auto waitForPause = [&] {
         QDeadlineTimer deadline(6000);
-        while (wide->Timer2()->isActive() && !deadline.hasExpired())
+        while (wide->barEndTimer()->isActive() && !deadline.hasExpired())
             QTest::qWait(5);
-        EXPECT_FALSE(wide->Timer2()->isActive());
+        EXPECT_FALSE(wide->barEndTimer()->isActive());
         EXPECT_EQ(s.player.state(), 3) << "left paused, not stopped";
         EXPECT_EQ(s.ctx.playbarend, 0);
         return s.player.position();
@@ -120,11 +120,11 @@ TEST(ToolsPlayerMpv, HalfSpeedBarsEndInTheSongAndAKilledPlayerIsReported) {
     const QString music = s.dir.filePath("bar test.wav");
     ASSERT_TRUE(kolvo::test::writeTestWav(music, 10000));
     s.model.resetparameters();
-    s.model.setField(SummaryField::Musicadd, music);
+    s.model.setField(SummaryField::MusicFile, music);
     s.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     s.model.setField(SummaryField::Gap, QStringLiteral("500"));
 
-    auto* editor = new Kolvo(s.ctx, nullptr);
+    auto* editor = new StepEditorWindow(s.ctx, nullptr);
     editor->show();
     ASSERT_EQ(LoadWinamp(s.ctx, editor), LoadWinampResult::Loaded);
     auto* wide = new WideView(s.ctx, editor);
@@ -137,9 +137,9 @@ TEST(ToolsPlayerMpv, HalfSpeedBarsEndInTheSongAndAKilledPlayerIsReported) {
     QTest::mouseClick(wide, Qt::RightButton, {}, QPoint(60, 10));
     EXPECT_EQ(s.player.property("speed").toDouble(), 0.5);
     QDeadlineTimer deadline(8000);
-    while (wide->Timer2()->isActive() && !deadline.hasExpired())
+    while (wide->barEndTimer()->isActive() && !deadline.hasExpired())
         QTest::qWait(5);
-    EXPECT_FALSE(wide->Timer2()->isActive());
+    EXPECT_FALSE(wide->barEndTimer()->isActive());
     EXPECT_GT(clock.elapsed(), 3500) << "the bar played at full speed";
     EXPECT_EQ(s.player.state(), 3);
     const int pausedAt = s.player.position();
@@ -149,7 +149,7 @@ TEST(ToolsPlayerMpv, HalfSpeedBarsEndInTheSongAndAKilledPlayerIsReported) {
 
     // Bar 3, and the player is killed while it plays.
     QTest::mouseClick(wide, Qt::RightButton, {}, QPoint(60, 2 * 32 + 10));
-    ASSERT_TRUE(wide->Timer2()->isActive());
+    ASSERT_TRUE(wide->barEndTimer()->isActive());
     const int pid = s.player.winampwindow;
     ASSERT_GT(pid, 1);
     ASSERT_EQ(::kill(pid, SIGKILL), 0);
@@ -158,7 +158,7 @@ TEST(ToolsPlayerMpv, HalfSpeedBarsEndInTheSongAndAKilledPlayerIsReported) {
         QTest::qWait(5);
     ASSERT_EQ(s.boxes.shown.size(), 1) << "nothing said of the player's end";
     EXPECT_EQ(s.boxes.last().text, "WinAMP doesn't appear to be open!");
-    EXPECT_FALSE(wide->Timer2()->isActive());
+    EXPECT_FALSE(wide->barEndTimer()->isActive());
     EXPECT_EQ(s.ctx.playbarend, 0);
     editor->close();
 }

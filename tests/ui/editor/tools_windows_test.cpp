@@ -2,8 +2,8 @@
 // scripted message boxes and a scripted player.
 #include "core/edit/barops.h"
 #include "core/edit/clipboardbar.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/powertools.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/tooldock.h"
 #include "ui/editor/transformations.h"
 #include "ui/editor/wideview.h"
@@ -64,7 +64,7 @@ class ToolWindows : public ::testing::Test {
         delete editor.data();
     }
     void openEditor() {
-        editor = new Kolvo(app.ctx, nullptr);
+        editor = new StepEditorWindow(app.ctx, nullptr);
         editor->move(100, 80);
         editor->show();
     }
@@ -82,7 +82,7 @@ class ToolWindows : public ::testing::Test {
     int l() { return app.ctx.session.currentlevel; }
 
     TestApp app;
-    QPointer<Kolvo> editor;
+    QPointer<StepEditorWindow> editor;
 };
 
 } // namespace
@@ -97,12 +97,12 @@ TEST_F(ToolWindows, EachWindowSetsItsFlagAndCaptionAndRestoresThemHoweverClosed)
         QString open, closed;
     };
     const Case cases[] = {
-        {"PowerTools", editor->Command5(), &AppContext::powertoolsopen,
+        {"PowerTools", editor->powerToolsButton(), &AppContext::powertoolsopen,
          QStringLiteral("<< Power Tools"), QStringLiteral("Power Tools >>")},
-        {"Transformations", editor->Command6(), &AppContext::transformationsopen,
+        {"Transformations", editor->transformsButton(), &AppContext::transformationsopen,
          QStringLiteral("<< Transforms"), QStringLiteral("Transforms >>")},
-        {"WideView", editor->Command4(), &AppContext::wideviewopen, QStringLiteral("<< Wide View"),
-         QStringLiteral("Wide View >>")},
+        {"WideView", editor->wideViewButton(), &AppContext::wideviewopen,
+         QStringLiteral("<< Wide View"), QStringLiteral("Wide View >>")},
     };
     auto openByName = [&](const QString& name) -> QWidget* {
         if (name == "PowerTools")
@@ -165,7 +165,7 @@ TEST_F(ToolWindows, WindowsDockBesideTheEditorAndFollowIt) {
 TEST_F(ToolWindows, WindowsOpenedBeforeTheEditorShowsDockOnceItDoes) {
     // What the editor's auto-display does: the tools open while it loads.
     delete editor.data();
-    editor = new Kolvo(app.ctx, nullptr);
+    editor = new StepEditorWindow(app.ctx, nullptr);
     editor->move(200, 150);
     QPointer<QWidget> tools[] = {open<WideView>(), open<PowerTools>(), open<Transformations>()};
     editor->show();
@@ -199,19 +199,19 @@ TEST_F(ToolWindows, WithoutWindowPlacementTheToolsAreLaidIntoTheEditor) {
     // Still working: a bar tool changes the chart and the wide view follows.
     setBar(3);
     model().setStep(s(), l(), 3, 1, PanelLeft, StepArrow);
-    trans->Command13()->click();
+    trans->mirrorButton()->click();
     EXPECT_EQ(model().step(s(), l(), 3, 1, PanelRight), StepArrow);
     QTest::qWait(100);
     EXPECT_TRUE(wide->Lines(WideView::cellIndex(2, PanelRight, 1)).visible);
 
-    editor->Command4()->click();
-    editor->Command5()->click();
+    editor->wideViewButton()->click();
+    editor->powerToolsButton()->click();
     EXPECT_NE(editor->size(), base);
-    editor->Command6()->click();
+    editor->transformsButton()->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(power.isNull() && trans.isNull() && wide.isNull());
     EXPECT_EQ(editor->size(), base);
-    EXPECT_EQ(editor->Command5()->text(), "Power Tools >>");
+    EXPECT_EQ(editor->powerToolsButton()->text(), "Power Tools >>");
 }
 
 // ---- power tools ----
@@ -229,29 +229,36 @@ TEST_F(ToolWindows, InsertDeleteAndClearAskOnlyWhenStepsAreLostAndActOnlyOnYes) 
         bool changes;
     };
     const Case cases[] = {
-        {"insert, last bar full, Yes", kLast, true, false, &PowerTools::Command5, MsgAnswer::Yes,
-         kBar100Question, true},
-        {"insert, last bar full, No", kLast, true, false, &PowerTools::Command5, MsgAnswer::No,
-         kBar100Question, false},
-        {"insert, last bar empty", 40, false, false, &PowerTools::Command5, std::nullopt, {}, true},
-        {"delete the last bar, Yes", kLast, true, false, &PowerTools::Command6, MsgAnswer::Yes,
-         deleteQuestion(kLast), true},
-        {"delete the last bar, No", kLast, true, false, &PowerTools::Command6, MsgAnswer::No,
+        {"insert, last bar full, Yes", kLast, true, false, &PowerTools::insertBarButton,
+         MsgAnswer::Yes, kBar100Question, true},
+        {"insert, last bar full, No", kLast, true, false, &PowerTools::insertBarButton,
+         MsgAnswer::No, kBar100Question, false},
+        {"insert, last bar empty",
+         40,
+         false,
+         false,
+         &PowerTools::insertBarButton,
+         std::nullopt,
+         {},
+         true},
+        {"delete the last bar, Yes", kLast, true, false, &PowerTools::deleteBarButton,
+         MsgAnswer::Yes, deleteQuestion(kLast), true},
+        {"delete the last bar, No", kLast, true, false, &PowerTools::deleteBarButton, MsgAnswer::No,
          deleteQuestion(kLast), false},
         {"delete an empty bar moves the rest up",
          7,
          true,
          true,
-         &PowerTools::Command6,
+         &PowerTools::deleteBarButton,
          std::nullopt,
          {},
          true},
-        {"clear, Yes", 9, true, false, &PowerTools::Command7, MsgAnswer::Yes, deleteQuestion(9),
-         true},
-        {"clear, No", 9, true, false, &PowerTools::Command7, MsgAnswer::No, deleteQuestion(9),
+        {"clear, Yes", 9, true, false, &PowerTools::clearBarButton, MsgAnswer::Yes,
+         deleteQuestion(9), true},
+        {"clear, No", 9, true, false, &PowerTools::clearBarButton, MsgAnswer::No, deleteQuestion(9),
          false},
-        {"clear an empty bar", 9, true, true, &PowerTools::Command7, std::nullopt, {}, false},
-        {"cut never asks", kLast, true, false, &PowerTools::Command8, std::nullopt, {}, true},
+        {"clear an empty bar", 9, true, true, &PowerTools::clearBarButton, std::nullopt, {}, false},
+        {"cut never asks", kLast, true, false, &PowerTools::cutBarButton, std::nullopt, {}, true},
     };
     for (const Case& c : cases) {
         for (int b = 1; b <= kBars; ++b)
@@ -294,7 +301,7 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     auto* power = open<PowerTools>();
 
     setBar(5);
-    power->Command9()->click();
+    power->copyBarButton()->click();
     QString empty = QStringLiteral("KOLVO-BAR-DEF-v09");
     for (int i = 0; i < 320; ++i)
         empty += QStringLiteral("0,");
@@ -304,7 +311,7 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     model().setStep(s(), l(), 5, 1, PanelLeft, StepFreezeStart);
     model().setStep(s(), l(), 5, 17, PanelUp2, StepArrow);
     model().setStep(s(), l(), 5, 32, PanelRight2, StepArrow);
-    power->Command9()->click();
+    power->copyBarButton()->click();
 
     // Into another chart, in a fresh editor.
     editor->close();
@@ -315,7 +322,7 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     power = open<PowerTools>();
     setBar(60);
     model().setStep(Couple, Basic, 60, 3, PanelDown, StepArrow);
-    power->Command11()->click(); // Paste Replc
+    power->pasteReplaceButton()->click(); // Paste Replc
     for (int r = 1; r <= kRows; ++r)
         for (int p = 1; p <= kArrowPanels; ++p)
             EXPECT_EQ(model().step(Couple, Basic, 60, r, p), model().step(Double, Maniac, 5, r, p))
@@ -326,14 +333,14 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     setBar(61);
     model().setStep(Couple, Basic, 61, 17, PanelUp2, StepFreezeStart);
     model().setStep(Couple, Basic, 61, 2, PanelUp, StepArrow);
-    power->Command12()->click();
+    power->pasteMergeButton()->click();
     EXPECT_EQ(model().step(Couple, Basic, 61, 17, PanelUp2), StepFreezeStart);
     EXPECT_EQ(model().step(Couple, Basic, 61, 2, PanelUp), StepArrow);
     EXPECT_EQ(model().step(Couple, Basic, 61, 1, PanelLeft), StepFreezeStart);
 
     // Paste Insert: bar 61 moves to 62, the pasted bar lands at 61.
     const auto bar61 = clipboardTextFromBar(model(), Couple, Basic, 61);
-    power->Command10()->click();
+    power->pasteInsertButton()->click();
     EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, 62), bar61);
     EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, 61),
               clipboardTextFromBar(model(), Double, Maniac, 5));
@@ -343,7 +350,7 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     model().setStep(Couple, Basic, kLast, 1, PanelLeft, StepArrow);
     const auto before = chartCells(model());
     app.boxes.answers << MsgAnswer::No;
-    power->Command10()->click();
+    power->pasteInsertButton()->click();
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.last().text, kBar100Question);
     EXPECT_EQ(chartCells(model()), before);
@@ -351,7 +358,7 @@ TEST_F(ToolWindows, CopyAndPasteCarryABarBetweenCharts) {
     // At the last bar, Yes: the old last bar gives way to the pasted one.
     setBar(kLast);
     app.boxes.answers << MsgAnswer::Yes;
-    power->Command10()->click();
+    power->pasteInsertButton()->click();
     EXPECT_EQ(app.boxes.shown.size(), 2);
     EXPECT_EQ(clipboardTextFromBar(model(), Couple, Basic, kLast),
               clipboardTextFromBar(model(), Double, Maniac, 5));
@@ -371,7 +378,8 @@ TEST_F(ToolWindows, AnInvalidClipboardIsRefusedByEveryPasteAndChangesNothing) {
         QStringLiteral("hello"),
     };
     for (const QString& text : texts) {
-        for (QPushButton* paste : {power->Command10(), power->Command11(), power->Command12()}) {
+        for (QPushButton* paste :
+             {power->pasteInsertButton(), power->pasteReplaceButton(), power->pasteMergeButton()}) {
             QGuiApplication::clipboard()->setText(text);
             const auto before = chartCells(model());
             app.boxes.shown.clear();
@@ -400,10 +408,10 @@ TEST_F(ToolWindows, TempoEventsStayPutWhenBarsMoveInSingleBasic) {
     model().setStep(Single, Basic, 10, 9, PanelDown, StepArrow);
 
     setBar(3);
-    power->Command5()->click(); // insert
+    power->insertBarButton()->click(); // insert
     EXPECT_EQ(model().step(Single, Basic, 11, 9, PanelDown), StepArrow);
-    power->Command8()->click(); // cut
-    power->Command6()->click(); // delete (bar 3 is empty now: no question)
+    power->cutBarButton()->click();    // cut
+    power->deleteBarButton()->click(); // delete (bar 3 is empty now: no question)
     EXPECT_EQ(model().step(Single, Basic, 9, 9, PanelDown), StepArrow);
     EXPECT_TRUE(app.boxes.shown.isEmpty());
     EXPECT_EQ(model().tempo(Single, Basic, 10, 2, BPMCHANNEL), 180);
@@ -415,23 +423,23 @@ TEST_F(ToolWindows, TempoEventsStayPutWhenBarsMoveInSingleBasic) {
 
 TEST_F(ToolWindows, TransformationsRewriteTheCurrentBarAndHideTurnForSolo) {
     auto* trans = open<Transformations>();
-    EXPECT_TRUE(trans->Command15()->isVisible());
-    EXPECT_EQ(trans->Command15()->text(), QStringLiteral("Turn Bar 90\u00B0 Clockwise"));
+    EXPECT_TRUE(trans->turnButton()->isVisible());
+    EXPECT_EQ(trans->turnButton()->text(), QStringLiteral("Turn Bar 90\u00B0 Clockwise"));
     setBar(8);
     model().setStep(s(), l(), 8, 5, PanelLeft, StepArrow);
     model().setStep(s(), l(), 8, 6, PanelDown2, StepFreezeStart);
     editor->updatenow()->stop();
 
-    trans->Command13()->click();
+    trans->mirrorButton()->click();
     EXPECT_EQ(model().step(s(), l(), 8, 5, PanelRight), StepArrow);
     EXPECT_EQ(model().step(s(), l(), 8, 5, PanelLeft2), StepEmpty);
     EXPECT_TRUE(editor->updatenow()->isActive());
     EXPECT_EQ(model().step(s(), l(), 8, 6, PanelDown2), StepFreezeStart); // not moved by Mirror
 
-    trans->Command14()->click();
+    trans->flipButton()->click();
     EXPECT_EQ(model().step(s(), l(), 8, 6, PanelDown2), StepEmpty); // moved by Flip
     EXPECT_EQ(model().step(s(), l(), 8, 6, PanelUp2), StepFreezeStart);
-    trans->Command15()->click();
+    trans->turnButton()->click();
     EXPECT_EQ(model().step(s(), l(), 8, 5, PanelDown), StepArrow);
     EXPECT_EQ(model().step(s(), l(), 8, 6, PanelRight2), StepFreezeStart);
     EXPECT_EQ(app.ctx.session.currentbar, 8);
@@ -441,9 +449,9 @@ TEST_F(ToolWindows, TransformationsRewriteTheCurrentBarAndHideTurnForSolo) {
     app.ctx.session.currentstyle = Solo;
     openEditor();
     trans = open<Transformations>();
-    EXPECT_TRUE(trans->Command13()->isVisible());
-    EXPECT_TRUE(trans->Command14()->isVisible());
-    EXPECT_FALSE(trans->Command15()->isVisible());
+    EXPECT_TRUE(trans->mirrorButton()->isVisible());
+    EXPECT_TRUE(trans->flipButton()->isVisible());
+    EXPECT_FALSE(trans->turnButton()->isVisible());
 }
 
 // ---- wide view ----
@@ -528,8 +536,8 @@ TEST_F(ToolWindows, WideViewRightClickPlaysTheBarAndPausesAtItsEnd) {
     EXPECT_EQ(app.player.commands, QList<int>{winamp::Play});
     EXPECT_EQ(app.player.jumps, QList<int>{5000});
     EXPECT_EQ(app.ctx.playbarend, 7000);
-    EXPECT_TRUE(wide->Timer2()->isActive());
-    EXPECT_EQ(wide->Timer2()->interval(), 30);
+    EXPECT_TRUE(wide->barEndTimer()->isActive());
+    EXPECT_EQ(wide->barEndTimer()->interval(), 30);
 
     app.player.playPosition = 7000; // not past the end yet
     QTest::qWait(70);
@@ -538,7 +546,7 @@ TEST_F(ToolWindows, WideViewRightClickPlaysTheBarAndPausesAtItsEnd) {
     QTest::qWait(70);
     EXPECT_EQ(app.player.commands, (QList<int>{winamp::Play, winamp::Pause}));
     EXPECT_EQ(app.ctx.playbarend, 0);
-    EXPECT_FALSE(wide->Timer2()->isActive());
+    EXPECT_FALSE(wide->barEndTimer()->isActive());
 
     // While playing, a right click only jumps.
     app.player.playState = 1;
@@ -551,7 +559,7 @@ TEST_F(ToolWindows, WideViewRightClickPlaysTheBarAndPausesAtItsEnd) {
     // The player going away ends the wait without a command.
     app.player.running = false;
     QTest::qWait(70);
-    EXPECT_FALSE(wide->Timer2()->isActive());
+    EXPECT_FALSE(wide->barEndTimer()->isActive());
     EXPECT_TRUE(app.player.commands.isEmpty());
 }
 
@@ -587,5 +595,5 @@ TEST_F(ToolWindows, WideViewRightClickExplainsWhyItCannotPlay) {
     EXPECT_TRUE(app.boxes.last().text.startsWith("The song's gap must be a number"));
     EXPECT_TRUE(app.player.commands.isEmpty());
     EXPECT_TRUE(app.player.jumps.isEmpty());
-    EXPECT_FALSE(wide->Timer2()->isActive());
+    EXPECT_FALSE(wide->barEndTimer()->isActive());
 }

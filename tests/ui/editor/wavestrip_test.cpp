@@ -6,8 +6,8 @@
 #include "testapp.h"
 #include "testmusic.h"
 #include "ui/editor/chartstatswindow.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/musicwaveform.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/editor/wavestrip.h"
 #include "ui/editor/wideview.h"
@@ -63,12 +63,12 @@ class WaveStripTest : public ::testing::Test {
   protected:
     test::TestApp app;
     QWidget summary;
-    QPointer<Kolvo> editor;
+    QPointer<StepEditorWindow> editor;
 
     void open() {
         app.ctx.session.currentstyle = Single;
         app.ctx.session.currentlevel = Basic;
-        editor = new Kolvo(app.ctx, &summary);
+        editor = new StepEditorWindow(app.ctx, &summary);
         editor->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     }
@@ -97,7 +97,7 @@ TEST_F(WaveStripTest, EachClickLandsOnItsRowAcrossABpmChangeAndAStop) {
     ASSERT_GT(tempo.msAtTick(tickOf(3, 0) + 24) - tempo.msAtTick(tickOf(3, 0)), 400);
     const QString music = app.path(QStringLiteral("clicks.wav"));
     ASSERT_TRUE(test::writeWav(music, clickTrack(times, times.back() + 1000), kRate));
-    app.model.setField(SummaryField::Musicadd, music);
+    app.model.setField(SummaryField::MusicFile, music);
 
     open();
     const WaveStrip* strip = editor->waveStrip();
@@ -149,7 +149,7 @@ TEST_F(WaveStripTest, EachClickLandsOnItsRowAcrossABpmChangeAndAStop) {
 
     // The wide view's strip: bar j of those shown takes the 32 pixel rows
     // under its separator, one to a 32nd.
-    editor->Command4()->click();
+    editor->wideViewButton()->click();
     auto* wide = editor->findChild<WideView*>();
     ASSERT_TRUE(wide);
     const WaveStrip* wideStrip = wide->waveStrip();
@@ -177,7 +177,7 @@ TEST_F(WaveStripTest, TheToggleHidesTheStripAndIsRemembered) {
     const int wide = editor->width();
     editor->waveToggle()->click();
     EXPECT_FALSE(editor->waveStrip()->isVisible());
-    EXPECT_EQ(editor->width(), wide - Kolvo::kWaveStripWidth);
+    EXPECT_EQ(editor->width(), wide - StepEditorWindow::kWaveStripWidth);
     EXPECT_EQ(StepGrid::cellRect(1, 1).left(), narrow);
     delete editor.data();
     open();
@@ -205,7 +205,7 @@ TEST_F(WaveStripTest, MusicThatCannotBeDrawnSaysWhyInTheStrip) {
         if (*c.file)
             path = c.bytes ? app.writeFile(QLatin1String(c.file), QByteArray(c.bytes))
                            : app.path(QLatin1String(c.file));
-        app.model.setField(SummaryField::Musicadd, path);
+        app.model.setField(SummaryField::MusicFile, path);
         open();
         EXPECT_TRUE(test::waitUntil(
             [&] { return editor->music()->state() != MusicWaveform::State::Loading; }));
@@ -225,7 +225,7 @@ TEST_F(WaveStripTest, StatisticsAndTheCheckAgainstTheMusic) {
     recipe.seconds = 6;
     const QString music = app.path(QStringLiteral("beats.wav"));
     ASSERT_TRUE(test::writeWav(music, test::renderMusic(recipe), recipe.sampleRate));
-    app.model.setField(SummaryField::Musicadd, music);
+    app.model.setField(SummaryField::MusicFile, music);
     app.model.setField(SummaryField::Bpm, QStringLiteral("120"));
     app.model.setField(SummaryField::Gap, QStringLiteral("100"));
     ChartSteps steps;

@@ -27,7 +27,7 @@ class LoadWinampTest : public ::testing::Test {
         music = app.writeFile("music folder/my \"song\" ü.wav", "RIFF");
         app.ctx.winamppath = app.path("player dir");
         installArgRecorder(app.ctx.winamppath + "/mpv");
-        app.model.setField(SummaryField::Musicadd, music);
+        app.model.setField(SummaryField::MusicFile, music);
     }
     void TearDown() override { delete owner; }
 
@@ -73,7 +73,7 @@ TEST_F(LoadWinampTest, FailedChecksSayWhyAndLaunchNothing) {
         auto fill = [&](QString s) {
             return s.replace("<music>", music).replace("<folder>", app.ctx.winamppath);
         };
-        app.model.setField(SummaryField::Musicadd, fill(c.musicadd));
+        app.model.setField(SummaryField::MusicFile, fill(c.musicadd));
         if (!c.playerInstalled)
             QFile::remove(app.ctx.winamppath + "/mpv");
         EXPECT_EQ(LoadWinamp(app.ctx, owner), c.result);

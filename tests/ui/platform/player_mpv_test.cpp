@@ -53,7 +53,7 @@ class PlayerMpvTest : public ::testing::Test {
         app.ctx.winamppath = QFileInfo(mpv).absolutePath();
         music = app.path("songs with blanks/it's \"quoted\" ü.wav");
         ASSERT_TRUE(writeTestWav(music, kSongMs));
-        app.model.setField(SummaryField::Musicadd, music);
+        app.model.setField(SummaryField::MusicFile, music);
         owner.show();
     }
     void TearDown() override {
@@ -241,7 +241,7 @@ TEST_F(PlayerMpvTest, LoadingAgainReusesThePlayerOnlyForTheSameFile) {
                  {"another file", false, true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        app.model.setField(SummaryField::Musicadd, music);
+        app.model.setField(SummaryField::MusicFile, music);
         load();
         const int first = player().winampwindow;
         ASSERT_TRUE(player().setSpeed(50));
@@ -252,7 +252,7 @@ TEST_F(PlayerMpvTest, LoadingAgainReusesThePlayerOnlyForTheSameFile) {
             ASSERT_TRUE(writeTestWav(music, kSongMs + 100));
         }
         if (c.another)
-            app.model.setField(SummaryField::Musicadd, other);
+            app.model.setField(SummaryField::MusicFile, other);
         load();
         EXPECT_EQ(player().winampwindow == first, c.reused);
         EXPECT_EQ(player().state(), 0);
@@ -323,7 +323,7 @@ TEST(PlayerMpvSilent, APlayerThatExitsAtOnceIsReported) {
     const QString fake = writeScratchFile(app.path("player/mpv"), "#!/bin/sh\nexit 0\n");
     QFile::setPermissions(fake, QFile::permissions(fake) | QFile::ExeOwner);
     app.ctx.winamppath = app.path("player");
-    app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));
+    app.model.setField(SummaryField::MusicFile, app.writeFile("song.wav", "RIFF"));
     QWidget owner;
     owner.show();
     EXPECT_EQ(LoadWinamp(app.ctx, &owner), LoadWinampResult::NotAnswering);
@@ -461,7 +461,7 @@ TEST(PlayerMpvCopies, EachRunningCopyHasItsOwnPlayer) {
     ASSERT_TRUE(b.process.waitForFinished(5000));
     EXPECT_TRUE(waitUntil([&] { return !processAlive(b.playerPid); }, 3000))
         << "the killed copy's player is still running";
-    app.model.setField(SummaryField::Musicadd, songs[0]);
+    app.model.setField(SummaryField::MusicFile, songs[0]);
     ASSERT_EQ(LoadWinamp(app.ctx, nullptr), LoadWinampResult::Loaded);
     EXPECT_FALSE(QFileInfo::exists(b.socket));
     EXPECT_EQ(app.player.property("path").toString(), songs[0]);
@@ -569,7 +569,7 @@ TEST(PlayerMpvLoad, MusicThePlayerCannotPlayIsExplained) {
         RealPlayerTestApp app;
         app.ctx.winamppath = mpvFolder();
         const QString music = app.writeFile(c.name, c.bytes);
-        app.model.setField(SummaryField::Musicadd, music);
+        app.model.setField(SummaryField::MusicFile, music);
         QWidget owner;
         owner.show();
         EXPECT_EQ(LoadWinamp(app.ctx, &owner), LoadWinampResult::NotAnswering);
@@ -610,7 +610,7 @@ TEST(PlayerMpvLoad, RelativeMusicAndALongRuntimeFolderLoad) {
             const QString music = app.path("song.wav");
             ASSERT_TRUE(writeTestWav(music, kSongMs));
             ASSERT_TRUE(QDir::setCurrent(app.dir.path()));
-            app.model.setField(SummaryField::Musicadd, c.relative ? "song.wav" : music);
+            app.model.setField(SummaryField::MusicFile, c.relative ? "song.wav" : music);
             QWidget owner;
             owner.show();
             EXPECT_EQ(LoadWinamp(app.ctx, &owner), LoadWinampResult::Loaded)

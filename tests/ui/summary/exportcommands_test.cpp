@@ -8,7 +8,7 @@
 #include "core/song/songmodel.h"
 #include "core/ssc/sscwriter.h"
 #include "testapp.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -63,14 +63,14 @@ QByteArray readAll(const QString& path) {
 class ExportCommandTest : public ::testing::TestWithParam<ExportKind> {
   protected:
     test::TestApp app;
-    std::unique_ptr<MainMenu> w;
+    std::unique_ptr<SongSummaryWindow> w;
 
     void SetUp() override {
-        w = std::make_unique<MainMenu>(app.ctx);
+        w = std::make_unique<SongSummaryWindow>(app.ctx);
         SongModel& m = app.model;
-        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
-        m.setField(SummaryField::Filetag, "music/track.ogg");
+        m.setField(SummaryField::FileTag, "music/track.ogg");
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepFreezeStart);
         m.setStep(Single, Basic, 1, 17, PanelLeft, StepArrow);
         m.setStep(Solo, SManiac, 100, 32, PanelUpRight, StepFreezeStart);
@@ -156,7 +156,7 @@ TEST_P(ExportCommandTest, WritesWhatTheFormatsWriterWritesAfterEachAnswer) {
 // export of the saved file is the same file.
 TEST_P(ExportCommandTest, EqualsTheCommandLineExportOfTheSavedSong) {
     const ExportKind& k = GetParam();
-    app.model.setField(SummaryField::Samplestart, "12000");
+    app.model.setField(SummaryField::SampleStart, "12000");
     const QString work = app.path("song.kolvo");
     const QString window = file("window");
     app.boxes.answers = {MsgAnswer::Yes};
@@ -189,7 +189,7 @@ TEST(ExportCommand, WhatAFormatCannotCarryIsOneWarningBeforeWriting) {
     m.setFootlevels(Single, Basic, Value::text("hard")); // no meter
     m.setDataexists(Double, Maniac, Value::number(1));
     m.setFootlevels(Double, Maniac, Value::text("?"));
-    MainMenu w(app.ctx);
+    SongSummaryWindow w(app.ctx);
     int warned = 0;
     for (const FileFormat* format : exportFormats()) {
         const QStringList lines = format->cannotCarry(m);

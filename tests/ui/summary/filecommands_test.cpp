@@ -6,8 +6,8 @@
 #include "testapp.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
 #include "ui/summary/process.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -41,14 +41,14 @@ QByteArray readAll(const QString& path) {
 class FileCommandsTest : public ::testing::Test {
   protected:
     test::TestApp app;
-    std::unique_ptr<MainMenu> w;
+    std::unique_ptr<SongSummaryWindow> w;
 
     void SetUp() override {
-        w = std::make_unique<MainMenu>(app.ctx);
+        w = std::make_unique<SongSummaryWindow>(app.ctx);
         SongModel& m = app.model;
-        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
-        m.setCheck1(0);
+        m.setMarkAsNew(0);
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
         m.setStep(Solo, SManiac, 100, 32, PanelUpRight, StepFreezeStart);
         m.setDataexists(Single, Basic, Value::number(1));
@@ -65,7 +65,7 @@ class FileCommandsTest : public ::testing::Test {
     }
     bool songReset() const {
         return app.model.songname().isEmpty() && app.model.bpm() == "120" &&
-               !app.model.hasData(Single, Basic) && app.model.Check1() == 2;
+               !app.model.hasData(Single, Basic) && app.model.markAsNew() == 2;
     }
     bool allButtonsNoData() const {
         for (int n = 1; n <= 16; ++n)
@@ -179,10 +179,10 @@ TEST_F(FileCommandsTest, ASongThatCannotBeWrittenIsRefusedAndNotDiscarded) {
 
 TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
     // A file to open: the fixture's song under another name.
-    app.model.setField(SummaryField::Songname, "From File");
+    app.model.setField(SummaryField::SongName, "From File");
     const QString file = app.path("in/from.kolvo");
     ASSERT_FALSE(test::writeScratchFile(file, kolvoFileText(app.model)).isEmpty());
-    app.model.setField(SummaryField::Songname, "Old Song");
+    app.model.setField(SummaryField::SongName, "Old Song");
 
     // Cancel: nothing happens.
     app.boxes.answers = {MsgAnswer::Cancel};
@@ -212,7 +212,7 @@ TEST_F(FileCommandsTest, OpenAfterEachAnswer) {
     EXPECT_TRUE(r.fileMustExist);
     EXPECT_EQ(app.model.songname(), "From File");
     EXPECT_EQ(w->windowTitle(), "From File - Kolvo DWI Creator");
-    EXPECT_TRUE(w->Option1(2)->isChecked()); // Check1 0: "Never"
+    EXPECT_TRUE(w->markAsNewOption(2)->isChecked()); // Check1 0: "Never"
     EXPECT_EQ(app.model.tempo(Single, Basic, 5, 3, BPMCHANNEL), 75.5);
     EXPECT_EQ(w->chartButton(1)->text(), "Data");
     EXPECT_EQ(w->chartButton(16)->text(), "Data");
@@ -300,7 +300,7 @@ TEST_F(FileCommandsTest, ClosingAfterEachAnswer) {
         app.boxes.shown.clear();
         app.boxes.answers = {c.answer};
         app.dialogs.answers = {c.saveTo};
-        QSignalSpy closed(w.get(), &MainMenu::closed);
+        QSignalSpy closed(w.get(), &SongSummaryWindow::closed);
         trigger("exitmenu");
         expectSaveQuestion(0);
         EXPECT_EQ(w->isVisible(), !c.closes);
@@ -328,14 +328,14 @@ TEST_F(FileCommandsTest, ExportWarnsOnceAboutTextThatSplitsATag) {
         QString shown; // the field as the window names it, and the character
         MsgAnswer answer;
     } cases[] = {
-        {"title, export anyway", SummaryField::Songname, "Act 1: Go",
+        {"title, export anyway", SummaryField::SongName, "Act 1: Go",
          "\"Name of song\" holds \":\"", MsgAnswer::Ok},
         {"artist, cancel", SummaryField::Artist, "A;B", "\"Name of artist\" holds \";\"",
          MsgAnswer::Cancel},
         {"genre", SummaryField::Genre, "x//y", "\"Genre\" holds \"//\"", MsgAnswer::Ok},
-        {"CD title", SummaryField::Text1, "a:b.png", "\"Location of CD pic\" holds \":\"",
+        {"CD title", SummaryField::CdTitle, "a:b.png", "\"Location of CD pic\" holds \":\"",
          MsgAnswer::Ok},
-        {"file tag", SummaryField::Filetag, "t;.mp3", "\"#FILE tag\" holds \";\"", MsgAnswer::Ok},
+        {"file tag", SummaryField::FileTag, "t;.mp3", "\"#FILE tag\" holds \";\"", MsgAnswer::Ok},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

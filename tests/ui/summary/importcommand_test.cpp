@@ -5,7 +5,7 @@
 #include "testapp.h"
 #include "ui/summary/filecommands.h"
 #include "ui/summary/importlosses.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,12 +64,12 @@ void whenLossesShow(std::function<void(QWidget*)> whileOpen, bool* seen) {
 class ImportCommand : public ::testing::Test {
   protected:
     test::TestApp app;
-    std::unique_ptr<MainMenu> w;
+    std::unique_ptr<SongSummaryWindow> w;
 
     void SetUp() override {
-        w = std::make_unique<MainMenu>(app.ctx);
+        w = std::make_unique<SongSummaryWindow>(app.ctx);
         SongModel& m = app.model;
-        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepArrow);
         m.setDataexists(Single, Basic, Value::number(1));

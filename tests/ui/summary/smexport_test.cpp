@@ -4,7 +4,7 @@
 #include "core/song/songmodel.h"
 #include "testapp.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
 #include <QFile>
@@ -26,14 +26,14 @@ QByteArray readAll(const QString& path) {
 class SmExportTest : public ::testing::Test {
   protected:
     test::TestApp app;
-    std::unique_ptr<MainMenu> w;
+    std::unique_ptr<SongSummaryWindow> w;
 
     void SetUp() override {
-        w = std::make_unique<MainMenu>(app.ctx);
+        w = std::make_unique<SongSummaryWindow>(app.ctx);
         SongModel& m = app.model;
-        m.setField(SummaryField::Songname, "Old Song");
+        m.setField(SummaryField::SongName, "Old Song");
         m.setField(SummaryField::Bpm, "150");
-        m.setField(SummaryField::Filetag, "track.ogg");
+        m.setField(SummaryField::FileTag, "track.ogg");
         m.setStep(Single, Basic, 1, 1, PanelLeft, StepFreezeStart);
         m.setStep(Single, Basic, 1, 17, PanelLeft, StepArrow);
         m.setDataexists(Single, Basic, Value::number(1));
@@ -62,7 +62,7 @@ TEST_F(SmExportTest, TheExportItemsFollowEachOther) {
 }
 
 TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
-    app.model.setField(SummaryField::Songname, "Act 1: The Start");
+    app.model.setField(SummaryField::SongName, "Act 1: The Start");
     app.model.setField(SummaryField::Genre, "drum//bass");
     const QString out = app.path("song.sm");
 
@@ -90,7 +90,7 @@ TEST_F(SmExportTest, TextThatSplitsATagIsWarnedAboutBeforeTheDialog) {
     EXPECT_TRUE(readAll(out).startsWith("#TITLE:Act 1: The Start;\r\n"));
 
     // Without such text there is no warning.
-    app.model.setField(SummaryField::Songname, "Act 1 - The Start");
+    app.model.setField(SummaryField::SongName, "Act 1 - The Start");
     app.model.setField(SummaryField::Genre, "drum and bass");
     app.boxes.shown.clear();
     app.boxes.answers = {MsgAnswer::No};

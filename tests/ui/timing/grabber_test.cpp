@@ -291,7 +291,7 @@ TEST_F(GrabberTest, FailedStartEnablesTheEditorAgain) {
 }
 
 TEST_F(GrabberTest, NoMusicFileKeepsTheSetupOpen) {
-    app.model.setField(SummaryField::Musicadd, QString());
+    app.model.setField(SummaryField::MusicFile, QString());
     QPointer<StepGrabberSetup> s = openSetup();
     s->Command4()->click();
     EXPECT_EQ(app.boxes.last().title, "No MP3 file selected");

@@ -176,7 +176,7 @@ TEST(PlayerFocus, TheToolThatLoadedTheSongKeepsTheKeyboard) {
         app.ctx.winamppath = QFileInfo(mpv).absolutePath();
         const QString music = app.path("song.wav");
         ASSERT_TRUE(writeTestWav(music, 8000));
-        app.model.setField(SummaryField::Musicadd, music);
+        app.model.setField(SummaryField::MusicFile, music);
         QWidget summary;
         summary.show();
         QPointer<TappingTool> w =

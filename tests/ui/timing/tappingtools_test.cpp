@@ -122,7 +122,7 @@ TEST_F(TappingTest, ButtonsStillTakeTheKeysTheWindowLeaves) {
 }
 
 TEST_F(TappingTest, ChecksRunBeforeEveryKeyButEscape) {
-    app.model.setField(SummaryField::Musicadd, QString());
+    app.model.setField(SummaryField::MusicFile, QString());
     QPointer<FindTheGap> w = open<FindTheGap>();
     QTest::keyClick(w, Qt::Key_A);
     ASSERT_EQ(app.boxes.shown.size(), 1);
@@ -131,7 +131,7 @@ TEST_F(TappingTest, ChecksRunBeforeEveryKeyButEscape) {
     EXPECT_FALSE(w.isNull());
     EXPECT_TRUE(w->isVisible());
 
-    app.model.setField(SummaryField::Musicadd, app.path("gone.mp3"));
+    app.model.setField(SummaryField::MusicFile, app.path("gone.mp3"));
     QTest::keyClick(w, Qt::Key_A);
     EXPECT_EQ(app.boxes.last().title, "Could not find MP3 file");
     EXPECT_EQ(app.boxes.last().text,
@@ -140,7 +140,7 @@ TEST_F(TappingTest, ChecksRunBeforeEveryKeyButEscape) {
                   "DDR simulator.");
     EXPECT_TRUE(w->isVisible());
 
-    app.model.setField(SummaryField::Musicadd, app.path("song.wav"));
+    app.model.setField(SummaryField::MusicFile, app.path("song.wav"));
     app.ctx.winamppath = app.path("nowhere");
     QTest::keyClick(w, Qt::Key_Return);
     EXPECT_EQ(app.boxes.last().title, "Could not find winamp.exe");
@@ -202,7 +202,7 @@ TEST_F(TappingTest, EscapeAndAPlayerThatEndsStopTheStepAtOnce) {
         app.boxes.shown.clear();
         app.player.commands.clear();
         app.player.running = false;
-        app.model.setField(SummaryField::Musicadd, c.noMusic ? QString() : app.path("song.wav"));
+        app.model.setField(SummaryField::MusicFile, c.noMusic ? QString() : app.path("song.wav"));
         QPointer<TappingTool> w = c.bpmFinder ? static_cast<TappingTool*>(open<FindBPM>())
                                               : static_cast<TappingTool*>(open<FindTheGap>());
         for (int i = 0; i < c.keysFirst; ++i)

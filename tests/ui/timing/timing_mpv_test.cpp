@@ -60,7 +60,7 @@ class TimingMpvTest : public ::testing::Test {
         app.ctx.winamppath = QFileInfo(mpv).absolutePath();
         const QString music = app.path("song.wav");
         ASSERT_TRUE(writeTestWav(music, kSongMs));
-        app.model.setField(SummaryField::Musicadd, music);
+        app.model.setField(SummaryField::MusicFile, music);
         summary.show();
     }
     void TearDown() override {

@@ -12,11 +12,11 @@ namespace kolvo::test {
 
 struct TimingFixture {
     TestApp app;
-    QWidget summary; // stands in for MainMenu
+    QWidget summary; // stands in for SongSummaryWindow
     qint64 nowNs = 0;
 
     TimingFixture() {
-        app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));
+        app.model.setField(SummaryField::MusicFile, app.writeFile("song.wav", "RIFF"));
         app.writeFile("player/mpv", "#!/bin/sh\n");
         app.ctx.winamppath = app.path("player");
         summary.setObjectName(QStringLiteral("MainMenu"));

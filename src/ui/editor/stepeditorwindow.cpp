@@ -1,4 +1,4 @@
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 
 #include "core/edit/gridgeometry.h"
 #include "core/song/numbertext.h"
@@ -86,9 +86,19 @@ constexpr Header kHeaders[] = {
     {10, "Label24", "\u2192"},
 };
 
-const QString kWideViewClosed = QStringLiteral("Wide View >>");
-const QString kPowerToolsClosed = QStringLiteral("Power Tools >>");
-const QString kTransformsClosed = QStringLiteral("Transforms >>");
+// The toggles' captions, by EditorTool: while the tool is closed, while open.
+struct ToolCaptions {
+    const char* closed;
+    const char* open;
+};
+constexpr ToolCaptions kToolCaptions[] = {
+    {"Wide View >>", "<< Wide View"},
+    {"Power Tools >>", "<< Power Tools"},
+    {"Transforms >>", "<< Transforms"},
+};
+QString closedCaption(EditorTool tool) {
+    return QString::fromLatin1(kToolCaptions[std::size_t(tool)].closed);
+}
 
 void setBase(QLineEdit* box, const QColor& colour) {
     QPalette pal = box->palette();
@@ -98,7 +108,7 @@ void setBase(QLineEdit* box, const QColor& colour) {
 
 } // namespace
 
-Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
+StepEditorWindow::StepEditorWindow(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
     : QWidget(parent, Qt::Window), m_ctx(ctx), m_summary(summaryWindow) {
     setObjectName(QStringLiteral("Kolvo"));
     setWindowTitle(QStringLiteral("Edit Steps"));
@@ -128,11 +138,11 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
     refreshgrid();
 }
 
-Kolvo::~Kolvo() {
+StepEditorWindow::~StepEditorWindow() {
     unload();
 }
 
-void Kolvo::buildControls() {
+void StepEditorWindow::buildControls() {
     auto button = [this](const char* name, const QString& caption, QRect where, bool wrap = false) {
         QPushButton* b = wrap ? new WrappingButton(caption, this) : new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
@@ -159,17 +169,21 @@ void Kolvo::buildControls() {
 
     label("Label2", QStringLiteral("Windows:"), twipRect(120, 120, 1095, 255),
           Qt::AlignLeft | Qt::AlignVCenter);
-    m_command4 = button("Command4", kWideViewClosed, twipRect(960, 120, 1335, 255));
-    m_command6 = button("Command6", kTransformsClosed, twipRect(2280, 120, 1335, 255));
-    m_command5 = button("Command5", kPowerToolsClosed, twipRect(3600, 120, 1335, 255));
+    m_wideViewButton =
+        button("Command4", closedCaption(EditorTool::WideView), twipRect(960, 120, 1335, 255));
+    m_transformsButton = button("Command6", closedCaption(EditorTool::Transformations),
+                                twipRect(2280, 120, 1335, 255));
+    m_powerToolsButton =
+        button("Command5", closedCaption(EditorTool::PowerTools), twipRect(3600, 120, 1335, 255));
     m_savemenu =
         button("savemenu", QStringLiteral("Finish Editing"), twipRect(5280, 120, 1215, 255));
     m_savemenu->setDefault(true);
     // The tool windows' captions ("<< Wide View") are as long as these.
-    for (QPushButton* b : {m_command4, m_command6, m_command5, m_savemenu})
+    for (QPushButton* b : {m_wideViewButton, m_transformsButton, m_powerToolsButton, m_savemenu})
         fitFont(b, b->text(), b->width() - 6);
 
-    m_command1 = button("Command1", QStringLiteral("Last bar"), twipRect(120, 600, 495, 495), true);
+    m_lastBarButton =
+        button("Command1", QStringLiteral("Last bar"), twipRect(120, 600, 495, 495), true);
     // gotobat lies under barnumber: the visible box shows the bar and
     // passes the keyboard on to gotobat, which takes the typed bar number.
     m_gotobat = box("gotobat", QStringLiteral("1"), twipRect(120, 1080, 495, 285));
@@ -177,25 +191,26 @@ void Kolvo::buildControls() {
     m_barnumber->setReadOnly(true);
     m_barnumber->setFocusProxy(m_gotobat);
     setBase(m_barnumber, Qt::white);
-    m_command2 =
+    m_nextBarButton =
         button("Command2", QStringLiteral("Next bar"), twipRect(120, 1320, 495, 495), true);
-    m_command7 = button("Command7", QStringLiteral("Load"), twipRect(120, 1920, 495, 735), true);
+    m_loadButton = button("Command7", QStringLiteral("Load"), twipRect(120, 1920, 495, 735), true);
     m_dwitest =
         button("dwitest", QStringLiteral("Test in DWI"), twipRect(120, 2760, 495, 1215), true);
-    m_command8 =
+    m_stepGrabButton =
         button("Command8", QStringLiteral("Step Grab"), twipRect(120, 4080, 495, 495), true);
     auto* footLabel = label("Label1", QStringLiteral("Foot Level"), twipRect(120, 4680, 495, 495),
                             Qt::AlignCenter);
     footLabel->setWordWrap(true);
     m_footlevel = box("footlevel", QStringLiteral("1"), twipRect(120, 5160, 495, 285));
-    m_command3 =
+    m_arrowHelpButton =
         button("Command3",
                QStringLiteral("Click for help on creating and timing arrows, and designing "
                               "freeze arrows."),
                twipRect(840, 5160, 5655, 255));
-    fitFont(m_command3, m_command3->text(), m_command3->width() - 8);
-    m_command84 = button("Command84", QStringLiteral("Goto bar"), twipRect(6120, 5040, 495, 495));
-    m_command84->hide();
+    fitFont(m_arrowHelpButton, m_arrowHelpButton->text(), m_arrowHelpButton->width() - 8);
+    m_gotoBarButton =
+        button("Command84", QStringLiteral("Goto bar"), twipRect(6120, 5040, 495, 495));
+    m_gotoBarButton->hide();
 
     QFont arrowFont = font();
     arrowFont.setPixelSize(15);
@@ -207,6 +222,7 @@ void Kolvo::buildControls() {
         // The header's last pixel row lies on row 1 of the grid: presses
         // there belong to the grid.
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_columnHeaders[std::size_t(h.column)] = l;
     }
     label("leftsidelabel", QStringLiteral("Left Side"), twipRect(1440, 600, 1440, 255));
     label("rightsidelabel", QStringLiteral("Right Side"), twipRect(4560, 600, 1440, 255));
@@ -223,16 +239,16 @@ void Kolvo::buildControls() {
     m_history = makeHistoryActions(m_ctx.document, this, [this] {
         return ChartId{m_ctx.session.currentstyle, m_ctx.session.currentlevel};
     });
-    auto* editButton = new QPushButton(QStringLiteral("&Edit"), this);
-    editButton->setObjectName(QStringLiteral("editmenubutton"));
-    editButton->setGeometry(twips(120), twips(grid::kClientHeight), 60, kEditStripHeight - 2);
-    editButton->setAutoDefault(false);
-    editButton->setFocusPolicy(Qt::NoFocus);
-    auto* editMenu = new QMenu(editButton);
-    editMenu->setObjectName(QStringLiteral("editmenu"));
-    editMenu->addAction(m_history.undo);
-    editMenu->addAction(m_history.redo);
-    editButton->setMenu(editMenu);
+    m_editButton = new QPushButton(QStringLiteral("&Edit"), this);
+    m_editButton->setObjectName(QStringLiteral("editmenubutton"));
+    m_editButton->setGeometry(twips(120), twips(grid::kClientHeight), 60, kEditStripHeight - 2);
+    m_editButton->setAutoDefault(false);
+    m_editButton->setFocusPolicy(Qt::NoFocus);
+    m_editMenu = new QMenu(m_editButton);
+    m_editMenu->setObjectName(QStringLiteral("editmenu"));
+    m_editMenu->addAction(m_history.undo);
+    m_editMenu->addAction(m_history.redo);
+    m_editButton->setMenu(m_editMenu);
 
     auto timer = [this](const char* name, int ms) {
         auto* t = new QTimer(this);
@@ -241,19 +257,19 @@ void Kolvo::buildControls() {
         t->setSingleShot(true);
         return t;
     };
-    m_timer1 = timer("Timer1", 200);
-    m_timer2 = timer("Timer2", 400);
-    m_timerx = timer("Timerx", 1000);
+    m_barFlashOn = timer("Timer1", 200);
+    m_barFlashOff = timer("Timer2", 400);
+    m_playerTick = timer("Timerx", 1000);
     m_updatenow = timer("updatenow", 50);
-    connect(m_timer1, &QTimer::timeout, this, [this] { setBase(m_barnumber, kBarFlash); });
-    connect(m_timer2, &QTimer::timeout, this, [this] { setBase(m_barnumber, Qt::white); });
-    connect(m_timerx, &QTimer::timeout, this, [this] { m_ctx.player.timertick = 1; });
+    connect(m_barFlashOn, &QTimer::timeout, this, [this] { setBase(m_barnumber, kBarFlash); });
+    connect(m_barFlashOff, &QTimer::timeout, this, [this] { setBase(m_barnumber, Qt::white); });
+    connect(m_playerTick, &QTimer::timeout, this, [this] { m_ctx.player.timertick = 1; });
     connect(m_updatenow, &QTimer::timeout, this, [this] {
         refreshgrid();
         refreshwideview();
     });
-    m_timer2->start();
-    m_timerx->start();
+    m_barFlashOff->start();
+    m_playerTick->start();
 
     connect(m_grid, &StepGrid::cellEdited, this, [this] { refreshwideview(); });
     // Any step of the history that touches this chart (a tool's bar
@@ -271,44 +287,32 @@ void Kolvo::buildControls() {
     });
     connect(m_barnumber, &QLineEdit::textChanged, this, [this] { barnumberChanged(); });
     m_gotobat->installEventFilter(this);
-    connect(m_command84, &QPushButton::clicked, this, [this] { gotoBar(); });
-    connect(m_command1, &QPushButton::clicked, this, [this] { lastBar(); });
-    connect(m_command2, &QPushButton::clicked, this, [this] { nextBar(); });
+    connect(m_gotoBarButton, &QPushButton::clicked, this, [this] { gotoBar(); });
+    connect(m_lastBarButton, &QPushButton::clicked, this, [this] { lastBar(); });
+    connect(m_nextBarButton, &QPushButton::clicked, this, [this] { nextBar(); });
     connect(m_footlevel, &QLineEdit::textChanged, this, [this] { footlevelChanged(); });
-    connect(m_command4, &QPushButton::clicked, this, [this] {
-        if (m_command4->text() == kWideViewClosed)
-            showWideView();
-        else
-            closeToolWindow("WideView");
-    });
-    connect(m_command5, &QPushButton::clicked, this, [this] {
-        if (m_command5->text() == kPowerToolsClosed)
-            showPowerTools();
-        else
-            closeToolWindow("PowerTools");
-    });
-    connect(m_command6, &QPushButton::clicked, this, [this] {
-        if (m_command6->text() == kTransformsClosed)
-            showTransformations();
-        else
-            closeToolWindow("Transformations");
-    });
-    connect(m_command7, &QPushButton::clicked, this, [this] { loadIntoPlayer(); });
+    connect(m_wideViewButton, &QPushButton::clicked, this,
+            [this] { toggleTool(EditorTool::WideView); });
+    connect(m_powerToolsButton, &QPushButton::clicked, this,
+            [this] { toggleTool(EditorTool::PowerTools); });
+    connect(m_transformsButton, &QPushButton::clicked, this,
+            [this] { toggleTool(EditorTool::Transformations); });
+    connect(m_loadButton, &QPushButton::clicked, this, [this] { loadIntoPlayer(); });
     connect(m_dwitest, &QPushButton::clicked, this, [this] { testInSimulator(); });
     connect(m_savemenu, &QPushButton::clicked, this, [this] { finishEditing(); });
-    connect(m_command8, &QPushButton::clicked, this, [this] { showStepGrabberSetup(); });
-    connect(m_command3, &QPushButton::clicked, this, [this] { showArrowHelp(); });
+    connect(m_stepGrabButton, &QPushButton::clicked, this, [this] { showStepGrabberSetup(); });
+    connect(m_arrowHelpButton, &QPushButton::clicked, this, [this] { showArrowHelp(); });
 }
 
-void Kolvo::hideUnusedHeaders() {
-    for (const Header& h : kHeaders)
-        if (auto* l = findChild<QLabel*>(QLatin1String(h.name), Qt::FindDirectChildrenOnly))
-            l->setVisible(grid::styleUsesColumn(m_ctx.session.currentstyle, h.column));
+void StepEditorWindow::hideUnusedHeaders() {
+    for (int column = 1; column <= grid::kColumnsShown; ++column)
+        m_columnHeaders[std::size_t(column)]->setVisible(
+            grid::styleUsesColumn(m_ctx.session.currentstyle, column));
 }
 
 // ---- tool windows ----
 
-void Kolvo::showAutoDisplayedToolWindows() {
+void StepEditorWindow::showAutoDisplayedToolWindows() {
     if (m_ctx.session.autowide == 1)
         showWideView();
     if (m_ctx.session.autopower == 1)
@@ -317,32 +321,32 @@ void Kolvo::showAutoDisplayedToolWindows() {
         showTransformations();
 }
 
-// The three tool windows open here (each shown without waiting; each sets
-// its toggle's caption itself while it is open).
+// The three tool windows open here (each shown without waiting; each tells
+// the editor while it is open).
 // Each also takes the editor's Undo and Redo shortcuts.
-void Kolvo::showWideView() {
+void StepEditorWindow::showWideView() {
     auto* w = new WideView(m_ctx, this);
     shareHistoryActions(m_history, w);
     w->show();
 }
-void Kolvo::showPowerTools() {
+void StepEditorWindow::showPowerTools() {
     auto* w = new PowerTools(m_ctx, this);
     shareHistoryActions(m_history, w);
     w->show();
 }
-void Kolvo::showTransformations() {
+void StepEditorWindow::showTransformations() {
     auto* w = new Transformations(m_ctx, this);
     shareHistoryActions(m_history, w);
     w->show();
 }
 
-void Kolvo::showStepGrabberSetup() {
+void StepEditorWindow::showStepGrabberSetup() {
     EditorLink link;
     link.editor = this;
     link.openToolWindows = [this] {
         QList<QWidget*> open;
-        for (const char* name : {"WideView", "PowerTools", "Transformations"})
-            if (auto* w = findChild<QWidget*>(QLatin1String(name)))
+        for (const QPointer<QWidget>& w : m_tools)
+            if (w)
                 open << w;
         return open;
     };
@@ -356,50 +360,91 @@ void Kolvo::showStepGrabberSetup() {
     (new StepGrabberSetup(m_ctx, link))->show();
 }
 
-void Kolvo::showArrowHelp() {
+void StepEditorWindow::showArrowHelp() {
     (new FreezeArrowHelp)->show();
 }
 
-void Kolvo::closeToolWindow(const char* objectName) {
-    const QString name = QLatin1String(objectName);
-    if (auto* w = findChild<QWidget*>(name))
+void StepEditorWindow::toggleTool(EditorTool tool) {
+    if (QWidget* w = openTool(tool)) {
         w->close();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w != this && w->objectName() == name && w->isVisible())
-            w->close();
+        return;
+    }
+    switch (tool) {
+    case EditorTool::WideView:
+        showWideView();
+        break;
+    case EditorTool::PowerTools:
+        showPowerTools();
+        break;
+    case EditorTool::Transformations:
+        showTransformations();
+        break;
+    }
 }
 
-void Kolvo::closeToolWindows() {
-    closeToolWindow("WideView");
-    closeToolWindow("Transformations");
-    closeToolWindow("PowerTools");
+void StepEditorWindow::toolOpened(EditorTool tool, QWidget* window) {
+    m_tools[std::size_t(tool)] = window;
+    showToolCaption(tool);
+}
+
+void StepEditorWindow::toolClosed(EditorTool tool) {
+    m_tools[std::size_t(tool)] = nullptr;
+    showToolCaption(tool);
+}
+
+QWidget* StepEditorWindow::openTool(EditorTool tool) const {
+    return m_tools[std::size_t(tool)];
+}
+
+QPushButton* StepEditorWindow::toolButton(EditorTool tool) const {
+    switch (tool) {
+    case EditorTool::WideView:
+        return m_wideViewButton;
+    case EditorTool::PowerTools:
+        return m_powerToolsButton;
+    case EditorTool::Transformations:
+        return m_transformsButton;
+    }
+    return nullptr;
+}
+
+void StepEditorWindow::showToolCaption(EditorTool tool) {
+    const ToolCaptions& c = kToolCaptions[std::size_t(tool)];
+    toolButton(tool)->setText(QString::fromLatin1(openTool(tool) ? c.open : c.closed));
+}
+
+void StepEditorWindow::closeToolWindows() {
+    for (EditorTool tool :
+         {EditorTool::WideView, EditorTool::Transformations, EditorTool::PowerTools})
+        if (QWidget* w = openTool(tool))
+            w->close();
 }
 
 // ---- the grid and the bar ----
 
-void Kolvo::refreshgrid() {
+void StepEditorWindow::refreshgrid() {
     m_grid->refreshgrid();
     layOutWaveStrip();
 }
 
-void Kolvo::startUpdatenow() {
+void StepEditorWindow::startUpdatenow() {
     m_updatenow->start();
 }
 
-void Kolvo::refreshwideview() {
+void StepEditorWindow::refreshwideview() {
     emit refreshed();
 }
 
-void Kolvo::setBarNumberText(int bar) {
+void StepEditorWindow::setBarNumberText(int bar) {
     m_barnumber->setText(QString::number(bar));
 }
 
-void Kolvo::barnumberChanged() {
+void StepEditorWindow::barnumberChanged() {
     refreshgrid();
     m_gotobat->setText(m_barnumber->text());
 }
 
-void Kolvo::lastBar() {
+void StepEditorWindow::lastBar() {
     if (m_ctx.session.currentbar > 1) {
         --m_ctx.session.currentbar;
         setBarNumberText(m_ctx.session.currentbar);
@@ -410,7 +455,7 @@ void Kolvo::lastBar() {
     }
 }
 
-void Kolvo::nextBar() {
+void StepEditorWindow::nextBar() {
     if (m_ctx.session.currentbar < kMaxBars) {
         ++m_ctx.session.currentbar;
         setBarNumberText(m_ctx.session.currentbar);
@@ -421,7 +466,7 @@ void Kolvo::nextBar() {
     }
 }
 
-void Kolvo::gotoBar() {
+void StepEditorWindow::gotoBar() {
     const QString t = m_gotobat->text();
     const double v = numericValue(t);
     if (!isWellFormedWholeNumber(t) || v < 1 || v > kMaxBars) {
@@ -439,7 +484,7 @@ void Kolvo::gotoBar() {
     refreshwideview(); // the wide view's bar marker follows a jump too
 }
 
-void Kolvo::startBarTyping() {
+void StepEditorWindow::startBarTyping() {
     if (m_typingBar)
         return;
     m_typingBar = true;
@@ -447,7 +492,7 @@ void Kolvo::startBarTyping() {
     m_gotobat->raise(); // what is typed shows in place of the bar number
 }
 
-void Kolvo::endBarTyping() {
+void StepEditorWindow::endBarTyping() {
     if (!m_typingBar)
         return;
     m_typingBar = false;
@@ -455,14 +500,14 @@ void Kolvo::endBarTyping() {
     m_barnumber->raise();
 }
 
-void Kolvo::gotobatEntered() {
+void StepEditorWindow::gotobatEntered() {
     gotoBar();
     endBarTyping();
-    m_timer1->start();
-    m_timer2->start();
+    m_barFlashOn->start();
+    m_barFlashOff->start();
 }
 
-bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
+bool StepEditorWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_gotobat && event->type() == QEvent::FocusOut)
         endBarTyping();
     if (watched == m_gotobat && event->type() == QEvent::KeyPress) {
@@ -492,7 +537,7 @@ bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- foot level ----
 
-void Kolvo::showFootlevel() {
+void StepEditorWindow::showFootlevel() {
     // The box shows the stored foot level as it is; showing it is not an edit.
     const QString text = m_ctx.document.song()
                              .footlevels(m_ctx.session.currentstyle, m_ctx.session.currentlevel)
@@ -504,7 +549,7 @@ void Kolvo::showFootlevel() {
     m_loadingFootlevel = false;
 }
 
-void Kolvo::footlevelChanged() {
+void StepEditorWindow::footlevelChanged() {
     if (m_loadingFootlevel)
         return;
     const QString t = m_footlevel->text();
@@ -532,20 +577,20 @@ void Kolvo::footlevelChanged() {
 
 // ---- commands ----
 
-void Kolvo::loadIntoPlayer() {
+void StepEditorWindow::loadIntoPlayer() {
     // May close (and so delete) this window on a failure; nothing follows.
-    LoadWinamp(m_ctx, this, m_timerx);
+    LoadWinamp(m_ctx, this, m_playerTick);
 }
 
-void Kolvo::testInSimulator() {
+void StepEditorWindow::testInSimulator() {
     TestInSimulator(m_ctx, this);
 }
 
-void Kolvo::finishEditing() {
+void StepEditorWindow::finishEditing() {
     close();
 }
 
-void Kolvo::keyPressEvent(QKeyEvent* event) {
+void StepEditorWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         m_savemenu->click();
         return;
@@ -553,12 +598,12 @@ void Kolvo::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void Kolvo::closeEvent(QCloseEvent* event) {
+void StepEditorWindow::closeEvent(QCloseEvent* event) {
     unload();
     event->accept();
 }
 
-void Kolvo::unload() {
+void StepEditorWindow::unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;

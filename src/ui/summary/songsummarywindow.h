@@ -24,21 +24,22 @@ struct SongChange;
 // of chart buttons. The fields show the summary values of the shared model
 // and write back what is typed, so a value changed anywhere shows here at
 // once.
-class MainMenu : public QMainWindow {
+class SongSummaryWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainMenu(AppContext& ctx, QWidget* parent = nullptr);
-    ~MainMenu() override;
+    explicit SongSummaryWindow(AppContext& ctx, QWidget* parent = nullptr);
+    ~SongSummaryWindow() override;
 
     // A menu entry by its objectName ("newmenu", "findgapmenu", ...), for
     // wiring the entries whose windows live elsewhere; null when unknown.
     QAction* menuAction(const QString& objectName) const;
     // A clickable label by its objectName ("findbpmlabel", "Synchroloader",
-    // "Label27", ...); null when unknown.
+    // ...); null when unknown.
     ClickLabel* clickLabel(const QString& objectName) const;
-    // Option1(0) "Normal", (1) "Always", (2) "Never".
-    QRadioButton* Option1(int index) const;
-    // Command1..Command16 (the chart buttons) and Command20..Command23.
+    // The "Mark as new" choices: (0) "Normal", (1) "Always", (2) "Never".
+    QRadioButton* markAsNewOption(int index) const;
+    // The chart buttons by number: 1..16 the table, left to right and top
+    // to bottom (style across, level down), 20..23 the Edit row right to left.
     QPushButton* chartButton(int n) const;
     // The Beginner chart of a style (1..4), in the row under the table.
     QPushButton* beginnerButton(int style) const;
@@ -86,7 +87,7 @@ class MainMenu : public QMainWindow {
     // Brings the fields, marks and chart buttons up to date with a change.
     void showSong(const SongChange& change);
     void showField(SummaryField f);
-    void showCheck1(int value);
+    void showMarkAsNew(int value);
     void showModifiedMark();
     void leaveField(QLineEdit* edit);
     void updateDigest();
@@ -100,15 +101,35 @@ class MainMenu : public QMainWindow {
     AppContext& m_ctx;
     FileCommands* m_files = nullptr;
     std::array<QLineEdit*, 10> m_fields{};
-    QLineEdit* m_text2 = nullptr;
-    std::array<QRadioButton*, 3> m_option1{};
-    QCheckBox* m_check1 = nullptr;
-    std::array<QPushButton*, 24> m_buttons{};
+    QLineEdit* m_musicDigest = nullptr;
+    std::array<QRadioButton*, 3> m_markAsNewOptions{};
+    QCheckBox* m_markAsNewBox = nullptr;
+    std::array<QPushButton*, 24> m_chartButtons{};
     std::array<QPushButton*, 5> m_beginnerButtons{}; // by style 1..4
-    QAction* m_wideview = nullptr;
-    QAction* m_autotrans = nullptr;
-    QAction* m_autopower = nullptr;
+    QAction* m_autoWideView = nullptr;
+    QAction* m_autoTransforms = nullptr;
+    QAction* m_autoPowerTools = nullptr;
     QMenu* m_recent = nullptr;
+    // The entries and labels that open the other windows (connectOpeners).
+    struct {
+        QAction* findGap = nullptr;
+        QAction* findBpm = nullptr;
+        QAction* detectTempo = nullptr;
+        QAction* checkUpdates = nullptr;
+        QAction* synchro = nullptr;
+        QAction* simulatorAddress = nullptr;
+        QAction* playerAddress = nullptr;
+        QAction* helpInfo = nullptr;
+        QAction* about = nullptr;
+    } m_menus;
+    struct {
+        ClickLabel* musicInfo = nullptr;
+        ClickLabel* findBpm = nullptr;
+        ClickLabel* findGap = nullptr;
+        ClickLabel* fileTag = nullptr;
+        ClickLabel* syncCheck = nullptr;
+        ClickLabel* tickTest = nullptr;
+    } m_labels;
     QPointer<QWidget> m_freezes;
 };
 

@@ -5,12 +5,12 @@
 #include "core/files/digest.h"
 #include "core/song/songmodel.h"
 #include "testapp.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/clicklabel.h"
 #include "ui/summary/filecommands.h"
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,12 +39,12 @@ using namespace kolvo;
 
 namespace {
 
-class MainMenuTest : public ::testing::Test {
+class SongSummaryWindowTest : public ::testing::Test {
   protected:
     test::TestApp app;
-    std::unique_ptr<MainMenu> w;
+    std::unique_ptr<SongSummaryWindow> w;
 
-    void SetUp() override { w = std::make_unique<MainMenu>(app.ctx); }
+    void SetUp() override { w = std::make_unique<SongSummaryWindow>(app.ctx); }
 
     QLineEdit* edit(const char* name) {
         auto* e = w->findChild<QLineEdit*>(name);
@@ -65,7 +65,7 @@ class MainMenuTest : public ::testing::Test {
     QPushButton* button(int n) { return w->chartButton(n); }
 };
 
-TEST_F(MainMenuTest, LeavingANumberFieldNormalisesIt) {
+TEST_F(SongSummaryWindowTest, LeavingANumberFieldNormalisesIt) {
     struct Case {
         const char* field;
         QString typed;
@@ -73,8 +73,8 @@ TEST_F(MainMenuTest, LeavingANumberFieldNormalisesIt) {
     };
     const QMap<QString, SummaryField> fields{{"bpm", SummaryField::Bpm},
                                              {"gap", SummaryField::Gap},
-                                             {"samplestart", SummaryField::Samplestart},
-                                             {"samplelength", SummaryField::Samplelength}};
+                                             {"samplestart", SummaryField::SampleStart},
+                                             {"samplelength", SummaryField::SampleLength}};
     const Case cases[] = {
         {"bpm", "150bpm", "150"},
         {"bpm", "", "0"},
@@ -97,29 +97,29 @@ TEST_F(MainMenuTest, LeavingANumberFieldNormalisesIt) {
     EXPECT_EQ(app.model.artist(), " 007 ");
 }
 
-TEST_F(MainMenuTest, FieldsFollowTheModelBothWays) {
+TEST_F(SongSummaryWindowTest, FieldsFollowTheModelBothWays) {
     EXPECT_EQ(edit("bpm")->text(), "120");
     EXPECT_EQ(edit("gap")->text(), "0");
     QTest::keyClicks(edit("genre"), "Trance");
     EXPECT_EQ(app.model.genre(), "Trance");
     app.ctx.document.setField(SummaryField::Bpm, "133"); // e.g. the BPM finder
     EXPECT_EQ(edit("bpm")->text(), "133");
-    app.ctx.document.setField(SummaryField::Filetag, "song.mp3");
+    app.ctx.document.setField(SummaryField::FileTag, "song.mp3");
     EXPECT_EQ(edit("filetag")->text(), "song.mp3");
 }
 
-TEST_F(MainMenuTest, TitleFollowsTheSongName) {
+TEST_F(SongSummaryWindowTest, TitleFollowsTheSongName) {
     EXPECT_EQ(w->windowTitle(), "Kolvo DWI Creator");
     QTest::keyClicks(edit("songname"), "Butterfly");
     EXPECT_EQ(w->windowTitle(), "Butterfly - Kolvo DWI Creator");
     edit("songname")->selectAll();
     QTest::keyClick(edit("songname"), Qt::Key_Backspace);
     EXPECT_EQ(w->windowTitle(), "Kolvo DWI Creator");
-    app.ctx.document.setField(SummaryField::Songname, "Loaded");
+    app.ctx.document.setField(SummaryField::SongName, "Loaded");
     EXPECT_EQ(w->windowTitle(), "Loaded - Kolvo DWI Creator");
 }
 
-TEST_F(MainMenuTest, DigestOfTheMusicFileFollowsEveryKeystroke) {
+TEST_F(SongSummaryWindowTest, DigestOfTheMusicFileFollowsEveryKeystroke) {
     const QString path = app.writeFile("music/a.wav", "abc");
     QLineEdit* text2 = edit("Text2");
     EXPECT_EQ(text2->text(), "Not found.");
@@ -139,11 +139,11 @@ TEST_F(MainMenuTest, DigestOfTheMusicFileFollowsEveryKeystroke) {
     EXPECT_EQ(DigestFile(""), "Not found.");
 }
 
-TEST_F(MainMenuTest, MarkAsNewMapsOptionsToCheck1) {
-    EXPECT_TRUE(w->Option1(0)->isChecked());
-    EXPECT_EQ(w->Option1(0)->text(), "Normal");
-    EXPECT_EQ(w->Option1(1)->text(), "Always");
-    EXPECT_EQ(w->Option1(2)->text(), "Never");
+TEST_F(SongSummaryWindowTest, MarkAsNewMapsOptionsToCheck1) {
+    EXPECT_TRUE(w->markAsNewOption(0)->isChecked());
+    EXPECT_EQ(w->markAsNewOption(0)->text(), "Normal");
+    EXPECT_EQ(w->markAsNewOption(1)->text(), "Always");
+    EXPECT_EQ(w->markAsNewOption(2)->text(), "Never");
     auto* check1 = w->findChild<QCheckBox*>("Check1");
     ASSERT_NE(check1, nullptr);
     EXPECT_FALSE(check1->isVisibleTo(w.get()));
@@ -151,21 +151,21 @@ TEST_F(MainMenuTest, MarkAsNewMapsOptionsToCheck1) {
 
     const int expected[] = {2, 1, 0};
     for (int i : {2, 1, 0}) {
-        QTest::mouseClick(w->Option1(i), Qt::LeftButton);
-        EXPECT_EQ(app.model.Check1(), expected[i]) << "Option1(" << i << ")";
+        QTest::mouseClick(w->markAsNewOption(i), Qt::LeftButton);
+        EXPECT_EQ(app.model.markAsNew(), expected[i]) << "Option1(" << i << ")";
     }
-    app.ctx.document.setCheck1(0); // e.g. an undo
-    EXPECT_TRUE(w->Option1(2)->isChecked());
+    app.ctx.document.setMarkAsNew(0); // e.g. an undo
+    EXPECT_TRUE(w->markAsNewOption(2)->isChecked());
     SongModel loaded;
     loaded.resetparameters();
-    loaded.setCheck1(1);
+    loaded.setMarkAsNew(1);
     app.ctx.document.loadSong(loaded, QString()); // as Open does
-    EXPECT_TRUE(w->Option1(1)->isChecked());
+    EXPECT_TRUE(w->markAsNewOption(1)->isChecked());
     app.ctx.document.newSong();
-    EXPECT_TRUE(w->Option1(0)->isChecked());
+    EXPECT_TRUE(w->markAsNewOption(0)->isChecked());
 }
 
-TEST_F(MainMenuTest, MusicBrowseUsesTheSharedDialog) {
+TEST_F(SongSummaryWindowTest, MusicBrowseUsesTheSharedDialog) {
     const QString music = app.writeFile("songs/track.mp3", "abc");
     app.ctx.simulatorpath = app.path("sim");
     app.dialogs.answers << music;
@@ -193,14 +193,14 @@ TEST_F(MainMenuTest, MusicBrowseUsesTheSharedDialog) {
     EXPECT_EQ(app.dialogs.asked[2].defaultExt, ""); // not the work file's "kolvo"
 }
 
-TEST(MainMenuLoad, DeletesALeftoverIniAndTicksAutoDisplay) {
+TEST(SongSummaryWindowLoad, DeletesALeftoverIniAndTicksAutoDisplay) {
     test::TestApp app;
     const QString ini = dataFilePath("kolvo.ini");
     ASSERT_FALSE(test::writeScratchFile(ini, "old").isEmpty());
     app.ctx.session.autowide = 1;
     app.ctx.session.autopower = 1;
     app.ctx.session.currentstyle = 3;
-    MainMenu w(app.ctx);
+    SongSummaryWindow w(app.ctx);
     EXPECT_FALSE(QFile::exists(ini));
     EXPECT_EQ(app.ctx.goahead, 10);
     EXPECT_EQ(app.ctx.session.currentstyle, 1);
@@ -209,7 +209,7 @@ TEST(MainMenuLoad, DeletesALeftoverIniAndTicksAutoDisplay) {
     EXPECT_TRUE(w.menuAction("autodisplaypowertoolsmenu")->isChecked());
 }
 
-TEST_F(MainMenuTest, MenusHaveTheirCaptionsAndShortcuts) {
+TEST_F(SongSummaryWindowTest, MenusHaveTheirCaptionsAndShortcuts) {
     struct Item {
         const char* name;
         const char* caption;
@@ -282,7 +282,7 @@ TEST_F(MainMenuTest, MenusHaveTheirCaptionsAndShortcuts) {
     EXPECT_EQ(w->findChild<QPushButton*>("Command17")->text(), "Arrow freezes / BPM shifts");
 }
 
-TEST_F(MainMenuTest, ChartButtonsShowTheirChartsFlags) {
+TEST_F(SongSummaryWindowTest, ChartButtonsShowTheirChartsFlags) {
     for (int n = 1; n <= 16; ++n) {
         ASSERT_NE(button(n), nullptr);
         EXPECT_EQ(button(n)->text(), "No Data");
@@ -305,7 +305,7 @@ TEST_F(MainMenuTest, ChartButtonsShowTheirChartsFlags) {
 
 // While another window holds the summary window, its chart buttons look
 // disabled (the style's disabled colours, not the data colours).
-TEST_F(MainMenuTest, ChartButtonsLookDisabledWhileTheSummaryIsHeld) {
+TEST_F(SongSummaryWindowTest, ChartButtonsLookDisabledWhileTheSummaryIsHeld) {
     app.model.setDataexists(Single, Basic, Value::number(1));
     w->datacheck();
     w->show();
@@ -325,10 +325,10 @@ TEST_F(MainMenuTest, ChartButtonsLookDisabledWhileTheSummaryIsHeld) {
     EXPECT_NE(button(1)->grab().toImage(), enabled);
     w->setEnabled(true);
     EXPECT_EQ(button(1)->palette().color(QPalette::Active, QPalette::Button),
-              MainMenu::dataColor());
+              SongSummaryWindow::dataColor());
 }
 
-TEST_F(MainMenuTest, DeleteAsksAndWipesOnlyTheArrows) {
+TEST_F(SongSummaryWindowTest, DeleteAsksAndWipesOnlyTheArrows) {
     SongModel& m = app.model;
     m.setStep(Single, Basic, 3, 5, PanelDown, StepArrow);
     m.setDataexists(Single, Basic, Value::number(1));
@@ -365,7 +365,7 @@ TEST_F(MainMenuTest, DeleteAsksAndWipesOnlyTheArrows) {
     EXPECT_EQ(button(14)->text(), "No Data");
 }
 
-TEST_F(MainMenuTest, AutoDisplayItemsToggleAndPersist) {
+TEST_F(SongSummaryWindowTest, AutoDisplayItemsToggleAndPersist) {
     struct Item {
         const char* menu;
         int EditSession::*flag;
@@ -389,7 +389,7 @@ TEST_F(MainMenuTest, AutoDisplayItemsToggleAndPersist) {
     }
 }
 
-TEST_F(MainMenuTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
+TEST_F(SongSummaryWindowTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
     w->show();
     button(7)->click(); // Couple Another
     EXPECT_EQ(app.ctx.session.currentstyle, Couple);
@@ -397,7 +397,7 @@ TEST_F(MainMenuTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
     EXPECT_FALSE(w->isEnabled());
     QWidget* editor = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->inherits("kolvo::Kolvo") && top->isVisible())
+        if (top->inherits("kolvo::StepEditorWindow") && top->isVisible())
             editor = top;
     ASSERT_NE(editor, nullptr);
     // Opening the chart gave it data; its button says so at once.
@@ -410,7 +410,7 @@ TEST_F(MainMenuTest, ChartButtonOpensTheEditorAndRefreshesAfterIt) {
 // Beginner charts sit in a row of their own under the table: they open in
 // the editor, show their flag, and Edit > Delete asks about them as it asks
 // about the others.
-TEST_F(MainMenuTest, BeginnerChartsOpenShowTheirDataAndAreDeletedAfterTheQuestion) {
+TEST_F(SongSummaryWindowTest, BeginnerChartsOpenShowTheirDataAndAreDeletedAfterTheQuestion) {
     w->show();
     for (int s = 1; s <= kStyles; ++s) {
         ASSERT_NE(w->beginnerButton(s), nullptr);
@@ -419,9 +419,9 @@ TEST_F(MainMenuTest, BeginnerChartsOpenShowTheirDataAndAreDeletedAfterTheQuestio
     w->beginnerButton(Double)->click();
     EXPECT_EQ(app.ctx.session.currentstyle, Double);
     EXPECT_EQ(app.ctx.session.currentlevel, Beginner);
-    Kolvo* editor = nullptr;
+    StepEditorWindow* editor = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* k = qobject_cast<Kolvo*>(top); k && k->isVisible())
+        if (auto* k = qobject_cast<StepEditorWindow*>(top); k && k->isVisible())
             editor = k;
     ASSERT_NE(editor, nullptr);
     QTest::mousePress(editor->grid(), Qt::LeftButton, {},
@@ -451,16 +451,16 @@ TEST_F(MainMenuTest, BeginnerChartsOpenShowTheirDataAndAreDeletedAfterTheQuestio
 
 // The close box of the summary window, pressed while the step editor holds
 // it, asks nothing and ends nothing; once the editor is gone it asks again.
-TEST_F(MainMenuTest, CloseBoxDoesNothingWhileAnotherWindowHoldsTheSummary) {
-    QSignalSpy closed(w.get(), &MainMenu::closed);
-    app.model.setField(SummaryField::Songname, "Unsaved");
+TEST_F(SongSummaryWindowTest, CloseBoxDoesNothingWhileAnotherWindowHoldsTheSummary) {
+    QSignalSpy closed(w.get(), &SongSummaryWindow::closed);
+    app.model.setField(SummaryField::SongName, "Unsaved");
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     button(1)->click();
     ASSERT_FALSE(w->isEnabled());
     QWidget* editor = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->inherits("kolvo::Kolvo") && top->isVisible())
+        if (top->inherits("kolvo::StepEditorWindow") && top->isVisible())
             editor = top;
     ASSERT_NE(editor, nullptr);
 
@@ -520,7 +520,7 @@ QWidget* shownWindow(const QString& name) {
 
 // Every menu entry and clickable label reaches its window; the windows that
 // edit or time the song hold the summary window while they are open.
-TEST_F(MainMenuTest, EntriesAndLabelsOpenTheirWindows) {
+TEST_F(SongSummaryWindowTest, EntriesAndLabelsOpenTheirWindows) {
     struct Opener {
         const char* entry;
         bool label;
@@ -557,7 +557,7 @@ TEST_F(MainMenuTest, EntriesAndLabelsOpenTheirWindows) {
 }
 
 // The tick test label runs the simulator test, which first wants a song.
-TEST_F(MainMenuTest, TickTestLabelRunsTheSimulatorTest) {
+TEST_F(SongSummaryWindowTest, TickTestLabelRunsTheSimulatorTest) {
     emit w->clickLabel("Label27")->clicked();
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_TRUE(app.boxes.last().text.contains("are not all filled in"));

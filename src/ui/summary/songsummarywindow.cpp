@@ -1,4 +1,4 @@
-#include "ui/summary/mainmenu.h"
+#include "ui/summary/songsummarywindow.h"
 
 #include "clicklabel.h"
 #include "core/files/digest.h"
@@ -32,10 +32,6 @@
 namespace kolvo {
 
 namespace {
-const char* const kFieldNames[kSummaryTextFields] = {
-    "musicadd", "songname",    "artist",       "genre", "bpm",
-    "gap",      "samplestart", "samplelength", "Text1", "filetag"};
-
 QLabel* plainLabel(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setTextFormat(Qt::PlainText);
@@ -43,12 +39,13 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
 }
 } // namespace
 
-QString MainMenu::titleFor(const QString& songname) {
+QString SongSummaryWindow::titleFor(const QString& songname) {
     const QString app = QStringLiteral("Kolvo DWI Creator");
     return songname.isEmpty() ? app : songname + QStringLiteral(" - ") + app;
 }
 
-MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ctx(ctx) {
+SongSummaryWindow::SongSummaryWindow(AppContext& ctx, QWidget* parent)
+    : QMainWindow(parent), m_ctx(ctx) {
     setObjectName(QStringLiteral("MainMenu"));
     m_files = new FileCommands(ctx, this);
 
@@ -71,18 +68,18 @@ MainMenu::MainMenu(AppContext& ctx, QWidget* parent) : QMainWindow(parent), m_ct
     const QString ini = dataFilePath(QStringLiteral("kolvo.ini"));
     if (QFile::exists(ini))
         QFile::remove(ini);
-    m_wideview->setChecked(m_ctx.session.autowide == 1);
-    m_autotrans->setChecked(m_ctx.session.autotrans == 1);
-    m_autopower->setChecked(m_ctx.session.autopower == 1);
+    m_autoWideView->setChecked(m_ctx.session.autowide == 1);
+    m_autoTransforms->setChecked(m_ctx.session.autotrans == 1);
+    m_autoPowerTools->setChecked(m_ctx.session.autopower == 1);
 
     connectOpeners();
 }
 
-MainMenu::~MainMenu() {
+SongSummaryWindow::~SongSummaryWindow() {
     delete m_freezes;
 }
 
-QAction* MainMenu::menuAction(const QString& objectName) const {
+QAction* SongSummaryWindow::menuAction(const QString& objectName) const {
     if (auto* a = findChild<QAction*>(objectName))
         return a;
     if (auto* m = findChild<QMenu*>(objectName))
@@ -90,15 +87,15 @@ QAction* MainMenu::menuAction(const QString& objectName) const {
     return nullptr;
 }
 
-ClickLabel* MainMenu::clickLabel(const QString& objectName) const {
+ClickLabel* SongSummaryWindow::clickLabel(const QString& objectName) const {
     return findChild<ClickLabel*>(objectName);
 }
 
-QRadioButton* MainMenu::Option1(int index) const {
-    return index >= 0 && index < 3 ? m_option1[std::size_t(index)] : nullptr;
+QRadioButton* SongSummaryWindow::markAsNewOption(int index) const {
+    return index >= 0 && index < 3 ? m_markAsNewOptions[std::size_t(index)] : nullptr;
 }
 
-void MainMenu::buildMenus() {
+void SongSummaryWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     auto addMenu = [](QWidget* owner, const QString& title, const char* name) {
         QMenu* m = nullptr;
@@ -129,8 +126,8 @@ void MainMenu::buildMenus() {
                     QKeySequence(Qt::CTRL | Qt::Key_I)),
             &QAction::triggered, m_files, &FileCommands::importmenu);
     m_recent = addMenu(file, QStringLiteral("&Recent Songs"), "recentmenu");
-    connect(m_recent, &QMenu::aboutToShow, this, &MainMenu::fillRecentMenu);
-    connect(m_files, &FileCommands::recentChanged, this, &MainMenu::fillRecentMenu);
+    connect(m_recent, &QMenu::aboutToShow, this, &SongSummaryWindow::fillRecentMenu);
+    connect(m_files, &FileCommands::recentChanged, this, &SongSummaryWindow::fillRecentMenu);
     connect(addItem(file, QStringLiteral("&Save As Kolvo Work In Progress..."), "savemenu",
                     QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, m_files, [this] { m_files->savemenu(); });
@@ -175,96 +172,94 @@ void MainMenu::buildMenus() {
     }
 
     QMenu* tools = addMenu(bar, QStringLiteral("&Tools"), "toolsmenu");
-    (addItem(tools, QStringLiteral("Find The &Gap..."), "findgapmenu",
-             QKeySequence(Qt::CTRL | Qt::Key_G)));
-    (addItem(tools, QStringLiteral("Find &BPM..."), "findbpmmenu",
-             QKeySequence(Qt::CTRL | Qt::Key_B)));
-    (addItem(tools, QStringLiteral("&Detect BPM and Gap..."), "detecttempomenu",
-             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)));
+    m_menus.findGap = addItem(tools, QStringLiteral("Find The &Gap..."), "findgapmenu",
+                              QKeySequence(Qt::CTRL | Qt::Key_G));
+    m_menus.findBpm = addItem(tools, QStringLiteral("Find &BPM..."), "findbpmmenu",
+                              QKeySequence(Qt::CTRL | Qt::Key_B));
+    m_menus.detectTempo =
+        addItem(tools, QStringLiteral("&Detect BPM and Gap..."), "detecttempomenu",
+                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
     // Ctrl+U would empty a text field (its "delete line").
-    (addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
-             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_U)));
-    (addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
-             QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    m_menus.checkUpdates =
+        addItem(tools, QStringLiteral("Check for &Updates..."), "checkupdatesmenu",
+                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_U));
+    m_menus.synchro = addItem(tools, QStringLiteral("&Synchronisation Checker..."), "synchromenu",
+                              QKeySequence(Qt::CTRL | Qt::Key_Y));
 
     QMenu* options = addMenu(bar, QStringLiteral("&Options"), "optionsmenu");
-    (addItem(options, QStringLiteral("&DDR Simulator Address..."), "ddrlocationmenu"));
-    (addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu"));
+    m_menus.simulatorAddress =
+        addItem(options, QStringLiteral("&DDR Simulator Address..."), "ddrlocationmenu");
+    m_menus.playerAddress =
+        addItem(options, QStringLiteral("&Winamp Address..."), "winamplocationmenu");
     QMenu* autod = addMenu(options, QStringLiteral("&Auto-Display on opening Step Editor..."),
                            "autodisplaymenu");
-    m_wideview = addItem(autod, QStringLiteral("&Wide View"), "wideviewmenu");
-    m_autotrans =
+    m_autoWideView = addItem(autod, QStringLiteral("&Wide View"), "wideviewmenu");
+    m_autoTransforms =
         addItem(autod, QStringLiteral("&Transformations"), "autodisplaytransformationsmenu");
-    m_autopower = addItem(autod, QStringLiteral("&Power Tools"), "autodisplaypowertoolsmenu");
-    for (QAction* a : {m_wideview, m_autotrans, m_autopower})
+    m_autoPowerTools = addItem(autod, QStringLiteral("&Power Tools"), "autodisplaypowertoolsmenu");
+    for (QAction* a : {m_autoWideView, m_autoTransforms, m_autoPowerTools})
         a->setCheckable(true);
-    connect(m_wideview, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_wideview, m_ctx.session.autowide, QStringLiteral("autowide"));
+    connect(m_autoWideView, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_autoWideView, m_ctx.session.autowide, QStringLiteral("autowide"));
     });
-    connect(m_autotrans, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_autotrans, m_ctx.session.autotrans, QStringLiteral("autotrans"));
+    connect(m_autoTransforms, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_autoTransforms, m_ctx.session.autotrans, QStringLiteral("autotrans"));
     });
-    connect(m_autopower, &QAction::triggered, this, [this] {
-        toggleAutoDisplay(m_autopower, m_ctx.session.autopower, QStringLiteral("autopower"));
+    connect(m_autoPowerTools, &QAction::triggered, this, [this] {
+        toggleAutoDisplay(m_autoPowerTools, m_ctx.session.autopower, QStringLiteral("autopower"));
     });
 
     QMenu* help = addMenu(bar, QStringLiteral("&Help"), "helpmenu");
-    (addItem(help, QStringLiteral("Where to find &Help..."), "helpinfomenu",
-             QKeySequence(Qt::Key_F1)));
-    (addItem(help, QStringLiteral("&About..."), "aboutmenu"));
+    m_menus.helpInfo = addItem(help, QStringLiteral("Where to find &Help..."), "helpinfomenu",
+                               QKeySequence(Qt::Key_F1));
+    m_menus.about = addItem(help, QStringLiteral("&About..."), "aboutmenu");
 }
 
-QWidget* MainMenu::buildFields() {
+QWidget* SongSummaryWindow::buildFields() {
     auto* box = new QWidget(this);
     auto* g = new QGridLayout(box);
     g->setContentsMargins(0, 0, 0, 0);
     g->setColumnStretch(1, 1);
 
-    for (int i = 0; i < kSummaryTextFields; ++i) {
+    for (const SummaryFieldInfo& info : summaryFields()) {
         auto* e = new QLineEdit(box);
-        e->setObjectName(QString::fromLatin1(kFieldNames[i]));
-        const auto f = SummaryField(i);
+        e->setObjectName(QString::fromLatin1(info.controlName));
+        const SummaryField f = info.field;
         connect(e, &QLineEdit::textEdited, this,
                 [this, f](const QString& t) { m_ctx.document.setField(f, t); });
-        m_fields[std::size_t(i)] = e;
+        if (info.isNumber) {
+            e->installEventFilter(this);
+            e->setMaximumWidth(110);
+        }
+        m_fields[std::size_t(f)] = e;
     }
     auto field = [this](SummaryField f) { return m_fields[std::size_t(f)]; };
-    for (SummaryField f : {SummaryField::Bpm, SummaryField::Gap, SummaryField::Samplestart,
-                           SummaryField::Samplelength}) {
-        field(f)->installEventFilter(this);
-        field(f)->setMaximumWidth(110);
-    }
 
     int row = 0;
     // Music file, its browse button and its digest.
-    auto* musicLabel = new ClickLabel(QStringLiteral("Location of MP3 file"), box);
-    musicLabel->setObjectName(QStringLiteral("musicinfolabel"));
-    g->addWidget(musicLabel, row, 0);
+    m_labels.musicInfo = new ClickLabel(summaryFieldLabel(SummaryField::MusicFile), box);
+    m_labels.musicInfo->setObjectName(QStringLiteral("musicinfolabel"));
+    g->addWidget(m_labels.musicInfo, row, 0);
     auto* musicRow = new QHBoxLayout;
-    musicRow->addWidget(field(SummaryField::Musicadd), 1);
+    musicRow->addWidget(field(SummaryField::MusicFile), 1);
     auto* browse = new QPushButton(QStringLiteral("..."), box);
     browse->setObjectName(QStringLiteral("Command18"));
     browse->setFixedWidth(32);
-    connect(browse, &QPushButton::clicked, this, &MainMenu::browseMusic);
+    connect(browse, &QPushButton::clicked, this, &SongSummaryWindow::browseMusic);
     musicRow->addWidget(browse);
     g->addLayout(musicRow, row++, 1, 1, 3);
 
-    m_text2 = new QLineEdit(QStringLiteral("Not found."), box);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setReadOnly(true);
-    m_text2->setFocusPolicy(Qt::NoFocus);
-    m_text2->setFrame(false);
-    g->addWidget(m_text2, row++, 1, 1, 3);
+    m_musicDigest = new QLineEdit(QStringLiteral("Not found."), box);
+    m_musicDigest->setObjectName(QStringLiteral("Text2"));
+    m_musicDigest->setReadOnly(true);
+    m_musicDigest->setFocusPolicy(Qt::NoFocus);
+    m_musicDigest->setFrame(false);
+    g->addWidget(m_musicDigest, row++, 1, 1, 3);
 
-    auto addRow = [&](const QString& label, SummaryField f, QWidget* extra = nullptr,
-                      const QString& unit = QString()) {
-        g->addWidget(plainLabel(label, box), row, 0);
+    auto addRow = [&](SummaryField f, QWidget* extra = nullptr, const QString& unit = QString()) {
+        g->addWidget(plainLabel(summaryFieldLabel(f), box), row, 0);
         auto* h = new QHBoxLayout;
-        h->addWidget(field(f), f == SummaryField::Bpm || f == SummaryField::Gap ||
-                                       f == SummaryField::Samplestart ||
-                                       f == SummaryField::Samplelength
-                                   ? 0
-                                   : 1);
+        h->addWidget(field(f), summaryFieldInfo(f).isNumber ? 0 : 1);
         if (!unit.isEmpty())
             h->addWidget(plainLabel(unit, box));
         if (extra) {
@@ -275,25 +270,23 @@ QWidget* MainMenu::buildFields() {
             h->addStretch(1);
         g->addLayout(h, row++, 1, 1, 3);
     };
-    addRow(QStringLiteral("Name of song"), SummaryField::Songname);
-    addRow(QStringLiteral("Name of artist"), SummaryField::Artist);
-    addRow(QStringLiteral("Genre"), SummaryField::Genre);
-    auto* findBpm = new ClickLabel(QStringLiteral("Find BPM"), box);
-    findBpm->setObjectName(QStringLiteral("findbpmlabel"));
-    addRow(QStringLiteral("BPM"), SummaryField::Bpm, findBpm);
-    auto* findGap = new ClickLabel(QStringLiteral("Find gap"), box);
-    findGap->setObjectName(QStringLiteral("findgaplabel"));
-    addRow(QStringLiteral("Gap"), SummaryField::Gap, findGap, QStringLiteral("ms"));
-    addRow(QStringLiteral("Start sample at"), SummaryField::Samplestart, nullptr,
-           QStringLiteral("ms"));
-    addRow(QStringLiteral("Play sample for"), SummaryField::Samplelength, nullptr,
-           QStringLiteral("ms"));
-    addRow(QStringLiteral("Location of CD pic"), SummaryField::Text1);
+    addRow(SummaryField::SongName);
+    addRow(SummaryField::Artist);
+    addRow(SummaryField::Genre);
+    m_labels.findBpm = new ClickLabel(QStringLiteral("Find BPM"), box);
+    m_labels.findBpm->setObjectName(QStringLiteral("findbpmlabel"));
+    addRow(SummaryField::Bpm, m_labels.findBpm);
+    m_labels.findGap = new ClickLabel(QStringLiteral("Find gap"), box);
+    m_labels.findGap->setObjectName(QStringLiteral("findgaplabel"));
+    addRow(SummaryField::Gap, m_labels.findGap, QStringLiteral("ms"));
+    addRow(SummaryField::SampleStart, nullptr, QStringLiteral("ms"));
+    addRow(SummaryField::SampleLength, nullptr, QStringLiteral("ms"));
+    addRow(SummaryField::CdTitle);
 
-    auto* fileTagLabel = new ClickLabel(QStringLiteral("#FILE tag"), box);
-    fileTagLabel->setObjectName(QStringLiteral("filetaglabel"));
-    g->addWidget(fileTagLabel, row, 0);
-    g->addWidget(field(SummaryField::Filetag), row++, 1, 1, 3);
+    m_labels.fileTag = new ClickLabel(summaryFieldLabel(SummaryField::FileTag), box);
+    m_labels.fileTag->setObjectName(QStringLiteral("filetaglabel"));
+    g->addWidget(m_labels.fileTag, row, 0);
+    g->addWidget(field(SummaryField::FileTag), row++, 1, 1, 3);
 
     // "Mark as new": three option buttons over the hidden three-state box.
     g->addWidget(plainLabel(QStringLiteral("Mark as new:"), box), row, 0);
@@ -306,21 +299,21 @@ QWidget* MainMenu::buildFields() {
         rb->setProperty("index", i);
         group->addButton(rb, i);
         marks->addWidget(rb);
-        m_option1[std::size_t(i)] = rb;
+        m_markAsNewOptions[std::size_t(i)] = rb;
     }
     connect(group, &QButtonGroup::idClicked, this, [this](int i) {
-        m_ctx.document.setCheck1(i == 0 ? 2 : i == 1 ? 1 : 0);
+        m_ctx.document.setMarkAsNew(i == 0 ? 2 : i == 1 ? 1 : 0);
     });
-    m_check1 = new QCheckBox(QStringLiteral("Invisible Status-New"), box);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    m_check1->setTristate(true);
-    m_check1->setVisible(false);
+    m_markAsNewBox = new QCheckBox(QStringLiteral("Invisible Status-New"), box);
+    m_markAsNewBox->setObjectName(QStringLiteral("Check1"));
+    m_markAsNewBox->setTristate(true);
+    m_markAsNewBox->setVisible(false);
     marks->addStretch(1);
     g->addLayout(marks, row++, 1, 1, 3);
 
     auto* freezes = new QPushButton(QStringLiteral("Arrow freezes / BPM shifts"), box);
     freezes->setObjectName(QStringLiteral("Command17"));
-    connect(freezes, &QPushButton::clicked, this, &MainMenu::openFreezes);
+    connect(freezes, &QPushButton::clicked, this, &SongSummaryWindow::openFreezes);
     auto* fr = new QHBoxLayout;
     fr->addWidget(freezes);
     fr->addStretch(1);
@@ -333,32 +326,33 @@ QWidget* MainMenu::buildFields() {
     auto* s1 = plainLabel(QStringLiteral("After using the BPM and Gap Finder, you should "), box);
     s1->setObjectName(QStringLiteral("Label25"));
     sentence->addWidget(s1);
-    auto* sync = new ClickLabel(QStringLiteral("Sync Check"), box);
-    sync->setObjectName(QStringLiteral("Synchroloader"));
-    sentence->addWidget(sync);
+    m_labels.syncCheck = new ClickLabel(QStringLiteral("Sync Check"), box);
+    m_labels.syncCheck->setObjectName(QStringLiteral("Synchroloader"));
+    sentence->addWidget(m_labels.syncCheck);
     auto* s2 = plainLabel(QStringLiteral(", or even better, "), box);
     s2->setObjectName(QStringLiteral("Label26"));
     sentence->addWidget(s2);
-    auto* tick = new ClickLabel(QStringLiteral("test in DWI."), box);
-    tick->setObjectName(QStringLiteral("Label27"));
-    sentence->addWidget(tick);
+    m_labels.tickTest = new ClickLabel(QStringLiteral("test in DWI."), box);
+    m_labels.tickTest->setObjectName(QStringLiteral("Label27"));
+    sentence->addWidget(m_labels.tickTest);
     sentence->addStretch(1);
     g->addLayout(sentence, row++, 0, 1, 4);
     return box;
 }
 
-void MainMenu::connectModel() {
-    connect(&m_ctx.document, &Document::modifiedChanged, this, &MainMenu::showModifiedMark);
-    connect(&m_ctx.document, &Document::changed, this, &MainMenu::showSong);
+void SongSummaryWindow::connectModel() {
+    connect(&m_ctx.document, &Document::modifiedChanged, this,
+            &SongSummaryWindow::showModifiedMark);
+    connect(&m_ctx.document, &Document::changed, this, &SongSummaryWindow::showSong);
 }
 
-void MainMenu::showSong(const SongChange& change) {
+void SongSummaryWindow::showSong(const SongChange& change) {
     if (change.touches(SongChange::Fields)) {
         for (int i = 0; i < kSummaryTextFields; ++i)
             if (change.touchesField(SummaryField(i)))
                 showField(SummaryField(i));
         if (!change.field)
-            showCheck1(m_ctx.document.song().Check1());
+            showMarkAsNew(m_ctx.document.song().markAsNew());
     }
     // A chart given data or wiped (by any window, an undo or a new song)
     // shows on its button at once.
@@ -366,21 +360,21 @@ void MainMenu::showSong(const SongChange& change) {
         datacheck();
 }
 
-void MainMenu::showField(SummaryField f) {
+void SongSummaryWindow::showField(SummaryField f) {
     QLineEdit* e = m_fields[std::size_t(f)];
     const QString& text = m_ctx.document.song().field(f);
     if (e->text() != text)
         e->setText(text);
-    if (f == SummaryField::Songname) {
+    if (f == SummaryField::SongName) {
         setWindowTitle(titleFor(text));
         showModifiedMark();
-    } else if (f == SummaryField::Musicadd)
+    } else if (f == SummaryField::MusicFile)
         updateDigest();
 }
 
 // The title's text stays the song's; an unsaved song shows as the window's
 // modified state, and the title the desktop shows carries a mark.
-void MainMenu::showModifiedMark() {
+void SongSummaryWindow::showModifiedMark() {
     const bool modified = m_ctx.document.isModified();
     // The widget's modified state without a "[*]" in the title's text (the
     // text is the song's); the mark goes on the title the desktop shows.
@@ -389,39 +383,38 @@ void MainMenu::showModifiedMark() {
         handle->setTitle(modified ? windowTitle() + QStringLiteral(" *") : windowTitle());
 }
 
-void MainMenu::showCheck1(int value) {
-    m_check1->setCheckState(value == 2   ? Qt::PartiallyChecked
-                            : value == 1 ? Qt::Checked
-                                         : Qt::Unchecked);
+void SongSummaryWindow::showMarkAsNew(int value) {
+    m_markAsNewBox->setCheckState(value == 2   ? Qt::PartiallyChecked
+                                  : value == 1 ? Qt::Checked
+                                               : Qt::Unchecked);
     const int index = value == 2 ? 0 : value == 1 ? 1 : value == 0 ? 2 : -1;
     if (index >= 0)
-        m_option1[std::size_t(index)]->setChecked(true);
+        m_markAsNewOptions[std::size_t(index)]->setChecked(true);
 }
 
-void MainMenu::updateDigest() {
-    m_text2->setText(QStringLiteral("Stand by..."));
-    m_text2->repaint();
-    m_text2->setText(DigestFile(m_ctx.document.song().musicadd()));
+void SongSummaryWindow::updateDigest() {
+    m_musicDigest->setText(QStringLiteral("Stand by..."));
+    m_musicDigest->repaint();
+    m_musicDigest->setText(DigestFile(m_ctx.document.song().musicadd()));
 }
 
-bool MainMenu::eventFilter(QObject* watched, QEvent* e) {
+bool SongSummaryWindow::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::FocusOut)
         if (auto* edit = qobject_cast<QLineEdit*>(watched))
             leaveField(edit);
     return QMainWindow::eventFilter(watched, e);
 }
 
-void MainMenu::leaveField(QLineEdit* edit) {
-    for (SummaryField f : {SummaryField::Bpm, SummaryField::Gap, SummaryField::Samplestart,
-                           SummaryField::Samplelength}) {
-        if (m_fields[std::size_t(f)] != edit)
+void SongSummaryWindow::leaveField(QLineEdit* edit) {
+    for (const SummaryFieldInfo& info : summaryFields()) {
+        if (!info.isNumber || m_fields[std::size_t(info.field)] != edit)
             continue;
-        commitField(f, edit->text());
+        commitField(info.field, edit->text());
         return;
     }
 }
 
-void MainMenu::commitField(SummaryField f, const QString& text) {
+void SongSummaryWindow::commitField(SummaryField f, const QString& text) {
     QString clean = normalizedNumberText(text);
     if (f == SummaryField::Gap && numericValue(clean) < 0)
         clean = QStringLiteral("0");
@@ -429,7 +422,7 @@ void MainMenu::commitField(SummaryField f, const QString& text) {
     showField(f);
 }
 
-void MainMenu::browseMusic() {
+void SongSummaryWindow::browseMusic() {
     clsOpenSave& d = m_files->dialog();
     d.setFilter(QStringLiteral("Music File (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg"));
     // No leftover "kolvo" or "dwi" from the last work-file dialog gets added
@@ -440,10 +433,10 @@ void MainMenu::browseMusic() {
     d.setFlags(clsOpenSave::OFN_FILEMUSTEXIST);
     d.ShowOpen();
     m_ctx.document.closeMerging();
-    m_ctx.document.setField(SummaryField::Musicadd, d.FileName());
+    m_ctx.document.setField(SummaryField::MusicFile, d.FileName());
 }
 
-void MainMenu::openFreezes() {
+void SongSummaryWindow::openFreezes() {
     if (m_freezes)
         return;
     auto* w = new Freezes(m_ctx, this);
@@ -451,11 +444,11 @@ void MainMenu::openFreezes() {
     w->show();
 }
 
-bool MainMenu::openFile(const QString& path) {
+bool SongSummaryWindow::openFile(const QString& path) {
     return m_files->openAnyFile(path);
 }
 
-void MainMenu::fillRecentMenu() {
+void SongSummaryWindow::fillRecentMenu() {
     // Later, not now: the list changes while one of its entries runs.
     for (QAction* a : m_recent->actions()) {
         m_recent->removeAction(a);
@@ -479,12 +472,12 @@ void MainMenu::fillRecentMenu() {
         m_recent->addAction(QStringLiteral("(none)"))->setEnabled(false);
 }
 
-void MainMenu::showEvent(QShowEvent* e) {
+void SongSummaryWindow::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     showModifiedMark(); // the window handle exists from now on
 }
 
-void MainMenu::closeEvent(QCloseEvent* e) {
+void SongSummaryWindow::closeEvent(QCloseEvent* e) {
     // While another window holds this one, its close box does nothing: the
     // window manager still sends the request to a disabled window.
     if (e->spontaneous() && !isEnabled()) {

@@ -2,7 +2,7 @@
 // navigation, the foot level, the tool-window toggles and closing.
 #include "core/song/songmodel.h"
 #include "testapp.h"
-#include "ui/editor/kolvo.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/stepgrid.h"
 #include "ui/timing/grabber.h"
 #include "ui/timing/stepgrabbersetup.h"
@@ -34,12 +34,12 @@ class EditorTest : public ::testing::Test {
   protected:
     test::TestApp app;
     QWidget summary;
-    QPointer<Kolvo> editor;
+    QPointer<StepEditorWindow> editor;
 
     void open(int style, int level) {
         app.ctx.session.currentstyle = style;
         app.ctx.session.currentlevel = level;
-        editor = new Kolvo(app.ctx, &summary);
+        editor = new StepEditorWindow(app.ctx, &summary);
         editor->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
     }
@@ -89,8 +89,8 @@ TEST_P(OpenChart, MarksChartAndShowsItsFootLevel) {
     EXPECT_EQ(editor->grid()->shownValue(9, 3), StepEmpty);
     EXPECT_TRUE(app.boxes.shown.isEmpty());
     EXPECT_EQ(editor->windowTitle(), "Edit Steps");
-    EXPECT_TRUE(editor->Command8()->isEnabled());
-    EXPECT_TRUE(editor->Command3()->isEnabled());
+    EXPECT_TRUE(editor->stepGrabButton()->isEnabled());
+    EXPECT_TRUE(editor->arrowHelpButton()->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -134,7 +134,7 @@ TEST_F(EditorTest, HeadersShowOnlyTheStylesColumns) {
 
 TEST_F(EditorTest, PressesFollowThePressTableAndRepaintTheCell) {
     open(Double, Basic);
-    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+    QSignalSpy refreshed(editor.data(), &StepEditorWindow::refreshed);
     struct Step {
         Qt::MouseButton button;
         std::uint8_t after;
@@ -209,7 +209,7 @@ TEST_F(EditorTest, LastAndNextStopAtTheEnds) {
     open(Single, Basic);
     auto* last = editor->findChild<QPushButton*>("Command1");
     auto* next = editor->findChild<QPushButton*>("Command2");
-    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+    QSignalSpy refreshed(editor.data(), &StepEditorWindow::refreshed);
 
     last->click();
     EXPECT_EQ(bar(), 1);
@@ -380,7 +380,7 @@ TEST_F(EditorTest, FootLevelTypedKeyByKey) {
 
 TEST_F(EditorTest, UpdatenowRepaintsWhatOtherWindowsChanged) {
     open(Couple, Basic);
-    QSignalSpy refreshed(editor.data(), &Kolvo::refreshed);
+    QSignalSpy refreshed(editor.data(), &StepEditorWindow::refreshed);
     app.model.setStep(Couple, Basic, 1, 25, 9, StepArrow);
     editor->startUpdatenow();
     EXPECT_EQ(editor->grid()->shownValue(25, 9), StepEmpty); // not before the tick
@@ -409,11 +409,12 @@ TEST_P(Closing, UnloadsOnceClosesToolWindowsAndEnablesSummary) {
         w->show();
         return QPointer<QWidget>(w);
     };
-    auto wide = toolWindow("WideView", editor->Command4(), "<< Wide View", "Wide View >>");
-    auto power = toolWindow("PowerTools", editor->Command5(), "<< Power Tools", "Power Tools >>");
+    auto wide = toolWindow("WideView", editor->wideViewButton(), "<< Wide View", "Wide View >>");
+    auto power =
+        toolWindow("PowerTools", editor->powerToolsButton(), "<< Power Tools", "Power Tools >>");
     auto trans =
-        toolWindow("Transformations", editor->Command6(), "<< Transforms", "Transforms >>");
-    QSignalSpy unloaded(editor.data(), &Kolvo::unloaded);
+        toolWindow("Transformations", editor->transformsButton(), "<< Transforms", "Transforms >>");
+    QSignalSpy unloaded(editor.data(), &StepEditorWindow::unloaded);
 
     switch (GetParam()) {
     case CloseBy::FinishEditing:
@@ -426,7 +427,7 @@ TEST_P(Closing, UnloadsOnceClosesToolWindowsAndEnablesSummary) {
         editor->close();
         break;
     case CloseBy::LoadFailure: // no player in the player folder: the editor closes
-        app.model.setField(SummaryField::Musicadd, app.writeFile("song.mp3", "x"));
+        app.model.setField(SummaryField::MusicFile, app.writeFile("song.mp3", "x"));
         app.ctx.winamppath = app.path("noplayer");
         editor->findChild<QPushButton*>("Command7")->click();
         break;
@@ -448,8 +449,8 @@ TEST_F(EditorTest, TogglePressedWhileToolWindowOpenClosesIt) {
     auto* wide = new QWidget(editor.data(), Qt::Tool);
     wide->setObjectName("WideView");
     wide->show();
-    editor->Command4()->setText("<< Wide View");
-    editor->Command4()->click();
+    editor->toolOpened(EditorTool::WideView, wide);
+    editor->wideViewButton()->click();
     EXPECT_FALSE(wide->isVisible());
     EXPECT_TRUE(editor->isVisible());
 }
@@ -465,19 +466,19 @@ QWidget* topLevel(const QString& name) {
 // setup and the arrow help as windows of their own.
 TEST_F(EditorTest, ButtonsOpenTheirWindows) {
     open(Double, Basic);
-    editor->Command4()->click();
-    editor->Command5()->click();
-    editor->Command6()->click();
+    editor->wideViewButton()->click();
+    editor->powerToolsButton()->click();
+    editor->transformsButton()->click();
     for (const char* name : {"WideView", "PowerTools", "Transformations"})
         EXPECT_NE(editor->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
     EXPECT_EQ(app.ctx.wideviewopen + app.ctx.powertoolsopen + app.ctx.transformationsopen, 3);
 
-    editor->Command3()->click();
+    editor->arrowHelpButton()->click();
     QWidget* help = topLevel("FreezeArrowHelp");
     ASSERT_NE(help, nullptr);
     help->close();
 
-    editor->Command8()->click();
+    editor->stepGrabButton()->click();
     QWidget* setup = topLevel("StepGrabberSetup");
     ASSERT_NE(setup, nullptr);
     EXPECT_FALSE(editor->isEnabled()); // the setup holds the editor while it is open
@@ -489,7 +490,7 @@ TEST_F(EditorTest, ButtonsOpenTheirWindows) {
 // A grab from bar 1 started while the editor shows another bar: when it
 // ends, the bar box, the grid and the bar a press edits are all bar 1.
 TEST_F(EditorTest, AGrabFromBarOneLeavesTheEditorOnBarOne) {
-    app.model.setField(SummaryField::Musicadd, app.writeFile("song.wav", "RIFF"));
+    app.model.setField(SummaryField::MusicFile, app.writeFile("song.wav", "RIFF"));
     app.writeFile("player/mpv", "#!/bin/sh\n");
     app.ctx.winamppath = app.path("player");
     app.model.setField(SummaryField::Bpm, "120");
@@ -501,7 +502,7 @@ TEST_F(EditorTest, AGrabFromBarOneLeavesTheEditorOnBarOne) {
         editor->findChild<QPushButton*>("Command2")->click();
     ASSERT_EQ(barText(), "9");
 
-    editor->Command8()->click();
+    editor->stepGrabButton()->click();
     auto* setup = qobject_cast<StepGrabberSetup*>(topLevel("StepGrabberSetup"));
     ASSERT_NE(setup, nullptr);
     setup->Command4()->click(); // start grabbing from bar 1

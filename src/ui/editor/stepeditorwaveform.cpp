@@ -4,8 +4,8 @@
 #include "core/song/songmodel.h"
 #include "core/timing/tempomap.h"
 #include "ui/editor/chartstatswindow.h"
-#include "ui/editor/kolvo.h"
 #include "ui/editor/musicwaveform.h"
+#include "ui/editor/stepeditorwindow.h"
 #include "ui/editor/wavestrip.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/settings.h"
@@ -22,7 +22,7 @@ const QString kWaveSection = QStringLiteral("Editor");
 const QString kWaveKey = QStringLiteral("ShowWaveform");
 } // namespace
 
-void Kolvo::buildWaveStrip() {
+void StepEditorWindow::buildWaveStrip() {
     m_music = new MusicWaveform(this);
     m_waveStrip = new WaveStrip(m_music, this);
     // Beside the window's own area, as high as the window.
@@ -31,8 +31,8 @@ void Kolvo::buildWaveStrip() {
     m_waveToggle->setObjectName(QStringLiteral("wavetoggle"));
     m_waveToggle->setFocusPolicy(Qt::NoFocus);
     // In the strip under the grid, right of the Edit menu.
-    if (auto* edit = findChild<QPushButton*>(QStringLiteral("editmenubutton")))
-        m_waveToggle->setGeometry(edit->geometry().right() + 8, edit->y(), 90, edit->height());
+    m_waveToggle->setGeometry(m_editButton->geometry().right() + 8, m_editButton->y(), 90,
+                              m_editButton->height());
     m_waveToggle->setChecked(ReadSetting(kWaveSection, kWaveKey, QStringLiteral("1")) !=
                              QStringLiteral("0"));
     connect(m_waveToggle, &QCheckBox::toggled, this, [this](bool on) {
@@ -43,9 +43,7 @@ void Kolvo::buildWaveStrip() {
     connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
         if (m_unloaded)
             return;
-        if (change.touches(SongChange::Fields) &&
-            (m_waveToggle->isChecked() ||
-             findChild<ChartStatsWindow*>(QString(), Qt::FindDirectChildrenOnly)))
+        if (change.touches(SongChange::Fields) && (m_waveToggle->isChecked() || m_chartStats))
             m_music->setMusic(m_ctx.document.song().musicadd());
         if (change.touches(SongChange::Fields | SongChange::Tempo)) {
             layOutWaveStrip();
@@ -54,19 +52,18 @@ void Kolvo::buildWaveStrip() {
     });
     showWaveStrip(m_waveToggle->isChecked());
 
-    if (auto* menu = findChild<QMenu*>(QStringLiteral("editmenu"))) {
-        menu->addSeparator();
-        connect(menu->addAction(QStringLiteral("Chart &Statistics...")), &QAction::triggered, this,
-                [this] { showChartStats(false); });
-        connect(menu->addAction(QStringLiteral("Check Against the &Music...")), &QAction::triggered,
-                this, [this] { showChartStats(true); });
-    }
+    m_editMenu->addSeparator();
+    connect(m_editMenu->addAction(QStringLiteral("Chart &Statistics...")), &QAction::triggered,
+            this, [this] { showChartStats(false); });
+    connect(m_editMenu->addAction(QStringLiteral("Check Against the &Music...")),
+            &QAction::triggered, this, [this] { showChartStats(true); });
 }
 
-ChartStatsWindow* Kolvo::showChartStats(bool check) {
-    auto* w = findChild<ChartStatsWindow*>(QString(), Qt::FindDirectChildrenOnly);
+ChartStatsWindow* StepEditorWindow::showChartStats(bool check) {
+    ChartStatsWindow* w = m_chartStats;
     if (!w) {
         w = new ChartStatsWindow(m_ctx, this);
+        m_chartStats = w;
         // The music is needed for the check; load it even while the strip is hidden.
         m_music->setMusic(m_ctx.document.song().musicadd());
     }
@@ -77,7 +74,7 @@ ChartStatsWindow* Kolvo::showChartStats(bool check) {
     return w;
 }
 
-void Kolvo::showWaveStrip(bool shown) {
+void StepEditorWindow::showWaveStrip(bool shown) {
     m_waveStrip->setVisible(shown);
     // While a tool window is laid into this window (where the window system
     // places every window itself) the size is the dock's to keep.
@@ -89,7 +86,7 @@ void Kolvo::showWaveStrip(bool shown) {
     }
 }
 
-void Kolvo::layOutWaveStrip() {
+void StepEditorWindow::layOutWaveStrip() {
     if (!m_waveStrip || !m_waveStrip->isVisibleTo(this))
         return;
     const int bar = m_ctx.session.currentbar;
