@@ -120,7 +120,7 @@ Kolvo::Kolvo(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
         m_summary->setEnabled(false);
     // A chart without data gets data and foot level 1 (opening is not an
     // edit of its own: the song is unchanged until something is drawn).
-    m_ctx.document.openChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+    m_ctx.document.openChart(m_ctx.session.chartSlot());
     m_ctx.session.currentbar = 1;
     hideUnusedHeaders();
     showFootlevel();
@@ -220,9 +220,8 @@ void Kolvo::buildControls() {
     }
 
     // Edit: undo and redo, named after the step they would take.
-    m_history = makeHistoryActions(m_ctx.document, this, [this] {
-        return ChartId{m_ctx.session.currentstyle, m_ctx.session.currentlevel};
-    });
+    m_history =
+        makeHistoryActions(m_ctx.document, this, [this] { return m_ctx.session.chartSlot(); });
     auto* editButton = new QPushButton(QStringLiteral("&Edit"), this);
     editButton->setObjectName(QStringLiteral("editmenubutton"));
     editButton->setGeometry(twips(120), twips(grid::kClientHeight), 60, kEditStripHeight - 2);
@@ -262,11 +261,10 @@ void Kolvo::buildControls() {
     connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
         if (m_unloaded || m_grid->isWriting())
             return;
-        if (change.touches(SongChange::Flags) &&
-            change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
+        if (change.touches(SongChange::Flags) && change.touchesSlot(m_ctx.session.chartSlot()))
             showFootlevel();
         if (change.touches(SongChange::Steps | SongChange::Tempo) &&
-            change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
+            change.touchesSlot(m_ctx.session.chartSlot()))
             startUpdatenow();
     });
     connect(m_barnumber, &QLineEdit::textChanged, this, [this] { barnumberChanged(); });
@@ -494,9 +492,7 @@ bool Kolvo::eventFilter(QObject* watched, QEvent* event) {
 
 void Kolvo::showFootlevel() {
     // The box shows the stored foot level as it is; showing it is not an edit.
-    const QString text = m_ctx.document.song()
-                             .footlevels(m_ctx.session.currentstyle, m_ctx.session.currentlevel)
-                             .toText();
+    const QString text = m_ctx.document.song().chart(m_ctx.session.chartSlot()).footlevels.toText();
     if (m_footlevel->text() == text)
         return;
     m_loadingFootlevel = true;
@@ -510,14 +506,13 @@ void Kolvo::footlevelChanged() {
     const QString t = m_footlevel->text();
     if (t.isEmpty())
         return; // still typing
-    const int style = m_ctx.session.currentstyle;
-    const int level = m_ctx.session.currentlevel;
+    const ChartSlot chart = m_ctx.session.chartSlot();
     const double v = numericValue(t);
     if (!std::isfinite(v) || std::floor(v) != v || v < 1 || v > 20) {
         m_ctx.boxes.show(this, QStringLiteral("Footlevel must be a whole number between 1 and 20."),
                          QStringLiteral("Footlevel invalid."), MsgButtons::Ok, MsgIcon::Critical);
         m_loadingFootlevel = true;
-        m_footlevel->setText(m_ctx.document.song().footlevels(style, level).toText());
+        m_footlevel->setText(m_ctx.document.song().chart(chart).footlevels.toText());
         m_loadingFootlevel = false;
         return;
     }
@@ -527,7 +522,7 @@ void Kolvo::footlevelChanged() {
         m_footlevel->setText(plain);
         m_loadingFootlevel = false;
     }
-    m_ctx.document.setFootlevel(style, level, Value::text(plain));
+    m_ctx.document.setFootlevel(chart, Value::text(plain));
 }
 
 // ---- commands ----
