@@ -35,7 +35,7 @@ void BM_EditAndUndoOnAChartOf20000Notes(benchmark::State& state) {
     song.swapChartSteps(Single, Maniac, steps);
     Document doc(song);
     for (auto _ : state) {
-        doc.setStep(Single, Maniac, 1000, 2, PanelUp, 1);
+        doc.setStep(SongModel::slotOf(Single, Maniac), 1000, 2, PanelUp, 1);
         doc.history().undo();
     }
     state.counters["notes"] = double(song.chartSteps(Single, Maniac).size());
@@ -49,8 +49,8 @@ void BM_UndoRedoInsertBarOnAFullChart(benchmark::State& state) {
     Document doc(song);
     ChartSteps copy = song.chartSteps(Double, Maniac);
     insertBar(copy, 1);
-    doc.replaceChart(Double, Maniac, std::move(copy), QStringLiteral("Insert Bar, bar 1"), 1,
-                     kBars);
+    doc.replaceChart(SongModel::slotOf(Double, Maniac), std::move(copy),
+                     QStringLiteral("Insert Bar, bar 1"), 1, kBars);
     for (auto _ : state) {
         doc.history().undo();
         doc.history().redo();
@@ -73,8 +73,8 @@ void BM_UndoRedoDeleteBarOn2000Bars(benchmark::State& state) {
     Document doc(song);
     ChartSteps copy = song.chartSteps(Double, Maniac);
     deleteBar(copy, 1);
-    doc.replaceChart(Double, Maniac, std::move(copy), QStringLiteral("Delete Bar, bar 1"), 1,
-                     kMaxBars);
+    doc.replaceChart(SongModel::slotOf(Double, Maniac), std::move(copy),
+                     QStringLiteral("Delete Bar, bar 1"), 1, kMaxBars);
     for (auto _ : state) {
         doc.history().undo();
         doc.history().redo();
@@ -92,8 +92,8 @@ void BM_InsertBarThroughTheHistory(benchmark::State& state) {
     for (auto _ : state) {
         ChartSteps copy = song.chartSteps(Double, Maniac);
         insertBar(copy, 1);
-        doc.replaceChart(Double, Maniac, std::move(copy), QStringLiteral("Insert Bar, bar 1"), 1,
-                         kBars);
+        doc.replaceChart(SongModel::slotOf(Double, Maniac), std::move(copy),
+                         QStringLiteral("Insert Bar, bar 1"), 1, kBars);
     }
 }
 BENCHMARK(BM_InsertBarThroughTheHistory)->Unit(benchmark::kMicrosecond)->Iterations(200);
@@ -108,7 +108,7 @@ void BM_HistoryOf10000GridPresses(benchmark::State& state) {
             const int bar = 1 + i / 100 % kBars;
             const int row = 1 + i % kRows;
             const int panel = 1 + i / kRows % kArrowPanels;
-            doc.setStep(Single, Basic, bar, row, panel,
+            doc.setStep(SongModel::slotOf(Single, Basic), bar, row, panel,
                         song.step(Single, Basic, bar, row, panel) ? StepEmpty : StepArrow);
         }
         const std::size_t heapAfter = mallinfo2().uordblks;
@@ -125,7 +125,8 @@ void BM_UndoRedoAGrabbingSessionOf2000Arrows(benchmark::State& state) {
     // The grabber writes straight into the song while the music plays.
     for (int i = 0; i < 2000; ++i)
         song.setStep(Single, Basic, 1 + i / 20, 1 + i % 20, 1 + i % 4 * 2 % 6 + 1, StepArrow);
-    doc.recordChart(Single, Basic, std::move(before), QStringLiteral("Step Grab"));
+    doc.recordChart(SongModel::slotOf(Single, Basic), std::move(before),
+                    QStringLiteral("Step Grab"));
     for (auto _ : state) {
         doc.history().undo();
         doc.history().redo();

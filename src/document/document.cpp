@@ -69,20 +69,19 @@ void Document::startRestored(const QString& path) {
     restoreSong(m_song, path);
 }
 
-void Document::openChart(int style, int level) {
-    if (!ChartId{style, level}.hasSlot() || m_song.hasData(style, level))
+void Document::openChart(ChartSlot chart) {
+    if (!m_song.usedSlot(chart) || m_song.hasData(chart))
         return;
-    m_song.openChart(style, level);
-    emit changed(SongChange::flags(style, level));
+    m_song.openChart(chart);
+    emit changed(SongChange::ofSlot(SongChange::Flags, chart));
 }
 
-void Document::placeLive(int style, int level, int bar, int row, int panel, std::uint8_t value) {
-    const StepPosition at{{style, level}, bar, row, panel};
-    if (!at.onGrid() || panel < 1 || panel > kArrowPanels ||
-        m_song.step(style, level, bar, row, panel) == value)
+void Document::placeLive(ChartSlot chart, int bar, int row, int panel, std::uint8_t value) {
+    if (!m_song.usedSlot(chart) || bar < 1 || bar > kMaxBars || row < 1 || row > kRows ||
+        panel < 1 || panel > kArrowPanels || m_song.step(chart, bar, row, panel) == value)
         return;
-    m_song.setStep(style, level, bar, row, panel, value);
-    emit changed(SongChange::steps(style, level, bar, bar));
+    m_song.setStep(chart, bar, row, panel, value);
+    emit changed(SongChange::ofSlot(SongChange::Steps, chart, bar, bar));
 }
 
 void Document::beginStep(const QString& name) {
@@ -105,7 +104,7 @@ void Document::endStep() {
     }
 }
 
-std::optional<ChartId> Document::chartOf(const QUndoCommand* step) {
+std::optional<ChartSlot> Document::chartOf(const QUndoCommand* step) {
     if (const auto* s = dynamic_cast<const SetStepCommand*>(step))
         return s->chart();
     if (const auto* s = dynamic_cast<const SetNoteCommand*>(step))
@@ -114,59 +113,108 @@ std::optional<ChartId> Document::chartOf(const QUndoCommand* step) {
         return s->chart();
     if (const auto* s = dynamic_cast<const SetFootlevelCommand*>(step))
         return s->chart();
+    if (const auto* s = dynamic_cast<const ChartPresenceCommand*>(step))
+        return s->chart();
+    if (const auto* s = dynamic_cast<const RenameChartCommand*>(step))
+        return s->chart();
     return std::nullopt;
 }
 
-void Document::setStep(int style, int level, int bar, int row, int panel, std::uint8_t value) {
-    const StepPosition at{{style, level}, bar, row, panel};
-    // Any chart of the table, the Beginner charts included.
-    if (!at.chart.hasSlot() || bar < 1 || bar > kMaxBars || row < 1 || row > kRows || panel < 1 ||
-        panel > kArrowPanels)
+bool Document::movesCharts(const QUndoCommand* step) {
+    return dynamic_cast<const ChartPresenceCommand*>(step) != nullptr;
+}
+
+void Document::setStep(ChartSlot chart, int bar, int row, int panel, std::uint8_t value) {
+    // Any chart: the table's (Beginner included) or an added one.
+    if (!m_song.usedSlot(chart) || bar < 1 || bar > kMaxBars || row < 1 || row > kRows ||
+        panel < 1 || panel > kArrowPanels)
         return;
-    const std::uint8_t before = m_song.step(style, level, bar, row, panel);
+    const std::uint8_t before = m_song.step(chart, bar, row, panel);
     if (before == value)
         return;
-    m_history.push(new SetStepCommand(*this, at, before, value));
+    m_history.push(new SetStepCommand(*this, chart, bar, row, panel, before, value));
 }
 
-void Document::replaceChart(int style, int level, ChartSteps steps, const QString& name,
-                            int firstBar, int lastBar) {
-    if (!ChartId{style, level}.hasSlot() || steps == m_song.chartSteps(style, level))
+void Document::replaceChart(ChartSlot chart, ChartSteps steps, const QString& name, int firstBar,
+                            int lastBar) {
+    if (!m_song.usedSlot(chart) || steps == m_song.chartSteps(chart))
         return;
-    m_history.push(
-        new SwapChartCommand(*this, style, level, std::move(steps), name, firstBar, lastBar));
+    m_history.push(new SwapChartCommand(*this, chart, std::move(steps), name, firstBar, lastBar));
 }
 
-void Document::recordChart(int style, int level, ChartSteps before, const QString& name) {
-    if (!ChartId{style, level}.hasSlot() || before == m_song.chartSteps(style, level))
+void Document::recordChart(ChartSlot chart, ChartSteps before, const QString& name) {
+    if (!m_song.usedSlot(chart) || before == m_song.chartSteps(chart))
         return;
-    m_history.push(
-        new SwapChartCommand(*this, style, level, std::move(before), name, 1, kMaxBars, true));
+    m_history.push(new SwapChartCommand(*this, chart, std::move(before), name, 1, kMaxBars, true));
 }
 
-void Document::clearChart(int style, int level) {
-    if (!ChartId{style, level}.hasSlot())
+void Document::clearChart(ChartSlot chart) {
+    if (!m_song.usedSlot(chart))
         return;
-    const QString name = QStringLiteral("Delete ") + styleName(style) + u' ' + levelName(level);
-    m_history.push(new SwapChartCommand(*this, style, level, ChartSteps(), name, 1, kMaxBars, false,
+    const QString name = QStringLiteral("Delete ") + m_song.chart(chart).name();
+    m_history.push(new SwapChartCommand(*this, chart, ChartSteps(), name, 1, kMaxBars, false,
                                         Value::number(0)));
 }
 
-void Document::setFootlevel(int style, int level, const Value& value) {
-    if (!ChartId{style, level}.hasSlot())
+void Document::setFootlevel(ChartSlot chart, const Value& value) {
+    if (!m_song.usedSlot(chart))
         return;
-    const Value before = m_song.footlevels(style, level);
+    const Value before = m_song.chart(chart).footlevels;
     if (before == value)
         return;
-    m_history.push(new SetFootlevelCommand(*this, style, level, before, value));
+    m_history.push(new SetFootlevelCommand(*this, chart, before, value));
 }
 
-void Document::setTempo(int style, int level, int bar, int beat, int channel,
+void Document::setTempo(ChartSlot chart, int bar, int beat, int channel,
                         std::optional<double> value) {
-    if (!SongModel::validChart(style, level) || bar < 1 || bar > kMaxBars || beat < 1 || beat > 4)
+    if (bar < 1 || bar > kMaxBars || beat < 1 || beat > 4)
         return;
-    setTempoAt(SongModel::slotOf(style, level), tickOf(bar, (beat - 1) * kFineRowsPerBeat), channel,
-               value);
+    setTempoAt(chart, tickOf(bar, (beat - 1) * kFineRowsPerBeat), channel, value);
+}
+
+bool Document::editChartNamed(int style, const QString& description, ChartSlot except) const {
+    for (ChartSlot slot = ChartSlot(kChartSlots); slot < m_song.chartSlots(); ++slot) {
+        const Chart& c = m_song.chart(slot);
+        if (slot != except && c.style == style && c.level == Edit && c.description == description)
+            return true;
+    }
+    return false;
+}
+
+ChartSlot Document::addEditChart(int style, const QString& description) {
+    if (style < 1 || style > kStyles || editChartNamed(style, description))
+        return -1;
+    Chart chart;
+    chart.style = style;
+    chart.level = Edit;
+    chart.description = description;
+    chart.steps.finish();
+    const QString name = QStringLiteral("New ") + chart.name();
+    const ChartSlot slot = m_song.chartSlots();
+    closeMerging();
+    m_history.push(new ChartPresenceCommand(*this, slot, std::move(chart), false, name));
+    return slot;
+}
+
+bool Document::renameChart(ChartSlot chart, const QString& description) {
+    if (chart < ChartSlot(kChartSlots) || !m_song.usedSlot(chart))
+        return false;
+    const Chart& c = m_song.chart(chart);
+    if (c.level != Edit || editChartNamed(c.style, description, chart))
+        return false;
+    if (c.description != description) {
+        closeMerging();
+        m_history.push(new RenameChartCommand(*this, chart, c.description, description));
+    }
+    return true;
+}
+
+void Document::removeChart(ChartSlot chart) {
+    if (chart < ChartSlot(kChartSlots) || !m_song.usedSlot(chart))
+        return;
+    const QString name = QStringLiteral("Delete ") + m_song.chart(chart).name();
+    closeMerging();
+    m_history.push(new ChartPresenceCommand(*this, chart, Chart(), true, name));
 }
 
 void Document::setTempoAt(ChartSlot slot, Tick tick, int channel, std::optional<double> value) {

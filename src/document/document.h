@@ -48,10 +48,10 @@ class Document : public QObject {
     // What the editor does when it opens a chart: a chart without data gets
     // data and foot level 1. Not a step of the history: the song is
     // unchanged until something is drawn.
-    void openChart(int style, int level);
+    void openChart(ChartSlot chart);
     // One arrow placed live by a grabbing session, outside the history; the
     // session records the whole grab as one step when it ends (recordChart).
-    void placeLive(int style, int level, int bar, int row, int panel, std::uint8_t value);
+    void placeLive(ChartSlot chart, int bar, int row, int panel, std::uint8_t value);
     // Something that may bring the program down is about to run (the
     // simulator, the player): a recovery copy is written first.
     void beforeRiskyStep() { emit riskAhead(); }
@@ -60,25 +60,39 @@ class Document : public QObject {
     void setFilePath(const QString& path) { m_filePath = path; }
 
     // ---- edits: each is one step of the history ----
+    // Charts are named by their slot in the song (SongModel::slotOf() for
+    // a chart of the table, Beginner included; an Edit chart's own slot).
     // One arrow cell (a press on the step grid).
-    void setStep(int style, int level, int bar, int row, int panel, std::uint8_t value);
+    void setStep(ChartSlot chart, int bar, int row, int panel, std::uint8_t value);
     // A whole chart's cells replaced by `steps` (a bar operation, paste or
     // transformation run on a copy). Bars first..last are what changed.
     // Nothing is recorded when the cells are equal.
-    void replaceChart(int style, int level, ChartSteps steps, const QString& name, int firstBar,
+    void replaceChart(ChartSlot chart, ChartSteps steps, const QString& name, int firstBar,
                       int lastBar);
     // Cells already written straight into the model since `before` was
     // taken (a grabbing session records live): one step that puts `before`
     // back on undo. Nothing is recorded when nothing changed.
-    void recordChart(int style, int level, ChartSteps before, const QString& name);
+    void recordChart(ChartSlot chart, ChartSteps before, const QString& name);
     // Edit > Delete: the chart's arrows emptied and its flag cleared.
-    void clearChart(int style, int level);
-    void setFootlevel(int style, int level, const Value& value);
+    void clearChart(ChartSlot chart);
+    void setFootlevel(ChartSlot chart, const Value& value);
     // A BPM change or freeze added (value) or deleted (nullopt) on a beat
     // (1..4) of a bar, or at any row of a chart.
-    void setTempo(int style, int level, int bar, int beat, int channel,
-                  std::optional<double> value);
+    void setTempo(ChartSlot chart, int bar, int beat, int channel, std::optional<double> value);
     void setTempoAt(ChartSlot slot, Tick tick, int channel, std::optional<double> value);
+    // A new Edit chart of a dance style (1..4) with a description; its slot,
+    // or -1 when the style is not one or the style already has an Edit
+    // chart of that description.
+    ChartSlot addEditChart(int style, const QString& description);
+    // An Edit chart given a new description; false when the slot is no Edit
+    // chart or another Edit chart of its style has that description.
+    bool renameChart(ChartSlot chart, const QString& description);
+    // An Edit chart taken out of the song whole (undo puts it back at its
+    // slot, notes, timing and all); the charts after it move down a slot.
+    void removeChart(ChartSlot chart);
+    // Whether an Edit chart of `style` other than `except` has `description`.
+    bool editChartNamed(int style, const QString& description, ChartSlot except = -1) const;
+
     // A summary text. Typing into one field merges into one step until
     // closeMerging() (another field or window took over).
     void setField(SummaryField field, const QString& text);
@@ -94,7 +108,10 @@ class Document : public QObject {
 
     // The chart a step of the history belongs to; none for a step of the
     // whole song (a summary field, a tempo event, several things at once).
-    static std::optional<ChartId> chartOf(const QUndoCommand* step);
+    static std::optional<ChartSlot> chartOf(const QUndoCommand* step);
+    // A step that adds or removes a chart, so the slots after it move: a
+    // window showing one chart never takes it back or redoes it.
+    static bool movesCharts(const QUndoCommand* step);
 
     // Called by the steps of the history once applied.
     void announce(const SongChange& change) { emit changed(change); }
@@ -119,6 +136,8 @@ class Document : public QObject {
     friend class SetFieldCommand;
     friend class SetMarkAsNewCommand;
     friend class SetNoteCommand;
+    friend class ChartPresenceCommand;
+    friend class RenameChartCommand;
     SongModel& songForEdit() { return m_song; }
 
     void freshHistory(bool modified, const QString& path);

@@ -4,19 +4,19 @@
 
 namespace kolvo {
 
-SetStepCommand::SetStepCommand(Document& doc, const StepPosition& at, std::uint8_t before,
-                               std::uint8_t after)
-    : m_doc(doc), m_at(at), m_before(before), m_after(after) {
+SetStepCommand::SetStepCommand(Document& doc, ChartSlot chart, int bar, int row, int panel,
+                               std::uint8_t before, std::uint8_t after)
+    : m_doc(doc), m_chart(chart), m_bar(bar), m_row(row), m_panel(panel), m_before(before),
+      m_after(after) {
     const QString what = after == StepArrow         ? QStringLiteral("Place arrow")
                          : after == StepFreezeStart ? QStringLiteral("Place freeze arrow")
                                                     : QStringLiteral("Remove arrow");
-    setText(what + QStringLiteral(", bar ") + QString::number(at.bar));
+    setText(what + QStringLiteral(", bar ") + QString::number(bar));
 }
 
 void SetStepCommand::apply(std::uint8_t value) {
-    const auto& [chart, bar, row, panel] = m_at;
-    m_doc.songForEdit().setStep(chart.style, chart.level, bar, row, panel, value);
-    m_doc.announce(SongChange::steps(chart.style, chart.level, bar, bar));
+    m_doc.songForEdit().setStep(m_chart, m_bar, m_row, m_panel, value);
+    m_doc.announce(SongChange::ofSlot(SongChange::Steps, m_chart, m_bar, m_bar));
 }
 
 namespace {
@@ -41,24 +41,24 @@ QString placeName(NoteKind kind) {
 }
 } // namespace
 
-void setNote(Document& doc, int style, int level, Tick tick, int panel, NoteKind kind) {
-    if (!ChartId{style, level}.hasSlot() || !ChartSteps::validPlace(tick, panel) ||
+void setNote(Document& doc, ChartSlot chart, Tick tick, int panel, NoteKind kind) {
+    if (!doc.song().usedSlot(chart) || !ChartSteps::validPlace(tick, panel) ||
         panel > kArrowPanels || std::uint8_t(kind) >= kNoteKinds)
         return;
-    const NoteKind before = doc.song().chartSteps(style, level).kindAtTick(tick, panel);
+    const NoteKind before = doc.song().chartSteps(chart).kindAtTick(tick, panel);
     if (before == kind)
         return;
     auto oldCell = [](NoteKind k) { return k <= NoteKind::FreezeStart; };
     if (tick % kFinePerRow == 0 && oldCell(before) && oldCell(kind)) {
-        doc.setStep(style, level, barOfTick(tick), fineRowOfTick(tick) / kFinePerRow + 1, panel,
+        doc.setStep(chart, barOfTick(tick), fineRowOfTick(tick) / kFinePerRow + 1, panel,
                     std::uint8_t(kind));
         return;
     }
-    doc.history().push(new SetNoteCommand(doc, {style, level}, tick, panel, before, kind));
+    doc.history().push(new SetNoteCommand(doc, chart, tick, panel, before, kind));
 }
 
-SetNoteCommand::SetNoteCommand(Document& doc, ChartId chart, Tick tick, int panel, NoteKind before,
-                               NoteKind after)
+SetNoteCommand::SetNoteCommand(Document& doc, ChartSlot chart, Tick tick, int panel,
+                               NoteKind before, NoteKind after)
     : m_doc(doc), m_chart(chart), m_tick(tick), m_panel(panel), m_before(before), m_after(after) {
     setText(placeName(after) + QStringLiteral(", bar ") + QString::number(barOfTick(tick)));
 }
@@ -66,17 +66,17 @@ SetNoteCommand::SetNoteCommand(Document& doc, ChartId chart, Tick tick, int pane
 void SetNoteCommand::apply(NoteKind kind) {
     // The chart's notes are taken out, changed and put back: two swaps, no copy.
     ChartSteps steps;
-    m_doc.songForEdit().swapChartSteps(m_chart.style, m_chart.level, steps);
+    m_doc.songForEdit().swapSteps(m_chart, steps);
     steps.setKindAtTick(m_tick, m_panel, kind);
-    m_doc.songForEdit().swapChartSteps(m_chart.style, m_chart.level, steps);
+    m_doc.songForEdit().swapSteps(m_chart, steps);
     const int bar = barOfTick(m_tick);
-    m_doc.announce(SongChange::steps(m_chart.style, m_chart.level, bar, bar));
+    m_doc.announce(SongChange::ofSlot(SongChange::Steps, m_chart, bar, bar));
 }
 
-SwapChartCommand::SwapChartCommand(Document& doc, int style, int level, ChartSteps other,
+SwapChartCommand::SwapChartCommand(Document& doc, ChartSlot chart, ChartSteps other,
                                    const QString& name, int firstBar, int lastBar,
                                    bool alreadyApplied, std::optional<Value> otherDataexists)
-    : m_doc(doc), m_style(style), m_level(level), m_firstBar(firstBar), m_lastBar(lastBar),
+    : m_doc(doc), m_chart(chart), m_firstBar(firstBar), m_lastBar(lastBar),
       m_other(std::move(other)), m_otherDataexists(std::move(otherDataexists)),
       m_skipRedo(alreadyApplied) {
     setText(name);
@@ -85,7 +85,7 @@ SwapChartCommand::SwapChartCommand(Document& doc, int style, int level, ChartSte
 void SwapChartCommand::redo() {
     if (m_skipRedo) {
         m_skipRedo = false;
-        m_doc.announce(SongChange::steps(m_style, m_level, m_firstBar, m_lastBar));
+        m_doc.announce(SongChange::ofSlot(SongChange::Steps, m_chart, m_firstBar, m_lastBar));
         return;
     }
     swap();
@@ -93,27 +93,26 @@ void SwapChartCommand::redo() {
 
 void SwapChartCommand::swap() {
     SongModel& song = m_doc.songForEdit();
-    song.swapChartSteps(m_style, m_level, m_other);
-    SongChange change = SongChange::steps(m_style, m_level, m_firstBar, m_lastBar);
+    song.swapSteps(m_chart, m_other);
+    SongChange change = SongChange::ofSlot(SongChange::Steps, m_chart, m_firstBar, m_lastBar);
     if (m_otherDataexists) {
-        Value current = song.dataexists(m_style, m_level);
-        song.setDataexists(m_style, m_level, *m_otherDataexists);
+        Value current = song.chart(m_chart).dataexists;
+        song.setDataexists(m_chart, *m_otherDataexists);
         m_otherDataexists = std::move(current);
         change.what |= SongChange::Flags;
     }
     m_doc.announce(change);
 }
 
-SetFootlevelCommand::SetFootlevelCommand(Document& doc, int style, int level, Value before,
-                                         Value after)
-    : m_doc(doc), m_style(style), m_level(level), m_before(std::move(before)),
-      m_after(std::move(after)), m_serial(doc.mergeSerial()) {
+SetFootlevelCommand::SetFootlevelCommand(Document& doc, ChartSlot chart, Value before, Value after)
+    : m_doc(doc), m_chart(chart), m_before(std::move(before)), m_after(std::move(after)),
+      m_serial(doc.mergeSerial()) {
     setText(QStringLiteral("Foot Level"));
 }
 
 bool SetFootlevelCommand::mergeWith(const QUndoCommand* other) {
     const auto* o = static_cast<const SetFootlevelCommand*>(other);
-    if (o->m_style != m_style || o->m_level != m_level || o->m_serial != m_serial)
+    if (o->m_chart != m_chart || o->m_serial != m_serial)
         return false;
     m_after = o->m_after;
     setObsolete(m_after == m_before);
@@ -121,8 +120,38 @@ bool SetFootlevelCommand::mergeWith(const QUndoCommand* other) {
 }
 
 void SetFootlevelCommand::apply(const Value& v) {
-    m_doc.songForEdit().setFootlevels(m_style, m_level, v);
-    m_doc.announce(SongChange::flags(m_style, m_level));
+    m_doc.songForEdit().setFootlevels(m_chart, v);
+    m_doc.announce(SongChange::ofSlot(SongChange::Flags, m_chart));
+}
+
+ChartPresenceCommand::ChartPresenceCommand(Document& doc, ChartSlot slot, Chart chart, bool present,
+                                           const QString& name)
+    : m_doc(doc), m_slot(slot), m_chart(std::move(chart)), m_inSong(present) {
+    setText(name);
+}
+
+void ChartPresenceCommand::toggle() {
+    SongModel& song = m_doc.songForEdit();
+    if (m_inSong) {
+        m_chart = song.chart(m_slot);
+        song.removeChart(m_slot);
+    } else {
+        song.insertChart(m_slot, std::move(m_chart));
+        m_chart = Chart();
+    }
+    m_inSong = !m_inSong;
+    // The slots after this one moved: every window looks at its charts again.
+    m_doc.announce({SongChange::Steps | SongChange::Tempo | SongChange::Flags, 0, 0, 1, kMaxBars});
+}
+
+RenameChartCommand::RenameChartCommand(Document& doc, ChartSlot slot, QString before, QString after)
+    : m_doc(doc), m_slot(slot), m_before(std::move(before)), m_after(std::move(after)) {
+    setText(QStringLiteral("Rename ") + doc.song().chart(slot).name());
+}
+
+void RenameChartCommand::apply(const QString& description) {
+    m_doc.songForEdit().setDescription(m_slot, description);
+    m_doc.announce(SongChange::ofSlot(SongChange::Flags, m_slot));
 }
 
 SetTempoCommand::SetTempoCommand(Document& doc, ChartSlot slot, Tick tick, int channel,

@@ -18,37 +18,39 @@ class Document;
 // One arrow cell.
 class SetStepCommand : public QUndoCommand {
   public:
-    SetStepCommand(Document& doc, const StepPosition& at, std::uint8_t before, std::uint8_t after);
+    SetStepCommand(Document& doc, ChartSlot chart, int bar, int row, int panel, std::uint8_t before,
+                   std::uint8_t after);
     void undo() override { apply(m_before); }
     void redo() override { apply(m_after); }
-    ChartId chart() const { return m_at.chart; }
+    ChartSlot chart() const { return m_chart; }
 
   private:
     void apply(std::uint8_t value);
     Document& m_doc;
-    StepPosition m_at;
+    ChartSlot m_chart;
+    int m_bar, m_row, m_panel;
     std::uint8_t m_before, m_after;
 };
 
-// One note of any kind at any row of a chart of the table (kind None
-// removes it), as one step of the document's history. A note the old grid
-// can hold (an arrow or freeze start on a 32nd row) is the same step a press
-// on that grid has always made.
-void setNote(Document& doc, int style, int level, Tick tick, int panel, NoteKind kind);
+// One note of any kind at any row of a chart (kind None removes it), as one
+// step of the document's history. A note the old grid can hold (an arrow or
+// freeze start on a 32nd row) is the same step a press on that grid has
+// always made.
+void setNote(Document& doc, ChartSlot chart, Tick tick, int panel, NoteKind kind);
 
 // One note at any row of a chart, of any kind.
 class SetNoteCommand : public QUndoCommand {
   public:
-    SetNoteCommand(Document& doc, ChartId chart, Tick tick, int panel, NoteKind before,
+    SetNoteCommand(Document& doc, ChartSlot chart, Tick tick, int panel, NoteKind before,
                    NoteKind after);
     void undo() override { apply(m_before); }
     void redo() override { apply(m_after); }
-    ChartId chart() const { return m_chart; }
+    ChartSlot chart() const { return m_chart; }
 
   private:
     void apply(NoteKind kind);
     Document& m_doc;
-    ChartId m_chart;
+    ChartSlot m_chart;
     Tick m_tick;
     int m_panel;
     NoteKind m_before, m_after;
@@ -62,17 +64,18 @@ class SwapChartCommand : public QUndoCommand {
     // `other` holds the cells to swap in. With `alreadyApplied` the song
     // already holds the new cells (and `other` the old), so the first redo
     // does nothing.
-    SwapChartCommand(Document& doc, int style, int level, ChartSteps other, const QString& name,
+    SwapChartCommand(Document& doc, ChartSlot chart, ChartSteps other, const QString& name,
                      int firstBar, int lastBar, bool alreadyApplied = false,
                      std::optional<Value> otherDataexists = std::nullopt);
     void undo() override { swap(); }
     void redo() override;
-    ChartId chart() const { return {m_style, m_level}; }
+    ChartSlot chart() const { return m_chart; }
 
   private:
     void swap();
     Document& m_doc;
-    int m_style, m_level, m_firstBar, m_lastBar;
+    ChartSlot m_chart;
+    int m_firstBar, m_lastBar;
     ChartSteps m_other;
     std::optional<Value> m_otherDataexists;
     bool m_skipRedo;
@@ -80,19 +83,56 @@ class SwapChartCommand : public QUndoCommand {
 
 class SetFootlevelCommand : public QUndoCommand {
   public:
-    SetFootlevelCommand(Document& doc, int style, int level, Value before, Value after);
+    SetFootlevelCommand(Document& doc, ChartSlot chart, Value before, Value after);
     void undo() override { apply(m_before); }
     void redo() override { apply(m_after); }
     int id() const override { return 900; }
     bool mergeWith(const QUndoCommand* other) override;
-    ChartId chart() const { return {m_style, m_level}; }
+    ChartSlot chart() const { return m_chart; }
 
   private:
     void apply(const Value& v);
     Document& m_doc;
-    int m_style, m_level;
+    ChartSlot m_chart;
     Value m_before, m_after;
     int m_serial;
+};
+
+// An added chart put into the song or taken out of it, whole. The step
+// holds the chart while it is out of the song, so undoing a removal gives
+// back its notes, flags, timing and kept tags at the slot it had.
+class ChartPresenceCommand : public QUndoCommand {
+  public:
+    // `chart` is the chart to add at `slot` (present false: the song does not
+    // hold it yet), or ignored when the song holds it at `slot` (present
+    // true: the step removes it).
+    ChartPresenceCommand(Document& doc, ChartSlot slot, Chart chart, bool present,
+                         const QString& name);
+    void undo() override { toggle(); }
+    void redo() override { toggle(); }
+    ChartSlot chart() const { return m_slot; }
+
+  private:
+    void toggle();
+    Document& m_doc;
+    ChartSlot m_slot;
+    Chart m_chart; // the chart while it is out of the song
+    bool m_inSong; // the song holds the chart now
+};
+
+// An Edit chart's description.
+class RenameChartCommand : public QUndoCommand {
+  public:
+    RenameChartCommand(Document& doc, ChartSlot slot, QString before, QString after);
+    void undo() override { apply(m_before); }
+    void redo() override { apply(m_after); }
+    ChartSlot chart() const { return m_slot; }
+
+  private:
+    void apply(const QString& description);
+    Document& m_doc;
+    ChartSlot m_slot;
+    QString m_before, m_after;
 };
 
 // A tempo cell of a chart at any row: a BPM change or freeze added (a

@@ -83,9 +83,9 @@ void applyTestEdits(kolvo::Document& doc, const QString& edits) {
         const QString value = edit.mid(eq + 1);
         if (key == QStringLiteral("step")) {
             const QStringList n = value.split(u',');
-            if (n.size() == 6)
-                doc.setStep(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt(), n[4].toInt(),
-                            std::uint8_t(n[5].toInt()));
+            if (n.size() == 6 && kolvo::ChartId{n[0].toInt(), n[1].toInt()}.hasSlot())
+                doc.setStep(kolvo::SongModel::slotOf(n[0].toInt(), n[1].toInt()), n[2].toInt(),
+                            n[3].toInt(), n[4].toInt(), std::uint8_t(n[5].toInt()));
             continue;
         }
         for (int i = 0; i < kolvo::kSummaryTextFields; ++i)

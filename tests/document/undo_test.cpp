@@ -314,7 +314,7 @@ TEST_F(UndoTest, AnotherChartsStepIsNamedAndLeftForTheSummaryWindow) {
     app.ctx.document.startFresh();
     SongSummaryWindow* w = openSummary();
     QAction* undo = w->menuAction(QStringLiteral("undomenu"));
-    app.ctx.document.setStep(Single, Maniac, 12, 1, PanelLeft, StepArrow);
+    app.ctx.document.setStep(SongModel::slotOf(Single, Maniac), 12, 1, PanelLeft, StepArrow);
     EXPECT_EQ(undo->text(), "&Undo Place arrow, Single Maniac bar 12");
 
     app.ctx.session.currentstyle = Single;

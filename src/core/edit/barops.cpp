@@ -69,6 +69,10 @@ bool barHasSteps(const SongModel& m, int s, int l, int bar) {
     return m.chartSteps(s, l).barHasSteps(bar);
 }
 
+bool barHasSteps(const SongModel& m, int chartSlot, int bar) {
+    return m.chartSteps(chartSlot).barHasSteps(bar);
+}
+
 void clearBar(SongModel& m, int s, int l, int bar) {
     onChart(m, s, l, [bar](ChartSteps& c) { clearBar(c, bar); });
 }

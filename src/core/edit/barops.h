@@ -20,6 +20,7 @@ void clearBar(ChartSteps& chart, int bar);
 
 // The bar holds a note.
 bool barHasSteps(const SongModel& model, int style, int level, int bar);
+bool barHasSteps(const SongModel& model, int chartSlot, int bar);
 
 // Moves bars bar..kMaxBars-1 one bar down (the old last bar is lost) and
 // empties `bar`. Bars outside 1..kMaxBars change nothing.

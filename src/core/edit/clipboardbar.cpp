@@ -87,7 +87,12 @@ std::optional<std::vector<Note>> notesFromNotesText(QStringView body) {
 } // namespace
 
 QString clipboardTextFromBar(const SongModel& m, int s, int l, int bar) {
-    const std::span<const Note> notes = m.chartSteps(s, l).notesOfBar(bar);
+    return ChartId{s, l}.hasSlot() ? clipboardTextFromBar(m, SongModel::slotOf(s, l), bar)
+                                   : clipboardTextFromBar(m, -1, bar);
+}
+
+QString clipboardTextFromBar(const SongModel& m, int slot, int bar) {
+    const std::span<const Note> notes = m.chartSteps(slot).notesOfBar(bar);
     if (!fitsBarForm(notes))
         return notesText(notes);
     QString text;
@@ -95,7 +100,7 @@ QString clipboardTextFromBar(const SongModel& m, int s, int l, int bar) {
     text += QLatin1String(kClipboardBarHeader);
     for (int r = 1; r <= kRows; ++r) {
         for (int p = 1; p <= kArrowPanels; ++p) {
-            text += QString::number(m.step(s, l, bar, r, p));
+            text += QString::number(m.step(slot, bar, r, p));
             text += QLatin1Char(',');
         }
     }

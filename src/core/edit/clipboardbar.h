@@ -34,6 +34,8 @@ using BarCells = std::array<std::uint8_t, kClipboardBarFields>;
 // The text for one bar of a chart: 657 characters in the bar form, or the
 // note form where the bar needs it.
 QString clipboardTextFromBar(const SongModel& model, int style, int level, int bar);
+// The same for any chart of the song by its slot.
+QString clipboardTextFromBar(const SongModel& model, int chartSlot, int bar);
 
 // Reads a clipboard text. Nothing is returned unless the text starts with
 // the header (compared case-sensitively) and holds at least 320 fields that

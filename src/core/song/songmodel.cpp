@@ -189,6 +189,63 @@ ChartSlot SongModel::addChart(Chart chart) {
     return chartSlots() - 1;
 }
 
+ChartSlot SongModel::insertChart(ChartSlot slot, Chart chart) {
+    if (slot < ChartSlot(kChartSlots) || slot > chartSlots())
+        return -1;
+    chart.steps.finish();
+    m_charts.insert(m_charts.begin() + slot, std::move(chart));
+    return slot;
+}
+
+Chart* SongModel::slotChart(ChartSlot slot) {
+    return usedSlot(slot) ? &m_charts[std::size_t(slot)] : nullptr;
+}
+
+void SongModel::setFootlevels(ChartSlot slot, const Value& v) {
+    if (Chart* c = slotChart(slot))
+        c->footlevels = v;
+}
+
+void SongModel::setDataexists(ChartSlot slot, const Value& v) {
+    if (Chart* c = slotChart(slot))
+        c->dataexists = v;
+}
+
+std::uint8_t SongModel::step(ChartSlot slot, int b, int r, int p) const {
+    return usedSlot(slot) && p >= 1 && p <= kArrowPanels ? chart(slot).steps.at(b, r, p) : 0;
+}
+
+void SongModel::setStep(ChartSlot slot, int b, int r, int p, std::uint8_t value) {
+    Chart* c = slotChart(slot);
+    if (c && p >= 1 && p <= kArrowPanels)
+        c->steps.set(b, r, p, value);
+}
+
+std::array<std::uint8_t, 11> SongModel::arrowRow(ChartSlot slot, int b, int r) const {
+    std::array<std::uint8_t, 11> row{};
+    if (!usedSlot(slot) || !validRow(b, r))
+        return row;
+    const Tick t = tickOfRow(b, r);
+    for (const Note& n : chart(slot).steps.notesBetween(t, t))
+        if (n.panel <= 10)
+            row[n.panel] = std::uint8_t(n.kind);
+    return row;
+}
+
+void SongModel::clearChart(ChartSlot slot) {
+    if (Chart* c = slotChart(slot)) {
+        c->steps.clear();
+        c->dataexists = Value::number(0);
+    }
+}
+
+void SongModel::openChart(ChartSlot slot) {
+    if (Chart* c = slotChart(slot); c && !c->hasData()) {
+        c->footlevels = Value::number(1);
+        c->dataexists = Value::number(1);
+    }
+}
+
 void SongModel::removeChart(ChartSlot slot) {
     if (!usedSlot(slot))
         return;
@@ -319,14 +376,12 @@ void SongModel::clearCells() {
 }
 
 std::uint8_t SongModel::step(int s, int l, int b, int r, int p) const {
-    const Chart* c = tableChart(s, l);
-    return c && p >= 1 && p <= kArrowPanels ? c->steps.at(b, r, p) : 0;
+    return ChartId{s, l}.hasSlot() ? step(slotOf(s, l), b, r, p) : 0;
 }
 
 void SongModel::setStep(int s, int l, int b, int r, int p, std::uint8_t value) {
-    Chart* c = tableChart(s, l);
-    if (c && p >= 1 && p <= kArrowPanels)
-        c->steps.set(b, r, p, value);
+    if (ChartId{s, l}.hasSlot())
+        setStep(slotOf(s, l), b, r, p, value);
 }
 
 std::optional<double> SongModel::oldLayoutTempo(int s, int l, int b, int r, int channel) const {
@@ -366,15 +421,7 @@ void SongModel::clearTempo(int s, int l, int b, int r, int channel) {
 }
 
 std::array<std::uint8_t, 11> SongModel::arrowRow(int s, int l, int b, int r) const {
-    std::array<std::uint8_t, 11> row{};
-    const Chart* c = tableChart(s, l);
-    if (!c || !validRow(b, r))
-        return row;
-    const Tick t = tickOfRow(b, r);
-    for (const Note& n : c->steps.notesBetween(t, t))
-        if (n.panel <= 10)
-            row[n.panel] = std::uint8_t(n.kind);
-    return row;
+    return ChartId{s, l}.hasSlot() ? arrowRow(slotOf(s, l), b, r) : std::array<std::uint8_t, 11>{};
 }
 
 bool SongModel::cellSet(int s, int l, int b, int r, int p) const {

@@ -143,6 +143,9 @@ struct SongChange {
     // For Fields: the one summary field changed; none: every field and
     // Mark as new.
     std::optional<SummaryField> field = std::nullopt;
+    // The one chart changed, by its slot (see ChartSlot below); -1: the
+    // charts style/level name.
+    int slot = -1;
 
     static SongChange steps(int style, int level, int firstBar = 1, int lastBar = kMaxBars) {
         return {Steps, style, level, firstBar, lastBar};
@@ -151,15 +154,36 @@ struct SongChange {
         return {Tempo, 0, 0, firstBar, lastBar};
     }
     static SongChange flags(int style, int level) { return {Flags, style, level, 1, kMaxBars}; }
+    // A change of the chart at `slot`: a chart of the table is also named by
+    // style and level, an added chart only by its slot.
+    static SongChange ofSlot(unsigned what, int slot, int firstBar = 1, int lastBar = kMaxBars) {
+        SongChange c{what, 0, 0, firstBar, lastBar};
+        if (slot >= 0 && std::size_t(slot) < kChartSlots) {
+            c.style = slot / (kLevels + 1);
+            c.level = slot % (kLevels + 1);
+        }
+        c.slot = slot;
+        return c;
+    }
     static SongChange everything() { return {Everything, 0, 0, 1, kMaxBars}; }
     static SongChange summaryField(SummaryField f) { return {Fields, 0, 0, 1, kMaxBars, f}; }
     static SongChange markAsNew() { return {Fields, 0, 0, 1, kMaxBars}; }
 
     bool touches(unsigned kinds) const { return (what & kinds) != 0; }
-    bool replacedEverything() const { return what == Everything && style == 0 && level == 0; }
+    bool replacedEverything() const {
+        return what == Everything && style == 0 && level == 0 && slot < 0;
+    }
     // The change may touch the chart (style, level).
     bool touchesChart(int s, int l) const {
         return (style == 0 || style == s) && (level == 0 || level == l);
+    }
+    // The change may touch the chart at `s` (a slot).
+    bool touchesSlot(int s) const {
+        if (slot >= 0)
+            return slot == s;
+        if (s >= 0 && std::size_t(s) < kChartSlots)
+            return touchesChart(s / (kLevels + 1), s % (kLevels + 1));
+        return style == 0 && level == 0;
     }
     bool touchesBar(int bar) const { return bar >= firstBar && bar <= lastBar; }
     bool touchesField(SummaryField f) const { return touches(Fields) && (!field || *field == f); }
@@ -316,12 +340,29 @@ class SongModel {
                         const QString& description) const;
     // Adds an Edit chart or another game's chart (silent); returns its slot.
     ChartSlot addChart(Chart chart);
+    // Puts an added chart at `slot` (kChartSlots..chartSlots()); the charts
+    // from there on move up by one. Returns the slot, or -1 when it is
+    // outside that range.
+    ChartSlot insertChart(ChartSlot slot, Chart chart);
     // Removes an added chart (later slots move down by one), or empties a
     // table chart as clearChart() does (silent).
     void removeChart(ChartSlot slot);
     // The chart's notes, exchanged as swapChartSteps() does.
     void swapSteps(ChartSlot slot, ChartSteps& steps);
     void setChartFlags(ChartSlot slot, const Value& footlevels, const Value& dataexists);
+    void setFootlevels(ChartSlot slot, const Value& v);
+    void setDataexists(ChartSlot slot, const Value& v);
+    bool hasData(ChartSlot slot) const { return chart(slot).hasData(); }
+    // The notes of any chart by slot (an empty chart for an unused slot).
+    const ChartSteps& chartSteps(ChartSlot slot) const { return chart(slot).steps; }
+    // The 32nd-row view of any chart by slot, as step()/setStep()/arrowRow()
+    // give it for a chart of the table.
+    std::uint8_t step(ChartSlot slot, int bar, int row, int panel) const;
+    void setStep(ChartSlot slot, int bar, int row, int panel, std::uint8_t value);
+    std::array<std::uint8_t, 11> arrowRow(ChartSlot slot, int bar, int row) const;
+    // clearChart() and openChart() for any chart by slot.
+    void clearChart(ChartSlot slot);
+    void openChart(ChartSlot slot);
     void setDescription(ChartSlot slot, const QString& description);
     void setChartKept(ChartSlot slot, const KeptTags& kept);
     // The chart's own timing (nullptr: none, it plays to the song's).
@@ -377,6 +418,7 @@ class SongModel {
     static bool validChart(int style, int level) { return ChartId{style, level}.valid(); }
 
   private:
+    Chart* slotChart(ChartSlot slot);
     Chart* tableChart(int s, int l);
     const Chart* tableChart(int s, int l) const;
 

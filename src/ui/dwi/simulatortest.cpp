@@ -31,10 +31,12 @@ QString styleWord(int style) {
     return QString::fromLatin1(words[style >= Single && style <= Solo ? style - 1 : 0]);
 }
 
+// A Beginner chart is played as the simulator's files name it, so the test
+// plays the chart being edited rather than the Basic one.
 QString levelPart(int level) {
-    static const char* const words[] = {"BASIC", "ANOTHER", "MANIAC", "SMANIAC"};
+    static const char* const words[] = {"BEGINNER", "BASIC", "ANOTHER", "MANIAC", "SMANIAC"};
     return QStringLiteral(" /level:") +
-           QString::fromLatin1(words[level >= Basic && level <= SManiac ? level - 1 : 0]);
+           QString::fromLatin1(words[level >= Beginner && level <= SManiac ? level : Basic]);
 }
 
 // Removes the files (and links) directly in `folder`; a link to a folder is
@@ -147,6 +149,15 @@ void EmptyTestFolder(const QString& simulatorpath) {
 }
 
 void TestInSimulator(AppContext& ctx, QWidget* owner) {
+    if (ctx.session.currentlevel == Edit) {
+        // The simulator's files have no place for an Edit chart: nothing
+        // it could play is this chart.
+        ctx.boxes.show(owner,
+                       QStringLiteral("DWI has no Edit charts, so this chart cannot be tested in "
+                                      "DWI. Test it in a simulator that reads .sm or .ssc files."),
+                       QStringLiteral("DWI Not Started"), MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
     ctx.document.beforeRiskyStep(); // a recovery copy first: the simulator may hang the desktop
     QString folderError;
     const bool folderReady = PrepareTestFolder(ctx.simulatorpath, &folderError);

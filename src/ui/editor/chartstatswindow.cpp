@@ -125,8 +125,7 @@ ChartStatsWindow::ChartStatsWindow(AppContext& ctx, StepEditorWindow* editor)
 }
 
 void ChartStatsWindow::refresh() {
-    const ChartSlot slot =
-        SongModel::slotOf(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+    const ChartSlot slot = m_ctx.session.chartSlot();
     const Chart& chart = m_ctx.document.song().chart(slot);
     m_stats = chartStats(chart, TempoMap(m_ctx.document.song().timingOf(slot)));
     const ChartStats& s = m_stats;
@@ -156,8 +155,7 @@ void ChartStatsWindow::checkAgainstMusic() {
                 .arg(why.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + why));
         return;
     }
-    const ChartSlot slot =
-        SongModel::slotOf(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+    const ChartSlot slot = m_ctx.session.chartSlot();
     const auto off = rowsOffTheMusic(m_ctx.document.song().chart(slot),
                                      TempoMap(m_ctx.document.song().timingOf(slot)),
                                      music->onsetsMs(), m_tolerance->value());

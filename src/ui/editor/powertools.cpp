@@ -115,21 +115,21 @@ void PowerTools::refuseClipboard() {
 void PowerTools::apply(const QString& name, int lastBar,
                        const std::function<void(ChartSteps&, int bar)>& op) {
     const EditSession& e = m_ctx.session;
-    ChartSteps copy = m_ctx.document.song().chartSteps(e.currentstyle, e.currentlevel);
+    ChartSteps copy = m_ctx.document.song().chartSteps(e.chartSlot());
     op(copy, e.currentbar);
-    m_ctx.document.replaceChart(e.currentstyle, e.currentlevel, std::move(copy),
+    m_ctx.document.replaceChart(e.chartSlot(), std::move(copy),
                                 name + QStringLiteral(", bar ") + QString::number(e.currentbar),
                                 e.currentbar, lastBar);
 }
 
 bool PowerTools::currentBarHasSteps() const {
     const EditSession& e = m_ctx.session;
-    return barHasSteps(m_ctx.document.song(), e.currentstyle, e.currentlevel, e.currentbar);
+    return barHasSteps(m_ctx.document.song(), e.chartSlot(), e.currentbar);
 }
 
 bool PowerTools::lastBarHasSteps() const {
     const EditSession& e = m_ctx.session;
-    return barHasSteps(m_ctx.document.song(), e.currentstyle, e.currentlevel, kMaxBars);
+    return barHasSteps(m_ctx.document.song(), e.chartSlot(), kMaxBars);
 }
 
 void PowerTools::insertBar() {
@@ -158,8 +158,8 @@ void PowerTools::clearBar() {
 void PowerTools::copyBar() {
     const EditSession& e = m_ctx.session;
     if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(clipboardTextFromBar(m_ctx.document.song(), e.currentstyle,
-                                                e.currentlevel, e.currentbar));
+        clipboard->setText(
+            clipboardTextFromBar(m_ctx.document.song(), e.chartSlot(), e.currentbar));
 }
 
 void PowerTools::cutBar() {

@@ -90,8 +90,7 @@ void StepEditorWindow::layOutWaveStrip() {
     if (!m_waveStrip || !m_waveStrip->isVisibleTo(this))
         return;
     const int bar = m_ctx.session.currentbar;
-    const ChartSlot slot =
-        SongModel::slotOf(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+    const ChartSlot slot = m_ctx.session.chartSlot();
     m_waveStrip->setLayout(
         TempoMap(m_ctx.document.song().timingOf(slot)),
         {{twips(grid::kOriginY), twips(grid::kGridBottom), tickOf(bar, 0), tickOf(bar + 1, 0)}});

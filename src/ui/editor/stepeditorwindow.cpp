@@ -130,7 +130,7 @@ StepEditorWindow::StepEditorWindow(AppContext& ctx, QWidget* summaryWindow, QWid
         m_summary->setEnabled(false);
     // A chart without data gets data and foot level 1 (opening is not an
     // edit of its own: the song is unchanged until something is drawn).
-    m_ctx.document.openChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+    m_ctx.document.openChart(m_ctx.session.chartSlot());
     m_ctx.session.currentbar = 1;
     hideUnusedHeaders();
     showFootlevel();
@@ -236,9 +236,8 @@ void StepEditorWindow::buildControls() {
     }
 
     // Edit: undo and redo, named after the step they would take.
-    m_history = makeHistoryActions(m_ctx.document, this, [this] {
-        return ChartId{m_ctx.session.currentstyle, m_ctx.session.currentlevel};
-    });
+    m_history =
+        makeHistoryActions(m_ctx.document, this, [this] { return m_ctx.session.chartSlot(); });
     m_editButton = new QPushButton(QStringLiteral("&Edit"), this);
     m_editButton->setObjectName(QStringLiteral("editmenubutton"));
     m_editButton->setGeometry(twips(120), twips(grid::kClientHeight), 60, kEditStripHeight - 2);
@@ -278,11 +277,10 @@ void StepEditorWindow::buildControls() {
     connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
         if (m_unloaded || m_grid->isWriting())
             return;
-        if (change.touches(SongChange::Flags) &&
-            change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
+        if (change.touches(SongChange::Flags) && change.touchesSlot(m_ctx.session.chartSlot()))
             showFootlevel();
         if (change.touches(SongChange::Steps | SongChange::Tempo) &&
-            change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
+            change.touchesSlot(m_ctx.session.chartSlot()))
             startUpdatenow();
     });
     connect(m_barnumber, &QLineEdit::textChanged, this, [this] { barnumberChanged(); });
@@ -539,9 +537,7 @@ bool StepEditorWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void StepEditorWindow::showFootlevel() {
     // The box shows the stored foot level as it is; showing it is not an edit.
-    const QString text = m_ctx.document.song()
-                             .footlevels(m_ctx.session.currentstyle, m_ctx.session.currentlevel)
-                             .toText();
+    const QString text = m_ctx.document.song().chart(m_ctx.session.chartSlot()).footlevels.toText();
     if (m_footlevel->text() == text)
         return;
     m_loadingFootlevel = true;
@@ -555,14 +551,13 @@ void StepEditorWindow::footlevelChanged() {
     const QString t = m_footlevel->text();
     if (t.isEmpty())
         return; // still typing
-    const int style = m_ctx.session.currentstyle;
-    const int level = m_ctx.session.currentlevel;
+    const ChartSlot chart = m_ctx.session.chartSlot();
     const double v = numericValue(t);
     if (!std::isfinite(v) || std::floor(v) != v || v < 1 || v > 20) {
         m_ctx.boxes.show(this, QStringLiteral("Footlevel must be a whole number between 1 and 20."),
                          QStringLiteral("Footlevel invalid."), MsgButtons::Ok, MsgIcon::Critical);
         m_loadingFootlevel = true;
-        m_footlevel->setText(m_ctx.document.song().footlevels(style, level).toText());
+        m_footlevel->setText(m_ctx.document.song().chart(chart).footlevels.toText());
         m_loadingFootlevel = false;
         return;
     }
@@ -572,7 +567,7 @@ void StepEditorWindow::footlevelChanged() {
         m_footlevel->setText(plain);
         m_loadingFootlevel = false;
     }
-    m_ctx.document.setFootlevel(style, level, Value::text(plain));
+    m_ctx.document.setFootlevel(chart, Value::text(plain));
 }
 
 // ---- commands ----

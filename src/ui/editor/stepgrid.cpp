@@ -38,15 +38,14 @@ StepGrid::StepGrid(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ct
 }
 
 void StepGrid::refreshgrid() {
-    const int style = m_ctx.session.currentstyle;
-    const int level = m_ctx.session.currentlevel;
+    const ChartSlot chart = m_ctx.session.chartSlot();
     const int bar = m_ctx.session.currentbar;
     for (int column = 1; column <= kColumnsShown; ++column)
         for (int row = 1; row <= kRowsShown; ++row)
             m_cells[std::size_t(cellIndex(row, column))] =
-                m_ctx.document.song().step(style, level, bar, row, column);
+                m_ctx.document.song().step(chart, bar, row, column);
     m_notes.clear();
-    for (const Note& n : m_ctx.document.song().chartSteps(style, level).notesOfBar(bar))
+    for (const Note& n : m_ctx.document.song().chartSteps(chart).notesOfBar(bar))
         if (n.panel <= kColumnsShown)
             m_notes.push_back(n);
     if (m_selected && std::find(m_notes.begin(), m_notes.end(), *m_selected) == m_notes.end())
@@ -98,10 +97,8 @@ QRect StepGrid::noteRect(const Note& n) const {
 }
 
 void StepGrid::writeNote(Tick tick, int column, NoteKind kind) {
-    const int style = m_ctx.session.currentstyle;
-    const int level = m_ctx.session.currentlevel;
     m_writing = true;
-    setNote(m_ctx.document, style, level, tick, column, kind);
+    setNote(m_ctx.document, m_ctx.session.chartSlot(), tick, column, kind);
     m_writing = false;
     refreshgrid();
     emit cellEdited(fineRowOfTick(tick) / kFinePerRow + 1, column);
@@ -120,7 +117,7 @@ bool StepGrid::pressAtTwips(float x, float y, PressButton button, Qt::KeyboardMo
     if (button == PressButton::Other)
         return false;
     const int style = m_ctx.session.currentstyle;
-    const int level = m_ctx.session.currentlevel;
+    const ChartSlot chart = m_ctx.session.chartSlot();
     const int bar = m_ctx.session.currentbar;
 
     // A note between the snap's rows: the first press selects it, the next
@@ -150,7 +147,7 @@ bool StepGrid::pressAtTwips(float x, float y, PressButton button, Qt::KeyboardMo
                                 : (shift ? NoteKind::RollStart : NoteKind::FreezeStart);
     const Tick tick = tickOf(bar, place->fineRow);
     const NoteKind current =
-        m_ctx.document.song().chartSteps(style, level).kindAtTick(tick, place->column);
+        m_ctx.document.song().chartSteps(chart).kindAtTick(tick, place->column);
     const NoteKind written = kindAfterPress(current, chosen);
     if (m_snap != kDefaultSnap || written > NoteKind::FreezeStart ||
         current > NoteKind::FreezeStart) {
@@ -160,11 +157,11 @@ bool StepGrid::pressAtTwips(float x, float y, PressButton button, Qt::KeyboardMo
     // A press on the 32nd grid with arrows and freezes: the cell alone repaints.
     const int row = place->fineRow / kFinePerRow + 1;
     m_writing = true;
-    m_ctx.document.setStep(style, level, bar, row, place->column, std::uint8_t(written));
+    m_ctx.document.setStep(chart, bar, row, place->column, std::uint8_t(written));
     m_writing = false;
     m_cells[std::size_t(cellIndex(row, place->column))] = std::uint8_t(written);
     m_notes.clear();
-    for (const Note& n : m_ctx.document.song().chartSteps(style, level).notesOfBar(bar))
+    for (const Note& n : m_ctx.document.song().chartSteps(chart).notesOfBar(bar))
         if (n.panel <= kColumnsShown)
             m_notes.push_back(n);
     // The cell overlaps its neighbours' lines by a pixel; repaint that much.

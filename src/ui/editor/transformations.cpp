@@ -66,9 +66,9 @@ void Transformations::unload() {
 void Transformations::apply(BarTransform transform) {
     static const char* const names[] = {"Mirror Bar", "Flip Bar", "Turn Bar"};
     const EditSession& e = m_ctx.session;
-    ChartSteps copy = m_ctx.document.song().chartSteps(e.currentstyle, e.currentlevel);
+    ChartSteps copy = m_ctx.document.song().chartSteps(e.chartSlot());
     transformBar(copy, e.currentbar, transform);
-    m_ctx.document.replaceChart(e.currentstyle, e.currentlevel, std::move(copy),
+    m_ctx.document.replaceChart(e.chartSlot(), std::move(copy),
                                 QString::fromLatin1(names[int(transform)]) +
                                     QStringLiteral(", bar ") + QString::number(e.currentbar),
                                 e.currentbar, e.currentbar);

@@ -136,8 +136,7 @@ WideView::WideView(AppContext& ctx, StepEditorWindow* editor)
     connect(editor, &StepEditorWindow::refreshed, this, &WideView::refreshwideview);
     // Steps of the history (a tool's edit, undo, redo) show at once.
     connect(&m_ctx.document, &Document::changed, this, [this](const SongChange& change) {
-        if (change.touches(SongChange::Steps) &&
-            change.touchesChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel))
+        if (change.touches(SongChange::Steps) && change.touchesSlot(m_ctx.session.chartSlot()))
             refreshwideview();
     });
 
@@ -188,13 +187,12 @@ void WideView::refreshwideview() {
     const EditSession& e = m_ctx.session;
     // The scroll reaches the chart's last bar (and the bar being edited)
     // with a screen to spare, and at least the first 100 bars.
-    const int lastBar =
-        std::max({kBars, m.chartSteps(e.currentstyle, e.currentlevel).lastBar() + 1, e.currentbar});
+    const int lastBar = std::max({kBars, m.chartSteps(e.chartSlot()).lastBar() + 1, e.currentbar});
     m_vscroll->setRange(1, std::min(kMaxBars, lastBar) - kShownBars + 1);
     const int first = m_vscroll->value();
     m_cells.fill(0);
     m_offGrid.clear();
-    const ChartSteps& steps = m.chartSteps(e.currentstyle, e.currentlevel);
+    const ChartSteps& steps = m.chartSteps(e.chartSlot());
     for (const Note& n :
          steps.notesBetween(tickOf(first, 0), tickOf(first + kShownBars - 1, kFineRows - 1))) {
         if (n.panel > kArrowPanels)
@@ -213,9 +211,7 @@ void WideView::refreshwideview() {
         for (int j = 0; j < kShownBars; ++j)
             spans.push_back({twips(15 + kBarPitch * j), twips(15 + kBarPitch * (j + 1)),
                              tickOf(first + j, 0), tickOf(first + j + 1, 0)});
-        m_waveStrip->setLayout(
-            TempoMap(m.timingOf(SongModel::slotOf(e.currentstyle, e.currentlevel))),
-            std::move(spans));
+        m_waveStrip->setLayout(TempoMap(m.timingOf(e.chartSlot())), std::move(spans));
     }
 
     m_indicator->hide();

@@ -46,14 +46,15 @@ class HistoryKeys : public QObject {
 
 // The step's name, with its chart when that is not the open one:
 // "Clear Bar, bar 12" -> "Clear Bar, Single Maniac bar 12".
-QString stepCaption(const QUndoCommand* step, const std::optional<ChartId>& open,
-                    bool& otherChart) {
+QString stepCaption(const SongModel& song, const QUndoCommand* step,
+                    const std::optional<ChartSlot>& open, bool& otherChart) {
     QString text = step->actionText();
-    const std::optional<ChartId> chart = Document::chartOf(step);
-    otherChart = chart && open && *chart != *open;
-    if (!chart || (open && *chart == *open))
+    const std::optional<ChartSlot> chart = Document::chartOf(step);
+    otherChart = open && ((chart && *chart != *open) || Document::movesCharts(step));
+    // A chart not in the song now (one a step adds) is named by the step.
+    if (!chart || (open && *chart == *open) || !song.usedSlot(*chart))
         return text;
-    const QString name = styleName(chart->style) + u' ' + levelName(chart->level);
+    const QString name = song.chart(*chart).name();
     const QString atBar = QStringLiteral(", bar ");
     if (text.contains(atBar))
         text.replace(text.indexOf(atBar), atBar.size(),
@@ -74,7 +75,7 @@ QAction* historyAction(Document& doc, QWidget* owner, bool undo, const OpenChart
     // A window showing one chart (the editor and its tools) does not take
     // back or redo another chart's step, which it could not show: the
     // caption names that chart and says where it can be undone.
-    auto follow = [action, prefix, &history, undo, openChart] {
+    auto follow = [action, prefix, &history, &doc, undo, openChart] {
         const int at = undo ? history.index() - 1 : history.index();
         const QUndoCommand* step = at >= 0 && at < history.count() ? history.command(at) : nullptr;
         if (!step) {
@@ -83,8 +84,8 @@ QAction* historyAction(Document& doc, QWidget* owner, bool undo, const OpenChart
             return;
         }
         bool otherChart = false;
-        const std::optional<ChartId> open = openChart ? openChart() : std::optional<ChartId>();
-        const QString text = stepCaption(step, open, otherChart);
+        const std::optional<ChartSlot> open = openChart ? openChart() : std::optional<ChartSlot>();
+        const QString text = stepCaption(doc.song(), step, open, otherChart);
         action->setEnabled(!otherChart);
         action->setText(prefix + u' ' + text +
                         (otherChart ? QStringLiteral(" (another chart: close the editor to ") +

@@ -26,7 +26,7 @@ struct HistoryActions {
 // `openChart`, for a window that shows one chart, gives that chart: a step of
 // another chart is named with its chart and not taken back or redone there.
 // Elsewhere every step of a chart is named with its chart.
-using OpenChart = std::function<ChartId()>;
+using OpenChart = std::function<ChartSlot()>;
 HistoryActions makeHistoryActions(Document& doc, QWidget* owner, const OpenChart& openChart = {});
 
 // Adds the same actions to another window (a tool window of the editor), so

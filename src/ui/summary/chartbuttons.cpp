@@ -132,7 +132,7 @@ void SongSummaryWindow::deletepattern(int style, int level) {
                          QStringLiteral(" step sequence! Are you sure you want to continue?");
     if (m_ctx.boxes.show(this, text, QStringLiteral("Are you sure?"), MsgButtons::YesNo,
                          MsgIcon::Question) == MsgAnswer::Yes)
-        m_ctx.document.clearChart(style, level);
+        m_ctx.document.clearChart(SongModel::slotOf(style, level));
 }
 
 void SongSummaryWindow::toggleAutoDisplay(QAction* action, int& flag, const QString& key) {

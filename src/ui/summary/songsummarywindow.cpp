@@ -10,6 +10,7 @@
 #include "ui/platform/historyactions.h"
 #include "ui/platform/settings.h"
 #include "ui/summary/clsopensave.h"
+#include "ui/summary/editchartspanel.h"
 #include "ui/summary/filecommands.h"
 
 #include <QAction>
@@ -55,6 +56,13 @@ SongSummaryWindow::SongSummaryWindow(AppContext& ctx, QWidget* parent)
     auto* v = new QVBoxLayout(central);
     v->addWidget(buildFields());
     v->addWidget(buildChartGrid());
+    v->addWidget(new EditChartsPanel(
+        ctx,
+        [this](ChartSlot slot) {
+            m_ctx.session.editChart(m_ctx.document.song(), slot);
+            openChart(m_ctx.session.currentstyle, m_ctx.session.currentlevel);
+        },
+        central));
     setCentralWidget(central);
 
     connectModel();

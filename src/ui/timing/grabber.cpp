@@ -53,8 +53,7 @@ QString unusableBpmMessage(const QString& bpmText) {
 
 Grabber::Grabber(AppContext& ctx, EditorLink link, QWidget* parent)
     : QWidget(parent, Qt::Window), m_ctx(ctx), m_link(std::move(link)),
-      m_style(ctx.session.currentstyle), m_level(ctx.session.currentlevel),
-      m_before(ctx.document.song().chartSteps(m_style, m_level)) {
+      m_chart(ctx.session.chartSlot()), m_before(ctx.document.song().chartSteps(m_chart)) {
     setObjectName(QStringLiteral("Grabber"));
     setWindowTitle(QStringLiteral("Now grabbing."));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -212,8 +211,7 @@ void Grabber::keyDown(int virtualKey) {
     const int panel = grab::panelForKey(virtualKey, m_ctx.session.currentstyle);
     if (panel == 0)
         return;
-    m_ctx.document.placeLive(m_ctx.session.currentstyle, m_ctx.session.currentlevel, int(cell.bar),
-                             cell.row, panel, StepArrow);
+    m_ctx.document.placeLive(m_chart, int(cell.bar), cell.row, panel, StepArrow);
     emit placed(int(cell.bar), cell.row, panel, position);
 }
 
@@ -257,7 +255,7 @@ void Grabber::unload() {
         m_ctx.player.WinampCommand(winamp::Stop);
     m_lock.release();
     // Everything recorded since the start is one step of the history.
-    m_ctx.document.recordChart(m_style, m_level, std::move(m_before), QStringLiteral("Step Grab"));
+    m_ctx.document.recordChart(m_chart, std::move(m_before), QStringLiteral("Step Grab"));
     m_link.repaint();
     emit unloaded();
 }

@@ -74,8 +74,7 @@ class Grabber : public QWidget {
     WindowLock m_lock;
     bool m_closing = false;
     // The chart as it was when the window opened.
-    int m_style = 1;
-    int m_level = 1;
+    ChartSlot m_chart = -1;
     ChartSteps m_before;
     bool m_unloaded = false;
     bool m_playing = false; // start() has started the music

@@ -286,9 +286,10 @@ TEST(SimulatorLaunch, AFolderWithBlanksStaysOneArgument) {
 
 TEST(SimulatorLaunch, ParametersForEveryChartAndTheRootFolder) {
     const char* styles[] = {"", "SINGLE", "DOUBLE", "COUPLE", "SOLO"};
-    const char* levels[] = {"", "BASIC", "ANOTHER", "MANIAC", "SMANIAC"};
+    // A Beginner chart (level 0) is played as the simulator's files name it.
+    const char* levels[] = {"BEGINNER", "BASIC", "ANOTHER", "MANIAC", "SMANIAC"};
     for (int s = 1; s <= 4; ++s)
-        for (int l = 1; l <= 4; ++l)
+        for (int l = 0; l <= 4; ++l)
             EXPECT_EQ(simulatorParameters("/games/dwi", s, l, false),
                       QString("/window /test:/games/dwi/kolvotemporaryfolder /style:%1 /level:%2")
                           .arg(styles[s], levels[l]));
@@ -296,6 +297,22 @@ TEST(SimulatorLaunch, ParametersForEveryChartAndTheRootFolder) {
     EXPECT_EQ(simulatorParameters("/", 1, 1, true),
               "/window /test:/kolvotemporaryfolder /style:SINGLE /level:BASIC /tick:1");
     EXPECT_EQ(simulatorProgramPath("/"), "/DWI2.exe");
+}
+
+TEST_F(SimulatorTest, AnEditChartIsNotTestedAndSaysWhy) {
+    // The simulator's files have no Edit charts: nothing starts, nothing is
+    // written, and the user is told.
+    Chart edit;
+    edit.style = Single;
+    edit.level = Edit;
+    edit.description = "Mine";
+    app.ctx.session.editChart(app.model, app.model.addChart(edit));
+    TestInSimulator(app.ctx, nullptr);
+    ASSERT_EQ(app.boxes.shown.size(), 1);
+    EXPECT_EQ(app.boxes.last().title, "DWI Not Started");
+    EXPECT_TRUE(app.boxes.last().text.startsWith("DWI has no Edit charts"));
+    EXPECT_TRUE(test::readArgRecords(recordFile).isEmpty());
+    EXPECT_FALSE(QFile::exists(folder + "/temptest.dwi"));
 }
 
 TEST(TestFolder, PrepareEmptiesWithoutFollowingLinks) {

@@ -253,7 +253,7 @@ TEST_F(WaveStripTest, StatisticsAndTheCheckAgainstTheMusic) {
               QStringLiteral("Every row is within 130 ms of an attack."));
 
     // An edit shows at once.
-    app.ctx.document.setStep(Single, Basic, 1, 1, PanelUp, StepArrow);
+    app.ctx.document.setStep(SongModel::slotOf(Single, Basic), 1, 1, PanelUp, StepArrow);
     EXPECT_EQ(stats->stats().steps, 7);
 }
 
