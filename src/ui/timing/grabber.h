@@ -32,12 +32,12 @@ class Grabber : public QWidget {
     // returns false then.
     bool start();
 
-    QLabel* Label1() const { return m_label1; }
-    QLabel* Label3() const { return m_label3; } // the bar display
-    QLabel* Label4() const { return m_label4; } // the key indicator
-    QLabel* Label5() const { return m_label5; } // the playback speed
-    int speed() const { return m_speed; }       // percent
-    QTimer* Timer1() const { return m_timer1; }
+    QLabel* escapeHint() const { return m_escapeHint; } // "Press Escape at any time to stop."
+    QLabel* barDisplay() const { return m_barDisplay; }
+    QLabel* keyIndicator() const { return m_keyIndicator; } // lit while a key is down
+    QLabel* speedLabel() const { return m_speedLabel; }
+    int speed() const { return m_speed; } // percent
+    QTimer* barDisplayTimer() const { return m_barDisplayTimer; }
 
     // A key (virtual-key code) going down or up.
     void keyDown(int virtualKey);
@@ -45,7 +45,7 @@ class Grabber : public QWidget {
 
   public slots:
     // One tick of the bar display.
-    void tick();
+    void updateBarDisplay();
 
   signals:
     // An arrow was written at (bar, row, panel) for a key read at play
@@ -82,12 +82,12 @@ class Grabber : public QWidget {
     bool m_playerGone = false;
     int m_speed = 100;
 
-    QLabel* m_label1 = nullptr;
-    QLabel* m_label2 = nullptr;
-    QLabel* m_label3 = nullptr;
-    QLabel* m_label4 = nullptr;
-    QLabel* m_label5 = nullptr;
-    QTimer* m_timer1 = nullptr;
+    QLabel* m_escapeHint = nullptr;
+    QLabel* m_focusHint = nullptr;
+    QLabel* m_barDisplay = nullptr;
+    QLabel* m_keyIndicator = nullptr;
+    QLabel* m_speedLabel = nullptr;
+    QTimer* m_barDisplayTimer = nullptr;
 };
 
 // The snap setting as the grabber reads it at every key press ("option1" of

@@ -264,7 +264,7 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
          "Winamp not found.", B::Ok, I::None},
         {"quarter beats",
          [](World& w) {
-             w.show(new StepGrabberSetup(w.app.ctx, w.link(w.editor())))->Option1(2)->click();
+             w.show(new StepGrabberSetup(w.app.ctx, w.link(w.editor())))->snapButton(2)->click();
          },
          kQuarterBeats, "Warning", B::Ok, I::Critical},
         {"grab before the song starts",

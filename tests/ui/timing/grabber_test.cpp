@@ -136,14 +136,14 @@ TEST(WindowLock, EnabledAgainWhenTheLastHolderLetsGoInEitherOrder) {
 TEST_F(GrabberTest, FirstRunSelectsAndStoresTheDefaults) {
     QPointer<StepGrabberSetup> s = openSetup();
     EXPECT_EQ(s->windowTitle(), "StepGrabber Setup");
-    EXPECT_TRUE(s->Option1(1)->isChecked());
-    EXPECT_EQ(s->Option1(1)->text(), "Half beats (8 steps/bar)");
-    EXPECT_TRUE(s->Option3(2)->isChecked());
-    EXPECT_EQ(s->Option3(2)->text(), "don't create freezes");
+    EXPECT_TRUE(s->snapButton(1)->isChecked());
+    EXPECT_EQ(s->snapButton(1)->text(), "Half beats (8 steps/bar)");
+    EXPECT_TRUE(s->freezeButton(2)->isChecked());
+    EXPECT_EQ(s->freezeButton(2)->text(), "don't create freezes");
     EXPECT_EQ(setting("option1"), "1");
     EXPECT_EQ(setting("option3"), "2");
     EXPECT_EQ(app.ctx.grabsetupopen, 1);
-    EXPECT_EQ(s->grabberstarted(), 0);
+    EXPECT_EQ(s->grabberStarted(), 0);
     s->close();
     EXPECT_EQ(app.ctx.grabsetupopen, 0);
 }
@@ -161,8 +161,8 @@ TEST_F(GrabberTest, StoredOptionsAreSelected) {
         WriteSetting("stepgrabber", "option1", c.option1);
         WriteSetting("stepgrabber", "option3", c.option3);
         QPointer<StepGrabberSetup> s = openSetup();
-        EXPECT_TRUE(s->Option1(c.selected1)->isChecked()) << c.option1;
-        EXPECT_TRUE(s->Option3(c.selected3)->isChecked()) << c.option3;
+        EXPECT_TRUE(s->snapButton(c.selected1)->isChecked()) << c.option1;
+        EXPECT_TRUE(s->freezeButton(c.selected3)->isChecked()) << c.option3;
         EXPECT_EQ(setting("option1"), QString::number(c.selected1));
         EXPECT_EQ(setting("option3"), QString::number(c.selected3));
         EXPECT_TRUE(app.boxes.shown.isEmpty()); // no warning on opening
@@ -174,7 +174,7 @@ TEST_F(GrabberTest, StoredOptionsAreSelected) {
 TEST_F(GrabberTest, OptionClicksStoreTheChoiceQuarterBeatsWarnsEveryTime) {
     QPointer<StepGrabberSetup> s = openSetup();
     for (int i = 0; i < 2; ++i) {
-        s->Option1(2)->click();
+        s->snapButton(2)->click();
         EXPECT_EQ(setting("option1"), "2");
         ASSERT_EQ(app.boxes.shown.size(), i + 1);
         EXPECT_EQ(app.boxes.last().title, "Warning");
@@ -182,9 +182,9 @@ TEST_F(GrabberTest, OptionClicksStoreTheChoiceQuarterBeatsWarnsEveryTime) {
         EXPECT_TRUE(app.boxes.last().text.startsWith("Warning! If your BPM and Gap is not "
                                                      "PERFECTLY synchronised"));
     }
-    s->Option1(0)->click();
+    s->snapButton(0)->click();
     EXPECT_EQ(setting("option1"), "0");
-    s->Option3(1)->click();
+    s->freezeButton(1)->click();
     EXPECT_EQ(setting("option3"), "1");
     EXPECT_EQ(app.boxes.shown.size(), 2);
 }
@@ -193,7 +193,7 @@ TEST_F(GrabberTest, CloseEnablesTheEditorAndItsToolWindows) {
     QPointer<StepGrabberSetup> s = openSetup();
     EXPECT_TRUE(editorSideDisabled());
     powerTools.reset(); // a tool window that goes while the setup is open
-    s->Command5()->click();
+    s->closeButton()->click();
     EXPECT_TRUE(editorSideEnabled());
     settle();
     EXPECT_TRUE(s.isNull());
@@ -201,7 +201,7 @@ TEST_F(GrabberTest, CloseEnablesTheEditorAndItsToolWindows) {
 
 TEST_F(GrabberTest, KeyTesterAndSyncCheckerHoldTheSetup) {
     QPointer<StepGrabberSetup> s = openSetup();
-    s->Command2()->click();
+    s->keyTesterButton()->click();
     QPointer<KeyTester> k = s->keyTester();
     ASSERT_TRUE(k);
     EXPECT_EQ(k->windowTitle(), "Key Tester");
@@ -210,7 +210,7 @@ TEST_F(GrabberTest, KeyTesterAndSyncCheckerHoldTheSetup) {
     EXPECT_TRUE(s->isEnabled());
 
     app.model.setField(SummaryField::Gap, "500");
-    s->Command1()->click();
+    s->syncCheckerButton()->click();
     QPointer<Synchro> sync = s->synchro();
     ASSERT_TRUE(sync);
     EXPECT_FALSE(s->isEnabled());
@@ -222,7 +222,7 @@ TEST_F(GrabberTest, KeyTesterAndSyncCheckerHoldTheSetup) {
     EXPECT_TRUE(editorSideDisabled());
 
     // The setup going first takes its key tester along; all comes back.
-    s->Command2()->click();
+    s->keyTesterButton()->click();
     k = s->keyTester();
     s->close();
     settle();
@@ -251,11 +251,11 @@ TEST_P(GrabberStartTest, StartHandsTheEditorOverToTheGrabber) {
     const StartCase c = GetParam();
     app.ctx.session.currentbar = 5;
     QPointer<StepGrabberSetup> s = openSetup();
-    (c.fromBarOne ? s->Command4() : s->Command3())->click();
+    (c.fromBarOne ? s->startAtBarOneButton() : s->startAtCurrentBarButton())->click();
     EXPECT_TRUE(app.boxes.shown.isEmpty());
     QPointer<Grabber> g = s->grabber();
     ASSERT_TRUE(g);
-    EXPECT_EQ(s->grabberstarted(), 1);
+    EXPECT_EQ(s->grabberStarted(), 1);
     settle();
     EXPECT_TRUE(s.isNull());
     EXPECT_EQ(app.ctx.grabsetupopen, 0);
@@ -283,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(Buttons, GrabberStartTest,
 TEST_F(GrabberTest, FailedStartEnablesTheEditorAgain) {
     app.ctx.winamppath = app.path("nowhere");
     QPointer<StepGrabberSetup> s = openSetup();
-    s->Command3()->click();
+    s->startAtCurrentBarButton()->click();
     EXPECT_EQ(app.boxes.last().title, "Could not find winamp.exe");
     settle();
     EXPECT_TRUE(s.isNull());
@@ -293,7 +293,7 @@ TEST_F(GrabberTest, FailedStartEnablesTheEditorAgain) {
 TEST_F(GrabberTest, NoMusicFileKeepsTheSetupOpen) {
     app.model.setField(SummaryField::Musicadd, QString());
     QPointer<StepGrabberSetup> s = openSetup();
-    s->Command4()->click();
+    s->startAtBarOneButton()->click();
     EXPECT_EQ(app.boxes.last().title, "No MP3 file selected");
     EXPECT_TRUE(s->isVisible());
     EXPECT_TRUE(editorSideDisabled());
@@ -306,7 +306,7 @@ TEST_F(GrabberTest, UnusableBpmRefusesToStart) {
         app.boxes.shown.clear();
         app.model.setField(SummaryField::Bpm, bpm);
         QPointer<StepGrabberSetup> s = openSetup();
-        s->Command3()->click();
+        s->startAtCurrentBarButton()->click();
         ASSERT_EQ(app.boxes.shown.size(), 1) << bpm;
         EXPECT_EQ(app.boxes.last().title, "Cannot grab steps");
         EXPECT_TRUE(app.boxes.last().text.contains("greater than 0"));
@@ -342,17 +342,17 @@ TEST_F(GrabberTest, GrabberWithoutAPlayerCloses) {
 TEST_F(GrabberTest, BarDisplayFollowsThePlayer) {
     QPointer<Grabber> g = startGrabber();
     EXPECT_EQ(g->windowTitle(), "Now grabbing.");
-    EXPECT_EQ(g->Label3()->text(), "Stand by...");
-    EXPECT_TRUE(g->Timer1()->isActive());
-    EXPECT_EQ(g->Timer1()->interval(), 50);
+    EXPECT_EQ(g->barDisplay()->text(), "Stand by...");
+    EXPECT_TRUE(g->barDisplayTimer()->isActive());
+    EXPECT_EQ(g->barDisplayTimer()->interval(), 50);
     const struct {
         int ms;
         const char* text;
     } ticks[] = {{0, "Bar 0"}, {500, "Bar 1"}, {2499, "Bar 1"}, {2500, "Bar 2"}, {8500, "Bar 5"}};
     for (const auto& t : ticks) {
         app.player.playPosition = t.ms;
-        g->tick();
-        EXPECT_EQ(g->Label3()->text(), t.text) << t.ms;
+        g->updateBarDisplay();
+        EXPECT_EQ(g->barDisplay()->text(), t.text) << t.ms;
     }
     g->close();
 }
@@ -384,9 +384,9 @@ TEST_P(GrabberPressTest, KeyLandsOnTheSnappedRow) {
         for (int row = 1; row <= kRows; ++row)
             set += cell(bar, row, PanelLeft) ? 1 : 0;
     EXPECT_EQ(set, 1) << c.what;
-    EXPECT_TRUE(isLit(g->Label4()));
+    EXPECT_TRUE(isLit(g->keyIndicator()));
     QTest::keyRelease(g, Qt::Key_Left);
-    EXPECT_FALSE(isLit(g->Label4()));
+    EXPECT_FALSE(isLit(g->keyIndicator()));
     g->close();
 }
 

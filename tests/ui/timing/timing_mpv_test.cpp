@@ -180,15 +180,15 @@ TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayedAtEverySpeed) {
         link.startUpdatenow = [&repaints] { ++repaints; };
         QPointer<StepGrabberSetup> setup = new StepGrabberSetup(app.ctx, link);
         setup->show();
-        setup->Speed()->setCurrentIndex(setup->Speed()->findData(speed));
+        setup->speedChoice()->setCurrentIndex(setup->speedChoice()->findData(speed));
         EXPECT_EQ(storedSpeed("stepgrabber"), speed); // kept for the next time
-        setup->Command3()->click(); // start from the current bar: jumps to 2200 ms
+        setup->startAtCurrentBarButton()->click(); // start from the current bar: jumps to 2200 ms
         QPointer<Grabber> g = setup->grabber();
         ASSERT_TRUE(g) << lastBox();
         settle();
         EXPECT_TRUE(setup.isNull());
         EXPECT_FALSE(editor.isEnabled());
-        EXPECT_EQ(g->Label5()->text(), QString("Speed: %1 %").arg(speed));
+        EXPECT_EQ(g->speedLabel()->text(), QString("Speed: %1 %").arg(speed));
         EXPECT_EQ(app.player.state(), 1);
         EXPECT_EQ(app.player.property("speed").toDouble(), speed / 100.0);
         EXPECT_GE(app.player.position(), 2150);
@@ -211,7 +211,7 @@ TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayedAtEverySpeed) {
             QTest::keyClick(g, p.key);
             EXPECT_EQ(app.model.step(1, 1, 2, p.row, p.panel), StepArrow) << "row " << p.row;
         }
-        EXPECT_TRUE(g->Label3()->text().startsWith("Bar "));
+        EXPECT_TRUE(g->barDisplay()->text().startsWith("Bar "));
         QTest::keyClick(g, Qt::Key_Escape);
         EXPECT_TRUE(editor.isEnabled());
         EXPECT_EQ(repaints, 1);
@@ -320,7 +320,7 @@ TEST_F(TimingMpvTest, GrabberStopsWhenThePlayerIsKilled) {
         link.editor = &editor;
         QPointer<StepGrabberSetup> setup = new StepGrabberSetup(app.ctx, link);
         setup->show();
-        setup->Command3()->click(); // loads the song and starts at bar 1
+        setup->startAtCurrentBarButton()->click(); // loads the song and starts at bar 1
         QPointer<Grabber> g = setup->grabber();
         ASSERT_TRUE(g) << lastBox();
         settle();
