@@ -230,8 +230,8 @@ void BM_GrabberRows(benchmark::State& state) {
             return;
         }
         std::vector<Placed> placed;
-        QObject::connect(g, &Grabber::placed, [&placed](int bar, int row, int, int pos) {
-            placed.push_back({bar, row, pos});
+        QObject::connect(g, &Grabber::placed, [&placed](Tick tick, int, NoteKind, int pos) {
+            placed.push_back({barOfTick(tick), fineRowOfTick(tick) / kFinePerRow + 1, pos});
         });
         TruthProbe probe(s.player.socketPath(), speed);
         if (!probe.ok()) {

@@ -76,12 +76,16 @@ void Document::openChart(int style, int level) {
     emit changed(SongChange::flags(style, level));
 }
 
-void Document::placeLive(int style, int level, int bar, int row, int panel, std::uint8_t value) {
-    const StepPosition at{{style, level}, bar, row, panel};
-    if (!at.onGrid() || panel < 1 || panel > kArrowPanels ||
-        m_song.step(style, level, bar, row, panel) == value)
+void Document::placeLive(int style, int level, Tick tick, int panel, NoteKind kind) {
+    if (!ChartId{style, level}.hasSlot() || !ChartSteps::validPlace(tick, panel) ||
+        panel > kArrowPanels || m_song.chartSteps(style, level).kindAtTick(tick, panel) == kind)
         return;
-    m_song.setStep(style, level, bar, row, panel, value);
+    // The chart's notes are taken out, changed and put back: two swaps, no copy.
+    ChartSteps steps;
+    m_song.swapChartSteps(style, level, steps);
+    steps.setKindAtTick(tick, panel, kind);
+    m_song.swapChartSteps(style, level, steps);
+    const int bar = barOfTick(tick);
     emit changed(SongChange::steps(style, level, bar, bar));
 }
 

@@ -45,6 +45,29 @@ int grabberSnapSetting() {
     return int(v);
 }
 
+int grabberStepsPerBar() {
+    const int setting = grabberSnapSetting();
+    if (setting != kFinerSnapSetting)
+        return grab::stepsOfSnapSetting(setting);
+    bool whole = false;
+    const int steps =
+        ReadSetting(QStringLiteral("stepgrabber"), QStringLiteral("finesnap"), QString())
+            .trimmed()
+            .toInt(&whole);
+    return whole && grab::grabberSnap(steps) ? steps : 0;
+}
+
+double grabberFreezeBeats() {
+    const QString text =
+        ReadSetting(QStringLiteral("stepgrabber"), QStringLiteral("option3"), QStringLiteral("2"));
+    const double v = numericValue(text);
+    if (v == 0)
+        return 1;
+    if (v == 1)
+        return 2;
+    return 0; // "don't create freezes", or not a setting
+}
+
 QString unusableBpmMessage(const QString& bpmText) {
     return QStringLiteral("The song's BPM is \"") + bpmText +
            QStringLiteral("\". Steps can only be placed with a BPM greater than 0: please set the "
@@ -190,15 +213,17 @@ void Grabber::keyDown(int virtualKey) {
         return;
     }
     const int position = *answer;
-    const grab::SnappedCell cell = grab::cellAt(position, tempoMap(), grabberSnapSetting());
-    if (cell.bar < 1) {
+    const TempoMap map = tempoMap();
+    const grab::ChartPosition heard = grab::positionAt(position, map);
+    const grab::SnappedTick at = grab::snapToSteps(heard.bar, heard.r, grabberStepsPerBar());
+    if (at.bar < 1) {
         m_ctx.boxes.show(this,
                          QStringLiteral("Bar number is less than 1. Please wait until song "
                                         "starts."),
                          QStringLiteral("Please wait."), MsgButtons::Ok, MsgIcon::Information);
         return;
     }
-    if (cell.bar > kMaxBars) {
+    if (at.bar > kMaxBars) {
         QPointer<Grabber> self(this);
         m_ctx.boxes.show(this,
                          QStringLiteral("Bar number is greater than %1: Kolvo cannot cope with "
@@ -213,13 +238,46 @@ void Grabber::keyDown(int virtualKey) {
     const int panel = grab::panelForKey(virtualKey, m_ctx.session.currentstyle);
     if (panel == 0)
         return;
-    m_ctx.document.placeLive(m_ctx.session.currentstyle, m_ctx.session.currentlevel, int(cell.bar),
-                             cell.row, panel, StepArrow);
-    emit placed(int(cell.bar), cell.row, panel, position);
+    const Tick tick = tickOf(int(at.bar), at.fineRow);
+    m_ctx.document.placeLive(m_style, m_level, tick, panel, NoteKind::Arrow);
+    m_holds[std::size_t(panel)] = Hold{true, tick, heard.beats};
+    emit placed(tick, panel, NoteKind::Arrow, position);
 }
 
-void Grabber::keyUp() {
+void Grabber::keyUp(int virtualKey) {
     setFill(m_keyIndicator, QColor());
+    if (m_closing)
+        return;
+    const int panel = grab::panelForKey(virtualKey, m_ctx.session.currentstyle);
+    if (panel == 0 || !m_holds[std::size_t(panel)].down)
+        return;
+    m_holds[std::size_t(panel)].down = false;
+    const double freezeBeats = grabberFreezeBeats();
+    if (freezeBeats <= 0)
+        return;
+    // A player that stopped answering is found by the next tick; the arrow
+    // stays an arrow.
+    const std::optional<int> answer = m_ctx.player.positionIfAnswering();
+    if (answer && !m_closing)
+        endHold(panel, *answer);
+}
+
+void Grabber::endHold(int panel, int positionMs) {
+    const Hold& hold = m_holds[std::size_t(panel)];
+    const grab::ChartPosition heard = grab::positionAt(positionMs, tempoMap());
+    if (!(heard.beats - hold.beat > grabberFreezeBeats()))
+        return;
+    const grab::SnappedTick at = grab::snapToSteps(heard.bar, heard.r, grabberStepsPerBar());
+    if (at.bar > kMaxBars)
+        return; // no row to end on: the arrow stays an arrow
+    const Tick end = tickOf(int(at.bar), at.fineRow);
+    if (end <= hold.tick)
+        return;
+    // A freeze lasts to the next arrow of its panel: the start and its end.
+    m_ctx.document.placeLive(m_style, m_level, hold.tick, panel, NoteKind::FreezeStart);
+    m_ctx.document.placeLive(m_style, m_level, end, panel, NoteKind::Arrow);
+    emit placed(hold.tick, panel, NoteKind::FreezeStart, positionMs);
+    emit placed(end, panel, NoteKind::Arrow, positionMs);
 }
 
 void Grabber::keyPressEvent(QKeyEvent* event) {
@@ -233,7 +291,7 @@ void Grabber::keyPressEvent(QKeyEvent* event) {
 void Grabber::keyReleaseEvent(QKeyEvent* event) {
     event->accept();
     if (!event->isAutoRepeat())
-        keyUp();
+        keyUp(vk::fromQtKey(event->key(), event->modifiers()));
 }
 
 void Grabber::showEvent(QShowEvent* event) {

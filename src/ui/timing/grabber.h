@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <array>
+
 class QLabel;
 class QTimer;
 
@@ -15,8 +17,11 @@ class TempoMap;
 struct AppContext;
 
 // "Now grabbing.": records arrows into the current chart while the song
-// plays; each key press lands on the bar and row the play position gives,
-// snapped by the "stepgrabber" option1 setting. The song plays at the speed
+// plays; each key press lands on the bar and row the play position gives
+// through the song's timing (BPM changes and stops included), snapped to
+// the steps a bar chosen in the setup (grabberStepsPerBar()). With freezes
+// chosen there, a key held long enough makes its arrow a freeze that ends
+// where the key is let go, snapped the same way. The song plays at the speed
 // kept under "stepgrabber" (shown in the window); presses are placed by the
 // song's own time at any speed. The editor and its open tool windows stay
 // disabled (and unpainted) until it closes; closing stops the music.
@@ -41,16 +46,17 @@ class Grabber : public QWidget {
 
     // A key (virtual-key code) going down or up.
     void keyDown(int virtualKey);
-    void keyUp();
+    void keyUp(int virtualKey);
 
   public slots:
     // One tick of the bar display.
     void updateBarDisplay();
 
   signals:
-    // An arrow was written at (bar, row, panel) for a key read at play
-    // position `positionMs`.
-    void placed(int bar, int row, int panel, int positionMs);
+    // A note was written at (tick, panel) for a key read at play position
+    // `positionMs` (an arrow on a press, a freeze's start and end on a
+    // release).
+    void placed(kolvo::Tick tick, int panel, kolvo::NoteKind kind, int positionMs);
     // Once, when the window closes by any means (after the editor has been
     // enabled again and asked to repaint).
     void unloaded();
@@ -68,6 +74,8 @@ class Grabber : public QWidget {
     void unload();
     // The player stopped answering: stop, say so, close; the steps stay.
     void playerGone();
+    // A held key let go: its arrow becomes a freeze when held long enough.
+    void endHold(int panel, int positionMs);
 
     AppContext& m_ctx;
     EditorLink m_link;
@@ -81,6 +89,14 @@ class Grabber : public QWidget {
     bool m_playing = false; // start() has started the music
     bool m_playerGone = false;
     int m_speed = 100;
+    // The key down on each panel: where its arrow went and the beat of the
+    // music it was pressed at.
+    struct Hold {
+        bool down = false;
+        Tick tick = 0;
+        double beat = 0;
+    };
+    std::array<Hold, kArrowPanels + 1> m_holds{};
 
     QLabel* m_escapeHint = nullptr;
     QLabel* m_focusHint = nullptr;
@@ -92,8 +108,16 @@ class Grabber : public QWidget {
 
 // The snap setting as the grabber reads it at every key press ("option1" of
 // "stepgrabber"; absent counts as 0; a text that is no whole number gives a
-// value outside 0..2, which snaps nothing).
+// value outside 0..3, which snaps nothing). 3 is a finer snap, kept as steps
+// a bar under "finesnap".
 int grabberSnapSetting();
+constexpr int kFinerSnapSetting = 3;
+// The steps a bar the grabber snaps a press to: 4, 8, 16 for settings 0..2,
+// the "finesnap" steps for setting 3; 0 (no snap) otherwise.
+int grabberStepsPerBar();
+// The beats a key must be held to make a freeze ("option3": 0 more than 1
+// beat, 1 more than 2); 0 when the grabber makes no freezes.
+double grabberFreezeBeats();
 
 // The message shown when the song's BPM cannot be timed (0 or no number).
 QString unusableBpmMessage(const QString& bpmText);

@@ -47,11 +47,11 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 }
 } // namespace
 
-int storedOption(const QString& text, int fallback) {
+int storedOption(const QString& text, int fallback, int last) {
     if (!isWellFormedWholeNumber(text.trimmed()))
         return fallback;
     const double v = numericValue(text);
-    if (v != std::floor(v) || v < 0 || v > 2)
+    if (v != std::floor(v) || v < 0 || v > last)
         return fallback;
     return int(v);
 }
@@ -106,8 +106,24 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
         m_freezeButtons[std::size_t(i)] = f;
         connect(f, &QRadioButton::clicked, this, [this, i] { freezeChoiceChosen(i); });
     }
-    freezeLayout->addWidget(
-        makeLabel(freeze, QStringLiteral("(Freeze arrows not yet implemented)")));
+    // The finer snaps: one more choice, its steps a bar picked beside it.
+    auto* finerRow = new QHBoxLayout;
+    auto* finer = new QRadioButton(QStringLiteral("Finer:"), snap);
+    finer->setObjectName(QStringLiteral("Option1(%1)").arg(kFinerSnapSetting));
+    snapGroup->addButton(finer, kFinerSnapSetting);
+    m_snapButtons[std::size_t(kFinerSnapSetting)] = finer;
+    connect(finer, &QRadioButton::clicked, this, [this] { snapChosen(kFinerSnapSetting); });
+    m_finerSnapChoice = new QComboBox(snap);
+    m_finerSnapChoice->setObjectName(QStringLiteral("FinerSnap"));
+    for (int steps : grab::kGrabberSnaps) {
+        if (steps == 4 || steps == 8 || steps == 16)
+            continue; // the choices above
+        m_finerSnapChoice->addItem(QStringLiteral("%1 steps/bar").arg(steps), steps);
+    }
+    connect(m_finerSnapChoice, &QComboBox::activated, this, &StepGrabberSetup::finerSnapChosen);
+    finerRow->addWidget(finer);
+    finerRow->addWidget(m_finerSnapChoice, 1);
+    snapLayout->addLayout(finerRow);
     optionsLayout->addWidget(snap);
     optionsLayout->addWidget(freeze);
     layout->addWidget(options);
@@ -154,7 +170,7 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     m_grabberStarted = 0;
     const int storedSnap = storedOption(
         ReadSetting(kSection, QStringLiteral("option1"), QString::number(kSnapDefault)),
-        kSnapDefault);
+        kSnapDefault, kFinerSnapSetting);
     const int storedFreezes = storedOption(
         ReadSetting(kSection, QStringLiteral("option3"), QString::number(kFreezeDefault)),
         kFreezeDefault);
@@ -162,6 +178,11 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     WriteSetting(kSection, QStringLiteral("option3"), QString::number(storedFreezes));
     m_snapButtons[std::size_t(storedSnap)]->setChecked(true);
     m_freezeButtons[std::size_t(storedFreezes)]->setChecked(true);
+    const int finerIndex = m_finerSnapChoice->findData(
+        ReadSetting(kSection, QStringLiteral("finesnap"), QString()).trimmed().toInt());
+    m_finerSnapChoice->setCurrentIndex(finerIndex >= 0 ? finerIndex
+                                                       : m_finerSnapChoice->findData(32));
+    WriteSetting(kSection, QStringLiteral("finesnap"), m_finerSnapChoice->currentData().toString());
 }
 
 StepGrabberSetup::~StepGrabberSetup() {
@@ -178,6 +199,13 @@ void StepGrabberSetup::snapChosen(int i) {
                          QStringLiteral("Warning"), MsgButtons::Ok, MsgIcon::Critical);
     }
     WriteSetting(kSection, QStringLiteral("option1"), QString::number(i));
+}
+
+void StepGrabberSetup::finerSnapChosen() {
+    WriteSetting(kSection, QStringLiteral("finesnap"), m_finerSnapChoice->currentData().toString());
+    // Picking a finer snap is choosing it.
+    m_snapButtons[std::size_t(kFinerSnapSetting)]->setChecked(true);
+    snapChosen(kFinerSnapSetting);
 }
 
 void StepGrabberSetup::freezeChoiceChosen(int i) {

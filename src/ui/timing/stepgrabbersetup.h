@@ -32,7 +32,8 @@ class StepGrabberSetup : public QWidget {
     StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* parent = nullptr);
     ~StepGrabberSetup() override;
 
-    // The option buttons by their stored value (0..2).
+    // The option buttons by their stored value (snaps 0..3, 3 the finer
+    // snap; freezes 0..2).
     QRadioButton* snapButton(int i) const { return m_snapButtons.at(std::size_t(i)); }
     QRadioButton* freezeButton(int i) const { return m_freezeButtons.at(std::size_t(i)); }
     QPushButton* syncCheckerButton() const { return m_syncCheckerButton; }
@@ -43,6 +44,8 @@ class StepGrabberSetup : public QWidget {
     // One-shot 1000 ms, for LoadWinamp.
     QTimer* playerLoadTimer() const { return m_playerLoadTimer; }
     QComboBox* speedChoice() const { return m_speedChoice; }
+    // The steps a bar of the finer snap (kept under "finesnap").
+    QComboBox* finerSnapChoice() const { return m_finerSnapChoice; }
 
     int grabberStarted() const { return m_grabberStarted; }
     // The windows this one opened (null when not open).
@@ -61,6 +64,7 @@ class StepGrabberSetup : public QWidget {
 
   private:
     void snapChosen(int i);
+    void finerSnapChosen();
     void freezeChoiceChosen(int i);
     void openSynchro();
     void openKeyTester();
@@ -77,7 +81,7 @@ class StepGrabberSetup : public QWidget {
     QPointer<KeyTester> m_keyTester;
     QPointer<Grabber> m_grabber;
 
-    std::array<QRadioButton*, 3> m_snapButtons{};
+    std::array<QRadioButton*, 4> m_snapButtons{};
     std::array<QRadioButton*, 3> m_freezeButtons{};
     QPushButton* m_syncCheckerButton = nullptr;
     QPushButton* m_keyTesterButton = nullptr;
@@ -86,10 +90,11 @@ class StepGrabberSetup : public QWidget {
     QPushButton* m_closeButton = nullptr;
     QTimer* m_playerLoadTimer = nullptr;
     QComboBox* m_speedChoice = nullptr;
+    QComboBox* m_finerSnapChoice = nullptr;
 };
 
-// A stored option as the setup reads it: the whole number 0..2 that `text`
-// holds, otherwise `fallback`.
-int storedOption(const QString& text, int fallback);
+// A stored option as the setup reads it: the whole number 0..last that
+// `text` holds, otherwise `fallback`.
+int storedOption(const QString& text, int fallback, int last = 2);
 
 } // namespace kolvo

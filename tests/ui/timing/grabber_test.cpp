@@ -10,6 +10,7 @@
 #include "ui/platform/settings.h"
 #include "ui/timing/toolwidgets.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 using namespace kolvo;
 using namespace kolvo::test;
@@ -187,6 +189,40 @@ TEST_F(GrabberTest, OptionClicksStoreTheChoiceQuarterBeatsWarnsEveryTime) {
     s->freezeButton(1)->click();
     EXPECT_EQ(setting("option3"), "1");
     EXPECT_EQ(app.boxes.shown.size(), 2);
+}
+
+TEST_F(GrabberTest, FinerSnapIsChosenBesideTheOldThreeAndKept) {
+    WriteSetting("stepgrabber", "finesnap", "x");
+    QPointer<StepGrabberSetup> s = openSetup();
+    QComboBox* finer = s->finerSnapChoice();
+    EXPECT_EQ(s->snapButton(3)->objectName(), "Option1(3)");
+    EXPECT_FALSE(s->snapButton(3)->isChecked());
+    EXPECT_EQ(finer->currentData().toInt(), 32); // not a snap: the 32nd rows
+    EXPECT_EQ(setting("finesnap"), "32");
+    QList<int> offered;
+    for (int i = 0; i < finer->count(); ++i)
+        offered << finer->itemData(i).toInt();
+    EXPECT_EQ(offered, (QList<int>{12, 24, 32, 48, 64, 192}));
+
+    // Picking a number is choosing the finer snap.
+    const int index = finer->findData(24);
+    finer->setCurrentIndex(index);
+    emit finer->activated(index);
+    EXPECT_TRUE(s->snapButton(3)->isChecked());
+    EXPECT_EQ(setting("option1"), "3");
+    EXPECT_EQ(setting("finesnap"), "24");
+    EXPECT_EQ(grabberStepsPerBar(), 24);
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    s->snapButton(1)->click();
+    EXPECT_EQ(grabberStepsPerBar(), 8);
+    s->snapButton(3)->click();
+    s->close();
+    settle();
+
+    s = openSetup();
+    EXPECT_TRUE(s->snapButton(3)->isChecked());
+    EXPECT_EQ(s->finerSnapChoice()->currentData().toInt(), 24);
+    s->close();
 }
 
 TEST_F(GrabberTest, CloseEnablesTheEditorAndItsToolWindows) {
@@ -429,6 +465,133 @@ TEST_F(GrabberTest, KeyLandsOnItsRowAcrossABpmChangeAndAFreeze) {
         EXPECT_EQ(cell(p.bar, p.row, PanelLeft), StepArrow) << p.ms;
     }
     g->close();
+}
+
+// The song of the snap and freeze tables: 120 BPM from 0 ms (bar 1 takes
+// 2 s), 240 BPM from bar 2 (1 s a bar), and a stop of 1 s on bar 3's first
+// beat (3000..4000 ms); bar n >= 3 starts at 4000 + (n - 3) * 1000 ms.
+struct TempoSong {
+    static void write(SongModel& model) {
+        model.setField(SummaryField::Bpm, "120");
+        model.setField(SummaryField::Gap, "0");
+        model.setTempo(Single, Basic, 2, 1, BPMCHANNEL, 240);
+        model.setTempo(Single, Basic, 3, 1, FREEZECHANNEL, 1000);
+    }
+};
+
+TEST_F(GrabberTest, PressLandsOnTheChosenSnapThroughTempoChangesAndAStop) {
+    struct Case {
+        const char* what;
+        const char* snap;     // stored option1
+        const char* fineSnap; // stored finesnap
+        int ms;
+        int bar;
+        int fineRow; // 0..191
+    };
+    const Case cases[] = {
+        {"12ths, bar 1", "3", "12", 340, 1, 32},                 // beat 0.68: step 2.04
+        {"12ths, the last step goes on", "3", "12", 1950, 2, 0}, // step 11.7 of 12
+        {"24ths at 240 BPM", "3", "24", 2380, 2, 72},            // beat 1.52 of bar 2: step 9.12
+        {"64ths inside the stop: its beat", "3", "64", 3500, 3, 0},
+        {"192nds after the stop", "3", "192", 4010, 3, 2}, // beat 0.04: fine 1.92
+        {"48ths after the stop", "3", "48", 4100, 3, 20},  // beat 0.4: step 4.8
+        {"32nds after the stop", "3", "32", 4120, 3, 24},  // beat 0.48: step 3.84
+        {"an unknown finer snap keeps the 32nd row", "3", "7", 4120, 3, 18},
+        {"half beats, as before", "1", "12", 4120, 3, 24},
+        {"12ths past bar 100", "3", "12", 151340, 150, 64}, // beat 1.36: step 4.08
+    };
+    TempoSong::write(app.model);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteSetting("stepgrabber", "option1", c.snap);
+        WriteSetting("stepgrabber", "finesnap", c.fineSnap);
+        app.model.clearChart(1, 2);
+        QPointer<Grabber> g = startGrabber();
+        app.player.playPosition = c.ms;
+        QTest::keyClick(g, Qt::Key_Left);
+        const Note want{tickOf(c.bar, c.fineRow), PanelLeft, NoteKind::Arrow};
+        const auto notes = app.model.chartSteps(1, 2).notes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes[0], want) << "bar " << barOfTick(notes[0].tick) << " fine row "
+                                  << fineRowOfTick(notes[0].tick);
+        g->close();
+        settle();
+    }
+}
+
+TEST_F(GrabberTest, HeldKeyMakesAFreezeEndingWhereItIsLetGo) {
+    struct Case {
+        const char* what;
+        const char* freezes; // stored option3
+        const char* snap;
+        int pressMs;
+        int releaseMs;
+        std::vector<Note> notes;
+    };
+    const Note arrowAtBeat2{tickOf(1, 48), PanelLeft, NoteKind::Arrow};
+    const Case cases[] = {
+        {"1.5 beats, freezes after 1 beat",
+         "0",
+         "1",
+         500,
+         1250,
+         {{tickOf(1, 48), PanelLeft, NoteKind::FreezeStart},
+          {tickOf(1, 120), PanelLeft, NoteKind::Arrow}}},
+        {"1.5 beats, freezes after 2 beats", "1", "1", 500, 1250, {arrowAtBeat2}},
+        {"exactly 1 beat is not more than 1", "0", "1", 500, 1000, {arrowAtBeat2}},
+        {"no freezes chosen", "2", "1", 500, 1900, {arrowAtBeat2}},
+        // Beat 3 to beat 0.52 of bar 3, across the tempo change and the
+        // stop: the end snaps to bar 3's third 12th.
+        {"across the BPM change and the stop, 12ths",
+         "1",
+         "3",
+         1500,
+         4130,
+         {{tickOf(1, 144), PanelLeft, NoteKind::FreezeStart},
+          {tickOf(3, 32), PanelLeft, NoteKind::Arrow}}},
+        {"held only inside the stop",
+         "0",
+         "1",
+         3100,
+         3900,
+         {{tickOf(3, 0), PanelLeft, NoteKind::Arrow}}},
+    };
+    TempoSong::write(app.model);
+    WriteSetting("stepgrabber", "finesnap", "12");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteSetting("stepgrabber", "option1", c.snap);
+        WriteSetting("stepgrabber", "option3", c.freezes);
+        app.model.clearChart(1, 2);
+        QPointer<Grabber> g = startGrabber();
+        app.player.playPosition = c.pressMs;
+        QTest::keyPress(g, Qt::Key_Left);
+        app.player.playPosition = c.releaseMs;
+        QTest::keyRelease(g, Qt::Key_Left);
+        const auto notes = app.model.chartSteps(1, 2).notes();
+        EXPECT_EQ(std::vector<Note>(notes.begin(), notes.end()), c.notes);
+        g->close();
+        settle();
+    }
+}
+
+TEST_F(GrabberTest, FreezeHoldsAreOneUndoStepWithTheirArrows) {
+    WriteSetting("stepgrabber", "option1", "1");
+    WriteSetting("stepgrabber", "option3", "0");
+    QPointer<Grabber> g = startGrabber();
+    app.player.playPosition = 500; // gap 500: bar 1, beat 1
+    QTest::keyPress(g, Qt::Key_Up);
+    QTest::keyPress(g, Qt::Key_Down);
+    app.player.playPosition = 1000;
+    QTest::keyRelease(g, Qt::Key_Down); // one beat: an arrow
+    app.player.playPosition = 1250;
+    QTest::keyRelease(g, Qt::Key_Up); // a beat and a half: a freeze to row 13
+    EXPECT_EQ(cell(1, 1, PanelUp), StepFreezeStart);
+    EXPECT_EQ(cell(1, 13, PanelUp), StepArrow);
+    EXPECT_EQ(cell(1, 1, PanelDown), StepArrow);
+    g->close();
+    app.ctx.document.history().undo();
+    EXPECT_TRUE(app.model.chartSteps(1, 2).empty());
 }
 
 TEST_F(GrabberTest, KeysToPanelsPerStyle) {
