@@ -258,7 +258,7 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         {"sync check without player",
          [](World& w) {
              w.app.player.running = false;
-             w.show(new Synchro(w.app.ctx, &w.summary))->Command1()->click();
+             w.show(new Synchro(w.app.ctx, &w.summary))->testButton()->click();
          },
          "Winamp window not found. Load the file by clicking on the Winamp icon.",
          "Winamp not found.", B::Ok, I::None},

@@ -242,7 +242,7 @@ TEST_F(GrabberTest, KeyTesterAndSyncCheckerHoldTheSetup) {
     ASSERT_TRUE(k);
     EXPECT_EQ(k->windowTitle(), "Key Tester");
     EXPECT_FALSE(s->isEnabled());
-    k->Command1()->click(); // OK
+    k->okButton()->click(); // OK
     EXPECT_TRUE(s->isEnabled());
 
     app.model.setField(SummaryField::Gap, "500");
@@ -251,8 +251,8 @@ TEST_F(GrabberTest, KeyTesterAndSyncCheckerHoldTheSetup) {
     ASSERT_TRUE(sync);
     EXPECT_FALSE(s->isEnabled());
     EXPECT_TRUE(summary.isEnabled()); // the summary is not its opener here
-    sync->Command2()->click();
-    sync->Command5()->click(); // OK writes the summary values
+    sync->tooEarlyButton()->click();
+    sync->okButton()->click(); // OK writes the summary values
     EXPECT_EQ(app.model.gap(), "510");
     EXPECT_TRUE(s->isEnabled());
     EXPECT_TRUE(editorSideDisabled());
@@ -701,8 +701,8 @@ TEST_F(GrabberTest, KeyTesterLightsPerMode) {
     auto* k = new KeyTester(&setupWindow);
     k->show();
     EXPECT_FALSE(setupWindow.isEnabled());
-    EXPECT_TRUE(k->Option1(0)->isChecked());
-    EXPECT_EQ(k->Text1()->text(), "Click inside this box to test.");
+    EXPECT_TRUE(k->modeButton(0)->isChecked());
+    EXPECT_EQ(k->testBox()->text(), "Click inside this box to test.");
     const QStringList all{"l", "ul", "d", "u", "ur", "r", "l2", "d2", "u2", "r2"};
     for (const QString& name : all) {
         ASSERT_NE(k->indicator(name), nullptr) << name.toStdString();
@@ -726,14 +726,14 @@ TEST_F(GrabberTest, KeyTesterLightsPerMode) {
         {Qt::Key_4, {}, {}, {}},
     };
     for (int mode : {0, 1}) {
-        k->Option1(mode)->click();
+        k->modeButton(mode)->click();
         for (const Case& c : cases) {
             const QStringList& want = mode == 0 ? c.single : c.dbl;
-            QTest::keyPress(k->Text1(), c.key, c.mods);
+            QTest::keyPress(k->testBox(), c.key, c.mods);
             for (const QString& name : all)
                 EXPECT_EQ(k->lit(name), want.contains(name))
                     << "mode " << mode << " " << name.toStdString();
-            QTest::keyRelease(k->Text1(), c.key, c.mods);
+            QTest::keyRelease(k->testBox(), c.key, c.mods);
             for (const QString& name : all)
                 EXPECT_FALSE(k->lit(name)) << name.toStdString();
         }
