@@ -98,7 +98,7 @@ struct World {
         QPointer<CheckForUpdates> w = new CheckForUpdates(app.ctx, nullptr);
         w->setEndProgram([] {});
         w->show();
-        w->Command1->click();
+        w->checkNowButton->click();
         waitUntil([&] { return w.isNull(); }, 10000);
     }
 };
