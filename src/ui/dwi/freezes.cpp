@@ -198,7 +198,7 @@ void Freezes::addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* 
         m_ctx.boxes.show(this, message, QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::Critical);
     };
     const double barValue = numericValue(bar->text());
-    if (!isWellFormedWholeNumber(bar->text()) || barValue < 1 || barValue > kBars)
+    if (!isWellFormedWholeNumber(bar->text()) || barValue < 1 || barValue > kMaxBars)
         return refuse(kBarMessage);
     const double beatValue = numericValue(beat->text());
     if (!isWellFormedWholeNumber(beat->text()) || beatValue < 1 || beatValue > 4)
