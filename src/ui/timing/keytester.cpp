@@ -66,6 +66,7 @@ KeyTester::KeyTester(QWidget* setupWindow, QWidget* parent) : QWidget(parent, Qt
         glyph->setAlignment(Qt::AlignCenter);
         glyph->setGeometry(0, 0, 32, 32);
         setFill(box, kOffWhite);
+        m_indicators.insert(box->objectName(), box);
         grid->addWidget(box, ind.row, ind.column);
     }
     layout->addLayout(grid);
@@ -85,7 +86,7 @@ KeyTester::~KeyTester() {
 }
 
 QFrame* KeyTester::indicator(const QString& name) const {
-    return findChild<QFrame*>(name, Qt::FindDirectChildrenOnly);
+    return m_indicators.value(name);
 }
 
 bool KeyTester::lit(const QString& name) const {

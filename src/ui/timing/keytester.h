@@ -2,6 +2,8 @@
 
 #include "ui/timing/windowlock.h"
 
+#include <QHash>
+#include <QString>
 #include <QWidget>
 
 class QFrame;
@@ -45,6 +47,7 @@ class KeyTester : public QWidget {
 
     WindowLock m_lock;
     bool m_unloaded = false;
+    QHash<QString, QFrame*> m_indicators; // by name
     QRadioButton* m_single = nullptr;
     QRadioButton* m_double = nullptr;
     QLineEdit* m_testBox = nullptr;
