@@ -230,7 +230,7 @@ void BM_GrabberRows(benchmark::State& state) {
             return;
         }
         std::vector<Placed> placed;
-        QObject::connect(g, &Grabber::placed, [&placed](Tick tick, int, NoteKind, int pos) {
+        QObject::connect(g, &Grabber::placed, [&placed](Tick tick, int, int pos) {
             placed.push_back({barOfTick(tick), fineRowOfTick(tick) / kFinePerRow + 1, pos});
         });
         TruthProbe probe(s.player.socketPath(), speed);

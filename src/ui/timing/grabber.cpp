@@ -57,17 +57,6 @@ int grabberStepsPerBar() {
     return whole && grab::grabberSnap(steps) ? steps : 0;
 }
 
-double grabberFreezeBeats() {
-    const QString text =
-        ReadSetting(QStringLiteral("stepgrabber"), QStringLiteral("option3"), QStringLiteral("2"));
-    const double v = numericValue(text);
-    if (v == 0)
-        return 1;
-    if (v == 1)
-        return 2;
-    return 0; // "don't create freezes", or not a setting
-}
-
 QString unusableBpmMessage(const QString& bpmText) {
     return QStringLiteral("The song's BPM is \"") + bpmText +
            QStringLiteral("\". Steps can only be placed with a BPM greater than 0: please set the "
@@ -213,8 +202,7 @@ void Grabber::keyDown(int virtualKey) {
         return;
     }
     const int position = *answer;
-    const TempoMap map = tempoMap();
-    const grab::ChartPosition heard = grab::positionAt(position, map);
+    const grab::ChartPosition heard = grab::positionAt(position, tempoMap());
     const grab::SnappedTick at = grab::snapToSteps(heard.bar, heard.r, grabberStepsPerBar());
     if (at.bar < 1) {
         m_ctx.boxes.show(this,
@@ -240,44 +228,11 @@ void Grabber::keyDown(int virtualKey) {
         return;
     const Tick tick = tickOf(int(at.bar), at.fineRow);
     m_ctx.document.placeLive(m_style, m_level, tick, panel, NoteKind::Arrow);
-    m_holds[std::size_t(panel)] = Hold{true, tick, heard.beats};
-    emit placed(tick, panel, NoteKind::Arrow, position);
+    emit placed(tick, panel, position);
 }
 
-void Grabber::keyUp(int virtualKey) {
+void Grabber::keyUp() {
     setFill(m_keyIndicator, QColor());
-    if (m_closing)
-        return;
-    const int panel = grab::panelForKey(virtualKey, m_ctx.session.currentstyle);
-    if (panel == 0 || !m_holds[std::size_t(panel)].down)
-        return;
-    m_holds[std::size_t(panel)].down = false;
-    const double freezeBeats = grabberFreezeBeats();
-    if (freezeBeats <= 0)
-        return;
-    // A player that stopped answering is found by the next tick; the arrow
-    // stays an arrow.
-    const std::optional<int> answer = m_ctx.player.positionIfAnswering();
-    if (answer && !m_closing)
-        endHold(panel, *answer);
-}
-
-void Grabber::endHold(int panel, int positionMs) {
-    const Hold& hold = m_holds[std::size_t(panel)];
-    const grab::ChartPosition heard = grab::positionAt(positionMs, tempoMap());
-    if (!(heard.beats - hold.beat > grabberFreezeBeats()))
-        return;
-    const grab::SnappedTick at = grab::snapToSteps(heard.bar, heard.r, grabberStepsPerBar());
-    if (at.bar > kMaxBars)
-        return; // no row to end on: the arrow stays an arrow
-    const Tick end = tickOf(int(at.bar), at.fineRow);
-    if (end <= hold.tick)
-        return;
-    // A freeze lasts to the next arrow of its panel: the start and its end.
-    m_ctx.document.placeLive(m_style, m_level, hold.tick, panel, NoteKind::FreezeStart);
-    m_ctx.document.placeLive(m_style, m_level, end, panel, NoteKind::Arrow);
-    emit placed(hold.tick, panel, NoteKind::FreezeStart, positionMs);
-    emit placed(end, panel, NoteKind::Arrow, positionMs);
 }
 
 void Grabber::keyPressEvent(QKeyEvent* event) {
@@ -291,7 +246,7 @@ void Grabber::keyPressEvent(QKeyEvent* event) {
 void Grabber::keyReleaseEvent(QKeyEvent* event) {
     event->accept();
     if (!event->isAutoRepeat())
-        keyUp(vk::fromQtKey(event->key(), event->modifiers()));
+        keyUp();
 }
 
 void Grabber::showEvent(QShowEvent* event) {

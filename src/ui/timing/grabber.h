@@ -6,8 +6,6 @@
 
 #include <QWidget>
 
-#include <array>
-
 class QLabel;
 class QTimer;
 
@@ -19,11 +17,11 @@ struct AppContext;
 // "Now grabbing.": records arrows into the current chart while the song
 // plays; each key press lands on the bar and row the play position gives
 // through the song's timing (BPM changes and stops included), snapped to
-// the steps a bar chosen in the setup (grabberStepsPerBar()). With freezes
-// chosen there, a key held long enough makes its arrow a freeze that ends
-// where the key is let go, snapped the same way. The song plays at the speed
-// kept under "stepgrabber" (shown in the window); presses are placed by the
-// song's own time at any speed. The editor and its open tool windows stay
+// the steps a bar chosen in the setup (grabberStepsPerBar()). A key makes a
+// plain arrow when it goes down, however long it is held and whatever the
+// setup's freeze choice ("option3") holds. The song plays at the speed kept
+// under "stepgrabber" (shown in the window); presses are placed by the song's
+// own time at any speed. The editor and its open tool windows stay
 // disabled (and unpainted) until it closes; closing stops the music.
 class Grabber : public QWidget {
     Q_OBJECT
@@ -46,17 +44,16 @@ class Grabber : public QWidget {
 
     // A key (virtual-key code) going down or up.
     void keyDown(int virtualKey);
-    void keyUp(int virtualKey);
+    void keyUp();
 
   public slots:
     // One tick of the bar display.
     void updateBarDisplay();
 
   signals:
-    // A note was written at (tick, panel) for a key read at play position
-    // `positionMs` (an arrow on a press, a freeze's start and end on a
-    // release).
-    void placed(kolvo::Tick tick, int panel, kolvo::NoteKind kind, int positionMs);
+    // An arrow was written at (tick, panel) for a key read at play position
+    // `positionMs`.
+    void placed(kolvo::Tick tick, int panel, int positionMs);
     // Once, when the window closes by any means (after the editor has been
     // enabled again and asked to repaint).
     void unloaded();
@@ -74,8 +71,6 @@ class Grabber : public QWidget {
     void unload();
     // The player stopped answering: stop, say so, close; the steps stay.
     void playerGone();
-    // A held key let go: its arrow becomes a freeze when held long enough.
-    void endHold(int panel, int positionMs);
 
     AppContext& m_ctx;
     EditorLink m_link;
@@ -89,14 +84,6 @@ class Grabber : public QWidget {
     bool m_playing = false; // start() has started the music
     bool m_playerGone = false;
     int m_speed = 100;
-    // The key down on each panel: where its arrow went and the beat of the
-    // music it was pressed at.
-    struct Hold {
-        bool down = false;
-        Tick tick = 0;
-        double beat = 0;
-    };
-    std::array<Hold, kArrowPanels + 1> m_holds{};
 
     QLabel* m_escapeHint = nullptr;
     QLabel* m_focusHint = nullptr;
@@ -115,9 +102,6 @@ constexpr int kFinerSnapSetting = 3;
 // The steps a bar the grabber snaps a press to: 4, 8, 16 for settings 0..2,
 // the "finesnap" steps for setting 3; 0 (no snap) otherwise.
 int grabberStepsPerBar();
-// The beats a key must be held to make a freeze ("option3": 0 more than 1
-// beat, 1 more than 2); 0 when the grabber makes no freezes.
-double grabberFreezeBeats();
 
 // The message shown when the song's BPM cannot be timed (0 or no number).
 QString unusableBpmMessage(const QString& bpmText);

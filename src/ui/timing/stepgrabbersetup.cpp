@@ -106,6 +106,8 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
         m_freezeButtons[std::size_t(i)] = f;
         connect(f, &QRadioButton::clicked, this, [this, i] { freezeChoiceChosen(i); });
     }
+    freezeLayout->addWidget(
+        makeLabel(freeze, QStringLiteral("(Freeze arrows not yet implemented)")));
     // The finer snaps: one more choice, its steps a bar picked beside it.
     auto* finerRow = new QHBoxLayout;
     auto* finer = new QRadioButton(QStringLiteral("Finer:"), snap);
