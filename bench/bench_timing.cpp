@@ -92,7 +92,7 @@ struct Session {
 class TruthProbe {
   public:
     // `speed`: the song's time runs at this fraction of our clock's.
-    explicit TruthProbe(const QString& socketPath, double speed = 1.0) : m_speed(speed) {
+    explicit TruthProbe(const QString& socketPath, double speed = 1.0) : m_speedChoice(speed) {
         m_socket.connectToServer(socketPath);
         m_socket.waitForConnected(500);
     }
@@ -120,7 +120,7 @@ class TruthProbe {
                 if (!o.value("data").isDouble())
                     return std::nullopt;
                 const double pos = o.value("data").toDouble() * 1000.0;
-                const double offset = pos - m_speed * (before + after) / 2;
+                const double offset = pos - m_speedChoice * (before + after) / 2;
                 m_offsets.push_back(offset);
                 return offset;
             }
@@ -136,7 +136,7 @@ class TruthProbe {
 
   private:
     QLocalSocket m_socket;
-    double m_speed = 1.0;
+    double m_speedChoice = 1.0;
     int m_nextId = 1;
     std::vector<double> m_offsets;
 };
@@ -230,8 +230,8 @@ void BM_GrabberRows(benchmark::State& state) {
             return;
         }
         std::vector<Placed> placed;
-        QObject::connect(g, &Grabber::placed, [&placed](int bar, int row, int, int pos) {
-            placed.push_back({bar, row, pos});
+        QObject::connect(g, &Grabber::placed, [&placed](Tick tick, int, int pos) {
+            placed.push_back({barOfTick(tick), fineRowOfTick(tick) / kFinePerRow + 1, pos});
         });
         TruthProbe probe(s.player.socketPath(), speed);
         if (!probe.ok()) {
@@ -289,15 +289,15 @@ void BM_SyncLights(benchmark::State& state) {
             return;
         }
         auto* w = new Synchro(s.ctx, nullptr);
-        w->Text1()->setText(canonicalNumberText(bpm));
-        w->Text2()->setText(canonicalNumberText(gap));
-        w->Speed()->setCurrentIndex(w->Speed()->findData(speedPct));
+        w->bpmEdit()->setText(canonicalNumberText(bpm));
+        w->gapEdit()->setText(canonicalNumberText(gap));
+        w->speedChoice()->setCurrentIndex(w->speedChoice()->findData(speedPct));
         w->show();
         std::vector<std::pair<int, double>> lights; // (beat, clock ms)
         QObject::connect(w, &Synchro::beat,
                          [&lights](int beat, int) { lights.emplace_back(beat, nowMs()); });
         TruthProbe probe(s.player.socketPath(), speed);
-        w->Command1()->click(); // Test: play from the gap
+        w->testButton()->click(); // Test: play from the gap
         // Probe readings on a timer of their own, so the beat poll runs freely.
         QTimer probeTimer;
         probeTimer.setTimerType(Qt::PreciseTimer);
@@ -316,7 +316,7 @@ void BM_SyncLights(benchmark::State& state) {
             err.push_back(at - ideal);
             within += std::abs(at - ideal) <= 50.0 ? 1 : 0;
         }
-        w->Command7()->click();
+        w->cancelButton()->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     state.counters["lights"] = double(err.size());

@@ -76,11 +76,16 @@ void Document::openChart(ChartSlot chart) {
     emit changed(SongChange::ofSlot(SongChange::Flags, chart));
 }
 
-void Document::placeLive(ChartSlot chart, int bar, int row, int panel, std::uint8_t value) {
-    if (!m_song.usedSlot(chart) || bar < 1 || bar > kMaxBars || row < 1 || row > kRows ||
-        panel < 1 || panel > kArrowPanels || m_song.step(chart, bar, row, panel) == value)
+void Document::placeLive(ChartSlot chart, Tick tick, int panel, NoteKind kind) {
+    if (!m_song.usedSlot(chart) || !ChartSteps::validPlace(tick, panel) || panel > kArrowPanels ||
+        m_song.chartSteps(chart).kindAtTick(tick, panel) == kind)
         return;
-    m_song.setStep(chart, bar, row, panel, value);
+    // The chart's notes are taken out, changed and put back: two swaps, no copy.
+    ChartSteps steps;
+    m_song.swapSteps(chart, steps);
+    steps.setKindAtTick(tick, panel, kind);
+    m_song.swapSteps(chart, steps);
+    const int bar = barOfTick(tick);
     emit changed(SongChange::ofSlot(SongChange::Steps, chart, bar, bar));
 }
 

@@ -49,9 +49,9 @@ class Document : public QObject {
     // data and foot level 1. Not a step of the history: the song is
     // unchanged until something is drawn.
     void openChart(ChartSlot chart);
-    // One arrow placed live by a grabbing session, outside the history; the
+    // One note placed live by a grabbing session, outside the history; the
     // session records the whole grab as one step when it ends (recordChart).
-    void placeLive(ChartSlot chart, int bar, int row, int panel, std::uint8_t value);
+    void placeLive(ChartSlot chart, Tick tick, int panel, NoteKind kind);
     // Something that may bring the program down is about to run (the
     // simulator, the player): a recovery copy is written first.
     void beforeRiskyStep() { emit riskAhead(); }

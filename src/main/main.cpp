@@ -9,7 +9,7 @@
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "document/autosave.h"
-#include "ui/app/frmsplash.h"
+#include "ui/app/splashwindow.h"
 #include "ui/platform/appcontext.h"
 #include "ui/platform/filedialogs.h"
 #include "ui/platform/launcher.h"
@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
                                            kolvo::kolvoFileText(model));
         });
     };
-    (new kolvo::frmSplash(ctx, openMainMenu))->show();
+    (new kolvo::SplashWindow(ctx, openMainMenu))->show();
     const int status = QApplication::exec();
     autosave.remove(); // a clean exit leaves nothing to recover
     return status;

@@ -1,7 +1,9 @@
 #include "core/timing/grabbermath.h"
 
+#include "core/song/chartsteps.h"
 #include "core/timing/tempomap.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kolvo::grab {
@@ -131,6 +133,52 @@ SnappedCell cellAt(double positionMs, double gapMs, double bpm, int snap) {
 SnappedCell cellAt(double positionMs, const TempoMap& map, int snap) {
     const ChartPosition pos = positionAt(positionMs, map);
     return snapRow(pos.bar, pos.r, snap);
+}
+
+bool grabberSnap(int stepsPerBar) {
+    for (int steps : kGrabberSnaps) {
+        if (steps == stepsPerBar)
+            return true;
+    }
+    return false;
+}
+
+int stepsOfSnapSetting(int snap) {
+    switch (snap) {
+    case SnapBeat:
+        return 4;
+    case SnapHalfBeat:
+        return 8;
+    case SnapQuarterBeat:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+SnappedTick snapToSteps(long long bar, double r, int stepsPerBar) {
+    constexpr int kFinePer32nd = kFineRows / kRowsPerBar;
+    SnappedTick at;
+    at.bar = bar;
+    if (!grabberSnap(stepsPerBar)) {
+        at.fineRow = std::clamp(static_cast<int>(std::floor(r)), 0, kRowsPerBar - 1) * kFinePer32nd;
+        return at;
+    }
+    // r in steps of the snap; the nearest, halves going on.
+    const double steps = r * stepsPerBar / kRowsPerBar;
+    long long step = static_cast<long long>(std::floor(steps + 0.5));
+    step = std::clamp<long long>(step, 0, stepsPerBar);
+    if (step == stepsPerBar) {
+        at.bar += 1;
+        step = 0;
+    }
+    at.fineRow = static_cast<int>(step) * (kFineRows / stepsPerBar);
+    return at;
+}
+
+SnappedTick tickAt(double positionMs, const TempoMap& map, int stepsPerBar) {
+    const ChartPosition pos = positionAt(positionMs, map);
+    return snapToSteps(pos.bar, pos.r, stepsPerBar);
 }
 
 long long barStartMs(int bar, double gapMs, double bpm) {

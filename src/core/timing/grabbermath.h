@@ -61,6 +61,28 @@ SnappedCell snapRow(long long bar, double r, int snap);
 SnappedCell cellAt(double positionMs, double gapMs, double bpm, int snap);
 SnappedCell cellAt(double positionMs, const TempoMap& map, int snap);
 
+// The snaps the grabber offers, in steps a bar (each divides the 192 fine
+// rows of a bar).
+constexpr int kGrabberSnaps[] = {4, 8, 12, 16, 24, 32, 48, 64, 192};
+// Whether `stepsPerBar` is one of kGrabberSnaps.
+bool grabberSnap(int stepsPerBar);
+// Steps a bar of a snap setting (0..2: 4, 8, 16); 0 for any other setting.
+int stepsOfSnapSetting(int snap);
+
+// A snapped press at the model's resolution: the bar (may be < 1 or past
+// the last bar; the caller decides) and the fine row 0..191 of that bar.
+struct SnappedTick {
+    long long bar = 0;
+    int fineRow = 0;
+};
+// Snaps r (0 <= r < 32, in 32nd rows) of `bar` to the nearest of
+// `stepsPerBar` evenly spaced steps; a press exactly halfway goes to the
+// later step, and one past the bar's last step to the next bar's first.
+// `stepsPerBar` not in kGrabberSnaps snaps nothing: the press keeps the 32nd
+// row it falls in.
+SnappedTick snapToSteps(long long bar, double r, int stepsPerBar);
+SnappedTick tickAt(double positionMs, const TempoMap& map, int stepsPerBar);
+
 // Player position of the first beat of `bar`: (bar - 1) * 4 * ms per beat +
 // gap, whole ms, halves to even. Used when the grabber starts.
 long long barStartMs(int bar, double gapMs, double bpm);

@@ -398,8 +398,8 @@ void DetectTempo::checkByEar() {
         return;
     // The checker holds the summary window too, and writes both figures on OK.
     auto* w = new Synchro(m_ctx, m_summary);
-    w->Text1()->setText(bpmText());
-    w->Text2()->setText(gapText());
+    w->bpmEdit()->setText(bpmText());
+    w->gapEdit()->setText(gapText());
     w->show();
 }
 

@@ -35,37 +35,37 @@ AboutForm::AboutForm(AppContext& ctx, QWidget* parent) : QWidget(parent, Qt::Win
     picIcon->setFixedSize(64, 64);
     grid->addWidget(picIcon, 0, 0, 2, 1, Qt::AlignTop);
 
-    lblTitle = new QLabel(applicationTitle(), this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    QFont titleFont = lblTitle->font();
+    titleLabel = new QLabel(applicationTitle(), this);
+    titleLabel->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont = titleLabel->font();
     titleFont.setPointSize(titleFont.pointSize() * 3 / 2);
     titleFont.setBold(true);
-    lblTitle->setFont(titleFont);
-    grid->addWidget(lblTitle, 0, 1);
-    lblVersion = new QLabel(QStringLiteral("Version ") + versionText(), this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    grid->addWidget(lblVersion, 1, 1);
+    titleLabel->setFont(titleFont);
+    grid->addWidget(titleLabel, 0, 1);
+    versionLabel = new QLabel(QStringLiteral("Version ") + versionText(), this);
+    versionLabel->setObjectName(QStringLiteral("lblVersion"));
+    grid->addWidget(versionLabel, 1, 1);
 
-    lblCredits = new QLabel(QStringLiteral("Thanks to:<ul style=\"margin-left:-24px\">"
-                                           "<li>the authors of the arrow-grabbing routines</li>"
-                                           "<li>the author of the player interface module</li>"
-                                           "<li>the authors of the MD5 library</li>"
-                                           "<li>everyone who helped with the system calls</li>"
-                                           "<li>everyone who sent feedback and bug reports</li>"
-                                           "<li>the dance simulator community</li></ul>"),
-                            this);
-    lblCredits->setTextFormat(Qt::RichText);
-    lblCredits->setObjectName(QStringLiteral("lblCredits"));
-    grid->addWidget(lblCredits, 2, 1);
+    creditsLabel = new QLabel(QStringLiteral("Thanks to:<ul style=\"margin-left:-24px\">"
+                                             "<li>the authors of the arrow-grabbing routines</li>"
+                                             "<li>the author of the player interface module</li>"
+                                             "<li>the authors of the MD5 library</li>"
+                                             "<li>everyone who helped with the system calls</li>"
+                                             "<li>everyone who sent feedback and bug reports</li>"
+                                             "<li>the dance simulator community</li></ul>"),
+                              this);
+    creditsLabel->setTextFormat(Qt::RichText);
+    creditsLabel->setObjectName(QStringLiteral("lblCredits"));
+    grid->addWidget(creditsLabel, 2, 1);
 
-    lblDisclaimer = new QLabel(
+    disclaimerLabel = new QLabel(
         QStringLiteral("Warning: this program is provided as it is, without warranty of any "
                        "kind. You use it at your own risk; its author accepts no liability for "
                        "any damage or loss of data that may come from using it."),
         this);
-    lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer->setWordWrap(true);
-    grid->addWidget(lblDisclaimer, 3, 0, 1, 2);
+    disclaimerLabel->setObjectName(QStringLiteral("lblDisclaimer"));
+    disclaimerLabel->setWordWrap(true);
+    grid->addWidget(disclaimerLabel, 3, 0, 1, 2);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

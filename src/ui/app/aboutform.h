@@ -18,7 +18,7 @@ class AboutForm : public QWidget {
   public:
     explicit AboutForm(AppContext& ctx, QWidget* parent = nullptr);
 
-    // The application title shown in the caption and lblTitle.
+    // The application title shown in the caption and titleLabel.
     static QString applicationTitle();
     // System information programs looked for on PATH, in this order.
     static QStringList systemInfoPrograms();
@@ -28,10 +28,10 @@ class AboutForm : public QWidget {
     void StartSysInfo();
 
     ProgramPicture* picIcon = nullptr;
-    QLabel* lblTitle = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* lblDisclaimer = nullptr;
-    QLabel* lblCredits = nullptr;
+    QLabel* titleLabel = nullptr;
+    QLabel* versionLabel = nullptr;
+    QLabel* disclaimerLabel = nullptr;
+    QLabel* creditsLabel = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdSysInfo = nullptr;
 

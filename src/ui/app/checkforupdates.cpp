@@ -43,37 +43,38 @@ CheckForUpdates::CheckForUpdates(AppContext& ctx, QWidget* setAside, QWidget* pa
         QStringLiteral("If this is your first time running Kolvo, and you downloaded it from "
                        "somewhere other than the official site, checking is highly recommended."),
         this));
-    Check1 = new QCheckBox(QStringLiteral("Check for updates every time I start Kolvo "
-                                          "(recommended for always-on Internet connections)"),
-                           this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    layout->addWidget(Check1);
+    checkAtStartBox =
+        new QCheckBox(QStringLiteral("Check for updates every time I start Kolvo "
+                                     "(recommended for always-on Internet connections)"),
+                      this);
+    checkAtStartBox->setObjectName(QStringLiteral("Check1"));
+    layout->addWidget(checkAtStartBox);
     auto* buttons = new QHBoxLayout;
-    Command1 = new QPushButton(QStringLiteral("Check for updates now"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(QStringLiteral("Do not check"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    buttons->addWidget(Command1);
-    buttons->addWidget(Command2);
+    checkNowButton = new QPushButton(QStringLiteral("Check for updates now"), this);
+    checkNowButton->setObjectName(QStringLiteral("Command1"));
+    doNotCheckButton = new QPushButton(QStringLiteral("Do not check"), this);
+    doNotCheckButton->setObjectName(QStringLiteral("Command2"));
+    buttons->addWidget(checkNowButton);
+    buttons->addWidget(doNotCheckButton);
     layout->addLayout(buttons);
-    Label3 = new QLabel(QStringLiteral("Checking version information..."), this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    layout->addWidget(Label3);
+    statusLabel = new QLabel(QStringLiteral("Checking version information..."), this);
+    statusLabel->setObjectName(QStringLiteral("Label3"));
+    layout->addWidget(statusLabel);
     // Wide enough for the check box's long caption; the texts wrap to it.
     const QMargins m = layout->contentsMargins();
-    setFixedWidth(qMax(5400 / 15, Check1->sizeHint().width() + m.left() + m.right()));
+    setFixedWidth(qMax(5400 / 15, checkAtStartBox->sizeHint().width() + m.left() + m.right()));
 
     m_fetcher = new VersionFetcher(this);
     connect(m_fetcher, &VersionFetcher::finished, this, &CheckForUpdates::onFetched);
-    connect(Check1, &QCheckBox::clicked, this, &CheckForUpdates::storeChoice);
-    connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command1, &QPushButton::clicked, this, &CheckForUpdates::checkNow);
+    connect(checkAtStartBox, &QCheckBox::clicked, this, &CheckForUpdates::storeChoice);
+    connect(doNotCheckButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(checkNowButton, &QPushButton::clicked, this, &CheckForUpdates::checkNow);
     // Keyboard alone: Return does not check (nothing goes out unasked),
     // Escape is the same.
-    giveQuestionKeys(this, Command2, Command2, Command2);
+    giveQuestionKeys(this, doNotCheckButton, doNotCheckButton, doNotCheckButton);
 
     // Load
-    Label3->setText(QStringLiteral("Currently using v") + versionText());
+    statusLabel->setText(QStringLiteral("Currently using v") + versionText());
     storeChoice(); // once this window has been shown the question is decided
     if (m_setAside)
         m_setAside->setEnabled(false);
@@ -88,12 +89,12 @@ CheckForUpdates::~CheckForUpdates() {
 
 void CheckForUpdates::storeChoice() {
     WriteSetting(kSettingsSection, kCheckUpdateKey,
-                 Check1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+                 checkAtStartBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void CheckForUpdates::checkNow() {
-    Command1->setEnabled(false);
-    Command2->setEnabled(false);
+    checkNowButton->setEnabled(false);
+    doNotCheckButton->setEnabled(false);
     // No address is a setting left empty, not a network problem.
     if (updateAddress().trimmed().isEmpty()) {
         m_ctx.boxes.show(this, noUpdateAddressText(), QStringLiteral("No update address"),
@@ -101,7 +102,7 @@ void CheckForUpdates::checkNow() {
         close();
         return;
     }
-    Label3->setText(QStringLiteral("Stand by, connecting..."));
+    statusLabel->setText(QStringLiteral("Stand by, connecting..."));
     m_fetcher->start(freshVersionFileUrl());
 }
 

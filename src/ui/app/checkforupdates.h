@@ -29,10 +29,10 @@ class CheckForUpdates : public QWidget {
     // What "end the program" does after the user takes the new version.
     void setEndProgram(EndProgramFn fn) { m_endProgram = std::move(fn); }
 
-    QCheckBox* Check1 = nullptr;
-    QPushButton* Command1 = nullptr; // Check for updates now
-    QPushButton* Command2 = nullptr; // Do not check
-    QLabel* Label3 = nullptr;        // status
+    QCheckBox* checkAtStartBox = nullptr;
+    QPushButton* checkNowButton = nullptr;   // Check for updates now
+    QPushButton* doNotCheckButton = nullptr; // Do not check
+    QLabel* statusLabel = nullptr;           // status
 
   private:
     void storeChoice();

@@ -35,34 +35,34 @@ FolderLocationDialog::FolderLocationDialog(AppContext& ctx, QWidget* setAside, i
     textColumn->addStretch();
     grid->addLayout(textColumn, 0, 0, 3, 1);
 
-    Drive1 = new DriveList(this);
-    Dir1 = new FolderList(this);
-    grid->addWidget(Drive1, 0, 1, 1, 2);
-    grid->addWidget(Dir1, 1, 1, 1, 2);
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    grid->addWidget(Command1, 2, 1);
-    grid->addWidget(Command2, 2, 2);
+    driveList = new DriveList(this);
+    folderList = new FolderList(this);
+    grid->addWidget(driveList, 0, 1, 1, 2);
+    grid->addWidget(folderList, 1, 1, 1, 2);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("Command1"));
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("Command2"));
+    grid->addWidget(okButton, 2, 1);
+    grid->addWidget(cancelButton, 2, 2);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
     resize(twips(7200), twips(4200));
 
-    connect(Drive1, &DriveList::rootChosen, this, [this](const QString& root) {
+    connect(driveList, &DriveList::rootChosen, this, [this](const QString& root) {
         // A volume that cannot be read is simply not opened.
-        if (!Dir1->setPath(root))
-            Drive1->showFolder(Dir1->path());
+        if (!folderList->setPath(root))
+            driveList->showFolder(folderList->path());
     });
-    connect(Dir1, &FolderList::pathChanged, Drive1, &DriveList::showFolder);
-    connect(Command1, &QPushButton::clicked, this, &FolderLocationDialog::accept);
-    connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-    Drive1->showFolder(Dir1->path());
+    connect(folderList, &FolderList::pathChanged, driveList, &DriveList::showFolder);
+    connect(okButton, &QPushButton::clicked, this, &FolderLocationDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QWidget::close);
+    driveList->showFolder(folderList->path());
     // Keyboard alone: the folder list has the keys (Return opens a folder),
     // Return elsewhere is OK, Escape is Cancel.
-    giveQuestionKeys(this, Dir1, Command1, Command2);
+    giveQuestionKeys(this, folderList, okButton, cancelButton);
 
     if (m_setAside)
         m_setAside->setEnabled(false);
@@ -74,11 +74,11 @@ FolderLocationDialog::~FolderLocationDialog() {
 }
 
 void FolderLocationDialog::startIn(const QString& folder) {
-    Dir1->setPath(folder);
+    folderList->setPath(folder);
 }
 
 void FolderLocationDialog::accept() {
-    storeFolder(folderForStorage(Dir1->path()));
+    storeFolder(folderForStorage(folderList->path()));
     close();
 }
 

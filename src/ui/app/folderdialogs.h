@@ -21,10 +21,10 @@ class FolderLocationDialog : public QWidget {
   public:
     ~FolderLocationDialog() override;
 
-    DriveList* Drive1 = nullptr;
-    FolderList* Dir1 = nullptr;
-    QPushButton* Command1 = nullptr; // OK
-    QPushButton* Command2 = nullptr; // Cancel
+    DriveList* driveList = nullptr;
+    FolderList* folderList = nullptr;
+    QPushButton* okButton = nullptr;     // OK
+    QPushButton* cancelButton = nullptr; // Cancel
 
   protected:
     struct Texts {

@@ -127,12 +127,12 @@ FreezeArrowHelp::FreezeArrowHelp(QWidget* parent) : QWidget(parent, Qt::Window) 
     layout->addWidget(freezes);
     layout->addWidget(new GridMiniature(GridMiniature::Example::FreezeArrow, this), 0,
                       Qt::AlignHCenter);
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    layout->addWidget(Command1, 0, Qt::AlignRight);
+    closeButton = new QPushButton(QStringLiteral("OK"), this);
+    closeButton->setObjectName(QStringLiteral("Command1"));
+    closeButton->setDefault(true);
+    layout->addWidget(closeButton, 0, Qt::AlignRight);
     setFixedWidth(6000 / 15);
-    connect(Command1, &QPushButton::clicked, this, &QWidget::close);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 }
 
 } // namespace kolvo

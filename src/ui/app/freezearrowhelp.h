@@ -38,7 +38,7 @@ class FreezeArrowHelp : public QWidget {
   public:
     explicit FreezeArrowHelp(QWidget* parent = nullptr);
 
-    QPushButton* Command1 = nullptr; // closes
+    QPushButton* closeButton = nullptr; // closes
 };
 
 } // namespace kolvo

@@ -55,7 +55,7 @@ HelpInformation::HelpInformation(AppContext&, QWidget* summaryWindow, QWidget* p
         "<p>When you ask, say which version you use (Help &gt; About) and what you did "
         "just before the problem.</p>"));
     layout->addWidget(picture);
-    Command1 = addCloseButton(layout, this, QStringLiteral("OK"));
+    closeButton = addCloseButton(layout, this, QStringLiteral("OK"));
     setFixedWidth(twips(6000));
 
     if (m_summaryWindow)
@@ -86,7 +86,7 @@ MusicInfo::MusicInfo(QWidget* parent) : QWidget(parent, Qt::Window) {
                         "disk, and Kolvo will still allow it."),
          QStringLiteral("Still want to use it for backward compatibility? Sure, if you want - "
                         "type it into the box. But you can quite happily leave it out.")});
-    Command1 = addCloseButton(layout, this, QStringLiteral("Done"));
+    closeButton = addCloseButton(layout, this, QStringLiteral("Done"));
     setFixedWidth(twips(6000));
 }
 

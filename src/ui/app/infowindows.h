@@ -17,7 +17,7 @@ class HelpInformation : public QWidget {
     HelpInformation(AppContext& ctx, QWidget* summaryWindow, QWidget* parent = nullptr);
     ~HelpInformation() override;
 
-    QPushButton* Command1 = nullptr; // closes
+    QPushButton* closeButton = nullptr; // closes
 
   private:
     QPointer<QWidget> m_summaryWindow;
@@ -30,7 +30,7 @@ class MusicInfo : public QWidget {
   public:
     explicit MusicInfo(QWidget* parent = nullptr);
 
-    QPushButton* Command1 = nullptr; // "Done"
+    QPushButton* closeButton = nullptr; // "Done"
 };
 
 } // namespace kolvo

@@ -82,10 +82,17 @@ Freezes::Freezes(AppContext& ctx, QWidget* summaryWindow)
     // It is the summary window that ends the program, not this one.
     setAttribute(Qt::WA_QuitOnClose, false);
 
-    for (int i = 1; i <= 6; ++i) {
-        m_text[i] = new QLineEdit(this);
-        m_text[i]->setObjectName(QStringLiteral("Text%1").arg(i));
-    }
+    auto box = [this](const char* name) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(name));
+        return edit;
+    };
+    m_bpmBar = box("Text1");
+    m_bpmBeat = box("Text2");
+    m_bpmValue = box("Text3");
+    m_freezeBar = box("Text4");
+    m_freezeBeat = box("Text5");
+    m_freezeValue = box("Text6");
     auto* addBpm = new QPushButton(QStringLiteral("Add BPM Change"), this);
     addBpm->setObjectName(QStringLiteral("Command3"));
     auto* addFreeze = new QPushButton(QStringLiteral("Add Arrow Freeze"), this);
@@ -100,11 +107,11 @@ Freezes::Freezes(AppContext& ctx, QWidget* summaryWindow)
 
     auto* frames = new QVBoxLayout;
     frames->addWidget(eventFrame(this, QStringLiteral("Add BPM Change"),
-                                 QStringLiteral("change the BPM to"), QStringLiteral("."),
-                                 m_text[1], m_text[2], m_text[3], addBpm));
+                                 QStringLiteral("change the BPM to"), QStringLiteral("."), m_bpmBar,
+                                 m_bpmBeat, m_bpmValue, addBpm));
     frames->addWidget(eventFrame(this, QStringLiteral("Add Arrow Freeze"),
                                  QStringLiteral("stop the arrows for"), QStringLiteral("ms."),
-                                 m_text[4], m_text[5], m_text[6], addFreeze));
+                                 m_freezeBar, m_freezeBeat, m_freezeValue, addFreeze));
     frames->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(m_list, 1);
@@ -115,10 +122,10 @@ Freezes::Freezes(AppContext& ctx, QWidget* summaryWindow)
     top->addLayout(right, 1);
 
     connect(addBpm, &QPushButton::clicked, this, [this] {
-        addEvent(BPMCHANNEL, m_text[1], m_text[2], m_text[3], QStringLiteral("Invalid BPM value."));
+        addEvent(BPMCHANNEL, m_bpmBar, m_bpmBeat, m_bpmValue, QStringLiteral("Invalid BPM value."));
     });
     connect(addFreeze, &QPushButton::clicked, this, [this] {
-        addEvent(FREEZECHANNEL, m_text[4], m_text[5], m_text[6],
+        addEvent(FREEZECHANNEL, m_freezeBar, m_freezeBeat, m_freezeValue,
                  QStringLiteral("Invalid Freeze Time value."));
     });
     connect(del, &QPushButton::clicked, this, &Freezes::deleteSelected);
@@ -191,7 +198,7 @@ void Freezes::addEvent(int channel, QLineEdit* bar, QLineEdit* beat, QLineEdit* 
         m_ctx.boxes.show(this, message, QStringLiteral("Kolvo"), MsgButtons::Ok, MsgIcon::Critical);
     };
     const double barValue = numericValue(bar->text());
-    if (!isWellFormedWholeNumber(bar->text()) || barValue < 1 || barValue > kBars)
+    if (!isWellFormedWholeNumber(bar->text()) || barValue < 1 || barValue > kMaxBars)
         return refuse(kBarMessage);
     const double beatValue = numericValue(beat->text());
     if (!isWellFormedWholeNumber(beat->text()) || beatValue < 1 || beatValue > 4)

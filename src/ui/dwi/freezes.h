@@ -41,7 +41,13 @@ class Freezes : public QWidget {
 
     AppContext& m_ctx;
     QPointer<QWidget> m_summary;
-    QLineEdit* m_text[7] = {}; // Text1..Text6 at 1..6
+    // The BPM change's and the freeze's bar, beat and value boxes.
+    QLineEdit* m_bpmBar = nullptr;
+    QLineEdit* m_bpmBeat = nullptr;
+    QLineEdit* m_bpmValue = nullptr;
+    QLineEdit* m_freezeBar = nullptr;
+    QLineEdit* m_freezeBeat = nullptr;
+    QLineEdit* m_freezeValue = nullptr;
     QListWidget* m_list = nullptr;
     bool m_unloaded = false;
     bool m_editing = false; // this window adds or deletes its own line

@@ -29,17 +29,17 @@ FindBPM::FindBPM(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
                                  "LAST beat is most important."),
                   QStringLiteral("BPM is 0."), parent) {
     // The bar: a fixed frame with a filled rectangle growing inside it.
-    m_shape1 = new QFrame(this);
-    m_shape1->setObjectName(QStringLiteral("Shape1"));
-    m_shape1->setFrameShape(QFrame::Box);
-    m_shape1->setFixedSize(twipsToPixels(timing::kProgressFullTwips) + 2, 18);
-    m_progressbar1 = new QFrame(m_shape1);
-    m_progressbar1->setObjectName(QStringLiteral("progressbar1"));
-    setFill(m_progressbar1, QColor(0, 0, 192));
-    m_progressbar1->move(1, 1);
+    m_progressTrack = new QFrame(this);
+    m_progressTrack->setObjectName(QStringLiteral("Shape1"));
+    m_progressTrack->setFrameShape(QFrame::Box);
+    m_progressTrack->setFixedSize(twipsToPixels(timing::kProgressFullTwips) + 2, 18);
+    m_progressBar = new QFrame(m_progressTrack);
+    m_progressBar->setObjectName(QStringLiteral("progressbar1"));
+    setFill(m_progressBar, QColor(0, 0, 192));
+    m_progressBar->move(1, 1);
     auto* row = new QHBoxLayout;
     row->addStretch();
-    row->addWidget(m_shape1);
+    row->addWidget(m_progressTrack);
     row->addStretch();
     body()->addLayout(row);
     setProgress(0);
@@ -48,13 +48,13 @@ FindBPM::FindBPM(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
 
 void FindBPM::setProgress(double twips) {
     m_progressTwips = twips;
-    m_progressbar1->setGeometry(1, 1, twipsToPixels(twips), 16);
-    m_progressbar1->setVisible(twips > 0);
+    m_progressBar->setGeometry(1, 1, twipsToPixels(twips), 16);
+    m_progressBar->setVisible(twips > 0);
 }
 
 void FindBPM::stepOne() {
     QPointer<FindBPM> self(this);
-    if (LoadWinamp(m_ctx, this, Timer1()) != LoadWinampResult::Loaded)
+    if (LoadWinamp(m_ctx, this, playerLoadTimer()) != LoadWinampResult::Loaded)
         return;
     if (!self || closing())
         return;

@@ -20,7 +20,7 @@ class FindBPM : public TappingTool {
     const QString& foundbpm() const { return m_foundbpm; }
     // Width of the progress bar in twips (0 .. 3495).
     double progressTwips() const { return m_progressTwips; }
-    QFrame* progressbar1() const { return m_progressbar1; }
+    QFrame* progressBar() const { return m_progressBar; }
 
   protected:
     void stepOne() override;
@@ -35,8 +35,8 @@ class FindBPM : public TappingTool {
     int m_tapcount = 0;
     QString m_foundbpm;
     double m_progressTwips = 0;
-    QFrame* m_shape1 = nullptr;
-    QFrame* m_progressbar1 = nullptr;
+    QFrame* m_progressTrack = nullptr;
+    QFrame* m_progressBar = nullptr;
 };
 
 } // namespace kolvo

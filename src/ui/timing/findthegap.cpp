@@ -28,7 +28,7 @@ FindTheGap::FindTheGap(AppContext& ctx, QWidget* summaryWindow, QWidget* parent)
 
 void FindTheGap::stepOne() {
     QPointer<FindTheGap> self(this);
-    if (LoadWinamp(m_ctx, this, Timer1()) != LoadWinampResult::Loaded)
+    if (LoadWinamp(m_ctx, this, playerLoadTimer()) != LoadWinampResult::Loaded)
         return;
     if (!self || closing())
         return;

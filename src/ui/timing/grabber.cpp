@@ -45,6 +45,18 @@ int grabberSnapSetting() {
     return int(v);
 }
 
+int grabberStepsPerBar() {
+    const int setting = grabberSnapSetting();
+    if (setting != kFinerSnapSetting)
+        return grab::stepsOfSnapSetting(setting);
+    bool whole = false;
+    const int steps =
+        ReadSetting(QStringLiteral("stepgrabber"), QStringLiteral("finesnap"), QString())
+            .trimmed()
+            .toInt(&whole);
+    return whole && grab::grabberSnap(steps) ? steps : 0;
+}
+
 QString unusableBpmMessage(const QString& bpmText) {
     return QStringLiteral("The song's BPM is \"") + bpmText +
            QStringLiteral("\". Steps can only be placed with a BPM greater than 0: please set the "
@@ -61,31 +73,32 @@ Grabber::Grabber(AppContext& ctx, EditorLink link, QWidget* parent)
     setFixedWidth(380);
 
     auto* layout = new QVBoxLayout(this);
-    m_label1 = makeLabel(this, "Label1", QStringLiteral("Press Escape at any time to stop."));
-    m_label2 = makeLabel(this, "Label2",
-                         QStringLiteral("Switching to another window will stop the grabbing "
-                                        "process. For speed of processing, the Kolvo window will "
-                                        "not update as you type steps."));
-    m_label3 = makeLabel(this, "Label3", QStringLiteral("Stand by..."));
-    QFont big = m_label3->font();
+    m_escapeHint = makeLabel(this, "Label1", QStringLiteral("Press Escape at any time to stop."));
+    m_focusHint =
+        makeLabel(this, "Label2",
+                  QStringLiteral("Switching to another window will stop the grabbing "
+                                 "process. For speed of processing, the Kolvo window will "
+                                 "not update as you type steps."));
+    m_barDisplay = makeLabel(this, "Label3", QStringLiteral("Stand by..."));
+    QFont big = m_barDisplay->font();
     big.setPointSize(big.pointSize() * 2);
-    m_label3->setFont(big);
-    m_label4 = makeLabel(this, "Label4", QStringLiteral("Key recognised when lit"));
-    setFill(m_label4, QColor());
+    m_barDisplay->setFont(big);
+    m_keyIndicator = makeLabel(this, "Label4", QStringLiteral("Key recognised when lit"));
+    setFill(m_keyIndicator, QColor());
     m_speed = storedSpeed(QStringLiteral("stepgrabber"));
-    m_label5 = makeLabel(this, "Label5", QStringLiteral("Speed: ") + speedCaption(m_speed));
-    for (QLabel* l : {m_label1, m_label2, m_label3, m_label4, m_label5})
+    m_speedLabel = makeLabel(this, "Label5", QStringLiteral("Speed: ") + speedCaption(m_speed));
+    for (QLabel* l : {m_escapeHint, m_focusHint, m_barDisplay, m_keyIndicator, m_speedLabel})
         layout->addWidget(l);
 
     m_lock.lock(m_link.windows());
     if (m_link.editor)
         connect(m_link.editor.data(), &QObject::destroyed, this, &QWidget::close);
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(50);
-    connect(m_timer1, &QTimer::timeout, this, &Grabber::tick);
-    m_timer1->start();
+    m_barDisplayTimer = new QTimer(this);
+    m_barDisplayTimer->setObjectName(QStringLiteral("Timer1"));
+    m_barDisplayTimer->setInterval(50);
+    connect(m_barDisplayTimer, &QTimer::timeout, this, &Grabber::updateBarDisplay);
+    m_barDisplayTimer->start();
 
     // A player that ends is news at once, not at the next tick.
     connect(m_ctx.player.events(), &PlayerEvents::ended, this, &Grabber::playerGone,
@@ -136,7 +149,7 @@ bool Grabber::start() {
     return bool(self);
 }
 
-void Grabber::tick() {
+void Grabber::updateBarDisplay() {
     const double b = bpm();
     if (!grab::usableBpm(b) || m_closing)
         return;
@@ -148,7 +161,7 @@ void Grabber::tick() {
         return;
     }
     const long long bar = grab::barAt(*position, tempoMap());
-    m_label3->setText(QStringLiteral("Bar ") + QString::number(bar));
+    m_barDisplay->setText(QStringLiteral("Bar ") + QString::number(bar));
 }
 
 void Grabber::playerGone() {
@@ -158,7 +171,7 @@ void Grabber::playerGone() {
     // the song and stays there.
     m_closing = true;
     m_playerGone = true;
-    m_timer1->stop();
+    m_barDisplayTimer->stop();
     QPointer<Grabber> self(this);
     ReportPlayerGone(m_ctx, this);
     if (self)
@@ -173,7 +186,7 @@ void Grabber::keyDown(int virtualKey) {
         close();
         return;
     }
-    setFill(m_label4, kLitGreen);
+    setFill(m_keyIndicator, kLitGreen);
     const double b = bpm();
     if (!grab::usableBpm(b)) {
         m_ctx.boxes.show(this, unusableBpmMessage(m_ctx.document.song().bpm()),
@@ -188,15 +201,16 @@ void Grabber::keyDown(int virtualKey) {
         return;
     }
     const int position = *answer;
-    const grab::SnappedCell cell = grab::cellAt(position, tempoMap(), grabberSnapSetting());
-    if (cell.bar < 1) {
+    const grab::ChartPosition heard = grab::positionAt(position, tempoMap());
+    const grab::SnappedTick at = grab::snapToSteps(heard.bar, heard.r, grabberStepsPerBar());
+    if (at.bar < 1) {
         m_ctx.boxes.show(this,
                          QStringLiteral("Bar number is less than 1. Please wait until song "
                                         "starts."),
                          QStringLiteral("Please wait."), MsgButtons::Ok, MsgIcon::Information);
         return;
     }
-    if (cell.bar > kMaxBars) {
+    if (at.bar > kMaxBars) {
         QPointer<Grabber> self(this);
         m_ctx.boxes.show(this,
                          QStringLiteral("Bar number is greater than %1: Kolvo cannot cope with "
@@ -211,12 +225,13 @@ void Grabber::keyDown(int virtualKey) {
     const int panel = grab::panelForKey(virtualKey, m_ctx.session.currentstyle);
     if (panel == 0)
         return;
-    m_ctx.document.placeLive(m_chart, int(cell.bar), cell.row, panel, StepArrow);
-    emit placed(int(cell.bar), cell.row, panel, position);
+    const Tick tick = tickOf(int(at.bar), at.fineRow);
+    m_ctx.document.placeLive(m_chart, tick, panel, NoteKind::Arrow);
+    emit placed(tick, panel, position);
 }
 
 void Grabber::keyUp() {
-    setFill(m_label4, QColor());
+    setFill(m_keyIndicator, QColor());
 }
 
 void Grabber::keyPressEvent(QKeyEvent* event) {
@@ -249,7 +264,7 @@ void Grabber::unload() {
         return;
     m_unloaded = true;
     m_closing = true;
-    m_timer1->stop();
+    m_barDisplayTimer->stop();
     // The music was ours: it stops with the grabbing.
     if (m_playing && !m_playerGone)
         m_ctx.player.WinampCommand(winamp::Stop);

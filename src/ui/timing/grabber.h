@@ -15,10 +15,13 @@ class TempoMap;
 struct AppContext;
 
 // "Now grabbing.": records arrows into the current chart while the song
-// plays; each key press lands on the bar and row the play position gives,
-// snapped by the "stepgrabber" option1 setting. The song plays at the speed
-// kept under "stepgrabber" (shown in the window); presses are placed by the
-// song's own time at any speed. The editor and its open tool windows stay
+// plays; each key press lands on the bar and row the play position gives
+// through the song's timing (BPM changes and stops included), snapped to
+// the steps a bar chosen in the setup (grabberStepsPerBar()). A key makes a
+// plain arrow when it goes down, however long it is held and whatever the
+// setup's freeze choice ("option3") holds. The song plays at the speed kept
+// under "stepgrabber" (shown in the window); presses are placed by the song's
+// own time at any speed. The editor and its open tool windows stay
 // disabled (and unpainted) until it closes; closing stops the music.
 class Grabber : public QWidget {
     Q_OBJECT
@@ -32,12 +35,12 @@ class Grabber : public QWidget {
     // returns false then.
     bool start();
 
-    QLabel* Label1() const { return m_label1; }
-    QLabel* Label3() const { return m_label3; } // the bar display
-    QLabel* Label4() const { return m_label4; } // the key indicator
-    QLabel* Label5() const { return m_label5; } // the playback speed
-    int speed() const { return m_speed; }       // percent
-    QTimer* Timer1() const { return m_timer1; }
+    QLabel* escapeHint() const { return m_escapeHint; } // "Press Escape at any time to stop."
+    QLabel* barDisplay() const { return m_barDisplay; }
+    QLabel* keyIndicator() const { return m_keyIndicator; } // lit while a key is down
+    QLabel* speedLabel() const { return m_speedLabel; }
+    int speed() const { return m_speed; } // percent
+    QTimer* barDisplayTimer() const { return m_barDisplayTimer; }
 
     // A key (virtual-key code) going down or up.
     void keyDown(int virtualKey);
@@ -45,12 +48,12 @@ class Grabber : public QWidget {
 
   public slots:
     // One tick of the bar display.
-    void tick();
+    void updateBarDisplay();
 
   signals:
-    // An arrow was written at (bar, row, panel) for a key read at play
-    // position `positionMs`.
-    void placed(int bar, int row, int panel, int positionMs);
+    // An arrow was written at (tick, panel) for a key read at play position
+    // `positionMs`.
+    void placed(kolvo::Tick tick, int panel, int positionMs);
     // Once, when the window closes by any means (after the editor has been
     // enabled again and asked to repaint).
     void unloaded();
@@ -81,18 +84,23 @@ class Grabber : public QWidget {
     bool m_playerGone = false;
     int m_speed = 100;
 
-    QLabel* m_label1 = nullptr;
-    QLabel* m_label2 = nullptr;
-    QLabel* m_label3 = nullptr;
-    QLabel* m_label4 = nullptr;
-    QLabel* m_label5 = nullptr;
-    QTimer* m_timer1 = nullptr;
+    QLabel* m_escapeHint = nullptr;
+    QLabel* m_focusHint = nullptr;
+    QLabel* m_barDisplay = nullptr;
+    QLabel* m_keyIndicator = nullptr;
+    QLabel* m_speedLabel = nullptr;
+    QTimer* m_barDisplayTimer = nullptr;
 };
 
 // The snap setting as the grabber reads it at every key press ("option1" of
 // "stepgrabber"; absent counts as 0; a text that is no whole number gives a
-// value outside 0..2, which snaps nothing).
+// value outside 0..3, which snaps nothing). 3 is a finer snap, kept as steps
+// a bar under "finesnap".
 int grabberSnapSetting();
+constexpr int kFinerSnapSetting = 3;
+// The steps a bar the grabber snaps a press to: 4, 8, 16 for settings 0..2,
+// the "finesnap" steps for setting 3; 0 (no snap) otherwise.
+int grabberStepsPerBar();
 
 // The message shown when the song's BPM cannot be timed (0 or no number).
 QString unusableBpmMessage(const QString& bpmText);

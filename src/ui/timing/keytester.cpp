@@ -50,9 +50,9 @@ KeyTester::KeyTester(QWidget* setupWindow, QWidget* parent) : QWidget(parent, Qt
     modeLayout->addWidget(m_double);
     layout->addWidget(mode);
 
-    m_text1 = new QLineEdit(QStringLiteral("Click inside this box to test."), this);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    layout->addWidget(m_text1);
+    m_testBox = new QLineEdit(QStringLiteral("Click inside this box to test."), this);
+    m_testBox->setObjectName(QStringLiteral("Text1"));
+    layout->addWidget(m_testBox);
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Player 1"), this), 0, 0);
@@ -66,17 +66,18 @@ KeyTester::KeyTester(QWidget* setupWindow, QWidget* parent) : QWidget(parent, Qt
         glyph->setAlignment(Qt::AlignCenter);
         glyph->setGeometry(0, 0, 32, 32);
         setFill(box, kOffWhite);
+        m_indicators.insert(box->objectName(), box);
         grid->addWidget(box, ind.row, ind.column);
     }
     layout->addLayout(grid);
 
-    m_command1 = new QPushButton(QStringLiteral("OK"), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setAutoDefault(false);
-    layout->addWidget(m_command1, 0, Qt::AlignRight);
-    connect(m_command1, &QPushButton::clicked, this, &QWidget::close);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("Command1"));
+    m_okButton->setAutoDefault(false);
+    layout->addWidget(m_okButton, 0, Qt::AlignRight);
+    connect(m_okButton, &QPushButton::clicked, this, &QWidget::close);
 
-    m_text1->installEventFilter(this);
+    m_testBox->installEventFilter(this);
     m_lock.lock(setupWindow);
 }
 
@@ -85,7 +86,7 @@ KeyTester::~KeyTester() {
 }
 
 QFrame* KeyTester::indicator(const QString& name) const {
-    return findChild<QFrame*>(name, Qt::FindDirectChildrenOnly);
+    return m_indicators.value(name);
 }
 
 bool KeyTester::lit(const QString& name) const {
@@ -105,7 +106,7 @@ void KeyTester::keyUp(int virtualKey) {
 }
 
 bool KeyTester::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_text1 &&
+    if (watched == m_testBox &&
         (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
         auto* key = static_cast<QKeyEvent*>(event);
         const int code = vk::fromQtKey(key->key(), key->modifiers());

@@ -2,6 +2,8 @@
 
 #include "ui/timing/windowlock.h"
 
+#include <QHash>
+#include <QString>
 #include <QWidget>
 
 class QFrame;
@@ -20,9 +22,10 @@ class KeyTester : public QWidget {
     explicit KeyTester(QWidget* setupWindow, QWidget* parent = nullptr);
     ~KeyTester() override;
 
-    QRadioButton* Option1(int i) const { return i == 0 ? m_single : m_double; }
-    QLineEdit* Text1() const { return m_text1; }
-    QPushButton* Command1() const { return m_command1; } // OK
+    // 0 "Single / Solo", 1 "Double / Couple".
+    QRadioButton* modeButton(int i) const { return i == 0 ? m_single : m_double; }
+    QLineEdit* testBox() const { return m_testBox; }
+    QPushButton* okButton() const { return m_okButton; }
     // The indicator named l, ul, d, u, ur, r, l2, d2, u2 or r2.
     QFrame* indicator(const QString& name) const;
     bool lit(const QString& name) const;
@@ -44,10 +47,11 @@ class KeyTester : public QWidget {
 
     WindowLock m_lock;
     bool m_unloaded = false;
+    QHash<QString, QFrame*> m_indicators; // by name
     QRadioButton* m_single = nullptr;
     QRadioButton* m_double = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QPushButton* m_command1 = nullptr;
+    QLineEdit* m_testBox = nullptr;
+    QPushButton* m_okButton = nullptr;
 };
 
 } // namespace kolvo

@@ -47,11 +47,11 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 }
 } // namespace
 
-int storedOption(const QString& text, int fallback) {
+int storedOption(const QString& text, int fallback, int last) {
     if (!isWellFormedWholeNumber(text.trimmed()))
         return fallback;
     const double v = numericValue(text);
-    if (v != std::floor(v) || v < 0 || v > 2)
+    if (v != std::floor(v) || v < 0 || v > last)
         return fallback;
     return int(v);
 }
@@ -65,13 +65,13 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeLabel(this, QStringLiteral("Before using StepGrabber,")));
-    m_command1 = makeButton(this, "Command1", QStringLiteral("Synchronise your file"));
-    layout->addWidget(m_command1);
+    m_syncCheckerButton = makeButton(this, "Command1", QStringLiteral("Synchronise your file"));
+    layout->addWidget(m_syncCheckerButton);
     layout->addWidget(makeLabel(
         this, QStringLiteral("If the file isn't synchronised properly, your steps will end up in "
                              "the wrong place - which is near-impossible to fix.")));
-    m_command2 = makeButton(this, "Command2", QStringLiteral("Test your keys"));
-    layout->addWidget(m_command2);
+    m_keyTesterButton = makeButton(this, "Command2", QStringLiteral("Test your keys"));
+    layout->addWidget(m_keyTesterButton);
     layout->addWidget(makeLabel(
         this, QStringLiteral("For single and solo mode, either the numeric keypad or the arrow "
                              "keys will work to enter steps. In double mode, the arrow keys "
@@ -96,18 +96,36 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
         s->setObjectName(QStringLiteral("Option1(%1)").arg(i));
         snapGroup->addButton(s, i);
         snapLayout->addWidget(s);
-        m_option1[std::size_t(i)] = s;
-        connect(s, &QRadioButton::clicked, this, [this, i] { option1Clicked(i); });
+        m_snapButtons[std::size_t(i)] = s;
+        connect(s, &QRadioButton::clicked, this, [this, i] { snapChosen(i); });
 
         auto* f = new QRadioButton(freezeCaptions[i], freeze);
         f->setObjectName(QStringLiteral("Option3(%1)").arg(i));
         freezeGroup->addButton(f, i);
         freezeLayout->addWidget(f);
-        m_option3[std::size_t(i)] = f;
-        connect(f, &QRadioButton::clicked, this, [this, i] { option3Clicked(i); });
+        m_freezeButtons[std::size_t(i)] = f;
+        connect(f, &QRadioButton::clicked, this, [this, i] { freezeChoiceChosen(i); });
     }
     freezeLayout->addWidget(
         makeLabel(freeze, QStringLiteral("(Freeze arrows not yet implemented)")));
+    // The finer snaps: one more choice, its steps a bar picked beside it.
+    auto* finerRow = new QHBoxLayout;
+    auto* finer = new QRadioButton(QStringLiteral("Finer:"), snap);
+    finer->setObjectName(QStringLiteral("Option1(%1)").arg(kFinerSnapSetting));
+    snapGroup->addButton(finer, kFinerSnapSetting);
+    m_snapButtons[std::size_t(kFinerSnapSetting)] = finer;
+    connect(finer, &QRadioButton::clicked, this, [this] { snapChosen(kFinerSnapSetting); });
+    m_finerSnapChoice = new QComboBox(snap);
+    m_finerSnapChoice->setObjectName(QStringLiteral("FinerSnap"));
+    for (int steps : grab::kGrabberSnaps) {
+        if (steps == 4 || steps == 8 || steps == 16)
+            continue; // the choices above
+        m_finerSnapChoice->addItem(QStringLiteral("%1 steps/bar").arg(steps), steps);
+    }
+    connect(m_finerSnapChoice, &QComboBox::activated, this, &StepGrabberSetup::finerSnapChosen);
+    finerRow->addWidget(finer);
+    finerRow->addWidget(m_finerSnapChoice, 1);
+    snapLayout->addLayout(finerRow);
     optionsLayout->addWidget(snap);
     optionsLayout->addWidget(freeze);
     layout->addWidget(options);
@@ -116,30 +134,33 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     auto* speedRow = new QHBoxLayout;
     auto* speedLabel = makeLabel(this, QStringLiteral("Play the song at"));
     speedLabel->setWordWrap(false);
-    m_speed = makeSpeedChoice(this, kSection);
-    speedLabel->setBuddy(m_speed);
+    m_speedChoice = makeSpeedChoice(this, kSection);
+    speedLabel->setBuddy(m_speedChoice);
     speedRow->addWidget(speedLabel);
-    speedRow->addWidget(m_speed);
+    speedRow->addWidget(m_speedChoice);
     speedRow->addWidget(makeLabel(this, QStringLiteral("speed (the pitch stays the same).")), 1);
     layout->addLayout(speedRow);
 
-    m_command3 = makeButton(this, "Command3", QStringLiteral("Start grabbing from current bar"));
-    m_command4 = makeButton(this, "Command4", QStringLiteral("Start grabbing from bar 1"));
-    m_command5 = makeButton(this, "Command5", QStringLiteral("Close"));
-    layout->addWidget(m_command3);
-    layout->addWidget(m_command4);
-    layout->addWidget(m_command5);
+    m_startAtCurrentBarButton =
+        makeButton(this, "Command3", QStringLiteral("Start grabbing from current bar"));
+    m_startAtBarOneButton =
+        makeButton(this, "Command4", QStringLiteral("Start grabbing from bar 1"));
+    m_closeButton = makeButton(this, "Command5", QStringLiteral("Close"));
+    layout->addWidget(m_startAtCurrentBarButton);
+    layout->addWidget(m_startAtBarOneButton);
+    layout->addWidget(m_closeButton);
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setSingleShot(true);
-    m_timer1->setInterval(1000);
+    m_playerLoadTimer = new QTimer(this);
+    m_playerLoadTimer->setObjectName(QStringLiteral("Timer1"));
+    m_playerLoadTimer->setSingleShot(true);
+    m_playerLoadTimer->setInterval(1000);
 
-    connect(m_command1, &QPushButton::clicked, this, &StepGrabberSetup::openSynchro);
-    connect(m_command2, &QPushButton::clicked, this, &StepGrabberSetup::openKeyTester);
-    connect(m_command3, &QPushButton::clicked, this, [this] { startGrabbing(false); });
-    connect(m_command4, &QPushButton::clicked, this, [this] { startGrabbing(true); });
-    connect(m_command5, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_syncCheckerButton, &QPushButton::clicked, this, &StepGrabberSetup::openSynchro);
+    connect(m_keyTesterButton, &QPushButton::clicked, this, &StepGrabberSetup::openKeyTester);
+    connect(m_startAtCurrentBarButton, &QPushButton::clicked, this,
+            [this] { startGrabbing(false); });
+    connect(m_startAtBarOneButton, &QPushButton::clicked, this, [this] { startGrabbing(true); });
+    connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
     closeOnEscape(this);
 
     // Load: hold the editor, then the stored options (written straight back,
@@ -148,24 +169,29 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     if (m_link.editor)
         connect(m_link.editor.data(), &QObject::destroyed, this, &QWidget::close);
     ctx.grabsetupopen = 1;
-    m_grabberstarted = 0;
-    const int option1 = storedOption(
+    m_grabberStarted = 0;
+    const int storedSnap = storedOption(
         ReadSetting(kSection, QStringLiteral("option1"), QString::number(kSnapDefault)),
-        kSnapDefault);
-    const int option3 = storedOption(
+        kSnapDefault, kFinerSnapSetting);
+    const int storedFreezes = storedOption(
         ReadSetting(kSection, QStringLiteral("option3"), QString::number(kFreezeDefault)),
         kFreezeDefault);
-    WriteSetting(kSection, QStringLiteral("option1"), QString::number(option1));
-    WriteSetting(kSection, QStringLiteral("option3"), QString::number(option3));
-    m_option1[std::size_t(option1)]->setChecked(true);
-    m_option3[std::size_t(option3)]->setChecked(true);
+    WriteSetting(kSection, QStringLiteral("option1"), QString::number(storedSnap));
+    WriteSetting(kSection, QStringLiteral("option3"), QString::number(storedFreezes));
+    m_snapButtons[std::size_t(storedSnap)]->setChecked(true);
+    m_freezeButtons[std::size_t(storedFreezes)]->setChecked(true);
+    const int finerIndex = m_finerSnapChoice->findData(
+        ReadSetting(kSection, QStringLiteral("finesnap"), QString()).trimmed().toInt());
+    m_finerSnapChoice->setCurrentIndex(finerIndex >= 0 ? finerIndex
+                                                       : m_finerSnapChoice->findData(32));
+    WriteSetting(kSection, QStringLiteral("finesnap"), m_finerSnapChoice->currentData().toString());
 }
 
 StepGrabberSetup::~StepGrabberSetup() {
     unload();
 }
 
-void StepGrabberSetup::option1Clicked(int i) {
+void StepGrabberSetup::snapChosen(int i) {
     if (i == grab::SnapQuarterBeat) {
         m_ctx.boxes.show(this,
                          QStringLiteral("Warning! If your BPM and Gap is not PERFECTLY "
@@ -177,7 +203,14 @@ void StepGrabberSetup::option1Clicked(int i) {
     WriteSetting(kSection, QStringLiteral("option1"), QString::number(i));
 }
 
-void StepGrabberSetup::option3Clicked(int i) {
+void StepGrabberSetup::finerSnapChosen() {
+    WriteSetting(kSection, QStringLiteral("finesnap"), m_finerSnapChoice->currentData().toString());
+    // Picking a finer snap is choosing it.
+    m_snapButtons[std::size_t(kFinerSnapSetting)]->setChecked(true);
+    snapChosen(kFinerSnapSetting);
+}
+
+void StepGrabberSetup::freezeChoiceChosen(int i) {
     WriteSetting(kSection, QStringLiteral("option3"), QString::number(i));
 }
 
@@ -207,7 +240,7 @@ void StepGrabberSetup::startGrabbing(bool fromBarOne) {
         return;
     }
     QPointer<StepGrabberSetup> self(this);
-    if (LoadWinamp(m_ctx, this, m_timer1) != LoadWinampResult::Loaded)
+    if (LoadWinamp(m_ctx, this, m_playerLoadTimer) != LoadWinampResult::Loaded)
         return; // LoadWinamp has said why (and closed this window if it had to)
     if (!self || m_closing)
         return;
@@ -218,7 +251,7 @@ void StepGrabberSetup::startGrabbing(bool fromBarOne) {
     }
     auto* grabber = new Grabber(m_ctx, m_link);
     m_grabber = grabber;
-    m_grabberstarted = 1;
+    m_grabberStarted = 1;
     grabber->show();
     emit grabberOpened(grabber);
     grabber->start(); // on failure it has said why and closed itself

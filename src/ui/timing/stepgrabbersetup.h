@@ -32,17 +32,22 @@ class StepGrabberSetup : public QWidget {
     StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* parent = nullptr);
     ~StepGrabberSetup() override;
 
-    QRadioButton* Option1(int i) const { return m_option1.at(std::size_t(i)); } // snap 0..2
-    QRadioButton* Option3(int i) const { return m_option3.at(std::size_t(i)); } // freezes 0..2
-    QPushButton* Command1() const { return m_command1; } // "Synchronise your file"
-    QPushButton* Command2() const { return m_command2; } // "Test your keys"
-    QPushButton* Command3() const { return m_command3; } // start from the current bar
-    QPushButton* Command4() const { return m_command4; } // start from bar 1
-    QPushButton* Command5() const { return m_command5; } // "Close"
-    QTimer* Timer1() const { return m_timer1; }          // one-shot 1000 ms, for LoadWinamp
-    QComboBox* Speed() const { return m_speed; }         // the grabber's playback speed
+    // The option buttons by their stored value (snaps 0..3, 3 the finer
+    // snap; freezes 0..2).
+    QRadioButton* snapButton(int i) const { return m_snapButtons.at(std::size_t(i)); }
+    QRadioButton* freezeButton(int i) const { return m_freezeButtons.at(std::size_t(i)); }
+    QPushButton* syncCheckerButton() const { return m_syncCheckerButton; }
+    QPushButton* keyTesterButton() const { return m_keyTesterButton; }
+    QPushButton* startAtCurrentBarButton() const { return m_startAtCurrentBarButton; }
+    QPushButton* startAtBarOneButton() const { return m_startAtBarOneButton; }
+    QPushButton* closeButton() const { return m_closeButton; }
+    // One-shot 1000 ms, for LoadWinamp.
+    QTimer* playerLoadTimer() const { return m_playerLoadTimer; }
+    QComboBox* speedChoice() const { return m_speedChoice; }
+    // The steps a bar of the finer snap (kept under "finesnap").
+    QComboBox* finerSnapChoice() const { return m_finerSnapChoice; }
 
-    int grabberstarted() const { return m_grabberstarted; }
+    int grabberStarted() const { return m_grabberStarted; }
     // The windows this one opened (null when not open).
     Synchro* synchro() const { return m_synchro; }
     KeyTester* keyTester() const { return m_keyTester; }
@@ -58,8 +63,9 @@ class StepGrabberSetup : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void option1Clicked(int i);
-    void option3Clicked(int i);
+    void snapChosen(int i);
+    void finerSnapChosen();
+    void freezeChoiceChosen(int i);
     void openSynchro();
     void openKeyTester();
     void startGrabbing(bool fromBarOne);
@@ -68,26 +74,27 @@ class StepGrabberSetup : public QWidget {
     AppContext& m_ctx;
     EditorLink m_link;
     WindowLock m_lock;
-    int m_grabberstarted = 0;
+    int m_grabberStarted = 0;
     bool m_closing = false;
     bool m_unloaded = false;
     QPointer<Synchro> m_synchro;
     QPointer<KeyTester> m_keyTester;
     QPointer<Grabber> m_grabber;
 
-    std::array<QRadioButton*, 3> m_option1{};
-    std::array<QRadioButton*, 3> m_option3{};
-    QPushButton* m_command1 = nullptr;
-    QPushButton* m_command2 = nullptr;
-    QPushButton* m_command3 = nullptr;
-    QPushButton* m_command4 = nullptr;
-    QPushButton* m_command5 = nullptr;
-    QTimer* m_timer1 = nullptr;
-    QComboBox* m_speed = nullptr;
+    std::array<QRadioButton*, 4> m_snapButtons{};
+    std::array<QRadioButton*, 3> m_freezeButtons{};
+    QPushButton* m_syncCheckerButton = nullptr;
+    QPushButton* m_keyTesterButton = nullptr;
+    QPushButton* m_startAtCurrentBarButton = nullptr;
+    QPushButton* m_startAtBarOneButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QTimer* m_playerLoadTimer = nullptr;
+    QComboBox* m_speedChoice = nullptr;
+    QComboBox* m_finerSnapChoice = nullptr;
 };
 
-// A stored option as the setup reads it: the whole number 0..2 that `text`
-// holds, otherwise `fallback`.
-int storedOption(const QString& text, int fallback);
+// A stored option as the setup reads it: the whole number 0..last that
+// `text` holds, otherwise `fallback`.
+int storedOption(const QString& text, int fallback, int last = 2);
 
 } // namespace kolvo

@@ -75,9 +75,9 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
                            "button on the right to load if needed.     Timing will improve if no "
                            "other programs are in use.")),
         1);
-    m_command8 = makeButton(this, "Command8", QStringLiteral("\u25B6 Load"));
-    m_command8->setToolTip(QStringLiteral("Load the song into the player"));
-    loadRow->addWidget(m_command8);
+    m_loadButton = makeButton(this, "Command8", QStringLiteral("\u25B6 Load"));
+    m_loadButton->setToolTip(QStringLiteral("Load the song into the player"));
+    loadRow->addWidget(m_loadButton);
     layout->addLayout(loadRow);
 
     auto* lights = new QHBoxLayout;
@@ -86,52 +86,52 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
         shape->setObjectName(QStringLiteral("Shapes(%1)").arg(i));
         shape->setFrameShape(QFrame::Box);
         shape->setFixedSize(36, 36);
-        m_shapes[std::size_t(i)] = shape;
+        m_lights[std::size_t(i)] = shape;
         setFill(shape, QColor());
         lights->addWidget(shape);
     }
     layout->addLayout(lights);
 
     auto* grid = new QGridLayout;
-    m_text1 = new QLineEdit(ctx.document.song().bpm(), this);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text2 = new QLineEdit(ctx.document.song().gap(), this);
-    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_bpmEdit = new QLineEdit(ctx.document.song().bpm(), this);
+    m_bpmEdit->setObjectName(QStringLiteral("Text1"));
+    m_gapEdit = new QLineEdit(ctx.document.song().gap(), this);
+    m_gapEdit->setObjectName(QStringLiteral("Text2"));
     grid->addWidget(makeLabel(this, "Label2", QStringLiteral("BPM"), false), 0, 0);
-    grid->addWidget(m_text1, 0, 1);
+    grid->addWidget(m_bpmEdit, 0, 1);
     grid->addWidget(makeLabel(this, "Label3", QStringLiteral("Gap"), false), 1, 0);
-    grid->addWidget(m_text2, 1, 1);
+    grid->addWidget(m_gapEdit, 1, 1);
     grid->addWidget(makeLabel(this, "Label4", QStringLiteral("ms"), false), 1, 2);
 
-    m_command1 = makeButton(this, "Command1", QStringLiteral("Test"));
-    m_command2 = makeButton(this, "Command2", QStringLiteral("Too early"));
-    m_command4 = makeButton(this, "Command4", QStringLiteral("Too late"));
-    m_command3 = makeButton(this, "Command3", QStringLiteral("Too slow"));
-    m_command6 = makeButton(this, "Command6", QStringLiteral("Too quick"));
-    m_command5 = makeButton(this, "Command5", QStringLiteral("OK"));
-    m_command7 = makeButton(this, "Command7", QStringLiteral("Cancel"));
-    grid->addWidget(m_command3, 0, 3);
-    grid->addWidget(m_command6, 0, 4);
-    grid->addWidget(m_command2, 1, 3);
-    grid->addWidget(m_command4, 1, 4);
+    m_testButton = makeButton(this, "Command1", QStringLiteral("Test"));
+    m_tooEarlyButton = makeButton(this, "Command2", QStringLiteral("Too early"));
+    m_tooLateButton = makeButton(this, "Command4", QStringLiteral("Too late"));
+    m_tooSlowButton = makeButton(this, "Command3", QStringLiteral("Too slow"));
+    m_tooQuickButton = makeButton(this, "Command6", QStringLiteral("Too quick"));
+    m_okButton = makeButton(this, "Command5", QStringLiteral("OK"));
+    m_cancelButton = makeButton(this, "Command7", QStringLiteral("Cancel"));
+    grid->addWidget(m_tooSlowButton, 0, 3);
+    grid->addWidget(m_tooQuickButton, 0, 4);
+    grid->addWidget(m_tooEarlyButton, 1, 3);
+    grid->addWidget(m_tooLateButton, 1, 4);
     layout->addLayout(grid);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_command1);
+    buttons->addWidget(m_testButton);
     auto* speedLabel = makeLabel(this, "Label6", QStringLiteral("Speed"), false);
-    m_speed = makeSpeedChoice(this, QStringLiteral("synchro"));
-    speedLabel->setBuddy(m_speed);
+    m_speedChoice = makeSpeedChoice(this, QStringLiteral("synchro"));
+    speedLabel->setBuddy(m_speedChoice);
     buttons->addWidget(speedLabel);
-    buttons->addWidget(m_speed);
+    buttons->addWidget(m_speedChoice);
     buttons->addStretch();
-    buttons->addWidget(m_command5);
-    buttons->addWidget(m_command7);
+    buttons->addWidget(m_okButton);
+    buttons->addWidget(m_cancelButton);
     layout->addLayout(buttons);
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(50);
-    m_timer1->setTimerType(Qt::PreciseTimer);
+    m_beatPollTimer = new QTimer(this);
+    m_beatPollTimer->setObjectName(QStringLiteral("Timer1"));
+    m_beatPollTimer->setInterval(50);
+    m_beatPollTimer->setTimerType(Qt::PreciseTimer);
     m_loadTimer = new QTimer(this);
     m_loadTimer->setObjectName(QStringLiteral("Timer2"));
     m_loadTimer->setSingleShot(true);
@@ -141,32 +141,32 @@ Synchro::Synchro(AppContext& ctx, QWidget* opener, QWidget* parent)
     m_beatTimer->setObjectName(QStringLiteral("BeatTimer"));
     m_beatTimer->setSingleShot(true);
     m_beatTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_timer1, &QTimer::timeout, this, &Synchro::tick);
-    connect(m_beatTimer, &QTimer::timeout, this, &Synchro::tick);
-    connect(m_command1, &QPushButton::clicked, this, &Synchro::test);
-    connect(m_command2, &QPushButton::clicked, this, [this] { nudge(m_text2, 10); });
-    connect(m_command4, &QPushButton::clicked, this, [this] { nudge(m_text2, -10); });
-    connect(m_command3, &QPushButton::clicked, this, [this] { nudge(m_text1, 1); });
-    connect(m_command6, &QPushButton::clicked, this, [this] { nudge(m_text1, -1); });
-    connect(m_command5, &QPushButton::clicked, this, &Synchro::okClicked);
-    connect(m_command7, &QPushButton::clicked, this, &Synchro::cancelClicked);
-    connect(m_command8, &QPushButton::clicked, this, &Synchro::loadClicked);
+    connect(m_beatPollTimer, &QTimer::timeout, this, &Synchro::pollBeat);
+    connect(m_beatTimer, &QTimer::timeout, this, &Synchro::pollBeat);
+    connect(m_testButton, &QPushButton::clicked, this, &Synchro::test);
+    connect(m_tooEarlyButton, &QPushButton::clicked, this, [this] { nudge(m_gapEdit, 10); });
+    connect(m_tooLateButton, &QPushButton::clicked, this, [this] { nudge(m_gapEdit, -10); });
+    connect(m_tooSlowButton, &QPushButton::clicked, this, [this] { nudge(m_bpmEdit, 1); });
+    connect(m_tooQuickButton, &QPushButton::clicked, this, [this] { nudge(m_bpmEdit, -1); });
+    connect(m_okButton, &QPushButton::clicked, this, &Synchro::okClicked);
+    connect(m_cancelButton, &QPushButton::clicked, this, &Synchro::cancelClicked);
+    connect(m_loadButton, &QPushButton::clicked, this, &Synchro::loadClicked);
     // A new speed takes effect at once while the lights run.
-    connect(m_speed, &QComboBox::currentIndexChanged, this, [this] {
-        if (m_timer1->isActive())
-            m_ctx.player.setSpeed(chosenSpeed(m_speed));
+    connect(m_speedChoice, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_beatPollTimer->isActive())
+            m_ctx.player.setSpeed(chosenSpeed(m_speedChoice));
     });
     closeOnEscape(this);
     // A player that ends while the lights run is news at once.
     connect(
         m_ctx.player.events(), &PlayerEvents::ended, this,
         [this] {
-            if (!m_closing && m_timer1->isActive())
+            if (!m_closing && m_beatPollTimer->isActive())
                 playerNotFound();
         },
         Qt::QueuedConnection);
-    m_text1->installEventFilter(this);
-    m_text2->installEventFilter(this);
+    m_bpmEdit->installEventFilter(this);
+    m_gapEdit->installEventFilter(this);
 
     m_lock.lock(opener);
 }
@@ -176,14 +176,14 @@ Synchro::~Synchro() {
 }
 
 double Synchro::bpmValue() const {
-    return numericValue(m_text1->text());
+    return numericValue(m_bpmEdit->text());
 }
 double Synchro::gapValue() const {
-    return numericValue(m_text2->text());
+    return numericValue(m_gapEdit->text());
 }
 
 bool Synchro::lightOn(int i) const {
-    return i >= 1 && i <= timing::SyncBeatCounter::kLights && isLit(m_shapes[std::size_t(i)]);
+    return i >= 1 && i <= timing::SyncBeatCounter::kLights && isLit(m_lights[std::size_t(i)]);
 }
 
 void Synchro::nudge(QLineEdit* box, double by) {
@@ -202,7 +202,7 @@ void Synchro::test() {
     if (!target) {
         // Without a tempo there is no beat to jump to or to light.
         m_ctx.boxes.show(this,
-                         QStringLiteral("The BPM is ") + m_text1->text() +
+                         QStringLiteral("The BPM is ") + m_bpmEdit->text() +
                              QStringLiteral(", but it must be a number greater than 0 before "
                                             "the lights can follow the beat. Please enter the "
                                             "song's BPM and test again."),
@@ -210,7 +210,7 @@ void Synchro::test() {
         return;
     }
     QPointer<Synchro> self(this);
-    m_ctx.player.setSpeed(chosenSpeed(m_speed));
+    m_ctx.player.setSpeed(chosenSpeed(m_speedChoice));
     if (m_ctx.player.state() != 1)
         m_ctx.player.WinampCommand(winamp::Play);
     m_played = true;
@@ -221,12 +221,12 @@ void Synchro::test() {
         playerNotFound();
         return;
     }
-    m_timer1->start();
+    m_beatPollTimer->start();
 }
 
 void Synchro::playerNotFound() {
     // The lights follow the player; without one they stop.
-    m_timer1->stop();
+    m_beatPollTimer->stop();
     m_beatTimer->stop();
     m_ctx.boxes.show(this,
                      QStringLiteral("Winamp window not found. Load the file by clicking on "
@@ -234,14 +234,14 @@ void Synchro::playerNotFound() {
                      QStringLiteral("Winamp not found."), MsgButtons::Ok, MsgIcon::None);
 }
 
-void Synchro::tick() {
+void Synchro::pollBeat() {
     QPointer<Synchro> self(this);
     const std::optional<int> answer = m_ctx.player.ask(winamp::IsPlaying);
     if (!self || m_closing)
         return;
     if (!answer) {
         // Gone while the lights ran: never read that as "stopped at 0".
-        if (m_timer1->isActive())
+        if (m_beatPollTimer->isActive())
             playerNotFound();
         return;
     }
@@ -254,7 +254,7 @@ void Synchro::tick() {
     if (!self || m_closing)
         return;
     if (!at) {
-        if (m_timer1->isActive())
+        if (m_beatPollTimer->isActive())
             playerNotFound();
         return;
     }
@@ -269,10 +269,10 @@ void Synchro::tick() {
     // A beat due before the next poll gets a poll of its own at that moment,
     // so a light is never up to a whole poll late. The song's time runs
     // slower than ours at a lower speed.
-    if (m_timer1->isActive() && playState == 1) {
+    if (m_beatPollTimer->isActive() && playState == 1) {
         if (const std::optional<double> due = m_counter.nextBeatMs(bpm, gapValue())) {
             const double wait = (*due - position) * 100.0 / m_ctx.player.speed();
-            if (wait >= 0 && wait < m_timer1->interval())
+            if (wait >= 0 && wait < m_beatPollTimer->interval())
                 m_beatTimer->start(int(wait) + 1);
         }
     }
@@ -280,12 +280,12 @@ void Synchro::tick() {
 
 void Synchro::paintLights() {
     for (int i = 1; i <= timing::SyncBeatCounter::kLights; ++i)
-        setFill(m_shapes[std::size_t(i)], m_counter.lights[std::size_t(i)] ? kLitGreen : QColor());
+        setFill(m_lights[std::size_t(i)], m_counter.lights[std::size_t(i)] ? kLitGreen : QColor());
 }
 
 bool Synchro::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut && !m_closing &&
-        (watched == m_text1 || watched == m_text2)) {
+        (watched == m_bpmEdit || watched == m_gapEdit)) {
         // Leaving the box for another control of this window; a message box
         // or another window taking the focus is not leaving it.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -308,8 +308,8 @@ void Synchro::okClicked() {
     m_ctx.player.WinampCommand(winamp::Stop);
     m_ctx.document.closeMerging();
     m_ctx.document.beginStep(QStringLiteral("Synchronisation Checker"));
-    m_ctx.document.setField(SummaryField::Bpm, m_text1->text());
-    m_ctx.document.setField(SummaryField::Gap, m_text2->text());
+    m_ctx.document.setField(SummaryField::Bpm, m_bpmEdit->text());
+    m_ctx.document.setField(SummaryField::Gap, m_gapEdit->text());
     m_ctx.document.endStep();
     m_ctx.document.closeMerging();
     close();
@@ -334,8 +334,8 @@ void Synchro::unload() {
         return;
     m_unloaded = true;
     m_closing = true;
-    const bool lightsRan = m_timer1->isActive();
-    m_timer1->stop();
+    const bool lightsRan = m_beatPollTimer->isActive();
+    m_beatPollTimer->stop();
     m_beatTimer->stop();
     // Music that Test started stops with the window (OK and Cancel have
     // stopped it already).

@@ -32,20 +32,20 @@ class Synchro : public QWidget {
     Synchro(AppContext& ctx, QWidget* opener, QWidget* parent = nullptr);
     ~Synchro() override;
 
-    QLineEdit* Text1() const { return m_text1; }                        // BPM
-    QLineEdit* Text2() const { return m_text2; }                        // gap in ms
-    QFrame* Shapes(int i) const { return m_shapes.at(std::size_t(i)); } // lights 1..8
-    QPushButton* Command1() const { return m_command1; }                // Test
-    QPushButton* Command2() const { return m_command2; }                // Too early
-    QPushButton* Command3() const { return m_command3; }                // Too slow
-    QPushButton* Command4() const { return m_command4; }                // Too late
-    QPushButton* Command5() const { return m_command5; }                // OK
-    QPushButton* Command6() const { return m_command6; }                // Too quick
-    QPushButton* Command7() const { return m_command7; }                // Cancel
-    QPushButton* Command8() const { return m_command8; } // load the song into the player
-    QTimer* Timer1() const { return m_timer1; }          // the 50 ms beat poll
+    QLineEdit* bpmEdit() const { return m_bpmEdit; }
+    QLineEdit* gapEdit() const { return m_gapEdit; }                        // ms
+    QFrame* lightFrame(int i) const { return m_lights.at(std::size_t(i)); } // 1..8
+    QPushButton* testButton() const { return m_testButton; }
+    QPushButton* tooEarlyButton() const { return m_tooEarlyButton; }
+    QPushButton* tooSlowButton() const { return m_tooSlowButton; }
+    QPushButton* tooLateButton() const { return m_tooLateButton; }
+    QPushButton* okButton() const { return m_okButton; }
+    QPushButton* tooQuickButton() const { return m_tooQuickButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
+    QPushButton* loadButton() const { return m_loadButton; }  // load the song into the player
+    QTimer* beatPollTimer() const { return m_beatPollTimer; } // every 50 ms
     QTimer* beatTimer() const { return m_beatTimer; }
-    QComboBox* Speed() const { return m_speed; }
+    QComboBox* speedChoice() const { return m_speedChoice; }
 
     const timing::SyncBeatCounter& counter() const { return m_counter; }
     int syncbeat() const { return m_counter.syncbeat; }
@@ -56,7 +56,7 @@ class Synchro : public QWidget {
   public slots:
     void test();
     // One poll of the beat timer.
-    void tick();
+    void pollBeat();
 
   signals:
     // A light came on (or the row cleared) for beat `syncbeat`, at play
@@ -89,21 +89,21 @@ class Synchro : public QWidget {
     bool m_unloaded = false;
     bool m_played = false; // Test has started the music
 
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_text2 = nullptr;
-    std::array<QFrame*, 9> m_shapes{}; // 1..8
-    QPushButton* m_command1 = nullptr;
-    QPushButton* m_command2 = nullptr;
-    QPushButton* m_command3 = nullptr;
-    QPushButton* m_command4 = nullptr;
-    QPushButton* m_command5 = nullptr;
-    QPushButton* m_command6 = nullptr;
-    QPushButton* m_command7 = nullptr;
-    QPushButton* m_command8 = nullptr;
-    QTimer* m_timer1 = nullptr;
+    QLineEdit* m_bpmEdit = nullptr;
+    QLineEdit* m_gapEdit = nullptr;
+    std::array<QFrame*, 9> m_lights{}; // 1..8
+    QPushButton* m_testButton = nullptr;
+    QPushButton* m_tooEarlyButton = nullptr;
+    QPushButton* m_tooSlowButton = nullptr;
+    QPushButton* m_tooLateButton = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_tooQuickButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QPushButton* m_loadButton = nullptr;
+    QTimer* m_beatPollTimer = nullptr;
     QTimer* m_beatTimer = nullptr; // one-shot: a poll at a beat due between two ticks
     QTimer* m_loadTimer = nullptr;
-    QComboBox* m_speed = nullptr;
+    QComboBox* m_speedChoice = nullptr;
 };
 
 } // namespace kolvo

@@ -40,41 +40,41 @@ TappingTool::TappingTool(AppContext& ctx, QWidget* summaryWindow, const QString&
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeLabel(this, "Label1", intro));
-    m_label2 = makeLabel(this, "Label2", step1);
-    m_label3 = makeLabel(this, "Label3", step2);
-    m_label4 = makeLabel(this, "Label4", step3);
-    layout->addWidget(m_label2);
-    layout->addWidget(m_label3);
-    layout->addWidget(m_label4);
+    m_stepOneLabel = makeLabel(this, "Label2", step1);
+    m_stepTwoLabel = makeLabel(this, "Label3", step2);
+    m_stepThreeLabel = makeLabel(this, "Label4", step3);
+    layout->addWidget(m_stepOneLabel);
+    layout->addWidget(m_stepTwoLabel);
+    layout->addWidget(m_stepThreeLabel);
     m_body = new QVBoxLayout;
     layout->addLayout(m_body);
-    m_label5 = makeLabel(this, "Label5", result);
-    m_label5->setAlignment(Qt::AlignCenter);
-    m_label5->hide();
-    layout->addWidget(m_label5);
+    m_resultLabel = makeLabel(this, "Label5", result);
+    m_resultLabel->setAlignment(Qt::AlignCenter);
+    m_resultLabel->hide();
+    layout->addWidget(m_resultLabel);
 
     auto* buttons = new QHBoxLayout;
-    m_command1 = new QPushButton(QStringLiteral("Accept New Value"), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command2 = new QPushButton(QStringLiteral("Reject New Value"), this);
-    m_command2->setObjectName(QStringLiteral("Command2"));
-    for (QPushButton* b : {m_command1, m_command2}) {
+    m_acceptButton = new QPushButton(QStringLiteral("Accept New Value"), this);
+    m_acceptButton->setObjectName(QStringLiteral("Command1"));
+    m_rejectButton = new QPushButton(QStringLiteral("Reject New Value"), this);
+    m_rejectButton->setObjectName(QStringLiteral("Command2"));
+    for (QPushButton* b : {m_acceptButton, m_rejectButton}) {
         b->setAutoDefault(false);
         b->hide();
         b->setEnabled(false);
         buttons->addWidget(b);
     }
     layout->addLayout(buttons);
-    m_label8 = makeLabel(this, "Label8", QStringLiteral("Press Escape at any time to cancel."));
-    layout->addWidget(m_label8);
+    m_escapeHint = makeLabel(this, "Label8", QStringLiteral("Press Escape at any time to cancel."));
+    layout->addWidget(m_escapeHint);
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setSingleShot(true);
-    m_timer1->setInterval(1000);
+    m_playerLoadTimer = new QTimer(this);
+    m_playerLoadTimer->setObjectName(QStringLiteral("Timer1"));
+    m_playerLoadTimer->setSingleShot(true);
+    m_playerLoadTimer->setInterval(1000);
 
-    connect(m_command1, &QPushButton::clicked, this, [this] { acceptResult(); });
-    connect(m_command2, &QPushButton::clicked, this, &TappingTool::reject);
+    connect(m_acceptButton, &QPushButton::clicked, this, [this] { acceptResult(); });
+    connect(m_rejectButton, &QPushButton::clicked, this, &TappingTool::reject);
 
     setStep(1);
     m_lock.lock(summaryWindow);
@@ -123,27 +123,27 @@ void TappingTool::showEvent(QShowEvent* event) {
 void TappingTool::setStep(int step) {
     m_step = step;
     // A new run: the last run's result goes.
-    if (step != 0 && !m_label5->isHidden()) {
-        m_label5->hide();
+    if (step != 0 && !m_resultLabel->isHidden()) {
+        m_resultLabel->hide();
         fitHeight();
     }
-    setStepLabel(m_label2, step == 1);
-    setStepLabel(m_label3, step == 2);
-    setStepLabel(m_label4, step == 3);
+    setStepLabel(m_stepOneLabel, step == 1);
+    setStepLabel(m_stepTwoLabel, step == 2);
+    setStepLabel(m_stepThreeLabel, step == 3);
 }
 
 void TappingTool::showResult(const QString& text) {
-    m_label5->setText(text);
-    m_label5->show();
+    m_resultLabel->setText(text);
+    m_resultLabel->show();
     fitHeight();
-    for (QPushButton* b : {m_command1, m_command2}) {
+    for (QPushButton* b : {m_acceptButton, m_rejectButton}) {
         b->show();
         b->setEnabled(true);
     }
 }
 
 void TappingTool::reject() {
-    for (QPushButton* b : {m_command1, m_command2}) {
+    for (QPushButton* b : {m_acceptButton, m_rejectButton}) {
         b->setEnabled(false);
         b->hide();
     }
@@ -225,7 +225,7 @@ void TappingTool::unload() {
         return;
     m_unloaded = true;
     m_closing = true;
-    m_timer1->stop();
+    m_playerLoadTimer->stop();
     m_lock.release();
     emit unloaded();
 }

@@ -26,14 +26,15 @@ class TappingTool : public QWidget {
     // The step in force: 1..3, or 0 while a result is on screen.
     int step() const { return m_step; }
 
-    QLabel* Label2() const { return m_label2; }
-    QLabel* Label3() const { return m_label3; }
-    QLabel* Label4() const { return m_label4; }
-    QLabel* Label5() const { return m_label5; }
-    QLabel* Label8() const { return m_label8; }
-    QPushButton* Command1() const { return m_command1; } // "Accept New Value"
-    QPushButton* Command2() const { return m_command2; } // "Reject New Value"
-    QTimer* Timer1() const { return m_timer1; }          // one-shot 1000 ms, for LoadWinamp
+    QLabel* stepOneLabel() const { return m_stepOneLabel; }
+    QLabel* stepTwoLabel() const { return m_stepTwoLabel; }
+    QLabel* stepThreeLabel() const { return m_stepThreeLabel; }
+    QLabel* resultLabel() const { return m_resultLabel; }
+    QLabel* escapeHint() const { return m_escapeHint; }
+    QPushButton* acceptButton() const { return m_acceptButton; } // "Accept New Value"
+    QPushButton* rejectButton() const { return m_rejectButton; } // "Reject New Value"
+    // One-shot 1000 ms, for LoadWinamp.
+    QTimer* playerLoadTimer() const { return m_playerLoadTimer; }
 
     // Handles one key as the window does (a virtual-key code).
     void keyDown(int virtualKey);
@@ -84,14 +85,14 @@ class TappingTool : public QWidget {
     bool m_unloaded = false;
 
     QVBoxLayout* m_body = nullptr;
-    QLabel* m_label2 = nullptr;
-    QLabel* m_label3 = nullptr;
-    QLabel* m_label4 = nullptr;
-    QLabel* m_label5 = nullptr;
-    QLabel* m_label8 = nullptr;
-    QPushButton* m_command1 = nullptr;
-    QPushButton* m_command2 = nullptr;
-    QTimer* m_timer1 = nullptr;
+    QLabel* m_stepOneLabel = nullptr;
+    QLabel* m_stepTwoLabel = nullptr;
+    QLabel* m_stepThreeLabel = nullptr;
+    QLabel* m_resultLabel = nullptr;
+    QLabel* m_escapeHint = nullptr;
+    QPushButton* m_acceptButton = nullptr;
+    QPushButton* m_rejectButton = nullptr;
+    QTimer* m_playerLoadTimer = nullptr;
 };
 
 } // namespace kolvo

@@ -53,6 +53,45 @@ INSTANTIATE_TEST_SUITE_P(Grid, SnapRowTest,
                              SnapCase{"none r30.4", 1, 30.4, 7, 1, 31},
                              SnapCase{"none r0.5", 1, 0.5, -1, 1, 1}));
 
+// The three old settings land where they always did: every r of a bar, in
+// steps of 1/64 row (every halfway point included), gives the old row.
+TEST(SnapToSteps, OldSettingsKeepTheirRows) {
+    for (int snap : {int(SnapBeat), int(SnapHalfBeat), int(SnapQuarterBeat), 7}) {
+        for (int i = 0; i < 32 * 64; ++i) {
+            const double r = i / 64.0;
+            const SnappedCell old = snapRow(9, r, snap);
+            const SnappedTick now = snapToSteps(9, r, stepsOfSnapSetting(snap));
+            ASSERT_EQ(now.bar, old.bar) << "snap " << snap << " r " << r;
+            ASSERT_EQ(now.fineRow, (old.row - 1) * 6) << "snap " << snap << " r " << r;
+        }
+    }
+}
+
+TEST(SnapToSteps, FinerSnapsTakeTheNearestStepHalvesGoingOn) {
+    struct Case {
+        int steps;
+        double r; // 32nd rows
+        long long wantBar;
+        int wantFineRow;
+    };
+    const Case cases[] = {
+        {12, 1.3, 4, 0},                       // step 0.49
+        {12, 1.4, 4, 16},                      // step 0.525
+        {12, 30.6, 4, 176},                    // step 11.48
+        {12, 30.7, 5, 0},                      // the last half step goes to the next bar
+        {24, 13.0, 4, 80},                     // step 9.75 -> 10
+        {48, 16.2, 4, 96},   {64, 0.25, 4, 3}, // step 0.5 goes on
+        {192, 31.9, 4, 191},                   // fine 191.4
+        {192, 31.95, 5, 0},                    // fine 191.7
+        {32, 7.49, 4, 42},   {5, 7.49, 4, 42}, // not a snap: the 32nd row it falls in
+    };
+    for (const Case& c : cases) {
+        const SnappedTick at = snapToSteps(4, c.r, c.steps);
+        EXPECT_EQ(at.bar, c.wantBar) << c.steps << " r " << c.r;
+        EXPECT_EQ(at.fineRow, c.wantFineRow) << c.steps << " r " << c.r;
+    }
+}
+
 struct PositionCase {
     double positionMs;
     double gapMs;

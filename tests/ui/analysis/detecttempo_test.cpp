@@ -143,15 +143,15 @@ TEST_F(DetectTempoTest, CheckByEarOpensTheCheckerWithTheNewFigures) {
         if (auto* s = qobject_cast<Synchro*>(top))
             sync = s;
     ASSERT_NE(sync, nullptr);
-    EXPECT_EQ(sync->Text1()->text(), "150");
-    EXPECT_EQ(sync->Text2()->text(), "400");
+    EXPECT_EQ(sync->bpmEdit()->text(), "150");
+    EXPECT_EQ(sync->gapEdit()->text(), "400");
     // Nothing is written until the checker's OK; the summary stays held by
     // the checker after this window closes.
     EXPECT_EQ(app.model.bpm(), "100");
     w->close();
     QApplication::processEvents();
     EXPECT_FALSE(summary.isEnabled());
-    sync->Command5()->click();
+    sync->okButton()->click();
     QApplication::processEvents();
     EXPECT_EQ(app.model.bpm(), "150");
     EXPECT_EQ(app.model.gap(), "400");

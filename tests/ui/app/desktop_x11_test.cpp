@@ -11,8 +11,8 @@
 #include "ui/app/folderdialogs.h"
 #include "ui/app/folderlist.h"
 #include "ui/app/freezearrowhelp.h"
-#include "ui/app/frmsplash.h"
 #include "ui/app/infowindows.h"
+#include "ui/app/splashwindow.h"
 #include "ui/dwi/dwiloading.h"
 #include "ui/dwi/freezes.h"
 #include "ui/editor/powertools.h"
@@ -178,14 +178,15 @@ TEST(Desktop, FirstRunQuestionsTakeTheKeyboard) {
     ddr->show();
     ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == ddr; }, 5000));
     ASSERT_TRUE(waitUntil(
-        [&] { return QApplication::focusWidget() == static_cast<QWidget*>(ddr->Dir1); }, 5000));
-    const QString home = ddr->Dir1->path();
-    QTest::keyClick(ddr->Dir1, Qt::Key_Up); // the open folder's parent
-    QTest::keyClick(ddr->Dir1, Qt::Key_Return);
+        [&] { return QApplication::focusWidget() == static_cast<QWidget*>(ddr->folderList); },
+        5000));
+    const QString home = ddr->folderList->path();
+    QTest::keyClick(ddr->folderList, Qt::Key_Up); // the open folder's parent
+    QTest::keyClick(ddr->folderList, Qt::Key_Return);
     ASSERT_FALSE(ddr.isNull());
-    EXPECT_NE(ddr->Dir1->path(), home);
-    const QString chosen = ddr->Dir1->path();
-    QTest::keyClick(ddr->Dir1, Qt::Key_Return);
+    EXPECT_NE(ddr->folderList->path(), home);
+    const QString chosen = ddr->folderList->path();
+    QTest::keyClick(ddr->folderList, Qt::Key_Return);
     EXPECT_TRUE(waitUntil([&] { return ddr.isNull(); }, 2000));
     EXPECT_EQ(app.ctx.goahead, 1);
     EXPECT_EQ(app.ctx.simulatorpath, chosen);
@@ -203,7 +204,9 @@ TEST(Desktop, FirstRunQuestionsTakeTheKeyboard) {
     updates->show();
     ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == updates; }, 5000));
     ASSERT_TRUE(waitUntil(
-        [&] { return QApplication::focusWidget() == static_cast<QWidget*>(updates->Command2); },
+        [&] {
+            return QApplication::focusWidget() == static_cast<QWidget*>(updates->doNotCheckButton);
+        },
         5000));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_TRUE(waitUntil([&] { return updates.isNull(); }, 2000));
@@ -268,7 +271,7 @@ TEST(Desktop, EveryWindowComesBackOntoTheScreen) {
     using Make = std::function<QWidget*()>;
     const QList<QPair<const char*, Make>> windows = {
         {"summary window", [&] { return new SongSummaryWindow(app.ctx); }},
-        {"splash", [&] { return new frmSplash(app.ctx, {}); }},
+        {"splash", [&] { return new SplashWindow(app.ctx, {}); }},
         {"simulator folder", [&] { return new DDRLocation(app.ctx, nullptr); }},
         {"player folder", [&] { return new WinampLocation(app.ctx, nullptr); }},
         {"update centre", [&] { return new CheckForUpdates(app.ctx, nullptr); }},

@@ -98,7 +98,7 @@ struct World {
         QPointer<CheckForUpdates> w = new CheckForUpdates(app.ctx, nullptr);
         w->setEndProgram([] {});
         w->show();
-        w->Command1->click();
+        w->checkNowButton->click();
         waitUntil([&] { return w.isNull(); }, 10000);
     }
 };
@@ -259,13 +259,13 @@ TEST(EveryMessage, HasItsTextTitleButtonsAndIcon) {
         {"sync check without player",
          [](World& w) {
              w.app.player.running = false;
-             w.show(new Synchro(w.app.ctx, &w.summary))->Command1()->click();
+             w.show(new Synchro(w.app.ctx, &w.summary))->testButton()->click();
          },
          "Winamp window not found. Load the file by clicking on the Winamp icon.",
          "Winamp not found.", B::Ok, I::None},
         {"quarter beats",
          [](World& w) {
-             w.show(new StepGrabberSetup(w.app.ctx, w.link(w.editor())))->Option1(2)->click();
+             w.show(new StepGrabberSetup(w.app.ctx, w.link(w.editor())))->snapButton(2)->click();
          },
          kQuarterBeats, "Warning", B::Ok, I::Critical},
         {"grab before the song starts",

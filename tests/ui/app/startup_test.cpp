@@ -8,7 +8,7 @@
 #include "ui/app/checkforupdates.h"
 #include "ui/app/folderdialogs.h"
 #include "ui/app/folderlist.h"
-#include "ui/app/frmsplash.h"
+#include "ui/app/splashwindow.h"
 #include "ui/platform/settings.h"
 
 #include <QCheckBox>
@@ -35,8 +35,8 @@ class StartupTest : public ::testing::Test {
     }
 
     // Shows a new splash; the main window "opens" by counting.
-    QPointer<frmSplash> start(TestApp& app) {
-        auto* s = new frmSplash(app.ctx, [this] { ++mainOpened; });
+    QPointer<SplashWindow> start(TestApp& app) {
+        auto* s = new SplashWindow(app.ctx, [this] { ++mainOpened; });
         s->setEndProgram([this] { ++ended; });
         s->show();
         return s;
@@ -68,17 +68,17 @@ TEST_F(StartupTest, FirstRunAsksForBothFoldersThenUpdatesThenOpensTheMainWindow)
     TestApp app;
     WindowsClosedAtEnd closeWindows;
     QDir().mkpath(app.path(QStringLiteral("games/sim")));
-    QPointer<frmSplash> splash = start(app);
-    EXPECT_EQ(splash->lblVersion->text(), QStringLiteral("Version 1.0.1"));
-    EXPECT_EQ(splash->Label1->text(), QStringLiteral("Stand by, loading..."));
+    QPointer<SplashWindow> splash = start(app);
+    EXPECT_EQ(splash->versionLabel->text(), QStringLiteral("Version 1.0.1"));
+    EXPECT_EQ(splash->statusLabel->text(), QStringLiteral("Stand by, loading..."));
 
     auto* ddr = openWindow<DDRLocation>(QStringLiteral("DDRLocation"));
     ASSERT_NE(ddr, nullptr);
     EXPECT_EQ(ddr->windowTitle(), QStringLiteral("Location of DDR Simulator"));
     EXPECT_FALSE(splash->isEnabled());
     EXPECT_EQ(app.ctx.goahead, 0);
-    ASSERT_TRUE(ddr->Dir1->setPath(app.path(QStringLiteral("games/sim/"))));
-    ddr->Command1->click();
+    ASSERT_TRUE(ddr->folderList->setPath(app.path(QStringLiteral("games/sim/"))));
+    ddr->okButton->click();
     EXPECT_EQ(app.ctx.goahead, 1);
     EXPECT_EQ(setting(kDirInfoSection, kSimulatorKey), app.path(QStringLiteral("games/sim")));
     EXPECT_EQ(app.ctx.simulatorpath, app.path(QStringLiteral("games/sim")));
@@ -90,10 +90,10 @@ TEST_F(StartupTest, FirstRunAsksForBothFoldersThenUpdatesThenOpensTheMainWindow)
     EXPECT_FALSE(splash->isEnabled());
     const QString mpv = QStandardPaths::findExecutable(QStringLiteral("mpv"));
     if (!mpv.isEmpty()) { // opens where the player is, so OK is enough
-        EXPECT_EQ(player->Dir1->path(), QFileInfo(mpv).absolutePath());
+        EXPECT_EQ(player->folderList->path(), QFileInfo(mpv).absolutePath());
     }
-    const QString playerFolder = player->Dir1->path();
-    player->Command1->click();
+    const QString playerFolder = player->folderList->path();
+    player->okButton->click();
     EXPECT_EQ(app.ctx.goahead, 2);
     EXPECT_EQ(setting(kDirInfoSection, kPlayerKey), playerFolder);
     EXPECT_EQ(app.ctx.winamppath, playerFolder);
@@ -108,7 +108,7 @@ TEST_F(StartupTest, FirstRunAsksForBothFoldersThenUpdatesThenOpensTheMainWindow)
     EXPECT_EQ(app.ctx.session.autopower, 1);
     EXPECT_EQ(app.ctx.session.autotrans, 1);
     EXPECT_EQ(mainOpened, 0);
-    updates->Command2->click(); // "Do not check"
+    updates->doNotCheckButton->click(); // "Do not check"
 
     ASSERT_TRUE(waitUntil([&] { return mainOpened == 1 && splash.isNull(); }));
     EXPECT_EQ(setting(kSettingsSection, kCheckUpdateKey), QStringLiteral("0"));
@@ -136,11 +136,11 @@ TEST_F(StartupTest, StoredFoldersGoStraightToTheMainWindowUnlessOutdated) {
         TestApp app;
         WindowsClosedAtEnd closeWindows;
         mainOpened = 0;
-        QPointer<frmSplash> splash = start(app);
+        QPointer<SplashWindow> splash = start(app);
         auto* ddr = openWindow<DDRLocation>(QStringLiteral("DDRLocation"));
         EXPECT_EQ(ddr != nullptr, c.asks);
         if (ddr)
-            ddr->Command2->click(); // Cancel keeps the old value and goes on
+            ddr->cancelButton->click(); // Cancel keeps the old value and goes on
         ASSERT_TRUE(waitUntil([&] { return mainOpened == 1 && splash.isNull(); }));
         EXPECT_EQ(openWindow<WinampLocation>(QStringLiteral("WinampLocation")), nullptr);
         EXPECT_EQ(openWindow<CheckForUpdates>(QStringLiteral("CheckForUpdates")), nullptr);
@@ -199,7 +199,7 @@ TEST_F(StartupTest, DebugSwitchLogsEveryStepInOrder) {
         WindowsClosedAtEnd closeWindows;
         app.ctx.arguments = c.arguments;
         mainOpened = 0;
-        QPointer<frmSplash> splash = start(app);
+        QPointer<SplashWindow> splash = start(app);
         ASSERT_TRUE(waitUntil([&] { return mainOpened == 1 && splash.isNull(); }));
         const QString logFile = dataFilePath(QStringLiteral("kolvodebug.txt"));
         ASSERT_EQ(QFile::exists(logFile), c.logs);
@@ -264,14 +264,15 @@ TEST_F(StartupTest, StartupUpdateCheckOffersOnlyANewerVersion) {
         app.boxes.answers << c.answer;
         mainOpened = 0;
         ended = 0;
-        QPointer<frmSplash> splash = start(app);
+        QPointer<SplashWindow> splash = start(app);
         if (c.continues) {
             ASSERT_TRUE(waitUntil([&] { return mainOpened == 1 && splash.isNull(); }));
         } else {
             ASSERT_TRUE(waitUntil([&] { return ended == 1; }));
             QTest::qWait(1500); // the main window must not follow
             EXPECT_EQ(mainOpened, 0);
-            EXPECT_EQ(splash->Label1->text(), QStringLiteral("Checking for program updates..."));
+            EXPECT_EQ(splash->statusLabel->text(),
+                      QStringLiteral("Checking for program updates..."));
         }
         EXPECT_EQ(ended, c.continues ? 0 : 1);
         EXPECT_EQ(app.boxes.shown.size(), c.offered ? 1 : 0);
@@ -315,15 +316,15 @@ TEST_F(StartupTest, UpdateWindowClosedWithDoNotCheckStillDecides) {
         TestApp app;
         WindowsClosedAtEnd closeWindows;
         mainOpened = 0;
-        QPointer<frmSplash> splash = start(app);
+        QPointer<SplashWindow> splash = start(app);
         CheckForUpdates* updates = nullptr;
         ASSERT_TRUE(waitUntil([&] {
             return (updates = openWindow<CheckForUpdates>(QStringLiteral("CheckForUpdates")));
         }));
         EXPECT_FALSE(splash->isEnabled());
         if (tick)
-            updates->Check1->click();
-        updates->Command2->click();
+            updates->checkAtStartBox->click();
+        updates->doNotCheckButton->click();
         ASSERT_TRUE(waitUntil([&] { return mainOpened == 1 && splash.isNull(); }));
         EXPECT_EQ(setting(kSettingsSection, kCheckUpdateKey),
                   tick ? QStringLiteral("1") : QStringLiteral("0"));

@@ -127,13 +127,13 @@ TEST_F(UpdateTest, WindowDecidesTheStartupSettingAndHandsBack) {
         auto* w = new CheckForUpdates(app.ctx, &setAside);
         w->show();
         EXPECT_EQ(w->windowTitle(), QStringLiteral("Kolvo Update Centre"));
-        EXPECT_EQ(w->Label3->text(), QStringLiteral("Currently using v1.0.1"));
+        EXPECT_EQ(w->statusLabel->text(), QStringLiteral("Currently using v1.0.1"));
         EXPECT_EQ(ReadSetting(kSettingsSection, kCheckUpdateKey, "none"), QStringLiteral("0"));
         EXPECT_FALSE(setAside.isEnabled());
-        w->Check1->click();
+        w->checkAtStartBox->click();
         EXPECT_EQ(ReadSetting(kSettingsSection, kCheckUpdateKey, "none"), QStringLiteral("1"));
-        w->Check1->click();
-        w->Command2->click(); // "Do not check"
+        w->checkAtStartBox->click();
+        w->doNotCheckButton->click(); // "Do not check"
         QTest::qWait(0);
         EXPECT_EQ(ReadSetting(kSettingsSection, kCheckUpdateKey, "none"), QStringLiteral("0"));
         EXPECT_TRUE(setAside.isEnabled());
@@ -185,11 +185,11 @@ TEST_F(UpdateTest, CheckNowReportsWhatTheServerSaid) {
         QPointer<CheckForUpdates> w = new CheckForUpdates(app.ctx, nullptr);
         w->setEndProgram([&] { ++ended; });
         w->show();
-        w->Command1->click();
-        EXPECT_FALSE(w->Command1->isEnabled());
-        EXPECT_FALSE(w->Command2->isEnabled());
+        w->checkNowButton->click();
+        EXPECT_FALSE(w->checkNowButton->isEnabled());
+        EXPECT_FALSE(w->doNotCheckButton->isEnabled());
         if (c.address != 2) {
-            EXPECT_EQ(w->Label3->text(), QStringLiteral("Stand by, connecting..."));
+            EXPECT_EQ(w->statusLabel->text(), QStringLiteral("Stand by, connecting..."));
         }
         ASSERT_TRUE(waitUntil([&] { return w.isNull(); }));
         ASSERT_EQ(app.boxes.shown.size(), 1);
@@ -246,7 +246,7 @@ TEST_F(UpdateTest, ServerLinesAreShownAsPlainText) {
     QPointer<CheckForUpdates> w = new CheckForUpdates(ctx, nullptr);
     w->setEndProgram([&] { ++ended; });
     w->show();
-    w->Command1->click();
+    w->checkNowButton->click();
     ASSERT_TRUE(waitUntil([&] { return w.isNull(); }));
     EXPECT_TRUE(inspected);
     EXPECT_EQ(ended, 0);
@@ -262,7 +262,7 @@ TEST_F(UpdateTest, YesOpensTheWebPageAndEndsTheProgram) {
     QPointer<CheckForUpdates> w = new CheckForUpdates(app.ctx, nullptr);
     w->setEndProgram([&] { ++ended; });
     w->show();
-    w->Command1->click();
+    w->checkNowButton->click();
     ASSERT_TRUE(waitUntil([&] { return w.isNull(); }));
     EXPECT_EQ(ended, 1);
     ASSERT_EQ(app.launcher.calls.size(), 1);
@@ -322,7 +322,7 @@ TEST_F(UpdateTest, ClosingTheWindowDuringADownloadDropsIt) {
     WindowsClosedAtEnd closeWindows;
     QPointer<CheckForUpdates> w = new CheckForUpdates(app.ctx, nullptr);
     w->show();
-    w->Command1->click();
+    w->checkNowButton->click();
     ASSERT_TRUE(waitUntil([&] { return !server.requests.isEmpty(); }));
     w->close();
     ASSERT_TRUE(waitUntil([&] { return w.isNull(); }));

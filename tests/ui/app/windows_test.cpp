@@ -63,8 +63,8 @@ TEST_F(WindowsTest, FolderDialogStoresTheChosenFolderWithoutTrailingSlash) {
             QPointer<FolderLocationDialog> open = d;
             d->show();
             EXPECT_FALSE(setAside.isEnabled());
-            ASSERT_TRUE(d->Dir1->setPath(c.folder));
-            d->Command1->click();
+            ASSERT_TRUE(d->folderList->setPath(c.folder));
+            d->okButton->click();
             ASSERT_TRUE(waitUntil([&] { return open.isNull(); }));
             EXPECT_TRUE(setAside.isEnabled());
             EXPECT_EQ(app.ctx.goahead, goahead == 0 ? (c.simulator ? 1 : 2) : 10);
@@ -84,11 +84,11 @@ TEST_F(WindowsTest, FolderDialogCancelOrCloseKeepsTheOldValueAndLetsStartupGoOn)
         auto* d = new DDRLocation(app.ctx, nullptr);
         QPointer<DDRLocation> open = d;
         d->show();
-        d->Dir1->setPath(QStringLiteral("/"));
+        d->folderList->setPath(QStringLiteral("/"));
         if (viaCloseBox)
             d->close();
         else
-            d->Command2->click();
+            d->cancelButton->click();
         ASSERT_TRUE(waitUntil([&] { return open.isNull(); }));
         EXPECT_EQ(app.ctx.goahead, 1);
         EXPECT_EQ(app.ctx.simulatorpath, QStringLiteral("/old"));
@@ -104,35 +104,36 @@ TEST_F(WindowsTest, FolderListOpensOnASingleClickAndFollowsTheDriveList) {
     app.ctx.simulatorpath = app.path(QStringLiteral("top"));
     auto* d = new DDRLocation(app.ctx, nullptr);
     d->show();
-    EXPECT_EQ(d->Dir1->path(), app.path(QStringLiteral("top"))); // starts at the stored folder
+    EXPECT_EQ(d->folderList->path(),
+              app.path(QStringLiteral("top"))); // starts at the stored folder
 
-    const auto found = d->Dir1->findItems(QStringLiteral("inner"), Qt::MatchEndsWith);
+    const auto found = d->folderList->findItems(QStringLiteral("inner"), Qt::MatchEndsWith);
     ASSERT_EQ(found.size(), 1);
-    const QRect r = d->Dir1->visualItemRect(found.first());
-    QTest::mouseClick(d->Dir1->viewport(), Qt::LeftButton, {}, r.center());
-    EXPECT_EQ(d->Dir1->path(), app.path(QStringLiteral("top/inner")));
+    const QRect r = d->folderList->visualItemRect(found.first());
+    QTest::mouseClick(d->folderList->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(d->folderList->path(), app.path(QStringLiteral("top/inner")));
 
     // The chain above the open folder leads back up with one click.
-    const auto up = d->Dir1->findItems(QStringLiteral("top"), Qt::MatchEndsWith);
+    const auto up = d->folderList->findItems(QStringLiteral("top"), Qt::MatchEndsWith);
     ASSERT_EQ(up.size(), 1);
-    QTest::mouseClick(d->Dir1->viewport(), Qt::LeftButton, {},
-                      d->Dir1->visualItemRect(up.first()).center());
-    EXPECT_EQ(d->Dir1->path(), app.path(QStringLiteral("top")));
+    QTest::mouseClick(d->folderList->viewport(), Qt::LeftButton, {},
+                      d->folderList->visualItemRect(up.first()).center());
+    EXPECT_EQ(d->folderList->path(), app.path(QStringLiteral("top")));
 
-    EXPECT_FALSE(d->Dir1->setPath(app.path(QStringLiteral("no such folder"))));
-    EXPECT_EQ(d->Dir1->path(), app.path(QStringLiteral("top")));
+    EXPECT_FALSE(d->folderList->setPath(app.path(QStringLiteral("no such folder"))));
+    EXPECT_EQ(d->folderList->path(), app.path(QStringLiteral("top")));
 
     // Choosing a "drive" opens its top folder.
     const QString home = QDir::cleanPath(QDir::homePath());
-    const int homeEntry = d->Drive1->findData(home);
-    const int rootEntry = d->Drive1->findData(QStringLiteral("/"));
+    const int homeEntry = d->driveList->findData(home);
+    const int rootEntry = d->driveList->findData(QStringLiteral("/"));
     ASSERT_GE(homeEntry, 0);
     ASSERT_GE(rootEntry, 0);
-    d->Drive1->setCurrentIndex(homeEntry);
-    EXPECT_EQ(d->Dir1->path(), home);
-    d->Drive1->setCurrentIndex(rootEntry);
-    EXPECT_EQ(d->Dir1->path(), QStringLiteral("/"));
-    EXPECT_EQ(d->Drive1->currentIndex(), rootEntry);
+    d->driveList->setCurrentIndex(homeEntry);
+    EXPECT_EQ(d->folderList->path(), home);
+    d->driveList->setCurrentIndex(rootEntry);
+    EXPECT_EQ(d->folderList->path(), QStringLiteral("/"));
+    EXPECT_EQ(d->driveList->currentIndex(), rootEntry);
 }
 
 TEST_F(WindowsTest, AboutBoxShowsTitleVersionAndStartsSystemInformation) {
@@ -141,10 +142,10 @@ TEST_F(WindowsTest, AboutBoxShowsTitleVersionAndStartsSystemInformation) {
     auto* about = new AboutForm(app.ctx);
     about->show();
     EXPECT_EQ(about->windowTitle(), QStringLiteral("About KolvoDWICreator"));
-    EXPECT_EQ(about->lblTitle->text(), QStringLiteral("KolvoDWICreator"));
-    EXPECT_EQ(about->lblVersion->text(), QStringLiteral("Version 1.0.1"));
+    EXPECT_EQ(about->titleLabel->text(), QStringLiteral("KolvoDWICreator"));
+    EXPECT_EQ(about->versionLabel->text(), QStringLiteral("Version 1.0.1"));
     EXPECT_EQ(about->cmdSysInfo->text(), QStringLiteral("&System Info..."));
-    EXPECT_FALSE(about->lblDisclaimer->text().isEmpty());
+    EXPECT_FALSE(about->disclaimerLabel->text().isEmpty());
 
     // A stand-in system information program on PATH is started.
     ASSERT_TRUE(installArgRecorder(app.path(QStringLiteral("bin/hardinfo"))));
@@ -205,12 +206,12 @@ TEST_F(WindowsTest, ArrowHelpAndMusicNoticeShowTheirTexts) {
     auto* music = new MusicInfo;
     music->show();
     EXPECT_EQ(music->windowTitle(), QStringLiteral("MP3 File Location"));
-    EXPECT_EQ(music->Command1->text(), QStringLiteral("Done"));
+    EXPECT_EQ(music->closeButton->text(), QStringLiteral("Done"));
     EXPECT_TRUE(labelTexts(music).contains(
         QStringLiteral("You now need to provide the music file's full path.")));
 
     QPointer<QWidget> a = arrows, m = music;
-    arrows->Command1->click();
-    music->Command1->click();
+    arrows->closeButton->click();
+    music->closeButton->click();
     EXPECT_TRUE(waitUntil([&] { return a.isNull() && m.isNull(); }));
 }

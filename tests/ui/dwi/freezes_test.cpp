@@ -105,6 +105,17 @@ TEST_F(FreezesTest, BadFieldsAreRefusedInOrderAndKept) {
     }
 }
 
+// The box says bars up to 9999 are taken; bars past the old 100 are.
+TEST_F(FreezesTest, BarsPastTheOldHundredAreAccepted) {
+    add(1, "150", "1", "200");
+    add(4, "9999", "4", "250");
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    EXPECT_EQ(lines(),
+              (QStringList{"At 150:1, BPM changes to 200", "At 9999:4, freeze for 250ms"}));
+    EXPECT_EQ(app.model.tempo(1, 1, 150, 1, BPMCHANNEL), 200);
+    EXPECT_EQ(app.model.tempo(1, 1, 9999, 4, FREEZECHANNEL), 250);
+}
+
 TEST_F(FreezesTest, AcceptedEventsAreStoredListedSortedAndExported) {
     add(1, "7", "2", "180");
     EXPECT_TRUE(app.boxes.shown.isEmpty());

@@ -505,7 +505,7 @@ TEST_F(EditorTest, AGrabFromBarOneLeavesTheEditorOnBarOne) {
     editor->stepGrabButton()->click();
     auto* setup = qobject_cast<StepGrabberSetup*>(topLevel("StepGrabberSetup"));
     ASSERT_NE(setup, nullptr);
-    setup->Command4()->click(); // start grabbing from bar 1
+    setup->startAtBarOneButton()->click();
     QPointer<Grabber> grabber = setup->grabber();
     ASSERT_TRUE(grabber) << (app.boxes.shown.isEmpty() ? "" : app.boxes.last().text.toStdString());
     QTest::keyClick(grabber, Qt::Key_Escape);

@@ -10,6 +10,7 @@
 #include "ui/platform/settings.h"
 #include "ui/timing/toolwidgets.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 using namespace kolvo;
 using namespace kolvo::test;
@@ -136,14 +138,18 @@ TEST(WindowLock, EnabledAgainWhenTheLastHolderLetsGoInEitherOrder) {
 TEST_F(GrabberTest, FirstRunSelectsAndStoresTheDefaults) {
     QPointer<StepGrabberSetup> s = openSetup();
     EXPECT_EQ(s->windowTitle(), "StepGrabber Setup");
-    EXPECT_TRUE(s->Option1(1)->isChecked());
-    EXPECT_EQ(s->Option1(1)->text(), "Half beats (8 steps/bar)");
-    EXPECT_TRUE(s->Option3(2)->isChecked());
-    EXPECT_EQ(s->Option3(2)->text(), "don't create freezes");
+    EXPECT_TRUE(s->snapButton(1)->isChecked());
+    EXPECT_EQ(s->snapButton(1)->text(), "Half beats (8 steps/bar)");
+    EXPECT_TRUE(s->freezeButton(2)->isChecked());
+    EXPECT_EQ(s->freezeButton(2)->text(), "don't create freezes");
+    // The grabber makes no freezes, and its freeze group says so.
+    const auto freezeNotes = s->freezeButton(2)->parentWidget()->findChildren<QLabel*>();
+    ASSERT_EQ(freezeNotes.size(), 1);
+    EXPECT_EQ(freezeNotes[0]->text(), "(Freeze arrows not yet implemented)");
     EXPECT_EQ(setting("option1"), "1");
     EXPECT_EQ(setting("option3"), "2");
     EXPECT_EQ(app.ctx.grabsetupopen, 1);
-    EXPECT_EQ(s->grabberstarted(), 0);
+    EXPECT_EQ(s->grabberStarted(), 0);
     s->close();
     EXPECT_EQ(app.ctx.grabsetupopen, 0);
 }
@@ -161,8 +167,8 @@ TEST_F(GrabberTest, StoredOptionsAreSelected) {
         WriteSetting("stepgrabber", "option1", c.option1);
         WriteSetting("stepgrabber", "option3", c.option3);
         QPointer<StepGrabberSetup> s = openSetup();
-        EXPECT_TRUE(s->Option1(c.selected1)->isChecked()) << c.option1;
-        EXPECT_TRUE(s->Option3(c.selected3)->isChecked()) << c.option3;
+        EXPECT_TRUE(s->snapButton(c.selected1)->isChecked()) << c.option1;
+        EXPECT_TRUE(s->freezeButton(c.selected3)->isChecked()) << c.option3;
         EXPECT_EQ(setting("option1"), QString::number(c.selected1));
         EXPECT_EQ(setting("option3"), QString::number(c.selected3));
         EXPECT_TRUE(app.boxes.shown.isEmpty()); // no warning on opening
@@ -174,7 +180,7 @@ TEST_F(GrabberTest, StoredOptionsAreSelected) {
 TEST_F(GrabberTest, OptionClicksStoreTheChoiceQuarterBeatsWarnsEveryTime) {
     QPointer<StepGrabberSetup> s = openSetup();
     for (int i = 0; i < 2; ++i) {
-        s->Option1(2)->click();
+        s->snapButton(2)->click();
         EXPECT_EQ(setting("option1"), "2");
         ASSERT_EQ(app.boxes.shown.size(), i + 1);
         EXPECT_EQ(app.boxes.last().title, "Warning");
@@ -182,18 +188,52 @@ TEST_F(GrabberTest, OptionClicksStoreTheChoiceQuarterBeatsWarnsEveryTime) {
         EXPECT_TRUE(app.boxes.last().text.startsWith("Warning! If your BPM and Gap is not "
                                                      "PERFECTLY synchronised"));
     }
-    s->Option1(0)->click();
+    s->snapButton(0)->click();
     EXPECT_EQ(setting("option1"), "0");
-    s->Option3(1)->click();
+    s->freezeButton(1)->click();
     EXPECT_EQ(setting("option3"), "1");
     EXPECT_EQ(app.boxes.shown.size(), 2);
+}
+
+TEST_F(GrabberTest, FinerSnapIsChosenBesideTheOldThreeAndKept) {
+    WriteSetting("stepgrabber", "finesnap", "x");
+    QPointer<StepGrabberSetup> s = openSetup();
+    QComboBox* finer = s->finerSnapChoice();
+    EXPECT_EQ(s->snapButton(3)->objectName(), "Option1(3)");
+    EXPECT_FALSE(s->snapButton(3)->isChecked());
+    EXPECT_EQ(finer->currentData().toInt(), 32); // not a snap: the 32nd rows
+    EXPECT_EQ(setting("finesnap"), "32");
+    QList<int> offered;
+    for (int i = 0; i < finer->count(); ++i)
+        offered << finer->itemData(i).toInt();
+    EXPECT_EQ(offered, (QList<int>{12, 24, 32, 48, 64, 192}));
+
+    // Picking a number is choosing the finer snap.
+    const int index = finer->findData(24);
+    finer->setCurrentIndex(index);
+    emit finer->activated(index);
+    EXPECT_TRUE(s->snapButton(3)->isChecked());
+    EXPECT_EQ(setting("option1"), "3");
+    EXPECT_EQ(setting("finesnap"), "24");
+    EXPECT_EQ(grabberStepsPerBar(), 24);
+    EXPECT_TRUE(app.boxes.shown.isEmpty());
+    s->snapButton(1)->click();
+    EXPECT_EQ(grabberStepsPerBar(), 8);
+    s->snapButton(3)->click();
+    s->close();
+    settle();
+
+    s = openSetup();
+    EXPECT_TRUE(s->snapButton(3)->isChecked());
+    EXPECT_EQ(s->finerSnapChoice()->currentData().toInt(), 24);
+    s->close();
 }
 
 TEST_F(GrabberTest, CloseEnablesTheEditorAndItsToolWindows) {
     QPointer<StepGrabberSetup> s = openSetup();
     EXPECT_TRUE(editorSideDisabled());
     powerTools.reset(); // a tool window that goes while the setup is open
-    s->Command5()->click();
+    s->closeButton()->click();
     EXPECT_TRUE(editorSideEnabled());
     settle();
     EXPECT_TRUE(s.isNull());
@@ -201,28 +241,28 @@ TEST_F(GrabberTest, CloseEnablesTheEditorAndItsToolWindows) {
 
 TEST_F(GrabberTest, KeyTesterAndSyncCheckerHoldTheSetup) {
     QPointer<StepGrabberSetup> s = openSetup();
-    s->Command2()->click();
+    s->keyTesterButton()->click();
     QPointer<KeyTester> k = s->keyTester();
     ASSERT_TRUE(k);
     EXPECT_EQ(k->windowTitle(), "Key Tester");
     EXPECT_FALSE(s->isEnabled());
-    k->Command1()->click(); // OK
+    k->okButton()->click(); // OK
     EXPECT_TRUE(s->isEnabled());
 
     app.model.setField(SummaryField::Gap, "500");
-    s->Command1()->click();
+    s->syncCheckerButton()->click();
     QPointer<Synchro> sync = s->synchro();
     ASSERT_TRUE(sync);
     EXPECT_FALSE(s->isEnabled());
     EXPECT_TRUE(summary.isEnabled()); // the summary is not its opener here
-    sync->Command2()->click();
-    sync->Command5()->click(); // OK writes the summary values
+    sync->tooEarlyButton()->click();
+    sync->okButton()->click(); // OK writes the summary values
     EXPECT_EQ(app.model.gap(), "510");
     EXPECT_TRUE(s->isEnabled());
     EXPECT_TRUE(editorSideDisabled());
 
     // The setup going first takes its key tester along; all comes back.
-    s->Command2()->click();
+    s->keyTesterButton()->click();
     k = s->keyTester();
     s->close();
     settle();
@@ -251,11 +291,11 @@ TEST_P(GrabberStartTest, StartHandsTheEditorOverToTheGrabber) {
     const StartCase c = GetParam();
     app.ctx.session.currentbar = 5;
     QPointer<StepGrabberSetup> s = openSetup();
-    (c.fromBarOne ? s->Command4() : s->Command3())->click();
+    (c.fromBarOne ? s->startAtBarOneButton() : s->startAtCurrentBarButton())->click();
     EXPECT_TRUE(app.boxes.shown.isEmpty());
     QPointer<Grabber> g = s->grabber();
     ASSERT_TRUE(g);
-    EXPECT_EQ(s->grabberstarted(), 1);
+    EXPECT_EQ(s->grabberStarted(), 1);
     settle();
     EXPECT_TRUE(s.isNull());
     EXPECT_EQ(app.ctx.grabsetupopen, 0);
@@ -283,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(Buttons, GrabberStartTest,
 TEST_F(GrabberTest, FailedStartEnablesTheEditorAgain) {
     app.ctx.winamppath = app.path("nowhere");
     QPointer<StepGrabberSetup> s = openSetup();
-    s->Command3()->click();
+    s->startAtCurrentBarButton()->click();
     EXPECT_EQ(app.boxes.last().title, "Could not find winamp.exe");
     settle();
     EXPECT_TRUE(s.isNull());
@@ -293,7 +333,7 @@ TEST_F(GrabberTest, FailedStartEnablesTheEditorAgain) {
 TEST_F(GrabberTest, NoMusicFileKeepsTheSetupOpen) {
     app.model.setField(SummaryField::MusicFile, QString());
     QPointer<StepGrabberSetup> s = openSetup();
-    s->Command4()->click();
+    s->startAtBarOneButton()->click();
     EXPECT_EQ(app.boxes.last().title, "No MP3 file selected");
     EXPECT_TRUE(s->isVisible());
     EXPECT_TRUE(editorSideDisabled());
@@ -306,7 +346,7 @@ TEST_F(GrabberTest, UnusableBpmRefusesToStart) {
         app.boxes.shown.clear();
         app.model.setField(SummaryField::Bpm, bpm);
         QPointer<StepGrabberSetup> s = openSetup();
-        s->Command3()->click();
+        s->startAtCurrentBarButton()->click();
         ASSERT_EQ(app.boxes.shown.size(), 1) << bpm;
         EXPECT_EQ(app.boxes.last().title, "Cannot grab steps");
         EXPECT_TRUE(app.boxes.last().text.contains("greater than 0"));
@@ -342,17 +382,17 @@ TEST_F(GrabberTest, GrabberWithoutAPlayerCloses) {
 TEST_F(GrabberTest, BarDisplayFollowsThePlayer) {
     QPointer<Grabber> g = startGrabber();
     EXPECT_EQ(g->windowTitle(), "Now grabbing.");
-    EXPECT_EQ(g->Label3()->text(), "Stand by...");
-    EXPECT_TRUE(g->Timer1()->isActive());
-    EXPECT_EQ(g->Timer1()->interval(), 50);
+    EXPECT_EQ(g->barDisplay()->text(), "Stand by...");
+    EXPECT_TRUE(g->barDisplayTimer()->isActive());
+    EXPECT_EQ(g->barDisplayTimer()->interval(), 50);
     const struct {
         int ms;
         const char* text;
     } ticks[] = {{0, "Bar 0"}, {500, "Bar 1"}, {2499, "Bar 1"}, {2500, "Bar 2"}, {8500, "Bar 5"}};
     for (const auto& t : ticks) {
         app.player.playPosition = t.ms;
-        g->tick();
-        EXPECT_EQ(g->Label3()->text(), t.text) << t.ms;
+        g->updateBarDisplay();
+        EXPECT_EQ(g->barDisplay()->text(), t.text) << t.ms;
     }
     g->close();
 }
@@ -384,9 +424,9 @@ TEST_P(GrabberPressTest, KeyLandsOnTheSnappedRow) {
         for (int row = 1; row <= kRows; ++row)
             set += cell(bar, row, PanelLeft) ? 1 : 0;
     EXPECT_EQ(set, 1) << c.what;
-    EXPECT_TRUE(isLit(g->Label4()));
+    EXPECT_TRUE(isLit(g->keyIndicator()));
     QTest::keyRelease(g, Qt::Key_Left);
-    EXPECT_FALSE(isLit(g->Label4()));
+    EXPECT_FALSE(isLit(g->keyIndicator()));
     g->close();
 }
 
@@ -429,6 +469,80 @@ TEST_F(GrabberTest, KeyLandsOnItsRowAcrossABpmChangeAndAFreeze) {
         EXPECT_EQ(cell(p.bar, p.row, PanelLeft), StepArrow) << p.ms;
     }
     g->close();
+}
+
+// The song of the snap table: 120 BPM from 0 ms (bar 1 takes
+// 2 s), 240 BPM from bar 2 (1 s a bar), and a stop of 1 s on bar 3's first
+// beat (3000..4000 ms); bar n >= 3 starts at 4000 + (n - 3) * 1000 ms.
+struct TempoSong {
+    static void write(SongModel& model) {
+        model.setField(SummaryField::Bpm, "120");
+        model.setField(SummaryField::Gap, "0");
+        model.setTempo(Single, Basic, 2, 1, BPMCHANNEL, 240);
+        model.setTempo(Single, Basic, 3, 1, FREEZECHANNEL, 1000);
+    }
+};
+
+TEST_F(GrabberTest, PressLandsOnTheChosenSnapThroughTempoChangesAndAStop) {
+    struct Case {
+        const char* what;
+        const char* snap;     // stored option1
+        const char* fineSnap; // stored finesnap
+        int ms;
+        int bar;
+        int fineRow; // 0..191
+    };
+    const Case cases[] = {
+        {"12ths, bar 1", "3", "12", 340, 1, 32},                 // beat 0.68: step 2.04
+        {"12ths, the last step goes on", "3", "12", 1950, 2, 0}, // step 11.7 of 12
+        {"24ths at 240 BPM", "3", "24", 2380, 2, 72},            // beat 1.52 of bar 2: step 9.12
+        {"64ths inside the stop: its beat", "3", "64", 3500, 3, 0},
+        {"192nds after the stop", "3", "192", 4010, 3, 2}, // beat 0.04: fine 1.92
+        {"48ths after the stop", "3", "48", 4100, 3, 20},  // beat 0.4: step 4.8
+        {"32nds after the stop", "3", "32", 4120, 3, 24},  // beat 0.48: step 3.84
+        {"an unknown finer snap keeps the 32nd row", "3", "7", 4120, 3, 18},
+        {"half beats, as before", "1", "12", 4120, 3, 24},
+        {"12ths past bar 100", "3", "12", 151340, 150, 64}, // beat 1.36: step 4.08
+    };
+    TempoSong::write(app.model);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteSetting("stepgrabber", "option1", c.snap);
+        WriteSetting("stepgrabber", "finesnap", c.fineSnap);
+        app.model.clearChart(1, 2);
+        QPointer<Grabber> g = startGrabber();
+        app.player.playPosition = c.ms;
+        QTest::keyClick(g, Qt::Key_Left);
+        const Note want{tickOf(c.bar, c.fineRow), PanelLeft, NoteKind::Arrow};
+        const auto notes = app.model.chartSteps(1, 2).notes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes[0], want) << "bar " << barOfTick(notes[0].tick) << " fine row "
+                                  << fineRowOfTick(notes[0].tick);
+        g->close();
+        settle();
+    }
+}
+
+// Whatever the freeze choice holds, a key makes a plain arrow where it goes
+// down and nothing where it is let go; the whole grab undoes as one step.
+TEST_F(GrabberTest, HeldKeysMakePlainArrowsThatUndoAsOneStep) {
+    WriteSetting("stepgrabber", "option1", "1");
+    WriteSetting("stepgrabber", "option3", "0"); // "for more than 1 beat"
+    QPointer<Grabber> g = startGrabber();
+    app.player.playPosition = 500; // gap 500: bar 1, beat 1
+    QTest::keyPress(g, Qt::Key_Up);
+    QTest::keyPress(g, Qt::Key_Down);
+    app.player.playPosition = 1000;
+    QTest::keyRelease(g, Qt::Key_Down); // one beat
+    app.player.playPosition = 1750;
+    QTest::keyRelease(g, Qt::Key_Up); // two and a half beats
+    const std::vector<Note> want = {{tickOf(1, 0), PanelDown, NoteKind::Arrow},
+                                    {tickOf(1, 0), PanelUp, NoteKind::Arrow}};
+    const auto notes = app.model.chartSteps(1, 2).notes();
+    EXPECT_EQ(std::vector<Note>(notes.begin(), notes.end()), want);
+    g->close();
+    app.ctx.document.history().undo();
+    EXPECT_TRUE(app.model.chartSteps(1, 2).empty());
 }
 
 TEST_F(GrabberTest, KeysToPanelsPerStyle) {
@@ -538,8 +652,8 @@ TEST_F(GrabberTest, KeyTesterLightsPerMode) {
     auto* k = new KeyTester(&setupWindow);
     k->show();
     EXPECT_FALSE(setupWindow.isEnabled());
-    EXPECT_TRUE(k->Option1(0)->isChecked());
-    EXPECT_EQ(k->Text1()->text(), "Click inside this box to test.");
+    EXPECT_TRUE(k->modeButton(0)->isChecked());
+    EXPECT_EQ(k->testBox()->text(), "Click inside this box to test.");
     const QStringList all{"l", "ul", "d", "u", "ur", "r", "l2", "d2", "u2", "r2"};
     for (const QString& name : all) {
         ASSERT_NE(k->indicator(name), nullptr) << name.toStdString();
@@ -563,14 +677,14 @@ TEST_F(GrabberTest, KeyTesterLightsPerMode) {
         {Qt::Key_4, {}, {}, {}},
     };
     for (int mode : {0, 1}) {
-        k->Option1(mode)->click();
+        k->modeButton(mode)->click();
         for (const Case& c : cases) {
             const QStringList& want = mode == 0 ? c.single : c.dbl;
-            QTest::keyPress(k->Text1(), c.key, c.mods);
+            QTest::keyPress(k->testBox(), c.key, c.mods);
             for (const QString& name : all)
                 EXPECT_EQ(k->lit(name), want.contains(name))
                     << "mode " << mode << " " << name.toStdString();
-            QTest::keyRelease(k->Text1(), c.key, c.mods);
+            QTest::keyRelease(k->testBox(), c.key, c.mods);
             for (const QString& name : all)
                 EXPECT_FALSE(k->lit(name)) << name.toStdString();
         }

@@ -32,7 +32,7 @@ class SynchroTest : public ::testing::Test, public TimingFixture {
     // The player is at `ms`; one tick of the beat poll.
     void tickAt(int ms) {
         app.player.playPosition = ms;
-        w->tick();
+        w->pollBeat();
     }
     QList<int> litLights() const {
         QList<int> on;
@@ -53,21 +53,21 @@ class SynchroTest : public ::testing::Test, public TimingFixture {
 
 TEST_F(SynchroTest, OpensWithTheSummaryValuesAndDisablesItsOpener) {
     EXPECT_EQ(w->windowTitle(), "Synchronisation Checker");
-    EXPECT_EQ(w->Text1()->text(), "120");
-    EXPECT_EQ(w->Text2()->text(), "500");
+    EXPECT_EQ(w->bpmEdit()->text(), "120");
+    EXPECT_EQ(w->gapEdit()->text(), "500");
     EXPECT_FALSE(summary.isEnabled());
-    EXPECT_FALSE(w->Timer1()->isActive());
+    EXPECT_FALSE(w->beatPollTimer()->isActive());
     EXPECT_EQ(litLights(), QList<int>{});
     w->close();
     EXPECT_TRUE(summary.isEnabled());
 }
 
 TEST_F(SynchroTest, LightsFollowTheBeatsAfterTheGap) {
-    w->Command1()->click(); // Test
+    w->testButton()->click(); // Test
     EXPECT_EQ(app.player.commands, QList<int>{winamp::Play});
     EXPECT_EQ(app.player.jumps, QList<int>{500});
-    EXPECT_TRUE(w->Timer1()->isActive());
-    EXPECT_EQ(w->Timer1()->interval(), 50);
+    EXPECT_TRUE(w->beatPollTimer()->isActive());
+    EXPECT_EQ(w->beatPollTimer()->interval(), 50);
 
     struct Tick {
         int ms;
@@ -86,7 +86,7 @@ TEST_F(SynchroTest, LightsFollowTheBeatsAfterTheGap) {
     EXPECT_EQ(w->syncbeat(), 3);
 
     // Test again while playing carries on from the count: no Play.
-    w->Command1()->click();
+    w->testButton()->click();
     EXPECT_EQ(app.player.commands, QList<int>{winamp::Play});
     EXPECT_EQ(app.player.jumps, (QList<int>{500, 2000}));
 
@@ -102,21 +102,21 @@ TEST_F(SynchroTest, LightsFollowTheBeatsAfterTheGap) {
 }
 
 TEST_F(SynchroTest, ABeatDueBetweenPollsGetsAPollOfItsOwn) {
-    w->Command1()->click();
+    w->testButton()->click();
     tickAt(970); // the first beat is due at 1000, before the next poll
     ASSERT_TRUE(w->beatTimer()->isActive());
     EXPECT_LE(w->beatTimer()->remainingTime(), 31);
     app.player.playPosition = 1001;
     QTest::qWait(60);
     EXPECT_EQ(w->syncbeat(), 1);
-    w->Timer1()->stop();
+    w->beatPollTimer()->stop();
     w->beatTimer()->stop();
     tickAt(1200); // no beat due within a poll, or the poll is not running
     EXPECT_FALSE(w->beatTimer()->isActive());
 }
 
 TEST_F(SynchroTest, StoppedPlayerStartsAgainAtTheGap) {
-    w->Command1()->click();
+    w->testButton()->click();
     tickAt(1100);
     tickAt(1600);
     ASSERT_EQ(w->syncbeat(), 2);
@@ -125,9 +125,9 @@ TEST_F(SynchroTest, StoppedPlayerStartsAgainAtTheGap) {
     EXPECT_EQ(w->syncbeat(), 2);
     app.player.playState = 0; // stopped in the player
     app.player.playPosition = 0;
-    w->tick();
+    w->pollBeat();
     EXPECT_EQ(w->syncbeat(), 0);
-    w->Command1()->click();
+    w->testButton()->click();
     EXPECT_EQ(app.player.commands, (QList<int>{winamp::Play, winamp::Play}));
     EXPECT_EQ(app.player.jumps.last(), 500);
 }
@@ -141,14 +141,14 @@ TEST_F(SynchroTest, NudgeButtons) {
         const char* result;
     };
     const Press presses[] = {
-        {w->Command2(), w->Text2(), 3, "500", "530"}, // Too early
-        {w->Command4(), w->Text2(), 2, "500", "480"}, // Too late
-        {w->Command4(), w->Text2(), 1, "5", "-5"},
-        {w->Command6(), w->Text1(), 1, "120", "119"}, // Too quick
-        {w->Command3(), w->Text1(), 2, "120", "122"}, // Too slow
-        {w->Command3(), w->Text1(), 1, "128.5", "129.5"},
-        {w->Command3(), w->Text1(), 1, "150bpm", "151"},
-        {w->Command2(), w->Text2(), 1, "abc", "10"},
+        {w->tooEarlyButton(), w->gapEdit(), 3, "500", "530"}, // Too early
+        {w->tooLateButton(), w->gapEdit(), 2, "500", "480"},  // Too late
+        {w->tooLateButton(), w->gapEdit(), 1, "5", "-5"},
+        {w->tooQuickButton(), w->bpmEdit(), 1, "120", "119"}, // Too quick
+        {w->tooSlowButton(), w->bpmEdit(), 2, "120", "122"},  // Too slow
+        {w->tooSlowButton(), w->bpmEdit(), 1, "128.5", "129.5"},
+        {w->tooSlowButton(), w->bpmEdit(), 1, "150bpm", "151"},
+        {w->tooEarlyButton(), w->gapEdit(), 1, "abc", "10"},
     };
     for (const Press& p : presses) {
         p.box->setText(p.start);
@@ -160,18 +160,18 @@ TEST_F(SynchroTest, NudgeButtons) {
 }
 
 TEST_F(SynchroTest, OkCopiesBothValuesCancelNeither) {
-    w->Text1()->setText("119");
-    w->Text2()->setText("530");
-    w->Command7()->click(); // Cancel
+    w->bpmEdit()->setText("119");
+    w->gapEdit()->setText("530");
+    w->cancelButton()->click(); // Cancel
     EXPECT_EQ(app.player.commands, QList<int>{winamp::Stop});
     EXPECT_EQ(app.model.bpm(), "120");
     EXPECT_EQ(app.model.gap(), "500");
     EXPECT_TRUE(summary.isEnabled());
 
     auto* again = new Synchro(app.ctx, &summary);
-    again->Text1()->setText("119");
-    again->Command2()->click();
-    again->Command5()->click(); // OK
+    again->bpmEdit()->setText("119");
+    again->tooEarlyButton()->click();
+    again->okButton()->click(); // OK
     EXPECT_EQ(app.model.bpm(), "119");
     EXPECT_EQ(app.model.gap(), "510");
     EXPECT_EQ(app.player.commands, (QList<int>{winamp::Stop, winamp::Stop}));
@@ -181,21 +181,21 @@ TEST_F(SynchroTest, OkCopiesBothValuesCancelNeither) {
 
 TEST_F(SynchroTest, TestWithoutAPlayer) {
     app.player.running = false;
-    w->Command1()->click();
+    w->testButton()->click();
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.last().text,
               "Winamp window not found. Load the file by clicking on the Winamp icon.");
     EXPECT_EQ(app.boxes.last().title, "Winamp not found.");
     EXPECT_EQ(app.boxes.last().icon, MsgIcon::None);
     EXPECT_TRUE(app.player.commands.isEmpty());
-    EXPECT_FALSE(w->Timer1()->isActive());
+    EXPECT_FALSE(w->beatPollTimer()->isActive());
 }
 
 TEST_F(SynchroTest, TestWithNoUsableBpmSaysSo) {
     for (const char* bpm : {"0", "abc", "-120", ""}) {
         app.boxes.shown.clear();
-        w->Text1()->setText(bpm);
-        w->Command1()->click();
+        w->bpmEdit()->setText(bpm);
+        w->testButton()->click();
         ASSERT_EQ(app.boxes.shown.size(), 1) << bpm;
         EXPECT_EQ(app.boxes.last().title, "BPM invalid.");
         EXPECT_TRUE(app.boxes.last().text.contains("greater than 0"));
@@ -203,45 +203,45 @@ TEST_F(SynchroTest, TestWithNoUsableBpmSaysSo) {
     EXPECT_TRUE(app.player.commands.isEmpty());
     EXPECT_TRUE(app.player.jumps.isEmpty());
     // A running poll with such a BPM signals nothing either.
-    w->Text1()->setText("120");
-    w->Command1()->click();
-    w->Text1()->setText("0");
+    w->bpmEdit()->setText("120");
+    w->testButton()->click();
+    w->bpmEdit()->setText("0");
     tickAt(5000);
     EXPECT_EQ(w->syncbeat(), 0);
 }
 
 TEST_F(SynchroTest, LeavingABoxRewritesItAndTests) {
-    w->Text1()->setText(" 150bpm");
-    leave(w->Text1());
-    EXPECT_EQ(w->Text1()->text(), "150");
+    w->bpmEdit()->setText(" 150bpm");
+    leave(w->bpmEdit());
+    EXPECT_EQ(w->bpmEdit()->text(), "150");
     EXPECT_EQ(app.player.jumps, QList<int>{500});
 
-    w->Text2()->setText("0250.50");
-    leave(w->Text2());
-    EXPECT_EQ(w->Text2()->text(), "250.5");
+    w->gapEdit()->setText("0250.50");
+    leave(w->gapEdit());
+    EXPECT_EQ(w->gapEdit()->text(), "250.5");
     EXPECT_EQ(app.player.jumps.last(), 250); // 250.5 rounds to even
 
-    w->Text2()->setText("gap");
-    leave(w->Text2());
-    EXPECT_EQ(w->Text2()->text(), "0");
+    w->gapEdit()->setText("gap");
+    leave(w->gapEdit());
+    EXPECT_EQ(w->gapEdit()->text(), "0");
 
     // Another window taking the focus is not leaving the box.
     const int jumps = app.player.jumps.size();
     QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-    QCoreApplication::sendEvent(w->Text1(), &away);
+    QCoreApplication::sendEvent(w->bpmEdit(), &away);
     QCoreApplication::processEvents();
     EXPECT_EQ(app.player.jumps.size(), jumps);
 }
 
 TEST_F(SynchroTest, LoadButtonLoadsTheSong) {
     app.player.running = false;
-    w->Command8()->click();
+    w->loadButton()->click();
     EXPECT_EQ(app.player.launchedFiles, QStringList{app.model.musicadd()});
     EXPECT_EQ(app.player.commands, QList<int>{winamp::Stop});
     EXPECT_TRUE(app.player.IsWindow());
 
     app.ctx.winamppath = app.path("nowhere");
-    w->Command8()->click();
+    w->loadButton()->click();
     EXPECT_EQ(app.boxes.last().title, "Could not find winamp.exe");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(w.isNull());

@@ -37,14 +37,14 @@ class TappingTest : public ::testing::Test, public TimingFixture {
 
     static void expectStep(TappingTool* w, int step) {
         EXPECT_EQ(w->step(), step);
-        EXPECT_EQ(w->Label2()->isEnabled(), step == 1);
-        EXPECT_EQ(w->Label3()->isEnabled(), step == 2);
-        EXPECT_EQ(w->Label4()->isEnabled(), step == 3);
-        EXPECT_EQ(isLit(w->Label2()), step == 1);
-        EXPECT_EQ(isLit(w->Label3()), step == 2);
-        EXPECT_EQ(isLit(w->Label4()), step == 3);
-        EXPECT_EQ(w->Command1()->isVisible(), step == 0);
-        EXPECT_EQ(w->Command2()->isEnabled(), step == 0);
+        EXPECT_EQ(w->stepOneLabel()->isEnabled(), step == 1);
+        EXPECT_EQ(w->stepTwoLabel()->isEnabled(), step == 2);
+        EXPECT_EQ(w->stepThreeLabel()->isEnabled(), step == 3);
+        EXPECT_EQ(isLit(w->stepOneLabel()), step == 1);
+        EXPECT_EQ(isLit(w->stepTwoLabel()), step == 2);
+        EXPECT_EQ(isLit(w->stepThreeLabel()), step == 3);
+        EXPECT_EQ(w->acceptButton()->isVisible(), step == 0);
+        EXPECT_EQ(w->rejectButton()->isEnabled(), step == 0);
     }
 };
 
@@ -53,7 +53,7 @@ TEST_F(TappingTest, GapFinderMeasuresFromPlayToTheFirstBeat) {
     EXPECT_FALSE(summary.isEnabled());
     EXPECT_EQ(w->windowTitle(), "Find The Gap");
     expectStep(w, 1);
-    EXPECT_FALSE(w->Label5()->isVisible());
+    EXPECT_FALSE(w->resultLabel()->isVisible());
 
     QTest::keyClick(w, Qt::Key_Return); // load the player, wait at the start
     EXPECT_EQ(app.player.launchedFiles, QStringList{app.model.musicadd()});
@@ -70,15 +70,15 @@ TEST_F(TappingTest, GapFinderMeasuresFromPlayToTheFirstBeat) {
     QTest::keyClick(w, Qt::Key_Return); // the first beat
     EXPECT_EQ(app.player.commands.last(), Stop);
     expectStep(w, 0);
-    EXPECT_TRUE(w->Label5()->isVisible());
-    EXPECT_EQ(w->Label5()->text(), "Gap is 2340ms.");
+    EXPECT_TRUE(w->resultLabel()->isVisible());
+    EXPECT_EQ(w->resultLabel()->text(), "Gap is 2340ms.");
     EXPECT_EQ(w->foundgap(), "2340");
     EXPECT_EQ(app.model.gap(), "0"); // not until Accept
 
     QTest::keyClick(w, Qt::Key_Return); // a result is on screen: nothing
     EXPECT_EQ(w->step(), 0);
 
-    w->Command1()->click();
+    w->acceptButton()->click();
     settle();
     EXPECT_TRUE(w.isNull());
     EXPECT_EQ(app.model.gap(), "2340");
@@ -93,12 +93,12 @@ TEST_F(TappingTest, RejectStartsOverAndRelaunchesThePlayer) {
         w->keyDown(108); // the keypad separator counts as Enter
         advanceMs(1000 + round * 10);
         w->keyDown(13);
-        EXPECT_EQ(w->Label5()->text(), round == 0 ? "Gap is 1000ms." : "Gap is 1010ms.");
-        EXPECT_TRUE(w->Label5()->isVisible());
-        w->Command2()->click();
+        EXPECT_EQ(w->resultLabel()->text(), round == 0 ? "Gap is 1000ms." : "Gap is 1010ms.");
+        EXPECT_TRUE(w->resultLabel()->isVisible());
+        w->rejectButton()->click();
         expectStep(w, 1);
         // A new run shows no result until it has one of its own.
-        EXPECT_FALSE(w->Label5()->isVisible());
+        EXPECT_FALSE(w->resultLabel()->isVisible());
     }
     EXPECT_EQ(app.player.launchedFiles.size(), 2);
     w->close();
@@ -114,10 +114,10 @@ TEST_F(TappingTest, ButtonsStillTakeTheKeysTheWindowLeaves) {
     advanceMs(500);
     w->keyDown(13);
     ASSERT_EQ(w->step(), 0);
-    QTest::keyClick(w->Command1(), Qt::Key_Return); // the window's key: nothing more
+    QTest::keyClick(w->acceptButton(), Qt::Key_Return); // the window's key: nothing more
     EXPECT_EQ(w->step(), 0);
     EXPECT_EQ(app.model.gap(), "0");
-    QTest::keyClick(w->Command2(), Qt::Key_Space); // Space presses Reject
+    QTest::keyClick(w->rejectButton(), Qt::Key_Space); // Space presses Reject
     expectStep(w, 1);
 }
 
@@ -313,10 +313,10 @@ TEST_P(BpmFinderTest, SixteenPressesGiveATruncatedBpm) {
     expectStep(w, 0);
     EXPECT_DOUBLE_EQ(w->progressTwips(), 3495);
     EXPECT_EQ(app.player.commands.last(), Stop);
-    EXPECT_EQ(w->Label5()->text(), QString("BPM is %1.").arg(c.result));
+    EXPECT_EQ(w->resultLabel()->text(), QString("BPM is %1.").arg(c.result));
     EXPECT_EQ(app.model.bpm(), "120");
 
-    w->Command1()->click();
+    w->acceptButton()->click();
     settle();
     EXPECT_EQ(app.model.bpm(), c.result);
     EXPECT_TRUE(summary.isEnabled());
@@ -338,7 +338,7 @@ TEST_F(TappingTest, BpmRejectKeepsTheBarFullUntilStepOne) {
         w->keyDown(13);
     }
     ASSERT_EQ(w->step(), 0);
-    w->Command2()->click();
+    w->rejectButton()->click();
     expectStep(w, 1);
     EXPECT_DOUBLE_EQ(w->progressTwips(), 3495);
     w->keyDown(13);
@@ -354,7 +354,7 @@ TEST_F(TappingTest, BpmPressesTooCloseToTimeSayIt) {
     ASSERT_EQ(app.boxes.shown.size(), 1);
     EXPECT_EQ(app.boxes.last().title, "BPM Finder");
     expectStep(w, 1);
-    EXPECT_FALSE(w->Command1()->isEnabled());
+    EXPECT_FALSE(w->acceptButton()->isEnabled());
     EXPECT_EQ(app.model.bpm(), "120");
 }
 

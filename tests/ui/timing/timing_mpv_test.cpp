@@ -98,7 +98,7 @@ TEST_F(TimingMpvTest, GapFinder) {
     EXPECT_GE(gap, 690);
     EXPECT_LE(gap, 1000);
     EXPECT_EQ(app.player.state(), 0); // stopped
-    w->Command1()->click();
+    w->acceptButton()->click();
     EXPECT_EQ(app.model.gap(), QString::number(gap));
     EXPECT_TRUE(summary.isEnabled());
     EXPECT_TRUE(app.boxes.shown.isEmpty()) << lastBox();
@@ -121,7 +121,7 @@ TEST_F(TimingMpvTest, BpmFinder) {
     EXPECT_GE(bpm, 230);
     EXPECT_LE(bpm, 240);
     EXPECT_EQ(app.player.state(), 0);
-    w->Command1()->click();
+    w->acceptButton()->click();
     EXPECT_EQ(app.model.bpm(), QString::number(bpm));
 }
 
@@ -130,14 +130,14 @@ TEST_F(TimingMpvTest, SyncChecker) {
     app.model.setField(SummaryField::Gap, "300");
     QPointer<Synchro> w = new Synchro(app.ctx, &summary);
     w->show();
-    w->Command1()->click(); // no player yet
+    w->testButton()->click(); // no player yet
     EXPECT_EQ(app.boxes.last().title, "Winamp not found.");
-    w->Command8()->click(); // load
+    w->loadButton()->click(); // load
     ASSERT_TRUE(app.player.IsWindow()) << lastBox();
 
     QList<QPair<int, int>> beats; // (syncbeat, position)
     QObject::connect(w, &Synchro::beat, [&beats](int b, int p) { beats.append({b, p}); });
-    w->Command1()->click();
+    w->testButton()->click();
     EXPECT_EQ(app.player.state(), 1);
     ASSERT_TRUE(waitUntil([&] { return beats.size() >= 9; }, 4000));
     for (int i = 0; i < beats.size(); ++i) {
@@ -151,11 +151,11 @@ TEST_F(TimingMpvTest, SyncChecker) {
     ASSERT_TRUE(waitUntil([&] { return w->syncbeat() == 0; }, 500));
     QElapsedTimer sinceTest;
     sinceTest.start();
-    w->Command1()->click();
+    w->testButton()->click();
     const int startedAt = app.player.position();
     EXPECT_GE(startedAt, 300 - 60);
     EXPECT_LE(startedAt, 300 + 60 + sinceTest.elapsed());
-    w->Command5()->click(); // OK
+    w->okButton()->click(); // OK
     EXPECT_EQ(app.player.state(), 0);
     EXPECT_EQ(app.model.bpm(), "240");
     EXPECT_TRUE(summary.isEnabled());
@@ -180,15 +180,15 @@ TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayedAtEverySpeed) {
         link.startUpdatenow = [&repaints] { ++repaints; };
         QPointer<StepGrabberSetup> setup = new StepGrabberSetup(app.ctx, link);
         setup->show();
-        setup->Speed()->setCurrentIndex(setup->Speed()->findData(speed));
+        setup->speedChoice()->setCurrentIndex(setup->speedChoice()->findData(speed));
         EXPECT_EQ(storedSpeed("stepgrabber"), speed); // kept for the next time
-        setup->Command3()->click(); // start from the current bar: jumps to 2200 ms
+        setup->startAtCurrentBarButton()->click(); // start from the current bar: jumps to 2200 ms
         QPointer<Grabber> g = setup->grabber();
         ASSERT_TRUE(g) << lastBox();
         settle();
         EXPECT_TRUE(setup.isNull());
         EXPECT_FALSE(editor.isEnabled());
-        EXPECT_EQ(g->Label5()->text(), QString("Speed: %1 %").arg(speed));
+        EXPECT_EQ(g->speedLabel()->text(), QString("Speed: %1 %").arg(speed));
         EXPECT_EQ(app.player.state(), 1);
         EXPECT_EQ(app.player.property("speed").toDouble(), speed / 100.0);
         EXPECT_GE(app.player.position(), 2150);
@@ -211,7 +211,7 @@ TEST_F(TimingMpvTest, GrabberRecordsOnTheRowsPlayedAtEverySpeed) {
             QTest::keyClick(g, p.key);
             EXPECT_EQ(app.model.step(1, 1, 2, p.row, p.panel), StepArrow) << "row " << p.row;
         }
-        EXPECT_TRUE(g->Label3()->text().startsWith("Bar "));
+        EXPECT_TRUE(g->barDisplay()->text().startsWith("Bar "));
         QTest::keyClick(g, Qt::Key_Escape);
         EXPECT_TRUE(editor.isEnabled());
         EXPECT_EQ(repaints, 1);
@@ -267,9 +267,9 @@ TEST_F(TimingMpvTest, SyncLightsFollowTheSongAtHalfSpeed) {
     app.model.setField(SummaryField::Gap, "300");
     QPointer<Synchro> w = new Synchro(app.ctx, &summary);
     w->show();
-    w->Command8()->click(); // load
+    w->loadButton()->click(); // load
     ASSERT_TRUE(app.player.IsWindow()) << lastBox();
-    w->Speed()->setCurrentIndex(w->Speed()->findData(50));
+    w->speedChoice()->setCurrentIndex(w->speedChoice()->findData(50));
     QList<QPair<int, int>> beats; // (syncbeat, position)
     QList<qint64> at;             // our clock at each light
     QElapsedTimer clock;
@@ -278,7 +278,7 @@ TEST_F(TimingMpvTest, SyncLightsFollowTheSongAtHalfSpeed) {
         beats.append({b, p});
         at.append(clock.elapsed());
     });
-    w->Command1()->click();
+    w->testButton()->click();
     EXPECT_EQ(app.player.property("speed").toDouble(), 0.5);
     ASSERT_TRUE(waitUntil([&] { return beats.size() >= 6; }, 6000));
     for (int i = 0; i < beats.size(); ++i) {
@@ -320,7 +320,7 @@ TEST_F(TimingMpvTest, GrabberStopsWhenThePlayerIsKilled) {
         link.editor = &editor;
         QPointer<StepGrabberSetup> setup = new StepGrabberSetup(app.ctx, link);
         setup->show();
-        setup->Command3()->click(); // loads the song and starts at bar 1
+        setup->startAtCurrentBarButton()->click(); // loads the song and starts at bar 1
         QPointer<Grabber> g = setup->grabber();
         ASSERT_TRUE(g) << lastBox();
         settle();

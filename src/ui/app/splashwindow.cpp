@@ -1,4 +1,4 @@
-#include "ui/app/frmsplash.h"
+#include "ui/app/splashwindow.h"
 
 #include "core/app/startuprules.h"
 #include "core/app/versioncheck.h"
@@ -35,9 +35,9 @@ QString clockText() {
 }
 } // namespace
 
-frmSplash::frmSplash(AppContext& ctx, std::function<void()> openMainMenu, QWidget* parent)
+SplashWindow::SplashWindow(AppContext& ctx, std::function<void()> openMainMenu, QWidget* parent)
     : QWidget(parent, Qt::Window), m_ctx(ctx), m_openMainMenu(std::move(openMainMenu)) {
-    setObjectName(QStringLiteral("frmSplash"));
+    setObjectName(QStringLiteral("SplashWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Kolvo"));
 
@@ -47,66 +47,66 @@ frmSplash::frmSplash(AppContext& ctx, std::function<void()> openMainMenu, QWidge
     picture->setFixedSize(96, 96);
     layout->addWidget(picture, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
-    lblProductName = new QLabel(QStringLiteral("Kolvo"), this);
-    lblProductName->setObjectName(QStringLiteral("lblProductName"));
-    QFont big = lblProductName->font();
+    productNameLabel = new QLabel(QStringLiteral("Kolvo"), this);
+    productNameLabel->setObjectName(QStringLiteral("lblProductName"));
+    QFont big = productNameLabel->font();
     big.setPointSize(big.pointSize() * 2);
     big.setBold(true);
-    lblProductName->setFont(big);
-    lblVersion = new QLabel(this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    Label1 = new QLabel(QStringLiteral("Stand by, loading..."), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    lblWarning = new QLabel(
+    productNameLabel->setFont(big);
+    versionLabel = new QLabel(this);
+    versionLabel->setObjectName(QStringLiteral("lblVersion"));
+    statusLabel = new QLabel(QStringLiteral("Stand by, loading..."), this);
+    statusLabel->setObjectName(QStringLiteral("Label1"));
+    warningLabel = new QLabel(
         QStringLiteral("This program comes with no warranty: see Help > About for details."), this);
-    lblWarning->setObjectName(QStringLiteral("lblWarning"));
-    lblWarning->setWordWrap(true);
-    texts->addWidget(lblProductName);
-    texts->addWidget(lblVersion);
+    warningLabel->setObjectName(QStringLiteral("lblWarning"));
+    warningLabel->setWordWrap(true);
+    texts->addWidget(productNameLabel);
+    texts->addWidget(versionLabel);
     texts->addStretch();
-    texts->addWidget(Label1);
-    texts->addWidget(lblWarning);
+    texts->addWidget(statusLabel);
+    texts->addWidget(warningLabel);
     layout->addLayout(texts, 1);
     resize(6000 / 15, 2400 / 15);
 
-    Timer1 = makeTimer(this, "Timer1", 100);
-    Timer2 = makeTimer(this, "Timer2", 100);
-    Timer3 = makeTimer(this, "Timer3", 100);
-    Timer4 = makeTimer(this, "Timer4", 1200);
-    connect(Timer1, &QTimer::timeout, this, &frmSplash::askPlayerFolderIfNeeded);
-    connect(Timer2, &QTimer::timeout, this, &frmSplash::checkForUpdatesAtStart);
-    connect(Timer4, &QTimer::timeout, this, &frmSplash::openMainMenuWhenReady);
+    playerFolderTimer = makeTimer(this, "Timer1", 100);
+    updateCheckTimer = makeTimer(this, "Timer2", 100);
+    idleTimer = makeTimer(this, "Timer3", 100);
+    mainWindowTimer = makeTimer(this, "Timer4", 1200);
+    connect(playerFolderTimer, &QTimer::timeout, this, &SplashWindow::askPlayerFolderIfNeeded);
+    connect(updateCheckTimer, &QTimer::timeout, this, &SplashWindow::checkForUpdatesAtStart);
+    connect(mainWindowTimer, &QTimer::timeout, this, &SplashWindow::openMainMenuWhenReady);
 
     m_fetcher = new VersionFetcher(this);
-    connect(m_fetcher, &VersionFetcher::finished, this, &frmSplash::onStartupFetched);
+    connect(m_fetcher, &VersionFetcher::finished, this, &SplashWindow::onStartupFetched);
 }
 
-frmSplash::~frmSplash() = default;
+SplashWindow::~SplashWindow() = default;
 
-void frmSplash::showEvent(QShowEvent* event) {
+void SplashWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_loaded) {
         m_loaded = true;
-        Form_Load();
+        startSequence();
     }
 }
 
-void frmSplash::closeEvent(QCloseEvent* event) {
+void SplashWindow::closeEvent(QCloseEvent* event) {
     // Nothing of the sequence may run once the splash is gone.
-    Timer1->stop();
-    Timer2->stop();
-    Timer3->stop();
-    Timer4->stop();
+    playerFolderTimer->stop();
+    updateCheckTimer->stop();
+    idleTimer->stop();
+    mainWindowTimer->stop();
     m_ending = true;
     QWidget::closeEvent(event);
 }
 
-void frmSplash::Form_Load() {
+void SplashWindow::startSequence() {
     setDebugLogFromArguments(m_ctx.arguments);
     DebugLog(QDate::currentDate().toString(Qt::ISODate));
     DebugLog(clockText());
     DebugLog(QStringLiteral("Memory allocated, loading splash screen"));
-    lblVersion->setText(QStringLiteral("Version ") + versionText());
+    versionLabel->setText(QStringLiteral("Version ") + versionText());
     DebugLog(QStringLiteral("Added version ID to splash screen OK"));
     m_ctx.simulatorpath = ReadSetting(kDirInfoSection, kSimulatorKey, kUnsetFolder);
     DebugLog(QStringLiteral("Loaded DirInfo Value from registry"));
@@ -118,11 +118,11 @@ void frmSplash::Form_Load() {
         m_ctx.goahead = 1;
     }
     DebugLog(QStringLiteral("Loaded DWIPath Value from registry"));
-    Timer1->start();
-    Timer4->start();
+    playerFolderTimer->start();
+    mainWindowTimer->start();
 }
 
-void frmSplash::askPlayerFolderIfNeeded() {
+void SplashWindow::askPlayerFolderIfNeeded() {
     if (m_ctx.goahead != 1)
         return;
     m_ctx.winamppath = ReadSetting(kDirInfoSection, kPlayerKey, kUnsetFolder);
@@ -154,18 +154,18 @@ void frmSplash::askPlayerFolderIfNeeded() {
             m_ctx.session.*f.member = static_cast<int>(numericValue(value));
         }
     }
-    Timer2->start();
+    updateCheckTimer->start();
     DebugLog(QStringLiteral("Timer2 Enabled"));
-    Timer1->stop();
+    playerFolderTimer->stop();
     DebugLog(QStringLiteral("Timer1 Disabled"));
 }
 
-void frmSplash::checkForUpdatesAtStart() {
+void SplashWindow::checkForUpdatesAtStart() {
     if (m_ctx.goahead != 2)
         return;
     // This step acts once; the update check may take a while, so no second
     // tick may start it again meanwhile.
-    Timer2->stop();
+    updateCheckTimer->stop();
     const QString value = ReadSetting(kSettingsSection, kCheckUpdateKey, QStringLiteral("none"));
     DebugLog(QStringLiteral("Getting checkupdateonstart value..."));
     if (value == QStringLiteral("1")) {
@@ -176,9 +176,9 @@ void frmSplash::checkForUpdatesAtStart() {
     finishUpdateStep(value);
 }
 
-void frmSplash::startupUpdateCheck() {
+void SplashWindow::startupUpdateCheck() {
     DebugLog(QStringLiteral("It's 1. Updating splashscreen label..."));
-    Label1->setText(QStringLiteral("Checking for program updates..."));
+    statusLabel->setText(QStringLiteral("Checking for program updates..."));
     repaint();
     DebugLog(QStringLiteral("Done. Randomising timer..."));
     const QUrl url = freshVersionFileUrl();
@@ -186,7 +186,7 @@ void frmSplash::startupUpdateCheck() {
     m_fetcher->start(url);
 }
 
-void frmSplash::onStartupFetched(bool ok, const QByteArray& content) {
+void SplashWindow::onStartupFetched(bool ok, const QByteArray& content) {
     if (m_ending)
         return;
     DebugLog(QStringLiteral("DownloadFile operation finished at ") + clockText() +
@@ -216,7 +216,7 @@ void frmSplash::onStartupFetched(bool ok, const QByteArray& content) {
                 webjump(m_ctx, this);
                 DebugLog(QStringLiteral("Terminating program."));
                 m_ending = true;
-                Timer4->stop();
+                mainWindowTimer->stop();
                 if (m_endProgram)
                     m_endProgram();
                 return;
@@ -231,7 +231,7 @@ void frmSplash::onStartupFetched(bool ok, const QByteArray& content) {
     finishUpdateStep(QStringLiteral("1"));
 }
 
-void frmSplash::finishUpdateStep(const QString& checkupdateonstart) {
+void SplashWindow::finishUpdateStep(const QString& checkupdateonstart) {
     if (checkupdateonstart == QStringLiteral("none")) {
         DebugLog(QStringLiteral("In fact, it's nonexistent, so loading CheckForUpdates box."));
         auto* box = new CheckForUpdates(m_ctx, this);
@@ -242,19 +242,19 @@ void frmSplash::finishUpdateStep(const QString& checkupdateonstart) {
         m_ctx.goahead = 3;
         DebugLog(QStringLiteral("goahead < 10 therefore goahead = 3"));
     }
-    Timer3->start();
+    idleTimer->start();
     DebugLog(QStringLiteral("Timer 3 Enabled"));
-    Timer2->stop();
+    updateCheckTimer->stop();
     DebugLog(QStringLiteral("Timer 2 Disabled"));
 }
 
-void frmSplash::openMainMenuWhenReady() {
+void SplashWindow::openMainMenuWhenReady() {
     if (m_ctx.goahead != 3 || m_ending)
         return;
     DebugLog(QStringLiteral("All done! Loading main menu!"));
     m_ending = true;
-    Timer4->stop();
-    Timer3->stop();
+    mainWindowTimer->stop();
+    idleTimer->stop();
     if (m_openMainMenu)
         m_openMainMenu();
     close();

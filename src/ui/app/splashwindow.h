@@ -21,31 +21,31 @@ class VersionFetcher;
 // Steps advance through `AppContext::goahead` (0 -> 1 -> 2 -> 3), which the
 // timers poll, so an open dialog simply holds the sequence.
 // Create it with new: it deletes itself when it closes.
-class frmSplash : public QWidget {
+class SplashWindow : public QWidget {
     Q_OBJECT
   public:
-    frmSplash(AppContext& ctx, std::function<void()> openMainMenu, QWidget* parent = nullptr);
-    ~frmSplash() override;
+    SplashWindow(AppContext& ctx, std::function<void()> openMainMenu, QWidget* parent = nullptr);
+    ~SplashWindow() override;
 
     // What "end the program" does after the user takes a new version.
     void setEndProgram(EndProgramFn fn) { m_endProgram = std::move(fn); }
     VersionFetcher& fetcher() { return *m_fetcher; }
 
-    QLabel* lblProductName = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lblWarning = nullptr;
-    QTimer* Timer1 = nullptr; // 100 ms: player folder and auto-display flags
-    QTimer* Timer2 = nullptr; // 100 ms: update check
-    QTimer* Timer3 = nullptr; // 100 ms: enabled by the sequence, does nothing
-    QTimer* Timer4 = nullptr; // 1200 ms: opens the main window
+    QLabel* productNameLabel = nullptr;
+    QLabel* versionLabel = nullptr;
+    QLabel* statusLabel = nullptr;
+    QLabel* warningLabel = nullptr;
+    QTimer* playerFolderTimer = nullptr; // 100 ms: player folder and auto-display flags
+    QTimer* updateCheckTimer = nullptr;  // 100 ms: update check
+    QTimer* idleTimer = nullptr;         // 100 ms: enabled by the sequence, does nothing
+    QTimer* mainWindowTimer = nullptr;   // 1200 ms: opens the main window
 
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void Form_Load();
+    void startSequence();
     void askPlayerFolderIfNeeded();
     void checkForUpdatesAtStart();
     void openMainMenuWhenReady();
