@@ -145,6 +145,44 @@ TEST_F(TempoAnalysis, HoldsOnClicksAndSongsOfEveryKind) {
     }
 }
 
+// The first beat after an intro is the first sound of the music, even when
+// it is soft and the intro's swells hide it from the onset picking.
+TEST_F(TempoAnalysis, FindsTheFirstBeatAfterAnIntro) {
+    struct Case {
+        const char* what;
+        Timbre timbre;
+        double clickMs;
+        bool accents;
+        double levelDb, bpm, gapMs;
+        IntroKind intro;
+        double seconds;
+        unsigned seed;
+    } cases[] = {
+        {"short soft clicks after a pad", Timbre::Wood, 1, false, -17, 192.5, 3290.2,
+         IntroKind::Pad, 56, 1043},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EvalCase e;
+        e.style = Style::Click;
+        e.timbre = c.timbre;
+        e.clickMs = c.clickMs;
+        e.accents = c.accents;
+        e.levelDb = c.levelDb;
+        e.bpm = c.bpm;
+        e.gapMs = c.gapMs;
+        e.intro = c.intro;
+        e.seconds = c.seconds;
+        e.seed = c.seed;
+        const QString path = dir.filePath(QStringLiteral("intro.wav"));
+        ASSERT_TRUE(writeCase(path, e));
+        const TempoResult r = analyseFile(path.toStdString());
+        ASSERT_TRUE(r.hasFigures()) << r.message;
+        EXPECT_NEAR(r.bpm, c.bpm, 0.01);
+        EXPECT_NEAR(r.gapMs, c.gapMs, 3);
+    }
+}
+
 // Music with tempo sections and stops gets them proposed at their beats, each
 // section's BPM close; the beats are counted from the first.
 TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
