@@ -97,6 +97,23 @@ bool fitLine(const std::vector<OnBeat>& pts, BeatGrid& g) {
     return true;
 }
 
+// The points of a fit without the faint ones before the music's first firm
+// beat and after its last: an intro's swells or a noise floor put faint
+// onsets near some beats by chance, and a fine fit over a long song is
+// pulled by them. Faint beats within the music (a soft hat on a beat) stay.
+std::vector<OnBeat> withoutFaintEnds(std::vector<OnBeat> pts) {
+    std::vector<double> strengths;
+    for (const OnBeat& p : pts)
+        strengths.push_back(p.strength);
+    const double least = 0.25 * medianOf(strengths);
+    auto firm = [least](const OnBeat& p) { return p.strength >= least; };
+    const auto first = std::find_if(pts.begin(), pts.end(), firm);
+    if (first == pts.end())
+        return pts;
+    const auto last = std::find_if(pts.rbegin(), pts.rend(), firm).base();
+    return {first, last};
+}
+
 // Refits the grid over all onsets with the distance allowed shrinking to what
 // the onsets' own scatter justifies.
 bool refine(std::span<const Onset> onsets, BeatGrid& g) {
@@ -104,7 +121,7 @@ bool refine(std::span<const Onset> onsets, BeatGrid& g) {
     double tol = loose;
     const double lo = -1e300, hi = 1e300;
     for (int pass = 0; pass < 6; ++pass) {
-        const auto pts = onsetsOnGrid(onsets, g.phase, g.period, lo, hi, tol);
+        const auto pts = withoutFaintEnds(onsetsOnGrid(onsets, g.phase, g.period, lo, hi, tol));
         if (pts.size() < 8 || !fitLine(pts, g))
             return false;
         tol = std::clamp(4 * g.residual, 0.004, loose);

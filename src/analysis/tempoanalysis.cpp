@@ -536,6 +536,31 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
     return map;
 }
 
+// The first clear beat may follow softer ones that the onset picking lost
+// among an intro's swells. A beat before it whose attack sits on the grid's
+// phase, about as strong as a clear beat's and standing well out over the
+// attacks between the beats, is a beat of the music too: walked back while
+// there is one.
+double walkBackToFirstBeat(const Audio& audio, const BeatGrid& grid, double first, double typical,
+                           double tol) {
+    for (int step = 0; step < 64; ++step) {
+        const double t = first - grid.period;
+        if (t < -tol)
+            break;
+        const Onset beat = locateAttack(audio, std::max(0.0, t), tol, tol);
+        if (beat.strength < 0.3 * typical || std::abs(beat.time - t) > tol)
+            break;
+        double between = 0;
+        for (double f : {0.25, 0.5, 0.75})
+            between =
+                std::max(between, locateAttack(audio, t + f * grid.period, tol, tol).strength);
+        if (beat.strength < 2 * between)
+            break;
+        first = beat.time;
+    }
+    return first;
+}
+
 } // namespace
 
 Audio decodeAudio(const std::string& path, std::string& error, const Hooks& hooks) {
@@ -680,6 +705,7 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
             break;
         }
     }
+    firstClear = walkBackToFirstBeat(audio, grid, firstClear, typical, onTol);
 
     for (const BeatLevel& level : levels.candidates) {
         TempoCandidate c;
