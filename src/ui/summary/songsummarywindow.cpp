@@ -27,6 +27,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -81,6 +82,12 @@ SongSummaryWindow::SongSummaryWindow(AppContext& ctx, QWidget* parent)
     m_autoPowerTools->setChecked(m_ctx.session.autopower == 1);
 
     connectOpeners();
+
+    // A window's first size is held to two thirds of the screen, which
+    // squeezed the fields' rows; the window opens whole where the screen
+    // has room for it.
+    if (const QScreen* s = screen())
+        resize(sizeHint().boundedTo(s->availableGeometry().size()));
 }
 
 SongSummaryWindow::~SongSummaryWindow() {
