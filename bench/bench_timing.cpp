@@ -92,7 +92,7 @@ struct Session {
 class TruthProbe {
   public:
     // `speed`: the song's time runs at this fraction of our clock's.
-    explicit TruthProbe(const QString& socketPath, double speed = 1.0) : m_speedChoice(speed) {
+    explicit TruthProbe(const QString& socketPath, double speed = 1.0) : m_speed(speed) {
         m_socket.connectToServer(socketPath);
         m_socket.waitForConnected(500);
     }
@@ -120,7 +120,7 @@ class TruthProbe {
                 if (!o.value("data").isDouble())
                     return std::nullopt;
                 const double pos = o.value("data").toDouble() * 1000.0;
-                const double offset = pos - m_speedChoice * (before + after) / 2;
+                const double offset = pos - m_speed * (before + after) / 2;
                 m_offsets.push_back(offset);
                 return offset;
             }
@@ -136,7 +136,7 @@ class TruthProbe {
 
   private:
     QLocalSocket m_socket;
-    double m_speedChoice = 1.0;
+    double m_speed = 1.0;
     int m_nextId = 1;
     std::vector<double> m_offsets;
 };
