@@ -12,7 +12,7 @@ using namespace kolvo;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static SongModel model;
-    model.setField(SummaryField::Filetag, QString());
+    model.setField(SummaryField::FileTag, QString());
     model.resetparameters();
     QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     if (readKolvoData(bytes, QStringLiteral("fuzz.kolvo"), model))
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const QByteArray text = kolvoFileText(model);
     static SongModel again;
-    again.setField(SummaryField::Filetag, QString());
+    again.setField(SummaryField::FileTag, QString());
     again.resetparameters();
     if (readKolvoData(text, QStringLiteral("again.kolvo"), again) || kolvoFileText(again) != text)
         std::abort();
