@@ -6,7 +6,7 @@
 #include "core/edit/gridgeometry.h"
 #include "core/edit/snaps.h"
 #include "core/song/songmodel.h"
-#include "testapp.h"
+#include "summarywindowtest.h"
 #include "ui/summary/songsummarywindow.h"
 
 #include <QAction>
@@ -49,22 +49,8 @@ QStringList measureLines(int count, int width, std::initializer_list<std::pair<i
     return lines;
 }
 
-class ChartsThroughWindows : public ::testing::Test {
+class ChartsThroughWindows : public test::SummaryWindowTest {
   protected:
-    test::TestApp app;
-    std::unique_ptr<SongSummaryWindow> summary;
-
-    void SetUp() override {
-        summary = std::make_unique<SongSummaryWindow>(app.ctx);
-        summary->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(summary.get()));
-    }
-
-    template <class T> T* child(QWidget* in, const char* name) {
-        auto* w = in->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
     // The step editor the summary window opened.
     static QWidget* editor() {
         for (QWidget* w : QApplication::topLevelWidgets())

@@ -4,7 +4,7 @@
 // they were opened on.
 #include "core/edit/gridgeometry.h"
 #include "core/song/songmodel.h"
-#include "testapp.h"
+#include "summarywindowtest.h"
 #include "ui/summary/editchartspanel.h"
 #include "ui/summary/songsummarywindow.h"
 
@@ -35,20 +35,8 @@ Chart editChart(int style, const QString& description, int notes) {
     return c;
 }
 
-class EditCharts : public ::testing::Test {
+class EditCharts : public test::SummaryWindowTest {
   protected:
-    test::TestApp app;
-    std::unique_ptr<SongSummaryWindow> summary;
-
-    void SetUp() override {
-        summary = std::make_unique<SongSummaryWindow>(app.ctx);
-        summary->show();
-    }
-    template <class T> T* child(const char* name) {
-        auto* w = summary->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
     QListWidget* list() { return child<QListWidget>("editchartlist"); }
     QStringList shown() {
         QStringList names;
