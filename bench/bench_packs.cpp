@@ -16,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -111,8 +112,12 @@ void report(benchmark::State& state, const std::vector<ChildRun>& runs, int file
     state.counters["files"] = files;
 }
 
-// Arg: the number of songs.
-void BM_PackCheck(benchmark::State& state) {
+using PackArgs =
+    std::function<std::vector<QByteArray>(const QByteArray& root, const QByteArray& outFolder)>;
+
+// Times kolvo-cli over the made pack of state.range(0) songs; `args` gives
+// its arguments for the pack's root and a fresh, empty output folder.
+void timeOverPack(benchmark::State& state, const char* failure, const PackArgs& args) {
     const Pack& pack = packOf(int(state.range(0)));
     if (pack.files < 0) {
         state.SkipWithError("the pack could not be made");
@@ -121,9 +126,11 @@ void BM_PackCheck(benchmark::State& state) {
     const QByteArray root = QFile::encodeName(pack.dir->filePath(QStringLiteral("Pack")));
     std::vector<ChildRun> runs;
     for (auto _ : state) {
-        const ChildRun r = runChild({KOLVO_CLI, "check", root}, ChildStderr::Discard);
+        QTemporaryDir out;
+        const ChildRun r =
+            runChild(args(root, QFile::encodeName(out.path())), ChildStderr::Discard);
         if (r.wallMs < 0) {
-            state.SkipWithError("kolvo-cli check failed");
+            state.SkipWithError(failure);
             return;
         }
         runs.push_back(r);
@@ -131,31 +138,20 @@ void BM_PackCheck(benchmark::State& state) {
     }
     report(state, runs, pack.files);
 }
+
+// Arg: the number of songs.
+void BM_PackCheck(benchmark::State& state) {
+    timeOverPack(state, "kolvo-cli check failed", [](const QByteArray& root, const QByteArray&) {
+        return std::vector<QByteArray>{KOLVO_CLI, "check", root};
+    });
+}
 BENCHMARK(BM_PackCheck)->Arg(1000)->Arg(3000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_PackConvertToSsc(benchmark::State& state) {
-    const Pack& pack = packOf(int(state.range(0)));
-    if (pack.files < 0) {
-        state.SkipWithError("the pack could not be made");
-        return;
-    }
-    const QByteArray root = QFile::encodeName(pack.dir->filePath(QStringLiteral("Pack")));
-    std::vector<ChildRun> runs;
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTemporaryDir out;
-        state.ResumeTiming();
-        const ChildRun r = runChild(
-            {KOLVO_CLI, "convert", "--to", "ssc", root, "-o", QFile::encodeName(out.path())},
-            ChildStderr::Discard);
-        if (r.wallMs < 0) {
-            state.SkipWithError("kolvo-cli convert failed");
-            return;
-        }
-        runs.push_back(r);
-        state.SetIterationTime(r.wallMs / 1000);
-    }
-    report(state, runs, pack.files);
+    timeOverPack(
+        state, "kolvo-cli convert failed", [](const QByteArray& root, const QByteArray& out) {
+            return std::vector<QByteArray>{KOLVO_CLI, "convert", "--to", "ssc", root, "-o", out};
+        });
 }
 BENCHMARK(BM_PackConvertToSsc)
     ->Arg(1000)
