@@ -1,5 +1,6 @@
 #include "core/timing/grabbermath.h"
 
+#include "core/edit/snaps.h"
 #include "core/song/chartsteps.h"
 #include "core/timing/tempomap.h"
 
@@ -136,11 +137,7 @@ SnappedCell cellAt(double positionMs, const TempoMap& map, int snap) {
 }
 
 bool grabberSnap(int stepsPerBar) {
-    for (int steps : kGrabberSnaps) {
-        if (steps == stepsPerBar)
-            return true;
-    }
-    return false;
+    return grid::validSnap(stepsPerBar);
 }
 
 int stepsOfSnapSetting(int snap) {

@@ -61,10 +61,8 @@ SnappedCell snapRow(long long bar, double r, int snap);
 SnappedCell cellAt(double positionMs, double gapMs, double bpm, int snap);
 SnappedCell cellAt(double positionMs, const TempoMap& map, int snap);
 
-// The snaps the grabber offers, in steps a bar (each divides the 192 fine
-// rows of a bar).
-constexpr int kGrabberSnaps[] = {4, 8, 12, 16, 24, 32, 48, 64, 192};
-// Whether `stepsPerBar` is one of kGrabberSnaps.
+// Whether `stepsPerBar` is one of the snaps the grabber offers: the step
+// grid's (grid::kSnaps).
 bool grabberSnap(int stepsPerBar);
 // Steps a bar of a snap setting (0..2: 4, 8, 16); 0 for any other setting.
 int stepsOfSnapSetting(int snap);

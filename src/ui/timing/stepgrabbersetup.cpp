@@ -1,5 +1,6 @@
 #include "ui/timing/stepgrabbersetup.h"
 
+#include "core/edit/snaps.h"
 #include "core/song/numbertext.h"
 #include "core/song/songmodel.h"
 #include "core/timing/grabbermath.h"
@@ -117,7 +118,7 @@ StepGrabberSetup::StepGrabberSetup(AppContext& ctx, EditorLink link, QWidget* pa
     connect(finer, &QRadioButton::clicked, this, [this] { snapChosen(kFinerSnapSetting); });
     m_finerSnapChoice = new QComboBox(snap);
     m_finerSnapChoice->setObjectName(QStringLiteral("FinerSnap"));
-    for (int steps : grab::kGrabberSnaps) {
+    for (int steps : grid::kSnaps) {
         if (steps == 4 || steps == 8 || steps == 16)
             continue; // the choices above
         m_finerSnapChoice->addItem(QStringLiteral("%1 steps/bar").arg(steps), steps);
