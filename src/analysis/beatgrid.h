@@ -59,6 +59,11 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
 BeatGrid chooseBeatLevel(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
                          double maxBpm);
 
+// The grid, or the same grid half a beat later when the positions between
+// its beats carry clearly more of the music's accent (kick and snare) than
+// its beats do.
+BeatGrid onAccentedHalf(std::span<const Onset> onsets, const BeatGrid& grid);
+
 // A whole or half (or quarter) BPM near the measured one when it lies within
 // the measurement's error; otherwise the measured BPM.
 double musicalBpm(double bpm, double bpmError);

@@ -264,6 +264,14 @@ class Band {
                 bass(t + beat / 2, semitone(root, 12), beat / 2 * 0.8, 0.22 * vel(), true);
                 hat(t, 0.04 * vel(), 0.01);
                 break;
+            case Style::Offbeats:
+                if (inBar % 2 == 0)
+                    kick(t, 0.3 * vel());
+                else
+                    snare(t, 0.3 * vel());
+                hat(t + beat / 2, 0.6 * vel(), 0.03);
+                bass(t, root, beat * 0.4, 0.05 * vel(), true);
+                break;
             case Style::Sustained: {
                 const int melody[] = {12, 16, 19, 24, 19, 16, 14, 11};
                 lead(t, semitone(2 * root, melody[(k + bar) % 8]), beat, 0.35 * vel());
@@ -377,6 +385,8 @@ const char* styleName(Style s) {
         return "bassled";
     case Style::Sustained:
         return "sustained";
+    case Style::Offbeats:
+        return "offbeats";
     }
     return "";
 }
