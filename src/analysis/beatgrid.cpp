@@ -279,6 +279,14 @@ constexpr double kPulse = 0.47;
 // grid to move onto them.
 constexpr double kHalfBeatMargin = 1.3;
 
+// Above kFastBpm a level needs evidence no weaker than the level twice as
+// slow, give or take kSurerBy, to be the beat; below kSlowBpm the level
+// twice as fast is the beat when its evidence comes within kSurerBy of a
+// pulse's.
+constexpr double kFastBpm = 240;
+constexpr double kSlowBpm = 60;
+constexpr double kSurerBy = 0.1;
+
 } // namespace
 
 BeatGrid onAccentedHalf(std::span<const Onset> onsets, const BeatGrid& grid) {
@@ -371,6 +379,29 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
             chosen = i;
             break;
         }
+    // Charts are seldom written faster than kFastBpm: there a level gives
+    // way to the one twice as slow when that one is clearly the surer pulse
+    // (eighths of loud open hats or an off-beat bass between kicks read
+    // fairly even, but less so than the kicks alone).
+    if (chosen < levels.size() && 60 / levels[chosen].grid.period > kFastBpm)
+        for (std::size_t i = chosen + 1; i < levels.size(); ++i)
+            if (std::abs(levels[i].grid.period - 2 * levels[chosen].grid.period) <
+                    0.01 * levels[chosen].grid.period &&
+                pulse(levels[i]) && levels[i].evidence >= levels[chosen].evidence + kSurerBy) {
+                chosen = i;
+                break;
+            }
+    // ... nor slower than kSlowBpm: there the level twice as fast is the
+    // beat when it comes near a pulse (a funk groove's kicks and snares
+    // around beats that have only hats).
+    if (chosen < levels.size() && 60 / levels[chosen].grid.period < kSlowBpm)
+        for (std::size_t i = 0; i < chosen; ++i)
+            if (std::abs(2 * levels[i].grid.period - levels[chosen].grid.period) <
+                    0.01 * levels[chosen].grid.period &&
+                levels[i].evidence >= kPulse - kSurerBy && levels[i].mean >= 0.6 * strongest) {
+                chosen = i;
+                break;
+            }
     BeatLevels out;
     if (levels.empty()) {
         out.candidates.push_back({grid, 1});

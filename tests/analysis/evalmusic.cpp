@@ -272,6 +272,13 @@ class Band {
                 hat(t + beat / 2, 0.6 * vel(), 0.03);
                 bass(t, root, beat * 0.4, 0.05 * vel(), true);
                 break;
+            case Style::House:
+                kick(t, 0.6 * vel());
+                if (inBar % 2 == 1)
+                    snare(t, 0.2 * vel());
+                hat(t + beat / 2, 0.5 * vel(), 0.08);
+                bass(t + beat / 2, root, beat / 2 * 0.8, 0.3 * vel(), true);
+                break;
             case Style::Sustained: {
                 const int melody[] = {12, 16, 19, 24, 19, 16, 14, 11};
                 lead(t, semitone(2 * root, melody[(k + bar) % 8]), beat, 0.35 * vel());
@@ -387,6 +394,8 @@ const char* styleName(Style s) {
         return "sustained";
     case Style::Offbeats:
         return "offbeats";
+    case Style::House:
+        return "house";
     }
     return "";
 }
