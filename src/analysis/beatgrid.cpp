@@ -275,7 +275,37 @@ double pulseRatio(std::span<const Onset> onsets, const BeatGrid& level, int part
 // strongest level's.
 constexpr double kPulse = 0.47;
 
+// How much more accent the half-beats must carry than the beats for the
+// grid to move onto them.
+constexpr double kHalfBeatMargin = 1.3;
+
+// Above kFastBpm a level needs evidence no weaker than the level twice as
+// slow, give or take kSurerBy, to be the beat; below kSlowBpm the level
+// twice as fast is the beat when its evidence comes within kSurerBy of a
+// pulse's.
+constexpr double kFastBpm = 240;
+constexpr double kSlowBpm = 60;
+constexpr double kSurerBy = 0.1;
+
 } // namespace
+
+BeatGrid onAccentedHalf(std::span<const Onset> onsets, const BeatGrid& grid) {
+    // Hats, open hats, a guitar's upbeats or a bass between the beats can
+    // sound louder than the beats and draw the grid onto them; kicks and
+    // snares mark the beats, so the half whose attacks reach further into
+    // the low and middle bands carries the beat. It moves only when it
+    // clearly does: where the two halves are marked about alike (eighths of
+    // a drum kit) the grid stands.
+    const double beats = strengthAt(onsets, grid, grid.period, grid.phase, 0, true);
+    const double halves = strengthAt(onsets, grid, grid.period, grid.phase, 0.5, true);
+    if (!(halves > kHalfBeatMargin * beats))
+        return grid;
+    BeatGrid shifted = grid;
+    shifted.phase += grid.period / 2;
+    if (!refine(onsets, shifted) || std::abs(shifted.period / grid.period - 1) > 0.002)
+        return grid;
+    return shifted;
+}
 
 BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
                             double maxBpm) {
@@ -349,6 +379,29 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
             chosen = i;
             break;
         }
+    // Charts are seldom written faster than kFastBpm: there a level gives
+    // way to the one twice as slow when that one is clearly the surer pulse
+    // (eighths of loud open hats or an off-beat bass between kicks read
+    // fairly even, but less so than the kicks alone).
+    if (chosen < levels.size() && 60 / levels[chosen].grid.period > kFastBpm)
+        for (std::size_t i = chosen + 1; i < levels.size(); ++i)
+            if (std::abs(levels[i].grid.period - 2 * levels[chosen].grid.period) <
+                    0.01 * levels[chosen].grid.period &&
+                pulse(levels[i]) && levels[i].evidence >= levels[chosen].evidence + kSurerBy) {
+                chosen = i;
+                break;
+            }
+    // ... nor slower than kSlowBpm: there the level twice as fast is the
+    // beat when it comes near a pulse (a funk groove's kicks and snares
+    // around beats that have only hats).
+    if (chosen < levels.size() && 60 / levels[chosen].grid.period < kSlowBpm)
+        for (std::size_t i = 0; i < chosen; ++i)
+            if (std::abs(2 * levels[i].grid.period - levels[chosen].grid.period) <
+                    0.01 * levels[chosen].grid.period &&
+                levels[i].evidence >= kPulse - kSurerBy && levels[i].mean >= 0.6 * strongest) {
+                chosen = i;
+                break;
+            }
     BeatLevels out;
     if (levels.empty()) {
         out.candidates.push_back({grid, 1});
@@ -366,7 +419,10 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
             chosen = 0;
     }
     const Level& beat = levels[chosen];
-    out.candidates.push_back({beat.grid, 1});
+    const BeatGrid onBeats = onAccentedHalf(onsets, beat.grid);
+    // (The slower level's beats are every other beat of the chosen one.)
+    const double shift = onBeats.phase != beat.grid.phase ? beat.grid.period / 2 : 0;
+    out.candidates.push_back({onBeats, 1});
     // Twice as fast: as likely as its evidence comes near a pulse's.
     for (std::size_t i = 0; i < chosen; ++i)
         if (std::abs(levels[i].grid.period * 2 - beat.grid.period) < 0.01 * beat.grid.period)
@@ -377,7 +433,7 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
     for (std::size_t i = chosen + 1; i < levels.size(); ++i)
         if (std::abs(levels[i].grid.period - 2 * beat.grid.period) < 0.01 * beat.grid.period) {
             BeatGrid half = levels[i].grid;
-            half.phase = beat.phase2;
+            half.phase = beat.phase2 + shift;
             const double weight = std::clamp((1 - beat.evidence) / (1 - kPulse), 0.0, 1.0);
             out.candidates.push_back({half, std::min(weight, 0.95)});
         }

@@ -51,13 +51,21 @@ struct BeatLevels {
 // The beat level the onsets mark, among levels 2, 3 and 4 times faster or
 // slower than the fitted grid with a BPM within [minBpm, maxBpm]: the fastest
 // level whose every beat is about as strong as the beats of the level twice
-// slower, and as the strongest level's. Twice as fast and half as fast follow
-// as candidates, weighted by how close they came.
+// slower, and as the strongest level's (above 240 BPM the level twice as slow
+// when it is clearly surer, below 60 BPM the level twice as fast when it is
+// nearly a pulse), its grid on the accented half of the beat (onAccentedHalf).
+// Twice as fast and half as fast follow as candidates, weighted by how close
+// they came.
 BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
                             double maxBpm);
 // The chosen level alone.
 BeatGrid chooseBeatLevel(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
                          double maxBpm);
+
+// The grid, or the same grid half a beat later when the positions between
+// its beats carry clearly more of the music's accent (kick and snare) than
+// its beats do.
+BeatGrid onAccentedHalf(std::span<const Onset> onsets, const BeatGrid& grid);
 
 // A whole or half (or quarter) BPM near the measured one when it lies within
 // the measurement's error; otherwise the measured BPM.

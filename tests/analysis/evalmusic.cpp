@@ -264,6 +264,21 @@ class Band {
                 bass(t + beat / 2, semitone(root, 12), beat / 2 * 0.8, 0.22 * vel(), true);
                 hat(t, 0.04 * vel(), 0.01);
                 break;
+            case Style::Offbeats:
+                if (inBar % 2 == 0)
+                    kick(t, 0.3 * vel());
+                else
+                    snare(t, 0.3 * vel());
+                hat(t + beat / 2, 0.6 * vel(), 0.03);
+                bass(t, root, beat * 0.4, 0.05 * vel(), true);
+                break;
+            case Style::House:
+                kick(t, 0.6 * vel());
+                if (inBar % 2 == 1)
+                    snare(t, 0.2 * vel());
+                hat(t + beat / 2, 0.5 * vel(), 0.08);
+                bass(t + beat / 2, root, beat / 2 * 0.8, 0.3 * vel(), true);
+                break;
             case Style::Sustained: {
                 const int melody[] = {12, 16, 19, 24, 19, 16, 14, 11};
                 lead(t, semitone(2 * root, melody[(k + bar) % 8]), beat, 0.35 * vel());
@@ -377,6 +392,10 @@ const char* styleName(Style s) {
         return "bassled";
     case Style::Sustained:
         return "sustained";
+    case Style::Offbeats:
+        return "offbeats";
+    case Style::House:
+        return "house";
     }
     return "";
 }

@@ -25,6 +25,8 @@ enum class Style {
     HatsOnly,   // hats on eighths, the ones on the beat louder
     BassLed,    // a plucked bass line on every beat and its eighths, soft hats
     Sustained,  // a legato synth line and chords changing on the beat, no drums
+    Offbeats,   // kick on 1 and 3, snare on 2 and 4, hats only between the beats, louder
+    House,      // kick on every beat, loud open hats and a bass between the beats
 };
 
 enum class Timbre { Sine, Square, Noise, Wood };

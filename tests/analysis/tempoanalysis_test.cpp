@@ -113,6 +113,13 @@ TEST_F(TempoAnalysis, HoldsOnClicksAndSongsOfEveryKind) {
         // Kicks off the beat over sixteenths: no reading in three.
         {Style::Syncopated, Timbre::Sine, 0, -5, 187.39, 2366, IntroKind::Noise, Encoding::Wav,
          48000, 2},
+        // Hats between the beats louder than the kicks and snares on them: the
+        // grid is on the drums, not half a beat off.
+        {Style::Offbeats, Timbre::Sine, 0, -6, 124, 420, IntroKind::Silence, Encoding::Ogg, 44100,
+         1},
+        // Kicks with loud open hats and a bass between them: the kicks are the
+        // beat, not one of two eighths.
+        {Style::House, Timbre::Sine, 0, -4, 136, 1000, IntroKind::Silence, Encoding::Wav, 44100, 1},
     };
     int n = 0;
     for (const Case& c : cases) {
