@@ -34,10 +34,10 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 } // namespace
 
 // The spacing that most often separates an onset from one of the next few,
-// weighted by the weaker of the two, so soft in-between onsets count little.
-double commonestSpacing(const std::vector<Onset>& onsets) {
+// weighted by the weaker of the two, so soft in-between onsets count little;
+// among spacings from `lo` to `hi` seconds.
+double commonestSpacing(const std::vector<Onset>& onsets, double lo, double hi) {
     constexpr double kBin = 0.005;
-    const double lo = 60 / kMaxBpm, hi = 60 / kMinBpm;
     std::vector<double> weight(std::size_t(hi / kBin) + 2, 0.0);
     for (std::size_t i = 0; i < onsets.size(); ++i)
         for (std::size_t j = i + 1; j < onsets.size() && j <= i + 4; ++j) {

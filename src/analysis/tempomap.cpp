@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -224,16 +226,8 @@ bool sameGrid(std::span<const Onset> onsets, const Section& a, const Section& b)
     return beats > 0 && on >= 0.6 * beats;
 }
 
-} // namespace
-
-// The tempo sections and stops of the music.
-// One section when the tempo holds (or nothing can be followed).
-TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double songGapMs) {
-    TempoMapGuess map;
-    map.changes.push_back({0, songBpm});
-    map.gapMs = songGapMs;
-    if (onsets.size() < 16)
-        return map;
+// The sections found by following the music's grid onset after onset.
+std::vector<Section> followedSections(std::span<const Onset> onsets) {
     std::vector<Section> sections;
     double from = onsets.front().time - 0.02;
     const double lastTime = onsets.back().time;
@@ -323,6 +317,313 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
             }
         }
     }
+    return sections;
+}
+
+// The grid the onsets keep over a few seconds of the music, at whatever
+// level they keep it best there.
+struct LocalGrid {
+    BeatGrid grid;
+    double from = 0, to = 0; // the first and the last onset on it
+};
+
+std::vector<LocalGrid> localGrids(std::span<const Onset> onsets) {
+    // (Long enough for eight beats at the slowest tempo, short enough that
+    // most windows lie within one section.)
+    constexpr double kWindow = 6, kHop = 0.5;
+    std::vector<LocalGrid> out;
+    const double last = onsets.back().time;
+    for (double t = onsets.front().time - 0.02; t < last - kWindow / 3; t += kHop) {
+        const std::vector<Onset> window = onsetsBetween(onsets, t, t + kWindow);
+        if (window.size() < 8)
+            continue;
+        // The commonest spacing may be a beat, a part of one (eighths,
+        // the thirds of a shuffle) or a beat and a half: the grid at it or
+        // at two or three times it that explains the onsets best.
+        const double spacing = commonestSpacing(window, 0.1, 60 / kMinBpm);
+        if (spacing <= 0)
+            continue;
+        std::optional<BeatGrid> best;
+        auto score = [](const BeatGrid& g) {
+            return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
+        };
+        for (double guess : {spacing, 2 * spacing, 3 * spacing}) {
+            if (guess > 60 / kMinBpm)
+                break;
+            const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
+            if (g && g->coverage >= 0.75 && g->residual <= 0.01 &&
+                (!best || score(*g) > score(*best)))
+                best = g;
+        }
+        if (best)
+            out.push_back({*best, best->firstBeat, best->lastBeat});
+    }
+    return out;
+}
+
+// The finer of two periods when one is a whole multiple (up to four times)
+// of the other; otherwise 0.
+double finerOfMultiples(double a, double b) {
+    const double r = std::max(a, b) / std::min(a, b);
+    const double n = std::round(r);
+    if (n > 4 || std::abs(r / n - 1) > 0.012)
+        return 0;
+    return std::min(a, b);
+}
+
+// Whether two grids keep one beat near `at`: periods a whole multiple of
+// each other, and the coarser one's beats on the finer one.
+bool sameBeat(const BeatGrid& a, const BeatGrid& b, double at) {
+    const double fine = finerOfMultiples(a.period, b.period);
+    if (fine <= 0)
+        return false;
+    const double tol = std::clamp(3 * std::max(a.residual, b.residual), 0.006, 0.1 * fine);
+    const double ta = a.phase + std::round((at - a.phase) / a.period) * a.period;
+    const double tb = b.phase + std::round((at - b.phase) / b.period) * b.period;
+    return std::abs(std::remainder(ta - tb, fine)) < tol;
+}
+
+double onTolerance(const BeatGrid& g) {
+    return std::clamp(4 * g.residual, 0.008, 0.1 * g.period);
+}
+
+bool onGrid(const BeatGrid& g, double t) {
+    return std::abs(std::remainder(t - g.phase, g.period)) < onTolerance(g);
+}
+
+// The section of the music a stretch of one beat spans: its beat level
+// chosen over the whole of it, its strong onsets those at least 0.4 of a
+// typical beat's.
+std::optional<Section> sectionOver(std::span<const Onset> onsets, const BeatGrid& grid,
+                                   double from, double to) {
+    const std::vector<Onset> part = onsetsBetween(onsets, from - 0.01, to + 0.01);
+    const std::optional<BeatGrid> fitted = fitBeatGrid(part, grid.period);
+    if (!fitted || fitted->inliers < 8)
+        return std::nullopt;
+    Section s;
+    s.grid = chooseBeatLevel(part, *fitted, kMinBpm, kMaxBpm);
+    std::vector<double> on;
+    for (const Onset& o : part)
+        if (onGrid(s.grid, o.time))
+            on.push_back(o.strength);
+    if (on.size() < 8)
+        return std::nullopt;
+    std::nth_element(on.begin(), on.begin() + std::ptrdiff_t(on.size() / 2), on.end());
+    s.strong = 0.4 * on[on.size() / 2];
+    s.start = to;
+    s.end = from;
+    for (const Onset& o : part)
+        if (o.strength >= s.strong && onGrid(s.grid, o.time)) {
+            s.start = std::min(s.start, o.time);
+            s.end = std::max(s.end, o.time);
+        }
+    s.firstStrong = s.start;
+    return s;
+}
+
+// Where one section gives way to the next: the place that leaves the most
+// strong onsets on the first's grid before it and on the second's after it.
+// The first then ends at its last onset before, the second starts at its
+// first onset after.
+void splitBetween(std::span<const Onset> onsets, Section& a, Section& b) {
+    const double lo = std::max(a.start, std::min(a.end, b.start) - 4);
+    const double hi = std::min(b.end, std::max(a.end, b.start) + 4);
+    const double strong = std::min(a.strong, b.strong);
+    struct Mark {
+        double time;
+        double onA, onB; // the onset's strength on each grid, 0 when off it
+    };
+    std::vector<Mark> marks;
+    for (const Onset& o : onsets)
+        if (o.time >= lo && o.time <= hi && o.strength >= strong)
+            marks.push_back({o.time, onGrid(a.grid, o.time) ? o.strength : 0,
+                             onGrid(b.grid, o.time) ? o.strength : 0});
+    if (marks.empty())
+        return;
+    // Split before mark i: the first i count for a, the rest for b.
+    double score = 0;
+    for (const Mark& m : marks)
+        score += m.onB - m.onA;
+    double best = score;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        score += 2 * (marks[i].onA - marks[i].onB);
+        // (The latest of equal places: the beat where the tempo changes is
+        // on both grids, and the first section's last.)
+        if (score >= best - 1e-9) {
+            best = score;
+            at = i + 1;
+        }
+    }
+    for (std::size_t i = at; i-- > 0;)
+        if (marks[i].onA > 0) {
+            a.end = marks[i].time;
+            break;
+        }
+    for (std::size_t i = at; i < marks.size(); ++i)
+        if (marks[i].onB > 0) {
+            b.start = marks[i].time;
+            break;
+        }
+}
+
+// The sections found from the grids of short overlapping windows: windows
+// that keep one beat in a row make one stretch; a window whose grid parts
+// from the stretch's (another tempo, or the beats shifted by a stop) starts
+// the next. Windows without a clear grid (a fill, a change within them)
+// leave the stretch going.
+std::vector<Section> localSections(std::span<const Onset> onsets) {
+    struct Stretch {
+        BeatGrid grid;
+        double from, to;
+        int windows;
+    };
+    std::vector<Stretch> stretches;
+    for (const LocalGrid& l : localGrids(onsets)) {
+        const double at = (l.from + l.to) / 2;
+        if (!stretches.empty() && sameBeat(stretches.back().grid, l.grid, at)) {
+            Stretch& s = stretches.back();
+            s.to = std::max(s.to, l.to);
+            ++s.windows;
+            const std::optional<BeatGrid> g =
+                fitBeatGrid(onsetsBetween(onsets, s.from - 0.01, s.to + 0.01), s.grid.period);
+            if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
+                s.grid = *g;
+            continue;
+        }
+        // A window or two of something else between two windows of one
+        // stretch: a fill, or a change read at the wrong place.
+        if (stretches.size() >= 2 && stretches.back().windows <= 2 &&
+            sameBeat(stretches[stretches.size() - 2].grid, l.grid, at)) {
+            stretches.pop_back();
+            stretches.back().to = std::max(stretches.back().to, l.to);
+            ++stretches.back().windows;
+            continue;
+        }
+        stretches.push_back({l.grid, l.from, l.to, 1});
+    }
+    std::vector<Section> sections;
+    const bool dbg = std::getenv("KOLVO_MAPDEBUG");
+    for (const Stretch& st : stretches) {
+        if (dbg) std::fprintf(stderr, "stretch %.2f-%.2f bpm %.3f n %d\n", st.from, st.to, st.grid.bpm(), st.windows);
+        if (std::optional<Section> s = sectionOver(onsets, st.grid, st.from, st.to))
+            sections.push_back(*s);
+    }
+    auto mergeSame = [&sections, onsets] {
+        for (std::size_t i = 1; i < sections.size();) {
+            if (sameGrid(onsets, sections[i - 1], sections[i])) {
+                if (sections[i].end - sections[i].start >
+                    sections[i - 1].end - sections[i - 1].start)
+                    sections[i - 1].grid = sections[i].grid;
+                sections[i - 1].end = std::max(sections[i - 1].end, sections[i].end);
+                sections.erase(sections.begin() + std::ptrdiff_t(i));
+            } else {
+                ++i;
+            }
+        }
+    };
+    mergeSame();
+    // Neighbours in one tempo (parted by a stop) read at different levels:
+    // the shorter takes the longer's.
+    for (std::size_t i = 1; i < sections.size(); ++i) {
+        Section& a = sections[i - 1];
+        Section& b = sections[i];
+        if (finerOfMultiples(a.grid.period, b.grid.period) <= 0 ||
+            std::abs(a.grid.period / b.grid.period - 1) < 0.012)
+            continue;
+        const bool aLonger = a.end - a.start > b.end - b.start;
+        Section& shorter = aLonger ? b : a;
+        const double period = (aLonger ? a : b).grid.period;
+        const std::vector<Onset> part = onsetsBetween(onsets, shorter.start - 0.01, shorter.end + 0.01);
+        shorter.grid = withPeriod(part, shorter.grid, period);
+    }
+    for (std::size_t i = 1; i < sections.size(); ++i)
+        splitBetween(onsets, sections[i - 1], sections[i]);
+    std::erase_if(sections, [](const Section& s) { return s.end - s.start < 8 * s.grid.period; });
+    mergeSame();
+    for (std::size_t i = 1; i < sections.size(); ++i)
+        splitBetween(onsets, sections[i - 1], sections[i]);
+    if (dbg) for (auto& x : sections) std::fprintf(stderr, "section %.2f-%.2f bpm %.3f\n", x.start, x.end, x.grid.bpm());
+    return sections;
+}
+
+
+// Neighbouring sections in one tempo (a stop between them) share one
+// period, fitted over the beats of both with a phase for each: a short
+// section alone measures its tempo loosely.
+void shareTempos(std::span<const Onset> onsets, std::vector<Section>& sections) {
+    for (std::size_t first = 0; first < sections.size();) {
+        std::size_t end = first + 1;
+        while (end < sections.size() &&
+               std::abs(sections[end].grid.period / sections[first].grid.period - 1) < 0.01)
+            ++end;
+        if (end - first >= 2) {
+            // Least squares of time over beat index, one line per section,
+            // one slope for all.
+            double skt = 0, skk = 0;
+            std::vector<std::pair<double, double>> means; // mean index and time
+            for (std::size_t i = first; i < end; ++i) {
+                const Section& s = sections[i];
+                const double tol = onTolerance(s.grid);
+                std::vector<std::pair<double, double>> pts;
+                for (const Onset& o : onsets) {
+                    if (o.time < s.start - tol || o.time > s.end + tol || o.strength < s.strong)
+                        continue;
+                    const double k = std::round((o.time - s.grid.phase) / s.grid.period);
+                    if (std::abs(o.time - s.grid.phase - k * s.grid.period) < tol)
+                        pts.push_back({k, o.time});
+                }
+                double mk = 0, mt = 0;
+                for (const auto& [k, t] : pts) {
+                    mk += k;
+                    mt += t;
+                }
+                const double n = std::max<double>(1, double(pts.size()));
+                mk /= n;
+                mt /= n;
+                for (const auto& [k, t] : pts) {
+                    skt += (k - mk) * (t - mt);
+                    skk += (k - mk) * (k - mk);
+                }
+                means.push_back({mk, mt});
+            }
+            const double period = skk > 0 ? skt / skk : 0;
+            if (period > 0 && std::abs(period / sections[first].grid.period - 1) < 0.01)
+                for (std::size_t i = first; i < end; ++i) {
+                    BeatGrid& g = sections[i].grid;
+                    const auto [mk, mt] = means[i - first];
+                    g.phase = mt - period * mk;
+                    g.period = period;
+                    g.periodError = 0;
+                }
+        }
+        first = end;
+    }
+}
+
+// The BPM of a section: the simplest figure that fits it, or the nearest
+// half BPM when the section's beats stay within a few milliseconds of it
+// from its first to its last.
+double sectionBpm(std::span<const Onset> onsets, const Section& s) {
+    const double bpm = simplestFittingBpm(onsets, s.grid);
+    const double half = std::round(bpm * 2) / 2;
+    const double beats = (s.end - s.start) / s.grid.period;
+    if (std::abs(60 / half - s.grid.period) * beats / 2 < 0.004)
+        return half;
+    return bpm;
+}
+
+} // namespace
+
+// The tempo sections and stops of the music.
+// One section when the tempo holds (or nothing can be followed).
+TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double songGapMs) {
+    TempoMapGuess map;
+    map.changes.push_back({0, songBpm});
+    map.gapMs = songGapMs;
+    if (onsets.size() < 16)
+        return map;
+    std::vector<Section> sections = std::getenv("KOLVO_OLDMAP") ? followedSections(onsets) : localSections(onsets);
     // Each section's grid fitted over the whole of it, at its level.
     for (Section& s : sections) {
         const double tol = std::clamp(4 * s.grid.residual, 0.008, 0.1 * s.grid.period);
@@ -333,6 +634,7 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
     }
     if (sections.size() < 2)
         return map;
+    shareTempos(onsets, sections);
 
     map.changes.clear();
     // Beat 0 is the first beat of the first section at the first clear onset.
@@ -341,7 +643,7 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
     map.gapMs = beatTime * 1000;
     for (std::size_t i = 0; i < sections.size(); ++i) {
         const BeatGrid& g = sections[i].grid;
-        const double bpm = simplestFittingBpm(onsets, g);
+        const double bpm = sectionBpm(onsets, sections[i]);
         const double period = 60 / bpm;
         if (i == 0 || std::abs(bpm - map.changes.back().bpm) > 0.05)
             map.changes.push_back({beat, bpm});

@@ -16,8 +16,10 @@ inline constexpr double kMinBpm = 50;
 inline constexpr double kMaxBpm = 300;
 
 // The spacing that most often separates an onset from one of the next few,
-// weighted by the weaker of the two (seconds; 0 when there is none).
-double commonestSpacing(const std::vector<Onset>& onsets);
+// weighted by the weaker of the two, among spacings from `lo` to `hi`
+// seconds (a beat in the tempo range by default); 0 when there is none.
+double commonestSpacing(const std::vector<Onset>& onsets, double lo = 60 / kMaxBpm,
+                        double hi = 60 / kMinBpm);
 
 // A whole or half BPM (or a quarter) when the music fits it as well as the
 // grid's measured figure; otherwise the measured figure.
