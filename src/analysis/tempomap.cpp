@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -40,8 +38,8 @@ bool tempoChanges(std::span<const Onset> onsets, const BeatGrid& g, double stead
 
 namespace {
 
-// A running least-squares line of beat time over beat index, for following
-// a grid through a section whose end is not known yet.
+// A running least-squares line of beat time over beat index, for refitting
+// a stretch's grid as it grows.
 struct LineFit {
     long long k0 = 0;
     double n = 0, sk = 0, st = 0, skk = 0, skt = 0;
@@ -72,8 +70,7 @@ struct Section {
     BeatGrid grid;
     double start = 0;
     double end = 0;
-    double firstStrong = 0; // the first strong onset where the following began
-    double strong = 0;      // an onset this strong counts
+    double strong = 0; // an onset this strong counts
 };
 
 std::vector<Onset> onsetsBetween(std::span<const Onset> onsets, double from, double to) {
@@ -84,116 +81,6 @@ std::vector<Onset> onsetsBetween(std::span<const Onset> onsets, double from, dou
     return out;
 }
 
-// Follows the grid of the music from `from` while its strong onsets stay on
-// it; the section ends at the last strong onset on the grid before four in
-// a row fall off it (a fill or a syncopation puts fewer off it than that).
-std::optional<Section> followSectionIn(std::span<const Onset> onsets, double from, double seconds) {
-    std::vector<Onset> window = onsetsBetween(onsets, from, from + seconds);
-    if (window.size() < 16)
-        window = onsetsBetween(onsets, from, from + 1.5 * seconds);
-    if (window.size() < 8)
-        return std::nullopt;
-    const double guess = commonestSpacing(window);
-    const std::optional<BeatGrid> g = fitBeatGrid(window, guess > 0 ? guess : 0.5);
-    if (!g || g->coverage < 0.6)
-        return std::nullopt;
-    double period = g->period, phase = g->phase;
-    const double tol = std::clamp(4 * g->residual, 0.008, 0.1 * period);
-    std::vector<double> onGrid;
-    for (const Onset& o : window)
-        if (std::abs(std::remainder(o.time - phase, period)) < tol)
-            onGrid.push_back(o.strength);
-    if (onGrid.size() < 8)
-        return std::nullopt;
-    std::nth_element(onGrid.begin(), onGrid.begin() + std::ptrdiff_t(onGrid.size() / 2),
-                     onGrid.end());
-    const double strong = 0.4 * onGrid[onGrid.size() / 2];
-
-    Section s;
-    s.start = -1;
-    s.strong = strong;
-    LineFit line;
-    // The last few strong onsets: whether each lay on the grid, and the
-    // section's end before it. Four in a row off the grid, or at most one of
-    // six on it (a tempo in a simple ratio to this one), end the section.
-    struct Seen {
-        bool on;
-        double endBefore;
-    };
-    std::vector<Seen> recent;
-    s.firstStrong = -1;
-    for (const Onset& o : onsets) {
-        if (o.time < from || o.strength < strong)
-            continue;
-        if (s.firstStrong < 0)
-            s.firstStrong = o.time;
-        const long long k = std::llround((o.time - phase) / period);
-        const double r = o.time - (phase + double(k) * period);
-        const bool on = std::abs(r) < tol;
-        if (s.start < 0 && !on)
-            continue;
-        recent.push_back({on, s.end});
-        if (recent.size() > 6)
-            recent.erase(recent.begin());
-        const auto onCount =
-            std::count_if(recent.begin(), recent.end(), [](const Seen& x) { return x.on; });
-        const bool offRun = recent.size() >= 4 && std::none_of(recent.end() - 4, recent.end(),
-                                                               [](const Seen& x) { return x.on; });
-        if (offRun || (recent.size() == 6 && onCount <= 1)) {
-            // The section ended before the first of these off the grid.
-            const auto firstOff =
-                std::find_if(recent.begin(), recent.end(), [](const Seen& x) { return !x.on; });
-            s.end = offRun ? (recent.end() - 4)->endBefore : firstOff->endBefore;
-            break;
-        }
-        if (!on)
-            continue;
-        if (s.start < 0)
-            s.start = o.time;
-        s.end = o.time;
-        line.add(k, o.time);
-        double p = 0, ph = 0;
-        if (line.solve(p, ph) && std::abs(p - period) < 0.01 * period) {
-            period = p;
-            phase = ph + double(line.k0) * p;
-        }
-    }
-    if (s.start < 0)
-        return std::nullopt;
-    // The section's own grid, fitted over it alone.
-    const std::vector<Onset> part = onsetsBetween(onsets, s.start - tol, s.end + tol);
-    const std::optional<BeatGrid> fitted = fitBeatGrid(part, period);
-    if (!fitted || fitted->inliers < 8)
-        return std::nullopt;
-    s.grid = chooseBeatLevel(part, *fitted, kMinBpm, kMaxBpm);
-    // The section starts at its first strong onset on the chosen level's
-    // grid (the grid followed may have been another level of it).
-    const double onTol = std::clamp(4 * s.grid.residual, 0.008, 0.1 * s.grid.period);
-    for (const Onset& o : onsets)
-        if (o.time >= from && o.time <= s.end && o.strength >= strong &&
-            std::abs(std::remainder(o.time - s.grid.phase, s.grid.period)) < onTol) {
-            s.start = o.time;
-            break;
-        }
-    return s;
-}
-
-// The section from `from` on, fitted over the next eight seconds, or four
-// when those hold the next tempo more than this one: a section's following
-// starts within a couple of beats of the first strong onset.
-std::optional<Section> followSection(std::span<const Onset> onsets, double from) {
-    std::optional<Section> first;
-    for (double seconds : {8.0, 4.0}) {
-        std::optional<Section> s = followSectionIn(onsets, from, seconds);
-        if (s && s->start - s->firstStrong < 2.5 * s->grid.period)
-            return s;
-        if (!first)
-            first = s;
-    }
-    return first;
-}
-
-// Whether section b goes on in the tempo and phase of section a.
 // Whether section b goes on in the tempo and phase of section a: the
 // longer of the two has the surer grid, and most of the shorter one's beats
 // lie on it. A section at twice, half, three or four times or a third or a
@@ -226,100 +113,6 @@ bool sameGrid(std::span<const Onset> onsets, const Section& a, const Section& b)
     return beats > 0 && on >= 0.6 * beats;
 }
 
-// The sections found by following the music's grid onset after onset.
-std::vector<Section> followedSections(std::span<const Onset> onsets) {
-    std::vector<Section> sections;
-    double from = onsets.front().time - 0.02;
-    const double lastTime = onsets.back().time;
-    while (from < lastTime - 2) {
-        const std::optional<Section> s = followSection(onsets, from);
-        if (!s) {
-            from += 2;
-            continue;
-        }
-        if (!sections.empty() && sameGrid(onsets, sections.back(), *s)) {
-            // A fill in the same tempo: the section goes on.
-            if (s->end - s->start > sections.back().end - sections.back().start)
-                sections.back().grid = s->grid;
-            sections.back().end = std::max(sections.back().end, s->end);
-        } else {
-            sections.push_back(*s);
-        }
-        from = std::max(from + 1, s->end + 0.5 * s->grid.period);
-    }
-    // Sections too short to be more than a fill or a break are left out
-    // (once those a fill cut in two are one again).
-    auto mergeSame = [&sections, onsets] {
-        for (std::size_t i = 1; i < sections.size();) {
-            if (sameGrid(onsets, sections[i - 1], sections[i])) {
-                if (sections[i].end - sections[i].start >
-                    sections[i - 1].end - sections[i - 1].start)
-                    sections[i - 1].grid = sections[i].grid;
-                sections[i - 1].end = sections[i].end;
-                sections.erase(sections.begin() + std::ptrdiff_t(i));
-            } else {
-                ++i;
-            }
-        }
-    };
-    mergeSame();
-    // (Four bars: a section of the music is rarely shorter, a stretch of a
-    // few beats followed at another level is often no section at all.)
-    std::erase_if(sections, [](const Section& s) { return s.end - s.start < 16 * s.grid.period; });
-    mergeSame();
-    // A section whose following began late (its first window held too
-    // little of it, or the section before took a few of its onsets that
-    // happened to fall on its grid) reaches back over the strong onsets on
-    // its grid, until four in a row are off it or two beats in a row have
-    // none; the section before then ends at its last onset before.
-    for (std::size_t i = 0; i < sections.size(); ++i) {
-        Section& s = sections[i];
-        const double limit = i > 0
-                                 ? std::max(sections[i - 1].start + 6 * sections[i - 1].grid.period,
-                                            sections[i - 1].end - 8 * sections[i - 1].grid.period)
-                                 : -1e300;
-        // Tight, and beat after beat with at most one missing: onsets of the
-        // section before may fall near this grid now and then.
-        const double tol = std::clamp(4 * s.grid.residual, 0.006, 0.05 * s.grid.period);
-        int off = 0;
-        double reached = s.start;
-        auto it = std::lower_bound(onsets.begin(), onsets.end(), s.start,
-                                   [](const Onset& o, double t) { return o.time < t; });
-        while (it != onsets.begin()) {
-            --it;
-            if (it->time <= limit || it->time < reached - 2.5 * s.grid.period)
-                break;
-            if (it->strength < s.strong)
-                continue;
-            if (std::abs(std::remainder(it->time - s.grid.phase, s.grid.period)) < tol) {
-                reached = it->time;
-                off = 0;
-            } else if (++off >= 4) {
-                break;
-            }
-        }
-        s.start = reached;
-        if (i == 0 || s.start >= sections[i - 1].end)
-            continue;
-        Section& before = sections[i - 1];
-        const double beforeTol =
-            std::clamp(4 * before.grid.residual, 0.008, 0.1 * before.grid.period);
-        // (The beat where the tempo changes is on both grids.)
-        for (auto b = std::lower_bound(onsets.begin(), onsets.end(), s.start + 1e-6,
-                                       [](const Onset&o, double t) { return o.time < t; });
-             b != onsets.begin();) {
-            --b;
-            if (b->strength >= before.strong &&
-                std::abs(std::remainder(b->time - before.grid.phase, before.grid.period)) <
-                    beforeTol) {
-                before.end = b->time;
-                break;
-            }
-        }
-    }
-    return sections;
-}
-
 // The grid the onsets keep over a few seconds of the music, at whatever
 // level they keep it best there.
 struct LocalGrid {
@@ -327,38 +120,89 @@ struct LocalGrid {
     double from = 0, to = 0; // the first and the last onset on it
 };
 
-std::vector<LocalGrid> localGrids(std::span<const Onset> onsets) {
-    // (Long enough for eight beats at the slowest tempo, short enough that
-    // most windows lie within one section.)
-    constexpr double kWindow = 6, kHop = 0.5;
-    std::vector<LocalGrid> out;
-    const double last = onsets.back().time;
-    for (double t = onsets.front().time - 0.02; t < last - kWindow / 3; t += kHop) {
-        const std::vector<Onset> window = onsetsBetween(onsets, t, t + kWindow);
-        if (window.size() < 8)
-            continue;
-        // The commonest spacing may be a beat, a part of one (eighths,
-        // the thirds of a shuffle) or a beat and a half: the grid at it or
-        // at two or three times it that explains the onsets best.
-        const double spacing = commonestSpacing(window, 0.1, 60 / kMinBpm);
-        if (spacing <= 0)
-            continue;
-        std::optional<BeatGrid> best;
-        auto score = [](const BeatGrid& g) {
-            return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
-        };
-        for (double guess : {spacing, 2 * spacing, 3 * spacing}) {
-            if (guess > 60 / kMinBpm)
-                break;
-            const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
-            if (g && g->coverage >= 0.75 && g->residual <= 0.01 &&
-                (!best || score(*g) > score(*best)))
-                best = g;
-        }
-        if (best)
-            out.push_back({*best, best->firstBeat, best->lastBeat});
+// (Long enough for eight beats at the slowest tempo, short enough that most
+// windows lie within one section.)
+constexpr double kWindow = 6, kHop = 0.5;
+
+std::optional<LocalGrid> localGrid(const std::vector<Onset>& window) {
+    if (window.size() < 8)
+        return std::nullopt;
+    // The commonest spacing may be a beat or a part of one (eighths, the
+    // thirds of a shuffle): the grid at it or at two or three times it that
+    // explains the onsets best.
+    const double spacing = commonestSpacing(window, 0.1, 60 / kMinBpm);
+    if (spacing <= 0)
+        return std::nullopt;
+    std::optional<BeatGrid> best;
+    auto score = [](const BeatGrid& g) {
+        return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
+    };
+    for (double guess : {spacing, 2 * spacing, 3 * spacing}) {
+        if (guess > 60 / kMinBpm)
+            break;
+        const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
+        if (g && g->coverage >= 0.75 && g->residual <= 0.01 && (!best || score(*g) > score(*best)))
+            best = g;
     }
-    return out;
+    if (!best)
+        return std::nullopt;
+    return LocalGrid{*best, best->firstBeat, best->lastBeat};
+}
+
+// How far a grid goes on over a window: the time of its last onset on the
+// grid, or a negative time when fewer than three in four of the grid's beats
+// there have an onset or the onsets leave it before `to`.
+double goesOnTo(const std::vector<Onset>& window, const BeatGrid& g, double to) {
+    const double tol = std::clamp(4 * g.residual, 0.006, 0.08 * g.period);
+    long long first = 0, last = 0;
+    int on = 0;
+    long long previous = 0;
+    double lastTime = -1;
+    for (const Onset& o : window) {
+        const double k = std::round((o.time - g.phase) / g.period);
+        if (std::abs(o.time - g.phase - k * g.period) >= tol)
+            continue;
+        const auto index = static_cast<long long>(k);
+        if (on == 0)
+            first = index;
+        else if (index == previous)
+            continue;
+        previous = last = index;
+        lastTime = o.time;
+        ++on;
+    }
+    if (on < 8 || double(on) < 0.75 * double(last - first + 1) ||
+        lastTime < to - 2 * g.period - 0.5)
+        return -1;
+    return lastTime;
+}
+
+// The grid refitted by least squares over its onsets between two times.
+void refit(std::span<const Onset> onsets, BeatGrid& g, double from, double to) {
+    const double tol = std::clamp(4 * g.residual, 0.006, 0.08 * g.period);
+    LineFit line;
+    std::vector<std::pair<long long, double>> pts;
+    for (const Onset& o : onsets) {
+        if (o.time < from || o.time > to)
+            continue;
+        const double k = std::round((o.time - g.phase) / g.period);
+        if (std::abs(o.time - g.phase - k * g.period) < tol) {
+            line.add(static_cast<long long>(k), o.time);
+            pts.push_back({static_cast<long long>(k), o.time});
+        }
+    }
+    double period = 0, phase = 0;
+    if (!line.solve(period, phase) || std::abs(period / g.period - 1) > 0.01)
+        return;
+    phase -= double(line.k0) * period;
+    double ss = 0;
+    for (const auto& [k, t] : pts) {
+        const double r = t - phase - double(k) * period;
+        ss += r * r;
+    }
+    g.period = period;
+    g.phase = phase;
+    g.residual = std::sqrt(ss / double(pts.size()));
 }
 
 // The finer of two periods when one is a whole multiple (up to four times)
@@ -394,8 +238,8 @@ bool onGrid(const BeatGrid& g, double t) {
 // The section of the music a stretch of one beat spans: its beat level
 // chosen over the whole of it, its strong onsets those at least 0.4 of a
 // typical beat's.
-std::optional<Section> sectionOver(std::span<const Onset> onsets, const BeatGrid& grid,
-                                   double from, double to) {
+std::optional<Section> sectionOver(std::span<const Onset> onsets, const BeatGrid& grid, double from,
+                                   double to) {
     const std::vector<Onset> part = onsetsBetween(onsets, from - 0.01, to + 0.01);
     const std::optional<BeatGrid> fitted = fitBeatGrid(part, grid.period);
     if (!fitted || fitted->inliers < 8)
@@ -417,8 +261,43 @@ std::optional<Section> sectionOver(std::span<const Onset> onsets, const BeatGrid
             s.start = std::min(s.start, o.time);
             s.end = std::max(s.end, o.time);
         }
-    s.firstStrong = s.start;
     return s;
+}
+
+// The share of a section's beats that have a strong onset on them.
+double beatCoverage(std::span<const Onset> onsets, const Section& s) {
+    const double tol = onTolerance(s.grid);
+    long long previous = 0;
+    int on = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < s.start - tol || o.time > s.end + tol || o.strength < s.strong)
+            continue;
+        const double k = std::round((o.time - s.grid.phase) / s.grid.period);
+        if (std::abs(o.time - s.grid.phase - k * s.grid.period) >= tol)
+            continue;
+        if (on > 0 && static_cast<long long>(k) == previous)
+            continue;
+        previous = static_cast<long long>(k);
+        ++on;
+    }
+    return on / std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
+}
+
+// How far more of a section's onsets lie on its grid than would by chance
+// if they fell anywhere (a z-score).
+double onGridScore(std::span<const Onset> onsets, const Section& s) {
+    const double tol =
+        std::clamp(3 * s.grid.residual, 0.003, std::min(0.12 * s.grid.period, 0.035));
+    int all = 0, on = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < s.start - tol || o.time > s.end + tol)
+            continue;
+        ++all;
+        on += std::abs(std::remainder(o.time - s.grid.phase, s.grid.period)) < tol;
+    }
+    const double chance = std::min(1.0, 2 * tol / s.grid.period);
+    const double expected = all * chance;
+    return (on - expected) / std::sqrt(std::max(1e-9, expected * (1 - chance)) + 1);
 }
 
 // Where one section gives way to the next: the place that leaves the most
@@ -448,9 +327,7 @@ void splitBetween(std::span<const Onset> onsets, Section& a, Section& b) {
     std::size_t at = 0;
     for (std::size_t i = 0; i < marks.size(); ++i) {
         score += 2 * (marks[i].onA - marks[i].onB);
-        // (The latest of equal places: the beat where the tempo changes is
-        // on both grids, and the first section's last.)
-        if (score >= best - 1e-9) {
+        if (score > best + 1e-9) {
             best = score;
             at = i + 1;
         }
@@ -465,6 +342,10 @@ void splitBetween(std::span<const Onset> onsets, Section& a, Section& b) {
             b.start = marks[i].time;
             break;
         }
+    // The beat where the tempo changes is the second's first and, a beat
+    // of the first's tempo after its last, on the first's grid too.
+    if (onGrid(a.grid, b.start) && std::abs(b.start - a.end - a.grid.period) < onTolerance(a.grid))
+        a.end = b.start;
 }
 
 // The sections found from the grids of short overlapping windows: windows
@@ -472,23 +353,39 @@ void splitBetween(std::span<const Onset> onsets, Section& a, Section& b) {
 // from the stretch's (another tempo, or the beats shifted by a stop) starts
 // the next. Windows without a clear grid (a fill, a change within them)
 // leave the stretch going.
-std::vector<Section> localSections(std::span<const Onset> onsets) {
+std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm) {
     struct Stretch {
         BeatGrid grid;
         double from, to;
         int windows;
     };
     std::vector<Stretch> stretches;
-    for (const LocalGrid& l : localGrids(onsets)) {
+    const double lastTime = onsets.back().time;
+    for (double t = onsets.front().time - 0.02; t < lastTime - kWindow / 3; t += kHop) {
+        const std::vector<Onset> window = onsetsBetween(onsets, t, t + kWindow);
+        if (window.size() < 8)
+            continue;
+        // Most windows go on in the stretch's grid: no search for theirs.
+        if (!stretches.empty()) {
+            Stretch& s = stretches.back();
+            const double reached = goesOnTo(window, s.grid, std::min(t + kWindow, lastTime));
+            if (reached > 0) {
+                s.to = std::max(s.to, reached);
+                if (++s.windows % 4 == 0)
+                    refit(onsets, s.grid, std::max(s.from, s.to - 20), s.to + 0.01);
+                continue;
+            }
+        }
+        const std::optional<LocalGrid> found = localGrid(window);
+        if (!found)
+            continue;
+        const LocalGrid& l = *found;
         const double at = (l.from + l.to) / 2;
         if (!stretches.empty() && sameBeat(stretches.back().grid, l.grid, at)) {
             Stretch& s = stretches.back();
             s.to = std::max(s.to, l.to);
-            ++s.windows;
-            const std::optional<BeatGrid> g =
-                fitBeatGrid(onsetsBetween(onsets, s.from - 0.01, s.to + 0.01), s.grid.period);
-            if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
-                s.grid = *g;
+            if (++s.windows % 4 == 0)
+                refit(onsets, s.grid, std::max(s.from, s.to - 20), s.to + 0.01);
             continue;
         }
         // A window or two of something else between two windows of one
@@ -503,12 +400,21 @@ std::vector<Section> localSections(std::span<const Onset> onsets) {
         stretches.push_back({l.grid, l.from, l.to, 1});
     }
     std::vector<Section> sections;
-    const bool dbg = std::getenv("KOLVO_MAPDEBUG");
     for (const Stretch& st : stretches) {
-        if (dbg) std::fprintf(stderr, "stretch %.2f-%.2f bpm %.3f n %d\n", st.from, st.to, st.grid.bpm(), st.windows);
         if (std::optional<Section> s = sectionOver(onsets, st.grid, st.from, st.to))
             sections.push_back(*s);
     }
+    // A stretch the song's own grid goes through beat after beat is in the
+    // song's tempo, whatever level or figure its windows read (the thirds
+    // of a shuffle or a syncopation read as a beat of their own).
+    if (const std::optional<BeatGrid> song = fitBeatGrid(onsets, 60 / songBpm))
+        for (Section& s : sections) {
+            Section asSong = s;
+            asSong.grid = *song;
+            if (finerOfMultiples(s.grid.period, song->period) <= 0 &&
+                beatCoverage(onsets, asSong) >= 0.8)
+                s.grid = *song;
+        }
     auto mergeSame = [&sections, onsets] {
         for (std::size_t i = 1; i < sections.size();) {
             if (sameGrid(onsets, sections[i - 1], sections[i])) {
@@ -534,19 +440,29 @@ std::vector<Section> localSections(std::span<const Onset> onsets) {
         const bool aLonger = a.end - a.start > b.end - b.start;
         Section& shorter = aLonger ? b : a;
         const double period = (aLonger ? a : b).grid.period;
-        const std::vector<Onset> part = onsetsBetween(onsets, shorter.start - 0.01, shorter.end + 0.01);
+        const std::vector<Onset> part =
+            onsetsBetween(onsets, shorter.start - 0.01, shorter.end + 0.01);
         shorter.grid = withPeriod(part, shorter.grid, period);
     }
     for (std::size_t i = 1; i < sections.size(); ++i)
         splitBetween(onsets, sections[i - 1], sections[i]);
-    std::erase_if(sections, [](const Section& s) { return s.end - s.start < 8 * s.grid.period; });
+    // (Two bars, most beats marked: less is a fill or a stretch read at a
+    // level the music does not keep.)
+    // Nor is a stretch of onsets far softer than the music's beats (the
+    // swells of an intro or a tail), or one at a tempo no chart is in.
+    double loudest = 0;
+    for (const Section& s : sections)
+        loudest = std::max(loudest, s.strong);
+    std::erase_if(sections, [onsets, loudest](const Section& s) {
+        return s.end - s.start < 8 * s.grid.period || beatCoverage(onsets, s) < 0.6 ||
+               s.strong < 0.35 * loudest || s.grid.bpm() < kMinBpm || s.grid.bpm() > kMaxBpm ||
+               onGridScore(onsets, s) < 1;
+    });
     mergeSame();
     for (std::size_t i = 1; i < sections.size(); ++i)
         splitBetween(onsets, sections[i - 1], sections[i]);
-    if (dbg) for (auto& x : sections) std::fprintf(stderr, "section %.2f-%.2f bpm %.3f\n", x.start, x.end, x.grid.bpm());
     return sections;
 }
-
 
 // Neighbouring sections in one tempo (a stop between them) share one
 // period, fitted over the beats of both with a phase for each: a short
@@ -623,7 +539,7 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
     map.gapMs = songGapMs;
     if (onsets.size() < 16)
         return map;
-    std::vector<Section> sections = std::getenv("KOLVO_OLDMAP") ? followedSections(onsets) : localSections(onsets);
+    std::vector<Section> sections = localSections(onsets, songBpm);
     // Each section's grid fitted over the whole of it, at its level.
     for (Section& s : sections) {
         const double tol = std::clamp(4 * s.grid.residual, 0.008, 0.1 * s.grid.period);
