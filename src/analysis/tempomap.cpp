@@ -461,6 +461,29 @@ std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm
     mergeSame();
     for (std::size_t i = 1; i < sections.size(); ++i)
         splitBetween(onsets, sections[i - 1], sections[i]);
+    // The first section reaches back over the strong onsets on its grid
+    // (its first clear window may have begun a few beats in), until four in
+    // a row are off it or two beats in a row have none.
+    if (!sections.empty()) {
+        Section& s = sections.front();
+        const double tol = std::clamp(4 * s.grid.residual, 0.006, 0.05 * s.grid.period);
+        int off = 0;
+        auto it = std::lower_bound(onsets.begin(), onsets.end(), s.start,
+                                   [](const Onset& o, double t) { return o.time < t; });
+        while (it != onsets.begin()) {
+            --it;
+            if (it->time < s.start - 2.5 * s.grid.period)
+                break;
+            if (it->strength < s.strong)
+                continue;
+            if (std::abs(std::remainder(it->time - s.grid.phase, s.grid.period)) < tol) {
+                s.start = it->time;
+                off = 0;
+            } else if (++off >= 4) {
+                break;
+            }
+        }
+    }
     return sections;
 }
 
