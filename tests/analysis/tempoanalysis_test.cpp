@@ -222,6 +222,13 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{24, 0, 0.25}, {48, 133, 0}},
          {{0, 100}, {48, 133}},
          {{24, 0.25}}},
+        // A stop parts the first section into two short stretches.
+        {"clicks, a short stop in a short first section",
+         Style::Click,
+         189,
+         {{12, 0, 0.099}, {24, 166.5, 0}},
+         {{0, 189}, {24, 166.5}},
+         {{12, 0.099}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,0 +1,618 @@
+#include "tempomap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace kolvo::analysis {
+
+// Whether the music holds different tempos: the grid misses much of the
+// song or spans only part of it, and the song's first and last thirds each
+// fit a grid of their own with periods clearly apart.
+bool tempoChanges(std::span<const Onset> onsets, const BeatGrid& g, double steadyShare) {
+    if (onsets.size() < 48)
+        return false;
+    const double t0 = onsets.front().time, t1 = onsets.back().time;
+    const double spanned = (g.lastBeat - g.firstBeat) / std::max(1e-9, t1 - t0);
+    if (steadyShare >= 0.85 && spanned >= 0.85 && g.coverage >= 0.85)
+        return false;
+    std::vector<Onset> first, last;
+    for (const Onset& o : onsets) {
+        if (o.time < t0 + (t1 - t0) / 3)
+            first.push_back(o);
+        else if (o.time > t1 - (t1 - t0) / 3)
+            last.push_back(o);
+    }
+    // Each third's own commonest spacing starts its fit: its tempo may be
+    // far from the grid's.
+    auto fitOwn = [&g](const std::vector<Onset>& part) {
+        const double own = commonestSpacing(part);
+        return fitBeatGrid(part, own > 0 ? own : g.period);
+    };
+    const auto a = fitOwn(first), b = fitOwn(last);
+    if (!a || !b || a->coverage < 0.7 || b->coverage < 0.7)
+        return false;
+    return std::abs(a->period - b->period) > 0.01 * g.period;
+}
+
+namespace {
+
+// A running least-squares line of beat time over beat index, for refitting
+// a stretch's grid as it grows.
+struct LineFit {
+    long long k0 = 0;
+    double n = 0, sk = 0, st = 0, skk = 0, skt = 0;
+    void add(long long k, double t) {
+        if (n == 0)
+            k0 = k;
+        const double dk = double(k - k0);
+        n += 1;
+        sk += dk;
+        st += t;
+        skk += dk * dk;
+        skt += dk * t;
+    }
+    // The period and the time of beat k0; false until the line is fixed.
+    bool solve(double& period, double& phase) const {
+        const double den = n * skk - sk * sk;
+        if (n < 8 || den <= 0)
+            return false;
+        period = (n * skt - sk * st) / den;
+        phase = (st - period * sk) / n;
+        return period > 0;
+    }
+};
+
+// A stretch of the music in one tempo: its grid and the times of the first
+// and the last strong onset on it.
+struct Section {
+    BeatGrid grid;
+    double start = 0;
+    double end = 0;
+    double strong = 0; // an onset this strong counts
+};
+
+std::vector<Onset> onsetsBetween(std::span<const Onset> onsets, double from, double to) {
+    std::vector<Onset> out;
+    for (const Onset& o : onsets)
+        if (o.time >= from && o.time <= to)
+            out.push_back(o);
+    return out;
+}
+
+// Whether section b goes on in the tempo and phase of section a: the
+// longer of the two has the surer grid, and most of the shorter one's beats
+// lie on it. A section at twice, half, three or four times or a third or a
+// quarter of the other's tempo with its beats on the other's is the same music with its beat level
+// chosen otherwise, not a change of tempo.
+bool sameGrid(std::span<const Onset> onsets, const Section& a, const Section& b) {
+    const bool aLonger = a.end - a.start > b.end - b.start;
+    const Section& longer = aLonger ? a : b;
+    const Section& shorter = aLonger ? b : a;
+    const BeatGrid& g = longer.grid;
+    const double ratio = shorter.grid.period / g.period;
+    double fine = 0;
+    for (double r : {1.0, 2.0, 0.5, 3.0, 1.0 / 3, 4.0, 0.25})
+        if (std::abs(ratio / r - 1) < 0.01)
+            fine = g.period * std::min(1.0, r);
+    if (fine <= 0)
+        return false;
+    // (Loose: the longer grid's BPM may be a little off over the shorter.)
+    const double tol = std::clamp(4 * g.residual, 0.015, 0.1 * fine);
+    const double ownTol = std::clamp(4 * shorter.grid.residual, 0.008, 0.1 * shorter.grid.period);
+    int beats = 0, on = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < shorter.start - ownTol || o.time > shorter.end + ownTol ||
+            o.strength < shorter.strong ||
+            std::abs(std::remainder(o.time - shorter.grid.phase, shorter.grid.period)) >= ownTol)
+            continue;
+        ++beats;
+        on += std::abs(std::remainder(o.time - g.phase, fine)) < tol;
+    }
+    return beats > 0 && on >= 0.6 * beats;
+}
+
+// The grid the onsets keep over a few seconds of the music, at whatever
+// level they keep it best there.
+struct LocalGrid {
+    BeatGrid grid;
+    double from = 0, to = 0; // the first and the last onset on it
+};
+
+// (Long enough for eight beats at the slowest tempo, short enough that most
+// windows lie within one section.)
+constexpr double kWindow = 6, kHop = 0.5;
+
+std::optional<LocalGrid> localGrid(const std::vector<Onset>& window) {
+    if (window.size() < 8)
+        return std::nullopt;
+    // The commonest spacing may be a beat or a part of one (eighths, the
+    // thirds of a shuffle): the grid at it or at two or three times it that
+    // explains the onsets best.
+    const double spacing = commonestSpacing(window, 0.1, 60 / kMinBpm);
+    if (spacing <= 0)
+        return std::nullopt;
+    std::optional<BeatGrid> best;
+    auto score = [](const BeatGrid& g) {
+        return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
+    };
+    for (double guess : {spacing, 2 * spacing, 3 * spacing}) {
+        if (guess > 60 / kMinBpm)
+            break;
+        const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
+        if (g && g->coverage >= 0.75 && g->residual <= 0.01 && (!best || score(*g) > score(*best)))
+            best = g;
+    }
+    if (!best)
+        return std::nullopt;
+    return LocalGrid{*best, best->firstBeat, best->lastBeat};
+}
+
+// How far a grid goes on over a window: the time of its last onset on the
+// grid, or a negative time when fewer than three in four of the grid's beats
+// there have an onset or the onsets leave it before `to`.
+double goesOnTo(const std::vector<Onset>& window, const BeatGrid& g, double to) {
+    const double tol = std::clamp(4 * g.residual, 0.006, 0.08 * g.period);
+    long long first = 0, last = 0;
+    int on = 0;
+    long long previous = 0;
+    double lastTime = -1;
+    for (const Onset& o : window) {
+        const double k = std::round((o.time - g.phase) / g.period);
+        if (std::abs(o.time - g.phase - k * g.period) >= tol)
+            continue;
+        const auto index = static_cast<long long>(k);
+        if (on == 0)
+            first = index;
+        else if (index == previous)
+            continue;
+        previous = last = index;
+        lastTime = o.time;
+        ++on;
+    }
+    if (on < 8 || double(on) < 0.75 * double(last - first + 1) ||
+        lastTime < to - 2 * g.period - 0.5)
+        return -1;
+    return lastTime;
+}
+
+// The grid refitted by least squares over its onsets between two times.
+void refit(std::span<const Onset> onsets, BeatGrid& g, double from, double to) {
+    const double tol = std::clamp(4 * g.residual, 0.006, 0.08 * g.period);
+    LineFit line;
+    std::vector<std::pair<long long, double>> pts;
+    for (const Onset& o : onsets) {
+        if (o.time < from || o.time > to)
+            continue;
+        const double k = std::round((o.time - g.phase) / g.period);
+        if (std::abs(o.time - g.phase - k * g.period) < tol) {
+            line.add(static_cast<long long>(k), o.time);
+            pts.push_back({static_cast<long long>(k), o.time});
+        }
+    }
+    double period = 0, phase = 0;
+    if (!line.solve(period, phase) || std::abs(period / g.period - 1) > 0.01)
+        return;
+    phase -= double(line.k0) * period;
+    double ss = 0;
+    for (const auto& [k, t] : pts) {
+        const double r = t - phase - double(k) * period;
+        ss += r * r;
+    }
+    g.period = period;
+    g.phase = phase;
+    g.residual = std::sqrt(ss / double(pts.size()));
+}
+
+// The finer of two periods when one is a whole multiple (up to four times)
+// of the other; otherwise 0.
+double finerOfMultiples(double a, double b) {
+    const double r = std::max(a, b) / std::min(a, b);
+    const double n = std::round(r);
+    if (n > 4 || std::abs(r / n - 1) > 0.012)
+        return 0;
+    return std::min(a, b);
+}
+
+// Whether two grids keep one beat near `at`: periods a whole multiple of
+// each other, and the coarser one's beats on the finer one.
+bool sameBeat(const BeatGrid& a, const BeatGrid& b, double at) {
+    const double fine = finerOfMultiples(a.period, b.period);
+    if (fine <= 0)
+        return false;
+    const double tol = std::clamp(3 * std::max(a.residual, b.residual), 0.006, 0.1 * fine);
+    const double ta = a.phase + std::round((at - a.phase) / a.period) * a.period;
+    const double tb = b.phase + std::round((at - b.phase) / b.period) * b.period;
+    return std::abs(std::remainder(ta - tb, fine)) < tol;
+}
+
+double onTolerance(const BeatGrid& g) {
+    return std::clamp(4 * g.residual, 0.008, 0.1 * g.period);
+}
+
+bool onGrid(const BeatGrid& g, double t) {
+    return std::abs(std::remainder(t - g.phase, g.period)) < onTolerance(g);
+}
+
+// The section of the music a stretch of one beat spans: its beat level
+// chosen over the whole of it, its strong onsets those at least 0.4 of a
+// typical beat's.
+std::optional<Section> sectionOver(std::span<const Onset> onsets, const BeatGrid& grid, double from,
+                                   double to) {
+    const std::vector<Onset> part = onsetsBetween(onsets, from - 0.01, to + 0.01);
+    const std::optional<BeatGrid> fitted = fitBeatGrid(part, grid.period);
+    if (!fitted || fitted->inliers < 8)
+        return std::nullopt;
+    Section s;
+    s.grid = chooseBeatLevel(part, *fitted, kMinBpm, kMaxBpm);
+    std::vector<double> on;
+    for (const Onset& o : part)
+        if (onGrid(s.grid, o.time))
+            on.push_back(o.strength);
+    if (on.size() < 8)
+        return std::nullopt;
+    std::nth_element(on.begin(), on.begin() + std::ptrdiff_t(on.size() / 2), on.end());
+    s.strong = 0.4 * on[on.size() / 2];
+    s.start = to;
+    s.end = from;
+    for (const Onset& o : part)
+        if (o.strength >= s.strong && onGrid(s.grid, o.time)) {
+            s.start = std::min(s.start, o.time);
+            s.end = std::max(s.end, o.time);
+        }
+    return s;
+}
+
+// The share of a section's beats that have a strong onset on them.
+double beatCoverage(std::span<const Onset> onsets, const Section& s) {
+    const double tol = onTolerance(s.grid);
+    long long previous = 0;
+    int on = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < s.start - tol || o.time > s.end + tol || o.strength < s.strong)
+            continue;
+        const double k = std::round((o.time - s.grid.phase) / s.grid.period);
+        if (std::abs(o.time - s.grid.phase - k * s.grid.period) >= tol)
+            continue;
+        if (on > 0 && static_cast<long long>(k) == previous)
+            continue;
+        previous = static_cast<long long>(k);
+        ++on;
+    }
+    return on / std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
+}
+
+// How far more of a section's onsets lie on its grid than would by chance
+// if they fell anywhere (a z-score).
+double onGridScore(std::span<const Onset> onsets, const Section& s) {
+    const double tol =
+        std::clamp(3 * s.grid.residual, 0.003, std::min(0.12 * s.grid.period, 0.035));
+    int all = 0, on = 0;
+    for (const Onset& o : onsets) {
+        if (o.time < s.start - tol || o.time > s.end + tol)
+            continue;
+        ++all;
+        on += std::abs(std::remainder(o.time - s.grid.phase, s.grid.period)) < tol;
+    }
+    const double chance = std::min(1.0, 2 * tol / s.grid.period);
+    const double expected = all * chance;
+    return (on - expected) / std::sqrt(std::max(1e-9, expected * (1 - chance)) + 1);
+}
+
+// Where one section gives way to the next: the place that leaves the most
+// strong onsets on the first's grid before it and on the second's after it.
+// The first then ends at its last onset before, the second starts at its
+// first onset after.
+void splitBetween(std::span<const Onset> onsets, Section& a, Section& b) {
+    const double lo = std::max(a.start, std::min(a.end, b.start) - 4);
+    const double hi = std::min(b.end, std::max(a.end, b.start) + 4);
+    const double strong = std::min(a.strong, b.strong);
+    struct Mark {
+        double time;
+        double onA, onB; // the onset's strength on each grid, 0 when off it
+    };
+    std::vector<Mark> marks;
+    for (const Onset& o : onsets)
+        if (o.time >= lo && o.time <= hi && o.strength >= strong)
+            marks.push_back({o.time, onGrid(a.grid, o.time) ? o.strength : 0,
+                             onGrid(b.grid, o.time) ? o.strength : 0});
+    if (marks.empty())
+        return;
+    // Split before mark i: the first i count for a, the rest for b.
+    double score = 0;
+    for (const Mark& m : marks)
+        score += m.onB - m.onA;
+    double best = score;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        score += 2 * (marks[i].onA - marks[i].onB);
+        if (score > best + 1e-9) {
+            best = score;
+            at = i + 1;
+        }
+    }
+    for (std::size_t i = at; i-- > 0;)
+        if (marks[i].onA > 0) {
+            a.end = marks[i].time;
+            break;
+        }
+    for (std::size_t i = at; i < marks.size(); ++i)
+        if (marks[i].onB > 0) {
+            b.start = marks[i].time;
+            break;
+        }
+    // The beat where the tempo changes is the second's first and, a beat
+    // of the first's tempo after its last, on the first's grid too.
+    if (onGrid(a.grid, b.start) && std::abs(b.start - a.end - a.grid.period) < onTolerance(a.grid))
+        a.end = b.start;
+}
+
+// The sections found from the grids of short overlapping windows: windows
+// that keep one beat in a row make one stretch; a window whose grid parts
+// from the stretch's (another tempo, or the beats shifted by a stop) starts
+// the next. Windows without a clear grid (a fill, a change within them)
+// leave the stretch going.
+std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm) {
+    struct Stretch {
+        BeatGrid grid;
+        double from, to;
+        int windows;
+    };
+    std::vector<Stretch> stretches;
+    const double lastTime = onsets.back().time;
+    for (double t = onsets.front().time - 0.02; t < lastTime - kWindow / 3; t += kHop) {
+        const std::vector<Onset> window = onsetsBetween(onsets, t, t + kWindow);
+        if (window.size() < 8)
+            continue;
+        // Most windows go on in the stretch's grid: no search for theirs.
+        if (!stretches.empty()) {
+            Stretch& s = stretches.back();
+            const double reached = goesOnTo(window, s.grid, std::min(t + kWindow, lastTime));
+            if (reached > 0) {
+                s.to = std::max(s.to, reached);
+                if (++s.windows % 4 == 0)
+                    refit(onsets, s.grid, std::max(s.from, s.to - 20), s.to + 0.01);
+                continue;
+            }
+        }
+        const std::optional<LocalGrid> found = localGrid(window);
+        if (!found)
+            continue;
+        const LocalGrid& l = *found;
+        const double at = (l.from + l.to) / 2;
+        if (!stretches.empty() && sameBeat(stretches.back().grid, l.grid, at)) {
+            Stretch& s = stretches.back();
+            s.to = std::max(s.to, l.to);
+            if (++s.windows % 4 == 0)
+                refit(onsets, s.grid, std::max(s.from, s.to - 20), s.to + 0.01);
+            continue;
+        }
+        // A window or two of something else between two windows of one
+        // stretch: a fill, or a change read at the wrong place.
+        if (stretches.size() >= 2 && stretches.back().windows <= 2 &&
+            sameBeat(stretches[stretches.size() - 2].grid, l.grid, at)) {
+            stretches.pop_back();
+            stretches.back().to = std::max(stretches.back().to, l.to);
+            ++stretches.back().windows;
+            continue;
+        }
+        stretches.push_back({l.grid, l.from, l.to, 1});
+    }
+    std::vector<Section> sections;
+    for (const Stretch& st : stretches) {
+        if (std::optional<Section> s = sectionOver(onsets, st.grid, st.from, st.to))
+            sections.push_back(*s);
+    }
+    // A stretch the song's own grid goes through beat after beat is in the
+    // song's tempo, whatever level or figure its windows read (the thirds
+    // of a shuffle or a syncopation read as a beat of their own).
+    if (const std::optional<BeatGrid> song = fitBeatGrid(onsets, 60 / songBpm))
+        for (Section& s : sections) {
+            Section asSong = s;
+            asSong.grid = *song;
+            if (finerOfMultiples(s.grid.period, song->period) <= 0 &&
+                beatCoverage(onsets, asSong) >= 0.8)
+                s.grid = *song;
+        }
+    auto mergeSame = [&sections, onsets] {
+        for (std::size_t i = 1; i < sections.size();) {
+            if (sameGrid(onsets, sections[i - 1], sections[i])) {
+                if (sections[i].end - sections[i].start >
+                    sections[i - 1].end - sections[i - 1].start)
+                    sections[i - 1].grid = sections[i].grid;
+                sections[i - 1].end = std::max(sections[i - 1].end, sections[i].end);
+                sections.erase(sections.begin() + std::ptrdiff_t(i));
+            } else {
+                ++i;
+            }
+        }
+    };
+    mergeSame();
+    // Neighbours in one tempo (parted by a stop) read at different levels:
+    // the shorter takes the longer's.
+    for (std::size_t i = 1; i < sections.size(); ++i) {
+        Section& a = sections[i - 1];
+        Section& b = sections[i];
+        if (finerOfMultiples(a.grid.period, b.grid.period) <= 0 ||
+            std::abs(a.grid.period / b.grid.period - 1) < 0.012)
+            continue;
+        const bool aLonger = a.end - a.start > b.end - b.start;
+        Section& shorter = aLonger ? b : a;
+        const double period = (aLonger ? a : b).grid.period;
+        const std::vector<Onset> part =
+            onsetsBetween(onsets, shorter.start - 0.01, shorter.end + 0.01);
+        shorter.grid = withPeriod(part, shorter.grid, period);
+    }
+    for (std::size_t i = 1; i < sections.size(); ++i)
+        splitBetween(onsets, sections[i - 1], sections[i]);
+    // (Two bars, most beats marked: less is a fill or a stretch read at a
+    // level the music does not keep.)
+    // Nor is a stretch of onsets far softer than the music's beats (the
+    // swells of an intro or a tail), or one at a tempo no chart is in.
+    double loudest = 0;
+    for (const Section& s : sections)
+        loudest = std::max(loudest, s.strong);
+    std::erase_if(sections, [onsets, loudest](const Section& s) {
+        return s.end - s.start < 8 * s.grid.period || beatCoverage(onsets, s) < 0.6 ||
+               s.strong < 0.35 * loudest || s.grid.bpm() < kMinBpm || s.grid.bpm() > kMaxBpm ||
+               onGridScore(onsets, s) < 1;
+    });
+    mergeSame();
+    for (std::size_t i = 1; i < sections.size(); ++i)
+        splitBetween(onsets, sections[i - 1], sections[i]);
+    // The first section reaches back over the strong onsets on its grid
+    // (its first clear window may have begun a few beats in), until four in
+    // a row are off it or two beats in a row have none.
+    if (!sections.empty()) {
+        Section& s = sections.front();
+        const double tol = std::clamp(4 * s.grid.residual, 0.006, 0.05 * s.grid.period);
+        int off = 0;
+        auto it = std::lower_bound(onsets.begin(), onsets.end(), s.start,
+                                   [](const Onset& o, double t) { return o.time < t; });
+        while (it != onsets.begin()) {
+            --it;
+            if (it->time < s.start - 2.5 * s.grid.period)
+                break;
+            if (it->strength < s.strong)
+                continue;
+            if (std::abs(std::remainder(it->time - s.grid.phase, s.grid.period)) < tol) {
+                s.start = it->time;
+                off = 0;
+            } else if (++off >= 4) {
+                break;
+            }
+        }
+    }
+    return sections;
+}
+
+// Neighbouring sections in one tempo (a stop between them) share one
+// period, fitted over the beats of both with a phase for each: a short
+// section alone measures its tempo loosely.
+void shareTempos(std::span<const Onset> onsets, std::vector<Section>& sections) {
+    for (std::size_t first = 0; first < sections.size();) {
+        std::size_t end = first + 1;
+        while (end < sections.size() &&
+               std::abs(sections[end].grid.period / sections[first].grid.period - 1) < 0.01)
+            ++end;
+        if (end - first >= 2) {
+            // Least squares of time over beat index, one line per section,
+            // one slope for all.
+            double skt = 0, skk = 0;
+            std::vector<std::pair<double, double>> means; // mean index and time
+            for (std::size_t i = first; i < end; ++i) {
+                const Section& s = sections[i];
+                const double tol = onTolerance(s.grid);
+                std::vector<std::pair<double, double>> pts;
+                for (const Onset& o : onsets) {
+                    if (o.time < s.start - tol || o.time > s.end + tol || o.strength < s.strong)
+                        continue;
+                    const double k = std::round((o.time - s.grid.phase) / s.grid.period);
+                    if (std::abs(o.time - s.grid.phase - k * s.grid.period) < tol)
+                        pts.push_back({k, o.time});
+                }
+                double mk = 0, mt = 0;
+                for (const auto& [k, t] : pts) {
+                    mk += k;
+                    mt += t;
+                }
+                const double n = std::max<double>(1, double(pts.size()));
+                mk /= n;
+                mt /= n;
+                for (const auto& [k, t] : pts) {
+                    skt += (k - mk) * (t - mt);
+                    skk += (k - mk) * (k - mk);
+                }
+                means.push_back({mk, mt});
+            }
+            const double period = skk > 0 ? skt / skk : 0;
+            if (period > 0 && std::abs(period / sections[first].grid.period - 1) < 0.01)
+                for (std::size_t i = first; i < end; ++i) {
+                    BeatGrid& g = sections[i].grid;
+                    const auto [mk, mt] = means[i - first];
+                    g.phase = mt - period * mk;
+                    g.period = period;
+                    g.periodError = 0;
+                }
+        }
+        first = end;
+    }
+}
+
+// The BPM of a section: the simplest figure that fits it, or the nearest
+// half BPM when the section's beats stay within a few milliseconds of it
+// from its first to its last.
+double sectionBpm(std::span<const Onset> onsets, const Section& s) {
+    const double bpm = simplestFittingBpm(onsets, s.grid);
+    const double half = std::round(bpm * 2) / 2;
+    const double beats = (s.end - s.start) / s.grid.period;
+    if (std::abs(60 / half - s.grid.period) * beats / 2 < 0.004)
+        return half;
+    return bpm;
+}
+
+} // namespace
+
+// The tempo sections and stops of the music.
+// One section when the tempo holds (or nothing can be followed).
+TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double songGapMs) {
+    TempoMapGuess map;
+    map.changes.push_back({0, songBpm});
+    map.gapMs = songGapMs;
+    if (onsets.size() < 16)
+        return map;
+    std::vector<Section> sections = localSections(onsets, songBpm);
+    // Each section's grid fitted over the whole of it, at its level.
+    for (Section& s : sections) {
+        const double tol = std::clamp(4 * s.grid.residual, 0.008, 0.1 * s.grid.period);
+        const std::optional<BeatGrid> g =
+            fitBeatGrid(onsetsBetween(onsets, s.start - tol, s.end + tol), s.grid.period);
+        if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
+            s.grid = *g;
+    }
+    if (sections.size() < 2)
+        return map;
+    shareTempos(onsets, sections);
+
+    map.changes.clear();
+    // Beat 0 is the first beat of the first section at the first clear onset.
+    double beat = 0;
+    double beatTime = sections[0].start;
+    map.gapMs = beatTime * 1000;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const BeatGrid& g = sections[i].grid;
+        const double bpm = sectionBpm(onsets, sections[i]);
+        const double period = 60 / bpm;
+        if (i == 0 || std::abs(bpm - map.changes.back().bpm) > 0.05)
+            map.changes.push_back({beat, bpm});
+        if (i + 1 == sections.size())
+            break;
+        // The section's last beat, counted on from the one before.
+        const double last = g.phase + std::round((sections[i].end - g.phase) / g.period) * g.period;
+        beat += std::round((last - beatTime) / period);
+        // The next section's beat at or after it: later by a stop, unless
+        // it falls on it.
+        const BeatGrid& next = sections[i + 1].grid;
+        const double nextTol = std::clamp(4 * next.residual, 0.008, 0.1 * next.period);
+        double offset = next.beatAtOrAfter(last, nextTol) - last;
+        if (offset > next.period - nextTol)
+            offset -= next.period;
+        if (offset > nextTol) {
+            // A stop longer than a beat: the silence until the next section
+            // sounds tells how many beats it holds.
+            // (A silence of more than a few beats is a rest, not a stop.)
+            const double silence = sections[i + 1].start - last - next.period;
+            const double beats = std::floor((silence - offset + nextTol) / next.period);
+            if (beats >= 1 && beats <= 2)
+                offset += beats * next.period;
+            map.stops.push_back({beat, offset});
+        } else {
+            offset = 0;
+        }
+        beatTime = last + offset;
+    }
+    return map;
+}
+
+} // namespace kolvo::analysis
