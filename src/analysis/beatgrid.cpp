@@ -197,16 +197,27 @@ std::optional<BeatGrid> fitBeatGrid(std::span<const Onset> onsets, double period
 
     // Period and phase that line up the most onset strength, over a few
     // percent around the guess and a millisecond grid of phases.
+    // (Each onset's place within the period is folded once a period, not
+    // once a phase: the phases then only shift it.)
     double bestScore = -1, bestPeriod = periodGuess, bestPhase = centre;
+    std::vector<double> place(near.size()), weight(near.size());
+    for (std::size_t i = 0; i < near.size(); ++i)
+        weight[i] = std::min(near[i].strength / typical, 3.0);
     for (int j = -60; j <= 60; ++j) {
         const double p = periodGuess * (1 + 0.0005 * j);
         const double tol = looseTolerance(p);
+        for (std::size_t i = 0; i < near.size(); ++i)
+            place[i] = wrapped(near[i].time - centre, p);
         for (double ph = 0; ph < p; ph += 0.001) {
             double score = 0;
-            for (const Onset& o : near) {
-                const double d = std::abs(wrapped(o.time - centre - ph, p));
+            for (std::size_t i = 0; i < near.size(); ++i) {
+                // place in [-p/2, p/2) and ph in [0, p): one fold is enough.
+                double x = place[i] - ph;
+                if (x < -p / 2)
+                    x += p;
+                const double d = std::abs(x);
                 if (d < tol)
-                    score += std::min(o.strength / typical, 3.0) * (1 - d / tol);
+                    score += weight[i] * (1 - d / tol);
             }
             if (score > bestScore) {
                 bestScore = score;
