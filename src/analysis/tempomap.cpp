@@ -81,6 +81,11 @@ std::vector<Onset> onsetsBetween(std::span<const Onset> onsets, double from, dou
     return out;
 }
 
+// How far from a grid's beat an onset still lies on it.
+double onTolerance(const BeatGrid& g) {
+    return std::clamp(4 * g.residual, 0.008, 0.1 * g.period);
+}
+
 // Whether section b goes on in the tempo and phase of section a: the
 // longer of the two has the surer grid, and most of the shorter one's beats
 // lie on it. A section at twice, half, three or four times or a third or a
@@ -100,7 +105,7 @@ bool sameGrid(std::span<const Onset> onsets, const Section& a, const Section& b)
         return false;
     // (Loose: the longer grid's BPM may be a little off over the shorter.)
     const double tol = std::clamp(4 * g.residual, 0.015, 0.1 * fine);
-    const double ownTol = std::clamp(4 * shorter.grid.residual, 0.008, 0.1 * shorter.grid.period);
+    const double ownTol = onTolerance(shorter.grid);
     int beats = 0, on = 0;
     for (const Onset& o : onsets) {
         if (o.time < shorter.start - ownTol || o.time > shorter.end + ownTol ||
@@ -225,10 +230,6 @@ bool sameBeat(const BeatGrid& a, const BeatGrid& b, double at) {
     const double ta = a.phase + std::round((at - a.phase) / a.period) * a.period;
     const double tb = b.phase + std::round((at - b.phase) / b.period) * b.period;
     return std::abs(std::remainder(ta - tb, fine)) < tol;
-}
-
-double onTolerance(const BeatGrid& g) {
-    return std::clamp(4 * g.residual, 0.008, 0.1 * g.period);
 }
 
 bool onGrid(const BeatGrid& g, double t) {
@@ -565,7 +566,7 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
     std::vector<Section> sections = localSections(onsets, songBpm);
     // Each section's grid fitted over the whole of it, at its level.
     for (Section& s : sections) {
-        const double tol = std::clamp(4 * s.grid.residual, 0.008, 0.1 * s.grid.period);
+        const double tol = onTolerance(s.grid);
         const std::optional<BeatGrid> g =
             fitBeatGrid(onsetsBetween(onsets, s.start - tol, s.end + tol), s.grid.period);
         if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
@@ -594,7 +595,7 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         // The next section's beat at or after it: later by a stop, unless
         // it falls on it.
         const BeatGrid& next = sections[i + 1].grid;
-        const double nextTol = std::clamp(4 * next.residual, 0.008, 0.1 * next.period);
+        const double nextTol = onTolerance(next);
         double offset = next.beatAtOrAfter(last, nextTol) - last;
         if (offset > next.period - nextTol)
             offset -= next.period;
