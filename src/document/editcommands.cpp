@@ -6,15 +6,15 @@ namespace kolvo {
 
 SetStepCommand::SetStepCommand(Document& doc, ChartSlot chart, int bar, int row, int panel,
                                std::uint8_t before, std::uint8_t after)
-    : m_doc(doc), m_chart(chart), m_bar(bar), m_row(row), m_panel(panel), m_before(before),
-      m_after(after) {
+    : ChangeValueCommand(doc, before, after), m_chart(chart), m_bar(bar), m_row(row),
+      m_panel(panel) {
     const QString what = after == StepArrow         ? QStringLiteral("Place arrow")
                          : after == StepFreezeStart ? QStringLiteral("Place freeze arrow")
                                                     : QStringLiteral("Remove arrow");
     setText(what + QStringLiteral(", bar ") + QString::number(bar));
 }
 
-void SetStepCommand::apply(std::uint8_t value) {
+void SetStepCommand::write(const std::uint8_t& value) {
     m_doc.songForEdit().setStep(m_chart, m_bar, m_row, m_panel, value);
     m_doc.announce(SongChange::ofSlot(SongChange::Steps, m_chart, m_bar, m_bar));
 }
@@ -59,11 +59,11 @@ void setNote(Document& doc, ChartSlot chart, Tick tick, int panel, NoteKind kind
 
 SetNoteCommand::SetNoteCommand(Document& doc, ChartSlot chart, Tick tick, int panel,
                                NoteKind before, NoteKind after)
-    : m_doc(doc), m_chart(chart), m_tick(tick), m_panel(panel), m_before(before), m_after(after) {
+    : ChangeValueCommand(doc, before, after), m_chart(chart), m_tick(tick), m_panel(panel) {
     setText(placeName(after) + QStringLiteral(", bar ") + QString::number(barOfTick(tick)));
 }
 
-void SetNoteCommand::apply(NoteKind kind) {
+void SetNoteCommand::write(const NoteKind& kind) {
     // The chart's notes are taken out, changed and put back: two swaps, no copy.
     ChartSteps steps;
     m_doc.songForEdit().swapSteps(m_chart, steps);
@@ -105,21 +105,16 @@ void SwapChartCommand::swap() {
 }
 
 SetFootlevelCommand::SetFootlevelCommand(Document& doc, ChartSlot chart, Value before, Value after)
-    : m_doc(doc), m_chart(chart), m_before(std::move(before)), m_after(std::move(after)),
-      m_serial(doc.mergeSerial()) {
+    : ChangeValueCommand(doc, std::move(before), std::move(after), doc.mergeSerial()),
+      m_chart(chart) {
     setText(QStringLiteral("Foot Level"));
 }
 
 bool SetFootlevelCommand::mergeWith(const QUndoCommand* other) {
-    const auto* o = static_cast<const SetFootlevelCommand*>(other);
-    if (o->m_chart != m_chart || o->m_serial != m_serial)
-        return false;
-    m_after = o->m_after;
-    setObsolete(m_after == m_before);
-    return true;
+    return takeLater(other, static_cast<const SetFootlevelCommand*>(other)->m_chart == m_chart);
 }
 
-void SetFootlevelCommand::apply(const Value& v) {
+void SetFootlevelCommand::write(const Value& v) {
     m_doc.songForEdit().setFootlevels(m_chart, v);
     m_doc.announce(SongChange::ofSlot(SongChange::Flags, m_chart));
 }
@@ -145,56 +140,51 @@ void ChartPresenceCommand::toggle() {
 }
 
 RenameChartCommand::RenameChartCommand(Document& doc, ChartSlot slot, QString before, QString after)
-    : m_doc(doc), m_slot(slot), m_before(std::move(before)), m_after(std::move(after)) {
+    : ChangeValueCommand(doc, std::move(before), std::move(after)), m_slot(slot) {
     setText(QStringLiteral("Rename ") + doc.song().chart(slot).name());
 }
 
-void RenameChartCommand::apply(const QString& description) {
+void RenameChartCommand::write(const QString& description) {
     m_doc.songForEdit().setDescription(m_slot, description);
     m_doc.announce(SongChange::ofSlot(SongChange::Flags, m_slot));
 }
 
 SetTempoCommand::SetTempoCommand(Document& doc, ChartSlot slot, Tick tick, int channel,
                                  std::optional<double> before, std::optional<double> after)
-    : m_doc(doc), m_slot(slot), m_tick(tick), m_channel(channel), m_before(before), m_after(after) {
+    : ChangeValueCommand(doc, before, after), m_slot(slot), m_tick(tick), m_channel(channel) {
     const QString kind =
         channel == BPMCHANNEL ? QStringLiteral("BPM Change") : QStringLiteral("Freeze");
     setText((after ? QStringLiteral("Add ") : QStringLiteral("Delete ")) + kind +
             QStringLiteral(", bar ") + QString::number(barOfTick(tick)));
 }
 
-void SetTempoCommand::apply(std::optional<double> v) {
+void SetTempoCommand::write(const std::optional<double>& v) {
     m_doc.songForEdit().setTempoAt(m_slot, m_tick, m_channel, v);
     const int bar = barOfTick(m_tick);
     m_doc.announce(SongChange::tempo(bar, bar));
 }
 
 SetFieldCommand::SetFieldCommand(Document& doc, SummaryField field, QString before, QString after)
-    : m_doc(doc), m_field(field), m_before(std::move(before)), m_after(std::move(after)),
-      m_serial(doc.mergeSerial()) {
+    : ChangeValueCommand(doc, std::move(before), std::move(after), doc.mergeSerial()),
+      m_field(field) {
     setText(QStringLiteral("Edit ") + QString::fromLatin1(summaryFieldInfo(field).undoName));
 }
 
 bool SetFieldCommand::mergeWith(const QUndoCommand* other) {
-    const auto* o = static_cast<const SetFieldCommand*>(other);
-    if (o->m_field != m_field || o->m_serial != m_serial)
-        return false;
-    m_after = o->m_after;
-    setObsolete(m_after == m_before);
-    return true;
+    return takeLater(other, static_cast<const SetFieldCommand*>(other)->m_field == m_field);
 }
 
-void SetFieldCommand::apply(const QString& text) {
+void SetFieldCommand::write(const QString& text) {
     m_doc.songForEdit().setField(m_field, text);
     m_doc.announce(SongChange::summaryField(m_field));
 }
 
 SetMarkAsNewCommand::SetMarkAsNewCommand(Document& doc, int before, int after)
-    : m_doc(doc), m_before(before), m_after(after) {
+    : ChangeValueCommand(doc, before, after) {
     setText(QStringLiteral("Mark as New"));
 }
 
-void SetMarkAsNewCommand::apply(int v) {
+void SetMarkAsNewCommand::write(const int& v) {
     m_doc.songForEdit().setMarkAsNew(v);
     m_doc.announce(SongChange::markAsNew());
 }

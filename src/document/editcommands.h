@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace kolvo {
 
@@ -15,21 +16,49 @@ class Document;
 // its change to the song on redo, takes it back on undo, and announces what
 // it touched through the document.
 
+// A step that changes one value of the song: redo writes the value after the
+// edit, undo the value before it. A subclass says where the value lives
+// (write()). Steps that merge (typing into a field, repeated presses) take a
+// later step's value when it changes the same thing while the document's
+// merge serial stays the same; a merge that ends where it began leaves an
+// obsolete step, which the history drops.
+template <typename T> class ChangeValueCommand : public QUndoCommand {
+  public:
+    void undo() override { write(m_before); }
+    void redo() override { write(m_after); }
+
+  protected:
+    ChangeValueCommand(Document& doc, T before, T after, int mergeSerial = 0)
+        : m_doc(doc), m_before(std::move(before)), m_after(std::move(after)),
+          m_serial(mergeSerial) {}
+    virtual void write(const T& value) = 0;
+    // For mergeWith(): `later` is a step of the same id.
+    bool takeLater(const QUndoCommand* later, bool sameTarget) {
+        const auto* o = static_cast<const ChangeValueCommand*>(later);
+        if (!sameTarget || o->m_serial != m_serial)
+            return false;
+        m_after = o->m_after;
+        setObsolete(m_after == m_before);
+        return true;
+    }
+    Document& m_doc;
+
+  private:
+    T m_before, m_after;
+    int m_serial;
+};
+
 // One arrow cell.
-class SetStepCommand : public QUndoCommand {
+class SetStepCommand : public ChangeValueCommand<std::uint8_t> {
   public:
     SetStepCommand(Document& doc, ChartSlot chart, int bar, int row, int panel, std::uint8_t before,
                    std::uint8_t after);
-    void undo() override { apply(m_before); }
-    void redo() override { apply(m_after); }
     ChartSlot chart() const { return m_chart; }
 
   private:
-    void apply(std::uint8_t value);
-    Document& m_doc;
+    void write(const std::uint8_t& value) override;
     ChartSlot m_chart;
     int m_bar, m_row, m_panel;
-    std::uint8_t m_before, m_after;
 };
 
 // One note of any kind at any row of a chart (kind None removes it), as one
@@ -39,21 +68,17 @@ class SetStepCommand : public QUndoCommand {
 void setNote(Document& doc, ChartSlot chart, Tick tick, int panel, NoteKind kind);
 
 // One note at any row of a chart, of any kind.
-class SetNoteCommand : public QUndoCommand {
+class SetNoteCommand : public ChangeValueCommand<NoteKind> {
   public:
     SetNoteCommand(Document& doc, ChartSlot chart, Tick tick, int panel, NoteKind before,
                    NoteKind after);
-    void undo() override { apply(m_before); }
-    void redo() override { apply(m_after); }
     ChartSlot chart() const { return m_chart; }
 
   private:
-    void apply(NoteKind kind);
-    Document& m_doc;
+    void write(const NoteKind& kind) override;
     ChartSlot m_chart;
     Tick m_tick;
     int m_panel;
-    NoteKind m_before, m_after;
 };
 
 // A whole chart's cells (and optionally its dataexists flag) exchanged with
@@ -81,21 +106,17 @@ class SwapChartCommand : public QUndoCommand {
     bool m_skipRedo;
 };
 
-class SetFootlevelCommand : public QUndoCommand {
+// A chart's foot level; repeated presses on one chart merge into one step.
+class SetFootlevelCommand : public ChangeValueCommand<Value> {
   public:
     SetFootlevelCommand(Document& doc, ChartSlot chart, Value before, Value after);
-    void undo() override { apply(m_before); }
-    void redo() override { apply(m_after); }
     int id() const override { return 900; }
     bool mergeWith(const QUndoCommand* other) override;
     ChartSlot chart() const { return m_chart; }
 
   private:
-    void apply(const Value& v);
-    Document& m_doc;
+    void write(const Value& v) override;
     ChartSlot m_chart;
-    Value m_before, m_after;
-    int m_serial;
 };
 
 // An added chart put into the song or taken out of it, whole. The step
@@ -121,66 +142,49 @@ class ChartPresenceCommand : public QUndoCommand {
 };
 
 // An Edit chart's description.
-class RenameChartCommand : public QUndoCommand {
+class RenameChartCommand : public ChangeValueCommand<QString> {
   public:
     RenameChartCommand(Document& doc, ChartSlot slot, QString before, QString after);
-    void undo() override { apply(m_before); }
-    void redo() override { apply(m_after); }
     ChartSlot chart() const { return m_slot; }
 
   private:
-    void apply(const QString& description);
-    Document& m_doc;
+    void write(const QString& description) override;
     ChartSlot m_slot;
-    QString m_before, m_after;
 };
 
 // A tempo cell of a chart at any row: a BPM change or freeze added (a
 // value) or deleted (none).
-class SetTempoCommand : public QUndoCommand {
+class SetTempoCommand : public ChangeValueCommand<std::optional<double>> {
   public:
     SetTempoCommand(Document& doc, ChartSlot slot, Tick tick, int channel,
                     std::optional<double> before, std::optional<double> after);
-    void undo() override { apply(m_before); }
-    void redo() override { apply(m_after); }
 
   private:
-    void apply(std::optional<double> v);
-    Document& m_doc;
+    void write(const std::optional<double>& v) override;
     ChartSlot m_slot;
     Tick m_tick;
     int m_channel;
-    std::optional<double> m_before, m_after;
 };
 
 // A summary text; typing into one field merges into one step while the
 // document's merge serial stays the same.
-class SetFieldCommand : public QUndoCommand {
+class SetFieldCommand : public ChangeValueCommand<QString> {
   public:
     SetFieldCommand(Document& doc, SummaryField field, QString before, QString after);
-    void undo() override { apply(m_before); }
-    void redo() override { apply(m_after); }
     int id() const override { return 1000 + int(m_field); }
     bool mergeWith(const QUndoCommand* other) override;
 
   private:
-    void apply(const QString& text);
-    Document& m_doc;
+    void write(const QString& text) override;
     SummaryField m_field;
-    QString m_before, m_after;
-    int m_serial;
 };
 
-class SetMarkAsNewCommand : public QUndoCommand {
+class SetMarkAsNewCommand : public ChangeValueCommand<int> {
   public:
     SetMarkAsNewCommand(Document& doc, int before, int after);
-    void undo() override { apply(m_before); }
-    void redo() override { apply(m_after); }
 
   private:
-    void apply(int v);
-    Document& m_doc;
-    int m_before, m_after;
+    void write(const int& v) override;
 };
 
 } // namespace kolvo
