@@ -281,6 +281,8 @@ OnsetOutput findOnsets(const Audio& audio, const Hooks& hooks, double from, doub
         for (std::size_t b = 0; b < 3; ++b)
             a += kWeight[b] * rises[i][b] / std::max(scale[b], 0.05 * loudest + 1e-12);
         out.onsets[i].accent = a;
+        out.onsets[i].low = rises[i][0] / std::max(scale[0], 0.05 * loudest + 1e-12);
+        out.onsets[i].mid = rises[i][1] / std::max(scale[1], 0.05 * loudest + 1e-12);
     }
     hooks.report(to);
     return out;
