@@ -321,6 +321,9 @@ constexpr double kSurerBy = 0.1;
 // half's rise is at least kKickLow of the band's strong onsets'.
 constexpr double kKickEven = 0.75;
 constexpr double kKickLow = 0.5;
+// The whole sound of a double kick's beats is uneven (below this) where
+// the snare sounds on every other beat.
+constexpr double kSnareUneven = 0.7;
 // A bass between the kicks: the low band's rise there at least kBassLow and
 // below kBassBelow of the kicks', the middle band's below kBassBelow too.
 constexpr double kBassLow = 0.5;
@@ -360,6 +363,7 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         // other.
         double low[2] = {0, 0};
         double mid[2] = {0, 0};
+        double whole = 0; // pulseRatio of the whole sound with a parent of 2 beats
     };
     std::vector<Level> levels;
     for (double r : {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0}) {
@@ -404,6 +408,7 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         const double whole = pulseRatio(onsets, l.grid, 2, &l.phase2, strongest, Measure::Whole);
         const double acc = pulseRatio(onsets, l.grid, 2, &phaseByAccent, 0, Measure::Accent);
         l.ratio2 = (2 * whole + acc) / 3;
+        l.whole = whole;
         // Evenness alone is not enough: the level's beats must also be
         // marked about as hard as the strongest level's. Eighths of hats
         // and percussion between a song's beats can be fairly even, but
@@ -457,8 +462,8 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
             }
     // The low band tells a kick from what sounds between the kicks. Kicks
     // on every beat of a level under snares on every other one (a double
-    // kick) leave the whole sound much softer between the snares, but the
-    // low band about as strong: the level is the beat, not the snares'
+    // kick) leave the whole sound clearly softer between the snares, but
+    // the low band about as strong: the level is the beat, not the snares'
     // alone. A bass line between the kicks, with hats, can sound about as
     // loud as the kicks, but its low end is clearly there and clearly
     // softer than theirs, and nothing in the middle band (where a snare
@@ -481,7 +486,8 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
     if (chosen < levels.size()) {
         const std::size_t faster = related(chosen, 0.5), slower = related(chosen, 2);
         if (faster < levels.size() && 60 / levels[faster].grid.period <= kFastBpm &&
-            kickOnEvery(levels[faster]))
+            kickOnEvery(levels[chosen]) && kickOnEvery(levels[faster]) &&
+            levels[faster].whole < kSnareUneven)
             chosen = faster;
         else if (slower < levels.size() && 60 / levels[slower].grid.period >= kSlowBpm &&
                  bassBetween(levels[chosen]) && kickOnEvery(levels[slower]))
