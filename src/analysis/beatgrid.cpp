@@ -321,6 +321,9 @@ constexpr double kSurerBy = 0.1;
 // half's rise is at least kKickLow of the band's strong onsets'.
 constexpr double kKickEven = 0.75;
 constexpr double kKickLow = 0.5;
+// Kicks on every eighth of a beat: the low band's mean rise between the
+// sixteenths at least this share of the beats'.
+constexpr double kStreamLow = 0.45;
 // The whole sound of a double kick's beats is uneven (below this) where
 // the snare sounds on every other beat.
 constexpr double kSnareUneven = 0.7;
@@ -476,6 +479,22 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         return l.low[0] >= kKickLow && l.low[1] >= kBassLow * l.low[0] &&
                l.low[1] < kBassBelow * l.low[0] && l.mid[1] < kBassBelow * l.mid[0];
     };
+    // Kicks on every eighth of a level's beat (a double kick under snares
+    // on every beat of the level) are faster than a drummer plays them: the
+    // snares are every other beat of the level twice as fast.
+    // Kicks on every eighth of a level's beat (a double kick under snares
+    // on every beat of the level) are faster than a drummer plays them: the
+    // snares are every other beat of the level twice as fast. (A kick an
+    // eighth of a beat after another rises less in the low band, the first
+    // not yet died away.)
+    auto kicksFasterThanPlayed = [&](const Level& l) {
+        const double eighth = l.grid.period / 8;
+        double sum = 0;
+        for (int j = 1; j < 8; j += 2)
+            sum +=
+                strengthAt(onsets, grid, l.grid.period, l.grid.phase + j * eighth, 0, Measure::Low);
+        return sum / 4 >= kStreamLow * l.low[0];
+    };
     auto related = [&](std::size_t from, double ratio) {
         for (std::size_t i = 0; i < levels.size(); ++i)
             if (std::abs(levels[i].grid.period - ratio * levels[from].grid.period) <
@@ -486,8 +505,8 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
     if (chosen < levels.size()) {
         const std::size_t faster = related(chosen, 0.5), slower = related(chosen, 2);
         if (faster < levels.size() && 60 / levels[faster].grid.period <= kFastBpm &&
-            kickOnEvery(levels[chosen]) && kickOnEvery(levels[faster]) &&
-            levels[faster].whole < kSnareUneven)
+            kickOnEvery(levels[chosen]) && levels[faster].whole < kSnareUneven &&
+            (kickOnEvery(levels[faster]) || kicksFasterThanPlayed(levels[chosen])))
             chosen = faster;
         else if (slower < levels.size() && 60 / levels[slower].grid.period >= kSlowBpm &&
                  bassBetween(levels[chosen]) && kickOnEvery(levels[slower]))
