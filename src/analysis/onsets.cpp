@@ -193,8 +193,10 @@ std::vector<double> repeatingPeriods(const Flux& flux) {
         peaks.push_back({b, (double(lag) + shift) * flux.hop});
     }
     std::sort(peaks.begin(), peaks.end(), [](auto& p, auto& q) { return p.first > q.first; });
+    // Six of them: in music thick with eighths (a piano's arpeggios, hats)
+    // the beat's own period can rank only fifth or sixth.
     std::vector<double> out;
-    for (std::size_t i = 0; i < peaks.size() && i < 4; ++i)
+    for (std::size_t i = 0; i < peaks.size() && i < 6; ++i)
         out.push_back(peaks[i].second);
     return out;
 }
