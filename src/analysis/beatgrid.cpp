@@ -518,15 +518,13 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         return out;
     }
     if (chosen == levels.size()) {
-        // No level is marked evenly: the fitted one stands, unsure.
-        chosen = std::size_t(std::find_if(levels.begin(), levels.end(),
-                                          [&](const Level& l) {
-                                              return std::abs(l.grid.period - grid.period) <
-                                                     1e-9 + 0.001 * grid.period;
-                                          }) -
+        // No level is marked evenly: the one that comes nearest stands,
+        // unsure.
+        chosen = std::size_t(std::max_element(levels.begin(), levels.end(),
+                                              [](const Level& a, const Level& b) {
+                                                  return a.evidence < b.evidence;
+                                              }) -
                              levels.begin());
-        if (chosen == levels.size())
-            chosen = 0;
     }
     const Level& beat = levels[chosen];
     const BeatGrid onBeats = onAccentedHalf(onsets, beat.grid);

@@ -57,7 +57,8 @@ struct BeatLevels {
 // when it is clearly surer, below 60 BPM the level twice as fast when it is
 // nearly a pulse; the level twice as fast when its every beat has a kick's
 // low end, twice as slow when a bass rather than a kick sounds between the
-// beats), its grid on the accented half of the beat (onAccentedHalf).
+// beats; where no level is a pulse, the nearest), its grid on the accented
+// half of the beat (onAccentedHalf).
 // Twice as fast and half as fast follow as candidates, weighted by how close
 // they came.
 BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,
