@@ -145,10 +145,28 @@ bool refine(std::span<const Onset> onsets, BeatGrid& g) {
     return true;
 }
 
+// Which weight of an onset a measure sums: the whole sound's rise, the
+// bands' weighted rises, or the low or the middle band's alone.
+enum class Measure { Whole, Accent, Low, Mid };
+
+double weightOf(const Onset& o, Measure m) {
+    switch (m) {
+    case Measure::Whole:
+        return o.strength;
+    case Measure::Accent:
+        return o.weight();
+    case Measure::Low:
+        return std::max(0.0, o.low);
+    case Measure::Mid:
+        return std::max(0.0, o.mid);
+    }
+    return o.strength;
+}
+
 // Mean strength of the strongest onset near each point phase + (j + offset) *
 // period over the grid's span (0 where there is none).
 double strengthAt(std::span<const Onset> onsets, const BeatGrid& g, double period, double phase,
-                  double offset, bool accent = false) {
+                  double offset, Measure measure = Measure::Whole) {
     const double tol = std::min(0.02, 0.1 * period);
     const double first =
         phase + (std::ceil((g.firstBeat - phase) / period - offset) + offset) * period;
@@ -160,7 +178,7 @@ double strengthAt(std::span<const Onset> onsets, const BeatGrid& g, double perio
                                    [](const Onset& o, double v) { return o.time < v; });
         double best = 0;
         for (; it != onsets.end() && it->time <= t + tol; ++it)
-            best = std::max(best, accent ? it->weight() : it->strength);
+            best = std::max(best, weightOf(*it, measure));
         sum += best;
     }
     return points > 0 ? sum / points : 0;
@@ -258,12 +276,12 @@ namespace {
 // parent's own beats: near 1 when every beat of the level is about as strong,
 // near 0 when the in-between ones are weak or missing.
 double pulseRatio(std::span<const Onset> onsets, const BeatGrid& level, int parts,
-                  double* parentPhase, double strongest, bool accent) {
+                  double* parentPhase, double strongest, Measure measure) {
     const double p = level.period, parent = parts * p;
     // The parent's beats fall on the strongest of the level's `parts` phases.
     double bestOn = -1, phase = level.phase;
     for (int j = 0; j < parts; ++j) {
-        const double on = strengthAt(onsets, level, parent, level.phase + j * p, 0, accent);
+        const double on = strengthAt(onsets, level, parent, level.phase + j * p, 0, measure);
         if (on > bestOn) {
             bestOn = on;
             phase = level.phase + j * p;
@@ -277,7 +295,7 @@ double pulseRatio(std::span<const Onset> onsets, const BeatGrid& level, int part
     double between = bestOn;
     for (int j = 1; j < parts; ++j)
         between =
-            std::min(between, strengthAt(onsets, level, parent, phase, double(j) / parts, accent));
+            std::min(between, strengthAt(onsets, level, parent, phase, double(j) / parts, measure));
     return between / bestOn;
 }
 
@@ -298,6 +316,22 @@ constexpr double kFastBpm = 240;
 constexpr double kSlowBpm = 60;
 constexpr double kSurerBy = 0.1;
 
+// A level's beats all carry a kick when the low band's rise on the half of
+// them it marks less comes within kKickEven of the other half's, and that
+// half's rise is at least kKickLow of the band's strong onsets'.
+constexpr double kKickEven = 0.75;
+constexpr double kKickLow = 0.5;
+// Kicks on every eighth of a beat: the low band's mean rise between the
+// sixteenths at least this share of the beats'.
+constexpr double kStreamLow = 0.45;
+// The whole sound of a double kick's beats is uneven (below this) where
+// the snare sounds on every other beat.
+constexpr double kSnareUneven = 0.7;
+// A bass between the kicks: the low band's rise there at least kBassLow and
+// below kBassBelow of the kicks', the middle band's below kBassBelow too.
+constexpr double kBassLow = 0.5;
+constexpr double kBassBelow = 0.8;
+
 } // namespace
 
 BeatGrid onAccentedHalf(std::span<const Onset> onsets, const BeatGrid& grid) {
@@ -307,8 +341,8 @@ BeatGrid onAccentedHalf(std::span<const Onset> onsets, const BeatGrid& grid) {
     // the low and middle bands carries the beat. It moves only when it
     // clearly does: where the two halves are marked about alike (eighths of
     // a drum kit) the grid stands.
-    const double beats = strengthAt(onsets, grid, grid.period, grid.phase, 0, true);
-    const double halves = strengthAt(onsets, grid, grid.period, grid.phase, 0.5, true);
+    const double beats = strengthAt(onsets, grid, grid.period, grid.phase, 0, Measure::Accent);
+    const double halves = strengthAt(onsets, grid, grid.period, grid.phase, 0.5, Measure::Accent);
     if (!(halves > kHalfBeatMargin * beats))
         return grid;
     BeatGrid shifted = grid;
@@ -327,6 +361,12 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         double phase2 = 0;   // where the beats of the level twice as slow fall
         double mean = 0;     // mean strength over all the level's beats
         double evidence = 0; // how surely the level is the pulse, 0..1
+        // The low band (kick) and the middle band (snare) over each half of
+        // the level's beats: [0] the half the low band marks more, [1] the
+        // other.
+        double low[2] = {0, 0};
+        double mid[2] = {0, 0};
+        double whole = 0; // pulseRatio of the whole sound with a parent of 2 beats
     };
     std::vector<Level> levels;
     for (double r : {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0}) {
@@ -368,14 +408,24 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         // slight; the bands still keep hats and a bass's off-beats, whose
         // whole-sound rise can come near a beat's, from passing as beats.
         double phaseByAccent = 0;
-        l.ratio2 = (2 * pulseRatio(onsets, l.grid, 2, &l.phase2, strongest, false) +
-                    pulseRatio(onsets, l.grid, 2, &phaseByAccent, 0, true)) /
-                   3;
+        const double whole = pulseRatio(onsets, l.grid, 2, &l.phase2, strongest, Measure::Whole);
+        const double acc = pulseRatio(onsets, l.grid, 2, &phaseByAccent, 0, Measure::Accent);
+        l.ratio2 = (2 * whole + acc) / 3;
+        l.whole = whole;
         // Evenness alone is not enough: the level's beats must also be
         // marked about as hard as the strongest level's. Eighths of hats
         // and percussion between a song's beats can be fairly even, but
         // they lower the level's mean; a backbeat's snares do not.
         l.evidence = strongest > 0 ? l.ratio2 * l.mean / strongest : 0;
+        for (int k = 0; k < 2; ++k) {
+            const double half = l.grid.phase + k * l.grid.period;
+            l.low[k] = strengthAt(onsets, grid, 2 * l.grid.period, half, 0, Measure::Low);
+            l.mid[k] = strengthAt(onsets, grid, 2 * l.grid.period, half, 0, Measure::Mid);
+        }
+        if (l.low[1] > l.low[0]) {
+            std::swap(l.low[0], l.low[1]);
+            std::swap(l.mid[0], l.mid[1]);
+        }
     }
     // A level with beats mostly empty is no pulse, however its in-between
     // positions compare.
@@ -413,21 +463,68 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
                 chosen = i;
                 break;
             }
+    // The low band tells a kick from what sounds between the kicks. Kicks
+    // on every beat of a level under snares on every other one (a double
+    // kick) leave the whole sound clearly softer between the snares, but
+    // the low band about as strong: the level is the beat, not the snares'
+    // alone. A bass line between the kicks, with hats, can sound about as
+    // loud as the kicks, but its low end is clearly there and clearly
+    // softer than theirs, and nothing in the middle band (where a snare
+    // would be) stands out: the kicks are the beat. (A backbeat's snare
+    // has next to no low end, or a middle band of its own.)
+    auto kickOnEvery = [](const Level& l) {
+        return l.low[0] >= kKickLow && l.low[1] >= kKickEven * l.low[0];
+    };
+    auto bassBetween = [](const Level& l) {
+        return l.low[0] >= kKickLow && l.low[1] >= kBassLow * l.low[0] &&
+               l.low[1] < kBassBelow * l.low[0] && l.mid[1] < kBassBelow * l.mid[0];
+    };
+    // Kicks on every eighth of a level's beat (a double kick under snares
+    // on every beat of the level) are faster than a drummer plays them: the
+    // snares are every other beat of the level twice as fast.
+    // Kicks on every eighth of a level's beat (a double kick under snares
+    // on every beat of the level) are faster than a drummer plays them: the
+    // snares are every other beat of the level twice as fast. (A kick an
+    // eighth of a beat after another rises less in the low band, the first
+    // not yet died away.)
+    auto kicksFasterThanPlayed = [&](const Level& l) {
+        const double eighth = l.grid.period / 8;
+        double sum = 0;
+        for (int j = 1; j < 8; j += 2)
+            sum +=
+                strengthAt(onsets, grid, l.grid.period, l.grid.phase + j * eighth, 0, Measure::Low);
+        return sum / 4 >= kStreamLow * l.low[0];
+    };
+    auto related = [&](std::size_t from, double ratio) {
+        for (std::size_t i = 0; i < levels.size(); ++i)
+            if (std::abs(levels[i].grid.period - ratio * levels[from].grid.period) <
+                0.01 * levels[from].grid.period)
+                return i;
+        return levels.size();
+    };
+    if (chosen < levels.size()) {
+        const std::size_t faster = related(chosen, 0.5), slower = related(chosen, 2);
+        if (faster < levels.size() && 60 / levels[faster].grid.period <= kFastBpm &&
+            kickOnEvery(levels[chosen]) && levels[faster].whole < kSnareUneven &&
+            (kickOnEvery(levels[faster]) || kicksFasterThanPlayed(levels[chosen])))
+            chosen = faster;
+        else if (slower < levels.size() && 60 / levels[slower].grid.period >= kSlowBpm &&
+                 bassBetween(levels[chosen]) && kickOnEvery(levels[slower]))
+            chosen = slower;
+    }
     BeatLevels out;
     if (levels.empty()) {
         out.candidates.push_back({grid, 1});
         return out;
     }
     if (chosen == levels.size()) {
-        // No level is marked evenly: the fitted one stands, unsure.
-        chosen = std::size_t(std::find_if(levels.begin(), levels.end(),
-                                          [&](const Level& l) {
-                                              return std::abs(l.grid.period - grid.period) <
-                                                     1e-9 + 0.001 * grid.period;
-                                          }) -
+        // No level is marked evenly: the one that comes nearest stands,
+        // unsure.
+        chosen = std::size_t(std::max_element(levels.begin(), levels.end(),
+                                              [](const Level& a, const Level& b) {
+                                                  return a.evidence < b.evidence;
+                                              }) -
                              levels.begin());
-        if (chosen == levels.size())
-            chosen = 0;
     }
     const Level& beat = levels[chosen];
     const BeatGrid onBeats = onAccentedHalf(onsets, beat.grid);

@@ -14,6 +14,8 @@ struct Onset {
     double strength = 0; // how hard the attack is (amplitude rise)
     double accent = -1;  // how much it stands out as a beat (band rises weighted
                          // low to high); below 0 when not measured: strength counts
+    double low = -1;     // the low band's rise (kick, bass) against its strong onsets,
+    double mid = -1;     // and the middle band's (snare); below 0 when not measured
     double weight() const { return accent >= 0 ? accent : strength; }
 };
 
@@ -53,7 +55,10 @@ struct BeatLevels {
 // level whose every beat is about as strong as the beats of the level twice
 // slower, and as the strongest level's (above 240 BPM the level twice as slow
 // when it is clearly surer, below 60 BPM the level twice as fast when it is
-// nearly a pulse), its grid on the accented half of the beat (onAccentedHalf).
+// nearly a pulse; the level twice as fast when its every beat has a kick's
+// low end, twice as slow when a bass rather than a kick sounds between the
+// beats; where no level is a pulse, the nearest), its grid on the accented
+// half of the beat (onAccentedHalf).
 // Twice as fast and half as fast follow as candidates, weighted by how close
 // they came.
 BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid, double minBpm,

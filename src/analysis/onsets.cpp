@@ -193,8 +193,10 @@ std::vector<double> repeatingPeriods(const Flux& flux) {
         peaks.push_back({b, (double(lag) + shift) * flux.hop});
     }
     std::sort(peaks.begin(), peaks.end(), [](auto& p, auto& q) { return p.first > q.first; });
+    // Six of them: in music thick with eighths (a piano's arpeggios, hats)
+    // the beat's own period can rank only fifth or sixth.
     std::vector<double> out;
-    for (std::size_t i = 0; i < peaks.size() && i < 4; ++i)
+    for (std::size_t i = 0; i < peaks.size() && i < 6; ++i)
         out.push_back(peaks[i].second);
     return out;
 }
@@ -281,6 +283,8 @@ OnsetOutput findOnsets(const Audio& audio, const Hooks& hooks, double from, doub
         for (std::size_t b = 0; b < 3; ++b)
             a += kWeight[b] * rises[i][b] / std::max(scale[b], 0.05 * loudest + 1e-12);
         out.onsets[i].accent = a;
+        out.onsets[i].low = rises[i][0] / std::max(scale[0], 0.05 * loudest + 1e-12);
+        out.onsets[i].mid = rises[i][1] / std::max(scale[1], 0.05 * loudest + 1e-12);
     }
     hooks.report(to);
     return out;

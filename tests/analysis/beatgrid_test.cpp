@@ -72,6 +72,27 @@ TEST(BeatGrid, FitsThePeriodAndPhaseOfTheBeats) {
     }
 }
 
+// Music where no level is a steady pulse (a piano's bass on every other
+// beat, its arpeggio's eighths and the faint sixteenths between): handed the
+// grid of the sixteenths, the level that comes nearest to a pulse is chosen.
+TEST(BeatGrid, WithNoEvenLevelTheNearestOneIsTheBeat) {
+    const double period = 60.0 / 72;
+    std::vector<Onset> onsets;
+    for (int k = 0; k < 64; ++k) {
+        const double t = 0.5 + k * period;
+        onsets.push_back({t, k % 2 == 0 ? 1.0 : 0.45});
+        onsets.push_back({t + period / 4, 0.1});
+        onsets.push_back({t + period / 2, 0.3});
+        onsets.push_back({t + 3 * period / 4, 0.1});
+    }
+    BeatGrid sixteenths;
+    sixteenths.period = period / 4;
+    sixteenths.phase = 0.5;
+    sixteenths.firstBeat = 0.5;
+    sixteenths.lastBeat = onsets.back().time;
+    EXPECT_NEAR(chooseBeatLevel(onsets, sixteenths, 50, 300).bpm(), 72, 0.01);
+}
+
 TEST(BeatGrid, TooFewOnsetsGiveNoGrid) {
     std::vector<Onset> few;
     for (int k = 0; k < 7; ++k)

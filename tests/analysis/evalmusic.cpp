@@ -279,6 +279,35 @@ class Band {
                 hat(t + beat / 2, 0.5 * vel(), 0.08);
                 bass(t + beat / 2, root, beat / 2 * 0.8, 0.3 * vel(), true);
                 break;
+            case Style::DoubleKick: {
+                const int steps = m_c.bpm > 180 ? 2 : 4;
+                for (int s = 0; s < steps; ++s)
+                    kick(t + s * beat / steps, 0.5 * vel());
+                if (inBar % 2 == 1)
+                    snare(t, 0.9 * vel());
+                ride(t, 0.15 * vel());
+                if (inBar % 2 == 0)
+                    bass(t, root, beat * 1.8, 0.12 * vel(), false);
+                break;
+            }
+            case Style::Breakbeat: {
+                // Sixteenths: kicks on 1, the "a" of 1 and the "and" of 3,
+                // ghost snares around the backbeat.
+                for (int s = 0; s < 4; ++s) {
+                    const int step = inBar * 4 + s;
+                    const double ts = t + s * beat / 4;
+                    if (step == 0 || step == 3 || step == 10) {
+                        kick(ts, (step == 3 ? 0.45 : 0.75) * vel());
+                        bass(ts, root, beat * 0.6, 0.15 * vel(), true);
+                    }
+                    if (step == 4 || step == 12)
+                        snare(ts, 0.85 * vel());
+                    if (step == 7 || step == 9 || step == 14)
+                        snare(ts, 0.18 * vel());
+                    hat(ts, (s % 2 == 0 ? 0.1 : 0.06) * vel(), 0.012);
+                }
+                break;
+            }
             case Style::Sustained: {
                 const int melody[] = {12, 16, 19, 24, 19, 16, 14, 11};
                 lead(t, semitone(2 * root, melody[(k + bar) % 8]), beat, 0.35 * vel());
@@ -396,6 +425,10 @@ const char* styleName(Style s) {
         return "offbeats";
     case Style::House:
         return "house";
+    case Style::DoubleKick:
+        return "doublekick";
+    case Style::Breakbeat:
+        return "breakbeat";
     }
     return "";
 }
@@ -457,6 +490,25 @@ std::vector<EvalCase> evaluationSet() {
         if (i == 130)
             c.seconds = 480;
         nameAndSplit(c, i);
+        set.push_back(c);
+    }
+    // Styles whose octave hangs on which instrument marks the beats: a kick
+    // with a bass or hats between the beats, kicks faster than the beat
+    // under a backbeat, a broken beat. Drawn from a sequence of their own,
+    // so the cases above stay as they were.
+    rng.seed(2526);
+    const Style octaveStyles[] = {Style::House, Style::Offbeats, Style::DoubleKick,
+                                  Style::Breakbeat};
+    for (int i = 0; i < 48; ++i) {
+        EvalCase c;
+        c.style = octaveStyles[i % 4];
+        c.levelDb = std::round(uniform(-24, 0));
+        c.bpm = c.style == Style::House        ? tempo(i / 4, 110, 150)
+                : c.style == Style::Breakbeat  ? tempo(i / 4, 130, 180)
+                : c.style == Style::DoubleKick ? tempo(i / 4, 140, 220)
+                                               : tempo(i / 4, 80, 180);
+        common(c, 200 + i);
+        nameAndSplit(c, 200 + i);
         set.push_back(c);
     }
     return set;

@@ -27,6 +27,8 @@ enum class Style {
     Sustained,  // a legato synth line and chords changing on the beat, no drums
     Offbeats,   // kick on 1 and 3, snare on 2 and 4, hats only between the beats, louder
     House,      // kick on every beat, loud open hats and a bass between the beats
+    DoubleKick, // kicks on every sixteenth (eighth when fast), snare on 2 and 4, ride on the beat
+    Breakbeat,  // broken kicks, snare on 2 and 4 with ghost notes, sixteenth hats
 };
 
 enum class Timbre { Sine, Square, Noise, Wood };

@@ -120,6 +120,23 @@ TEST_F(TempoAnalysis, HoldsOnClicksAndSongsOfEveryKind) {
         // Kicks with loud open hats and a bass between them: the kicks are the
         // beat, not one of two eighths.
         {Style::House, Timbre::Sine, 0, -4, 136, 1000, IntroKind::Silence, Encoding::Wav, 44100, 1},
+        // ... also where the hats and the bass between them sound as loud as
+        // the kicks, whose low end alone stands out.
+        {Style::House, Timbre::Sine, 0, -9, 128, 820, IntroKind::Pad, Encoding::Wav, 48000, 2},
+        {Style::House, Timbre::Sine, 0, -12, 142.5, 300, IntroKind::Silence, Encoding::Mp3, 44100,
+         2},
+        // Kicks on every sixteenth or eighth under a snare on 2 and 4: the
+        // beats between the snares are beats, though only the low end marks
+        // them.
+        {Style::DoubleKick, Timbre::Sine, 0, -6, 176, 640, IntroKind::Silence, Encoding::Ogg, 44100,
+         1},
+        {Style::DoubleKick, Timbre::Sine, 0, -10, 204, 0, IntroKind::Noise, Encoding::Wav, 32000,
+         2},
+        // ... where the snare's own low end leaves the kicks between the
+        // snares softer in the low band: kicks on every eighth of the
+        // snares' beat are no drummer's, so the snares are every other beat.
+        {Style::DoubleKick, Timbre::Sine, 0, -12, 172.4, 2970, IntroKind::Noise, Encoding::Wav,
+         32000, 2},
     };
     int n = 0;
     for (const Case& c : cases) {
