@@ -481,9 +481,6 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
     };
     // Kicks on every eighth of a level's beat (a double kick under snares
     // on every beat of the level) are faster than a drummer plays them: the
-    // snares are every other beat of the level twice as fast.
-    // Kicks on every eighth of a level's beat (a double kick under snares
-    // on every beat of the level) are faster than a drummer plays them: the
     // snares are every other beat of the level twice as fast. (A kick an
     // eighth of a beat after another rises less in the low band, the first
     // not yet died away.)
