@@ -284,6 +284,46 @@ double beatCoverage(std::span<const Onset> onsets, const Section& s) {
     return on / std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
 }
 
+// The strength a section's beats carry on average: the strongest onset on
+// each beat, an unmarked beat counting nothing.
+double beatWeight(std::span<const Onset> onsets, const Section& s) {
+    const double tol = onTolerance(s.grid);
+    double sum = 0, strongest = 0;
+    long long previous = 0;
+    bool any = false;
+    for (const Onset& o : onsets) {
+        if (o.time < s.start - tol || o.time > s.end + tol)
+            continue;
+        const double k = std::round((o.time - s.grid.phase) / s.grid.period);
+        if (std::abs(o.time - s.grid.phase - k * s.grid.period) >= tol)
+            continue;
+        if (any && static_cast<long long>(k) != previous) {
+            sum += strongest;
+            strongest = 0;
+        }
+        any = true;
+        previous = static_cast<long long>(k);
+        strongest = std::max(strongest, o.strength);
+    }
+    sum += strongest;
+    return sum / std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
+}
+
+// Whether section a's grid goes on through section b: a strong onset on
+// nearly every one of its beats there, as strong as those on b's own grid
+// (or most of its beats, on clearly stronger onsets than b's grid meets).
+// Then b is a's music read at another level or phase (a window on a
+// syncopation or an off-beat organ), not a change: a real change drifts off
+// a's grid within a few bars, and a stop shifts b's beats off it.
+bool carriesOver(std::span<const Onset> onsets, const Section& a, const Section& b) {
+    Section through = b;
+    through.grid = a.grid;
+    through.strong = std::min(a.strong, b.strong);
+    const double covered = beatCoverage(onsets, through);
+    const double weight = beatWeight(onsets, through) / std::max(1e-9, beatWeight(onsets, b));
+    return (covered >= 0.9 && weight >= 0.9) || (covered >= 0.8 && weight >= 1.25);
+}
+
 // How far more of a section's onsets lie on its grid than would by chance
 // if they fell anywhere (a z-score).
 double onGridScore(std::span<const Onset> onsets, const Section& s) {
@@ -314,10 +354,19 @@ void splitBetween(std::span<const Onset> onsets, Section& a, Section& b) {
         double onA, onB; // the onset's strength on each grid, 0 when off it
     };
     std::vector<Mark> marks;
-    for (const Onset& o : onsets)
-        if (o.time >= lo && o.time <= hi && o.strength >= strong)
-            marks.push_back({o.time, onGrid(a.grid, o.time) ? o.strength : 0,
-                             onGrid(b.grid, o.time) ? o.strength : 0});
+    // An onset on both grids (the last beat before a change, read by a
+    // window that reached back over it) counts for the one it lies closer to.
+    auto off = [](const BeatGrid& g, double t) {
+        return std::abs(std::remainder(t - g.phase, g.period));
+    };
+    for (const Onset& o : onsets) {
+        if (o.time < lo || o.time > hi || o.strength < strong)
+            continue;
+        const bool onA = onGrid(a.grid, o.time), onB = onGrid(b.grid, o.time);
+        const bool closerToA = off(a.grid, o.time) <= off(b.grid, o.time);
+        marks.push_back({o.time, onA && (!onB || closerToA) ? o.strength : 0,
+                         onB && (!onA || !closerToA) ? o.strength : 0});
+    }
     if (marks.empty())
         return;
     // Split before mark i: the first i count for a, the rest for b.
@@ -405,22 +454,28 @@ std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm
         if (std::optional<Section> s = sectionOver(onsets, st.grid, st.from, st.to))
             sections.push_back(*s);
     }
-    // A stretch the song's own grid goes through beat after beat is in the
+    // A stretch the song's own grid goes through beat after beat, on
+    // onsets at least as strong as those its own grid meets, is in the
     // song's tempo, whatever level or figure its windows read (the thirds
-    // of a shuffle or a syncopation read as a beat of their own).
+    // of a shuffle or a syncopation read as a beat of their own). Eighths
+    // in another tempo meet the song's grid at every beat too, where it is
+    // two thirds of theirs, but on loud and soft ones alike.
     if (const std::optional<BeatGrid> song = fitBeatGrid(onsets, 60 / songBpm))
         for (Section& s : sections) {
             Section asSong = s;
             asSong.grid = *song;
             if (finerOfMultiples(s.grid.period, song->period) <= 0 &&
-                beatCoverage(onsets, asSong) >= 0.8)
+                beatCoverage(onsets, asSong) >= 0.8 &&
+                beatWeight(onsets, asSong) >= 0.9 * beatWeight(onsets, s))
                 s.grid = *song;
         }
     auto mergeSame = [&sections, onsets] {
         for (std::size_t i = 1; i < sections.size();) {
-            if (sameGrid(onsets, sections[i - 1], sections[i])) {
-                if (sections[i].end - sections[i].start >
-                    sections[i - 1].end - sections[i - 1].start)
+            const bool forward = carriesOver(onsets, sections[i - 1], sections[i]);
+            const bool back = !forward && carriesOver(onsets, sections[i], sections[i - 1]);
+            if (forward || back || sameGrid(onsets, sections[i - 1], sections[i])) {
+                if (back || (!forward && sections[i].end - sections[i].start >
+                                             sections[i - 1].end - sections[i - 1].start))
                     sections[i - 1].grid = sections[i].grid;
                 sections[i - 1].end = std::max(sections[i - 1].end, sections[i].end);
                 sections.erase(sections.begin() + std::ptrdiff_t(i));
@@ -553,6 +608,26 @@ double sectionBpm(std::span<const Onset> onsets, const Section& s) {
     return bpm;
 }
 
+// Whether the song's one grid goes on through all the sections, a strong
+// onset on nearly every one of its beats from the first section's start to
+// the last's end: then the sections are one tempo read at different levels
+// or phases (the kicks of a syncopation), not changes. A real change drifts
+// off any one grid within a few bars, and a stop shifts the beats after it.
+bool oneTempoHolds(std::span<const Onset> onsets, const std::vector<Section>& sections,
+                   double songBpm) {
+    const std::optional<BeatGrid> song = fitBeatGrid(onsets, 60 / songBpm);
+    if (!song)
+        return false;
+    Section whole;
+    whole.grid = *song;
+    whole.start = sections.front().start;
+    whole.end = sections.back().end;
+    whole.strong = sections.front().strong;
+    for (const Section& s : sections)
+        whole.strong = std::min(whole.strong, s.strong);
+    return beatCoverage(onsets, whole) >= 0.9;
+}
+
 } // namespace
 
 // The tempo sections and stops of the music.
@@ -572,7 +647,7 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
             s.grid = *g;
     }
-    if (sections.size() < 2)
+    if (sections.size() < 2 || oneTempoHolds(onsets, sections, songBpm))
         return map;
     shareTempos(onsets, sections);
 

@@ -229,6 +229,23 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{12, 0, 0.099}, {24, 166.5, 0}},
          {{0, 189}, {24, 166.5}},
          {{12, 0.099}}},
+        // The second tempo's eighths meet a grid at two thirds of it on
+        // every beat, as the first section's grid would: the hats on the
+        // beat are louder, so the section keeps its own tempo.
+        {"hats, eighths of the second tempo",
+         Style::HatsOnly,
+         120,
+         {{48, 175, 0}},
+         {{0, 120}, {48, 175}},
+         {}},
+        // The last kick before the change lies on both tempos' grids: it
+        // ends the first, so the change is at its beat with no stop there.
+        {"kicks, a change between two stops",
+         Style::KickOnly,
+         179,
+         {{26, 0, 0.373}, {52, 197.5, 0}, {66, 0, 0.189}},
+         {{0, 179}, {52, 197.5}},
+         {{26, 0.373}, {66, 0.189}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -257,6 +274,38 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
             EXPECT_NEAR(r.tempoMap.stops[i].beat, c.stops[i].beat, 1) << i;
             EXPECT_NEAR(r.tempoMap.stops[i].seconds, c.stops[i].seconds, 0.01) << i;
         }
+    }
+}
+
+// Music in one tempo gets no tempo changes, even where windows of it read
+// another level or phase (kicks off the beat read at two thirds of it).
+TEST_F(TempoAnalysis, ProposesNoChangesInSteadyMusic) {
+    struct Case {
+        const char* what;
+        Style style;
+        double bpm, gapMs, seconds;
+        unsigned seed;
+    } cases[] = {
+        {"syncopated kicks over sixteenths", Style::Syncopated, 184, 2346, 60, 9255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EvalCase e;
+        e.style = c.style;
+        e.bpm = c.bpm;
+        e.gapMs = c.gapMs;
+        e.seconds = c.seconds;
+        e.seed = c.seed;
+        e.levelDb = -6;
+        e.channels = 1;
+        Audio audio;
+        audio.samples = renderCase(e);
+        audio.sampleRate = e.sampleRate;
+        const TempoResult r = analyseAudio(audio);
+        ASSERT_TRUE(r.hasFigures()) << r.message;
+        EXPECT_NEAR(r.bpm, c.bpm, 0.02);
+        EXPECT_FALSE(r.tempoMap.changesTempo())
+            << r.tempoMap.changes.size() << " tempos, " << r.tempoMap.stops.size() << " stops";
     }
 }
 
