@@ -1,6 +1,7 @@
 #include "tempomap.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -608,6 +609,95 @@ double sectionBpm(std::span<const Onset> onsets, const Section& s) {
     return bpm;
 }
 
+// A section's beats parted by a stop its windows read through (a stop of
+// nearly a whole beat shifts the beats after it by only a little): the
+// place where a line of beat time over beat index fitted on each side
+// leaves clearly less scatter than one line over both, the two lines
+// apart there by much more than that scatter. Each part gets its own grid.
+std::vector<Section> splitAtPhaseJump(std::span<const Onset> onsets, const Section& s) {
+    const BeatGrid& g = s.grid;
+    const double tol = 0.25 * g.period;
+    // The strongest onset near each beat, in beat order.
+    std::vector<std::pair<double, double>> beats; // beat index, time
+    std::vector<double> strength;
+    for (const Onset& o : onsets) {
+        if (o.time < s.start - tol || o.time > s.end + tol || o.strength < s.strong)
+            continue;
+        const double k = std::round((o.time - g.phase) / g.period);
+        if (std::abs(o.time - g.phase - k * g.period) >= tol)
+            continue;
+        if (!beats.empty() && beats.back().first == k) {
+            if (o.strength > strength.back()) {
+                beats.back().second = o.time;
+                strength.back() = o.strength;
+            }
+            continue;
+        }
+        beats.push_back({k, o.time});
+        strength.push_back(o.strength);
+    }
+    const std::size_t n = beats.size();
+    constexpr std::size_t kSide = 8;
+    if (n < 2 * kSide)
+        return {s};
+    // Prefix sums of k, t, kk, kt, tt for least-squares lines over any run.
+    std::vector<std::array<double, 5>> sum(n + 1, {0, 0, 0, 0, 0});
+    const double k0 = beats.front().first, t0 = beats.front().second;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double k = beats[i].first - k0, t = beats[i].second - t0;
+        sum[i + 1] = {sum[i][0] + k, sum[i][1] + t, sum[i][2] + k * k, sum[i][3] + k * t,
+                      sum[i][4] + t * t};
+    }
+    struct Line {
+        double slope = 0, at0 = 0, sse = 0;
+    };
+    auto line = [&sum](std::size_t from, std::size_t to) {
+        const double m = double(to - from);
+        const double sk = sum[to][0] - sum[from][0], st = sum[to][1] - sum[from][1];
+        const double skk = sum[to][2] - sum[from][2], skt = sum[to][3] - sum[from][3];
+        const double stt = sum[to][4] - sum[from][4];
+        const double den = m * skk - sk * sk;
+        Line l;
+        if (den <= 0)
+            return l;
+        l.slope = (m * skt - sk * st) / den;
+        l.at0 = (st - l.slope * sk) / m;
+        l.sse = std::max(0.0, stt - l.at0 * st - l.slope * skt);
+        return l;
+    };
+    const Line whole = line(0, n);
+    double bestSse = whole.sse;
+    std::size_t at = 0;
+    for (std::size_t i = kSide; i + kSide <= n; ++i) {
+        const double sse = line(0, i).sse + line(i, n).sse;
+        if (sse < bestSse) {
+            bestSse = sse;
+            at = i;
+        }
+    }
+    if (at == 0)
+        return {s};
+    const Line left = line(0, at), right = line(at, n);
+    const double scatter = std::sqrt(bestSse / double(n - 4));
+    // Where the right part's first beat is on each line.
+    const double k = beats[at].first - k0;
+    const double jump = (right.at0 + right.slope * k) - (left.at0 + left.slope * k);
+    const double shift = std::abs(std::remainder(jump, g.period));
+    if (whole.sse < 9 * bestSse || shift < std::max(8 * scatter, 0.012) ||
+        std::abs(left.slope / right.slope - 1) > 0.01)
+        return {s};
+    Section a = s, b = s;
+    a.grid.period = left.slope;
+    a.grid.phase = t0 + left.at0 - left.slope * k0;
+    a.grid.residual = std::sqrt(line(0, at).sse / double(at));
+    a.end = beats[at - 1].second;
+    b.grid.period = right.slope;
+    b.grid.phase = t0 + right.at0 - right.slope * k0;
+    b.grid.residual = std::sqrt(right.sse / double(n - at));
+    b.start = beats[at].second;
+    return {a, b};
+}
+
 // Whether the song's one grid goes on through all the sections, a strong
 // onset on nearly every one of its beats from the first section's start to
 // the last's end: then the sections are one tempo read at different levels
@@ -622,9 +712,14 @@ bool oneTempoHolds(std::span<const Onset> onsets, const std::vector<Section>& se
     whole.grid = *song;
     whole.start = sections.front().start;
     whole.end = sections.back().end;
+    // (On the grid as closely as the sections' onsets lie on their own: a
+    // fit over a stop has the scatter of the beats it parts.)
+    whole.grid.residual = 0;
     whole.strong = sections.front().strong;
-    for (const Section& s : sections)
+    for (const Section& s : sections) {
         whole.strong = std::min(whole.strong, s.strong);
+        whole.grid.residual = std::max(whole.grid.residual, s.grid.residual);
+    }
     return beatCoverage(onsets, whole) >= 0.9;
 }
 
@@ -647,7 +742,22 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
             s.grid = *g;
     }
-    if (sections.size() < 2 || oneTempoHolds(onsets, sections, songBpm))
+    // A section parted at a stop may hold another.
+    for (std::size_t i = 0; i < sections.size();) {
+        std::vector<Section> parts = splitAtPhaseJump(onsets, sections[i]);
+        if (parts.size() < 2) {
+            ++i;
+            continue;
+        }
+        sections[i] = parts[0];
+        sections.insert(sections.begin() + std::ptrdiff_t(i) + 1, parts[1]);
+    }
+    // (Sections no firmer than onsets falling anywhere would be, however
+    // many, are a guess at music without a clear beat, not a map.)
+    double firmest = 0;
+    for (const Section& s : sections)
+        firmest = std::max(firmest, onGridScore(onsets, s));
+    if (sections.size() < 2 || firmest < 3 || oneTempoHolds(onsets, sections, songBpm))
         return map;
     shareTempos(onsets, sections);
 

@@ -246,6 +246,14 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{26, 0, 0.373}, {52, 197.5, 0}, {66, 0, 0.189}},
          {{0, 179}, {52, 197.5}},
          {{26, 0.373}, {66, 0.189}}},
+        // A stop of nearly a beat shifts the beats after it by a tenth of
+        // one: the windows read straight through it.
+        {"drums, a stop of nearly a beat",
+         Style::Rock,
+         97.5,
+         {{24, 185, 0}, {54, 0, 0.291}},
+         {{0, 97.5}, {24, 185}},
+         {{54, 0.291}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
