@@ -342,6 +342,16 @@ double onGridScore(std::span<const Onset> onsets, const Section& s) {
     return (on - expected) / std::sqrt(std::max(1e-9, expected * (1 - chance)) + 1);
 }
 
+// The section's grid fitted over its own onsets, when the fit keeps its
+// tempo.
+void refitOver(std::span<const Onset> onsets, Section& s) {
+    const double tol = onTolerance(s.grid);
+    const std::optional<BeatGrid> g =
+        fitBeatGrid(onsetsBetween(onsets, s.start - tol, s.end + tol), s.grid.period);
+    if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
+        s.grid = *g;
+}
+
 // Where one section gives way to the next: the place that leaves the most
 // strong onsets on the first's grid before it and on the second's after it.
 // The first then ends at its last onset before, the second starts at its
@@ -503,6 +513,10 @@ std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm
     }
     for (std::size_t i = 1; i < sections.size(); ++i)
         splitBetween(onsets, sections[i - 1], sections[i]);
+    // Each grid refitted over its section alone: a stretch read over a stop
+    // has a grid between the phases on either side of it.
+    for (Section& s : sections)
+        refitOver(onsets, s);
     // (Two bars, most beats marked: less is a fill or a stretch read at a
     // level the music does not keep.)
     // Nor is a stretch of onsets far softer than the music's beats (the

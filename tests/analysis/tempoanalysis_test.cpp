@@ -254,6 +254,15 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{24, 185, 0}, {54, 0, 0.291}},
          {{0, 97.5}, {24, 185}},
          {{54, 0.291}}},
+        // The twelve beats between the stop and the change are read in one
+        // stretch with the beats before the stop: their own grid, not one
+        // between the two phases, shows them on the beat.
+        {"shuffle, a short stretch between a stop and a change",
+         Style::Shuffle,
+         102.5,
+         {{12, 0, 0.673}, {24, 114.5, 0}},
+         {{0, 102.5}, {24, 114.5}},
+         {{12, 0.673}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
