@@ -697,8 +697,8 @@ std::vector<Section> splitAtPhaseJump(std::span<const Onset> onsets, const Secti
     const double k = beats[at].first - k0;
     const double jump = (right.at0 + right.slope * k) - (left.at0 + left.slope * k);
     const double shift = std::abs(std::remainder(jump, g.period));
-    if (whole.sse < 9 * bestSse || shift < std::max(8 * scatter, 0.012) ||
-        std::abs(left.slope / right.slope - 1) > 0.01)
+    if (whole.sse < 9 * bestSse || shift < std::max(8 * scatter, 0.012) || left.slope <= 0 ||
+        right.slope <= 0 || std::abs(left.slope / right.slope - 1) > 0.01)
         return {s};
     Section a = s, b = s;
     a.grid.period = left.slope;
