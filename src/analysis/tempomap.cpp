@@ -1,6 +1,7 @@
 #include "tempomap.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -284,6 +285,46 @@ double beatCoverage(std::span<const Onset> onsets, const Section& s) {
     return on / std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
 }
 
+// The strength a section's beats carry on average: the strongest onset on
+// each beat, an unmarked beat counting nothing.
+double beatWeight(std::span<const Onset> onsets, const Section& s) {
+    const double tol = onTolerance(s.grid);
+    double sum = 0, strongest = 0;
+    long long previous = 0;
+    bool any = false;
+    for (const Onset& o : onsets) {
+        if (o.time < s.start - tol || o.time > s.end + tol)
+            continue;
+        const double k = std::round((o.time - s.grid.phase) / s.grid.period);
+        if (std::abs(o.time - s.grid.phase - k * s.grid.period) >= tol)
+            continue;
+        if (any && static_cast<long long>(k) != previous) {
+            sum += strongest;
+            strongest = 0;
+        }
+        any = true;
+        previous = static_cast<long long>(k);
+        strongest = std::max(strongest, o.strength);
+    }
+    sum += strongest;
+    return sum / std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
+}
+
+// Whether section a's grid goes on through section b: a strong onset on
+// nearly every one of its beats there, as strong as those on b's own grid
+// (or most of its beats, on clearly stronger onsets than b's grid meets).
+// Then b is a's music read at another level or phase (a window on a
+// syncopation or an off-beat organ), not a change: a real change drifts off
+// a's grid within a few bars, and a stop shifts b's beats off it.
+bool carriesOver(std::span<const Onset> onsets, const Section& a, const Section& b) {
+    Section through = b;
+    through.grid = a.grid;
+    through.strong = std::min(a.strong, b.strong);
+    const double covered = beatCoverage(onsets, through);
+    const double weight = beatWeight(onsets, through) / std::max(1e-9, beatWeight(onsets, b));
+    return (covered >= 0.9 && weight >= 0.9) || (covered >= 0.8 && weight >= 1.25);
+}
+
 // How far more of a section's onsets lie on its grid than would by chance
 // if they fell anywhere (a z-score).
 double onGridScore(std::span<const Onset> onsets, const Section& s) {
@@ -301,6 +342,16 @@ double onGridScore(std::span<const Onset> onsets, const Section& s) {
     return (on - expected) / std::sqrt(std::max(1e-9, expected * (1 - chance)) + 1);
 }
 
+// The section's grid fitted over its own onsets, when the fit keeps its
+// tempo.
+void refitOver(std::span<const Onset> onsets, Section& s) {
+    const double tol = onTolerance(s.grid);
+    const std::optional<BeatGrid> g =
+        fitBeatGrid(onsetsBetween(onsets, s.start - tol, s.end + tol), s.grid.period);
+    if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
+        s.grid = *g;
+}
+
 // Where one section gives way to the next: the place that leaves the most
 // strong onsets on the first's grid before it and on the second's after it.
 // The first then ends at its last onset before, the second starts at its
@@ -314,10 +365,19 @@ void splitBetween(std::span<const Onset> onsets, Section& a, Section& b) {
         double onA, onB; // the onset's strength on each grid, 0 when off it
     };
     std::vector<Mark> marks;
-    for (const Onset& o : onsets)
-        if (o.time >= lo && o.time <= hi && o.strength >= strong)
-            marks.push_back({o.time, onGrid(a.grid, o.time) ? o.strength : 0,
-                             onGrid(b.grid, o.time) ? o.strength : 0});
+    // An onset on both grids (the last beat before a change, read by a
+    // window that reached back over it) counts for the one it lies closer to.
+    auto off = [](const BeatGrid& g, double t) {
+        return std::abs(std::remainder(t - g.phase, g.period));
+    };
+    for (const Onset& o : onsets) {
+        if (o.time < lo || o.time > hi || o.strength < strong)
+            continue;
+        const bool onA = onGrid(a.grid, o.time), onB = onGrid(b.grid, o.time);
+        const bool closerToA = off(a.grid, o.time) <= off(b.grid, o.time);
+        marks.push_back({o.time, onA && (!onB || closerToA) ? o.strength : 0,
+                         onB && (!onA || !closerToA) ? o.strength : 0});
+    }
     if (marks.empty())
         return;
     // Split before mark i: the first i count for a, the rest for b.
@@ -405,22 +465,28 @@ std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm
         if (std::optional<Section> s = sectionOver(onsets, st.grid, st.from, st.to))
             sections.push_back(*s);
     }
-    // A stretch the song's own grid goes through beat after beat is in the
+    // A stretch the song's own grid goes through beat after beat, on
+    // onsets at least as strong as those its own grid meets, is in the
     // song's tempo, whatever level or figure its windows read (the thirds
-    // of a shuffle or a syncopation read as a beat of their own).
+    // of a shuffle or a syncopation read as a beat of their own). Eighths
+    // in another tempo meet the song's grid at every beat too, where it is
+    // two thirds of theirs, but on loud and soft ones alike.
     if (const std::optional<BeatGrid> song = fitBeatGrid(onsets, 60 / songBpm))
         for (Section& s : sections) {
             Section asSong = s;
             asSong.grid = *song;
             if (finerOfMultiples(s.grid.period, song->period) <= 0 &&
-                beatCoverage(onsets, asSong) >= 0.8)
+                beatCoverage(onsets, asSong) >= 0.8 &&
+                beatWeight(onsets, asSong) >= 0.9 * beatWeight(onsets, s))
                 s.grid = *song;
         }
     auto mergeSame = [&sections, onsets] {
         for (std::size_t i = 1; i < sections.size();) {
-            if (sameGrid(onsets, sections[i - 1], sections[i])) {
-                if (sections[i].end - sections[i].start >
-                    sections[i - 1].end - sections[i - 1].start)
+            const bool forward = carriesOver(onsets, sections[i - 1], sections[i]);
+            const bool back = !forward && carriesOver(onsets, sections[i], sections[i - 1]);
+            if (forward || back || sameGrid(onsets, sections[i - 1], sections[i])) {
+                if (back || (!forward && sections[i].end - sections[i].start >
+                                             sections[i - 1].end - sections[i - 1].start))
                     sections[i - 1].grid = sections[i].grid;
                 sections[i - 1].end = std::max(sections[i - 1].end, sections[i].end);
                 sections.erase(sections.begin() + std::ptrdiff_t(i));
@@ -447,6 +513,10 @@ std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm
     }
     for (std::size_t i = 1; i < sections.size(); ++i)
         splitBetween(onsets, sections[i - 1], sections[i]);
+    // Each grid refitted over its section alone: a stretch read over a stop
+    // has a grid between the phases on either side of it.
+    for (Section& s : sections)
+        refitOver(onsets, s);
     // (Two bars, most beats marked: less is a fill or a stretch read at a
     // level the music does not keep.)
     // Nor is a stretch of onsets far softer than the music's beats (the
@@ -553,6 +623,120 @@ double sectionBpm(std::span<const Onset> onsets, const Section& s) {
     return bpm;
 }
 
+// A section's beats parted by a stop its windows read through (a stop of
+// nearly a whole beat shifts the beats after it by only a little): the
+// place where a line of beat time over beat index fitted on each side
+// leaves clearly less scatter than one line over both, the two lines
+// apart there by much more than that scatter. Each part gets its own grid.
+std::vector<Section> splitAtPhaseJump(std::span<const Onset> onsets, const Section& s) {
+    const BeatGrid& g = s.grid;
+    const double tol = 0.25 * g.period;
+    // The strongest onset near each beat, in beat order.
+    std::vector<std::pair<double, double>> beats; // beat index, time
+    std::vector<double> strength;
+    for (const Onset& o : onsets) {
+        if (o.time < s.start - tol || o.time > s.end + tol || o.strength < s.strong)
+            continue;
+        const double k = std::round((o.time - g.phase) / g.period);
+        if (std::abs(o.time - g.phase - k * g.period) >= tol)
+            continue;
+        if (!beats.empty() && beats.back().first == k) {
+            if (o.strength > strength.back()) {
+                beats.back().second = o.time;
+                strength.back() = o.strength;
+            }
+            continue;
+        }
+        beats.push_back({k, o.time});
+        strength.push_back(o.strength);
+    }
+    const std::size_t n = beats.size();
+    constexpr std::size_t kSide = 8;
+    if (n < 2 * kSide)
+        return {s};
+    // Prefix sums of k, t, kk, kt, tt for least-squares lines over any run.
+    std::vector<std::array<double, 5>> sum(n + 1, {0, 0, 0, 0, 0});
+    const double k0 = beats.front().first, t0 = beats.front().second;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double k = beats[i].first - k0, t = beats[i].second - t0;
+        sum[i + 1] = {sum[i][0] + k, sum[i][1] + t, sum[i][2] + k * k, sum[i][3] + k * t,
+                      sum[i][4] + t * t};
+    }
+    struct Line {
+        double slope = 0, at0 = 0, sse = 0;
+    };
+    auto line = [&sum](std::size_t from, std::size_t to) {
+        const double m = double(to - from);
+        const double sk = sum[to][0] - sum[from][0], st = sum[to][1] - sum[from][1];
+        const double skk = sum[to][2] - sum[from][2], skt = sum[to][3] - sum[from][3];
+        const double stt = sum[to][4] - sum[from][4];
+        const double den = m * skk - sk * sk;
+        Line l;
+        if (den <= 0)
+            return l;
+        l.slope = (m * skt - sk * st) / den;
+        l.at0 = (st - l.slope * sk) / m;
+        l.sse = std::max(0.0, stt - l.at0 * st - l.slope * skt);
+        return l;
+    };
+    const Line whole = line(0, n);
+    double bestSse = whole.sse;
+    std::size_t at = 0;
+    for (std::size_t i = kSide; i + kSide <= n; ++i) {
+        const double sse = line(0, i).sse + line(i, n).sse;
+        if (sse < bestSse) {
+            bestSse = sse;
+            at = i;
+        }
+    }
+    if (at == 0)
+        return {s};
+    const Line left = line(0, at), right = line(at, n);
+    const double scatter = std::sqrt(bestSse / double(n - 4));
+    // Where the right part's first beat is on each line.
+    const double k = beats[at].first - k0;
+    const double jump = (right.at0 + right.slope * k) - (left.at0 + left.slope * k);
+    const double shift = std::abs(std::remainder(jump, g.period));
+    if (whole.sse < 9 * bestSse || shift < std::max(8 * scatter, 0.012) || left.slope <= 0 ||
+        right.slope <= 0 || std::abs(left.slope / right.slope - 1) > 0.01)
+        return {s};
+    Section a = s, b = s;
+    a.grid.period = left.slope;
+    a.grid.phase = t0 + left.at0 - left.slope * k0;
+    a.grid.residual = std::sqrt(line(0, at).sse / double(at));
+    a.end = beats[at - 1].second;
+    b.grid.period = right.slope;
+    b.grid.phase = t0 + right.at0 - right.slope * k0;
+    b.grid.residual = std::sqrt(right.sse / double(n - at));
+    b.start = beats[at].second;
+    return {a, b};
+}
+
+// Whether the song's one grid goes on through all the sections, a strong
+// onset on nearly every one of its beats from the first section's start to
+// the last's end: then the sections are one tempo read at different levels
+// or phases (the kicks of a syncopation), not changes. A real change drifts
+// off any one grid within a few bars, and a stop shifts the beats after it.
+bool oneTempoHolds(std::span<const Onset> onsets, const std::vector<Section>& sections,
+                   double songBpm) {
+    const std::optional<BeatGrid> song = fitBeatGrid(onsets, 60 / songBpm);
+    if (!song)
+        return false;
+    Section whole;
+    whole.grid = *song;
+    whole.start = sections.front().start;
+    whole.end = sections.back().end;
+    // (On the grid as closely as the sections' onsets lie on their own: a
+    // fit over a stop has the scatter of the beats it parts.)
+    whole.grid.residual = 0;
+    whole.strong = sections.front().strong;
+    for (const Section& s : sections) {
+        whole.strong = std::min(whole.strong, s.strong);
+        whole.grid.residual = std::max(whole.grid.residual, s.grid.residual);
+    }
+    return beatCoverage(onsets, whole) >= 0.9;
+}
+
 } // namespace
 
 // The tempo sections and stops of the music.
@@ -572,7 +756,22 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         if (g && std::abs(g->period / s.grid.period - 1) < 0.01)
             s.grid = *g;
     }
-    if (sections.size() < 2)
+    // A section parted at a stop may hold another.
+    for (std::size_t i = 0; i < sections.size();) {
+        std::vector<Section> parts = splitAtPhaseJump(onsets, sections[i]);
+        if (parts.size() < 2) {
+            ++i;
+            continue;
+        }
+        sections[i] = parts[0];
+        sections.insert(sections.begin() + std::ptrdiff_t(i) + 1, parts[1]);
+    }
+    // (Sections no firmer than onsets falling anywhere would be, however
+    // many, are a guess at music without a clear beat, not a map.)
+    double firmest = 0;
+    for (const Section& s : sections)
+        firmest = std::max(firmest, onGridScore(onsets, s));
+    if (sections.size() < 2 || firmest < 3 || oneTempoHolds(onsets, sections, songBpm))
         return map;
     shareTempos(onsets, sections);
 

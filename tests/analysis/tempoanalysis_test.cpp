@@ -246,6 +246,40 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{12, 0, 0.099}, {24, 166.5, 0}},
          {{0, 189}, {24, 166.5}},
          {{12, 0.099}}},
+        // The second tempo's eighths meet a grid at two thirds of it on
+        // every beat, as the first section's grid would: the hats on the
+        // beat are louder, so the section keeps its own tempo.
+        {"hats, eighths of the second tempo",
+         Style::HatsOnly,
+         120,
+         {{48, 175, 0}},
+         {{0, 120}, {48, 175}},
+         {}},
+        // The last kick before the change lies on both tempos' grids: it
+        // ends the first, so the change is at its beat with no stop there.
+        {"kicks, a change between two stops",
+         Style::KickOnly,
+         179,
+         {{26, 0, 0.373}, {52, 197.5, 0}, {66, 0, 0.189}},
+         {{0, 179}, {52, 197.5}},
+         {{26, 0.373}, {66, 0.189}}},
+        // A stop of nearly a beat shifts the beats after it by a tenth of
+        // one: the windows read straight through it.
+        {"drums, a stop of nearly a beat",
+         Style::Rock,
+         97.5,
+         {{24, 185, 0}, {54, 0, 0.291}},
+         {{0, 97.5}, {24, 185}},
+         {{54, 0.291}}},
+        // The twelve beats between the stop and the change are read in one
+        // stretch with the beats before the stop: their own grid, not one
+        // between the two phases, shows them on the beat.
+        {"shuffle, a short stretch between a stop and a change",
+         Style::Shuffle,
+         102.5,
+         {{12, 0, 0.673}, {24, 114.5, 0}},
+         {{0, 102.5}, {24, 114.5}},
+         {{12, 0.673}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -274,6 +308,38 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
             EXPECT_NEAR(r.tempoMap.stops[i].beat, c.stops[i].beat, 1) << i;
             EXPECT_NEAR(r.tempoMap.stops[i].seconds, c.stops[i].seconds, 0.01) << i;
         }
+    }
+}
+
+// Music in one tempo gets no tempo changes, even where windows of it read
+// another level or phase (kicks off the beat read at two thirds of it).
+TEST_F(TempoAnalysis, ProposesNoChangesInSteadyMusic) {
+    struct Case {
+        const char* what;
+        Style style;
+        double bpm, gapMs, seconds;
+        unsigned seed;
+    } cases[] = {
+        {"syncopated kicks over sixteenths", Style::Syncopated, 184, 2346, 60, 9255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EvalCase e;
+        e.style = c.style;
+        e.bpm = c.bpm;
+        e.gapMs = c.gapMs;
+        e.seconds = c.seconds;
+        e.seed = c.seed;
+        e.levelDb = -6;
+        e.channels = 1;
+        Audio audio;
+        audio.samples = renderCase(e);
+        audio.sampleRate = e.sampleRate;
+        const TempoResult r = analyseAudio(audio);
+        ASSERT_TRUE(r.hasFigures()) << r.message;
+        EXPECT_NEAR(r.bpm, c.bpm, 0.02);
+        EXPECT_FALSE(r.tempoMap.changesTempo())
+            << r.tempoMap.changes.size() << " tempos, " << r.tempoMap.stops.size() << " stops";
     }
 }
 
