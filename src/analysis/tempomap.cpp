@@ -237,6 +237,34 @@ bool onGrid(const BeatGrid& g, double t) {
     return std::abs(std::remainder(t - g.phase, g.period)) < onTolerance(g);
 }
 
+// The strength a section's onsets need to count as its beats: 0.4 of the
+// median onset on its grid; 0 when fewer than eight lie on it.
+double strongOnGrid(std::span<const Onset> part, const BeatGrid& grid) {
+    std::vector<double> on;
+    for (const Onset& o : part)
+        if (onGrid(grid, o.time))
+            on.push_back(o.strength);
+    if (on.size() < 8)
+        return 0;
+    std::nth_element(on.begin(), on.begin() + std::ptrdiff_t(on.size() / 2), on.end());
+    return 0.4 * on[on.size() / 2];
+}
+
+// How loud a section's loud beats are: the onset on its grid that a fifth
+// of the others there outdo. (Not the middle one: a grid at a finer level
+// holds the hats between the beats as well, whatever the beats' loudness.)
+double loudBeats(std::span<const Onset> onsets, const Section& s) {
+    std::vector<double> on;
+    for (const Onset& o : onsets)
+        if (o.time >= s.start - 0.01 && o.time <= s.end + 0.01 && onGrid(s.grid, o.time))
+            on.push_back(o.strength);
+    if (on.empty())
+        return 0;
+    const auto at = on.begin() + std::ptrdiff_t(on.size() * 4 / 5);
+    std::nth_element(on.begin(), at, on.end());
+    return *at;
+}
+
 // The section of the music a stretch of one beat spans: its beat level
 // chosen over the whole of it, its strong onsets those at least 0.4 of a
 // typical beat's.
@@ -248,14 +276,9 @@ std::optional<Section> sectionOver(std::span<const Onset> onsets, const BeatGrid
         return std::nullopt;
     Section s;
     s.grid = chooseBeatLevel(part, *fitted, kMinBpm, kMaxBpm);
-    std::vector<double> on;
-    for (const Onset& o : part)
-        if (onGrid(s.grid, o.time))
-            on.push_back(o.strength);
-    if (on.size() < 8)
+    s.strong = strongOnGrid(part, s.grid);
+    if (s.strong <= 0)
         return std::nullopt;
-    std::nth_element(on.begin(), on.begin() + std::ptrdiff_t(on.size() / 2), on.end());
-    s.strong = 0.4 * on[on.size() / 2];
     s.start = to;
     s.end = from;
     for (const Onset& o : part)
@@ -489,6 +512,13 @@ std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm
                                              sections[i - 1].end - sections[i - 1].start))
                     sections[i - 1].grid = sections[i].grid;
                 sections[i - 1].end = std::max(sections[i - 1].end, sections[i].end);
+                // What counts as a beat of the whole, on the grid it keeps
+                // (not a stray window's soft onsets read at another level).
+                Section& merged = sections[i - 1];
+                if (const double strong = strongOnGrid(
+                        onsetsBetween(onsets, merged.start - 0.01, merged.end + 0.01), merged.grid);
+                    strong > 0)
+                    merged.strong = strong;
                 sections.erase(sections.begin() + std::ptrdiff_t(i));
             } else {
                 ++i;
@@ -523,11 +553,11 @@ std::vector<Section> localSections(std::span<const Onset> onsets, double songBpm
     // swells of an intro or a tail), or one at a tempo no chart is in.
     double loudest = 0;
     for (const Section& s : sections)
-        loudest = std::max(loudest, s.strong);
+        loudest = std::max(loudest, loudBeats(onsets, s));
     std::erase_if(sections, [onsets, loudest](const Section& s) {
         return s.end - s.start < 8 * s.grid.period || beatCoverage(onsets, s) < 0.6 ||
-               s.strong < 0.35 * loudest || s.grid.bpm() < kMinBpm || s.grid.bpm() > kMaxBpm ||
-               onGridScore(onsets, s) < 1;
+               loudBeats(onsets, s) < 0.35 * loudest || s.grid.bpm() < kMinBpm ||
+               s.grid.bpm() > kMaxBpm || onGridScore(onsets, s) < 1;
     });
     mergeSame();
     for (std::size_t i = 1; i < sections.size(); ++i)
@@ -789,12 +819,18 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         if (i + 1 == sections.size())
             break;
         // The section's last beat, counted on from the one before.
-        const double last = g.phase + std::round((sections[i].end - g.phase) / g.period) * g.period;
+        double last = g.phase + std::round((sections[i].end - g.phase) / g.period) * g.period;
+        const BeatGrid& next = sections[i + 1].grid;
+        const double nextTol = onTolerance(next);
+        // The next section sounding first a beat of this one's tempo after
+        // its last: the tempo changes on that beat, with no stop (the
+        // section was read to end a beat early).
+        if (std::abs(sections[i + 1].start - (last + g.period)) < nextTol &&
+            onGrid(next, last + g.period))
+            last += g.period;
         beat += std::round((last - beatTime) / period);
         // The next section's beat at or after it: later by a stop, unless
         // it falls on it.
-        const BeatGrid& next = sections[i + 1].grid;
-        const double nextTol = onTolerance(next);
         double offset = next.beatAtOrAfter(last, nextTol) - last;
         if (offset > next.period - nextTol)
             offset -= next.period;
@@ -802,7 +838,18 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
             // A stop longer than a beat: the silence until the next section
             // sounds tells how many beats it holds.
             // (A silence of more than a few beats is a rest, not a stop.)
-            const double silence = sections[i + 1].start - last - next.period;
+            // The last beat's own sounds (its off-beats) play out before
+            // the music holds still: the next section sounds no sooner than
+            // a beat after it.
+            const Section& after = sections[i + 1];
+            double sounds = after.start;
+            for (const Onset& o : onsets)
+                if (o.time >= last + 0.75 * std::min(g.period, next.period) &&
+                    o.time <= after.end && o.strength >= after.strong && onGrid(next, o.time)) {
+                    sounds = std::max(sounds, o.time);
+                    break;
+                }
+            const double silence = sounds - last - next.period;
             const double beats = std::floor((silence - offset + nextTol) / next.period);
             if (beats >= 1 && beats <= 2)
                 offset += beats * next.period;

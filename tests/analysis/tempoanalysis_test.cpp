@@ -280,6 +280,15 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{12, 0, 0.673}, {24, 114.5, 0}},
          {{0, 102.5}, {24, 114.5}},
          {{12, 0.673}}},
+        // A window or two of soft onsets at another level before the first
+        // section joins it: the whole still counts the loud beats as its
+        // own, and the first section stays.
+        {"drums, a slow first section",
+         Style::Rock,
+         93,
+         {{36, 127.5, 0}},
+         {{0, 93}, {36, 127.5}},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
