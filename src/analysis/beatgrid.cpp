@@ -331,6 +331,8 @@ constexpr double kSnareUneven = 0.7;
 // below kBassBelow of the kicks', the middle band's below kBassBelow too.
 constexpr double kBassLow = 0.5;
 constexpr double kBassBelow = 0.8;
+// How likely the other octaves stay, beside the level the low band chose.
+constexpr double kSettledOther = 0.5;
 
 } // namespace
 
@@ -499,15 +501,27 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
                 return i;
         return levels.size();
     };
+    // The low band speaks for level `fast` over `slow`, its half, or for
+    // `slow` over `fast`.
+    auto fastIsBeat = [&](std::size_t slow, std::size_t fast) {
+        return 60 / levels[fast].grid.period <= kFastBpm && kickOnEvery(levels[slow]) &&
+               levels[fast].whole < kSnareUneven &&
+               (kickOnEvery(levels[fast]) || kicksFasterThanPlayed(levels[slow]));
+    };
+    auto slowIsBeat = [&](std::size_t fast, std::size_t slow) {
+        return 60 / levels[slow].grid.period >= kSlowBpm && bassBetween(levels[fast]) &&
+               kickOnEvery(levels[slow]);
+    };
+    bool byLowBand = false; // the low band speaks for the chosen level
     if (chosen < levels.size()) {
         const std::size_t faster = related(chosen, 0.5), slower = related(chosen, 2);
-        if (faster < levels.size() && 60 / levels[faster].grid.period <= kFastBpm &&
-            kickOnEvery(levels[chosen]) && levels[faster].whole < kSnareUneven &&
-            (kickOnEvery(levels[faster]) || kicksFasterThanPlayed(levels[chosen])))
+        if (faster < levels.size() && fastIsBeat(chosen, faster))
             chosen = faster;
-        else if (slower < levels.size() && 60 / levels[slower].grid.period >= kSlowBpm &&
-                 bassBetween(levels[chosen]) && kickOnEvery(levels[slower]))
+        else if (slower < levels.size() && slowIsBeat(chosen, slower))
             chosen = slower;
+        const std::size_t half = related(chosen, 2), twice = related(chosen, 0.5);
+        byLowBand = (half < levels.size() && fastIsBeat(half, chosen)) ||
+                    (twice < levels.size() && slowIsBeat(twice, chosen));
     }
     BeatLevels out;
     if (levels.empty()) {
@@ -548,6 +562,12 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
                          out.candidates.end());
     std::stable_sort(out.candidates.begin() + 1, out.candidates.end(),
                      [](const BeatLevel& a, const BeatLevel& b) { return a.weight > b.weight; });
+    // Where the low band speaks for the level, the whole sound's balance between
+    // the octaves (a double kick's snares, a bass between the kicks) is no
+    // reason to doubt it: the others are at most half as likely.
+    if (byLowBand)
+        for (auto it = out.candidates.begin() + 1; it != out.candidates.end(); ++it)
+            it->weight = std::min(it->weight, kSettledOther);
     out.balanced = out.candidates.size() > 1 && out.candidates[1].weight >= 0.8;
     double total = 0;
     for (const BeatLevel& c : out.candidates)
