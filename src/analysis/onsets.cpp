@@ -278,13 +278,15 @@ OnsetOutput findOnsets(const Audio& audio, const Hooks& hooks, double from, doub
     }
     // A band with next to nothing in it is not measured against itself.
     const double loudest = std::max({scale[0], scale[1], scale[2]});
+    for (std::size_t b = 0; b < 3; ++b)
+        scale[b] = std::max(scale[b], 0.05 * loudest + 1e-12);
     for (std::size_t i = 0; i < out.onsets.size(); ++i) {
         double a = 0;
         for (std::size_t b = 0; b < 3; ++b)
-            a += kWeight[b] * rises[i][b] / std::max(scale[b], 0.05 * loudest + 1e-12);
+            a += kWeight[b] * rises[i][b] / scale[b];
         out.onsets[i].accent = a;
-        out.onsets[i].low = rises[i][0] / std::max(scale[0], 0.05 * loudest + 1e-12);
-        out.onsets[i].mid = rises[i][1] / std::max(scale[1], 0.05 * loudest + 1e-12);
+        out.onsets[i].low = rises[i][0] / scale[0];
+        out.onsets[i].mid = rises[i][1] / scale[1];
     }
     hooks.report(to);
     return out;
