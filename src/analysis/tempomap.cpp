@@ -289,48 +289,44 @@ std::optional<Section> sectionOver(std::span<const Onset> onsets, const BeatGrid
     return s;
 }
 
-// The share of a section's beats that have a strong onset on them.
-double beatCoverage(std::span<const Onset> onsets, const Section& s) {
+// The strongest onset on each of a section's marked beats, in order.
+std::vector<double> strongestOnBeats(std::span<const Onset> onsets, const Section& s) {
     const double tol = onTolerance(s.grid);
+    std::vector<double> out;
     long long previous = 0;
-    int on = 0;
-    for (const Onset& o : onsets) {
-        if (o.time < s.start - tol || o.time > s.end + tol || o.strength < s.strong)
-            continue;
-        const double k = std::round((o.time - s.grid.phase) / s.grid.period);
-        if (std::abs(o.time - s.grid.phase - k * s.grid.period) >= tol)
-            continue;
-        if (on > 0 && static_cast<long long>(k) == previous)
-            continue;
-        previous = static_cast<long long>(k);
-        ++on;
-    }
-    return on / std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
-}
-
-// The strength a section's beats carry on average: the strongest onset on
-// each beat, an unmarked beat counting nothing.
-double beatWeight(std::span<const Onset> onsets, const Section& s) {
-    const double tol = onTolerance(s.grid);
-    double sum = 0, strongest = 0;
-    long long previous = 0;
-    bool any = false;
     for (const Onset& o : onsets) {
         if (o.time < s.start - tol || o.time > s.end + tol)
             continue;
         const double k = std::round((o.time - s.grid.phase) / s.grid.period);
         if (std::abs(o.time - s.grid.phase - k * s.grid.period) >= tol)
             continue;
-        if (any && static_cast<long long>(k) != previous) {
-            sum += strongest;
-            strongest = 0;
-        }
-        any = true;
+        if (out.empty() || static_cast<long long>(k) != previous)
+            out.push_back(0);
         previous = static_cast<long long>(k);
-        strongest = std::max(strongest, o.strength);
+        out.back() = std::max(out.back(), o.strength);
     }
-    sum += strongest;
-    return sum / std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
+    return out;
+}
+
+double beatsSpanned(const Section& s) {
+    return std::max(1.0, std::round((s.end - s.start) / s.grid.period) + 1);
+}
+
+// The share of a section's beats that have a strong onset on them.
+double beatCoverage(std::span<const Onset> onsets, const Section& s) {
+    const std::vector<double> beats = strongestOnBeats(onsets, s);
+    const auto on = std::count_if(beats.begin(), beats.end(),
+                                  [&](double strongest) { return strongest >= s.strong; });
+    return double(on) / beatsSpanned(s);
+}
+
+// The strength a section's beats carry on average: the strongest onset on
+// each beat, an unmarked beat counting nothing.
+double beatWeight(std::span<const Onset> onsets, const Section& s) {
+    double sum = 0;
+    for (double strongest : strongestOnBeats(onsets, s))
+        sum += strongest;
+    return sum / beatsSpanned(s);
 }
 
 // Whether section a's grid goes on through section b: a strong onset on
