@@ -69,8 +69,13 @@ namespace {
 constexpr int kReplyTimeoutMs = 1000;
 // How long a look right after a launch waits for the socket and the file.
 constexpr int kStartupWaitMs = 1500;
+// How long a later look waits for a fresh player to load its file.
+constexpr int kLaterLookWaitMs = 200;
 // How long connecting to the socket may take.
 constexpr int kConnectTimeoutMs = 200;
+// How long a launched player that has not answered may take to give its
+// reason before it is called silent.
+constexpr int kReasonGraceMs = 2000;
 // time-pos lags the true position by up to one audio chunk (about 50 ms).
 constexpr double kTimePosLagMs = 80.0;
 // After a seek or a resume, time-pos may still read from before it (a paused
@@ -640,6 +645,13 @@ bool MpvPlayerLink::launch(Launcher& launcher, const QString& playerFolder,
 }
 
 QString MpvPlayerLink::launchProblem() {
+    // A player that is still running with nothing in its log may be slow to
+    // give up on the music (a busy machine): give it a moment to write its
+    // reason or end before calling it silent.
+    const QDeadlineTimer grace(kReasonGraceMs);
+    while (d->launched && !d->launchedProcessEnded() && errorsInLog(d->logPath()).isEmpty() &&
+           !grace.hasExpired())
+        pauseWithEvents(20);
     const QStringList errors = errorsInLog(d->logPath());
     if (!errors.isEmpty())
         return QStringLiteral("The player could not play ") + d->launchedMusic +
@@ -687,11 +699,18 @@ bool MpvPlayerLink::FindWindowA() {
         return false;
     }
     // Seeks fail until the file is loaded, so a fresh player is found only
-    // once it has loaded (or given up on) the file.
-    if (justLaunched) {
-        while (!d->fileLoaded() && d->connected && d->sinceLaunch.elapsed() < kStartupWaitMs)
+    // once it has loaded the file. Until then it may still give up on it
+    // (music it cannot play), later on a busy machine: it is not found
+    // yet, and the next look asks again.
+    if (fresh) {
+        const QDeadlineTimer wait(justLaunched ? kStartupWaitMs - d->sinceLaunch.elapsed()
+                                               : kLaterLookWaitMs);
+        bool loaded = d->fileLoaded();
+        while (!loaded && d->connected && !wait.hasExpired()) {
             pauseWithEvents(5);
-        if (!d->connected)
+            loaded = d->fileLoaded();
+        }
+        if (!loaded)
             return false;
     }
     d->launched = false;

@@ -558,21 +558,34 @@ TEST(PlayerMpvCopies, TheSocketAlwaysFitsAndNamesThisCopy) {
 
 // Music the player cannot play ends in the usual message, with the
 // player's own reason and the file below it, and no player left running.
+// A player slow to read the music (a busy machine, a slow disk; here a
+// script of the player's own holds the loading up) answers before it gives
+// up on it, and is not taken for one that plays it.
 TEST(PlayerMpvLoad, MusicThePlayerCannotPlayIsExplained) {
     useNullOutputs();
+    const QByteArray options = qgetenv("KOLVO_MPV_OPTIONS");
     const struct {
         const char* name;
         QByteArray bytes;
-    } cases[] = {{"notes.txt", "just some text\n"}, {"empty.wav", ""}};
+        bool slowToLoad;
+    } cases[] = {{"notes.txt", "just some text\n", false},
+                 {"empty.wav", "", false},
+                 {"notes read slowly.txt", "just some text\n", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         RealPlayerTestApp app;
         app.ctx.winamppath = mpvFolder();
         const QString music = app.writeFile(c.name, c.bytes);
         app.model.setField(SummaryField::MusicFile, music);
+        if (c.slowToLoad) {
+            const QString script = app.writeFile(
+                "slow.lua", "mp.add_hook('on_load', 50, function() os.execute('sleep 3') end)\n");
+            qputenv("KOLVO_MPV_OPTIONS", options + " --script=" + QFile::encodeName(script));
+        }
         QWidget owner;
         owner.show();
         EXPECT_EQ(LoadWinamp(app.ctx, &owner), LoadWinampResult::NotAnswering);
+        qputenv("KOLVO_MPV_OPTIONS", options);
         ASSERT_EQ(app.boxes.shown.size(), 1);
         const QString text = app.boxes.last().text;
         EXPECT_TRUE(text.startsWith("WinAMP doesn't appear to have loaded!\n\n"))
