@@ -8,8 +8,11 @@
 //
 // --dir keeps the made music between runs (default /tmp/kolvo-eval); --real
 // scans DIR for .sm/.ssc charts with one BPM and no stops and takes their
-// music with #OFFSET as the first beat; --aubio runs `aubio tempo` on every
-// file too; --verbose prints every case, not only the misses.
+// music with #OFFSET as the first beat; --only keeps the cases whose name or
+// set ("click tracks", "drum/synth songs", "real music", "tempo maps")
+// contains TEXT, so `--only real` runs the real music alone; --aubio runs
+// `aubio tempo` on every file too; --verbose prints every case, not only the
+// misses.
 #include "analysis/tempoanalysis.h"
 #include "aubioreference.h"
 #include "evalmusic.h"
@@ -196,7 +199,8 @@ int main(int argc, char** argv) {
             items.push_back(r);
     std::erase_if(items, [&](const Item& it) {
         return (half == u"dev" && it.heldOut) || (half == u"held" && !it.heldOut) ||
-               (!only.isEmpty() && !it.name.contains(only));
+               (!only.isEmpty() && !it.name.contains(only) &&
+                !QLatin1String(kindName(it.kind)).contains(only));
     });
     std::erase_if(toMake, [&](const EvalCase& c) {
         return std::none_of(items.begin(), items.end(), [&](const Item& it) {
