@@ -423,6 +423,69 @@ TEST_F(TempoAnalysis, CallsAFigureExactOnlyWhenItHoldsOverTheSong) {
     }
 }
 
+// Dense music placed loosely, as in a full mix: a kick on every beat under
+// hats on every sixteenth, each hit some milliseconds off its place. More
+// onsets lie between the beats than on them, but the beats carry the
+// strongest attacks: the beat is found. The same hits at random times, as
+// dense and as loud, give no figures.
+TEST_F(TempoAnalysis, DenseLooseMusicHasABeatAndRandomHitsHaveNone) {
+    struct Case {
+        const char* name;
+        double bpm;
+        int hatsPerBeat;
+        double scatterMs;
+        bool onBeat; // false: every hit at a random time
+    } cases[] = {
+        {"128, sixteenth hats", 128, 4, 8, true},
+        {"150, sixteenth hats, looser", 150, 4, 10, true},
+        {"hits at random times", 174, 8, 8, false},
+    };
+    constexpr int rate = 44100;
+    constexpr double seconds = 40, firstBeat = 0.5;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::mt19937 rng(7);
+        std::normal_distribution<double> scatter(0, c.scatterMs / 1000);
+        std::uniform_real_distribution<double> anywhere(0, seconds);
+        std::uniform_real_distribution<float> hatLevel(0.15f, 0.35f);
+        std::normal_distribution<float> noise(0, 1);
+        std::vector<float> samples(std::size_t(rate * (seconds + 1)), 0.0f);
+        auto hit = [&](double time, bool kick, float level) {
+            const long long at = std::llround(time * rate);
+            const int length = kick ? rate / 8 : rate / 33;
+            for (int i = 0; i < length; ++i) {
+                const std::size_t n = std::size_t(at + i);
+                if (at + i < 0 || n >= samples.size())
+                    continue;
+                const double t = double(i) / rate;
+                samples[n] +=
+                    kick ? float(0.8 *
+                                 std::sin(2 * M_PI * (50 * t + 2.7 * (1 - std::exp(-30 * t)))) *
+                                 std::exp(-25 * t))
+                         : level * noise(rng) * float(std::exp(-120 * t));
+            }
+        };
+        const double period = 60 / c.bpm;
+        for (int beat = 0; firstBeat + beat * period < seconds; ++beat) {
+            const double t = firstBeat + beat * period;
+            hit(c.onBeat ? t + scatter(rng) : anywhere(rng), true, 0.8f);
+            for (int h = 0; h < c.hatsPerBeat; ++h)
+                hit(c.onBeat ? t + h * period / c.hatsPerBeat + scatter(rng) : anywhere(rng), false,
+                    hatLevel(rng));
+        }
+        for (float& v : samples)
+            v = std::clamp(v, -1.0f, 1.0f);
+        const TempoResult r = analyseFile(makeRaw("dense.wav", samples));
+        if (!c.onBeat) {
+            EXPECT_EQ(r.outcome, Outcome::NoBeat) << r.bpm;
+            continue;
+        }
+        ASSERT_TRUE(r.hasFigures()) << r.message;
+        EXPECT_NEAR(r.bpm, c.bpm, 0.05);
+        EXPECT_NEAR(r.gapMs, firstBeat * 1000, 10);
+    }
+}
+
 TEST_F(TempoAnalysis, InputWithoutABeatGivesNoFigures) {
     std::mt19937 rng(3);
     std::normal_distribution<float> noise(0, 0.2f);
