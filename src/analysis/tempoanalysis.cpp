@@ -24,6 +24,9 @@ constexpr uint_t kReadHop = 4096;
 // by then, and a very long file would fill the memory.
 constexpr double kMaxSeconds = 20 * 60;
 const char kNoBeat[] = "no steady beat found";
+// How far above chance the onsets must lie on a grid for it to be a steady
+// beat (a z-score, see onGridSignificance).
+constexpr double kSteadySignificance = 3;
 
 template <typename T> using Owned = std::unique_ptr<T, void (*)(T*)>;
 
@@ -183,6 +186,41 @@ double onGridSignificance(std::span<const Onset> onsets, const BeatGrid& g) {
     return (on - expected) / std::sqrt(std::max(1e-12, squares * chance * (1 - chance)));
 }
 
+// The grid among `fits` to build on: `best`, unless the fits at periods
+// unrelated to its own (no whole ratio up to four either way) stand clearly
+// further above chance than the ones related to it, by the strongest
+// on-grid significance of each family.
+BeatGrid surerReading(std::span<const Onset> onsets, const std::vector<BeatGrid>& fits,
+                      const BeatGrid& best) {
+    auto related = [](const BeatGrid& a, const BeatGrid& b) {
+        const double r = a.period / b.period;
+        for (double q : {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0})
+            if (std::abs(r / q - 1) < 0.01)
+                return true;
+        return false;
+    };
+    std::vector<double> sig;
+    for (const BeatGrid& f : fits)
+        sig.push_back(onGridSignificance(onsets, f));
+    auto familySignificance = [&](const BeatGrid& g) {
+        double most = -1e9;
+        for (std::size_t i = 0; i < fits.size(); ++i)
+            if (related(fits[i], g))
+                most = std::max(most, sig[i]);
+        return most;
+    };
+    // (A tenth more, and a steady beat's least, so that chance does not
+    // decide between two readings alike.)
+    double top = std::max(1.1 * familySignificance(best), kSteadySignificance);
+    const BeatGrid* surer = &best;
+    for (std::size_t i = 0; i < fits.size(); ++i)
+        if (!related(fits[i], best) && sig[i] > top && sig[i] >= familySignificance(fits[i])) {
+            top = sig[i];
+            surer = &fits[i];
+        }
+    return *surer;
+}
+
 // How far the beats of a figure part from the music's over the song: the
 // fitted grid's own drift, and how far the figure's grid parts from the
 // fitted one at the ends of the fitted span (its phase is fitted over all
@@ -314,15 +352,23 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
     auto score = [](const BeatGrid& g) {
         return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
     };
+    std::vector<BeatGrid> fits;
     for (double guess : guesses) {
         if (hooks.cancelled())
             return finish(Outcome::Cancelled, "cancelled");
         const std::optional<BeatGrid> fitted = fitBeatGrid(tracked.onsets, guess);
         if (fitted && (!best || score(*fitted) > score(*best) + 1e-9))
             best = fitted;
+        if (fitted)
+            fits.push_back(*fitted);
     }
     if (!best)
         return finish(Outcome::NoBeat, kNoBeat);
+    // A grid at a ratio of the beat that is no octave of it (four thirds
+    // of the beat over loosely placed sixteenths) meets as many onsets,
+    // some tightly, and can score best; but the beat's own grids stand
+    // further above chance.
+    best = surerReading(tracked.onsets, fits, *best);
     // The level a chart is written in, from the music's own accents.
     const BeatLevels levels = chooseBeatLevels(tracked.onsets, *best, kMinBpm, kMaxBpm);
     BeatGrid grid = levels.candidates.front().grid;
@@ -404,8 +450,8 @@ TempoResult analyseAudio(const Audio& audio, const Hooks& hooks) {
     // Hats, a bass line and the tails of drums put many onsets off the beat:
     // the beat is steady when most beats have an onset and a fair share of
     // the music's attack lies on them.
-    const bool weak =
-        grid.inliers < 8 || grid.onGridShare < 0.15 || onGridSignificance(tracked.onsets, grid) < 3;
+    const bool weak = grid.inliers < 8 || grid.onGridShare < 0.15 ||
+                      onGridSignificance(tracked.onsets, grid) < kSteadySignificance;
     if (weak && !result.tempoMap.changesTempo())
         return finish(Outcome::NoBeat, kNoBeat);
     if (result.tempoMap.changesTempo()) {
