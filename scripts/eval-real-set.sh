@@ -303,13 +303,18 @@ dupes = {r for r in rels if rels.count(r) > 1}
 if dupes:
     sys.exit("two songs would share a folder: %s" % ", ".join(sorted(dupes)))
 
+# Only a folder this script made (it leaves a mark in it) is replaced.
+MARK = ".eval-real-set"
 for d in (out, out + "-dropped"):
     if os.path.exists(d):
+        if not os.path.exists(os.path.join(d, MARK)):
+            sys.exit("%s exists and was not made by this script: give a new folder" % d)
         shutil.rmtree(d)
 for f in ("-timing.txt", "-dropped.txt"):
     if os.path.exists(out + f):
         os.remove(out + f)
 os.makedirs(out)
+open(os.path.join(out, MARK), "w").close()
 for rel, files, music, src in songs:
     os.makedirs(os.path.join(out, rel))
     for fname, data in files.items():
@@ -379,6 +384,7 @@ if check:
             dropped.append((rel + "/" + music, src, "; ".join(why)))
             dest = os.path.join(out + "-dropped", rel)
             os.makedirs(os.path.dirname(dest), exist_ok=True)
+            open(os.path.join(out + "-dropped", MARK), "w").close()
             shutil.move(os.path.join(out, rel), dest)
             parent = os.path.dirname(os.path.join(out, rel))
             if not os.listdir(parent):
