@@ -12,8 +12,12 @@
 #     newest tree lacks is taken from the newest commit that still holds it:
 #     first at the chart's own path, else under the same file name anywhere.
 #   - a rhythm-game build with assets/songs/<song>/Inst.ogg and charts in
-#     assets/preload/data/<song>/<song>.json: the chart's tempo, first beat at
-#     the start of the music; a .sm is written from it beside the copied json.
+#     assets/preload/data/<song>/<song>.json (or assets/data/, names in any
+#     case, else the song's -hard chart): the chart's tempo, first beat at
+#     the start of the music; a .sm is written from it beside the copied
+#     json. Builds often carry songs of other builds: a song whose name (case
+#     and dashes aside) or music an earlier build already gave is skipped, and
+#     so is the engines' timing calibration track (offsettest).
 #   - a repository holding .osz beatmap archives: the beatmap's one timing
 #     point gives tempo and first beat; a .sm is written from it.
 # Only the chart file(s) and the music each needs are copied. Each song lands
@@ -202,16 +206,43 @@ def sm_header(title, music, offset, bpm):
             % (title, music, offset, bpm)).encode()
 
 
+taken_music = set()   # music blobs of the rhythm-game songs already kept
+taken_ids = {}        # those songs' ids (lower case, no dashes) -> repository
+
+
+def game_chart(head, sid):
+    """The chart of song sid: the build's own place for it first, then where
+    other engines keep it (assets/data/), folder and file named as the song
+    whatever the case, else the song's hard chart (same tempo)."""
+    chart = "assets/preload/data/%s/%s.json" % (sid, sid)
+    if chart in head:
+        return chart
+    for stem in (sid, sid + "-hard"):
+        for base in ("assets/preload/data", "assets/data"):
+            want = ("%s/%s/%s.json" % (base, sid, stem)).lower()
+            found = sorted(p for p in head if p.lower() == want)
+            if found:
+                return found[0]
+    return chart
+
+
 def game_songs(repo, head):
     name = repo_name(repo)
     hist = History(repo)
     ids = sorted({p.split("/")[2] for p in head if p.startswith("assets/songs/")
                   and p.count("/") == 3})
     for sid in ids:
-        chart = "assets/preload/data/%s/%s.json" % (sid, sid)
+        chart = game_chart(head, sid)
         src = "%s:%s" % (name, chart)
         if chart not in head:
             missing.append((src, "no chart"))
+            continue
+        key = sid.lower().replace("-", "")
+        if key == "offsettest":
+            missing.append((src, "a timing calibration track, not a song"))
+            continue
+        if key in taken_ids:
+            missing.append((src, "song already taken from %s" % taken_ids[key]))
             continue
         data = git(repo, "cat-file", "blob", head[chart])
         try:
@@ -227,12 +258,23 @@ def game_songs(repo, head):
             continue
         music = "Inst.ogg"
         path = "assets/songs/%s/%s" % (sid, music)
+        if path not in head:
+            # Some builds spell the file name in lower case.
+            music = next((os.path.basename(p) for p in sorted(head)
+                          if os.path.dirname(p) == os.path.dirname(path)
+                          and os.path.basename(p).lower() == "inst.ogg"), music)
+            path = "assets/songs/%s/%s" % (sid, music)
         blob = head.get(path)
         if not (blob and has_blob(repo, blob)):
             blob = hist.find(path)
         if not blob:
             missing.append((src, "music %s in no commit" % path))
             continue
+        if blob in taken_music:
+            missing.append((src, "music already taken by another song"))
+            continue
+        taken_music.add(blob)
+        taken_ids[key] = name
         title = str(song.get("song", sid)).replace(";", " ").replace(":", " ")
         songs.append((name + "/" + sid, {sid + ".json": data,
                                           sid + ".sm": sm_header(title, music, 0.0, bpm),
