@@ -134,9 +134,12 @@ Flux levelRises(const Audio& audio, const Hooks& hooks, double from, double to) 
 std::vector<double> pickPeaks(const Flux& flux) {
     const std::vector<float>& r = flux.rise;
     const std::ptrdiff_t n = std::ptrdiff_t(r.size());
-    constexpr std::ptrdiff_t kNear = 6;           // 30 ms either side
-    constexpr std::ptrdiff_t kAround = 100;       // half a second either side
-    constexpr float kAbove = 2.0f, kLeast = 3.0f; // dB
+    constexpr std::ptrdiff_t kNear = 6;     // 30 ms either side
+    constexpr std::ptrdiff_t kAround = 100; // half a second either side
+    // (A rise of 5 dB summed over the bands at least: dense mixes rise by
+    // 3-4 dB between their sixteenths all the time, and onsets picked
+    // there thin the beat out among chance ones.)
+    constexpr float kAbove = 2.0f, kLeast = 5.0f; // dB
     std::vector<double> out;
     std::vector<float> window;
     for (std::ptrdiff_t f = 1; f < n; ++f) {
