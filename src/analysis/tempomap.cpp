@@ -830,6 +830,23 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         double offset = next.beatAtOrAfter(last, nextTol) - last;
         if (offset > next.period - nextTol)
             offset -= next.period;
+        // The next section's first onset a beat of its tempo after the
+        // beat before this one's last, or before the beat after it: the
+        // tempo changes on that beat with no stop. (A note of one section
+        // on the other's grid a beat from the change, read as the last
+        // beat of one or the first of the other, only seems to part them
+        // by a stop.)
+        if (offset > nextTol)
+            for (const int side : {-1, 1}) {
+                const double at = last + side * g.period;
+                if (at > sections[i].start && onGrid(next, at) &&
+                    std::abs(sections[i + 1].start - (at - side * next.period)) < nextTol) {
+                    beat += side;
+                    last = at;
+                    offset = 0;
+                    break;
+                }
+            }
         if (offset > nextTol) {
             // A stop longer than a beat: the silence until the next section
             // sounds tells how many beats it holds.

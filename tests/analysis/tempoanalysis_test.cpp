@@ -297,6 +297,21 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{36, 127.5, 0}},
          {{0, 93}, {36, 127.5}},
          {}},
+        // A note of one section lies on the other's grid a beat from the
+        // change: read as the last beat of the first section or the first of
+        // the second, it would move the change a beat and make a stop there.
+        {"swing, a note on the next tempo's grid a beat before the change",
+         Style::Swing,
+         173,
+         {{32, 152.5, 0}, {56, 172, 0}},
+         {{0, 173}, {32, 152.5}, {56, 172}},
+         {}},
+        {"shuffle, a note on the last tempo's grid a beat after the change",
+         Style::Shuffle,
+         148.5,
+         {{32, 122, 0}, {56, 100.5, 0}},
+         {{0, 148.5}, {32, 122}, {56, 100.5}},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
