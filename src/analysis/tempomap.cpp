@@ -155,19 +155,29 @@ std::optional<LocalGrid> localGrid(const std::vector<Onset>& window) {
     return LocalGrid{*best, best->firstBeat, best->lastBeat};
 }
 
+// Whether the onsets on a grid are clearly more of all than onsets falling
+// anywhere would be: three times the share its tolerance catches by chance.
+bool clearlyOnGrid(int on, std::size_t all, double chance) {
+    return double(on) >= std::min(0.9, 3 * chance) * double(all);
+}
+
 // How far a grid goes on over a window: the time of its last onset on the
 // grid, or a negative time when fewer than three in four of the grid's beats
-// there have an onset or the onsets leave it before `to`.
+// there have an onset, the onsets leave it before `to`, or no clearly larger
+// share of the window's onsets lies on it than would by chance (dense
+// onsets of another tempo meet a fine grid on most of its beats).
 double goesOnTo(const std::vector<Onset>& window, const BeatGrid& g, double to) {
     const double tol = std::clamp(4 * g.residual, 0.006, 0.08 * g.period);
     long long first = 0, last = 0;
     int on = 0;
     long long previous = 0;
     double lastTime = -1;
+    int onsetsOn = 0;
     for (const Onset& o : window) {
         const double k = std::round((o.time - g.phase) / g.period);
         if (std::abs(o.time - g.phase - k * g.period) >= tol)
             continue;
+        ++onsetsOn;
         const auto index = static_cast<long long>(k);
         if (on == 0)
             first = index;
@@ -178,7 +188,8 @@ double goesOnTo(const std::vector<Onset>& window, const BeatGrid& g, double to) 
         ++on;
     }
     if (on < 8 || double(on) < 0.75 * double(last - first + 1) ||
-        lastTime < to - 2 * g.period - 0.5)
+        lastTime < to - 2 * g.period - 0.5 ||
+        !clearlyOnGrid(onsetsOn, window.size(), 2 * tol / g.period))
         return -1;
     return lastTime;
 }

@@ -312,6 +312,22 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{32, 122, 0}, {56, 100.5, 0}},
          {{0, 148.5}, {32, 122}, {56, 100.5}},
          {}},
+        // A window across the change reads a grid of neither tempo. The
+        // second section's many onsets meet its beats, but hardly more often
+        // than onsets falling anywhere would: it ends there, and the second
+        // section is read at its own level, not at half or twice it.
+        {"shuffle, a change to a faster tempo",
+         Style::Shuffle,
+         97.5,
+         {{24, 169.5, 0}},
+         {{0, 97.5}, {24, 169.5}},
+         {}},
+        {"drums, a change to a slower tempo",
+         Style::Rock,
+         124.5,
+         {{24, 91.5, 0}},
+         {{0, 124.5}, {24, 91.5}},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
