@@ -858,25 +858,32 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
                     break;
                 }
             }
+        // The silence after the last beat until the next section sounds.
+        // The last beat's own sounds (its off-beats) play out before the
+        // music holds still: the next section sounds no sooner than a beat
+        // after it.
+        const Section& after = sections[i + 1];
+        double sounds = after.start;
+        for (const Onset& o : onsets)
+            if (o.time >= last + 0.75 * std::min(g.period, next.period) && o.time <= after.end &&
+                o.strength >= after.strong && onGrid(next, o.time)) {
+                sounds = std::max(sounds, o.time);
+                break;
+            }
+        const double silence = sounds - last - next.period;
+        const double beatsSilent = std::floor((silence - offset + nextTol) / next.period);
         if (offset > nextTol) {
-            // A stop longer than a beat: the silence until the next section
-            // sounds tells how many beats it holds.
-            // (A silence of more than a few beats is a rest, not a stop.)
-            // The last beat's own sounds (its off-beats) play out before
-            // the music holds still: the next section sounds no sooner than
-            // a beat after it.
-            const Section& after = sections[i + 1];
-            double sounds = after.start;
-            for (const Onset& o : onsets)
-                if (o.time >= last + 0.75 * std::min(g.period, next.period) &&
-                    o.time <= after.end && o.strength >= after.strong && onGrid(next, o.time)) {
-                    sounds = std::max(sounds, o.time);
-                    break;
-                }
-            const double silence = sounds - last - next.period;
-            const double beats = std::floor((silence - offset + nextTol) / next.period);
-            if (beats >= 1 && beats <= 2)
-                offset += beats * next.period;
+            // A stop longer than a beat: the silence tells how many beats
+            // it holds. (A silence of more than a few beats is a rest, not
+            // a stop.)
+            if (beatsSilent >= 1 && beatsSilent <= 2)
+                offset += beatsSilent * next.period;
+            map.stops.push_back({beat, offset});
+        } else if (beatsSilent == 1) {
+            // A stop of a whole beat of the next tempo leaves its beats
+            // where they would be without it, but the first after the
+            // change silent.
+            offset += next.period;
             map.stops.push_back({beat, offset});
         } else {
             offset = 0;

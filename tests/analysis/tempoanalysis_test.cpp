@@ -328,6 +328,21 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{24, 91.5, 0}},
          {{0, 124.5}, {24, 91.5}},
          {}},
+        // A stop of a whole beat of the new tempo at the change: its beats
+        // fall where they would without the stop, but the first after the
+        // change is silent.
+        {"clicks, a change with a stop of one beat",
+         Style::Click,
+         130,
+         {{32, 100, 0.6}},
+         {{0, 130}, {32, 100}},
+         {{32, 0.6}}},
+        {"drums, a change with a stop of a little over a beat",
+         Style::FourFloor,
+         140,
+         {{32, 168, 0.365}},
+         {{0, 140}, {32, 168}},
+         {{32, 0.365}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
