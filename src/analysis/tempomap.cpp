@@ -143,13 +143,32 @@ std::optional<LocalGrid> localGrid(const std::vector<Onset>& window) {
     auto score = [](const BeatGrid& g) {
         return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
     };
-    for (double guess : {spacing, 2 * spacing, 3 * spacing}) {
-        if (guess > 60 / kMinBpm)
-            break;
-        const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
-        if (g && g->coverage >= 0.75 && g->residual <= 0.01 && (!best || score(*g) > score(*best)))
-            best = g;
-    }
+    auto tryFrom = [&](double base) {
+        for (double guess : {base, 2 * base, 3 * base}) {
+            if (guess > 60 / kMinBpm)
+                break;
+            const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
+            if (g && g->coverage >= 0.75 && g->residual <= 0.01 &&
+                (!best || score(*g) > score(*best)))
+                best = g;
+        }
+    };
+    tryFrom(spacing);
+    // Soft onsets (the tails of notes, passing notes) may crowd the window
+    // with spacings of their own: the louder half's commonest spacing, when
+    // it is another, starts grids of its own.
+    std::vector<double> strengths;
+    for (const Onset& o : window)
+        strengths.push_back(o.strength);
+    const auto middle = strengths.begin() + std::ptrdiff_t(strengths.size() / 2);
+    std::nth_element(strengths.begin(), middle, strengths.end());
+    std::vector<Onset> loud;
+    for (const Onset& o : window)
+        if (o.strength >= *middle)
+            loud.push_back(o);
+    const double loudSpacing = commonestSpacing(loud, 0.1, 60 / kMinBpm);
+    if (loudSpacing > 0 && std::abs(loudSpacing / spacing - 1) >= 0.02)
+        tryFrom(loudSpacing);
     if (!best)
         return std::nullopt;
     return LocalGrid{*best, best->firstBeat, best->lastBeat};

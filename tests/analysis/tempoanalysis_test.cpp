@@ -343,6 +343,21 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{32, 168, 0.365}},
          {{0, 140}, {32, 168}},
          {{32, 0.365}}},
+        // The tails of the bass and the ride, or the hats between the kicks,
+        // crowd the first section with onsets closer together than any level
+        // of its beat: its louder onsets still show the grid.
+        {"swing, a change to a faster tempo",
+         Style::Swing,
+         119.5,
+         {{32, 171, 0}},
+         {{0, 119.5}, {32, 171}},
+         {}},
+        {"syncopated kicks, a change to a faster tempo",
+         Style::Syncopated,
+         119,
+         {{32, 180, 0}},
+         {{0, 119}, {32, 180}},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
