@@ -143,31 +143,60 @@ std::optional<LocalGrid> localGrid(const std::vector<Onset>& window) {
     auto score = [](const BeatGrid& g) {
         return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
     };
-    for (double guess : {spacing, 2 * spacing, 3 * spacing}) {
-        if (guess > 60 / kMinBpm)
-            break;
-        const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
-        if (g && g->coverage >= 0.75 && g->residual <= 0.01 && (!best || score(*g) > score(*best)))
-            best = g;
-    }
+    auto tryFrom = [&](double base) {
+        for (double guess : {base, 2 * base, 3 * base}) {
+            if (guess > 60 / kMinBpm)
+                break;
+            const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
+            if (g && g->coverage >= 0.75 && g->residual <= 0.01 &&
+                (!best || score(*g) > score(*best)))
+                best = g;
+        }
+    };
+    tryFrom(spacing);
+    // Soft onsets (the tails of notes, passing notes) may crowd the window
+    // with spacings of their own: the louder half's commonest spacing, when
+    // it is another, starts grids of its own.
+    std::vector<double> strengths;
+    for (const Onset& o : window)
+        strengths.push_back(o.strength);
+    const auto middle = strengths.begin() + std::ptrdiff_t(strengths.size() / 2);
+    std::nth_element(strengths.begin(), middle, strengths.end());
+    std::vector<Onset> loud;
+    for (const Onset& o : window)
+        if (o.strength >= *middle)
+            loud.push_back(o);
+    const double loudSpacing = commonestSpacing(loud, 0.1, 60 / kMinBpm);
+    if (loudSpacing > 0 && std::abs(loudSpacing / spacing - 1) >= 0.02)
+        tryFrom(loudSpacing);
     if (!best)
         return std::nullopt;
     return LocalGrid{*best, best->firstBeat, best->lastBeat};
 }
 
+// Whether the onsets on a grid are clearly more of all than onsets falling
+// anywhere would be: three times the share its tolerance catches by chance.
+bool clearlyOnGrid(int on, std::size_t all, double chance) {
+    return double(on) >= std::min(0.9, 3 * chance) * double(all);
+}
+
 // How far a grid goes on over a window: the time of its last onset on the
 // grid, or a negative time when fewer than three in four of the grid's beats
-// there have an onset or the onsets leave it before `to`.
+// there have an onset, the onsets leave it before `to`, or no clearly larger
+// share of the window's onsets lies on it than would by chance (dense
+// onsets of another tempo meet a fine grid on most of its beats).
 double goesOnTo(const std::vector<Onset>& window, const BeatGrid& g, double to) {
     const double tol = std::clamp(4 * g.residual, 0.006, 0.08 * g.period);
     long long first = 0, last = 0;
     int on = 0;
     long long previous = 0;
     double lastTime = -1;
+    int onsetsOn = 0;
     for (const Onset& o : window) {
         const double k = std::round((o.time - g.phase) / g.period);
         if (std::abs(o.time - g.phase - k * g.period) >= tol)
             continue;
+        ++onsetsOn;
         const auto index = static_cast<long long>(k);
         if (on == 0)
             first = index;
@@ -178,7 +207,8 @@ double goesOnTo(const std::vector<Onset>& window, const BeatGrid& g, double to) 
         ++on;
     }
     if (on < 8 || double(on) < 0.75 * double(last - first + 1) ||
-        lastTime < to - 2 * g.period - 0.5)
+        lastTime < to - 2 * g.period - 0.5 ||
+        !clearlyOnGrid(onsetsOn, window.size(), 2 * tol / g.period))
         return -1;
     return lastTime;
 }
@@ -830,25 +860,49 @@ TempoMapGuess findTempoMap(std::span<const Onset> onsets, double songBpm, double
         double offset = next.beatAtOrAfter(last, nextTol) - last;
         if (offset > next.period - nextTol)
             offset -= next.period;
-        if (offset > nextTol) {
-            // A stop longer than a beat: the silence until the next section
-            // sounds tells how many beats it holds.
-            // (A silence of more than a few beats is a rest, not a stop.)
-            // The last beat's own sounds (its off-beats) play out before
-            // the music holds still: the next section sounds no sooner than
-            // a beat after it.
-            const Section& after = sections[i + 1];
-            double sounds = after.start;
-            for (const Onset& o : onsets)
-                if (o.time >= last + 0.75 * std::min(g.period, next.period) &&
-                    o.time <= after.end && o.strength >= after.strong && onGrid(next, o.time)) {
-                    sounds = std::max(sounds, o.time);
+        // The next section's first onset a beat of its tempo after the
+        // beat before this one's last, or before the beat after it: the
+        // tempo changes on that beat with no stop. (A note of one section
+        // on the other's grid a beat from the change, read as the last
+        // beat of one or the first of the other, only seems to part them
+        // by a stop.)
+        if (offset > nextTol)
+            for (const int side : {-1, 1}) {
+                const double at = last + side * g.period;
+                if (at > sections[i].start && onGrid(next, at) &&
+                    std::abs(sections[i + 1].start - (at - side * next.period)) < nextTol) {
+                    beat += side;
+                    last = at;
+                    offset = 0;
                     break;
                 }
-            const double silence = sounds - last - next.period;
-            const double beats = std::floor((silence - offset + nextTol) / next.period);
-            if (beats >= 1 && beats <= 2)
-                offset += beats * next.period;
+            }
+        // The silence after the last beat until the next section sounds.
+        // The last beat's own sounds (its off-beats) play out before the
+        // music holds still: the next section sounds no sooner than a beat
+        // after it.
+        const Section& after = sections[i + 1];
+        double sounds = after.start;
+        for (const Onset& o : onsets)
+            if (o.time >= last + 0.75 * std::min(g.period, next.period) && o.time <= after.end &&
+                o.strength >= after.strong && onGrid(next, o.time)) {
+                sounds = std::max(sounds, o.time);
+                break;
+            }
+        const double silence = sounds - last - next.period;
+        const double beatsSilent = std::floor((silence - offset + nextTol) / next.period);
+        if (offset > nextTol) {
+            // A stop longer than a beat: the silence tells how many beats
+            // it holds. (A silence of more than a few beats is a rest, not
+            // a stop.)
+            if (beatsSilent >= 1 && beatsSilent <= 2)
+                offset += beatsSilent * next.period;
+            map.stops.push_back({beat, offset});
+        } else if (beatsSilent == 1) {
+            // A stop of a whole beat of the next tempo leaves its beats
+            // where they would be without it, but the first after the
+            // change silent.
+            offset += next.period;
             map.stops.push_back({beat, offset});
         } else {
             offset = 0;
