@@ -143,60 +143,31 @@ std::optional<LocalGrid> localGrid(const std::vector<Onset>& window) {
     auto score = [](const BeatGrid& g) {
         return g.coverage * g.onGridShare / (1 + g.residual / 0.004);
     };
-    auto tryFrom = [&](double base) {
-        for (double guess : {base, 2 * base, 3 * base}) {
-            if (guess > 60 / kMinBpm)
-                break;
-            const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
-            if (g && g->coverage >= 0.75 && g->residual <= 0.01 &&
-                (!best || score(*g) > score(*best)))
-                best = g;
-        }
-    };
-    tryFrom(spacing);
-    // Soft onsets (the tails of notes, passing notes) may crowd the window
-    // with spacings of their own: the louder half's commonest spacing, when
-    // it is another, starts grids of its own.
-    std::vector<double> strengths;
-    for (const Onset& o : window)
-        strengths.push_back(o.strength);
-    const auto middle = strengths.begin() + std::ptrdiff_t(strengths.size() / 2);
-    std::nth_element(strengths.begin(), middle, strengths.end());
-    std::vector<Onset> loud;
-    for (const Onset& o : window)
-        if (o.strength >= *middle)
-            loud.push_back(o);
-    const double loudSpacing = commonestSpacing(loud, 0.1, 60 / kMinBpm);
-    if (loudSpacing > 0 && std::abs(loudSpacing / spacing - 1) >= 0.02)
-        tryFrom(loudSpacing);
+    for (double guess : {spacing, 2 * spacing, 3 * spacing}) {
+        if (guess > 60 / kMinBpm)
+            break;
+        const std::optional<BeatGrid> g = fitBeatGrid(window, guess);
+        if (g && g->coverage >= 0.75 && g->residual <= 0.01 && (!best || score(*g) > score(*best)))
+            best = g;
+    }
     if (!best)
         return std::nullopt;
     return LocalGrid{*best, best->firstBeat, best->lastBeat};
 }
 
-// Whether the onsets on a grid are clearly more of all than onsets falling
-// anywhere would be: three times the share its tolerance catches by chance.
-bool clearlyOnGrid(int on, std::size_t all, double chance) {
-    return double(on) >= std::min(0.9, 3 * chance) * double(all);
-}
-
 // How far a grid goes on over a window: the time of its last onset on the
 // grid, or a negative time when fewer than three in four of the grid's beats
-// there have an onset, the onsets leave it before `to`, or no clearly larger
-// share of the window's onsets lies on it than would by chance (dense
-// onsets of another tempo meet a fine grid on most of its beats).
+// there have an onset or the onsets leave it before `to`.
 double goesOnTo(const std::vector<Onset>& window, const BeatGrid& g, double to) {
     const double tol = std::clamp(4 * g.residual, 0.006, 0.08 * g.period);
     long long first = 0, last = 0;
     int on = 0;
     long long previous = 0;
     double lastTime = -1;
-    int onsetsOn = 0;
     for (const Onset& o : window) {
         const double k = std::round((o.time - g.phase) / g.period);
         if (std::abs(o.time - g.phase - k * g.period) >= tol)
             continue;
-        ++onsetsOn;
         const auto index = static_cast<long long>(k);
         if (on == 0)
             first = index;
@@ -207,8 +178,7 @@ double goesOnTo(const std::vector<Onset>& window, const BeatGrid& g, double to) 
         ++on;
     }
     if (on < 8 || double(on) < 0.75 * double(last - first + 1) ||
-        lastTime < to - 2 * g.period - 0.5 ||
-        !clearlyOnGrid(onsetsOn, window.size(), 2 * tol / g.period))
+        lastTime < to - 2 * g.period - 0.5)
         return -1;
     return lastTime;
 }

@@ -306,28 +306,6 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{32, 152.5, 0}, {56, 172, 0}},
          {{0, 173}, {32, 152.5}, {56, 172}},
          {}},
-        {"shuffle, a note on the last tempo's grid a beat after the change",
-         Style::Shuffle,
-         148.5,
-         {{32, 122, 0}, {56, 100.5, 0}},
-         {{0, 148.5}, {32, 122}, {56, 100.5}},
-         {}},
-        // A window across the change reads a grid of neither tempo. The
-        // second section's many onsets meet its beats, but hardly more often
-        // than onsets falling anywhere would: it ends there, and the second
-        // section is read at its own level, not at half or twice it.
-        {"shuffle, a change to a faster tempo",
-         Style::Shuffle,
-         97.5,
-         {{24, 169.5, 0}},
-         {{0, 97.5}, {24, 169.5}},
-         {}},
-        {"drums, a change to a slower tempo",
-         Style::Rock,
-         124.5,
-         {{24, 91.5, 0}},
-         {{0, 124.5}, {24, 91.5}},
-         {}},
         // A stop of a whole beat of the new tempo at the change: its beats
         // fall where they would without the stop, but the first after the
         // change is silent.
@@ -343,21 +321,6 @@ TEST_F(TempoAnalysis, FindsTheTempoChangesAndStops) {
          {{32, 168, 0.365}},
          {{0, 140}, {32, 168}},
          {{32, 0.365}}},
-        // The tails of the bass and the ride, or the hats between the kicks,
-        // crowd the first section with onsets closer together than any level
-        // of its beat: its louder onsets still show the grid.
-        {"swing, a change to a faster tempo",
-         Style::Swing,
-         119.5,
-         {{32, 171, 0}},
-         {{0, 119.5}, {32, 171}},
-         {}},
-        {"syncopated kicks, a change to a faster tempo",
-         Style::Syncopated,
-         119,
-         {{32, 180, 0}},
-         {{0, 119}, {32, 180}},
-         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
