@@ -371,7 +371,7 @@ BeatLevels chooseBeatLevels(std::span<const Onset> onsets, const BeatGrid& grid,
         double whole = 0; // pulseRatio of the whole sound with a parent of 2 beats
     };
     std::vector<Level> levels;
-    for (double r : {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0}) {
+    for (double r : kLevelRatios) {
         BeatGrid g = grid;
         g.period = grid.period * r;
         const double bpm = 60 / g.period;

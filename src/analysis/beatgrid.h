@@ -40,6 +40,10 @@ struct BeatGrid {
 // nothing when fewer than eight onsets fall on any grid.
 std::optional<BeatGrid> fitBeatGrid(std::span<const Onset> onsets, double periodGuess);
 
+// The ratios of one grid's period to another's that make them levels of one
+// beat (the same music read faster or slower): up to four either way.
+inline constexpr double kLevelRatios[] = {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0};
+
 // One beat level a chart could be written in, and how likely it is.
 struct BeatLevel {
     BeatGrid grid;

@@ -126,8 +126,8 @@ double driftOver(std::span<const Onset> onsets, const BeatGrid& g) {
 // measured figure: the two grids part by no more than the onsets' scatter
 // over the song (or the figure's beats keep to the music from start to end
 // as closely as the measured ones), no more beats fall off the grid and the
-// onsets lie hardly further from it. Otherwise the measured figure, or a round one within its
-// standard error.
+// onsets lie hardly further from it. Otherwise the measured figure, or a
+// round one within its standard error.
 double simplestFittingBpm(std::span<const Onset> onsets, const BeatGrid& grid) {
     const double measured = grid.bpm();
     const double rounded = musicalBpm(measured, grid.bpmError());
@@ -194,7 +194,7 @@ BeatGrid surerReading(std::span<const Onset> onsets, const std::vector<BeatGrid>
                       const BeatGrid& best) {
     auto related = [](const BeatGrid& a, const BeatGrid& b) {
         const double r = a.period / b.period;
-        for (double q : {0.25, 1.0 / 3, 0.5, 1.0, 2.0, 3.0, 4.0})
+        for (double q : kLevelRatios)
             if (std::abs(r / q - 1) < 0.01)
                 return true;
         return false;
